@@ -1,0 +1,18 @@
+# Warning and sanitizer flags shared by every target of the project.
+add_library(rowmover_options INTERFACE)
+target_compile_options(rowmover_options INTERFACE -Wall -Wextra -Wpedantic)
+if(ROWMOVER_WERROR)
+  target_compile_options(rowmover_options INTERFACE -Werror)
+endif()
+
+if(ROWMOVER_ASAN AND ROWMOVER_TSAN)
+  message(FATAL_ERROR "ROWMOVER_ASAN and ROWMOVER_TSAN cannot be combined")
+endif()
+if(ROWMOVER_ASAN)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(ROWMOVER_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()

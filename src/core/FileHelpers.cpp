@@ -1,0 +1,147 @@
+#include "core/FileHelpers.h"
+
+#include "core/TextEncoding.h"
+
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+using CFileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+CFileHandle Open(const std::string& path, const char* mode)
+{
+    return CFileHandle(path.empty() ? nullptr : std::fopen(path.c_str(), mode), &std::fclose);
+}
+
+// Closes the file and reports whether every buffered byte reached it.
+bool CloseChecked(CFileHandle& file)
+{
+    return std::fclose(file.release()) == 0;
+}
+
+std::string Narrow(const std::u16string& path)
+{
+    return WideToUtf8(path);
+}
+} // namespace
+
+FILE* OpenFileWide(const std::u16string& path, const char* mode)
+{
+    const std::string narrow = Narrow(path);
+    return narrow.empty() ? nullptr : std::fopen(narrow.c_str(), mode);
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat info{};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const std::string& path)
+{
+    struct stat info{};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool RemoveFile(const std::string& path)
+{
+    return !path.empty() && ::unlink(path.c_str()) == 0;
+}
+
+int MakeFileWritable(const std::string& path)
+{
+    struct stat info{};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0)
+        return -1;
+    if ((info.st_mode & S_IWUSR) != 0)
+        return 0;
+    return ::chmod(path.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0 ? 0 : -1;
+}
+
+bool AppendTextToFile(const std::string& path, const std::string& text)
+{
+    CFileHandle file = Open(path, "ab+");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    return CloseChecked(file) && written;
+}
+
+bool AppendLineToFile(const std::string& path, const std::string& text)
+{
+    return AppendTextToFile(path, text + "\r\n");
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    CFileHandle file = Open(path, "rb");
+    if (!file)
+        return {};
+    std::string content;
+    char buffer[65536];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        content.append(buffer, got);
+    const size_t zero = content.find('\0');
+    if (zero != std::string::npos)
+        content.resize(zero);
+    return content;
+}
+
+bool CopyFileInChunks(const std::string& source, const std::string& destination, int chunkSize)
+{
+    if (chunkSize <= 0)
+        return false;
+    std::vector<char> buffer;
+    try
+    {
+        buffer.resize(static_cast<size_t>(chunkSize));
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+    CFileHandle in = Open(source, "rb");
+    if (!in)
+        return false;
+    if (FileExists(destination))
+        RemoveFile(destination);
+    CFileHandle out = Open(destination, "wb+");
+    if (!out)
+        return false;
+    while (true)
+    {
+        const size_t got = std::fread(buffer.data(), 1, buffer.size(), in.get());
+        if (got == 0)
+        {
+            if (std::ferror(in.get()))
+                return false;
+            return CloseChecked(out);
+        }
+        if (std::fwrite(buffer.data(), 1, got, out.get()) != got)
+            return false;
+    }
+}
+
+bool CreateFolder(const std::string& path)
+{
+    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+}
+
+bool FileExists(const std::u16string& path) { return FileExists(Narrow(path)); }
+bool DirectoryExists(const std::u16string& path) { return DirectoryExists(Narrow(path)); }
+bool RemoveFile(const std::u16string& path) { return RemoveFile(Narrow(path)); }
+int MakeFileWritable(const std::u16string& path) { return MakeFileWritable(Narrow(path)); }
+bool AppendTextToFile(const std::u16string& path, const std::string& text) { return AppendTextToFile(Narrow(path), text); }
+bool AppendLineToFile(const std::u16string& path, const std::string& text) { return AppendLineToFile(Narrow(path), text); }
+std::string ReadWholeFile(const std::u16string& path) { return ReadWholeFile(Narrow(path)); }
+bool CreateFolder(const std::u16string& path) { return CreateFolder(Narrow(path)); }
+bool CopyFileInChunks(const std::u16string& source, const std::u16string& destination, int chunkSize)
+{
+    return CopyFileInChunks(Narrow(source), Narrow(destination), chunkSize);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Small file operations. Wide paths are converted to UTF-8; narrow paths are
+// UTF-8 byte strings opened as they are.
+
+// fopen of a wide path.
+FILE* OpenFileWide(const std::u16string& path, const char* mode);
+
+bool FileExists(const std::u16string& path);
+bool DirectoryExists(const std::u16string& path);
+bool RemoveFile(const std::u16string& path);
+// Gives the owner write permission when it lacks it: 0 on success, -1 on failure.
+int MakeFileWritable(const std::u16string& path);
+// Appends the bytes of text, creating the file; false when it cannot be written.
+bool AppendTextToFile(const std::u16string& path, const std::string& text);
+// AppendTextToFile with CR LF after the text.
+bool AppendLineToFile(const std::u16string& path, const std::string& text);
+// All bytes of the file cut at the first zero byte; empty when unreadable.
+std::string ReadWholeFile(const std::u16string& path);
+// Copies source to destination chunkSize bytes at a time, replacing it.
+bool CopyFileInChunks(const std::u16string& source, const std::u16string& destination, int chunkSize);
+// Creates one folder; false when it cannot be made (also when it exists).
+bool CreateFolder(const std::u16string& path);
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+bool RemoveFile(const std::string& path);
+int MakeFileWritable(const std::string& path);
+bool AppendTextToFile(const std::string& path, const std::string& text);
+bool AppendLineToFile(const std::string& path, const std::string& text);
+std::string ReadWholeFile(const std::string& path);
+bool CopyFileInChunks(const std::string& source, const std::string& destination, int chunkSize);
+bool CreateFolder(const std::string& path);

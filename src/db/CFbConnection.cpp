@@ -1,0 +1,266 @@
+#include "db/CFbConnection.h"
+
+#include "db/BlobIo.h"
+#include "db/CXsqlda.h"
+
+namespace
+{
+constexpr int InitialColumns = 200;
+constexpr unsigned short Dialect = 3;
+
+const char* const RelationListSql =
+    "SELECT rdb$relation_name, rdb$base_field, rdb$view_context FROM rdb$relation_fields "
+    "where rdb$system_flag <> 1 GROUP BY rdb$relation_name, rdb$base_field, rdb$view_context;";
+} // namespace
+
+CFbConnection::CFbConnection(int attempts) : m_nAttempts(attempts) {}
+
+CFbConnection::~CFbConnection()
+{
+    Disconnect();
+    if (m_bConnected)
+    {
+        // A failed commit must not keep the attachment alive past its owner.
+        CFbStatus status;
+        if (m_hTransaction)
+            isc_rollback_transaction(status, &m_hTransaction);
+        isc_detach_database(status, &m_hDatabase);
+    }
+}
+
+std::string CFbConnection::BuildDpb(const std::string& user, const std::string& password)
+{
+    std::string dpb;
+    dpb += static_cast<char>(isc_dpb_version1);
+    dpb += static_cast<char>(isc_dpb_user_name);
+    dpb += static_cast<char>(user.size() & 0xFF);
+    dpb += user.substr(0, 255);
+    dpb += static_cast<char>(isc_dpb_password);
+    dpb += static_cast<char>(password.size() & 0xFF);
+    dpb += password.substr(0, 255);
+    // Text travels as UTF-8; the server transliterates to each column's set.
+    const std::string characterSet = "UTF8";
+    dpb += static_cast<char>(isc_dpb_lc_ctype);
+    dpb += static_cast<char>(characterSet.size());
+    dpb += characterSet;
+    return dpb;
+}
+
+bool CFbConnection::Connect(const std::string& user, const std::string& password, const std::string& database)
+{
+    if (m_bConnected)
+        return true;
+    m_sLastError.clear();
+    m_nLastAttachAttempts = 0;
+    const std::string dpb = BuildDpb(user, password);
+    bool attached = false;
+    for (int attempt = 0; attempt < m_nAttempts && !attached; ++attempt)
+    {
+        ++m_nLastAttachAttempts;
+        m_aStatus.Reset();
+        m_hDatabase = 0;
+        attached = isc_attach_database(m_aStatus, static_cast<short>(database.size()), database.c_str(), &m_hDatabase,
+                                       static_cast<short>(dpb.size()), dpb.data()) == 0;
+        if (!attached)
+            NoteFailure(m_aStatus);
+    }
+    if (!attached)
+    {
+        m_bConnected = false;
+        return false;
+    }
+    m_bConnected = true;
+    m_sLastError.clear();
+    m_hStatement = 0;
+    if (isc_dsql_allocate_statement(m_aStatus, &m_hDatabase, &m_hStatement) != 0)
+    {
+        NoteFailure(m_aStatus);
+        return false;
+    }
+    FillRelations();
+    return true;
+}
+
+void CFbConnection::FillRelations()
+{
+    int failure = 0;
+    Execute(RelationListSql, failure, &m_gridRelations, nullptr);
+    for (int row = 0; row < m_gridRelations.RowCount();)
+    {
+        if (m_gridRelations.GetCellInt(2, row) != 0)
+            m_gridRelations.DeleteRow(row);
+        else
+            ++row;
+    }
+}
+
+bool CFbConnection::Disconnect()
+{
+    if (!m_bConnected)
+        return false;
+    if (m_hTransaction && !Commit())
+        return false;
+    if (m_hStatement)
+    {
+        isc_dsql_free_statement(m_aStatus, &m_hStatement, DSQL_drop);
+        m_hStatement = 0;
+    }
+    if (isc_detach_database(m_aStatus, &m_hDatabase) != 0)
+    {
+        NoteFailure(m_aStatus);
+        return false;
+    }
+    m_bConnected = false;
+    return true;
+}
+
+bool CFbConnection::EnsureTransaction()
+{
+    if (m_hTransaction)
+        return true;
+    if (isc_start_transaction(m_aStatus, &m_hTransaction, 1, &m_hDatabase, 0, nullptr) != 0)
+    {
+        NoteFailure(m_aStatus);
+        m_hTransaction = 0;
+        return false;
+    }
+    return true;
+}
+
+bool CFbConnection::Commit()
+{
+    if (!m_hTransaction)
+        return true;
+    if (isc_commit_transaction(m_aStatus, &m_hTransaction) != 0)
+    {
+        NoteFailure(m_aStatus);
+        return false;
+    }
+    return true;
+}
+
+bool CFbConnection::GetRelations(CStringGrid& target)
+{
+    if (!m_bConnected)
+        return false;
+    m_gridRelations.CopyTo(target);
+    return true;
+}
+
+int CFbConnection::StatementType()
+{
+    const char items[] = {isc_info_sql_stmt_type};
+    char reply[20] = {};
+    if (isc_dsql_sql_info(m_aStatus, &m_hStatement, sizeof items, items, sizeof reply, reply) != 0)
+        return -1;
+    const short length = static_cast<short>(isc_vax_integer(reply + 1, 2));
+    return static_cast<int>(isc_vax_integer(reply + 3, length));
+}
+
+void CFbConnection::Execute(const std::string& sql, int& failure, CStringGrid* rowGrid, CStringGrid* columnGrid,
+                            EValueForm form)
+{
+    failure = FailNone;
+    m_sLastError.clear();
+    CXsqlda descriptor(InitialColumns);
+    if (!EnsureTransaction())
+    {
+        failure = FailTransaction;
+        return;
+    }
+    if (isc_dsql_prepare(m_aStatus, &m_hTransaction, &m_hStatement, 0, sql.c_str(), Dialect, descriptor.Get()) != 0)
+    {
+        NoteFailure(m_aStatus);
+        failure = FailPrepare;
+        return;
+    }
+    const int statementType = StatementType();
+    if (descriptor.Described() == 0)
+    {
+        RunStatementWithoutRows(statementType, failure);
+        return;
+    }
+    const int n = descriptor.Described();
+    if (n > descriptor.Capacity())
+    {
+        descriptor.Grow(n);
+        if (isc_dsql_describe(m_aStatus, &m_hStatement, Dialect, descriptor.Get()) != 0)
+        {
+            NoteFailure(m_aStatus);
+            failure = FailDescribe;
+            return;
+        }
+    }
+    if (!rowGrid)
+    {
+        failure = FailExecute;
+        return;
+    }
+    FetchRows(descriptor.Get(), n, failure, *rowGrid, columnGrid, form);
+}
+
+bool CFbConnection::RunStatementWithoutRows(int statementType, int& failure)
+{
+    if (isc_dsql_execute(m_aStatus, &m_hTransaction, &m_hStatement, Dialect, nullptr) != 0)
+    {
+        NoteFailure(m_aStatus);
+        failure = FailExecute;
+        return false;
+    }
+    if (m_hTransaction && statementType == isc_info_sql_stmt_ddl && !Commit())
+    {
+        failure = FailDdlCommit;
+        return false;
+    }
+    return true;
+}
+
+void CFbConnection::FetchRows(XSQLDA* descriptor, int n, int& failure, CStringGrid& rowGrid, CStringGrid* columnGrid,
+                              EValueForm form)
+{
+    CRowArea area;
+    area.Bind(descriptor, n);
+    rowGrid.Clear();
+    rowGrid.SetSize(n, 0);
+    if (isc_dsql_execute(m_aStatus, &m_hTransaction, &m_hStatement, Dialect, nullptr) != 0)
+    {
+        NoteFailure(m_aStatus);
+        failure = FailExecute;
+        return;
+    }
+    CFbStatus blobStatus;
+    const BlobReader readBlob = [&](const ISC_QUAD& id, std::string& contents) {
+        return ReadBlob(blobStatus, &m_hDatabase, &m_hTransaction, id, contents);
+    };
+    ISC_STATUS fetchResult = 0;
+    bool valueFailed = false;
+    SColumnValue value;
+    while ((fetchResult = isc_dsql_fetch(m_aStatus, &m_hStatement, Dialect, descriptor)) == 0)
+    {
+        const int row = rowGrid.RowCount();
+        rowGrid.Resize(rowGrid.ColumnCount(), row + 1);
+        for (int i = 0; i < n; ++i)
+        {
+            if (!FormatColumnValue(descriptor->sqlvar[i], form, readBlob, value))
+                valueFailed = true;
+            if (form == EValueForm::Display)
+                value.text = TrimSpaces(value.text);
+            rowGrid.SetCellMarked(i, row, value.text, value.marks);
+        }
+        if (valueFailed)
+            break;
+    }
+    const std::string fetchMessage = valueFailed ? blobStatus.Message() : (fetchResult != 100 ? m_aStatus.Message() : "");
+    DescribeColumns(descriptor, columnGrid, n);
+    if (isc_dsql_free_statement(m_aStatus, &m_hStatement, DSQL_close) != 0)
+    {
+        NoteFailure(m_aStatus);
+        failure = FailCloseCursor;
+        return;
+    }
+    if (valueFailed || fetchResult != 100)
+    {
+        m_sLastError = fetchMessage;
+        failure = FailFetch;
+    }
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "core/CStringGrid.h"
+#include "db/FbStatus.h"
+#include "db/ValueFormat.h"
+
+#include <ibase.h>
+#include <string>
+
+// One attachment to one Firebird database, with at most one open transaction
+// and one statement handle reused by every statement. Values come back as
+// text in grids. Not copyable; used by one thread at a time.
+class CFbConnection
+{
+public:
+    // Failure codes of Execute.
+    enum EFailure
+    {
+        FailNone = 0,
+        FailTransaction = 1,
+        FailPrepare = 2,
+        FailExecute = 3,
+        FailDdlCommit = 4,
+        FailDescribe = 5,
+        FailCloseCursor = 6,
+        FailFetch = 7,
+    };
+
+    explicit CFbConnection(int attempts);
+    ~CFbConnection();
+    CFbConnection(const CFbConnection&) = delete;
+    CFbConnection& operator=(const CFbConnection&) = delete;
+
+    // Attaches (up to m_nAttempts tries); true at once when already attached.
+    bool Connect(const std::string& user, const std::string& password, const std::string& database);
+    // Commits what is open and detaches; true when detached by this call.
+    bool Disconnect();
+    // Runs one statement; failure is 0 or the failing step (EFailure). Rows
+    // and their description go to the grids when given. DDL commits at once.
+    void Execute(const std::string& sql, int& failure, CStringGrid* rowGrid = nullptr, CStringGrid* columnGrid = nullptr,
+                 EValueForm form = EValueForm::Display);
+    // The user tables found at attach time; false when not attached.
+    bool GetRelations(CStringGrid& target);
+    // The triggers of a table with the generator each one uses and its value.
+    bool GetTableTriggers(const std::string& table, CStringGrid& triggerGrid);
+    // The primary- and foreign-key fields of a table.
+    bool GetKeyFields(const std::string& table, CStringGrid& keyGrid);
+
+    // The server's own message for the last failed step (empty after success).
+    const std::string& LastErrorMessage() const { return m_sLastError; }
+    // How many attach calls the last Connect made.
+    int LastAttachAttempts() const { return m_nLastAttachAttempts; }
+    // The bytes of the database parameter buffer sent at attach.
+    static std::string BuildDpb(const std::string& user, const std::string& password);
+
+    // Raw handles for the statement classes of this layer.
+    isc_db_handle* DatabaseHandle() { return &m_hDatabase; }
+    isc_tr_handle* TransactionHandle() { return &m_hTransaction; }
+    // Starts the transaction when none is open; false on failure.
+    bool EnsureTransaction();
+    // Commits the open transaction (if any); false on failure.
+    bool Commit();
+    // Records the message of a failed client call.
+    void NoteFailure(const CFbStatus& status) { m_sLastError = status.Message(); }
+
+    bool m_bConnected = false;
+
+private:
+    void FillRelations();
+    bool RunStatementWithoutRows(int statementType, int& failure);
+    void FetchRows(XSQLDA* descriptor, int n, int& failure, CStringGrid& rowGrid, CStringGrid* columnGrid,
+                   EValueForm form);
+    int StatementType();
+
+    isc_db_handle m_hDatabase = 0;
+    isc_tr_handle m_hTransaction = 0;
+    isc_stmt_handle m_hStatement = 0;
+    CFbStatus m_aStatus;
+    CStringGrid m_gridRelations;
+    int m_nAttempts = 1;
+    int m_nLastAttachAttempts = 0;
+    std::string m_sLastError;
+};

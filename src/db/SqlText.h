@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+// The name as it must stand in a statement: plain upper-case names that are
+// not reserved words stay as they are, every other name is double-quoted.
+std::string SqlIdentifier(const std::string& name);
+// The text with every apostrophe doubled, for use inside '...'.
+std::string EscapeSqlString(const std::string& text);
+// True for the reserved words of Firebird 3 (upper-case input).
+bool IsReservedWord(const std::string& word);
