@@ -1,9 +1,10 @@
 #include "core/TextEncoding.h"
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <iconv.h>
 #include <vector>
 
@@ -13,6 +14,10 @@ const char* NativeUtf16()
 {
     return std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 }
+
+// How many input bytes one replacement stands for, given the bytes left at
+// the point where the converter stopped.
+using CSkipRule = std::function<size_t(const unsigned char* in, size_t left)>;
 
 class CIconv
 {
@@ -28,10 +33,10 @@ public:
 
     bool Valid() const { return m_handle != reinterpret_cast<iconv_t>(-1); }
 
-    // Converts the whole input. On an unconvertible or invalid sequence the
-    // replacement (if any) is written and `skip` input bytes are passed over;
-    // without a replacement the conversion fails.
-    bool Convert(const char* in, size_t inSize, std::string& out, const std::string* replacement, size_t skip)
+    // Converts the whole input. Where a sequence is invalid or has no place
+    // in the target, the replacement is written and the input bytes the skip
+    // rule names are passed over; without a replacement the conversion fails.
+    bool Convert(const char* in, size_t inSize, std::string& out, const std::string* replacement, const CSkipRule& skip)
     {
         std::vector<char> buffer(inSize * 4 + 16);
         char* inPtr = const_cast<char*>(in);
@@ -41,15 +46,17 @@ public:
             char* outPtr = buffer.data();
             size_t outLeft = buffer.size();
             const size_t rc = iconv(m_handle, &inPtr, &inLeft, &outPtr, &outLeft);
+            const int error = errno;
             out.append(buffer.data(), buffer.size() - outLeft);
             if (rc != static_cast<size_t>(-1))
                 break;
-            if (errno == E2BIG)
+            if (error == E2BIG)
                 continue;
-            if (!replacement)
+            if (!replacement || (error != EILSEQ && error != EINVAL))
                 return false;
             out += *replacement;
-            const size_t step = std::min(skip, inLeft);
+            const size_t step =
+                std::clamp<size_t>(skip(reinterpret_cast<const unsigned char*>(inPtr), inLeft), 1, inLeft);
             inPtr += step;
             inLeft -= step;
             if (inLeft == 0)
@@ -61,6 +68,45 @@ public:
 private:
     iconv_t m_handle;
 };
+
+// The length of the longest start of a well-formed UTF-8 sequence at `in`
+// (at least 1): such a cut-off or broken sequence stands for one U+FFFD,
+// as the Unicode standard recommends.
+size_t Utf8MaximalSubpart(const unsigned char* in, size_t left)
+{
+    const unsigned char lead = in[0];
+    size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+    {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        else if (lead == 0xED)
+            high = 0x9F;
+    }
+    else if (lead >= 0xF0 && lead <= 0xF4)
+    {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F;
+    }
+    else
+        return 1;
+    size_t taken = 1;
+    while (taken < length && taken < left && in[taken] >= low && in[taken] <= high)
+    {
+        ++taken;
+        low = 0x80;
+        high = 0xBF;
+    }
+    return taken;
+}
 
 std::string CutAtZero(const std::string& text)
 {
@@ -104,9 +150,10 @@ std::string WideToUtf8(const std::u16string& wide)
         return {};
     CIconv conv("UTF-8", NativeUtf16());
     std::string out;
+    // An unpaired surrogate becomes U+FFFD instead of failing the whole text.
     const std::string replacement = "\xEF\xBF\xBD";
-    if (!conv.Valid()
-        || !conv.Convert(reinterpret_cast<const char*>(wide.data()), units * 2, out, &replacement, 2))
+    if (!conv.Valid() || !conv.Convert(reinterpret_cast<const char*>(wide.data()), units * 2, out, &replacement,
+                                       [](const unsigned char*, size_t) { return size_t{2}; }))
         return {};
     return out;
 }
@@ -120,7 +167,7 @@ std::u16string Utf8ToWide(const std::string& narrow)
     std::string out;
     const char16_t replacementUnit = 0xFFFD;
     const std::string replacement(reinterpret_cast<const char*>(&replacementUnit), 2);
-    if (!conv.Valid() || !conv.Convert(text.data(), text.size(), out, &replacement, 1))
+    if (!conv.Valid() || !conv.Convert(text.data(), text.size(), out, &replacement, Utf8MaximalSubpart))
         return {};
     std::u16string wide(out.size() / 2, u'\0');
     std::memcpy(wide.data(), out.data(), wide.size() * 2);
@@ -137,7 +184,8 @@ std::string Utf8ToCodePage(const std::string& narrow, unsigned codePage)
         return {};
     CIconv conv(name.c_str(), NativeUtf16());
     std::string out;
-    if (!conv.Valid() || !conv.Convert(reinterpret_cast<const char*>(wide.data()), wide.size() * 2, out, nullptr, 0))
+    // No replacement: a text that the code page cannot hold whole is refused.
+    if (!conv.Valid() || !conv.Convert(reinterpret_cast<const char*>(wide.data()), wide.size() * 2, out, nullptr, {}))
         return {};
     return CutAtZero(out);
 }

@@ -7,7 +7,7 @@
 
 // UTF-16 to UTF-8; the empty string when nothing converts.
 std::string WideToUtf8(const std::u16string& wide);
-// UTF-8 to UTF-16; an invalid byte becomes U+FFFD, as the platform converter does.
+// UTF-8 to UTF-16; each broken sequence becomes one U+FFFD.
 std::u16string Utf8ToWide(const std::string& narrow);
 // UTF-8 to the given code page (65001 UTF-8, 1252 CP1252, ...), cut at the
 // first zero byte; the empty string when the text cannot be converted whole.
