@@ -52,10 +52,11 @@ bool ReadBlob(CFbStatus& status, isc_db_handle* database, isc_tr_handle* transac
 }
 
 bool WriteBlob(CFbStatus& status, isc_db_handle* database, isc_tr_handle* transaction, const std::string& contents,
-               ISC_QUAD& id)
+               ISC_QUAD& id, const std::string& bpb)
 {
     CBlobHandle blob;
-    if (isc_create_blob2(status, database, transaction, blob.Address(), &id, 0, nullptr) != 0)
+    if (isc_create_blob2(status, database, transaction, blob.Address(), &id, static_cast<short>(bpb.size()),
+                         bpb.empty() ? nullptr : bpb.data()) != 0)
         return false;
     size_t offset = 0;
     while (offset < contents.size())

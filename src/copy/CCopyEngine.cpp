@@ -1,0 +1,169 @@
+#include "copy/CCopyEngine.h"
+
+#include "core/FileHelpers.h"
+#include "db/CFbConnection.h"
+#include "db/CFbCursor.h"
+
+#include <cstdio>
+
+CCopyEngine::~CCopyEngine()
+{
+    if (!m_sTempBackupFile.empty())
+        RemoveFile(m_sTempBackupFile);
+}
+
+void CCopyEngine::Init(const std::string& defUser, const std::string& defPass, int attempts)
+{
+    m_sDefUser = defUser;
+    m_sDefPass = defPass;
+    m_nAttempts = attempts;
+}
+
+bool CCopyEngine::RunTable(const std::string& table, int mode)
+{
+    m_bLog = !(mode == 0 || mode == 2);
+    return CopyTable(table);
+}
+
+void CCopyEngine::GetLogFiles(std::string& log, std::string& sql, std::string& text) const
+{
+    log = m_sLogFile;
+    sql = m_sSqlLogFile;
+    text = m_sTextLogFile;
+}
+
+bool CCopyEngine::WriteLog(const std::string& message, const std::string& detail)
+{
+    if (!m_bLog)
+        return true;
+    m_logs.run.SetPath(m_sLogFile);
+    return m_logs.run.AppendLine(m_sTablePrefix + " " + message + " (" + detail + ")\r\n");
+}
+
+bool CCopyEngine::WriteSqlLog(const std::string& text)
+{
+    if (!m_bLog)
+        return true;
+    m_logs.sql.SetPath(m_sSqlLogFile);
+    return m_logs.sql.AppendLine(text);
+}
+
+bool CCopyEngine::WriteTextLog(const std::string& text)
+{
+    if (!m_bLog)
+        return true;
+    m_logs.text.SetPath(m_sTextLogFile);
+    return m_logs.text.AppendLine(text);
+}
+
+void CCopyEngine::WriteSqlFailure(const std::string& serverMessage)
+{
+    std::string comment;
+    for (char c : serverMessage)
+        comment += (c == '\n' || c == '\r') ? ' ' : c;
+    // The comment must not end early inside the message.
+    for (size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at))
+        comment.replace(at, 2, "* /");
+    WriteSqlLog("/* " + comment + " */");
+}
+
+bool CCopyEngine::CopyTable(const std::string& table)
+{
+    if (m_sSourceDb.empty() || m_sDestDb.empty())
+        return false;
+    char prefix[4096];
+    std::snprintf(prefix, sizeof prefix, "<TBL_%-18s>", table.c_str());
+    m_sTablePrefix = prefix;
+    // Each table's entries reach the files when the table is done.
+    struct SCloseLogs
+    {
+        SLogs& logs;
+        ~SCloseLogs()
+        {
+            logs.run.Close();
+            logs.sql.Close();
+            logs.text.Close();
+        }
+    } closeLogs{m_logs};
+
+    WriteLog("Starting copy process...", "");
+    const std::string header = "\r\n\r\n/* " + table + "*/\r\n";
+    WriteSqlLog(header);
+    WriteTextLog(header);
+
+    CFbConnection source(m_nAttempts);
+    if (!source.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb))
+    {
+        WriteLog("ERROR: Cannot open source database", m_sSourceDb);
+        return false;
+    }
+    CFbCursor cursor(source);
+    CStringGrid sourceColumns;
+    std::string sql;
+    const bool selected = SelectTable(source, cursor, sourceColumns, table, sql);
+    const std::string selectLine = "\r\n/* " + sql + " */\r\n";
+    WriteSqlLog(selectLine);
+    WriteTextLog(selectLine);
+    const int first = selected ? cursor.Fetch() : -1;
+    if (first < 0)
+    {
+        WriteLog("ERROR: Failed to open or table is empty", "");
+        return false;
+    }
+    if (first == 0)
+    {
+        WriteLog("Table is empty", "");
+        cursor.Close();
+        source.Disconnect();
+        return true;
+    }
+
+    CStringGrid sourceTriggers;
+    if (!source.GetTableTriggers(table, sourceTriggers))
+    {
+        WriteLog("ERROR: Failed to get source triggers", "");
+        return false;
+    }
+
+    CFbConnection dest(m_nAttempts);
+    if (!dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
+    {
+        WriteLog("ERROR: Cannot open destination database", m_sDestDb);
+        return false;
+    }
+    CStringGrid destColumns;
+    std::string describeError;
+    if (!DescribeStatement(dest, sql, destColumns, describeError))
+    {
+        WriteLog("ERROR: Failed to open or table is empty", "");
+        return false;
+    }
+
+    bool failed = false;
+    if (!CleanupTable(dest, table))
+        failed = true;
+    if (!SetTriggersActive(dest, table, false))
+        failed = true;
+    int failedRecords = 0;
+    if (!InsertRows(source, cursor, dest, sourceColumns, destColumns, table, failedRecords))
+        failed = true;
+    if (!SetGenerators(dest, sourceTriggers, table))
+        failed = true;
+    if (!SetTriggersActive(dest, table, true))
+        failed = true;
+    dest.Disconnect();
+    cursor.Close();
+    source.Disconnect();
+
+    if (!failed)
+        WriteLog("Copy finished successfully", "");
+    else
+        WriteLog("WARNING: Copy failed", "");
+    if (failedRecords != 0)
+    {
+        char report[4096];
+        std::snprintf(report, sizeof report, "%i %s record(s) could not be copied.\r\n", failedRecords, table.c_str());
+        AppendLineToFile(m_sErrorFile, report);
+    }
+    return !failed;
+}

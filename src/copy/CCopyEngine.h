@@ -1,0 +1,88 @@
+#pragma once
+
+#include "copy/CLogWriter.h"
+#include "core/CStringGrid.h"
+
+#include <string>
+#include <vector>
+
+class CFbConnection;
+class CFbCursor;
+
+// Copies the rows of one table at a time from the source database into the
+// same-named table of the destination database, switching the destination's
+// triggers off around the inserts and carrying the generators over, and
+// writes the run log, the SQL log, the data text log and the failed-records
+// report.
+class CCopyEngine
+{
+public:
+    CCopyEngine() = default;
+    ~CCopyEngine();
+    CCopyEngine(const CCopyEngine&) = delete;
+    CCopyEngine& operator=(const CCopyEngine&) = delete;
+
+    void Init(const std::string& defUser, const std::string& defPass, int attempts);
+    // Copies one table; mode 0 or 2 turns the three logs off.
+    bool RunTable(const std::string& table, int mode);
+    // True when every row arrived and every step succeeded, or the source is empty.
+    bool CopyTable(const std::string& table);
+    // Stores the run's databases and credentials and tests both attachments;
+    // for a real run also fixes the log names and makes the backups.
+    // 0 prepared, 1 source not attachable, 2 destination not attachable.
+    int PrepareCopy(const std::string& sourceDB, const std::string& sourceUser, const std::string& sourcePassword,
+                    const std::string& destDB, const std::string& destUser, const std::string& destPassword,
+                    bool makeBackup, const std::string& programFolder, bool checkOnly);
+    void GetLogFiles(std::string& log, std::string& sql, std::string& text) const;
+
+    bool WriteLog(const std::string& message, const std::string& detail);
+    bool WriteSqlLog(const std::string& text);
+    bool WriteTextLog(const std::string& text);
+
+    bool CleanupTable(CFbConnection& connection, const std::string& table);
+    bool SetTriggersActive(CFbConnection& connection, const std::string& table, bool active);
+    bool SetGenerators(CFbConnection& connection, CStringGrid& sourceTriggerGrid, const std::string& table);
+
+    // "INSERT INTO T (A,B) VALUES (" for the destination's columns.
+    static std::string BuildInsertPrefix(CStringGrid& destColumns, const std::string& table);
+    // Stores in row 2 of each destination column the index of the source
+    // column of the same name, or -1.
+    static void MapColumns(CStringGrid& sourceColumns, CStringGrid& destColumns);
+    // The literal INSERT of source row r, as the SQL log shows it.
+    static std::string BuildInsert(CStringGrid& destColumns, CStringGrid& sourceRows, const std::string& prefix, int r);
+
+    std::string m_sSqlLogFile;
+    std::string m_sTextLogFile;
+    std::string m_sLogFile;
+    std::string m_sErrorFile;
+    std::string m_sBackupFile;
+    std::string m_sTempBackupFile;
+    std::string m_sSourceDb;
+    std::string m_sSourceUser;
+    std::string m_sSourcePassword;
+    std::string m_sDestDb;
+    std::string m_sDestUser;
+    std::string m_sDestPassword;
+    std::string m_sTablePrefix;
+    std::string m_sDefUser;
+    std::string m_sDefPass;
+    bool m_bLog = false;
+    int m_nAttempts = 1;
+
+private:
+    struct SLogs
+    {
+        CLogWriter run;
+        CLogWriter sql;
+        CLogWriter text;
+    };
+
+    bool SelectTable(CFbConnection& connection, CFbCursor& cursor, CStringGrid& columns, const std::string& table,
+                     std::string& sql);
+    bool InsertRows(CFbConnection& source, CFbCursor& cursor, CFbConnection& dest, CStringGrid& sourceColumns,
+                    CStringGrid& destColumns, const std::string& table, int& failedRecords);
+    // Writes the server's message for a failed statement as an SQL comment.
+    void WriteSqlFailure(const std::string& serverMessage);
+
+    SLogs m_logs;
+};

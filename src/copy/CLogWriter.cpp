@@ -1,0 +1,45 @@
+#include "copy/CLogWriter.h"
+
+void CLogWriter::SetPath(const std::string& path)
+{
+    if (path == m_sPath)
+        return;
+    Close();
+    m_sPath = path;
+    m_bFailed = false;
+}
+
+bool CLogWriter::AppendLine(const std::string& text)
+{
+    if (!m_pFile)
+    {
+        // A file that could not be opened is not retried for every entry.
+        if (m_bFailed || m_sPath.empty())
+            return false;
+        m_pFile = std::fopen(m_sPath.c_str(), "ab");
+        if (!m_pFile)
+        {
+            m_bFailed = true;
+            return false;
+        }
+        m_lastFlush = std::chrono::steady_clock::now();
+    }
+    bool ok = std::fwrite(text.data(), 1, text.size(), m_pFile) == text.size();
+    ok = std::fwrite("\r\n", 1, 2, m_pFile) == 2 && ok;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastFlush >= std::chrono::seconds(1))
+    {
+        ok = std::fflush(m_pFile) == 0 && ok;
+        m_lastFlush = now;
+    }
+    return ok;
+}
+
+bool CLogWriter::Close()
+{
+    if (!m_pFile)
+        return true;
+    const bool ok = std::fclose(m_pFile) == 0;
+    m_pFile = nullptr;
+    return ok;
+}

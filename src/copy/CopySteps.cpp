@@ -1,0 +1,92 @@
+// The steps around the inserts: emptying the destination table, switching
+// its triggers and setting the generators its triggers use.
+#include "copy/CCopyEngine.h"
+
+#include "db/CFbConnection.h"
+#include "db/SqlText.h"
+
+namespace
+{
+// A name inside double quotes, with any double quote in it doubled.
+std::string QuotedName(const std::string& name)
+{
+    std::string quoted;
+    for (char c : name)
+    {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted;
+}
+} // namespace
+
+bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& table)
+{
+    if (!connection.m_bConnected)
+        return false;
+    if (table.empty())
+        return true;
+    const std::string sql = "DELETE FROM " + SqlIdentifier(table) + ";";
+    int failure = 0;
+    connection.Execute(sql, failure);
+    if (failure != 0)
+        WriteLog("ERROR: Failed to cleanup table!\r\n", m_sTablePrefix);
+    WriteSqlLog(sql);
+    if (failure != 0)
+        WriteSqlFailure(connection.LastErrorMessage());
+    return failure == 0;
+}
+
+bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string& table, bool active)
+{
+    if (!connection.m_bConnected)
+        return false;
+    CStringGrid triggers;
+    connection.GetTableTriggers(table, triggers);
+    bool ok = true;
+    for (int row = 0; row < triggers.RowCount(); ++row)
+    {
+        const std::string name = QuotedName(triggers.GetCell(0, row));
+        const std::string sql =
+            active ? "ALTER TRIGGER  \"" + name + "\" ACTIVE;" : "ALTER TRIGGER \"" + name + "\" INACTIVE;";
+        int failure = 0;
+        connection.Execute(sql, failure);
+        WriteSqlLog(sql);
+        if (failure != 0)
+        {
+            ok = false;
+            WriteSqlFailure(connection.LastErrorMessage());
+            WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_sTablePrefix);
+        }
+    }
+    return ok;
+}
+
+bool CCopyEngine::SetGenerators(CFbConnection& connection, CStringGrid& sourceTriggerGrid, const std::string& table)
+{
+    CStringGrid triggers;
+    connection.GetTableTriggers(table, triggers);
+    bool ok = true;
+    for (int row = 0; row < triggers.RowCount(); ++row)
+    {
+        const std::string generator = triggers.GetCell(2, row);
+        if (generator.empty())
+            continue;
+        const int k = sourceTriggerGrid.FindRow(2, generator, 1);
+        if (k < 0)
+            continue;
+        const std::string sql =
+            "SET GENERATOR " + SqlIdentifier(generator) + " TO " + sourceTriggerGrid.GetCell(3, k) + ";";
+        int failure = 0;
+        connection.Execute(sql, failure);
+        WriteSqlLog(sql);
+        if (failure != 0)
+        {
+            ok = false;
+            WriteSqlFailure(connection.LastErrorMessage());
+            WriteLog("ERROR: Failed to set GENERATOR!\r\n", m_sTablePrefix);
+        }
+    }
+    return ok;
+}

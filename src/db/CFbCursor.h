@@ -1,0 +1,49 @@
+#pragma once
+
+#include "db/CFbConnection.h"
+#include "db/CXsqlda.h"
+#include "db/FbStatus.h"
+
+#include <string>
+
+// A streaming cursor over one SELECT on an attached connection, with its own
+// statement handle and its own read-only snapshot transaction, so rows are
+// read one at a time and the connection stays free for other statements.
+class CFbCursor
+{
+public:
+    explicit CFbCursor(CFbConnection& connection);
+    ~CFbCursor();
+    CFbCursor(const CFbCursor&) = delete;
+    CFbCursor& operator=(const CFbCursor&) = delete;
+
+    // Prepares and opens the cursor; false with LastErrorMessage on failure.
+    bool Open(const std::string& sql);
+    // Fetches the next row: 1 a row, 0 the end, -1 an error.
+    int Fetch();
+    void Close();
+
+    int ColumnCount() const { return m_nColumns; }
+    const XSQLVAR& Column(int i) { return m_descriptor.Var(i); }
+    std::string ColumnName(int i);
+    // The current row's value of column i in the chosen form; false when a
+    // BLOB could not be read.
+    bool Value(int i, EValueForm form, SColumnValue& value);
+    const std::string& LastErrorMessage() const { return m_sLastError; }
+
+private:
+    CFbConnection& m_connection;
+    CFbStatus m_status;
+    isc_stmt_handle m_hStatement = 0;
+    isc_tr_handle m_hTransaction = 0;
+    CXsqlda m_descriptor{32};
+    CRowArea m_area;
+    int m_nColumns = 0;
+    bool m_bOpen = false;
+    std::string m_sLastError;
+};
+
+// Describes the columns of a statement without running it; false with the
+// server's message when it does not prepare.
+bool DescribeStatement(CFbConnection& connection, const std::string& sql, CStringGrid& columnGrid,
+                       std::string& errorMessage);

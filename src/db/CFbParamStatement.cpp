@@ -1,0 +1,186 @@
+#include "db/CFbParamStatement.h"
+
+#include "db/BlobIo.h"
+
+#include <cstring>
+
+namespace
+{
+constexpr unsigned short Dialect = 3;
+constexpr size_t MaxVaryingBytes = 32765;
+
+bool IsTextType(int type)
+{
+    return type == SQL_TEXT || type == SQL_VARYING;
+}
+} // namespace
+
+CFbParamStatement::CFbParamStatement(CFbConnection& connection) : m_connection(connection) {}
+
+CFbParamStatement::~CFbParamStatement()
+{
+    if (m_hStatement)
+    {
+        CFbStatus ignored;
+        isc_dsql_free_statement(ignored, &m_hStatement, DSQL_drop);
+    }
+}
+
+bool CFbParamStatement::Prepare(const std::string& sql)
+{
+    m_sLastError.clear();
+    if (!m_connection.EnsureTransaction())
+    {
+        m_sLastError = m_connection.LastErrorMessage();
+        return false;
+    }
+    if (!m_hStatement && isc_dsql_allocate_statement(m_status, m_connection.DatabaseHandle(), &m_hStatement) != 0)
+    {
+        m_sLastError = m_status.Message();
+        return false;
+    }
+    if (isc_dsql_prepare(m_status, m_connection.TransactionHandle(), &m_hStatement, 0, sql.c_str(), Dialect,
+                         nullptr)
+            != 0
+        || isc_dsql_describe_bind(m_status, &m_hStatement, Dialect, m_params.Get()) != 0)
+    {
+        m_sLastError = m_status.Message();
+        return false;
+    }
+    if (m_params.Described() > m_params.Capacity())
+    {
+        m_params.Grow(m_params.Described());
+        if (isc_dsql_describe_bind(m_status, &m_hStatement, Dialect, m_params.Get()) != 0)
+        {
+            m_sLastError = m_status.Message();
+            return false;
+        }
+    }
+    const int count = m_params.Described();
+    m_described.assign(m_params->sqlvar, m_params->sqlvar + count);
+    m_slots.assign(static_cast<size_t>(count), SSlot{});
+    for (int i = 0; i < count; ++i)
+        SetNull(i);
+    return true;
+}
+
+void CFbParamStatement::SetNull(int i)
+{
+    SSlot& slot = m_slots[static_cast<size_t>(i)];
+    XSQLVAR& var = m_params.Var(i);
+    slot.indicator = -1;
+    slot.pendingBlob = false;
+    var.sqltype = static_cast<short>(SQL_VARYING | 1);
+    var.sqlsubtype = 0;
+    var.sqlscale = 0;
+    slot.buffer.assign(2, '\0');
+    var.sqllen = 0;
+}
+
+void CFbParamStatement::SetDouble(int i, double value)
+{
+    SSlot& slot = m_slots[static_cast<size_t>(i)];
+    XSQLVAR& var = m_params.Var(i);
+    slot.indicator = 0;
+    slot.pendingBlob = false;
+    slot.buffer.assign(reinterpret_cast<const char*>(&value), sizeof value);
+    var.sqltype = static_cast<short>(SQL_DOUBLE | 1);
+    var.sqlsubtype = 0;
+    var.sqlscale = 0;
+    var.sqllen = sizeof value;
+}
+
+void CFbParamStatement::SetBytes(int i, const std::string& bytes, bool binary)
+{
+    SSlot& slot = m_slots[static_cast<size_t>(i)];
+    XSQLVAR& var = m_params.Var(i);
+    const XSQLVAR& described = m_described[static_cast<size_t>(i)];
+    const int type = described.sqltype & ~1;
+    slot.indicator = 0;
+    slot.binary = binary;
+    if (type == SQL_BLOB || bytes.size() > MaxVaryingBytes)
+    {
+        // Written as a BLOB just before the execution; a text too long for a
+        // string parameter that is not bound to a BLOB will fail there as a
+        // plain conversion error of the server.
+        slot.pendingBlob = true;
+        slot.buffer = bytes;
+        return;
+    }
+    slot.pendingBlob = false;
+    const auto length = static_cast<unsigned short>(bytes.size());
+    slot.buffer.resize(2 + bytes.size());
+    std::memcpy(slot.buffer.data(), &length, 2);
+    std::memcpy(slot.buffer.data() + 2, bytes.data(), bytes.size());
+    var.sqltype = static_cast<short>(SQL_VARYING | 1);
+    var.sqlscale = 0;
+    // Text keeps the character set the server described for a text parameter
+    // (the connection's UTF-8); bytes travel as OCTETS and are never converted.
+    var.sqlsubtype = binary ? 1 : (IsTextType(type) ? described.sqlsubtype : 0);
+    var.sqllen = static_cast<short>(length);
+}
+
+bool CFbParamStatement::WritePendingBlobs()
+{
+    for (size_t i = 0; i < m_slots.size(); ++i)
+    {
+        SSlot& slot = m_slots[i];
+        if (!slot.pendingBlob || slot.indicator < 0)
+            continue;
+        XSQLVAR& var = m_params.Var(static_cast<int>(i));
+        const XSQLVAR& described = m_described[i];
+        ISC_QUAD id{};
+        // A text BLOB is filtered from the connection's UTF-8 into the
+        // column's own character set (held in sqlscale for BLOBs).
+        const bool textBlob = (described.sqltype & ~1) == SQL_BLOB && described.sqlsubtype == 1 && !slot.binary;
+        std::string bpb;
+        if (textBlob)
+        {
+            bpb = {static_cast<char>(isc_bpb_version1),
+                   static_cast<char>(isc_bpb_source_type), 1, 1,
+                   static_cast<char>(isc_bpb_source_interp), 1, 4,
+                   static_cast<char>(isc_bpb_target_type), 1, 1,
+                   static_cast<char>(isc_bpb_target_interp), 1, static_cast<char>(described.sqlscale & 0xFF)};
+        }
+        if (!WriteBlob(m_status, m_connection.DatabaseHandle(), m_connection.TransactionHandle(), slot.buffer, id,
+                       bpb))
+        {
+            m_sLastError = m_status.Message();
+            return false;
+        }
+        std::string idBytes(reinterpret_cast<const char*>(&id), sizeof id);
+        slot.buffer.swap(idBytes);
+        slot.pendingBlob = false;
+        var.sqltype = static_cast<short>(SQL_BLOB | 1);
+        var.sqlsubtype = described.sqlsubtype;
+        var.sqlscale = 0;
+        var.sqllen = sizeof id;
+    }
+    return true;
+}
+
+bool CFbParamStatement::Execute()
+{
+    m_sLastError.clear();
+    if (!m_connection.EnsureTransaction())
+    {
+        m_sLastError = m_connection.LastErrorMessage();
+        return false;
+    }
+    if (!WritePendingBlobs())
+        return false;
+    for (size_t i = 0; i < m_slots.size(); ++i)
+    {
+        XSQLVAR& var = m_params.Var(static_cast<int>(i));
+        var.sqldata = m_slots[i].buffer.data();
+        var.sqlind = &m_slots[i].indicator;
+    }
+    if (isc_dsql_execute(m_status, m_connection.TransactionHandle(), &m_hStatement, Dialect,
+                         m_slots.empty() ? nullptr : m_params.Get())
+        != 0)
+    {
+        m_sLastError = m_status.Message();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "db/CFbConnection.h"
+#include "db/CXsqlda.h"
+#include "db/FbStatus.h"
+
+#include <string>
+#include <vector>
+
+// A statement prepared once with "?" parameters and run many times in the
+// connection's current transaction. Values are bound per execution: NULL by
+// indicator, doubles as binary values, everything else as text that the
+// server converts to the parameter's type, BLOBs through the BLOB functions.
+class CFbParamStatement
+{
+public:
+    explicit CFbParamStatement(CFbConnection& connection);
+    ~CFbParamStatement();
+    CFbParamStatement(const CFbParamStatement&) = delete;
+    CFbParamStatement& operator=(const CFbParamStatement&) = delete;
+
+    bool Prepare(const std::string& sql);
+    int ParamCount() const { return static_cast<int>(m_described.size()); }
+    // The type the server expects for parameter i (nullable bit cleared).
+    int ParamType(int i) const { return m_described[static_cast<size_t>(i)].sqltype & ~1; }
+
+    void SetNull(int i);
+    void SetDouble(int i, double value);
+    // Text (UTF-8) or, with binary, bytes that are not transliterated. A BLOB
+    // parameter receives the bytes as its contents.
+    void SetBytes(int i, const std::string& bytes, bool binary);
+    // Runs the statement with the bound values; false with LastErrorMessage.
+    bool Execute();
+    const std::string& LastErrorMessage() const { return m_sLastError; }
+
+private:
+    struct SSlot
+    {
+        std::string buffer; // the value as the parameter's data
+        short indicator = 0;
+        bool pendingBlob = false;
+        bool binary = false;
+    };
+
+    bool WritePendingBlobs();
+
+    CFbConnection& m_connection;
+    CFbStatus m_status;
+    isc_stmt_handle m_hStatement = 0;
+    CXsqlda m_params{1};
+    std::vector<XSQLVAR> m_described;
+    std::vector<SSlot> m_slots;
+    std::string m_sLastError;
+};
