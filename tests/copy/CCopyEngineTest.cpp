@@ -1,0 +1,146 @@
+#include "CopyFixture.h"
+
+namespace
+{
+const char* const CustomerSource = R"(
+CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), CITY VARCHAR(30), SCORE INTEGER);
+INSERT INTO CUSTOMER VALUES (1, 'O''Brien', 'Cork', 10);
+INSERT INTO CUSTOMER VALUES (2, NULL, 'Graz', NULL);
+INSERT INTO CUSTOMER VALUES (3, '  spaced  ', NULL, -4);
+)";
+} // namespace
+
+TEST(CCopyEngine, FirstRunLogEntryHasTheExactBytes)
+{
+    SCopyFixture copy("CREATE TABLE T (ID INTEGER);", "CREATE TABLE T (ID INTEGER);");
+    ASSERT_EQ(copy.prepared, 0);
+    EXPECT_TRUE(copy.Copy("T"));
+    const std::string expected = "<TBL_T" + std::string(17, ' ') + "> Starting copy process... ()\r\n\r\n";
+    EXPECT_EQ(copy.RunLog().substr(0, expected.size()), expected);
+}
+
+TEST(CCopyEngine, ValuesArriveExactlyWithColumnsMatchedByName)
+{
+    // The destination reorders the columns, lacks CITY and adds NOTE and AMOUNT.
+    SCopyFixture copy(CustomerSource, "CREATE TABLE CUSTOMER (NOTE VARCHAR(10) NOT NULL, SCORE INTEGER,"
+                                      " NAME VARCHAR(40), ID INTEGER NOT NULL, AMOUNT NUMERIC(9,2) NOT NULL);");
+    ASSERT_EQ(copy.prepared, 0);
+    EXPECT_TRUE(copy.Copy("CUSTOMER")) << copy.RunLog();
+    const auto rows = copy.dest.Query("SELECT ID, NAME, SCORE, NOTE, AMOUNT FROM CUSTOMER ORDER BY ID");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"1", "O'Brien", "10", "", "0.00"}));
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"2", "<null>", "<null>", "", "0.00"}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"3", "  spaced  ", "-4", "", "0.00"}));
+}
+
+TEST(CCopyEngine, LogsShowEveryStatementAndRow)
+{
+    SCopyFixture copy(CustomerSource, "CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(40), NOTE VARCHAR(5));");
+    ASSERT_TRUE(copy.Copy("CUSTOMER"));
+    EXPECT_EQ(copy.RunLog(), Entry("CUSTOMER", "Starting copy process...")
+                                 + Entry("CUSTOMER", "Successfully inserted", "O'Brien")
+                                 + Entry("CUSTOMER", "Successfully inserted", "")
+                                 + Entry("CUSTOMER", "Successfully inserted", "  spaced  ")
+                                 + Entry("CUSTOMER", "Copy finished successfully"));
+    EXPECT_EQ(copy.SqlLog(), "\r\n\r\n/* CUSTOMER*/\r\n\r\n"
+                             "\r\n/* SELECT * FROM CUSTOMER ORDER BY ID */\r\n\r\n"
+                             "DELETE FROM CUSTOMER;\r\n"
+                             "INSERT INTO CUSTOMER (ID,NAME,NOTE) VALUES (1,'O''Brien','');\r\n"
+                             "INSERT INTO CUSTOMER (ID,NAME,NOTE) VALUES (2,NULL,'');\r\n"
+                             "INSERT INTO CUSTOMER (ID,NAME,NOTE) VALUES (3,'  spaced  ','');\r\n");
+    EXPECT_EQ(copy.TextLog(), "\r\n\r\n/* CUSTOMER*/\r\n\r\n"
+                              "\r\n/* SELECT * FROM CUSTOMER ORDER BY ID */\r\n\r\n"
+                              "1;O'Brien;Cork;10\r\n2;;Graz;\r\n3;  spaced  ;;-4\r\n");
+    EXPECT_EQ(copy.Report(), "");
+}
+
+TEST(CCopyEngine, EmptySourceLeavesTheDestinationAlone)
+{
+    SCopyFixture copy("CREATE TABLE T (ID INTEGER);", "CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (5);");
+    EXPECT_TRUE(copy.Copy("T"));
+    EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM T"), "1");
+    EXPECT_NE(copy.RunLog().find(Entry("T", "Table is empty")), std::string::npos);
+    EXPECT_EQ(copy.SqlLog().find("DELETE"), std::string::npos);
+}
+
+TEST(CCopyEngine, DestinationWithoutTheFirstSourceColumnFailsBeforeDeleting)
+{
+    SCopyFixture copy("CREATE TABLE T (ID INTEGER, NAME VARCHAR(5)); INSERT INTO T VALUES (1, 'a');",
+                      "CREATE TABLE T (NAME VARCHAR(5)); INSERT INTO T VALUES ('kept');");
+    EXPECT_FALSE(copy.Copy("T"));
+    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Failed to open or table is empty")), std::string::npos);
+    EXPECT_EQ(copy.dest.Scalar("SELECT NAME FROM T"), "kept");
+}
+
+TEST(CCopyEngine, MissingDestinationTableFailsWithoutChanges)
+{
+    SCopyFixture copy("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);", "CREATE TABLE OTHER (ID INTEGER);");
+    EXPECT_FALSE(copy.Copy("T"));
+    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Failed to open or table is empty")), std::string::npos);
+}
+
+TEST(CCopyEngine, TwoFailingRowsOfTenFailAloneAndAreReported)
+{
+    std::string source = "CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(20));";
+    for (int i = 1; i <= 10; ++i)
+        source += "INSERT INTO CUSTOMER VALUES (" + std::to_string(i) + ", '" + (i == 4 || i == 9 ? "much too long" : "ok")
+                + "');";
+    SCopyFixture copy(source, "CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(5));");
+    EXPECT_FALSE(copy.Copy("CUSTOMER"));
+    const std::string log = copy.RunLog();
+    EXPECT_EQ(CountOf(log, Entry("CUSTOMER", "ERROR: Failed to add", "much too long")), 2u);
+    EXPECT_EQ(CountOf(log, Entry("CUSTOMER", "Successfully inserted", "ok")), 8u);
+    EXPECT_NE(log.find(Entry("CUSTOMER", "WARNING: Copy failed")), std::string::npos);
+    EXPECT_EQ(copy.Report(), "2 CUSTOMER record(s) could not be copied.\r\n\r\n");
+    EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM CUSTOMER"), "8");
+    // The server's reason follows the failed statement in the SQL log.
+    const std::string sql = copy.SqlLog();
+    const size_t failed = sql.find("VALUES (4,'much too long');\r\n");
+    ASSERT_NE(failed, std::string::npos);
+    EXPECT_EQ(sql.compare(failed + 29, 3, "/* "), 0) << sql.substr(failed, 200);
+    EXPECT_NE(sql.find("string truncation", failed), std::string::npos);
+}
+
+TEST(CCopyEngine, LoggingOffWritesOnlyTheReport)
+{
+    SCopyFixture copy("CREATE TABLE T (ID INTEGER, S VARCHAR(9)); INSERT INTO T VALUES (1, 'too long!');",
+                      "CREATE TABLE T (ID INTEGER, S VARCHAR(2));");
+    EXPECT_FALSE(copy.Copy("T", 0));
+    EXPECT_FALSE(FileExists(copy.engine.m_sLogFile));
+    EXPECT_FALSE(FileExists(copy.engine.m_sSqlLogFile));
+    EXPECT_FALSE(FileExists(copy.engine.m_sTextLogFile));
+    EXPECT_EQ(copy.Report(), "1 T record(s) could not be copied.\r\n\r\n");
+}
+
+TEST(CCopyEngine, UnattachableDatabasesAreLogged)
+{
+    SCopyFixture copy("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);", "CREATE TABLE T (ID INTEGER);");
+    const std::string realDest = copy.engine.m_sDestDb;
+    copy.engine.m_sDestDb = copy.program.File("missing.fdb");
+    EXPECT_FALSE(copy.Copy("T"));
+    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Cannot open destination database", copy.engine.m_sDestDb)),
+              std::string::npos);
+    copy.engine.m_sSourceDb = copy.program.File("gone.fdb");
+    EXPECT_FALSE(copy.Copy("T"));
+    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Cannot open source database", copy.engine.m_sSourceDb)),
+              std::string::npos);
+    copy.engine.m_sSourceDb.clear();
+    const std::string before = copy.RunLog();
+    EXPECT_FALSE(copy.Copy("T"));
+    EXPECT_EQ(copy.RunLog(), before);
+}
+
+TEST(CCopyEngine, OddTableAndColumnNamesAreQuoted)
+{
+    const char* ddl = R"(CREATE TABLE "USER" ("ID" INTEGER, "Mixed Case" VARCHAR(10), "DATE" DATE);
+                         CREATE TABLE "Order's" (N INTEGER);)";
+    SCopyFixture copy(ddl, ddl);
+    copy.source.Run(R"(INSERT INTO "USER" VALUES (1, 'x', '2020-02-29'); INSERT INTO "Order's" VALUES (3);)");
+    EXPECT_TRUE(copy.Copy("USER")) << copy.RunLog() << copy.SqlLog();
+    EXPECT_TRUE(copy.Copy("Order's")) << copy.RunLog() << copy.SqlLog();
+    EXPECT_EQ(copy.dest.Query(R"(SELECT "Mixed Case", "DATE" FROM "USER")"),
+              (std::vector<std::vector<std::string>>{{"x", "2020-02-29"}}));
+    EXPECT_EQ(copy.dest.Scalar(R"(SELECT N FROM "Order's")"), "3");
+    EXPECT_NE(copy.SqlLog().find(R"(INSERT INTO "USER" (ID,"Mixed Case","DATE") VALUES (1,'x','2020-02-29');)"),
+              std::string::npos);
+}
