@@ -1,0 +1,161 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Every text the user sees, by language key, with its built-in English text.
+// Each entry: identifier, key, English text, and the arguments the program
+// formats the text with ("s" a string, "d" an integer, in order; empty for a
+// text that is not a format). A translation may use fewer of the arguments
+// than it is given, never others.
+// clang-format off
+#define ROWMOVER_LANGUAGE_TEXTS(X) \
+    X(FrmCopy_Caption, "FrmCopy.Caption", "Database copy process", "") \
+    X(FrmCopy_m_BTNStop, "FrmCopy.m_BTNStop", "STOP", "") \
+    X(FrmCopy_m_LISOutput, "FrmCopy.m_LISOutput", "Table name", "") \
+    X(FrmCopy_m_acMCopyFailed, "FrmCopy.m_acMCopyFailed", "%s copy failed.", "s") \
+    X(FrmCopy_m_acMCopyFailed2, "FrmCopy.m_acMCopyFailed2", "Copy process failed", "d") \
+    X(FrmCopy_m_acMCopySuccess, "FrmCopy.m_acMCopySuccess", "%s copy successful.", "s") \
+    X(FrmCopy_m_acMCurrentTable, "FrmCopy.m_acMCurrentTable", "Current table: %s (%d", "sd") \
+    X(FrmCopy_m_acMError, "FrmCopy.m_acMError", "ERROR", "") \
+    X(FrmCopy_m_acMWarning, "FrmCopy.m_acMWarning", "WARNING", "") \
+    X(FrmDB_Caption, "FrmDB.Caption", "Select database", "") \
+    X(FrmDB_m_BTNBrowse, "FrmDB.m_BTNBrowse", "Browse", "") \
+    X(FrmDB_m_BTNCancel, "FrmDB.m_BTNCancel", "Cancel", "") \
+    X(FrmDB_m_BTNOk, "FrmDB.m_BTNOk", "OK", "") \
+    X(FrmDB_m_BTNSQLEditor, "FrmDB.m_BTNSQLEditor", "SQL Editor", "") \
+    X(FrmDB_m_LBLDBName, "FrmDB.m_LBLDBName", "Database", "") \
+    X(FrmDB_m_LBLDBPass, "FrmDB.m_LBLDBPass", "Password", "") \
+    X(FrmDB_m_LBLDBUser, "FrmDB.m_LBLDBUser", "User", "") \
+    X(FrmDB_m_sMError, "FrmDB.m_sMError", "ERROR", "") \
+    X(FrmDB_m_sMInvalidInput, "FrmDB.m_sMInvalidInput", "Missing input. Check database, user and password.", "") \
+    X(FrmDB_m_sMOpenDialog, "FrmDB.m_sMOpenDialog", "Firebird/Interbase databases (*.fdb;*.gdb)|*.fdb*; *.gdb|Firebird databases (*.fdb)|*.fdb|Interbase databases (*.gdb)|*.gdb|All files (*.*)|*.*||", "") \
+    X(FrmHelp_Caption, "FrmHelp.Caption", "Help", "") \
+    X(FrmHelp_m_BTNOk, "FrmHelp.m_BTNOk", "OK", "") \
+    X(FrmHelp_m_LBLHelp, "FrmHelp.m_LBLHelp", kEnglishManual, "") \
+    X(FrmLanguage_Caption, "FrmLanguage.Caption", "Select language", "") \
+    X(FrmLanguage_m_BTNCancel, "FrmLanguage.m_BTNCancel", "Cancel", "") \
+    X(FrmLanguage_m_BTNOk, "FrmLanguage.m_BTNOk", "OK", "") \
+    X(FrmLanguage_m_LBLCurrentLanguage, "FrmLanguage.m_LBLCurrentLanguage", "Current language:", "") \
+    X(FrmMain_ID_MEN_CHECKUPDATE, "FrmMain.ID_MEN_CHECKUPDATE", "Check for update", "") \
+    X(FrmMain_ID_MEN_COPY, "FrmMain.ID_MEN_COPY", "Copy database\tCtrl+C", "") \
+    X(FrmMain_ID_MEN_DESTINATION, "FrmMain.ID_MEN_DESTINATION", "Select destination database\tCtrl+D", "") \
+    X(FrmMain_ID_MEN_EXIT, "FrmMain.ID_MEN_EXIT", "Quit\tCtrl+Q", "") \
+    X(FrmMain_ID_MEN_FILE, "FrmMain.ID_MEN_FILE", "File", "") \
+    X(FrmMain_ID_MEN_GENERALLOG, "FrmMain.ID_MEN_GENERALLOG", "General log file", "") \
+    X(FrmMain_ID_MEN_HELP, "FrmMain.ID_MEN_HELP", "Help\tF1", "") \
+    X(FrmMain_ID_MEN_INFO, "FrmMain.ID_MEN_INFO", "Info", "") \
+    X(FrmMain_ID_MEN_INVERTSELECTION, "FrmMain.ID_MEN_INVERTSELECTION", "Invert selection\tCtrl+I", "") \
+    X(FrmMain_ID_MEN_LANGUAGE, "FrmMain.ID_MEN_LANGUAGE", "Language", "") \
+    X(FrmMain_ID_MEN_LICENSE, "FrmMain.ID_MEN_LICENSE", "License", "") \
+    X(FrmMain_ID_MEN_OPTIONS, "FrmMain.ID_MEN_OPTIONS", "Options", "") \
+    X(FrmMain_ID_MEN_README, "FrmMain.ID_MEN_README", "Changes", "") \
+    X(FrmMain_ID_MEN_REFRESH, "FrmMain.ID_MEN_REFRESH", "Refresh\tF5", "") \
+    X(FrmMain_ID_MEN_SELECTALL, "FrmMain.ID_MEN_SELECTALL", "Select all\tCtrl+A", "") \
+    X(FrmMain_ID_MEN_SOURCE, "FrmMain.ID_MEN_SOURCE", "Select source database\tCtrl+S", "") \
+    X(FrmMain_ID_MEN_SQLEDITOR, "FrmMain.ID_MEN_SQLEDITOR", "SQL editor\tCtrl+E", "") \
+    X(FrmMain_ID_MEN_SQLLOG, "FrmMain.ID_MEN_SQLLOG", "SQL log file", "") \
+    X(FrmMain_ID_MEN_TABLES, "FrmMain.ID_MEN_TABLES", "Tables", "") \
+    X(FrmMain_ID_MEN_TXTLOG, "FrmMain.ID_MEN_TXTLOG", "Text log file", "") \
+    X(FrmMain_ID_MEN_VIEW, "FrmMain.ID_MEN_VIEW", "View", "") \
+    X(FrmMain_m_BTNCopy, "FrmMain.m_BTNCopy", "Copy", "") \
+    X(FrmMain_m_BTNDestDB, "FrmMain.m_BTNDestDB", "Select", "") \
+    X(FrmMain_m_BTNDestDBHint, "FrmMain.m_BTNDestDBHint", "Browse destination database", "") \
+    X(FrmMain_m_BTNRefresh, "FrmMain.m_BTNRefresh", "Refresh", "") \
+    X(FrmMain_m_BTNRefreshHint, "FrmMain.m_BTNRefreshHint", "Refresh table list", "") \
+    X(FrmMain_m_BTNSourceDB, "FrmMain.m_BTNSourceDB", "Select", "") \
+    X(FrmMain_m_BTNSourceDBHint, "FrmMain.m_BTNSourceDBHint", "Browse source database", "") \
+    X(FrmMain_m_CHKAllTables, "FrmMain.m_CHKAllTables", "All tables", "") \
+    X(FrmMain_m_LBLDestDB, "FrmMain.m_LBLDestDB", "2. Select destination database", "") \
+    X(FrmMain_m_LBLSourceDB, "FrmMain.m_LBLSourceDB", "1. Select source database", "") \
+    X(FrmMain_m_LBLTables, "FrmMain.m_LBLTables", "3. Select tables to be copied", "") \
+    X(FrmMain_m_LISSourceTables0, "FrmMain.m_LISSourceTables0", "Name", "") \
+    X(FrmMain_m_LISSourceTables1, "FrmMain.m_LISSourceTables1", "Trigger(s)", "") \
+    X(FrmMain_m_aMBtnOk, "FrmMain.m_aMBtnOk", "OK", "") \
+    X(FrmMain_m_aMError, "FrmMain.m_aMError", "ERROR", "") \
+    X(FrmMain_m_aMErrorConnectDest, "FrmMain.m_aMErrorConnectDest", "Cannot attach destination database.", "") \
+    X(FrmMain_m_aMErrorConnectSource, "FrmMain.m_aMErrorConnectSource", "Cannot attach source database.", "") \
+    X(FrmMain_m_aMIdentical, "FrmMain.m_aMIdentical", "Source and destination database are identical!", "") \
+    X(FrmMain_m_aMNoDest, "FrmMain.m_aMNoDest", "No destination database selected.", "") \
+    X(FrmMain_m_aMNoSelection, "FrmMain.m_aMNoSelection", "No table(s) selected for copy process!", "") \
+    X(FrmMain_m_aMNoSource, "FrmMain.m_aMNoSource", "No source database selected.", "") \
+    X(FrmMain_m_aMNoTables, "FrmMain.m_aMNoTables", "No tables available, that exist in source and destination database!", "") \
+    X(FrmMain_m_aMSelectAll, "FrmMain.m_aMSelectAll", "Select all", "") \
+    X(FrmMain_m_aMUnSelectAll, "FrmMain.m_aMUnSelectAll", "Unselect all", "") \
+    X(FrmOpt_Caption, "FrmOpt.Caption", "Options", "") \
+    X(FrmOpt_m_BTNCancel, "FrmOpt.m_BTNCancel", "Cancel", "") \
+    X(FrmOpt_m_BTNOk, "FrmOpt.m_BTNOk", "OK", "") \
+    X(FrmOpt_m_BTNRecentDBs, "FrmOpt.m_BTNRecentDBs", "Clear", "") \
+    X(FrmOpt_m_CHKDoBackups, "FrmOpt.m_CHKDoBackups", "Create backup files", "") \
+    X(FrmOpt_m_CHKDoLogs, "FrmOpt.m_CHKDoLogs", "Create log files", "") \
+    X(FrmOpt_m_CHKExtendDBName, "FrmOpt.m_CHKExtendDBName", "Extend database names", "") \
+    X(FrmOpt_m_CHKRecentDBs, "FrmOpt.m_CHKRecentDBs", "Remember recent databases", "") \
+    X(FrmOpt_m_LBLDefPass, "FrmOpt.m_LBLDefPass", "Default database password", "") \
+    X(FrmOpt_m_LBLDefUser, "FrmOpt.m_LBLDefUser", "Default database user", "") \
+    X(FrmOpt_m_LBLFont, "FrmOpt.m_LBLFont", "Font", "") \
+    X(FrmOpt_m_LBLRetries, "FrmOpt.m_LBLRetries", "Connection retries", "") \
+    X(FrmSQL_ID_MENSQL_DB, "FrmSQL.ID_MENSQL_DB", "Database", "") \
+    X(FrmSQL_ID_MENSQL_DELETE, "FrmSQL.ID_MENSQL_DELETE", "Delete record\tCtrl+D", "") \
+    X(FrmSQL_ID_MENSQL_DELETETABLE, "FrmSQL.ID_MENSQL_DELETETABLE", "Delete table", "") \
+    X(FrmSQL_ID_MENSQL_EDIT, "FrmSQL.ID_MENSQL_EDIT", "Edit", "") \
+    X(FrmSQL_ID_MENSQL_EXIT, "FrmSQL.ID_MENSQL_EXIT", "Quit\tCtrl+Q", "") \
+    X(FrmSQL_ID_MENSQL_EXPORT, "FrmSQL.ID_MENSQL_EXPORT", "Export results", "") \
+    X(FrmSQL_ID_MENSQL_FILE, "FrmSQL.ID_MENSQL_FILE", "File", "") \
+    X(FrmSQL_ID_MENSQL_HELP, "FrmSQL.ID_MENSQL_HELP", "Help", "") \
+    X(FrmSQL_ID_MENSQL_INSERT, "FrmSQL.ID_MENSQL_INSERT", "Insert record\tCtrl+I", "") \
+    X(FrmSQL_ID_MENSQL_INSERTTABLE, "FrmSQL.ID_MENSQL_INSERTTABLE", "Insert table", "") \
+    X(FrmSQL_ID_MENSQL_MODIFY, "FrmSQL.ID_MENSQL_MODIFY", "Modify record\tCtrl+M", "") \
+    X(FrmSQL_ID_MENSQL_OPEN, "FrmSQL.ID_MENSQL_OPEN", "Open SQL statement\tCtrl+O", "") \
+    X(FrmSQL_ID_MENSQL_REFRESHTABLES, "FrmSQL.ID_MENSQL_REFRESHTABLES", "Refresh tables", "") \
+    X(FrmSQL_ID_MENSQL_SAVE, "FrmSQL.ID_MENSQL_SAVE", "Save SQL statement\tCtrl+S", "") \
+    X(FrmSQL_ID_MENSQL_SELECT, "FrmSQL.ID_MENSQL_SELECT", "Select", "") \
+    X(FrmSQL_ID_MENSQL_SYSTEMTABLE, "FrmSQL.ID_MENSQL_SYSTEMTABLE", "Show system table", "") \
+    X(FrmSQL_m_BTNExecute, "FrmSQL.m_BTNExecute", "Execute", "") \
+    X(FrmSQL_m_BTNOk, "FrmSQL.m_BTNOk", "OK", "") \
+    X(FrmSQL_m_CHKMultiline, "FrmSQL.m_CHKMultiline", "Multiline", "") \
+    X(FrmSQL_m_LBLResult, "FrmSQL.m_LBLResult", "SQL result-data:", "") \
+    X(FrmSQL_m_LBLStatement, "FrmSQL.m_LBLStatement", "SQL statement:", "") \
+    X(FrmSQL_m_LBLTables, "FrmSQL.m_LBLTables", "Available tables:", "") \
+    X(FrmSQL_m_LISTables, "FrmSQL.m_LISTables", "Table name", "") \
+    X(FrmSQL_m_acMConnectionFailed, "FrmSQL.m_acMConnectionFailed", "Failed to attach database!", "") \
+    X(FrmSQL_m_acMError, "FrmSQL.m_acMError", "ERROR", "") \
+    X(FrmSQL_m_acMStatementFailed, "FrmSQL.m_acMStatementFailed", "Statement failed!", "") \
+    X(FrmSQL_m_sMCSVFile, "FrmSQL.m_sMCSVFile", "CSV file (*.csv)|*.csv||", "") \
+    X(FrmSQL_m_sMSqlScript, "FrmSQL.m_sMSqlScript", "SQL script (*.sql)|*.sql||", "")
+// clang-format on
+
+enum class ELanguageText : int
+{
+#define ROWMOVER_LANGUAGE_ENUM(id, key, english, arguments) id,
+    ROWMOVER_LANGUAGE_TEXTS(ROWMOVER_LANGUAGE_ENUM)
+#undef ROWMOVER_LANGUAGE_ENUM
+};
+
+struct SLanguageText
+{
+    const char* pszKey;
+    const char* pszEnglish;
+    const char* pszArguments;
+};
+
+inline constexpr std::size_t kLanguageTextCount = 0
+#define ROWMOVER_LANGUAGE_COUNT(id, key, english, arguments) +1
+    ROWMOVER_LANGUAGE_TEXTS(ROWMOVER_LANGUAGE_COUNT)
+#undef ROWMOVER_LANGUAGE_COUNT
+    ;
+
+// All texts in the order of the list above.
+const std::array<SLanguageText, kLanguageTextCount>& LanguageTexts();
+const SLanguageText& LanguageText(ELanguageText id);
+// The entry of key, nullptr when key is none of the program's keys.
+const SLanguageText* FindLanguageText(std::string_view key);
+
+// The printf conversions of text, one letter each: "s" for %s, "d" for the
+// integer conversions (d i u x X), "?" for any other conversion or a
+// malformed one; "%%" is skipped.
+std::string FormatSignature(std::string_view text);
+// True when text can be formatted with the arguments of signature: its
+// conversions are the first ones of signature, in order.
+bool FitsArguments(std::string_view text, std::string_view signature);
