@@ -14,10 +14,12 @@ bool CFbConnection::GetTableTriggers(const std::string& table, CStringGrid& trig
         return false;
     generators.Resize(3, generators.RowCount());
     CStringGrid value;
+    // Quoted always: a server newer than this client may reserve words that
+    // an unquoted name would collide with.
     for (int i = 0; i < generators.RowCount(); ++i)
     {
-        Execute("SELECT gen_id(" + SqlIdentifier(generators.GetCell(0, i)) + ", 0) FROM rdb$database", failure,
-                &value);
+        Execute("SELECT gen_id(" + QuotedSqlIdentifier(generators.GetCell(0, i)) + ", 0) FROM rdb$database",
+                failure, &value);
         if (failure != 0)
             return false;
         generators.SetCell(2, i, value.GetCell(0, 0));

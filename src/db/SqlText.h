@@ -5,6 +5,9 @@
 // The name as it must stand in a statement: plain upper-case names that are
 // not reserved words stay as they are, every other name is double-quoted.
 std::string SqlIdentifier(const std::string& name);
+// The name always double-quoted: exact for a name read from the catalogue,
+// whatever words the server at the other end reserves.
+std::string QuotedSqlIdentifier(const std::string& name);
 // The text with every apostrophe doubled, for use inside '...'.
 std::string EscapeSqlString(const std::string& text);
 // True for the reserved words of Firebird 3 (upper-case input).
