@@ -56,7 +56,8 @@ void FillLongValues(const CTempDatabase& db)
     db.Run("UPDATE EVERYTYPE SET VLONG = LPAD('', 7999, 'v') || 'é' WHERE ID = 1;"
            "UPDATE EVERYTYPE SET TB = TB || LPAD('', 8000, 't') WHERE ID = 1;"
            "UPDATE EVERYTYPE SET TB = TB || TB WHERE ID = 1; UPDATE EVERYTYPE SET TB = TB || TB WHERE ID = 1;"
-           "UPDATE EVERYTYPE SET TB = TB || TB WHERE ID = 1; UPDATE EVERYTYPE SET BB = BB || BB WHERE ID = 1;");
+           "UPDATE EVERYTYPE SET TB = TB || TB WHERE ID = 1; UPDATE EVERYTYPE SET TB = TB || TB WHERE ID = 1;"
+           "UPDATE EVERYTYPE SET BB = BB || BB WHERE ID = 1;");
 }
 
 class CopyFidelity : public ::testing::TestWithParam<bool>
