@@ -1,0 +1,149 @@
+#include "copy/CCopyEngine.h"
+#include "core/FileHelpers.h"
+#include "support/CTempDatabase.h"
+
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace
+{
+std::string Today()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char day[16];
+    std::strftime(day, sizeof day, "%Y%m%d", &local);
+    return day;
+}
+
+// ReadWholeFile stops at the first zero byte; database files are full of them.
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct SPrepared
+{
+    CTempDatabase source{"CREATE TABLE T (ID INTEGER);"};
+    CTempDatabase dest{"CREATE TABLE T (ID INTEGER);"};
+    CTempFolder program;
+    CCopyEngine engine;
+    SPrepared() { engine.Init(TestUser, TestPassword, 1); }
+};
+} // namespace
+
+TEST(PrepareCopy, NamesTheRunFolderLogsAndBackupsAfterTheSource)
+{
+    SPrepared run;
+    ASSERT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false),
+              0);
+    const std::string folder = run.source.Folder().Path() + "DB_copy_" + Today();
+    EXPECT_TRUE(DirectoryExists(folder));
+    const std::string stamp = run.engine.m_sLogFile.substr(folder.size() + 1, 14);
+    EXPECT_EQ(stamp.substr(0, 8), Today());
+    EXPECT_EQ(run.engine.m_sLogFile, folder + "/" + stamp + "_log.txt");
+    EXPECT_EQ(run.engine.m_sSqlLogFile, folder + "/" + stamp + "_sql.txt");
+    EXPECT_EQ(run.engine.m_sTextLogFile, folder + "/" + stamp + "_txt.txt");
+    EXPECT_EQ(run.engine.m_sBackupFile, folder + "/" + stamp + ".fdb");
+    EXPECT_EQ(run.engine.m_sErrorFile, run.program.Path() + "update_error.txt");
+    EXPECT_EQ(run.engine.m_sTempBackupFile, run.program.Path() + "temp_db_backup.fdb");
+    EXPECT_EQ(FileBytes(run.engine.m_sBackupFile), FileBytes(run.source.Path()));
+    EXPECT_EQ(FileBytes(run.engine.m_sTempBackupFile), FileBytes(run.dest.Path()));
+    // The logs are not made until the copy writes to them.
+    EXPECT_FALSE(FileExists(run.engine.m_sLogFile));
+}
+
+TEST(PrepareCopy, TemporaryDestinationCopyIsMadeWithoutBackupAndRemovedWithTheEngine)
+{
+    std::string tempCopy;
+    SPrepared run;
+    {
+        CCopyEngine engine;
+        engine.Init(TestUser, TestPassword, 1);
+        ASSERT_EQ(engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+                  0);
+        EXPECT_FALSE(FileExists(engine.m_sBackupFile));
+        tempCopy = engine.m_sTempBackupFile;
+        EXPECT_TRUE(FileExists(tempCopy));
+    }
+    EXPECT_FALSE(FileExists(tempCopy));
+}
+
+TEST(PrepareCopy, CheckOnlyTouchesNoFilesButMakesDatabasesWritable)
+{
+    SPrepared run;
+    AppendTextToFile(run.program.File("update_error.txt"), "old report");
+    ::chmod(run.source.Path().c_str(), 0440);
+    EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), true),
+              0);
+    EXPECT_FALSE(DirectoryExists(run.source.Folder().Path() + "DB_copy_" + Today()));
+    EXPECT_EQ(ReadWholeFile(run.program.File("update_error.txt")), "old report");
+    struct stat info{};
+    ::stat(run.source.Path().c_str(), &info);
+    EXPECT_NE(info.st_mode & S_IWUSR, 0u);
+    // A full preparation removes the previous report.
+    EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+              0);
+    EXPECT_FALSE(FileExists(run.program.File("update_error.txt")));
+}
+
+TEST(PrepareCopy, EmptyCredentialsTakeTheDefaults)
+{
+    SPrepared run;
+    run.engine.Init("SYSDBA", TestPassword, 2);
+    EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "sysdba", "", false,
+                                     run.program.Path(), true),
+              0);
+    EXPECT_EQ(run.engine.m_sSourceUser, "SYSDBA");
+    EXPECT_EQ(run.engine.m_sSourcePassword, TestPassword);
+    EXPECT_EQ(run.engine.m_sDestUser, "sysdba");
+    EXPECT_EQ(run.engine.m_sDestPassword, TestPassword);
+}
+
+TEST(PrepareCopy, UnattachableDatabasesGiveOneOrTwo)
+{
+    SPrepared run;
+    const std::string missing = run.program.File("missing.fdb");
+    EXPECT_EQ(run.engine.PrepareCopy(missing, "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 1);
+    EXPECT_EQ(run.engine.m_sSourceDb, missing);
+    EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", missing, "", "", false, run.program.Path(), false), 2);
+    EXPECT_TRUE(run.engine.m_sLogFile.empty());
+    // A file that is not a database at all.
+    AppendTextToFile(run.program.File("notes.fdb"), "just text");
+    EXPECT_EQ(run.engine.PrepareCopy(run.program.File("notes.fdb"), "", "", run.dest.Name(), "", "", false,
+                                     run.program.Path(), false),
+              1);
+    EXPECT_EQ(ReadWholeFile(run.program.File("notes.fdb")), "just text");
+}
+
+TEST(PrepareCopy, SourceNameWithoutExtensionGivesPlainNames)
+{
+    CTempDatabase source("CREATE TABLE T (ID INTEGER);", CTempDatabase::SOptions{"UTF8", false, "noext"});
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
+    CTempFolder program;
+    CCopyEngine engine;
+    engine.Init(TestUser, TestPassword, 1);
+    ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", true, program.Path(), false), 0);
+    EXPECT_EQ(engine.m_sTempBackupFile, program.Path() + "temp_db_backup");
+    EXPECT_EQ(engine.m_sBackupFile.size(), engine.m_sLogFile.size() - 8);
+}
+
+TEST(PrepareCopy, ServerNamesGiveTheLocalFileForFoldersAndBackups)
+{
+    REQUIRE_TEST_SERVER();
+    CTempDatabase source("CREATE TABLE T (ID INTEGER);", CTempDatabase::SOptions{"UTF8", true, "s.fdb"});
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER);", CTempDatabase::SOptions{"UTF8", true, "d.fdb"});
+    CTempFolder program;
+    CCopyEngine engine;
+    engine.Init(TestUser, TestPassword, 1);
+    ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", true, program.Path(), false), 0);
+    EXPECT_EQ(engine.m_sSourceDb, source.Name());
+    EXPECT_TRUE(DirectoryExists(source.Folder().Path() + "DB_copy_" + Today()));
+    EXPECT_TRUE(FileExists(engine.m_sBackupFile));
+    EXPECT_TRUE(FileExists(engine.m_sTempBackupFile));
+}
