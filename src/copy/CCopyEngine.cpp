@@ -32,28 +32,35 @@ void CCopyEngine::GetLogFiles(std::string& log, std::string& sql, std::string& t
     text = m_sTextLogFile;
 }
 
+bool CCopyEngine::Append(CLogWriter& writer, const std::string& path, const std::string& text)
+{
+    writer.SetPath(path);
+    const bool written = writer.AppendLine(text);
+    // Outside a table copy nothing closes the file later.
+    if (!m_bInTable)
+        return writer.Close() && written;
+    return written;
+}
+
 bool CCopyEngine::WriteLog(const std::string& message, const std::string& detail)
 {
     if (!m_bLog)
         return true;
-    m_logs.run.SetPath(m_sLogFile);
-    return m_logs.run.AppendLine(m_sTablePrefix + " " + message + " (" + detail + ")\r\n");
+    return Append(m_logs.run, m_sLogFile, m_sTablePrefix + " " + message + " (" + detail + ")\r\n");
 }
 
 bool CCopyEngine::WriteSqlLog(const std::string& text)
 {
     if (!m_bLog)
         return true;
-    m_logs.sql.SetPath(m_sSqlLogFile);
-    return m_logs.sql.AppendLine(text);
+    return Append(m_logs.sql, m_sSqlLogFile, text);
 }
 
 bool CCopyEngine::WriteTextLog(const std::string& text)
 {
     if (!m_bLog)
         return true;
-    m_logs.text.SetPath(m_sTextLogFile);
-    return m_logs.text.AppendLine(text);
+    return Append(m_logs.text, m_sTextLogFile, text);
 }
 
 void CCopyEngine::WriteSqlFailure(const std::string& serverMessage)
@@ -77,14 +84,16 @@ bool CCopyEngine::CopyTable(const std::string& table)
     // Each table's entries reach the files when the table is done.
     struct SCloseLogs
     {
-        SLogs& logs;
+        CCopyEngine& engine;
         ~SCloseLogs()
         {
-            logs.run.Close();
-            logs.sql.Close();
-            logs.text.Close();
+            engine.m_bInTable = false;
+            engine.m_logs.run.Close();
+            engine.m_logs.sql.Close();
+            engine.m_logs.text.Close();
         }
-    } closeLogs{m_logs};
+    } closeLogs{*this};
+    m_bInTable = true;
 
     WriteLog("Starting copy process...", "");
     const std::string header = "\r\n\r\n/* " + table + "*/\r\n";

@@ -84,5 +84,8 @@ private:
     // Writes the server's message for a failed statement as an SQL comment.
     void WriteSqlFailure(const std::string& serverMessage);
 
+    bool Append(CLogWriter& writer, const std::string& path, const std::string& text);
+
     SLogs m_logs;
+    bool m_bInTable = false;
 };
