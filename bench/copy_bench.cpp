@@ -1,0 +1,232 @@
+// Copy benchmark: builds a source table of N rows and times, embedded and
+// through the loopback server, the engine's copy (logs off and on), the
+// in-database INSERT ... SELECT baseline and the literal-INSERT-per-row
+// baseline. Every mode runs in its own child process so its peak resident
+// memory is its own.
+//
+//   copy_bench [rows] [--blob] [--server host/port] [--only embedded|server]
+#include "copy/CCopyEngine.h"
+#include "core/FileHelpers.h"
+#include "db/CFbConnection.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <ibase.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+const char* const User = "SYSDBA";
+const char* const Password = "velvetoak";
+
+struct SOptions
+{
+    long rows = 1000000;
+    bool blob = false;
+    std::string server = "localhost/3057";
+    std::string only;
+};
+
+std::string TableDdl(const std::string& name, bool blob)
+{
+    return "CREATE TABLE " + name
+         + " (ID INTEGER NOT NULL, NAME VARCHAR(40), AMOUNT NUMERIC(15,2), RATIO DOUBLE PRECISION,"
+           " CREATED TIMESTAMP, FLAGS SMALLINT, NOTE VARCHAR(200)"
+         + (blob ? ", BODY BLOB SUB_TYPE TEXT" : "") + ")";
+}
+
+bool Run(const std::string& database, const std::string& sql)
+{
+    CFbConnection connection(1);
+    if (!connection.Connect(User, Password, database))
+    {
+        std::fprintf(stderr, "attach %s: %s\n", database.c_str(), connection.LastErrorMessage().c_str());
+        return false;
+    }
+    int failure = 0;
+    connection.Execute(sql, failure);
+    if (failure != 0)
+        std::fprintf(stderr, "%s\n%s\n", sql.c_str(), connection.LastErrorMessage().c_str());
+    return failure == 0 && connection.Disconnect();
+}
+
+bool CreateDatabase(const std::string& name)
+{
+    ISC_STATUS_ARRAY status;
+    isc_db_handle db = 0;
+    isc_tr_handle tr = 0;
+    const std::string sql = "CREATE DATABASE '" + name + "' USER '" + User + "' PASSWORD '" + Password
+                          + "' PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8";
+    if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr) != 0)
+    {
+        isc_print_status(status);
+        return false;
+    }
+    isc_detach_database(status, &db);
+    return true;
+}
+
+bool FillSource(const std::string& database, long rows, bool blob)
+{
+    const std::string body = blob ? ", RPAD('Body text of row ' || i || ' ', 600, 'lorem ipsum dolor sit amet ')" : "";
+    return Run(database, "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(rows)
+                             + ") DO BEGIN INSERT INTO SRC VALUES (:i, 'Name ' || :i, :i * 1.25, :i / 7.0e0,"
+                               " DATEADD(:i SECOND TO TIMESTAMP '2020-01-01 00:00:00'), MOD(:i, 1000),"
+                               " IIF(MOD(:i, 5) = 0, NULL, 'Note for row ' || :i)"
+                             + body + "); i = i + 1; END END");
+}
+
+// Runs fn in a child process; gives seconds (or -1) and the child's peak memory.
+struct SResult
+{
+    double seconds = -1;
+    long peakKb = 0;
+};
+
+template <typename Fn>
+SResult Measure(Fn fn)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {};
+    const pid_t child = fork();
+    if (child == 0)
+    {
+        close(pipeFds[0]);
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = fn();
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!ok)
+            seconds = -1;
+        if (write(pipeFds[1], &seconds, sizeof seconds) != sizeof seconds)
+            _exit(2);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    SResult result;
+    if (read(pipeFds[0], &result.seconds, sizeof result.seconds) != sizeof result.seconds)
+        result.seconds = -1;
+    close(pipeFds[0]);
+    int status = 0;
+    struct rusage usage{};
+    wait4(child, &status, 0, &usage);
+    result.peakKb = usage.ru_maxrss;
+    return result;
+}
+
+// The copy as a text copy with every row held in memory and one literal
+// INSERT prepared per row.
+bool LiteralCopy(const std::string& source, const std::string& dest)
+{
+    CFbConnection from(1);
+    CFbConnection to(1);
+    if (!from.Connect(User, Password, source) || !to.Connect(User, Password, dest))
+        return false;
+    CStringGrid rows;
+    CStringGrid columns;
+    int failure = 0;
+    from.Execute("SELECT * FROM SRC ORDER BY ID", failure, &rows, &columns);
+    if (failure != 0)
+        return false;
+    from.Disconnect();
+    to.Execute("DELETE FROM SRC", failure);
+    for (int r = 0; r < rows.RowCount(); ++r)
+    {
+        std::string sql = "INSERT INTO SRC VALUES (";
+        for (int c = 0; c < rows.ColumnCount(); ++c)
+        {
+            std::string value = rows.GetCell(c, r);
+            for (auto& ch : value)
+                ch = ch == '\'' ? ' ' : ch;
+            const bool text = columns.GetCell(c, 1) == "STRING";
+            sql += (c ? "," : "") + (text ? "'" + value + "'" : (value.empty() ? "0" : value));
+        }
+        to.Execute(sql + ")", failure);
+    }
+    return to.Disconnect();
+}
+
+bool EngineCopy(const std::string& source, const std::string& dest, const std::string& folder, bool logs)
+{
+    CCopyEngine engine;
+    engine.Init(User, Password, 1);
+    if (engine.PrepareCopy(source, "", "", dest, "", "", false, folder, false) != 0)
+        return false;
+    // The temporary destination copy is part of preparation, not of the copy.
+    const bool ok = engine.RunTable("SRC", logs ? 1 : 0);
+    if (!ok)
+        std::fprintf(stderr, "copy failed; see %s\n", engine.m_sLogFile.c_str());
+    return ok;
+}
+
+void Report(const char* label, long rows, const SResult& result, double baseline)
+{
+    if (result.seconds < 0)
+    {
+        std::printf("  %-34s failed\n", label);
+        return;
+    }
+    std::printf("  %-34s %9.0f rows/s  %7.2f s  peak %6.1f MB  ratio to baseline %5.2f\n", label,
+                rows / result.seconds, result.seconds, result.peakKb / 1024.0, result.seconds / baseline);
+}
+
+void RunSet(const char* title, const std::string& prefix, const std::string& folder, const SOptions& options)
+{
+    const std::string source = folder + "source.fdb";
+    const std::string dest = folder + "dest.fdb";
+    if (!CreateDatabase(prefix + source) || !CreateDatabase(prefix + dest))
+        return;
+    Run(prefix + source, TableDdl("SRC", options.blob));
+    Run(prefix + source, TableDdl("COPY_TARGET", options.blob));
+    Run(prefix + dest, TableDdl("SRC", options.blob));
+    if (!FillSource(prefix + source, options.rows, options.blob))
+        return;
+    std::printf("%s (%ld rows%s)\n", title, options.rows, options.blob ? ", with a text BLOB" : "");
+    const SResult baseline = Measure([&] { return Run(prefix + source, "INSERT INTO COPY_TARGET SELECT * FROM SRC"); });
+    Report("in-database INSERT ... SELECT", options.rows, baseline, baseline.seconds);
+    const SResult off = Measure([&] { return EngineCopy(prefix + source, prefix + dest, folder, false); });
+    Report("engine copy, logs off", options.rows, off, baseline.seconds);
+    const SResult on = Measure([&] { return EngineCopy(prefix + source, prefix + dest, folder, true); });
+    Report("engine copy, logs on", options.rows, on, baseline.seconds);
+    if (off.seconds > 0 && on.seconds > 0)
+        std::printf("  %-34s %5.2f\n", "logs on / logs off", on.seconds / off.seconds);
+    const SResult literal = Measure([&] { return LiteralCopy(prefix + source, prefix + dest); });
+    Report("literal INSERT per row, in memory", options.rows, literal, baseline.seconds);
+    std::fflush(stdout);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    SOptions options;
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string arg = argv[i];
+        if (arg == "--blob")
+            options.blob = true;
+        else if (arg == "--server" && i + 1 < argc)
+            options.server = argv[++i];
+        else if (arg == "--only" && i + 1 < argc)
+            options.only = argv[++i];
+        else
+            options.rows = std::atol(arg.c_str());
+    }
+    char pattern[] = "/tmp/rowmover-bench-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    const std::string folder = std::string(pattern) + "/";
+    if (options.only != "server")
+        RunSet("Embedded", "", folder + "embedded-", options);
+    if (options.only != "embedded")
+        RunSet("Loopback server", options.server + ":", folder + "server-", options);
+    std::error_code ignored;
+    std::filesystem::remove_all(pattern, ignored);
+    return 0;
+}
