@@ -1,0 +1,19 @@
+find_package(Qt6 REQUIRED COMPONENTS Test)
+
+# One QtTest executable per test file of a Qt folder: tests/<folder>/*Test.cpp
+# builds <folder>_<File>, linked with the given libraries and run by CTest on
+# the offscreen platform.
+function(rowmover_qttest folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*Test.cpp)
+  foreach(source IN LISTS sources)
+    get_filename_component(name ${source} NAME_WE)
+    set(target ${folder}_${name})
+    add_executable(${target} ${source})
+    set_target_properties(${target} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${target} PRIVATE ${ARGN} rowmover_options Qt6::Test)
+    add_test(NAME ${folder}.${name} COMMAND ${target})
+    set_tests_properties(${folder}.${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endforeach()
+endfunction()
+
+rowmover_qttest(ui rowmover_ui)
