@@ -1,0 +1,99 @@
+#include "ui/CMessageBox.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <optional>
+
+namespace
+{
+std::optional<QMessageBox::StandardButton> g_nextAnswer;
+QString g_sLastText;
+QString g_sLastCaption;
+QString g_sLastDetail;
+
+void Record(const QString& text, const QString& caption, const QString& detail)
+{
+    g_sLastText = text;
+    g_sLastCaption = caption;
+    g_sLastDetail = detail;
+}
+
+std::optional<QMessageBox::StandardButton> TakeNextAnswer()
+{
+    std::optional<QMessageBox::StandardButton> answer = g_nextAnswer;
+    g_nextAnswer.reset();
+    return answer;
+}
+
+void WriteToStderr(const QString& text, const QString& caption, const QString& detail)
+{
+    QString line = caption + QStringLiteral(": ") + text;
+    if (!detail.isEmpty())
+        line += QStringLiteral(" (") + detail + QStringLiteral(")");
+    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    std::fflush(stderr);
+}
+} // namespace
+
+bool CMessageBox::CanShowWindows()
+{
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr)
+        return false;
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
+void CMessageBox::ShowError(QWidget* parent, const QString& text, const QString& caption, const QString& detail)
+{
+    Record(text, caption, detail);
+    if (TakeNextAnswer().has_value())
+        return;
+    if (!CanShowWindows())
+    {
+        WriteToStderr(text, caption, detail);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("CMessageBox"));
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
+    box.exec();
+}
+
+int CMessageBox::Ask(QWidget* parent, const QString& text, const QString& caption, QMessageBox::StandardButtons buttons,
+                     QMessageBox::StandardButton defaultButton)
+{
+    Record(text, caption, {});
+    if (const std::optional<QMessageBox::StandardButton> answer = TakeNextAnswer())
+        return *answer;
+    if (!CanShowWindows())
+    {
+        WriteToStderr(text, caption, {});
+        return defaultButton;
+    }
+    QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+    box.setObjectName(QStringLiteral("CMessageBox"));
+    box.setDefaultButton(defaultButton);
+    return box.exec();
+}
+
+void CMessageBox::SetNextAnswer(QMessageBox::StandardButton button)
+{
+    g_nextAnswer = button;
+}
+
+QString CMessageBox::LastText()
+{
+    return g_sLastText;
+}
+
+QString CMessageBox::LastCaption()
+{
+    return g_sLastCaption;
+}
+
+QString CMessageBox::LastDetail()
+{
+    return g_sLastDetail;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+// Every message box of the program goes through here, so that tests can
+// answer a box in advance and read what it said, and so that a run without a
+// usable display never waits for a click nobody can give.
+class CMessageBox
+{
+  public:
+    // An error icon, text, caption and one OK button; a non-empty detail is
+    // offered as the box's expandable detailed text.
+    static void ShowError(QWidget* parent, const QString& text, const QString& caption, const QString& detail = {});
+    // A question with the given buttons; returns the button pressed (a
+    // QMessageBox::StandardButton), defaultButton when no display can show it.
+    static int Ask(QWidget* parent, const QString& text, const QString& caption, QMessageBox::StandardButtons buttons,
+                   QMessageBox::StandardButton defaultButton);
+
+    // The next box is answered with button and not shown.
+    static void SetNextAnswer(QMessageBox::StandardButton button);
+    // What the last box said, whether it was shown, answered in advance or
+    // written to the error stream.
+    static QString LastText();
+    static QString LastCaption();
+    static QString LastDetail();
+
+    // False when there is no application object or its platform cannot show
+    // a window to anybody (offscreen, minimal): boxes then go to stderr.
+    static bool CanShowWindows();
+};
