@@ -1,13 +1,14 @@
 // The row-level steps of a table copy: reading the source through a cursor,
-// matching columns by name and inserting every row with one prepared INSERT.
+// matching columns by name and inserting the rows in batches.
 #include "copy/CCopyEngine.h"
 
+#include "copy/CBatchInserter.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
-#include "db/CFbParamStatement.h"
 #include "db/SqlText.h"
 
 #include <cstring>
+#include <deque>
 
 namespace
 {
@@ -29,30 +30,61 @@ std::string LogText(const std::string& text, std::uint8_t marks)
     return (marks & CStringGrid::MarkBinary) ? HexLiteral(text) : text;
 }
 
-// Binds one source value to parameter i: doubles travel as binary values,
-// because the server's text to double conversion is not exact.
-void BindValue(CFbParamStatement& insert, int i, const XSQLVAR& column, const SColumnValue& value)
+// Source types whose fetched data is bound as it is: the server converts
+// numbers, dates, times and UTF-8 text to the destination's types exactly,
+// with no text form in between.
+bool BindsRaw(int type)
 {
-    if (value.marks & CStringGrid::MarkNull)
+    switch (type)
     {
-        insert.SetNull(i);
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_BOOLEAN:
+    case SQL_VARYING: return true;
+    default: return false;
+    }
+}
+
+// True when the bound value needs the formatted value of the column.
+bool NeedsFormattedValue(const XSQLVAR& column)
+{
+    return !BindsRaw(column.sqltype & ~1);
+}
+
+void Bind(const XSQLVAR& column, const SColumnValue& value, SBoundValue& bound)
+{
+    const bool isNull = (column.sqltype & 1) != 0 && column.sqlind && *column.sqlind < 0;
+    if (isNull)
+    {
+        bound.kind = SBoundValue::Null;
         return;
     }
     const int type = column.sqltype & ~1;
-    if (type == SQL_DOUBLE)
+    if (BindsRaw(type))
     {
-        double number;
-        std::memcpy(&number, column.sqldata, sizeof number);
-        insert.SetDouble(i, number);
+        bound.kind = SBoundValue::Raw;
+        bound.sqlType = static_cast<short>(type);
+        bound.scale = column.sqlscale;
+        bound.subType = column.sqlsubtype;
+        size_t length = static_cast<unsigned short>(column.sqllen);
+        if (type == SQL_VARYING)
+        {
+            unsigned short characters = 0;
+            std::memcpy(&characters, column.sqldata, 2);
+            length = 2 + characters;
+        }
+        bound.bytes.assign(column.sqldata, length);
+        return;
     }
-    else if (type == SQL_FLOAT)
-    {
-        float number;
-        std::memcpy(&number, column.sqldata, sizeof number);
-        insert.SetDouble(i, static_cast<double>(number));
-    }
-    else
-        insert.SetBytes(i, value.text, (value.marks & CStringGrid::MarkBinary) != 0);
+    bound.kind = SBoundValue::Bytes;
+    bound.bytes = value.text;
+    bound.binary = (value.marks & CStringGrid::MarkBinary) != 0;
 }
 } // namespace
 
@@ -141,82 +173,90 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
     const int destCount = destColumns.ColumnCount();
     const int sourceCount = cursor.ColumnCount();
 
-    std::string parameterSql = "INSERT INTO " + SqlIdentifier(table) + " (";
-    for (int i = 0; i < destCount; ++i)
-        parameterSql += (i ? "," : "") + SqlIdentifier(destColumns.GetCell(i, 0));
-    parameterSql += ") VALUES (";
-    for (int i = 0; i < destCount; ++i)
-        parameterSql += i ? ",?" : "?";
-    parameterSql += ")";
-
-    CFbParamStatement insert(dest);
-    const bool prepared = insert.Prepare(parameterSql);
-    const std::string prepareError = insert.LastErrorMessage();
-
-    std::vector<int> sourceIndex(static_cast<size_t>(destCount));
+    std::vector<std::string> destNames;
+    std::vector<int> sourceIndex;
+    std::vector<bool> destIsString;
     std::vector<bool> needed(static_cast<size_t>(sourceCount), m_bLog);
     for (int i = 0; i < destCount; ++i)
     {
-        sourceIndex[static_cast<size_t>(i)] = static_cast<int>(destColumns.GetCellInt(i, 2));
-        if (sourceIndex[static_cast<size_t>(i)] >= 0)
-            needed[static_cast<size_t>(sourceIndex[static_cast<size_t>(i)])] = true;
+        destNames.push_back(destColumns.GetCell(i, 0));
+        destIsString.push_back(destColumns.GetCell(i, 1) == "STRING");
+        const int j = static_cast<int>(destColumns.GetCellInt(i, 2));
+        sourceIndex.push_back(j);
+        if (j >= 0 && NeedsFormattedValue(cursor.Column(j)))
+            needed[static_cast<size_t>(j)] = true;
     }
+
+    // What the logs say of each row, kept until the row's result is known.
+    struct SRowLog
+    {
+        std::string insert;
+        std::string detail;
+        std::string text;
+    };
+    std::deque<SRowLog> pendingLogs;
+    CBatchInserter inserter(dest, table, destNames, [&](bool ok, const std::string& serverMessage) {
+        if (!ok)
+            ++failedRecords;
+        if (!m_bLog)
+            return;
+        const SRowLog& log = pendingLogs.front();
+        WriteSqlLog(log.insert);
+        if (!ok)
+            WriteSqlFailure(serverMessage);
+        WriteLog(ok ? "Successfully inserted" : "ERROR: Failed to add", log.detail);
+        WriteTextLog(log.text);
+        pendingLogs.pop_front();
+    });
+    inserter.Prepare();
 
     std::vector<SColumnValue> values(static_cast<size_t>(sourceCount));
     CStringGrid currentRow;
     int fetch = 1;
     do
     {
-        bool rowOk = true;
-        std::string rowError;
-        for (int j = 0; j < sourceCount && rowOk; ++j)
+        bool readOk = true;
+        for (int j = 0; j < sourceCount && readOk; ++j)
         {
             if (needed[static_cast<size_t>(j)] && !cursor.Value(j, EValueForm::Exact, values[static_cast<size_t>(j)]))
-            {
-                rowOk = false;
-                rowError = cursor.LastErrorMessage();
-            }
+                readOk = false;
         }
-        if (rowOk && prepared)
+        if (!readOk)
         {
-            for (int i = 0; i < destCount; ++i)
-            {
-                const int j = sourceIndex[static_cast<size_t>(i)];
-                if (j < 0)
-                    insert.SetBytes(i, destColumns.GetCell(i, 1) == "STRING" ? "" : "0", false);
-                else
-                    BindValue(insert, i, cursor.Column(j), values[static_cast<size_t>(j)]);
-            }
-            rowOk = insert.Execute();
-            rowError = insert.LastErrorMessage();
+            fetch = -1;
+            break;
         }
-        else if (!prepared)
+        BoundRow row(static_cast<size_t>(destCount));
+        for (int i = 0; i < destCount; ++i)
         {
-            rowOk = false;
-            rowError = prepareError;
+            const int j = sourceIndex[static_cast<size_t>(i)];
+            SBoundValue& bound = row[static_cast<size_t>(i)];
+            if (j < 0)
+            {
+                bound.kind = SBoundValue::Bytes;
+                bound.bytes = destIsString[static_cast<size_t>(i)] ? "" : "0";
+            }
+            else
+                Bind(cursor.Column(j), values[static_cast<size_t>(j)], bound);
         }
-        if (!rowOk)
-            ++failedRecords;
         if (m_bLog)
         {
             currentRow.Clear();
             currentRow.SetSize(sourceCount, 1);
-            std::string textLine;
+            SRowLog log;
             for (int j = 0; j < sourceCount; ++j)
             {
                 const SColumnValue& value = values[static_cast<size_t>(j)];
                 currentRow.SetCellMarked(j, 0, value.text, value.marks);
-                textLine += (j ? ";" : "") + LogText(value.text, value.marks);
+                log.text += (j ? ";" : "") + LogText(value.text, value.marks);
             }
-            WriteSqlLog(BuildInsert(destColumns, currentRow, prefix, 0));
-            if (!rowOk)
-                WriteSqlFailure(rowError);
-            const std::string detail =
-                sourceCount > 1 ? LogText(values[1].text, values[1].marks) : std::string();
-            WriteLog(rowOk ? "Successfully inserted" : "ERROR: Failed to add", detail);
-            WriteTextLog(textLine);
+            log.insert = BuildInsert(destColumns, currentRow, prefix, 0);
+            log.detail = sourceCount > 1 ? LogText(values[1].text, values[1].marks) : std::string();
+            pendingLogs.push_back(std::move(log));
         }
+        inserter.Add(std::move(row));
     } while ((fetch = cursor.Fetch()) == 1);
+    inserter.Finish();
 
     if (fetch < 0)
     {

@@ -90,6 +90,20 @@ void CFbParamStatement::SetDouble(int i, double value)
     var.sqllen = sizeof value;
 }
 
+void CFbParamStatement::SetRaw(int i, int sqlType, int scale, int subType, const std::string& data)
+{
+    SSlot& slot = m_slots[static_cast<size_t>(i)];
+    XSQLVAR& var = m_params.Var(i);
+    slot.indicator = 0;
+    slot.pendingBlob = false;
+    slot.buffer = data;
+    var.sqltype = static_cast<short>(sqlType | 1);
+    var.sqlscale = static_cast<short>(scale);
+    var.sqlsubtype = static_cast<short>(subType);
+    // A varying value's length word is part of its data, not of sqllen.
+    var.sqllen = static_cast<short>(sqlType == SQL_VARYING ? data.size() - 2 : data.size());
+}
+
 void CFbParamStatement::SetBytes(int i, const std::string& bytes, bool binary)
 {
     SSlot& slot = m_slots[static_cast<size_t>(i)];
@@ -98,7 +112,7 @@ void CFbParamStatement::SetBytes(int i, const std::string& bytes, bool binary)
     const int type = described.sqltype & ~1;
     slot.indicator = 0;
     slot.binary = binary;
-    if (type == SQL_BLOB || bytes.size() > MaxVaryingBytes)
+    if (bytes.size() > MaxVaryingBytes)
     {
         // Written as a BLOB just before the execution; a text too long for a
         // string parameter that is not bound to a BLOB will fail there as a
@@ -116,7 +130,14 @@ void CFbParamStatement::SetBytes(int i, const std::string& bytes, bool binary)
     var.sqlscale = 0;
     // Text keeps the character set the server described for a text parameter
     // (the connection's UTF-8); bytes travel as OCTETS and are never converted.
-    var.sqlsubtype = binary ? 1 : (IsTextType(type) ? described.sqlsubtype : 0);
+    // A small BLOB travels inline as a string, which the server turns into a
+    // BLOB: through a server that saves the round trips of the BLOB calls.
+    if (binary)
+        var.sqlsubtype = 1;
+    else if (IsTextType(type))
+        var.sqlsubtype = described.sqlsubtype;
+    else
+        var.sqlsubtype = type == SQL_BLOB ? 4 : 0;
     var.sqllen = static_cast<short>(length);
 }
 

@@ -26,6 +26,10 @@ public:
 
     void SetNull(int i);
     void SetDouble(int i, double value);
+    // A value in the client library's own binary layout of type sqlType
+    // (SQL_LONG, SQL_TIMESTAMP, SQL_VARYING ...), converted by the server
+    // without any text in between.
+    void SetRaw(int i, int sqlType, int scale, int subType, const std::string& data);
     // Text (UTF-8) or, with binary, bytes that are not transliterated. A BLOB
     // parameter receives the bytes as its contents.
     void SetBytes(int i, const std::string& bytes, bool binary);

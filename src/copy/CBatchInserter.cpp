@@ -1,0 +1,164 @@
+#include "copy/CBatchInserter.h"
+
+#include "db/CFbConnection.h"
+#include "db/CFbParamStatement.h"
+#include "db/SqlText.h"
+
+namespace
+{
+// Firebird 3 limits a statement's message to 64 KB and its text to 64 KB;
+// both budgets leave room for the headers of the block.
+constexpr size_t MessageBudget = 56000;
+constexpr size_t TextBudget = 56000;
+
+std::string ParamName(size_t index)
+{
+    return "P" + std::to_string(index);
+}
+} // namespace
+
+void BindRow(CFbParamStatement& statement, const BoundRow& row, int first)
+{
+    for (size_t c = 0; c < row.size(); ++c)
+    {
+        const int i = first + static_cast<int>(c);
+        const SBoundValue& value = row[c];
+        switch (value.kind)
+        {
+        case SBoundValue::Null: statement.SetNull(i); break;
+        case SBoundValue::Double: statement.SetDouble(i, value.number); break;
+        case SBoundValue::Bytes: statement.SetBytes(i, value.bytes, value.binary); break;
+        case SBoundValue::Raw: statement.SetRaw(i, value.sqlType, value.scale, value.subType, value.bytes); break;
+        }
+    }
+}
+
+CBatchInserter::CBatchInserter(CFbConnection& dest, const std::string& table, const std::vector<std::string>& columns,
+                               ResultCallback onResult)
+    : m_dest(dest), m_sTable(table), m_columns(columns), m_onResult(std::move(onResult))
+{
+    m_sInsertSql = "INSERT INTO " + SqlIdentifier(table) + " (";
+    for (size_t c = 0; c < columns.size(); ++c)
+        m_sInsertSql += (c ? "," : "") + SqlIdentifier(columns[c]);
+    m_sInsertSql += ") VALUES (";
+    for (size_t c = 0; c < columns.size(); ++c)
+        m_sInsertSql += c ? ",?" : "?";
+    m_sInsertSql += ")";
+}
+
+CBatchInserter::~CBatchInserter() = default;
+
+bool CBatchInserter::Prepare()
+{
+    m_single = std::make_unique<CFbParamStatement>(m_dest);
+    m_bPrepared = m_single->Prepare(m_sInsertSql);
+    m_sPrepareError = m_single->LastErrorMessage();
+    // How many rows fit the statement text of a block.
+    size_t perRow = 0;
+    for (size_t c = 0; c < m_columns.size(); ++c)
+        perRow += 40 + SqlIdentifier(m_sTable).size() + 2 * SqlIdentifier(m_columns[c]).size();
+    perRow += m_sInsertSql.size();
+    m_nTextRowLimit = perRow == 0 ? 1 : std::max<size_t>(1, TextBudget / perRow);
+    return m_bPrepared;
+}
+
+size_t CBatchInserter::RowBytes(const BoundRow& row)
+{
+    size_t bytes = 0;
+    for (const SBoundValue& value : row)
+        bytes += 12 + (value.kind == SBoundValue::Bytes ? value.bytes.size() : 0);
+    return bytes;
+}
+
+void CBatchInserter::Add(BoundRow row)
+{
+    const size_t bytes = RowBytes(row);
+    const size_t limit = std::min(m_nMaxBatchRows, m_nTextRowLimit);
+    if (!m_pending.empty() && (m_pending.size() >= limit || m_nPendingBytes + bytes > MessageBudget))
+        Flush();
+    m_nPendingBytes += bytes;
+    m_pending.push_back(std::move(row));
+}
+
+void CBatchInserter::Finish()
+{
+    Flush();
+}
+
+bool CBatchInserter::RunSingle(const BoundRow& row, std::string& error)
+{
+    if (!m_bPrepared)
+    {
+        error = m_sPrepareError;
+        return false;
+    }
+    BindRow(*m_single, row, 0);
+    const bool ok = m_single->Execute();
+    error = ok ? std::string() : m_single->LastErrorMessage();
+    return ok;
+}
+
+CFbParamStatement* CBatchInserter::BlockStatement(size_t rows)
+{
+    auto found = m_blocks.find(rows);
+    if (found != m_blocks.end())
+        return found->second.get();
+    const std::string table = SqlIdentifier(m_sTable);
+    std::string sql = "EXECUTE BLOCK (";
+    std::string body;
+    size_t index = 0;
+    for (size_t r = 0; r < rows; ++r)
+    {
+        body += "INSERT INTO " + table + " (";
+        std::string values;
+        for (size_t c = 0; c < m_columns.size(); ++c, ++index)
+        {
+            const std::string column = SqlIdentifier(m_columns[c]);
+            sql += (index ? "," : "") + ParamName(index) + " TYPE OF COLUMN " + table + "." + column + " = ?";
+            body += (c ? "," : "") + column;
+            values += (c ? ",:" : ":") + ParamName(index);
+        }
+        body += ") VALUES (" + values + ");\n";
+    }
+    sql += ") AS BEGIN\n" + body + "END";
+    auto statement = std::make_unique<CFbParamStatement>(m_dest);
+    if (!statement->Prepare(sql))
+        return nullptr;
+    return m_blocks.emplace(rows, std::move(statement)).first->second.get();
+}
+
+void CBatchInserter::Flush()
+{
+    if (m_pending.empty())
+        return;
+    bool sent = false;
+    if (m_bPrepared && m_bBlocksWork && m_pending.size() > 1 && !m_columns.empty())
+    {
+        CFbParamStatement* block = BlockStatement(m_pending.size());
+        if (!block)
+            m_bBlocksWork = false; // the table's types do not suit a block: rows go one by one
+        else
+        {
+            for (size_t r = 0; r < m_pending.size(); ++r)
+                BindRow(*block, m_pending[r], static_cast<int>(r * m_columns.size()));
+            if (block->Execute())
+            {
+                for (size_t r = 0; r < m_pending.size(); ++r)
+                    m_onResult(true, {});
+                sent = true;
+            }
+        }
+    }
+    if (!sent)
+    {
+        // The block was undone as a whole; each row now succeeds or fails alone.
+        std::string error;
+        for (const BoundRow& row : m_pending)
+        {
+            const bool ok = RunSingle(row, error);
+            m_onResult(ok, error);
+        }
+    }
+    m_pending.clear();
+    m_nPendingBytes = 0;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CFbConnection;
+class CFbParamStatement;
+
+// A value bound to one destination column of one row.
+struct SBoundValue
+{
+    enum EKind
+    {
+        Null,
+        Double,
+        Bytes,
+        Raw,
+    };
+    EKind kind = Null;
+    double number = 0;
+    std::string bytes; // Bytes: text or binary bytes; Raw: the value's data
+    bool binary = false;
+    short sqlType = 0; // Raw only
+    short scale = 0;
+    short subType = 0;
+};
+
+using BoundRow = std::vector<SBoundValue>;
+
+// Inserts rows into one table, several rows per round trip: rows are
+// gathered and sent as one prepared EXECUTE BLOCK holding one INSERT per
+// row. When a block fails, its rows are inserted again one by one, so a row
+// that the server refuses fails alone and every other row goes in. Results
+// are reported in the order the rows were added.
+class CBatchInserter
+{
+public:
+    using ResultCallback = std::function<void(bool ok, const std::string& serverMessage)>;
+
+    // columns: the destination column names in parameter order.
+    CBatchInserter(CFbConnection& dest, const std::string& table, const std::vector<std::string>& columns,
+                   ResultCallback onResult);
+    ~CBatchInserter();
+    CBatchInserter(const CBatchInserter&) = delete;
+    CBatchInserter& operator=(const CBatchInserter&) = delete;
+
+    // Prepares the single-row INSERT; false when the server refuses it (then
+    // every added row fails with that message).
+    bool Prepare();
+    const std::string& PrepareError() const { return m_sPrepareError; }
+    // The single-row statement with "?" markers.
+    const std::string& InsertSql() const { return m_sInsertSql; }
+    void Add(BoundRow row);
+    // Sends what is still gathered.
+    void Finish();
+    // Most rows per round trip (1 turns batching off).
+    void SetMaxBatchRows(size_t rows) { m_nMaxBatchRows = rows < 1 ? 1 : rows; }
+
+private:
+    void Flush();
+    bool RunSingle(const BoundRow& row, std::string& error);
+    CFbParamStatement* BlockStatement(size_t rows);
+    static size_t RowBytes(const BoundRow& row);
+
+    CFbConnection& m_dest;
+    std::string m_sTable;
+    std::vector<std::string> m_columns;
+    ResultCallback m_onResult;
+    std::string m_sInsertSql;
+    std::string m_sPrepareError;
+    std::unique_ptr<CFbParamStatement> m_single;
+    std::map<size_t, std::unique_ptr<CFbParamStatement>> m_blocks;
+    std::vector<BoundRow> m_pending;
+    size_t m_nPendingBytes = 0;
+    size_t m_nMaxBatchRows = 128;
+    size_t m_nTextRowLimit = 128;
+    bool m_bPrepared = false;
+    bool m_bBlocksWork = true;
+};
+
+// Binds a row's values to the parameters first .. first + row.size() - 1.
+void BindRow(CFbParamStatement& statement, const BoundRow& row, int first);
