@@ -17,3 +17,6 @@ function(rowmover_qttest folder)
 endfunction()
 
 rowmover_qttest(ui rowmover_ui)
+if(TARGET rowmover_app)
+  rowmover_qttest(app rowmover_app)
+endif()

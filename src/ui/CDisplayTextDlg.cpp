@@ -1,0 +1,70 @@
+#include "ui/CDisplayTextDlg.h"
+
+#include "core/FileHelpers.h"
+#include "core/PathHelpers.h"
+#include "core/TextEncoding.h"
+#include "ui/Artwork.h"
+#include "ui/CFontSettings.h"
+#include "ui/UiText.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+
+CDisplayTextDlg::CDisplayTextDlg(const QString& languageFile, CFontSettings& font, const QString& filePath,
+                                 QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("CDisplayTextDlg"));
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    setSizeGripEnabled(true);
+    setWindowIcon(ProgramIcon());
+
+    const std::u16string path = filePath.toStdU16String();
+    setWindowTitle(QString::fromStdU16String(GetFileNamePart(path)));
+
+    m_EDTText = new QPlainTextEdit(this);
+    m_EDTText->setObjectName(QStringLiteral("m_EDTText"));
+    m_EDTText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_EDTText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_EDTText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A missing or unreadable file simply shows nothing.
+    m_EDTText->setPlainText(QString::fromStdU16String(Utf8ToWide(ReadWholeFile(path))));
+
+    // The window has no texts of its own: its OK is the program's OK.
+    CLanguageCatalog catalog;
+    catalog.Open(languageFile.toStdU16String());
+    m_BTNOk = new QPushButton(UiText(catalog, ELanguageText::FrmMain_m_aMBtnOk), this);
+    m_BTNOk->setObjectName(QStringLiteral("m_BTNOk"));
+    m_BTNOk->setDefault(true);
+    connect(m_BTNOk, &QPushButton::clicked, this, &QDialog::accept);
+
+    font.ApplyTo(this, true);
+
+    QFont fixed = m_EDTText->font();
+    fixed.setFamilies({QString::fromLatin1(kFixedFace)});
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setFixedPitch(true);
+    m_EDTText->setFont(fixed);
+
+    m_BTNOk->adjustSize();
+    resize(720, 480);
+    ArrangeControls(width(), height());
+}
+
+void CDisplayTextDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    ArrangeControls(event->size().width(), event->size().height());
+}
+
+void CDisplayTextDlg::ArrangeControls(int width, int height)
+{
+    if (width <= 0 || height <= 0 || m_EDTText == nullptr || m_BTNOk == nullptr)
+        return;
+    const QSize button = m_BTNOk->size();
+    m_BTNOk->move((width - button.width()) / 2, height - button.height() - kGap);
+    const QPoint topLeft = m_EDTText->pos();
+    m_EDTText->setGeometry(topLeft.x(), topLeft.y(), std::max(0, width - topLeft.x()),
+                           std::max(0, m_BTNOk->y() - kGap - topLeft.y()));
+}

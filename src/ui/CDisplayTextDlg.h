@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class CFontSettings;
+class QPlainTextEdit;
+class QPushButton;
+
+// Shows one text file (UTF-8) in a resizable window with a fixed-pitch font.
+// The text can be edited on screen but is never written back.
+class CDisplayTextDlg : public QDialog
+{
+    Q_OBJECT
+
+  public:
+    // The OK label comes from languageFile (empty for English).
+    CDisplayTextDlg(const QString& languageFile, CFontSettings& font, const QString& filePath,
+                    QWidget* parent = nullptr);
+
+    // The face the text box asks for; the platform's fixed-pitch font stands
+    // in where it is not installed.
+    static constexpr const char* kFixedFace = "Courier New";
+    // Gap between the text box and OK, and between OK and the bottom edge.
+    static constexpr int kGap = 5;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void ArrangeControls(int width, int height);
+
+    QPlainTextEdit* m_EDTText = nullptr;
+    QPushButton* m_BTNOk = nullptr;
+};

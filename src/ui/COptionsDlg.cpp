@@ -1,0 +1,231 @@
+#include "ui/COptionsDlg.h"
+
+#include "core/CStringGrid.h"
+#include "ui/Artwork.h"
+#include "ui/CFontSettings.h"
+#include "ui/FontDialog.h"
+#include "ui/UiText.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <climits>
+
+namespace
+{
+template <typename T> T* Named(T* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+} // namespace
+
+COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool& doBackups, bool& doLogs,
+                         std::u16string& defUser, std::u16string& defPass, int& retries, bool& recentDBs,
+                         CStringGrid& recentList, bool& extendDBName, QWidget* parent)
+    : QDialog(parent), m_font(font), m_bDoBackups(doBackups), m_bDoLogs(doLogs), m_sDefUser(defUser),
+      m_sDefPass(defPass), m_nRetries(retries), m_bRecentDBs(recentDBs), m_RecentDBs(recentList),
+      m_bExtendDBName(extendDBName)
+{
+    setObjectName(QStringLiteral("COptionsDlg"));
+    setWindowIcon(ProgramIcon());
+
+    m_CHKDoBackups = Named(new QCheckBox(this), "m_CHKDoBackups");
+    m_CHKDoLogs = Named(new QCheckBox(this), "m_CHKDoLogs");
+    m_LBLDefUser = Named(new QLabel(this), "m_LBLDefUser");
+    m_EDTDefUser = Named(new QLineEdit(this), "m_EDTDefUser");
+    m_LBLDefPass = Named(new QLabel(this), "m_LBLDefPass");
+    m_EDTDefPass = Named(new QLineEdit(this), "m_EDTDefPass");
+    m_LBLRetries = Named(new QLabel(this), "m_LBLRetries");
+    m_EDTRetries = Named(new QLineEdit(this), "m_EDTRetries");
+    m_CHKRecentDBs = Named(new QCheckBox(this), "m_CHKRecentDBs");
+    m_BTNRecentDBs = Named(new QPushButton(this), "m_BTNRecentDBs");
+    m_CHKExtendDBName = Named(new QCheckBox(this), "m_CHKExtendDBName");
+    m_LBLFont = Named(new QLabel(this), "m_LBLFont");
+    m_BTNFont = Named(new QPushButton(this), "m_BTNFont");
+    m_BTNFontReset = Named(new QPushButton(QString::fromLatin1(kResetFontText), this), "m_BTNFontReset");
+    m_BTNOk = Named(new QPushButton(this), "m_BTNOk");
+    m_BTNCancel = Named(new QPushButton(this), "m_BTNCancel");
+    m_BTNOk->setDefault(true);
+    m_LBLDefUser->setBuddy(m_EDTDefUser);
+    m_LBLDefPass->setBuddy(m_EDTDefPass);
+    m_LBLRetries->setBuddy(m_EDTRetries);
+
+    SetTexts(languageFile);
+    BuildLayout();
+
+    m_CHKDoBackups->setChecked(m_bDoBackups);
+    m_CHKDoLogs->setChecked(m_bDoLogs);
+    m_EDTDefUser->setText(QString::fromStdU16String(m_sDefUser));
+    m_EDTDefPass->setText(QString::fromStdU16String(m_sDefPass));
+    m_EDTRetries->setText(QString::number(m_nRetries));
+    m_CHKRecentDBs->setChecked(m_bRecentDBs);
+    m_CHKExtendDBName->setChecked(m_bExtendDBName);
+    m_BTNFont->setText(QString::fromStdU16String(m_font.GetFaceName()));
+
+    m_pTemplateFontOwner = std::make_unique<QWidget>();
+    m_pTemplateFontOwner->setFont(m_font.BuiltInFont().font);
+    m_pWorkFont = std::make_unique<CFontSettings>(m_pTemplateFontOwner.get());
+    m_font.CopySettingsTo(*m_pWorkFont);
+    m_pWorkFont->ApplyTo(this, true);
+
+    connect(m_BTNFont, &QPushButton::clicked, this, &COptionsDlg::OnFont);
+    connect(m_BTNFontReset, &QPushButton::clicked, this, &COptionsDlg::OnResetFont);
+    connect(m_BTNRecentDBs, &QPushButton::clicked, this, &COptionsDlg::OnClearRecent);
+    connect(m_BTNOk, &QPushButton::clicked, this, &COptionsDlg::accept);
+    connect(m_BTNCancel, &QPushButton::clicked, this, &COptionsDlg::reject);
+}
+
+COptionsDlg::~COptionsDlg() = default;
+
+void COptionsDlg::SetTexts(const QString& languageFile)
+{
+    CLanguageCatalog catalog;
+    catalog.Open(languageFile.toStdU16String());
+    setWindowTitle(UiText(catalog, ELanguageText::FrmOpt_Caption));
+    m_CHKDoBackups->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKDoBackups));
+    m_CHKDoLogs->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKDoLogs));
+    m_LBLDefUser->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLDefUser));
+    m_LBLDefPass->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLDefPass));
+    m_LBLRetries->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLRetries));
+    m_CHKRecentDBs->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKRecentDBs));
+    m_BTNRecentDBs->setText(UiText(catalog, ELanguageText::FrmOpt_m_BTNRecentDBs));
+    m_CHKExtendDBName->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKExtendDBName));
+    m_LBLFont->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLFont));
+    m_BTNOk->setText(UiText(catalog, ELanguageText::FrmOpt_m_BTNOk));
+    m_BTNCancel->setText(UiText(catalog, ELanguageText::FrmOpt_m_BTNCancel));
+}
+
+void COptionsDlg::BuildLayout()
+{
+    auto* grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+    grid->addWidget(m_CHKDoBackups, row++, 0, 1, 2);
+    grid->addWidget(m_CHKDoLogs, row++, 0, 1, 2);
+    grid->addWidget(m_LBLDefUser, row, 0);
+    grid->addWidget(m_EDTDefUser, row++, 1);
+    grid->addWidget(m_LBLDefPass, row, 0);
+    grid->addWidget(m_EDTDefPass, row++, 1);
+    grid->addWidget(m_LBLRetries, row, 0);
+    auto* retries = new QHBoxLayout;
+    retries->addWidget(m_EDTRetries);
+    retries->addStretch();
+    grid->addLayout(retries, row++, 1);
+    grid->addWidget(m_CHKRecentDBs, row, 0);
+    auto* recent = new QHBoxLayout;
+    recent->addWidget(m_BTNRecentDBs);
+    recent->addStretch();
+    grid->addLayout(recent, row++, 1);
+    grid->addWidget(m_CHKExtendDBName, row++, 0, 1, 2);
+    grid->addWidget(m_LBLFont, row, 0);
+    auto* font = new QHBoxLayout;
+    font->addWidget(m_BTNFont, 1);
+    font->addWidget(m_BTNFontReset);
+    grid->addLayout(font, row++, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_BTNOk);
+    buttons->addWidget(m_BTNCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_EDTRetries->setMaxLength(4095);
+    // Room for four digits and a sign: the count is at most 1000.
+    m_EDTRetries->setFixedWidth(m_EDTRetries->fontMetrics().horizontalAdvance(QStringLiteral("-00000")) + 12);
+    m_EDTDefUser->setMinimumWidth(180);
+    m_BTNFontReset->setFixedWidth(m_BTNFontReset->sizeHint().height() + 8);
+}
+
+int COptionsDlg::RetriesFromText(const QString& text)
+{
+    // Like the C library's atoi, but a number too large for an int counts as
+    // out of range instead of wrapping into it.
+    const QString limited = text.left(4095);
+    qsizetype i = 0;
+    while (i < limited.size() && limited[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < limited.size() && (limited[i] == QLatin1Char('+') || limited[i] == QLatin1Char('-')))
+        negative = limited[i++] == QLatin1Char('-');
+    long long value = 0;
+    for (; i < limited.size() && limited[i] >= QLatin1Char('0') && limited[i] <= QLatin1Char('9'); ++i)
+    {
+        value = value * 10 + (limited[i].unicode() - u'0');
+        if (value > INT_MAX)
+            return kDefaultRetries;
+    }
+    if (negative)
+        value = -value;
+    if (value < kMinRetries || value > kMaxRetries)
+        return kDefaultRetries;
+    return static_cast<int>(value);
+}
+
+void COptionsDlg::ApplyWorkingFont()
+{
+    m_pWorkFont->ApplyTo(this, true);
+    update();
+}
+
+void COptionsDlg::OnFont()
+{
+    QFont initial;
+    m_pWorkFont->CopyCurrentFont(initial);
+    const std::optional<QFont> chosen = ChooseFont(this, initial);
+    if (!chosen.has_value())
+        return;
+    m_pWorkFont->SetUseFontHeight(CFontSettings::HeightOf(*chosen) != m_font.GetBuiltInHeight());
+    m_pWorkFont->SetFromChosenFont(*chosen);
+    m_BTNFont->setText(chosen->family());
+    ApplyWorkingFont();
+}
+
+void COptionsDlg::OnResetFont()
+{
+    m_pWorkFont->SetUseFontHeight(false);
+    m_pWorkFont->Build();
+    m_BTNFont->setText(QString::fromStdU16String(m_pWorkFont->GetFaceName()));
+    ApplyWorkingFont();
+}
+
+void COptionsDlg::OnClearRecent()
+{
+    for (int row = 0; row < kRecentCount; ++row)
+        m_RecentDBs.SetCell(0, row, std::string());
+}
+
+void COptionsDlg::accept()
+{
+    if (m_pWorkFont == nullptr)
+        return;
+    m_bDoBackups = m_CHKDoBackups->isChecked();
+    m_bDoLogs = m_CHKDoLogs->isChecked();
+    m_sDefUser = m_EDTDefUser->text().toStdU16String();
+    if (m_sDefUser.empty())
+        m_sDefUser = kDefaultUser;
+    m_sDefPass = m_EDTDefPass->text().toStdU16String();
+    if (m_sDefPass.empty())
+        m_sDefPass = kDefaultPassword;
+    m_nRetries = RetriesFromText(m_EDTRetries->text());
+    m_bRecentDBs = m_CHKRecentDBs->isChecked();
+    m_bExtendDBName = m_CHKExtendDBName->isChecked();
+    m_pWorkFont->CopySettingsTo(m_font);
+    m_pWorkFont.reset();
+    QDialog::accept();
+}
+
+void COptionsDlg::reject()
+{
+    m_pWorkFont.reset();
+    QDialog::reject();
+}

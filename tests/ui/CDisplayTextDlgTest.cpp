@@ -1,0 +1,109 @@
+#include "ui/CDisplayTextDlg.h"
+#include "ui/CFontSettings.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontInfo>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+} // namespace
+
+class CDisplayTextDlgTest : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void CaptionIsTheFileNameAndTextTheContents()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("run_log.txt");
+        WriteFile(path, "line 1\r\nline 2\r\n");
+        QWidget owner;
+        CFontSettings font(&owner);
+        CDisplayTextDlg dialog({}, font, path);
+        QCOMPARE(dialog.windowTitle(), QString("run_log.txt"));
+        auto* text = dialog.findChild<QPlainTextEdit*>("m_EDTText");
+        QVERIFY(text != nullptr);
+        QCOMPARE(text->toPlainText(), QString("line 1\nline 2\n"));
+        QVERIFY(!text->isReadOnly());
+    }
+
+    void WindowsPathGivesItsFileNameAndMissingFileNoText()
+    {
+        QWidget owner;
+        CFontSettings font(&owner);
+        CDisplayTextDlg dialog({}, font, "C:\\Logs\\run_log.txt");
+        QCOMPARE(dialog.windowTitle(), QString("run_log.txt"));
+        QVERIFY(dialog.findChild<QPlainTextEdit*>("m_EDTText")->toPlainText().isEmpty());
+    }
+
+    void Utf8TextIsShownAsWritten()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("txt.txt");
+        const QString expected = QString::fromUtf8("Grüße aus Köln – Ελληνικά – 日本語 – 😀");
+        WriteFile(path, expected.toUtf8());
+        QWidget owner;
+        CFontSettings font(&owner);
+        CDisplayTextDlg dialog({}, font, path);
+        QCOMPARE(dialog.findChild<QPlainTextEdit*>("m_EDTText")->toPlainText(), expected);
+    }
+
+    void TextBoxUsesAFixedPitchFont()
+    {
+        QWidget owner;
+        CFontSettings font(&owner);
+        CDisplayTextDlg dialog({}, font, "none.txt");
+        const QFont textFont = dialog.findChild<QPlainTextEdit*>("m_EDTText")->font();
+        QCOMPARE(textFont.family(), QString("Courier New"));
+        QVERIFY(QFontInfo(textFont).fixedPitch());
+        // The dialog's own font stays the user's.
+        QVERIFY(dialog.findChild<QPushButton*>("m_BTNOk")->font().family() != QString("Courier New"));
+    }
+
+    void ResizeKeepsOkCentredAtTheBottomAndTextAboveIt()
+    {
+        QWidget owner;
+        CFontSettings font(&owner);
+        CDisplayTextDlg dialog({}, font, "none.txt");
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (const QSize size : {QSize(500, 300), QSize(900, 700), QSize(200, 120)})
+        {
+            dialog.resize(size);
+            QApplication::processEvents();
+            auto* ok = dialog.findChild<QPushButton*>("m_BTNOk");
+            auto* text = dialog.findChild<QPlainTextEdit*>("m_EDTText");
+            const QSize client = dialog.size();
+            QCOMPARE(ok->x(), (client.width() - ok->width()) / 2);
+            QCOMPARE(ok->geometry().bottom() + 1, client.height() - CDisplayTextDlg::kGap);
+            QCOMPARE(text->geometry().right() + 1, client.width());
+            QCOMPARE(text->geometry().bottom() + 1, ok->y() - CDisplayTextDlg::kGap);
+        }
+    }
+
+    void OkCloses()
+    {
+        QWidget owner;
+        CFontSettings font(&owner);
+        CDisplayTextDlg dialog({}, font, "none.txt");
+        dialog.show();
+        QTest::mouseClick(dialog.findChild<QPushButton*>("m_BTNOk"), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(!dialog.isVisible());
+    }
+};
+
+QTEST_MAIN(CDisplayTextDlgTest)
+#include "CDisplayTextDlgTest.moc"
