@@ -6,7 +6,9 @@
 #include "db/SqlText.h"
 #include "sqleditor/CSqlHighlighter.h"
 #include "sqleditor/SqlEditorFiles.h"
+#include "ui/Artwork.h"
 #include "ui/CFontSettings.h"
+#include "ui/CHelpDlg.h"
 #include "ui/CMessageBox.h"
 
 #include <QCheckBox>
@@ -84,6 +86,7 @@ CDBSQLDlg::CDBSQLDlg(const std::u16string& languageFile, CFontSettings& font, co
     setModal(true);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowIcon(ProgramIcon());
     CreateControls();
     CreateMenu();
     SetTexts();
@@ -492,7 +495,12 @@ void CDBSQLDlg::OnSelectDatabase()
 void CDBSQLDlg::OnHelp()
 {
     if (const TShowHelp& help = ShowHelpHook())
+    {
         help(this, m_sLanguageFile, *m_pFont);
+        return;
+    }
+    CHelpDlg dialog(QString::fromStdU16String(m_sLanguageFile), *m_pFont, this);
+    dialog.exec();
 }
 
 void CDBSQLDlg::OnExit()

@@ -70,7 +70,8 @@ class CDBSQLDlg : public QDialog
     ~CDBSQLDlg() override;
 
     // Where Select database and Help go; the program sets them once at
-    // start, tests set their own. Without them the commands do nothing.
+    // start, tests set their own. Without a selection Select does nothing;
+    // without a help hook Help shows the program's help dialog.
     static void SetSelectDatabase(TSelectDatabase selectDatabase);
     static void SetShowHelp(TShowHelp showHelp);
 

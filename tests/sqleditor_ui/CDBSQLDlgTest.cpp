@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -499,6 +501,53 @@ class CDBSQLDlgTest : public QObject
         box->setFocus();
         QTest::keyClick(box, Qt::Key_I, Qt::ControlModifier);
         QVERIFY(Statement(editor.get()).startsWith("INSERT INTO PERSON("));
+    }
+
+    void F1ShowsTheHelp()
+    {
+        auto editor = Open(m_db->Name());
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+        std::u16string helpLanguage = u"(not called)";
+        CDBSQLDlg::SetShowHelp([&](QWidget* parent, const std::u16string& languageFile, CFontSettings&) {
+            QCOMPARE(parent, editor.get());
+            helpLanguage = languageFile;
+        });
+        QTest::keyClick(Child<QPlainTextEdit>(editor.get(), "m_EDTStatement"), Qt::Key_F1);
+        CDBSQLDlg::SetShowHelp({});
+        QVERIFY(helpLanguage.empty());
+    }
+
+    // Pictures of the editor with a result, for a person to look at; written
+    // only when ROWMOVER_SCREENSHOT_DIR names a folder.
+    void Screenshots()
+    {
+        const QString folder = qEnvironmentVariable("ROWMOVER_SCREENSHOT_DIR");
+        if (folder.isEmpty())
+            QSKIP("ROWMOVER_SCREENSHOT_DIR is not set");
+        QDir().mkpath(folder);
+        const std::pair<const char*, std::u16string> languages[] = {
+            {"English", u""},
+            {"German", QStringLiteral(ROWMOVER_RESOURCE_DIR "German.lng").toStdU16String()},
+        };
+        for (const auto& [name, file] : languages)
+        {
+            m_sLanguageFile = file;
+            m_rect = SWindowRect{0, 0, 760, 520};
+            auto editor = Open(m_db->Name());
+            editor->setWindowTitle("employee.fdb");
+            Type(editor.get(), "SELECT ID, NAME, AGE -- everybody\nFROM PERSON\nWHERE NAME <> 'Zoe' ORDER BY ID", true);
+            Execute(editor.get());
+            SelectRows(editor.get(), {1});
+            editor->show();
+            QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+            QVERIFY(editor->grab().save(folder + "/sqleditor-" + name + ".png"));
+            QMenu* edit = Child<QMenuBar>(editor.get(), "m_MENSQL")->actions().value(2)->menu();
+            edit->popup(editor->mapToGlobal(QPoint(0, 0)));
+            QVERIFY(QTest::qWaitForWindowExposed(edit));
+            QVERIFY(edit->grab().save(folder + "/sqleditor-menu-" + name + ".png"));
+            edit->hide();
+        }
     }
 
     void GermanTexts()
