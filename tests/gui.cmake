@@ -24,3 +24,16 @@ rowmover_qttest(sqleditor_ui rowmover_sqleditor rowmover_test_support)
 if(TARGET sqleditor_ui_CDBSQLDlgTest)
   target_compile_definitions(sqleditor_ui_CDBSQLDlgTest PRIVATE ROWMOVER_RESOURCE_DIR="${PROJECT_SOURCE_DIR}/resources/")
 endif()
+
+# Renders every dialog to PNG files (scripts/screenshots) and checks that no
+# text is cut off, in English and German. A dialog joins by registering a
+# maker in a file of tests/screenshots.
+file(GLOB screenshot_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/screenshots/*.cpp)
+if(TARGET rowmover_app AND screenshot_sources)
+  add_executable(screenshot_tool ${screenshot_sources})
+  target_link_libraries(screenshot_tool PRIVATE rowmover_app rowmover_options)
+  target_compile_definitions(screenshot_tool PRIVATE ROWMOVER_PROGRAM_DIR="${CMAKE_BINARY_DIR}/src/")
+  add_dependencies(screenshot_tool rowmover_resources)
+  add_test(NAME screenshots.check COMMAND screenshot_tool --check)
+  set_tests_properties(screenshots.check PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endif()

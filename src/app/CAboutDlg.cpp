@@ -142,6 +142,8 @@ CClickEdit* CAboutDlg::AddLink(const QString& objectName, const SAboutLink& link
     edit->setText(link.sText);
     edit->SetLinkTarget(link.sTarget);
     edit->setCursorPosition(0);
+    // A line edit keeps a small inner margin; links line up with the labels.
+    edit->setTextMargins(-2, 0, 0, 0);
     QPalette colours = edit->palette();
     colours.setColor(QPalette::Text, kLinkColour);
     colours.setColor(QPalette::Base, Qt::white);

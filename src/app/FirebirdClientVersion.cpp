@@ -4,14 +4,18 @@
 
 #include <ibase.h>
 
-QString FirebirdVersionFromClientText(const QString& clientText, int major, int minor)
+QString FirebirdVersionFromClientText(const QString& clientText)
 {
+    static const QRegularExpression product(QStringLiteral("Firebird\\s+(\\d+)\\.(\\d+)"));
     static const QRegularExpression number(QStringLiteral("(\\d+)\\.(\\d+)\\.(\\d+)\\.(\\d+)"));
-    const QString base = QString::number(major) + QLatin1Char('.') + QString::number(minor);
-    const QRegularExpressionMatch match = number.match(clientText);
-    if (!match.hasMatch())
-        return base;
-    return base + QLatin1Char('.') + match.captured(3) + QLatin1Char('.') + match.captured(4);
+    const QRegularExpressionMatch productMatch = product.match(clientText);
+    if (!productMatch.hasMatch())
+        return clientText.trimmed();
+    QString version = productMatch.captured(1) + QLatin1Char('.') + productMatch.captured(2);
+    const QRegularExpressionMatch numberMatch = number.match(clientText);
+    if (numberMatch.hasMatch() && numberMatch.capturedStart() < productMatch.capturedStart())
+        version += QLatin1Char('.') + numberMatch.captured(3) + QLatin1Char('.') + numberMatch.captured(4);
+    return version;
 }
 
 QString FirebirdClientText()
@@ -20,7 +24,5 @@ QString FirebirdClientText()
     char buffer[256] = {};
     isc_get_client_version(buffer);
     buffer[sizeof(buffer) - 1] = '\0';
-    return QStringLiteral("Uses Firebird ") + FirebirdVersionFromClientText(QString::fromLatin1(buffer),
-                                                                            isc_get_client_major_version(),
-                                                                            isc_get_client_minor_version());
+    return QStringLiteral("Uses Firebird ") + FirebirdVersionFromClientText(QString::fromLatin1(buffer));
 }

@@ -6,9 +6,10 @@
 // into this process, for the about window.
 QString FirebirdClientText();
 
-// The Firebird version from the client's version text, whose number carries
-// the old InterBase version in front ("LI-V6.3.11.33637 Firebird 3.0"): the
-// client's major and minor version followed by the release and build of that
-// number ("3.0.11.33637"). Just "major.minor" when the text has no such
-// number.
-QString FirebirdVersionFromClientText(const QString& clientText, int major, int minor);
+// The Firebird version in the client's version text. The text's number
+// carries the old InterBase version in front and the Firebird version at its
+// end ("LI-V6.3.11.33637 Firebird 3.0"), and the client's major and minor
+// version functions report the InterBase one too; so the product version
+// comes from the end and release and build from the number: "3.0.11.33637".
+// A text without the product version is returned as it stands.
+QString FirebirdVersionFromClientText(const QString& clientText);

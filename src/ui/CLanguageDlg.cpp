@@ -58,8 +58,9 @@ CLanguageDlg::CLanguageDlg(const std::u16string& currentFile, const std::u16stri
         m_sHighlightedFile = m_languageFiles[m_nCurrentIndex];
         m_sHighlightedName = m_CMBLanguage->currentText().toStdU16String();
     }
-    SetTexts();
+    // The font first: the texts measure the caption in it.
     font.ApplyTo(this, true);
+    SetTexts();
 
     connect(m_CMBLanguage, &QComboBox::currentIndexChanged, this, &CLanguageDlg::OnSelectionChanged);
     connect(m_BTNOk, &QPushButton::clicked, this, &CLanguageDlg::accept);
@@ -112,6 +113,11 @@ void CLanguageDlg::SetTexts()
     m_LBLCurrentLanguage->setText(UiText(catalog, ELanguageText::FrmLanguage_m_LBLCurrentLanguage));
     m_BTNOk->setText(UiText(catalog, ELanguageText::FrmLanguage_m_BTNOk));
     m_BTNCancel->setText(UiText(catalog, ELanguageText::FrmLanguage_m_BTNCancel));
+    // The window is as wide as its list; a longer caption must fit beside
+    // the window's icon and buttons too.
+    const int captionWidth = fontMetrics().horizontalAdvance(windowTitle()) + kCaptionDecorationWidth;
+    const QMargins margins = layout()->contentsMargins();
+    m_CMBLanguage->setMinimumWidth(std::max(0, captionWidth - margins.left() - margins.right()));
 }
 
 void CLanguageDlg::OnSelectionChanged(int index)

@@ -20,6 +20,8 @@ class CLanguageDlg : public QDialog
 
   public:
     static constexpr const char* kBuiltInName = "English";
+    // Room the window frame takes beside the caption: icon and buttons.
+    static constexpr int kCaptionDecorationWidth = 130;
 
     // currentFile and currentName: the language in use (empty file for the
     // built-in English). languageListFile: the full path of "Languages.ini";

@@ -72,7 +72,7 @@ COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool&
     m_pTemplateFontOwner->setFont(m_font.BuiltInFont().font);
     m_pWorkFont = std::make_unique<CFontSettings>(m_pTemplateFontOwner.get());
     m_font.CopySettingsTo(*m_pWorkFont);
-    m_pWorkFont->ApplyTo(this, true);
+    ApplyWorkingFont();
 
     connect(m_BTNFont, &QPushButton::clicked, this, &COptionsDlg::OnFont);
     connect(m_BTNFontReset, &QPushButton::clicked, this, &COptionsDlg::OnResetFont);
@@ -143,7 +143,6 @@ void COptionsDlg::BuildLayout()
     // Room for four digits and a sign: the count is at most 1000.
     m_EDTRetries->setFixedWidth(m_EDTRetries->fontMetrics().horizontalAdvance(QStringLiteral("-00000")) + 12);
     m_EDTDefUser->setMinimumWidth(180);
-    m_BTNFontReset->setFixedWidth(m_BTNFontReset->sizeHint().height() + 8);
 }
 
 int COptionsDlg::RetriesFromText(const QString& text)
@@ -174,6 +173,10 @@ int COptionsDlg::RetriesFromText(const QString& text)
 void COptionsDlg::ApplyWorkingFont()
 {
     m_pWorkFont->ApplyTo(this, true);
+    // "<" needs no push button's usual width: a square in the current font.
+    m_BTNFontReset->setFixedWidth(
+        std::max(m_BTNFontReset->sizeHint().height(),
+                 m_BTNFontReset->fontMetrics().horizontalAdvance(m_BTNFontReset->text()) + 16));
     update();
 }
 
