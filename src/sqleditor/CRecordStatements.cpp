@@ -124,8 +124,12 @@ std::string CRecordStatements::ModifyRecord(int row)
         return {};
     std::vector<int> columns;
     for (int c = 0; c < m_columnGrid.ColumnCount(); ++c)
-        if (!IsKeyColumn(c))
+    {
+        // A BLOB shows as its identifier; written back, that text would
+        // replace the BLOB's content. Left out, the BLOB stays as it is.
+        if (!IsKeyColumn(c) && m_columnGrid.GetCell(c, 3) != "BLOB")
             columns.push_back(c);
+    }
     std::string text = "UPDATE " + SqlIdentifier(m_sTable) + " SET";
     for (size_t i = 0; i < columns.size(); ++i)
     {

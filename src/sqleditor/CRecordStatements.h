@@ -32,8 +32,8 @@ class CRecordStatements
     // One DELETE per given row of the row table, in the given order; empty
     // for no rows.
     std::string DeleteRecords(const std::vector<int>& rows);
-    // An UPDATE of every non-key column of the row, or empty when there is no
-    // result column, no table or no row.
+    // An UPDATE of every non-key, non-BLOB column of the row, or empty when
+    // there is no result column, no table or no row.
     std::string ModifyRecord(int row);
     // An INSERT template with 0 or '' for each result column, or empty when
     // there is no result column or no table.

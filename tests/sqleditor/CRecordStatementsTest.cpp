@@ -211,6 +211,17 @@ TEST_F(CResultFixture, ModifyKeepsApostrophesAndNullsAsTheyAre)
               (std::vector<std::vector<std::string>>{{"O'Neil", "<null>"}}));
 }
 
+TEST_F(CResultFixture, ModifyLeavesBlobsAsTheyAre)
+{
+    m_db.Run("CREATE TABLE NOTE (ID INTEGER NOT NULL PRIMARY KEY, MEMO BLOB SUB_TYPE TEXT, TITLE VARCHAR(10));"
+             "INSERT INTO NOTE VALUES (1, 'a long memo', 'first');");
+    Select("SELECT * FROM NOTE");
+    const std::string text = Statements().ModifyRecord(0);
+    EXPECT_EQ(text, "UPDATE NOTE SET\r\nTITLE='first'\r\nWHERE ID=1;");
+    Run(text, true);
+    EXPECT_EQ(m_db.Scalar("SELECT MEMO FROM NOTE"), "a long memo");
+}
+
 TEST_F(CResultFixture, ANullTextIsNotAnEmptyText)
 {
     m_db.Run("INSERT INTO NOKEY VALUES ('c3', NULL); INSERT INTO NOKEY VALUES ('d4', '');");

@@ -210,6 +210,21 @@ class CDBSQLDlgTest : public QObject
         QCOMPARE(Row(editor.get(), 0), (QStringList{"b2", "20"}));
     }
 
+    void ReturnInTheStatementBoxBreaksTheLine()
+    {
+        auto editor = Open(m_db->Name());
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+        Type(editor.get(), "SELECT * FROM BETA", false);
+        auto* box = Child<QPlainTextEdit>(editor.get(), "m_EDTStatement");
+        box->setFocus();
+        box->moveCursor(QTextCursor::End);
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(Statement(editor.get()), QString("SELECT * FROM BETA\n"));
+        QCOMPARE(Result(editor.get())->columnCount(), 0);
+        QVERIFY(editor->isVisible());
+    }
+
     void ExecuteWithAnEmptyBoxDoesNothing()
     {
         auto editor = Open(m_db->Name(), "BETA");
@@ -448,6 +463,10 @@ class CDBSQLDlgTest : public QObject
         editor->setGeometry(60, 70, 800, 500);
         Trigger(editor.get(), "ID_MENSQL_EXIT");
         QCOMPARE(editor->result(), int(QDialog::Accepted));
+        QCOMPARE(m_rect.left, 40);
+        editor->show();
+        QTest::keyClick(Child<QPlainTextEdit>(editor.get(), "m_EDTStatement"), Qt::Key_Escape);
+        QVERIFY(!editor->isVisible());
         QCOMPARE(m_rect.left, 40);
         editor->show();
         editor->setGeometry(60, 70, 800, 500);
