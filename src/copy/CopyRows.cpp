@@ -3,12 +3,15 @@
 #include "copy/CCopyEngine.h"
 
 #include "copy/CBatchInserter.h"
+#include "copy/CRowQueue.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
+#include "core/PathHelpers.h"
 #include "db/SqlText.h"
 
 #include <cstring>
 #include <deque>
+#include <thread>
 
 namespace
 {
@@ -29,6 +32,39 @@ std::string LogText(const std::string& text, std::uint8_t marks)
 {
     return (marks & CStringGrid::MarkBinary) ? HexLiteral(text) : text;
 }
+
+// One value of a literal INSERT as the SQL log shows it.
+void AppendLiteral(std::string& text, bool isString, const std::string& value, std::uint8_t marks)
+{
+    if (marks & CStringGrid::MarkNull)
+        text += "NULL";
+    else if (marks & CStringGrid::MarkBinary)
+        text += HexLiteral(value);
+    else if (isString)
+        text += "'" + EscapeSqlString(value) + "'";
+    else
+        text += value.empty() ? "0" : value;
+}
+
+// What one destination column receives.
+struct SColumnPlan
+{
+    std::string name;
+    bool isString = false;
+    int sourceIndex = -1;
+};
+
+// A source row ready for the destination, with what the logs say of it.
+struct SReadRow
+{
+    BoundRow row;
+    std::string insert;
+    std::string detail;
+    std::string text;
+};
+
+constexpr size_t ChunkRows = 256;
+constexpr size_t QueueChunks = 4;
 
 // Source types whose fetched data is bound as it is: the server converts
 // numbers, dates, times and UTF-8 text to the destination's types exactly,
@@ -85,6 +121,43 @@ void Bind(const XSQLVAR& column, const SColumnValue& value, SBoundValue& bound)
     bound.kind = SBoundValue::Bytes;
     bound.bytes = value.text;
     bound.binary = (value.marks & CStringGrid::MarkBinary) != 0;
+}
+// Binds the current source row for the destination and, with logging on,
+// prepares what the logs say of it.
+SReadRow ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const std::vector<SColumnValue>& values,
+                 const std::string& prefix, bool logging)
+{
+    SReadRow read;
+    read.row.resize(plan.size());
+    if (logging)
+        read.insert = prefix;
+    for (size_t i = 0; i < plan.size(); ++i)
+    {
+        const int j = plan[i].sourceIndex;
+        SBoundValue& bound = read.row[i];
+        if (logging && i > 0)
+            read.insert += ",";
+        if (j < 0)
+        {
+            bound.kind = SBoundValue::Bytes;
+            bound.bytes = plan[i].isString ? "" : "0";
+            if (logging)
+                read.insert += plan[i].isString ? "''" : "0";
+            continue;
+        }
+        const SColumnValue& value = values[static_cast<size_t>(j)];
+        Bind(cursor.Column(j), value, bound);
+        if (logging)
+            AppendLiteral(read.insert, plan[i].isString, value.text, value.marks);
+    }
+    if (logging)
+    {
+        read.insert += ");";
+        for (size_t j = 0; j < values.size(); ++j)
+            read.text += (j ? ";" : "") + LogText(values[j].text, values[j].marks);
+        read.detail = values.size() > 1 ? LogText(values[1].text, values[1].marks) : std::string();
+    }
+    return read;
 }
 } // namespace
 
@@ -151,15 +224,7 @@ std::string CCopyEngine::BuildInsert(CStringGrid& destColumns, CStringGrid& sour
             continue;
         }
         const int column = static_cast<int>(index);
-        const std::string value = sourceRows.GetCell(column, r);
-        if (sourceRows.IsCellNull(column, r))
-            text += "NULL";
-        else if (sourceRows.IsCellBinary(column, r))
-            text += HexLiteral(value);
-        else if (isString)
-            text += "'" + EscapeSqlString(value) + "'";
-        else
-            text += value.empty() ? "0" : value;
+        AppendLiteral(text, isString, sourceRows.GetCell(column, r), sourceRows.GetCellMarks(column, r));
     }
     return text + ");";
 }
@@ -170,99 +235,113 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
 {
     const std::string prefix = BuildInsertPrefix(destColumns, table);
     MapColumns(sourceColumns, destColumns);
-    const int destCount = destColumns.ColumnCount();
     const int sourceCount = cursor.ColumnCount();
-
+    std::vector<SColumnPlan> plan;
     std::vector<std::string> destNames;
-    std::vector<int> sourceIndex;
-    std::vector<bool> destIsString;
     std::vector<bool> needed(static_cast<size_t>(sourceCount), m_bLog);
-    for (int i = 0; i < destCount; ++i)
+    for (int i = 0; i < destColumns.ColumnCount(); ++i)
     {
-        destNames.push_back(destColumns.GetCell(i, 0));
-        destIsString.push_back(destColumns.GetCell(i, 1) == "STRING");
-        const int j = static_cast<int>(destColumns.GetCellInt(i, 2));
-        sourceIndex.push_back(j);
-        if (j >= 0 && NeedsFormattedValue(cursor.Column(j)))
-            needed[static_cast<size_t>(j)] = true;
+        SColumnPlan column{destColumns.GetCell(i, 0), destColumns.GetCell(i, 1) == "STRING",
+                           static_cast<int>(destColumns.GetCellInt(i, 2))};
+        if (column.sourceIndex >= 0 && NeedsFormattedValue(cursor.Column(column.sourceIndex)))
+            needed[static_cast<size_t>(column.sourceIndex)] = true;
+        destNames.push_back(column.name);
+        plan.push_back(std::move(column));
     }
+    const bool logging = m_bLog;
 
-    // What the logs say of each row, kept until the row's result is known.
-    struct SRowLog
-    {
-        std::string insert;
-        std::string detail;
-        std::string text;
+    // Reads up to one chunk of rows (the current row first); false at the end
+    // of the rows or on a read error (readError then says why).
+    int fetch = 1;
+    std::vector<SColumnValue> values(static_cast<size_t>(sourceCount));
+    auto readChunk = [&](std::vector<SReadRow>& chunk, std::string& readError) {
+        chunk.clear();
+        while (fetch == 1 && chunk.size() < ChunkRows)
+        {
+            for (int j = 0; j < sourceCount && fetch == 1; ++j)
+            {
+                if (needed[static_cast<size_t>(j)] && !cursor.Value(j, EValueForm::Exact, values[static_cast<size_t>(j)]))
+                    fetch = -1;
+            }
+            if (fetch < 0)
+                break;
+            chunk.push_back(ReadRow(cursor, plan, values, prefix, logging));
+            fetch = cursor.Fetch();
+        }
+        if (fetch < 0)
+            readError = cursor.LastErrorMessage() + "\n";
+        return !chunk.empty();
     };
-    std::deque<SRowLog> pendingLogs;
+
+    // Between two local databases the source is read on its own thread while
+    // this one writes, so reading and writing overlap. Through a server the
+    // two attachments only compete for the same server, so one thread does both.
+    const bool overlap = m_sSourceDb == GetLocalDatabasePath(m_sSourceDb) && m_sDestDb == GetLocalDatabasePath(m_sDestDb);
+    CRowQueue<SReadRow> queue(QueueChunks);
+    std::thread reader;
+    if (overlap)
+    {
+        reader = std::thread([&] {
+            std::vector<SReadRow> chunk;
+            std::string readError;
+            while (!queue.Abandoned() && readChunk(chunk, readError))
+                queue.Push(std::move(chunk));
+            queue.Finish(readError);
+        });
+    }
+    // Whatever way this function is left, the reader is released and joined.
+    struct SJoinReader
+    {
+        CRowQueue<SReadRow>& queue;
+        std::thread& thread;
+        ~SJoinReader()
+        {
+            queue.Abandon();
+            if (thread.joinable())
+                thread.join();
+        }
+    } joinReader{queue, reader};
+    std::string sequentialError;
+    auto nextChunk = [&](std::vector<SReadRow>& chunk) {
+        return overlap ? queue.Pop(chunk) : readChunk(chunk, sequentialError);
+    };
+
+    std::deque<SReadRow> pendingLogs;
     CBatchInserter inserter(dest, table, destNames, [&](bool ok, const std::string& serverMessage) {
         if (!ok)
             ++failedRecords;
-        if (!m_bLog)
+        if (!logging)
             return;
-        const SRowLog& log = pendingLogs.front();
-        WriteSqlLog(log.insert);
+        const SReadRow& row = pendingLogs.front();
+        WriteSqlLog(row.insert);
         if (!ok)
             WriteSqlFailure(serverMessage);
-        WriteLog(ok ? "Successfully inserted" : "ERROR: Failed to add", log.detail);
-        WriteTextLog(log.text);
+        WriteLog(ok ? "Successfully inserted" : "ERROR: Failed to add", row.detail);
+        WriteTextLog(row.text);
         pendingLogs.pop_front();
     });
     inserter.Prepare();
-
-    std::vector<SColumnValue> values(static_cast<size_t>(sourceCount));
-    CStringGrid currentRow;
-    int fetch = 1;
-    do
+    std::vector<SReadRow> chunk;
+    while (nextChunk(chunk))
     {
-        bool readOk = true;
-        for (int j = 0; j < sourceCount && readOk; ++j)
+        for (SReadRow& read : chunk)
         {
-            if (needed[static_cast<size_t>(j)] && !cursor.Value(j, EValueForm::Exact, values[static_cast<size_t>(j)]))
-                readOk = false;
+            BoundRow row = std::move(read.row);
+            if (logging)
+                pendingLogs.push_back(std::move(read));
+            inserter.Add(std::move(row));
         }
-        if (!readOk)
-        {
-            fetch = -1;
-            break;
-        }
-        BoundRow row(static_cast<size_t>(destCount));
-        for (int i = 0; i < destCount; ++i)
-        {
-            const int j = sourceIndex[static_cast<size_t>(i)];
-            SBoundValue& bound = row[static_cast<size_t>(i)];
-            if (j < 0)
-            {
-                bound.kind = SBoundValue::Bytes;
-                bound.bytes = destIsString[static_cast<size_t>(i)] ? "" : "0";
-            }
-            else
-                Bind(cursor.Column(j), values[static_cast<size_t>(j)], bound);
-        }
-        if (m_bLog)
-        {
-            currentRow.Clear();
-            currentRow.SetSize(sourceCount, 1);
-            SRowLog log;
-            for (int j = 0; j < sourceCount; ++j)
-            {
-                const SColumnValue& value = values[static_cast<size_t>(j)];
-                currentRow.SetCellMarked(j, 0, value.text, value.marks);
-                log.text += (j ? ";" : "") + LogText(value.text, value.marks);
-            }
-            log.insert = BuildInsert(destColumns, currentRow, prefix, 0);
-            log.detail = sourceCount > 1 ? LogText(values[1].text, values[1].marks) : std::string();
-            pendingLogs.push_back(std::move(log));
-        }
-        inserter.Add(std::move(row));
-    } while ((fetch = cursor.Fetch()) == 1);
+    }
     inserter.Finish();
+    if (reader.joinable())
+        reader.join();
 
-    if (fetch < 0)
+    const std::string readError = overlap ? queue.Error() : sequentialError;
+    if (!readError.empty())
     {
         // The source stopped delivering rows: the copy is incomplete.
         WriteLog("ERROR: Failed to read source rows", "");
-        WriteSqlFailure(cursor.LastErrorMessage());
+        WriteSqlFailure(readError);
         return false;
     }
     return failedRecords == 0;
