@@ -31,7 +31,7 @@ CHelpDlg::CHelpDlg(const QString& languageFile, CFontSettings& font, QWidget* pa
     CLanguageCatalog catalog;
     catalog.Open(languageFile.toStdU16String());
     setWindowTitle(UiText(catalog, ELanguageText::FrmHelp_Caption));
-    m_LBLHelp->setPlainText(WithLfLineEnds(UiText(catalog, ELanguageText::FrmHelp_m_LBLHelp)));
+    m_LBLHelp->setPlainText(UiText(catalog, ELanguageText::FrmHelp_m_LBLHelp));
     m_BTNOk->setText(UiText(catalog, ELanguageText::FrmHelp_m_BTNOk));
 
     auto* buttons = new QHBoxLayout;

@@ -142,6 +142,15 @@ class CLanguageDlgTest : public QObject
         QCOMPARE(dialog.findChild<QComboBox*>("m_CMBLanguage")->currentText(), QString("German"));
     }
 
+    void OkReturnsTheShownEntryWhenTheCurrentLanguageIsNotListed()
+    {
+        CFixture f(kGermanFrench, u"/nowhere/Old.lng", u"Old");
+        QCOMPARE(f.Combo()->currentText(), QString("English"));
+        f.Click("m_BTNOk");
+        QVERIFY(f.resultFile.empty());
+        QVERIFY(f.resultName == u"English");
+    }
+
     void EntryWithoutFileEndsTheList()
     {
         CFixture f("LanguageName=\"German\"\r\nLanguageFile=\"German.lng\"\r\n"
