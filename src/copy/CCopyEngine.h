@@ -3,6 +3,7 @@
 #include "copy/CLogWriter.h"
 #include "core/CStringGrid.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ public:
                     const std::string& destDB, const std::string& destUser, const std::string& destPassword,
                     bool makeBackup, const std::string& programFolder, bool checkOnly);
     void GetLogFiles(std::string& log, std::string& sql, std::string& text) const;
+    // Marks the engine busy with a run; false when a run holds it already.
+    bool BeginRun() { return !m_bRunActive.exchange(true); }
+    void EndRun() { m_bRunActive.store(false); }
+    bool IsRunActive() const { return m_bRunActive.load(); }
 
     bool WriteLog(const std::string& message, const std::string& detail);
     bool WriteSqlLog(const std::string& text);
@@ -88,4 +93,5 @@ private:
 
     SLogs m_logs;
     bool m_bInTable = false;
+    std::atomic<bool> m_bRunActive{false};
 };

@@ -1,0 +1,121 @@
+#include "app/CStartupFolders.h"
+
+#include "config/CProfileFile.h"
+#include "core/FileHelpers.h"
+#include "core/PathHelpers.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <unistd.h>
+
+const char* const ProgramVersionText = "Version 1.600 (09.01.2019)";
+
+namespace
+{
+std::string WithSlash(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+std::string FullPath(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    if (path.empty() || !::realpath(path.c_str(), resolved))
+        return {};
+    return resolved;
+}
+
+// Creates folder/Quenstead/Rowmover/ as far as it can and gives its path.
+std::string CompanyFolder(const std::string& base)
+{
+    const std::string company = WithSlash(base) + "Quenstead/";
+    CreateFolder(WithSlash(base));
+    CreateFolder(company);
+    const std::string program = company + "Rowmover/";
+    CreateFolder(program);
+    return program;
+}
+} // namespace
+
+std::string RunningProgramFile()
+{
+    char buffer[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+
+std::string UserConfigFolder()
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && *config == '/')
+        return WithSlash(config);
+    const char* home = std::getenv("HOME");
+    return WithSlash(std::string(home && *home ? home : "/tmp")) + ".config/";
+}
+
+std::string SharedDataFolder()
+{
+    const char* dirs = std::getenv("XDG_DATA_DIRS");
+    if (dirs && *dirs == '/')
+    {
+        const std::string all = dirs;
+        return WithSlash(all.substr(0, all.find(':')));
+    }
+    return "/usr/local/share/";
+}
+
+void WriteInstallationRecord(const std::string& homeBase)
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    const std::string path = CompanyFolder(SharedDataFolder()) + "Installation.ini";
+    CProfileFile record(false);
+    if (FileExists(path) && record.Load(path) && record.GetString("Version", "") == ProgramVersionText)
+        return;
+    record.ClearBody();
+    record.WriteString("InstallationDirectory", homeBase);
+    record.WriteString("LanguageFile", "Languages.ini");
+    record.WriteString("IniFile", "Rowmover.ini");
+    record.WriteString("Version", ProgramVersionText);
+    record.WriteString("InstallDate", stamp);
+    record.Save(path);
+}
+
+SStartupFolders ResolveFolders(const std::string& programFile, const std::string& firstArgument)
+{
+    SStartupFolders folders;
+    folders.homeBase = GetDirectoryPart(programFile);
+    if (folders.homeBase.empty() || folders.homeBase == programFile || !DirectoryExists(folders.homeBase))
+        folders.homeBase = GetDirectoryPart(FullPath(firstArgument));
+    folders.homeBase = WithSlash(folders.homeBase);
+
+    CProfileFile savePath(false);
+    if (savePath.Load(folders.homeBase + "SavePath.ini"))
+    {
+        if (savePath.GetString("UseExeFilePath", "") == "1")
+        {
+            folders.appDir = folders.homeBase;
+            return folders;
+        }
+        const std::string storage = savePath.GetString("ApplicationStorage", "");
+        // A relative storage folder is taken relative to the program folder.
+        const std::string candidate = !storage.empty() && storage[0] == '/' ? storage : folders.homeBase + storage;
+        if (!storage.empty() && DirectoryExists(candidate))
+        {
+            folders.appDir = WithSlash(FullPath(candidate));
+            return folders;
+        }
+    }
+    folders.appDir = CompanyFolder(UserConfigFolder());
+    folders.defaultDataFolder = true;
+    WriteInstallationRecord(folders.homeBase);
+    return folders;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "copy/CCopyJob.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+// What a copy run reports while it goes through its tables. Every callback
+// is called on the thread that runs the copy.
+struct SCopyRunEvents
+{
+    // Before a table: its index, the table count and the share of tables
+    // finished before it, in percent.
+    std::function<void(int index, int count, const std::string& table, int percent)> tableStarted;
+    std::function<void(int index, const std::string& table, bool copied)> tableFinished;
+};
+
+struct SCopyRunResult
+{
+    bool started = false; // false when the engine was already running a copy
+    bool allCopied = true;
+    int failedTables = 0;
+    int tablesRun = 0;
+    bool stopped = false; // a stop request ended the run before its last table
+};
+
+// Copies the job's tables in list order with the job's engine. A stop
+// request is honoured between tables: the table in progress is completed.
+// The engine runs one copy at a time; a second run at once is refused.
+SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events);

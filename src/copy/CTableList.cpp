@@ -1,0 +1,73 @@
+#include "copy/CTableList.h"
+
+#include "db/CFbConnection.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace
+{
+constexpr size_t MaxTriggerText = 4095;
+
+std::string Folded(const std::string& text)
+{
+    std::string folded = text;
+    for (auto& c : folded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+} // namespace
+
+std::string BuildTriggerText(CStringGrid& triggers)
+{
+    std::string text;
+    for (int j = 0; j < triggers.RowCount(); ++j)
+    {
+        if (triggers.GetCellInt(1, j) == 1)
+            continue;
+        text += " " + triggers.GetCell(0, j);
+        const std::string generator = triggers.GetCell(2, j);
+        if (!generator.empty())
+            text += " (" + generator + "=" + triggers.GetCell(3, j) + ")";
+    }
+    // The list shows at most this much; a longer text is cut there.
+    if (text.size() > MaxTriggerText)
+        text.resize(MaxTriggerText);
+    return text;
+}
+
+bool BuildTableList(int attempts, const SDatabaseLogin& source, const SDatabaseLogin& dest,
+                    std::vector<STableListRow>& rows)
+{
+    rows.clear();
+    CFbConnection connection(attempts);
+    if (!connection.Connect(source.user, source.password, source.database))
+        return false;
+    CStringGrid sourceTables;
+    connection.GetRelations(sourceTables);
+    connection.Disconnect();
+    if (!connection.Connect(dest.user, dest.password, dest.database))
+        return false;
+    CStringGrid destTables;
+    connection.GetRelations(destTables);
+    for (int row = 0; row < destTables.RowCount(); ++row)
+    {
+        const std::string name = destTables.GetCell(0, row);
+        if (name.empty() || sourceTables.FindRow(0, name, 1) < 0)
+            continue;
+        CStringGrid triggers;
+        connection.GetTableTriggers(name, triggers);
+        rows.push_back({name, BuildTriggerText(triggers)});
+    }
+    connection.Disconnect();
+    return true;
+}
+
+void SortTableList(std::vector<STableListRow>& rows)
+{
+    std::stable_sort(rows.begin(), rows.end(), [](const STableListRow& a, const STableListRow& b) {
+        const std::string foldedA = Folded(a.name);
+        const std::string foldedB = Folded(b.name);
+        return foldedA != foldedB ? foldedA < foldedB : a.name < b.name;
+    });
+}

@@ -1,0 +1,45 @@
+// The rowmover program: the window, or an unattended copy from the command line.
+#include "app/CUnattendedRun.h"
+#include "app/CommandLine.h"
+#include "app/RowmoverWindow.h"
+
+#include "app/CStartupFolders.h"
+
+#include <csignal>
+#include <iostream>
+
+namespace
+{
+extern "C" void OnInterrupt(int)
+{
+    RequestUnattendedStop();
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    switch (ParseCommandLine(arguments))
+    {
+    case ECommand::Help: PrintUsage(std::cout); return 0;
+    case ECommand::Version: PrintVersion(std::cout); return 0;
+    case ECommand::Usage: PrintUsage(std::cerr); return ExitNotStarted;
+    case ECommand::Unattended:
+        if (DisplayAvailable() && WindowsAvailable())
+            return RunWindowUnattended(argc, argv);
+        // Ctrl+C stops after the table in progress, as the Stop button does.
+        std::signal(SIGINT, OnInterrupt);
+        std::signal(SIGTERM, OnInterrupt);
+        return RunUnattended(arguments, RunningProgramFile().empty() ? argv[0] : RunningProgramFile(), std::cout,
+                             std::cerr);
+    case ECommand::Window: break;
+    }
+    if (!DisplayAvailable())
+    {
+        std::cerr << "rowmover: no display is available for the window.\n"
+                     "Run an unattended copy with six arguments (see rowmover --help), or start a virtual display,\n"
+                     "for example: xvfb-run ./run\n";
+        return ExitNotStarted;
+    }
+    return RunWindow(argc, argv);
+}
