@@ -46,12 +46,24 @@ void AppendLiteral(std::string& text, bool isString, const std::string& value, s
         text += value.empty() ? "0" : value;
 }
 
+// What a destination column without a source column receives: '' for text,
+// 0 for numbers, and FALSE for a BOOLEAN, which takes no number.
+std::string MissingValue(bool isString, const std::string& typeName, bool literal)
+{
+    if (typeName == "BOOLEAN")
+        return "FALSE";
+    if (isString)
+        return literal ? "''" : "";
+    return "0";
+}
+
 // What one destination column receives.
 struct SColumnPlan
 {
     std::string name;
     bool isString = false;
     int sourceIndex = -1;
+    std::string typeName;
 };
 
 // A source row ready for the destination, with what the logs say of it.
@@ -140,9 +152,9 @@ SReadRow ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const 
         if (j < 0)
         {
             bound.kind = SBoundValue::Bytes;
-            bound.bytes = plan[i].isString ? "" : "0";
+            bound.bytes = MissingValue(plan[i].isString, plan[i].typeName, false);
             if (logging)
-                read.insert += plan[i].isString ? "''" : "0";
+                read.insert += MissingValue(plan[i].isString, plan[i].typeName, true);
             continue;
         }
         const SColumnValue& value = values[static_cast<size_t>(j)];
@@ -220,7 +232,7 @@ std::string CCopyEngine::BuildInsert(CStringGrid& destColumns, CStringGrid& sour
         const bool isString = destColumns.GetCell(i, 1) == "STRING";
         if (index < 0)
         {
-            text += isString ? "''" : "0";
+            text += MissingValue(isString, destColumns.GetCell(i, 3), true);
             continue;
         }
         const int column = static_cast<int>(index);
@@ -242,7 +254,7 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
     for (int i = 0; i < destColumns.ColumnCount(); ++i)
     {
         SColumnPlan column{destColumns.GetCell(i, 0), destColumns.GetCell(i, 1) == "STRING",
-                           static_cast<int>(destColumns.GetCellInt(i, 2))};
+                           static_cast<int>(destColumns.GetCellInt(i, 2)), destColumns.GetCell(i, 3)};
         if (column.sourceIndex >= 0 && NeedsFormattedValue(cursor.Column(column.sourceIndex)))
             needed[static_cast<size_t>(column.sourceIndex)] = true;
         destNames.push_back(column.name);

@@ -144,3 +144,12 @@ TEST(CCopyEngine, OddTableAndColumnNamesAreQuoted)
     EXPECT_NE(copy.SqlLog().find(R"(INSERT INTO "USER" (ID,"Mixed Case","DATE") VALUES (1,'x','2020-02-29');)"),
               std::string::npos);
 }
+
+TEST(CCopyEngine, NewBooleanColumnReceivesFalse)
+{
+    SCopyFixture copy("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);",
+                      "CREATE TABLE T (ID INTEGER, SHIPPED BOOLEAN NOT NULL);");
+    EXPECT_TRUE(copy.Copy("T")) << copy.SqlLog();
+    EXPECT_EQ(copy.dest.Scalar("SELECT SHIPPED FROM T"), "FALSE");
+    EXPECT_NE(copy.SqlLog().find("INSERT INTO T (ID,SHIPPED) VALUES (1,FALSE);"), std::string::npos);
+}
