@@ -41,3 +41,8 @@ if(TARGET screenshot_tool)
   # The SQL editor's picture needs a database with a result.
   target_link_libraries(screenshot_tool PRIVATE rowmover_test_support)
 endif()
+if(TARGET app_CDBCopyDlgTest)
+  # The progress window runs real copies between temporary databases.
+  target_link_libraries(app_CDBCopyDlgTest PRIVATE rowmover_test_support)
+  target_compile_definitions(app_CDBCopyDlgTest PRIVATE ROWMOVER_RESOURCE_DIR="${PROJECT_SOURCE_DIR}/resources/")
+endif()

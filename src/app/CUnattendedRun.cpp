@@ -1,11 +1,8 @@
 #include "app/CUnattendedRun.h"
 
 #include "app/CStartupFolders.h"
-#include "config/CAppSettings.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
-#include "copy/CCopyEngine.h"
-#include "copy/CCopyRun.h"
 #include "copy/CTableList.h"
 #include "core/TextEncoding.h"
 
@@ -27,32 +24,35 @@ void RequestUnattendedStop()
     g_stopRequested.store(true);
 }
 
-int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
-                  std::ostream& err)
+bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& err,
+                          SUnattendedRun& run, IFontSettings* font)
 {
     if (arguments.size() != 6)
-        return ExitNotStarted;
+        return false;
     const SStartupFolders folders = ResolveFolders(programFile, programFile);
 
     // The default language first, then the one the settings name.
-    CAppSettings settings;
+    CAppSettings& settings = run.settings;
     std::u16string languageName;
     ResolveLanguageFile(Utf8ToWide(folders.homeBase), u"", settings.m_sLanguageFile, languageName);
     settings.m_sHomeBase = Utf8ToWide(folders.homeBase);
     settings.m_sAppDir = Utf8ToWide(folders.appDir);
     settings.SetApplyTexts([&](const std::u16string& file) { settings.m_sLanguageFile = file; });
+    if (font != nullptr)
+        settings.AttachFont(font);
     settings.LoadSettings(folders.appDir + "Rowmover.ini");
-    CLanguageCatalog catalog;
+    settings.SetApplyTexts({});
+    CLanguageCatalog& catalog = run.catalog;
     catalog.Open(settings.m_sLanguageFile);
 
-    CCopyEngine engine;
+    CCopyEngine& engine = run.engine;
     engine.Init(WideToUtf8(settings.m_sDefUser), WideToUtf8(settings.m_sDefPass), settings.m_nRetries);
     const SDatabaseLogin source{arguments[0], arguments[1], arguments[2]};
     const SDatabaseLogin dest{arguments[3], arguments[4], arguments[5]};
 
     const auto fail = [&](ELanguageText message) {
         err << Text(catalog, message) << std::endl;
-        return ExitNotStarted;
+        return false;
     };
     if (source.database.empty())
         return fail(ELanguageText::FrmMain_m_aMNoSource);
@@ -80,31 +80,56 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
     if (rows.empty())
         return fail(ELanguageText::FrmMain_m_aMNoTables);
     if (!prepare(false))
-        return ExitNotStarted;
+        return false;
 
-    CStringGrid tables;
+    CStringGrid& tables = run.tables;
     tables.SetSize(1, 0);
     for (const STableListRow& row : rows)
     {
         tables.SetCell(0, tables.RowCount(), row.name);
         tables.AddRows(1);
     }
-    CCopyJob job{&tables, &engine, settings.m_bDoLogs ? 1 : 0, true};
-    SCopyRunEvents events;
-    const std::u16string success = catalog.GetText(ELanguageText::FrmCopy_m_acMCopySuccess);
-    const std::u16string failure = catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed);
-    events.tableFinished = [&](int, const std::string& table, bool copied) {
-        out << FormatText(copied ? success : failure, table) << std::endl;
-    };
-    const SCopyRunResult result = RunCopyJob(job, g_stopRequested, events);
+    return true;
+}
 
+CCopyJob UnattendedJob(SUnattendedRun& run)
+{
+    return CCopyJob{&run.tables, &run.engine, run.settings.m_bDoLogs ? 1 : 0, true};
+}
+
+std::string UnattendedResultLine(SUnattendedRun& run, const std::string& table, bool copied)
+{
+    return FormatText(
+        run.catalog.GetText(copied ? ELanguageText::FrmCopy_m_acMCopySuccess : ELanguageText::FrmCopy_m_acMCopyFailed),
+        table);
+}
+
+int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::ostream& out, std::ostream& err)
+{
+    // Only a run that another run held the engine against never starts.
+    if (!result.started)
+        return ExitNotStarted;
     std::string log;
     std::string sql;
     std::string text;
-    engine.GetLogFiles(log, sql, text);
-    if (settings.m_bDoLogs)
+    run.engine.GetLogFiles(log, sql, text);
+    if (run.settings.m_bDoLogs)
         out << "Run log: " << log << "\nSQL log: " << sql << "\nData text log: " << text << std::endl;
     if (!result.allCopied)
-        err << FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables) << std::endl;
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables)
+            << std::endl;
     return result.allCopied && !result.stopped ? ExitAllCopied : ExitTableFailed;
+}
+
+int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
+                  std::ostream& err)
+{
+    SUnattendedRun run;
+    if (!PrepareUnattendedRun(arguments, programFile, err, run))
+        return ExitNotStarted;
+    SCopyRunEvents events;
+    events.tableFinished = [&](int, const std::string& table, bool copied) {
+        out << UnattendedResultLine(run, table, copied) << std::endl;
+    };
+    return FinishUnattendedRun(run, RunCopyJob(UnattendedJob(run), g_stopRequested, events), out, err);
 }

@@ -1,8 +1,15 @@
 #pragma once
 
+#include "config/CAppSettings.h"
+#include "copy/CCopyEngine.h"
+#include "copy/CCopyRun.h"
+#include "core/CStringGrid.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
+
+class IFontSettings;
 
 // Exit codes of an unattended run.
 enum EUnattendedExit
@@ -22,3 +29,27 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
 
 // Asks a running unattended copy to stop after the table in progress.
 void RequestUnattendedStop();
+
+// What an unattended run has prepared: the settings it read, the engine with
+// both databases attached once and the logs and backups made, and the tables
+// present in both databases in name order.
+struct SUnattendedRun
+{
+    CAppSettings settings;
+    CLanguageCatalog catalog;
+    CCopyEngine engine;
+    CStringGrid tables;
+};
+
+// The preparation shared by the run with and without a window. font, when
+// given, receives the stored font before the settings are read. False when
+// the run cannot start; the reason went to err.
+bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& err,
+                          SUnattendedRun& run, IFontSettings* font = nullptr);
+// The job that copies the prepared tables unattended.
+CCopyJob UnattendedJob(SUnattendedRun& run);
+// The result line of one table, in the run's language.
+std::string UnattendedResultLine(SUnattendedRun& run, const std::string& table, bool copied);
+// Prints the log paths (when logs are written) and the failure summary, and
+// gives the EUnattendedExit code of the run.
+int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::ostream& out, std::ostream& err);

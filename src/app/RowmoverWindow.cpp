@@ -1,7 +1,10 @@
 #include "app/RowmoverWindow.h"
 
+#include "app/CDBCopyDlgUnattended.h"
 #include "app/CStartupFolders.h"
 #include "app/CUnattendedRun.h"
+
+#include <QApplication>
 
 #include <iostream>
 #include <string>
@@ -21,6 +24,10 @@ int RunWindow(int, char**)
 
 int RunWindowUnattended(int argc, char** argv)
 {
+    // Taken before the application object removes the options it knows.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return RunUnattended(arguments, RunningProgramFile(), std::cout, std::cerr);
+    const std::string programFile = RunningProgramFile().empty() ? argv[0] : RunningProgramFile();
+    int qtArgc = argc;
+    QApplication application(qtArgc, argv);
+    return RunUnattendedWithProgress(arguments, programFile, std::cout, std::cerr);
 }

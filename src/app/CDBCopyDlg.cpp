@@ -1,0 +1,250 @@
+#include "app/CDBCopyDlg.h"
+
+#include "config/TextFormat.h"
+#include "ui/Artwork.h"
+#include "ui/CDpiDC.h"
+#include "ui/CFontSettings.h"
+#include "ui/CMessageBox.h"
+#include "ui/UiText.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace
+{
+// The window's size in dialog units, the measure its layout was drawn in.
+constexpr int kDesignWidthDlu = 347;
+constexpr int kDesignHeightDlu = 117;
+
+// Pixels of a dialog-unit size in font: a horizontal unit is a quarter of
+// the average letter width, a vertical unit an eighth of the line height.
+QSize DialogUnitsToPixels(const QFont& font, int width, int height)
+{
+    const QFontMetrics metrics(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int letterWidth = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
+    return {width * letterWidth / 4, height * metrics.height() / 8};
+}
+} // namespace
+
+CDBCopyDlg::CDBCopyDlg() : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    setObjectName(QStringLiteral("CDBCopyDlg"));
+    setWindowIcon(ProgramIcon());
+
+    m_lblState = new QLabel(this);
+    m_lblState->setObjectName(QStringLiteral("m_lblState"));
+    m_lblTime = new QLabel(this);
+    m_lblTime->setObjectName(QStringLiteral("m_lblTime"));
+    m_lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_btnStop = new QPushButton(this);
+    m_btnStop->setObjectName(QStringLiteral("m_btnStop"));
+    // Return or Space must not stop a run by accident while the window has the focus.
+    m_btnStop->setAutoDefault(false);
+    m_btnStop->setFocusPolicy(Qt::TabFocus);
+    connect(m_btnStop, &QPushButton::clicked, this, &CDBCopyDlg::OnStop);
+
+    m_lstOutput = new QTreeWidget(this);
+    m_lstOutput->setObjectName(QStringLiteral("m_lstOutput"));
+    m_lstOutput->setColumnCount(1);
+    m_lstOutput->setRootIsDecorated(false);
+    m_lstOutput->setSelectionMode(QAbstractItemView::NoSelection);
+    m_lstOutput->setFocusPolicy(Qt::NoFocus);
+    m_lstOutput->header()->setSectionsClickable(false);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("m_progress"));
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_lblState, 1);
+    top->addWidget(m_lblTime);
+    top->addWidget(m_btnStop);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_lstOutput, 1);
+    layout->addWidget(m_progress);
+
+    m_clock.setInterval(1000);
+    connect(&m_clock, &QTimer::timeout, this, &CDBCopyDlg::UpdateTime);
+}
+
+CDBCopyDlg::~CDBCopyDlg()
+{
+    m_bStop.store(true);
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void CDBCopyDlg::Create(QWidget* parent, CFontSettings& fontSource)
+{
+    setParent(parent, windowFlags());
+    m_pFontSource = &fontSource;
+
+    const int size = CDpiDC(this).ScaleToScreen(kListImageDesignSize);
+    m_imageList.clear();
+    for (int image = 0; image < kListImageCount; ++image)
+        m_imageList.emplace_back(ListImage(static_cast<EListImage>(image), size));
+    m_lstOutput->setIconSize(QSize(size, size));
+
+    m_pFontSource->ApplyTo(this, true);
+    resize(DialogUnitsToPixels(font(), kDesignWidthDlu, kDesignHeightDlu).expandedTo(minimumSizeHint()));
+    const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen != nullptr)
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void CDBCopyDlg::SetLanguageFile(const QString& languageFile)
+{
+    m_sLanguageFile = languageFile;
+}
+
+void CDBCopyDlg::Setup(const CCopyJob& job)
+{
+    if (m_bStarted)
+        return;
+    m_pTables = std::make_unique<CStringGrid>();
+    if (job.m_pTables != nullptr)
+        job.m_pTables->CopyTo(*m_pTables);
+    m_pEngine = job.m_pEngine;
+    m_nMode = job.m_nMode;
+    m_bUnattended = job.m_bUnattended;
+
+    CLanguageCatalog catalog;
+    catalog.Open(m_sLanguageFile.toStdU16String());
+    setWindowTitle(UiText(catalog, ELanguageText::FrmCopy_Caption));
+    m_lstOutput->setHeaderLabels({UiText(catalog, ELanguageText::FrmCopy_m_LISOutput)});
+    m_btnStop->setText(UiText(catalog, ELanguageText::FrmCopy_m_BTNStop));
+    m_acMCopyFailed = catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed);
+    m_acMCopyFailed2 = catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2);
+    m_acMCopySuccess = catalog.GetText(ELanguageText::FrmCopy_m_acMCopySuccess);
+    m_acMCurrentTable = catalog.GetText(ELanguageText::FrmCopy_m_acMCurrentTable);
+    m_acMError = catalog.GetText(ELanguageText::FrmCopy_m_acMError);
+    m_btnStop->setVisible(!m_bUnattended);
+}
+
+bool CDBCopyDlg::Start()
+{
+    if (m_bStarted || m_pTables == nullptr || m_pEngine == nullptr)
+        return false;
+    m_bStarted = true;
+    m_bStop.store(false);
+    m_tStart = std::chrono::steady_clock::now();
+    UpdateTime();
+    m_clock.start();
+
+    const int count = m_pTables->RowCount();
+    // A range of 0..0 would turn the bar into a busy indicator.
+    m_progress->setRange(0, std::max(1, count - 1));
+    m_progress->setValue(0);
+    m_lstOutput->clear();
+
+    const CCopyJob job{m_pTables.get(), m_pEngine, m_nMode, m_bUnattended};
+    m_worker = std::thread([this, job] {
+        SCopyRunEvents events;
+        events.tableStarted = [this](int index, int, const std::string& table, int percent) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, index, name = QString::fromStdString(table), percent] { OnTableStarted(index, name, percent); },
+                Qt::QueuedConnection);
+        };
+        events.tableFinished = [this](int index, const std::string& table, bool copied) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, index, name = QString::fromStdString(table), copied] { OnTableFinished(index, name, copied); },
+                Qt::QueuedConnection);
+        };
+        const SCopyRunResult result = RunCopyJob(job, m_bStop, events);
+        QMetaObject::invokeMethod(
+            this, [this, result] { OnRunEnded(result); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void CDBCopyDlg::OnStop()
+{
+    m_bStop.store(true);
+}
+
+bool CDBCopyDlg::WaitForEnd(int timeoutMs)
+{
+    if (m_bFinished || !m_bStarted)
+        return m_bFinished;
+    QEventLoop loop;
+    connect(this, &CDBCopyDlg::finished, &loop, &QEventLoop::quit);
+    if (timeoutMs >= 0)
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return m_bFinished;
+}
+
+QString CDBCopyDlg::FormatElapsed(long long seconds)
+{
+    return QString::asprintf("%02lld:%02lld:%02lld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+}
+
+void CDBCopyDlg::closeEvent(QCloseEvent* event)
+{
+    // The worker uses the engine and the table copy until it ends.
+    if (IsRunning())
+        event->ignore();
+    else
+        QWidget::closeEvent(event);
+}
+
+void CDBCopyDlg::OnTableStarted(int index, const QString& table, int percent)
+{
+    m_progress->setValue(index);
+    m_lblState->setText(QString::fromStdString(FormatText(m_acMCurrentTable, table.toStdString(), percent)) +
+                        QStringLiteral("%)"));
+    emit tableStarted(index, table, percent);
+}
+
+void CDBCopyDlg::OnTableFinished(int index, const QString& table, bool copied)
+{
+    auto* item = new QTreeWidgetItem(m_lstOutput);
+    item->setText(0,
+                  QString::fromStdString(FormatText(copied ? m_acMCopySuccess : m_acMCopyFailed, table.toStdString())));
+    const EListImage image = copied ? EListImage::Success : EListImage::Failure;
+    if (static_cast<size_t>(image) < m_imageList.size())
+        item->setIcon(0, m_imageList[static_cast<size_t>(image)]);
+    m_lstOutput->scrollToItem(item);
+    emit tableFinished(index, table, copied);
+}
+
+void CDBCopyDlg::OnRunEnded(const SCopyRunResult& result)
+{
+    // The worker posted this as its last act; joining waits only for its return.
+    if (m_worker.joinable())
+        m_worker.join();
+    m_bStop.store(true);
+    m_clock.stop();
+    UpdateTime();
+    m_btnStop->setEnabled(false);
+    m_result = result;
+    if (!result.allCopied && !m_bUnattended)
+        CMessageBox::ShowError(this, QString::fromStdString(FormatText(m_acMCopyFailed2, result.failedTables)),
+                               QString::fromStdU16String(m_acMError));
+    hide();
+    m_bFinished = true;
+    emit finished(result.started && result.allCopied, result.failedTables);
+}
+
+void CDBCopyDlg::UpdateTime()
+{
+    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_tStart);
+    m_lblTime->setText(FormatElapsed(elapsed.count()));
+}

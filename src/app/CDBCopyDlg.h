@@ -1,0 +1,112 @@
+#pragma once
+
+#include "copy/CCopyJob.h"
+#include "copy/CCopyRun.h"
+#include "core/CStringGrid.h"
+
+#include <QIcon>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CFontSettings;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+
+// The progress window of one copy run: the table in progress with the share
+// of tables done, one result line per finished table, the elapsed time and a
+// Stop button that takes effect between tables. The copy runs on a worker
+// thread; everything it reports reaches the widgets through queued calls.
+// The window has no close box: only the end of the run hides it.
+class CDBCopyDlg : public QWidget
+{
+    Q_OBJECT
+
+  public:
+    CDBCopyDlg();
+    // Waits for a running worker (asking it to stop first), so no thread
+    // outlives the window.
+    ~CDBCopyDlg() override;
+    CDBCopyDlg(const CDBCopyDlg&) = delete;
+    CDBCopyDlg& operator=(const CDBCopyDlg&) = delete;
+
+    // Makes the window a child window of parent with the shared font and
+    // centres it on the screen.
+    void Create(QWidget* parent, CFontSettings& fontSource);
+    // The language file of the texts; empty for English.
+    void SetLanguageFile(const QString& languageFile);
+    // Takes a copy of the job's tables, its engine (not owned), run mode and
+    // unattended flag, and applies the texts. Ignored once started.
+    void Setup(const CCopyJob& job);
+    // Starts the clock and the worker and returns at once; false when there
+    // is no job or the window has run already (a window serves one run).
+    bool Start();
+    // The Stop button: the run ends after the table in progress.
+    void OnStop();
+
+    bool IsRunning() const { return m_bStarted && !m_bFinished; }
+    bool IsFinished() const { return m_bFinished; }
+    // Runs the event loop until the run has ended (summary box closed,
+    // window hidden) or timeoutMs have passed (a negative timeout waits as
+    // long as it takes); true when it has ended.
+    bool WaitForEnd(int timeoutMs);
+    // What the run did; meaningful once finished.
+    const SCopyRunResult& RunResult() const { return m_result; }
+
+    // "%02d:%02d:%02d" of a duration in whole seconds.
+    static QString FormatElapsed(long long seconds);
+
+  signals:
+    // On the window's thread, after the state line shows the table.
+    void tableStarted(int index, const QString& table, int percent);
+    // On the window's thread, after the table's result line was added.
+    void tableFinished(int index, const QString& table, bool copied);
+    // The run has ended and the window is hidden; allCopied is false also
+    // when the engine refused the run because another one held it.
+    void finished(bool allCopied, int failedTables);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void OnTableStarted(int index, const QString& table, int percent);
+    void OnTableFinished(int index, const QString& table, bool copied);
+    void OnRunEnded(const SCopyRunResult& result);
+    void UpdateTime();
+
+    QLabel* m_lblState = nullptr;
+    QLabel* m_lblTime = nullptr;
+    QPushButton* m_btnStop = nullptr;
+    QTreeWidget* m_lstOutput = nullptr;
+    QProgressBar* m_progress = nullptr;
+
+    std::vector<QIcon> m_imageList;
+    int m_nMode = 1;
+    std::unique_ptr<CStringGrid> m_pTables;
+    CCopyEngine* m_pEngine = nullptr;
+    CFontSettings* m_pFontSource = nullptr;
+    std::atomic<bool> m_bStop{false};
+    bool m_bUnattended = false;
+    QString m_sLanguageFile;
+    std::u16string m_acMCopyFailed;
+    std::u16string m_acMCopyFailed2;
+    std::u16string m_acMCopySuccess;
+    std::u16string m_acMCurrentTable;
+    std::u16string m_acMError;
+    std::chrono::steady_clock::time_point m_tStart;
+
+    QTimer m_clock;
+    std::thread m_worker;
+    bool m_bStarted = false;
+    bool m_bFinished = false;
+    SCopyRunResult m_result;
+};

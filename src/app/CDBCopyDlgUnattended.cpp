@@ -1,0 +1,32 @@
+#include "app/CDBCopyDlgUnattended.h"
+
+#include "app/CDBCopyDlg.h"
+#include "app/CUnattendedRun.h"
+#include "ui/CFontSettings.h"
+
+#include <ostream>
+
+int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const std::string& programFile,
+                              std::ostream& out, std::ostream& err)
+{
+    // The stored font needs a window to belong to; the progress window is
+    // the only one shown.
+    QWidget fontOwner;
+    CFontSettings font(&fontOwner);
+    SUnattendedRun run;
+    if (!PrepareUnattendedRun(arguments, programFile, err, run, &font))
+        return ExitNotStarted;
+
+    CDBCopyDlg dialog;
+    dialog.Create(nullptr, font);
+    dialog.show();
+    dialog.SetLanguageFile(QString::fromStdU16String(run.settings.m_sLanguageFile));
+    dialog.Setup(UnattendedJob(run));
+    QObject::connect(&dialog, &CDBCopyDlg::tableFinished, [&](int, const QString& table, bool copied) {
+        out << UnattendedResultLine(run, table.toStdString(), copied) << std::endl;
+    });
+    if (!dialog.Start())
+        return ExitNotStarted;
+    dialog.WaitForEnd(-1);
+    return FinishUnattendedRun(run, dialog.RunResult(), out, err);
+}
