@@ -17,7 +17,8 @@ std::string ParamName(size_t index)
 }
 } // namespace
 
-void BindRow(CFbParamStatement& statement, const BoundRow& row, int first)
+void BindRow(CFbParamStatement& statement, const BoundRow& row, int first, const std::string& table,
+             const std::vector<std::string>& columns)
 {
     for (size_t c = 0; c < row.size(); ++c)
     {
@@ -29,6 +30,7 @@ void BindRow(CFbParamStatement& statement, const BoundRow& row, int first)
         case SBoundValue::Double: statement.SetDouble(i, value.number); break;
         case SBoundValue::Bytes: statement.SetBytes(i, value.bytes, value.binary); break;
         case SBoundValue::Raw: statement.SetRaw(i, value.sqlType, value.scale, value.subType, value.bytes); break;
+        case SBoundValue::Array: statement.SetArray(i, table, columns[c], value.array); break;
         }
     }
 }
@@ -92,7 +94,7 @@ bool CBatchInserter::RunSingle(const BoundRow& row, std::string& error)
         error = m_sPrepareError;
         return false;
     }
-    BindRow(*m_single, row, 0);
+    BindRow(*m_single, row, 0, m_sTable, m_columns);
     const bool ok = m_single->Execute();
     error = ok ? std::string() : m_single->LastErrorMessage();
     return ok;
@@ -140,7 +142,7 @@ void CBatchInserter::Flush()
         else
         {
             for (size_t r = 0; r < m_pending.size(); ++r)
-                BindRow(*block, m_pending[r], static_cast<int>(r * m_columns.size()));
+                BindRow(*block, m_pending[r], static_cast<int>(r * m_columns.size()), m_sTable, m_columns);
             if (block->Execute())
             {
                 for (size_t r = 0; r < m_pending.size(); ++r)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/ArrayIo.h"
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -18,6 +20,7 @@ struct SBoundValue
         Double,
         Bytes,
         Raw,
+        Array,
     };
     EKind kind = Null;
     double number = 0;
@@ -26,6 +29,7 @@ struct SBoundValue
     short sqlType = 0; // Raw only
     short scale = 0;
     short subType = 0;
+    std::shared_ptr<const SArraySlice> array; // Array only
 };
 
 using BoundRow = std::vector<SBoundValue>;
@@ -81,5 +85,7 @@ private:
     bool m_bBlocksWork = true;
 };
 
-// Binds a row's values to the parameters first .. first + row.size() - 1.
-void BindRow(CFbParamStatement& statement, const BoundRow& row, int first);
+// Binds a row's values to the parameters first .. first + row.size() - 1;
+// arrays are stored into table and the row's columns.
+void BindRow(CFbParamStatement& statement, const BoundRow& row, int first, const std::string& table,
+             const std::vector<std::string>& columns);

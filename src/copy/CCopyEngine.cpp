@@ -3,6 +3,7 @@
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
+#include "db/SchemaQueries.h"
 
 #include <cstdio>
 
@@ -133,6 +134,9 @@ bool CCopyEngine::CopyTable(const std::string& table)
         WriteLog("ERROR: Failed to get source triggers", "");
         return false;
     }
+    std::vector<SColumnInfo> sourceInfo;
+    GetColumnInfo(source, table, sourceInfo);
+    const std::map<std::string, std::string> sourceIdentities = ReadIdentities(source, sourceInfo);
 
     CFbConnection dest(m_nAttempts);
     if (!dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
@@ -147,6 +151,10 @@ bool CCopyEngine::CopyTable(const std::string& table)
         WriteLog("ERROR: Failed to open or table is empty", "");
         return false;
     }
+    // Computed columns take no value: they stay out of the INSERT.
+    std::vector<SColumnInfo> destInfo;
+    GetColumnInfo(dest, table, destInfo);
+    RemoveComputedColumns(destColumns, destInfo);
 
     bool failed = false;
     if (!CleanupTable(dest, table))
@@ -157,6 +165,8 @@ bool CCopyEngine::CopyTable(const std::string& table)
     if (!InsertRows(source, cursor, dest, sourceColumns, destColumns, table, failedRecords))
         failed = true;
     if (!SetGenerators(dest, sourceTriggers, table))
+        failed = true;
+    if (!SetIdentities(dest, table, destInfo, sourceIdentities))
         failed = true;
     if (!SetTriggersActive(dest, table, true))
         failed = true;

@@ -4,11 +4,13 @@
 #include "core/CStringGrid.h"
 
 #include <atomic>
+#include <map>
 #include <string>
 #include <vector>
 
 class CFbConnection;
 class CFbCursor;
+struct SColumnInfo;
 
 // Copies the rows of one table at a time from the source database into the
 // same-named table of the destination database, switching the destination's
@@ -36,9 +38,27 @@ public:
                     bool makeBackup, const std::string& programFolder, bool checkOnly);
     void GetLogFiles(std::string& log, std::string& sql, std::string& text) const;
     // Marks the engine busy with a run; false when a run holds it already.
-    bool BeginRun() { return !m_bRunActive.exchange(true); }
+    bool BeginRun()
+    {
+        if (m_bRunActive.exchange(true))
+            return false;
+        for (CLogWriter* writer : {&m_logs.run, &m_logs.sql, &m_logs.text})
+            writer->ResetLost();
+        return true;
+    }
     void EndRun() { m_bRunActive.store(false); }
     bool IsRunActive() const { return m_bRunActive.load(); }
+    // The first log file that lost an entry since the run began (a folder
+    // that cannot be written, a full disk); empty when every entry arrived.
+    std::string LostLogFile() const
+    {
+        for (const CLogWriter* writer : {&m_logs.run, &m_logs.sql, &m_logs.text})
+        {
+            if (writer->Lost())
+                return writer->Path();
+        }
+        return {};
+    }
 
     bool WriteLog(const std::string& message, const std::string& detail);
     bool WriteSqlLog(const std::string& text);
@@ -86,6 +106,11 @@ private:
                      std::string& sql);
     bool InsertRows(CFbConnection& source, CFbCursor& cursor, CFbConnection& dest, CStringGrid& sourceColumns,
                     CStringGrid& destColumns, const std::string& table, int& failedRecords);
+    static void RemoveComputedColumns(CStringGrid& destColumns, const std::vector<SColumnInfo>& destInfo);
+    bool SetIdentities(CFbConnection& connection, const std::string& table, const std::vector<SColumnInfo>& destInfo,
+                       const std::map<std::string, std::string>& sourceIdentities);
+    static std::map<std::string, std::string> ReadIdentities(CFbConnection& connection,
+                                                             const std::vector<SColumnInfo>& info);
     // Writes the server's message for a failed statement as an SQL comment.
     void WriteSqlFailure(const std::string& serverMessage);
 

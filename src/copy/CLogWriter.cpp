@@ -7,6 +7,7 @@ void CLogWriter::SetPath(const std::string& path)
     Close();
     m_sPath = path;
     m_bFailed = false;
+    m_bLost = false;
 }
 
 bool CLogWriter::AppendLine(const std::string& text)
@@ -14,12 +15,18 @@ bool CLogWriter::AppendLine(const std::string& text)
     if (!m_pFile)
     {
         // A file that could not be opened is not retried for every entry.
-        if (m_bFailed || m_sPath.empty())
+        if (m_sPath.empty())
             return false;
+        if (m_bFailed)
+        {
+            m_bLost = true;
+            return false;
+        }
         m_pFile = std::fopen(m_sPath.c_str(), "ab");
         if (!m_pFile)
         {
             m_bFailed = true;
+            m_bLost = true;
             return false;
         }
         m_lastFlush = std::chrono::steady_clock::now();
@@ -32,6 +39,8 @@ bool CLogWriter::AppendLine(const std::string& text)
         ok = std::fflush(m_pFile) == 0 && ok;
         m_lastFlush = now;
     }
+    if (!ok)
+        m_bLost = true;
     return ok;
 }
 
@@ -41,5 +50,7 @@ bool CLogWriter::Close()
         return true;
     const bool ok = std::fclose(m_pFile) == 0;
     m_pFile = nullptr;
+    if (!ok)
+        m_bLost = true;
     return ok;
 }

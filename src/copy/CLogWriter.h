@@ -21,10 +21,16 @@ public:
     bool AppendLine(const std::string& text);
     // Flushes and closes; false when buffered entries could not be written.
     bool Close();
+    // True once an entry for this path was lost: the file could not be
+    // opened, written, flushed or closed. A new path, or ResetLost, clears it.
+    bool Lost() const { return m_bLost; }
+    void ResetLost() { m_bLost = false; }
+    const std::string& Path() const { return m_sPath; }
 
 private:
     std::string m_sPath;
     FILE* m_pFile = nullptr;
     bool m_bFailed = false;
+    bool m_bLost = false;
     std::chrono::steady_clock::time_point m_lastFlush;
 };

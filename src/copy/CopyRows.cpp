@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <thread>
 
 namespace
@@ -136,10 +137,9 @@ void Bind(const XSQLVAR& column, const SColumnValue& value, SBoundValue& bound)
 }
 // Binds the current source row for the destination and, with logging on,
 // prepares what the logs say of it.
-SReadRow ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const std::vector<SColumnValue>& values,
-                 const std::string& prefix, bool logging)
+bool ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const std::vector<SColumnValue>& values,
+             const std::string& prefix, bool logging, SReadRow& read)
 {
-    SReadRow read;
     read.row.resize(plan.size());
     if (logging)
         read.insert = prefix;
@@ -159,6 +159,16 @@ SReadRow ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const 
         }
         const SColumnValue& value = values[static_cast<size_t>(j)];
         Bind(cursor.Column(j), value, bound);
+        if (bound.kind == SBoundValue::Bytes && (cursor.Column(j).sqltype & ~1) == SQL_ARRAY)
+        {
+            // An array's elements are read from the source and written as a
+            // new array of the destination column.
+            auto slice = std::make_shared<SArraySlice>();
+            if (!cursor.ReadArrayValue(j, *slice))
+                return false;
+            bound.kind = SBoundValue::Array;
+            bound.array = std::move(slice);
+        }
         if (logging)
             AppendLiteral(read.insert, plan[i].isString, value.text, value.marks);
     }
@@ -169,7 +179,7 @@ SReadRow ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const 
             read.text += (j ? ";" : "") + LogText(values[j].text, values[j].marks);
         read.detail = values.size() > 1 ? LogText(values[1].text, values[1].marks) : std::string();
     }
-    return read;
+    return true;
 }
 } // namespace
 
@@ -277,7 +287,13 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
             }
             if (fetch < 0)
                 break;
-            chunk.push_back(ReadRow(cursor, plan, values, prefix, logging));
+            SReadRow read;
+            if (!ReadRow(cursor, plan, values, prefix, logging, read))
+            {
+                fetch = -1;
+                break;
+            }
+            chunk.push_back(std::move(read));
             fetch = cursor.Fetch();
         }
         if (fetch < 0)

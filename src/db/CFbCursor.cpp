@@ -2,6 +2,8 @@
 
 #include "db/BlobIo.h"
 
+#include <cstring>
+
 namespace
 {
 constexpr unsigned short Dialect = 3;
@@ -124,4 +126,17 @@ bool DescribeStatement(CFbConnection& connection, const std::string& sql, CStrin
     if (statement)
         isc_dsql_free_statement(ignored, &statement, DSQL_drop);
     return prepared;
+}
+
+bool CFbCursor::ReadArrayValue(int i, SArraySlice& slice)
+{
+    const XSQLVAR& var = m_descriptor.Var(i);
+    ISC_QUAD id;
+    std::memcpy(&id, var.sqldata, sizeof id);
+    const std::string table(var.relname, static_cast<size_t>(var.relname_length));
+    const std::string column(var.sqlname, static_cast<size_t>(var.sqlname_length));
+    if (ReadArray(m_status, m_connection.DatabaseHandle(), &m_hTransaction, table, column, id, slice))
+        return true;
+    m_sLastError = m_status.Message();
+    return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/ArrayIo.h"
 #include "db/CFbConnection.h"
 #include "db/CXsqlda.h"
 #include "db/FbStatus.h"
@@ -29,6 +30,8 @@ public:
     // The current row's value of column i in the chosen form; false when a
     // BLOB could not be read.
     bool Value(int i, EValueForm form, SColumnValue& value);
+    // The current row's ARRAY value of column i; false when it cannot be read.
+    bool ReadArrayValue(int i, SArraySlice& slice);
     const std::string& LastErrorMessage() const { return m_sLastError; }
 
 private:

@@ -64,9 +64,21 @@ bool CFbParamStatement::Prepare(const std::string& sql)
     return true;
 }
 
+void CFbParamStatement::SetArray(int i, const std::string& table, const std::string& column,
+                                 std::shared_ptr<const SArraySlice> slice)
+{
+    SSlot& slot = m_slots[static_cast<size_t>(i)];
+    slot.indicator = 0;
+    slot.pendingBlob = false;
+    slot.array = std::move(slice);
+    slot.arrayTable = table;
+    slot.arrayColumn = column;
+}
+
 void CFbParamStatement::SetNull(int i)
 {
     SSlot& slot = m_slots[static_cast<size_t>(i)];
+    slot.array.reset();
     XSQLVAR& var = m_params.Var(i);
     slot.indicator = -1;
     slot.pendingBlob = false;
@@ -80,6 +92,7 @@ void CFbParamStatement::SetNull(int i)
 void CFbParamStatement::SetDouble(int i, double value)
 {
     SSlot& slot = m_slots[static_cast<size_t>(i)];
+    slot.array.reset();
     XSQLVAR& var = m_params.Var(i);
     slot.indicator = 0;
     slot.pendingBlob = false;
@@ -93,6 +106,7 @@ void CFbParamStatement::SetDouble(int i, double value)
 void CFbParamStatement::SetRaw(int i, int sqlType, int scale, int subType, const std::string& data)
 {
     SSlot& slot = m_slots[static_cast<size_t>(i)];
+    slot.array.reset();
     XSQLVAR& var = m_params.Var(i);
     slot.indicator = 0;
     slot.pendingBlob = false;
@@ -107,6 +121,7 @@ void CFbParamStatement::SetRaw(int i, int sqlType, int scale, int subType, const
 void CFbParamStatement::SetBytes(int i, const std::string& bytes, bool binary)
 {
     SSlot& slot = m_slots[static_cast<size_t>(i)];
+    slot.array.reset();
     XSQLVAR& var = m_params.Var(i);
     const XSQLVAR& described = m_described[static_cast<size_t>(i)];
     const int type = described.sqltype & ~1;
@@ -146,6 +161,23 @@ bool CFbParamStatement::WritePendingBlobs()
     for (size_t i = 0; i < m_slots.size(); ++i)
     {
         SSlot& slot = m_slots[i];
+        if (slot.array && slot.indicator >= 0)
+        {
+            ISC_QUAD id{};
+            if (!WriteArray(m_status, m_connection.DatabaseHandle(), m_connection.TransactionHandle(), slot.arrayTable,
+                            slot.arrayColumn, *slot.array, id))
+            {
+                m_sLastError = m_status.Message();
+                return false;
+            }
+            XSQLVAR& var = m_params.Var(static_cast<int>(i));
+            slot.buffer.assign(reinterpret_cast<const char*>(&id), sizeof id);
+            var.sqltype = static_cast<short>(SQL_ARRAY | 1);
+            var.sqlsubtype = 0;
+            var.sqlscale = 0;
+            var.sqllen = sizeof id;
+            continue;
+        }
         if (!slot.pendingBlob || slot.indicator < 0)
             continue;
         XSQLVAR& var = m_params.Var(static_cast<int>(i));

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "db/CFbConnection.h"
+#include "db/ArrayIo.h"
 #include "db/CXsqlda.h"
 #include "db/FbStatus.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,8 @@ public:
     // Text (UTF-8) or, with binary, bytes that are not transliterated. A BLOB
     // parameter receives the bytes as its contents.
     void SetBytes(int i, const std::string& bytes, bool binary);
+    // An array of table.column, stored just before the execution.
+    void SetArray(int i, const std::string& table, const std::string& column, std::shared_ptr<const SArraySlice> slice);
     // Runs the statement with the bound values; false with LastErrorMessage.
     bool Execute();
     const std::string& LastErrorMessage() const { return m_sLastError; }
@@ -44,6 +48,9 @@ private:
         short indicator = 0;
         bool pendingBlob = false;
         bool binary = false;
+        std::shared_ptr<const SArraySlice> array; // set while an array waits to be stored
+        std::string arrayTable;
+        std::string arrayColumn;
     };
 
     bool WritePendingBlobs();

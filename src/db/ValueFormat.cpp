@@ -235,6 +235,7 @@ bool FormatColumnValue(const XSQLVAR& column, EValueForm form, const BlobReader&
         if (column.sqlsubtype != 1)
             value.marks = CStringGrid::MarkBinary;
         return readBlob && readBlob(Load<ISC_QUAD>(column), value.text);
+    case SQL_ARRAY: value.text = FormatBlobId(column); return true; // the elements travel apart
     default: value.text = UnsupportedMarker(column); return true;
     }
 }
