@@ -4,10 +4,12 @@
 #include "core/FileHelpers.h"
 #include "core/PathHelpers.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <pwd.h>
+#include <system_error>
 #include <unistd.h>
 
 const char* const ProgramVersionText = "Version 1.600 (09.01.2019)";
@@ -21,19 +23,28 @@ std::string WithSlash(std::string folder)
     return folder;
 }
 
+// The absolute form of path, taken relative to the current folder, with "."
+// and ".." worked out on the text: the path need not exist, and symbolic
+// links stay as the user named them.
 std::string FullPath(const std::string& path)
 {
-    char resolved[PATH_MAX];
-    if (path.empty() || !::realpath(path.c_str(), resolved))
+    if (path.empty())
         return {};
-    return resolved;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error)
+        return {};
+    return absolute.lexically_normal().string();
 }
 
 // Creates folder/Quenstead/Rowmover/ as far as it can and gives its path.
 std::string CompanyFolder(const std::string& base)
 {
+    // The base folder itself may be missing with its parents (a fresh
+    // $XDG_CONFIG_HOME), and is created as a whole.
+    std::error_code ignored;
+    std::filesystem::create_directories(base, ignored);
     const std::string company = WithSlash(base) + "Quenstead/";
-    CreateFolder(WithSlash(base));
     CreateFolder(company);
     const std::string program = company + "Rowmover/";
     CreateFolder(program);
@@ -54,7 +65,13 @@ std::string UserConfigFolder()
     if (config && *config == '/')
         return WithSlash(config);
     const char* home = std::getenv("HOME");
-    return WithSlash(std::string(home && *home ? home : "/tmp")) + ".config/";
+    if (home && *home)
+        return WithSlash(home) + ".config/";
+    // Without $HOME the account's home folder from the user database.
+    const passwd* account = ::getpwuid(::getuid());
+    if (account && account->pw_dir && *account->pw_dir)
+        return WithSlash(account->pw_dir) + ".config/";
+    return "/tmp/.config/";
 }
 
 std::string SharedDataFolder()

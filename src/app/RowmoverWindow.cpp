@@ -1,6 +1,7 @@
 #include "app/RowmoverWindow.h"
 
 #include "app/CDBCopyDlgUnattended.h"
+#include "app/CRowmoverApp.h"
 #include "app/CStartupFolders.h"
 #include "app/CUnattendedRun.h"
 
@@ -10,16 +11,18 @@
 #include <string>
 #include <vector>
 
-// The main window is not part of this build yet: the command line serves.
 bool WindowsAvailable()
 {
-    return false;
+    return true;
 }
 
-int RunWindow(int, char**)
+int RunWindow(int argc, char** argv)
 {
-    std::cerr << "rowmover: this build has no main window yet; use the unattended copy (rowmover --help).\n";
-    return ExitNotStarted;
+    // Taken before the application object removes the options it knows.
+    const std::vector<std::string> arguments(argv, argv + argc);
+    const std::string programFile = RunningProgramFile();
+    CRowmoverApp application(argc, argv);
+    return application.InitInstance(programFile, arguments);
 }
 
 int RunWindowUnattended(int argc, char** argv)

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "app/CRowmoverState.h"
+#include "config/LanguageTexts.h"
+
+#include <QDialog>
+#include <QKeySequence>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+class CFontSettings;
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QTreeWidget;
+
+// The main window: the source and destination databases, the tables present
+// in both with the destination's triggers, and the copy button. Its state
+// (settings, databases, copy engine) is the CRowmoverState it is made of.
+// Settings are saved only when the window's close box ends it; Exit and
+// Escape end it without saving.
+class CRowmoverDlg : public QDialog, public CRowmoverState
+{
+    Q_OBJECT
+
+  public:
+    static constexpr const char* kCaption = "Rowmover";
+    static constexpr const char* kUpdatePage = "https://www.quenstead.com/rowmover/update";
+    static constexpr const char* kProgramVersion = "1.600";
+    static constexpr int kNameColumnWidth = 250;
+    static constexpr int kTriggerColumnWidth = 300;
+
+    // programFile: the running program file; arguments: the command line
+    // with the program's own name first. Runs the whole start: folders,
+    // language, settings, copy engine.
+    CRowmoverDlg(const std::string& programFile, const std::vector<std::string>& arguments, QWidget* parent = nullptr);
+    ~CRowmoverDlg() override;
+
+    // Takes over the texts of a language file (empty: English).
+    void ApplyTexts(const std::u16string& languageFilePath);
+    // Empties the table list and fills it again from both databases.
+    void RefreshTableList();
+    // Hands both databases to the copy engine; shows why when one cannot be
+    // attached. True when both were prepared.
+    bool PrepareDatabases(bool checkOnly);
+    // Files dropped on the window, as full paths in drop order.
+    void OnDropFiles(const QStringList& fullPaths);
+
+    CFontSettings& FontSettings() { return *m_pFont; }
+
+  public slots:
+    void OnBrowseSource();
+    void OnBrowseDest();
+    void OnRefresh();
+    void OnSelectAll();
+    void OnInvertSelection();
+    void OnTableDblClick();
+    void OnSqlEditor();
+    void OnHelp();
+    void OnLicense();
+    void OnReadMe();
+    void OnCheckUpdate();
+    void OnInfo();
+    void OnExit();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Adds a menu entry named objectName whose text follows the language.
+    QAction* AddMenuAction(QMenu* menu, const char* objectName, ELanguageText text, const QKeySequence& shortcut,
+                           void (CRowmoverDlg::*slot)());
+    QMenu* AddMenu(const char* objectName, ELanguageText text);
+
+    QMenuBar* m_pMenuBar = nullptr;
+    QMenu* m_MENFile = nullptr;
+    QMenu* m_MENTables = nullptr;
+    QMenu* m_MENView = nullptr;
+    QMenu* m_MENHelp = nullptr;
+
+    QFrame* m_PICPanel = nullptr;
+    QLabel* m_LBLSourceDB = nullptr;
+    QLabel* m_PICSourceDB = nullptr;
+    QLineEdit* m_EDTSourceDB = nullptr;
+    QPushButton* m_BTNSourceDB = nullptr;
+    QLabel* m_LBLDestDB = nullptr;
+    QLabel* m_PICDestDB = nullptr;
+    QLineEdit* m_EDTDestDB = nullptr;
+    QPushButton* m_BTNDestDB = nullptr;
+    QLabel* m_LBLTables = nullptr;
+    QCheckBox* m_CHKAllTables = nullptr;
+    QPushButton* m_BTNRefresh = nullptr;
+    QTreeWidget* m_LISSourceTables = nullptr;
+    QPushButton* m_BTNCopy = nullptr;
+
+    QString m_aMError;
+    QString m_aMNoSource;
+    QString m_aMNoDest;
+    QString m_aMIdentical;
+    QString m_aMNoTables;
+    QString m_aMNoSelection;
+    QString m_aMErrorConnectSource;
+    QString m_aMErrorConnectDest;
+    QString m_aMBtnOk;
+
+  private:
+    void CreateControls();
+    void CreateMenu();
+    void BuildLayout();
+    void RemoveMissingHelpTexts();
+    void FitSidePictures();
+    void SetListImageSize();
+    bool SelectDatabase(std::u16string& database, std::u16string& user, std::u16string& password);
+    void ShowDatabaseName(QLineEdit* box, const std::u16string& database);
+    bool IsMenuShortcut(const QKeyEvent* event) const;
+
+    std::unique_ptr<CFontSettings> m_pFont;
+    // The menu entries and menus with the text each one takes from the language.
+    std::vector<std::pair<QPointer<QAction>, ELanguageText>> m_menuTexts;
+    int m_nImageSize = 20;
+};

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "sqleditor/CDBSQLDlg.h"
+
+#include <QDialog>
+#include <QString>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// Names one database with its user and password: typed, picked from the
+// recently used databases or chosen with a file dialog. It never touches the
+// database; it edits the caller's texts and recent list, which receive the
+// boxes' contents whenever the dialog closes, by OK or by Cancel.
+class CDBSelectDlg : public QDialog
+{
+    Q_OBJECT
+
+  public:
+    static constexpr int kRecentLoaded = 25;
+    // Rows written back: one more than loaded, the caller's scratch row.
+    static constexpr int kRecentWritten = 26;
+    static constexpr const char16_t* kDefaultUser = u"SYSDBA";
+    static constexpr const char16_t* kDefaultPassword = u"velvetoak";
+    static constexpr const char* kDefaultExtension = "gdb";
+
+    // With an empty database in args the file dialog is shown before the
+    // dialog itself.
+    explicit CDBSelectDlg(SSelectDatabaseArgs& args, QWidget* parent = nullptr);
+    ~CDBSelectDlg() override;
+
+    // Runs the dialog modally over parent; true after OK. This is what the
+    // SQL editor and the main window use to ask for a database.
+    static bool Run(QWidget* parent, SSelectDatabaseArgs& args);
+
+    // What the file dialog's path becomes with "extend database names":
+    // "localhost:" in front; in a Windows path ("C:\...") every backslash
+    // doubled. On this system a backslash is an ordinary character of a
+    // file name and stays single.
+    static QString ExtendedDatabaseName(const QString& path);
+
+    void done(int result) override;
+
+  public slots:
+    void OnBrowse();
+    void OnSqlEditor();
+
+  private:
+    void CreateControls();
+    void BuildLayout();
+    void SetTexts();
+    void FitSidePicture();
+    void LoadRecent();
+    void OnRecentChosen(int index);
+    // Browse when the database box is empty; false (with the message) when
+    // a box is still empty.
+    bool Validate();
+    void WriteBack();
+
+    SSelectDatabaseArgs& m_args;
+    QString m_sDatabase;
+    QString m_sUser;
+    QString m_sPassword;
+    QString m_sMOpenDialog;
+    QString m_sMError;
+    QString m_sMInvalidInput;
+
+    QWidget* m_PICPanel = nullptr;
+    QLabel* m_PICDatabase = nullptr;
+    QLabel* m_LBLDBName = nullptr;
+    QComboBox* m_CMBDBName = nullptr;
+    QPushButton* m_BTNBrowse = nullptr;
+    QLabel* m_LBLDBUser = nullptr;
+    QLineEdit* m_EDTDBUser = nullptr;
+    QLabel* m_LBLDBPass = nullptr;
+    QLineEdit* m_EDTDBPass = nullptr;
+    QPushButton* m_BTNSQLEditor = nullptr;
+    QPushButton* m_BTNOk = nullptr;
+    QPushButton* m_BTNCancel = nullptr;
+};

@@ -1,0 +1,224 @@
+#include "app/CStartupFolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace
+{
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    file.write(bytes);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+// Every test runs with its own home, configuration and shared data folders,
+// so the real ones are never read or written.
+class CStartupFoldersTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    QString m_sHome;
+    QString m_sConfig;
+    QString m_sShared;
+    QString m_sProgram;
+
+    std::string ProgramFile() const { return (m_sProgram + "rowmover").toStdString(); }
+    QString RecordPath() const { return m_sShared + "Quenstead/Rowmover/Installation.ini"; }
+    QString UserDataFolder() const { return m_sConfig + "Quenstead/Rowmover/"; }
+
+  private slots:
+    void init()
+    {
+        m_root = std::make_unique<QTemporaryDir>();
+        const QString root = m_root->path() + "/";
+        m_sHome = root + "home/";
+        m_sConfig = root + "config/";
+        m_sShared = root + "share/";
+        m_sProgram = root + "program/";
+        for (const QString& folder : {m_sHome, m_sConfig, m_sShared, m_sProgram})
+            QDir().mkpath(folder);
+        qputenv("HOME", m_sHome.toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_sConfig.toUtf8());
+        qputenv("XDG_DATA_DIRS", (m_sShared + ":/usr/share/").toUtf8());
+        WriteFile(m_sProgram + "rowmover", "program");
+    }
+
+    void WithoutSavePathTheSettingsLiveInTheUserConfigurationFolder()
+    {
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "ignored");
+        QCOMPARE(QString::fromStdString(folders.homeBase), m_sProgram);
+        QCOMPARE(QString::fromStdString(folders.appDir), UserDataFolder());
+        QVERIFY(folders.defaultDataFolder);
+        QVERIFY(QFileInfo(UserDataFolder()).isDir());
+    }
+
+    void TheInstallationRecordHoldsFiveKeysInOrder()
+    {
+        ResolveFolders(ProgramFile(), "");
+        const QString record = QString::fromUtf8(ReadFile(RecordPath()));
+        const QStringList lines = record.split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[0], "InstallationDirectory=\"" + m_sProgram + "\"");
+        QCOMPARE(lines[1], QString("LanguageFile=\"Languages.ini\""));
+        QCOMPARE(lines[2], QString("IniFile=\"Rowmover.ini\""));
+        QCOMPARE(lines[3], QString("Version=\"Version 1.600 (09.01.2019)\""));
+        QVERIFY2(QRegularExpression("^InstallDate=\"\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\"$")
+                     .match(lines[4])
+                     .hasMatch(),
+                 qPrintable(lines[4]));
+    }
+
+    void WithoutXdgConfigHomeTheHomeConfigFolderIsUsed()
+    {
+        qunsetenv("XDG_CONFIG_HOME");
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
+        QCOMPARE(QString::fromStdString(folders.appDir), m_sHome + ".config/Quenstead/Rowmover/");
+        QVERIFY(QFileInfo(m_sHome + ".config/Quenstead/Rowmover/").isDir());
+    }
+
+    void AMissingConfigurationFolderIsCreatedWithItsParents()
+    {
+        const QString nested = m_sConfig + "a/b/";
+        qputenv("XDG_CONFIG_HOME", nested.toUtf8());
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
+        QCOMPARE(QString::fromStdString(folders.appDir), nested + "Quenstead/Rowmover/");
+        QVERIFY(QFileInfo(nested + "Quenstead/Rowmover/").isDir());
+    }
+
+    void UseExeFilePathOnePutsTheSettingsIntoTheProgramFolderWithoutRecord()
+    {
+        WriteFile(m_sProgram + "SavePath.ini", "UseExeFilePath=\"1\"\r\n");
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
+        QCOMPARE(QString::fromStdString(folders.appDir), m_sProgram);
+        QVERIFY(!folders.defaultDataFolder);
+        QVERIFY(!QFileInfo::exists(RecordPath()));
+        QVERIFY(!QFileInfo::exists(m_sConfig + "Quenstead"));
+    }
+
+    void AnotherUseExeFilePathValueReadsApplicationStorage()
+    {
+        QDir().mkpath(m_sProgram + "data");
+        WriteFile(m_sProgram + "SavePath.ini", "UseExeFilePath=\"yes\"\r\nApplicationStorage=\"data\"\r\n");
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
+        QCOMPARE(QString::fromStdString(folders.appDir), m_sProgram + "data/");
+    }
+
+    void ARelativeApplicationStorageIsTakenBelowTheProgramFolder()
+    {
+        QDir().mkpath(m_sProgram + "data");
+        WriteFile(m_sProgram + "SavePath.ini", "ApplicationStorage=\"data\"\r\n");
+        // The current folder is elsewhere: the program folder counts.
+        const QString current = QDir::currentPath();
+        QDir::setCurrent(m_sHome);
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
+        QDir::setCurrent(current);
+        QCOMPARE(QString::fromStdString(folders.appDir), m_sProgram + "data/");
+        QVERIFY(!folders.defaultDataFolder);
+        QVERIFY(!QFileInfo::exists(RecordPath()));
+    }
+
+    void AnAbsoluteApplicationStorageIsUsedAsItStands()
+    {
+        const QString storage = m_root->path() + "/elsewhere";
+        QDir().mkpath(storage);
+        WriteFile(m_sProgram + "SavePath.ini", ("ApplicationStorage=\"" + storage + "\"\r\n").toUtf8());
+        QCOMPARE(QString::fromStdString(ResolveFolders(ProgramFile(), "").appDir), storage + "/");
+    }
+
+    void AMissingStorageFolderFallsBackToTheUserFolder()
+    {
+        WriteFile(m_sProgram + "SavePath.ini", "ApplicationStorage=\"data\"\r\n");
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
+        QCOMPARE(QString::fromStdString(folders.appDir), UserDataFolder());
+        QVERIFY(folders.defaultDataFolder);
+        QVERIFY(QFileInfo::exists(RecordPath()));
+    }
+
+    void AStorageNamingAFileFallsBackToTheUserFolder()
+    {
+        WriteFile(m_sProgram + "data", "not a folder");
+        WriteFile(m_sProgram + "SavePath.ini", "ApplicationStorage=\"data\"\r\n");
+        QCOMPARE(QString::fromStdString(ResolveFolders(ProgramFile(), "").appDir), UserDataFolder());
+    }
+
+    void ARecordOfTheSameVersionIsLeftAlone()
+    {
+        QDir().mkpath(m_sShared + "Quenstead/Rowmover");
+        const QByteArray old = "InstallationDirectory=\"/opt/old/\"\r\nVersion=\"Version 1.600 (09.01.2019)\"\r\n"
+                               "InstallDate=\"2019-01-09 10:00:00\"\r\n";
+        WriteFile(RecordPath(), old);
+        ResolveFolders(ProgramFile(), "");
+        QCOMPARE(ReadFile(RecordPath()), old);
+    }
+
+    void ARecordOfAnotherVersionIsRewritten()
+    {
+        QDir().mkpath(m_sShared + "Quenstead/Rowmover");
+        WriteFile(RecordPath(), "Version=\"Version 1.500 (01.01.2017)\"\r\nInstallDate=\"2017-01-01 10:00:00\"\r\n");
+        ResolveFolders(ProgramFile(), "");
+        const QString record = QString::fromUtf8(ReadFile(RecordPath()));
+        QVERIFY(record.startsWith("InstallationDirectory=\"" + m_sProgram + "\""));
+        QVERIFY(record.contains("Version=\"Version 1.600 (09.01.2019)\""));
+        QVERIFY(!record.contains("2017"));
+    }
+
+    void AnUnwritableSharedFolderIsIgnored()
+    {
+        WriteFile(m_sShared + "blocked", "a file where a folder should be");
+        qputenv("XDG_DATA_DIRS", (m_sShared + "blocked").toUtf8());
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
+        QCOMPARE(QString::fromStdString(folders.appDir), UserDataFolder());
+    }
+
+    void WithoutAProgramFolderTheFirstArgumentIsMadeAFullPath()
+    {
+        QDir().mkpath(m_sHome + "bin");
+        const QString current = QDir::currentPath();
+        QDir::setCurrent(m_sHome);
+        const SStartupFolders folders = ResolveFolders("/no/such/folder/rowmover", "bin/../bin/rowmover");
+        QDir::setCurrent(current);
+        QCOMPARE(QString::fromStdString(folders.homeBase), m_sHome + "bin/");
+    }
+
+    void AnEmptyProgramFileAlsoFallsBackToTheFirstArgument()
+    {
+        const SStartupFolders folders = ResolveFolders("", (m_sProgram + "rowmover").toStdString());
+        QCOMPARE(QString::fromStdString(folders.homeBase), m_sProgram);
+    }
+
+    void TheRunningProgramFileIsThisTest()
+    {
+        QCOMPARE(QString::fromStdString(RunningProgramFile()),
+                 QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // Nothing of the test process, Qt included, reaches the real home.
+    QTemporaryDir home;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+        qputenv(name, home.path().toUtf8());
+    qputenv("XDG_DATA_DIRS", home.path().toUtf8());
+    QCoreApplication application(argc, argv);
+    CStartupFoldersTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "CStartupFoldersTest.moc"
