@@ -75,13 +75,18 @@ void CCopyEngine::WriteSqlFailure(const std::string& serverMessage)
     WriteSqlLog("/* " + comment + " */");
 }
 
+void CCopyEngine::SetTablePrefix(const std::string& table)
+{
+    char prefix[4096];
+    std::snprintf(prefix, sizeof prefix, "<TBL_%-18s>", table.c_str());
+    m_sTablePrefix = prefix;
+}
+
 bool CCopyEngine::CopyTable(const std::string& table)
 {
     if (m_sSourceDb.empty() || m_sDestDb.empty())
         return false;
-    char prefix[4096];
-    std::snprintf(prefix, sizeof prefix, "<TBL_%-18s>", table.c_str());
-    m_sTablePrefix = prefix;
+    SetTablePrefix(table);
     // Each table's entries reach the files when the table is done.
     struct SCloseLogs
     {
@@ -157,7 +162,9 @@ bool CCopyEngine::CopyTable(const std::string& table)
     RemoveComputedColumns(destColumns, destInfo);
 
     bool failed = false;
-    if (!CleanupTable(dest, table))
+    if (m_emptiedTables.count(table))
+        failed = m_failedEmptying.count(table) > 0; // emptied before the run's first insert
+    else if (!CleanupTable(dest, table))
         failed = true;
     if (!SetTriggersActive(dest, table, false))
         failed = true;

@@ -5,12 +5,15 @@
 
 #include <atomic>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 class CFbConnection;
 class CFbCursor;
 struct SColumnInfo;
+struct SForeignKey;
+struct SRunPlan;
 
 // Copies the rows of one table at a time from the source database into the
 // same-named table of the destination database, switching the destination's
@@ -65,6 +68,17 @@ public:
     bool WriteTextLog(const std::string& text);
 
     bool CleanupTable(CFbConnection& connection, const std::string& table);
+
+    // The order of a run whose tables foreign keys join (see SRunPlan); an
+    // unreadable destination gives the list order.
+    SRunPlan PlanTables(const std::vector<std::string>& tables, int mode);
+    // Takes a reordered plan for the run: empties its tables children first,
+    // makes the copies insert deferred key columns as NULL and reports keys
+    // that form an unbreakable cycle. Gives the tables whose emptying failed.
+    std::set<std::string> BeginReorderedRun(const SRunPlan& plan);
+    // Sets a deferred key's columns from the source once both tables are filled.
+    bool ApplyDeferredKey(const SForeignKey& key);
+    void EndReorderedRun();
     bool SetTriggersActive(CFbConnection& connection, const std::string& table, bool active);
     bool SetGenerators(CFbConnection& connection, CStringGrid& sourceTriggerGrid, const std::string& table);
 
@@ -116,7 +130,16 @@ private:
 
     bool Append(CLogWriter& writer, const std::string& path, const std::string& text);
 
+    bool EmptyTable(const std::string& table);
+    void ClearKeyColumns(const SForeignKey& key);
+    void SetTablePrefix(const std::string& table);
+
     SLogs m_logs;
     bool m_bInTable = false;
+    // Set while a reordered run holds: tables already emptied by the run, the
+    // ones among them whose emptying failed, and key columns inserted as NULL.
+    std::set<std::string> m_emptiedTables;
+    std::set<std::string> m_failedEmptying;
+    std::map<std::string, std::set<std::string>> m_deferredColumns;
     std::atomic<bool> m_bRunActive{false};
 };

@@ -23,6 +23,9 @@ struct SCopyRunResult
     int failedTables = 0;
     int tablesRun = 0;
     bool stopped = false; // a stop request ended the run before its last table
+    // The first log file that lost entries (folder not writable, disk full);
+    // empty when the logs are complete. The copy itself goes on regardless.
+    std::string lostLogFile;
 };
 
 // Copies the job's tables in list order with the job's engine. A stop

@@ -65,6 +65,7 @@ struct SColumnPlan
     bool isString = false;
     int sourceIndex = -1;
     std::string typeName;
+    bool deferred = false;
 };
 
 // A source row ready for the destination, with what the logs say of it.
@@ -155,6 +156,13 @@ bool ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const std:
             bound.bytes = MissingValue(plan[i].isString, plan[i].typeName, false);
             if (logging)
                 read.insert += MissingValue(plan[i].isString, plan[i].typeName, true);
+            continue;
+        }
+        if (plan[i].deferred)
+        {
+            bound.kind = SBoundValue::Null;
+            if (logging)
+                read.insert += "NULL";
             continue;
         }
         const SColumnValue& value = values[static_cast<size_t>(j)];
@@ -261,10 +269,14 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
     std::vector<SColumnPlan> plan;
     std::vector<std::string> destNames;
     std::vector<bool> needed(static_cast<size_t>(sourceCount), m_bLog);
+    const auto deferred = m_deferredColumns.find(table);
     for (int i = 0; i < destColumns.ColumnCount(); ++i)
     {
         SColumnPlan column{destColumns.GetCell(i, 0), destColumns.GetCell(i, 1) == "STRING",
                            static_cast<int>(destColumns.GetCellInt(i, 2)), destColumns.GetCell(i, 3)};
+        // A key column that closes a cycle is inserted as NULL and set later.
+        if (deferred != m_deferredColumns.end() && deferred->second.count(column.name))
+            column.deferred = true;
         if (column.sourceIndex >= 0 && NeedsFormattedValue(cursor.Column(column.sourceIndex)))
             needed[static_cast<size_t>(column.sourceIndex)] = true;
         destNames.push_back(column.name);

@@ -19,6 +19,14 @@ std::string QuotedName(const std::string& name)
     }
     return quoted;
 }
+// A server message on one line.
+std::string OneLine(const std::string& message)
+{
+    std::string line;
+    for (char c : message)
+        line += (c == '\n' || c == '\r') ? ' ' : c;
+    return line;
+}
 } // namespace
 
 bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& table)
@@ -30,11 +38,16 @@ bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& tab
     const std::string sql = "DELETE FROM " + SqlIdentifier(table) + ";";
     int failure = 0;
     connection.Execute(sql, failure);
+    const std::string reason = connection.LastErrorMessage();
     if (failure != 0)
+    {
         WriteLog("ERROR: Failed to cleanup table!\r\n", m_sTablePrefix);
+        // Rows of other tables may still reference this one: say which key.
+        WriteLog("ERROR: " + OneLine(reason), "");
+    }
     WriteSqlLog(sql);
     if (failure != 0)
-        WriteSqlFailure(connection.LastErrorMessage());
+        WriteSqlFailure(reason);
     return failure == 0;
 }
 
