@@ -21,9 +21,11 @@ if(TARGET rowmover_app)
   rowmover_qttest(app rowmover_app rowmover_test_support)
 endif()
 rowmover_qttest(sqleditor_ui rowmover_sqleditor rowmover_test_support)
-if(TARGET sqleditor_ui_CDBSQLDlgTest)
-  target_compile_definitions(sqleditor_ui_CDBSQLDlgTest PRIVATE ROWMOVER_RESOURCE_DIR="${PROJECT_SOURCE_DIR}/resources/")
-endif()
+foreach(target sqleditor_ui_CDBSQLDlgTest sqleditor_ui_CDBSelectDlgTest)
+  if(TARGET ${target})
+    target_compile_definitions(${target} PRIVATE ROWMOVER_RESOURCE_DIR="${PROJECT_SOURCE_DIR}/resources/")
+  endif()
+endforeach()
 
 # Renders every dialog to PNG files (scripts/screenshots) and checks that no
 # text is cut off, in English and German. A dialog joins by registering a
