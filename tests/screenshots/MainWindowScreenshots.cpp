@@ -1,0 +1,95 @@
+// The main window with a filled table list, and the database selection.
+#include "ScreenshotRegistry.h"
+
+#include "app/CRowmoverDlg.h"
+#include "sqleditor/CDBSelectDlg.h"
+#include "support/CTempDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTreeWidget>
+
+namespace
+{
+const char kSource[] = "CREATE TABLE CUSTOMER (ID INTEGER); CREATE TABLE ORDERS (ID INTEGER);"
+                       "CREATE TABLE ARTICLE (ID INTEGER); CREATE TABLE STOCK (ID INTEGER);";
+const char kDest[] = "CREATE TABLE CUSTOMER (ID INTEGER); CREATE TABLE ORDERS (ID INTEGER);"
+                     "CREATE TABLE ARTICLE (ID INTEGER); CREATE TABLE STOCK (ID INTEGER);"
+                     "CREATE GENERATOR GEN_CUSTOMER; SET GENERATOR GEN_CUSTOMER TO 17;"
+                     "CREATE GENERATOR GEN_ORDERS; SET GENERATOR GEN_ORDERS TO 1204;"
+                     "SET TERM ^ ;"
+                     "CREATE TRIGGER CUSTOMER_BI FOR CUSTOMER BEFORE INSERT AS "
+                     "BEGIN NEW.ID = GEN_ID(GEN_CUSTOMER, 1); END^"
+                     "CREATE TRIGGER ORDERS_BI FOR ORDERS BEFORE INSERT AS "
+                     "BEGIN NEW.ID = GEN_ID(GEN_ORDERS, 1); END^"
+                     "CREATE TRIGGER ORDERS_AU FOR ORDERS AFTER UPDATE AS BEGIN END^"
+                     "SET TERM ; ^";
+
+struct SMainInputs
+{
+    std::unique_ptr<CTempDatabase> source;
+    std::unique_ptr<CTempDatabase> dest;
+};
+
+// The program folder of the shot: the language files, so that the window
+// finds the language asked for as its default.
+QString ProgramFolder(SScreenshotContext& context)
+{
+    const QString folder = context.sSampleDir + "/program/";
+    QDir().mkpath(folder);
+    for (const QString& name : QDir(context.sProgramDir).entryList({"*.lng", "*.txt"}, QDir::Files))
+        QFile::copy(context.sProgramDir + "/" + name, folder + name);
+    const QString language = context.sLanguageFile.isEmpty() ? QStringLiteral("English") : QStringLiteral("Deutsch");
+    QFile list(folder + "Languages.ini");
+    if (list.open(QIODevice::WriteOnly))
+        list.write(
+            ("LanguageDefault=\"" + language + "\"\r\nLanguageName=\"Deutsch\"\r\nLanguageFile=\"German.lng\"\r\n")
+                .toUtf8());
+    return folder;
+}
+
+const SScreenshotRegistration kMainWindow("CRowmoverDlg", [](SScreenshotContext& context) {
+    SMainInputs& inputs = context.Keep(std::make_shared<SMainInputs>());
+    inputs.source = std::make_unique<CTempDatabase>(kSource);
+    inputs.dest = std::make_unique<CTempDatabase>(kDest);
+    // The settings of the shot stay in the scratch folder.
+    qputenv("XDG_CONFIG_HOME", (context.sSampleDir + "/config").toUtf8());
+    qputenv("XDG_DATA_DIRS", (context.sSampleDir + "/share").toUtf8());
+    auto dialog = std::make_unique<CRowmoverDlg>((ProgramFolder(context) + "rowmover").toStdString(),
+                                                 std::vector<std::string>{"rowmover"});
+    dialog->m_sSourceDb = QString::fromStdString(inputs.source->Name()).toStdU16String();
+    dialog->m_sDestDb = QString::fromStdString(inputs.dest->Name()).toStdU16String();
+    dialog->findChild<QLineEdit*>("m_EDTSourceDB")->setText(QStringLiteral("shop_2018.fdb"));
+    dialog->findChild<QLineEdit*>("m_EDTDestDB")->setText(QStringLiteral("shop_2019.fdb"));
+    dialog->RefreshTableList();
+    if (QTreeWidgetItem* second = dialog->findChild<QTreeWidget*>("m_LISSourceTables")->topLevelItem(1))
+        second->setSelected(true);
+    return std::unique_ptr<QWidget>(std::move(dialog));
+});
+
+struct SSelectInputs
+{
+    std::u16string languageFile;
+    std::u16string database = u"localhost:/srv/firebird/shop_2019.fdb";
+    std::u16string user = u"SYSDBA";
+    std::u16string password = u"velvetoak";
+    std::u16string defaultUser = u"SYSDBA";
+    std::u16string defaultPassword = u"velvetoak";
+    CStringGrid recent;
+    SWindowRect rect;
+    std::unique_ptr<SSelectDatabaseArgs> args;
+};
+
+const SScreenshotRegistration kSelectDatabase("CDBSelectDlg", [](SScreenshotContext& context) {
+    SSelectInputs& inputs = context.Keep(std::make_shared<SSelectInputs>());
+    inputs.languageFile = context.sLanguageFile.toStdU16String();
+    inputs.recent.SetSize(2, 26);
+    inputs.recent.SetCell(0, 0, "localhost:/srv/firebird/shop_2019.fdb");
+    inputs.recent.SetCell(0, 1, "/home/anne/shop_2018.fdb");
+    inputs.args = std::make_unique<SSelectDatabaseArgs>(
+        SSelectDatabaseArgs{inputs.languageFile, *context.pFont, inputs.database, inputs.user, inputs.password, true,
+                            inputs.defaultUser, inputs.defaultPassword, 1, true, inputs.recent, true, inputs.rect});
+    return std::unique_ptr<QWidget>(std::make_unique<CDBSelectDlg>(*inputs.args));
+});
+} // namespace
