@@ -1,6 +1,7 @@
 #pragma once
 
 #include "copy/CLogWriter.h"
+#include "copy/CTriggerJournal.h"
 #include "core/CStringGrid.h"
 
 #include <atomic>
@@ -68,6 +69,8 @@ public:
     bool WriteTextLog(const std::string& text);
 
     bool CleanupTable(CFbConnection& connection, const std::string& table);
+    // The record of switched-off triggers; its path is set by the program.
+    CTriggerJournal& Journal() { return m_journal; }
 
     // The order of a run whose tables foreign keys join (see SRunPlan); an
     // unreadable destination gives the list order.
@@ -135,6 +138,7 @@ private:
     void SetTablePrefix(const std::string& table);
 
     SLogs m_logs;
+    CTriggerJournal m_journal;
     bool m_bInTable = false;
     // Set while a reordered run holds: tables already emptied by the run, the
     // ones among them whose emptying failed, and key columns inserted as NULL.

@@ -57,6 +57,15 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
         return false;
     CStringGrid triggers;
     connection.GetTableTriggers(table, triggers);
+    if (!active)
+    {
+        // Recorded before the first one goes off: a run that dies before
+        // switching them on again leaves this entry for the next start.
+        std::vector<std::string> names;
+        for (int row = 0; row < triggers.RowCount(); ++row)
+            names.push_back(triggers.GetCell(0, row));
+        m_journal.Record(m_sDestDb, table, names);
+    }
     bool ok = true;
     for (int row = 0; row < triggers.RowCount(); ++row)
     {
@@ -73,6 +82,8 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
             WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_sTablePrefix);
         }
     }
+    if (active && ok)
+        m_journal.Remove(m_sDestDb, table);
     return ok;
 }
 
