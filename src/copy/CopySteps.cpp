@@ -55,8 +55,19 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
 {
     if (!connection.m_bConnected)
         return false;
+    CStringGrid listed;
+    connection.GetTableTriggers(table, listed);
+    // Only user triggers are switched: the server's own triggers (those of
+    // CHECK constraints) refuse ALTER TRIGGER and keep enforcing the constraint.
     CStringGrid triggers;
-    connection.GetTableTriggers(table, triggers);
+    triggers.SetSize(1, 0);
+    for (int row = 0; row < listed.RowCount(); ++row)
+    {
+        if (listed.GetCellInt(1, row) != 0)
+            continue;
+        triggers.SetCell(0, triggers.RowCount(), listed.GetCell(0, row));
+        triggers.AddRows(1);
+    }
     if (!active)
     {
         // Recorded before the first one goes off: a run that dies before

@@ -108,3 +108,14 @@ TEST(CopySteps, FailingTriggerAndGeneratorStatementsAreEachLoggedOnce)
     EXPECT_FALSE(copy.engine.SetTriggersActive(detached, "CUST", true));
     EXPECT_FALSE(copy.engine.CleanupTable(detached, "CUST"));
 }
+
+TEST(CopySteps, TableWithACheckConstraintCopies)
+{
+    const char* ddl = "CREATE TABLE T (ID INTEGER CHECK (ID > 0), S VARCHAR(5));";
+    SCopyFixture copy(ddl, ddl);
+    copy.source.Run("INSERT INTO T VALUES (1, 'a');");
+    EXPECT_TRUE(copy.Copy("T")) << copy.RunLog() << copy.SqlLog();
+    EXPECT_EQ(copy.dest.Scalar("SELECT S FROM T"), "a");
+    // The constraint still holds afterwards.
+    EXPECT_THROW(copy.dest.Run("INSERT INTO T VALUES (-1, 'b');"), std::runtime_error);
+}
