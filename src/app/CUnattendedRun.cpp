@@ -118,7 +118,11 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     if (!result.allCopied)
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables)
             << std::endl;
-    return result.allCopied && !result.stopped ? ExitAllCopied : ExitTableFailed;
+    // Missing logs are a failure of the run even when every table arrived: a
+    // caller that relies on them must not be told that all went well.
+    if (!result.lostLogFile.empty())
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLogsLost), result.lostLogFile) << std::endl;
+    return result.allCopied && !result.stopped && result.lostLogFile.empty() ? ExitAllCopied : ExitTableFailed;
 }
 
 int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,

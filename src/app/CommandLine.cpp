@@ -29,7 +29,8 @@ void PrintUsage(std::ostream& out)
            "\n"
            "A database is a file path (opened by the embedded engine) or host:path through a server.\n"
            "An empty user or password (\"\") takes the default of the settings.\n"
-           "Exit codes of a copy: 0 every table copied, 1 a table failed, 2 the copy could not start.\n";
+           "Exit codes of a copy: 0 every table copied, 1 a table failed or the logs could not be written,\n"
+           "2 the copy could not start.\n";
 }
 
 void PrintVersion(std::ostream& out)

@@ -18,6 +18,7 @@
     X(FrmCopy_m_acMCopyFailed, "FrmCopy.m_acMCopyFailed", "%s copy failed.", "s") \
     X(FrmCopy_m_acMCopyFailed2, "FrmCopy.m_acMCopyFailed2", "Copy process failed", "d") \
     X(FrmCopy_m_acMCopySuccess, "FrmCopy.m_acMCopySuccess", "%s copy successful.", "s") \
+    X(FrmCopy_m_acMLogsLost, "FrmCopy.m_acMLogsLost", "The copy went on, but its log files could not be written: %s", "s") \
     X(FrmCopy_m_acMCurrentTable, "FrmCopy.m_acMCurrentTable", "Current table: %s (%d", "sd") \
     X(FrmCopy_m_acMError, "FrmCopy.m_acMError", "ERROR", "") \
     X(FrmCopy_m_acMWarning, "FrmCopy.m_acMWarning", "WARNING", "") \
@@ -83,6 +84,8 @@
     X(FrmMain_m_aMNoSource, "FrmMain.m_aMNoSource", "No source database selected.", "") \
     X(FrmMain_m_aMNoTables, "FrmMain.m_aMNoTables", "No tables available, that exist in source and destination database!", "") \
     X(FrmMain_m_aMSelectAll, "FrmMain.m_aMSelectAll", "Select all", "") \
+    X(FrmMain_m_aMTriggersLeftOff, "FrmMain.m_aMTriggersLeftOff", "A copy that did not end left the triggers of these tables switched off: %s. Switch them on again now?", "s") \
+    X(FrmMain_m_aMTriggersNotRestored, "FrmMain.m_aMTriggersNotRestored", "The triggers of these tables could not be switched on again: %s", "s") \
     X(FrmMain_m_aMUnSelectAll, "FrmMain.m_aMUnSelectAll", "Unselect all", "") \
     X(FrmOpt_Caption, "FrmOpt.Caption", "Options", "") \
     X(FrmOpt_m_BTNCancel, "FrmOpt.m_BTNCancel", "Cancel", "") \

@@ -11,6 +11,18 @@ constexpr unsigned short Dialect = 3;
 const char* const RelationListSql =
     "SELECT rdb$relation_name, rdb$base_field, rdb$view_context FROM rdb$relation_fields "
     "where rdb$system_flag <> 1 GROUP BY rdb$relation_name, rdb$base_field, rdb$view_context;";
+
+// How long a statement waits for a row or table that another transaction
+// holds before it fails with the server's lock message.
+constexpr unsigned char LockTimeoutSeconds = 10;
+
+// The server's default transaction (read-write, snapshot, waiting on
+// conflicts), except that the wait is bounded: without the bound a row that
+// another attachment has changed and not committed keeps a copy, or the SQL
+// editor, waiting for as long as that attachment likes.
+const char TransactionParameters[] = {isc_tpb_version3, isc_tpb_write,        isc_tpb_concurrency,
+                                      isc_tpb_wait,     isc_tpb_lock_timeout, 1,
+                                      static_cast<char>(LockTimeoutSeconds)};
 } // namespace
 
 CFbConnection::CFbConnection(int attempts) : m_nAttempts(attempts) {}
@@ -118,7 +130,9 @@ bool CFbConnection::EnsureTransaction()
 {
     if (m_hTransaction)
         return true;
-    if (isc_start_transaction(m_aStatus, &m_hTransaction, 1, &m_hDatabase, 0, nullptr) != 0)
+    if (isc_start_transaction(m_aStatus, &m_hTransaction, 1, &m_hDatabase,
+                              static_cast<unsigned short>(sizeof TransactionParameters), TransactionParameters)
+        != 0)
     {
         NoteFailure(m_aStatus);
         m_hTransaction = 0;

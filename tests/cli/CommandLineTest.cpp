@@ -1,86 +1,12 @@
 // The program run as a user runs it: a full argument vector, a private home,
 // captured output and exit code.
+#include "cli/InstalledProgram.h"
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"
+#include "support/DatabaseFingerprint.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-namespace
-{
-struct SRunResult
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// A copy of the program in a folder of its own, so that its program folder
-// (error report, temporary destination copy) belongs to this test alone.
-class CInstalledProgram
-{
-public:
-    CInstalledProgram()
-    {
-        namespace fs = std::filesystem;
-        fs::copy_file(ROWMOVER_EXECUTABLE, m_program.File("rowmover"));
-        fs::permissions(m_program.File("rowmover"), fs::perms::owner_all);
-    }
-
-    const CTempFolder& ProgramFolder() const { return m_program; }
-    std::string ConfigFolder() const { return m_home.File("config/Quenstead/Rowmover/"); }
-
-    SRunResult Run(const std::vector<std::string>& arguments) const
-    {
-        const std::string out = m_home.File("out.txt");
-        const std::string err = m_home.File("err.txt");
-        const pid_t child = fork();
-        if (child == 0)
-        {
-            std::vector<char*> argv;
-            const std::string program = m_program.File("rowmover");
-            argv.push_back(const_cast<char*>(program.c_str()));
-            for (const auto& argument : arguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            freopen(out.c_str(), "w", stdout);
-            freopen(err.c_str(), "w", stderr);
-            // No display: the copy runs without windows.
-            unsetenv("DISPLAY");
-            unsetenv("WAYLAND_DISPLAY");
-            unsetenv("QT_QPA_PLATFORM");
-            setenv("HOME", m_home.Path().c_str(), 1);
-            setenv("XDG_CONFIG_HOME", m_home.File("config").c_str(), 1);
-            setenv("XDG_DATA_DIRS", m_home.File("shared").c_str(), 1);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        SRunResult result;
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = ReadWholeFile(out);
-        result.err = ReadWholeFile(err);
-        return result;
-    }
-
-private:
-    CTempFolder m_program;
-    CTempFolder m_home;
-};
-
-std::vector<std::string> CopyArguments(const CTempDatabase& source, const CTempDatabase& dest)
-{
-    return {source.Name(), TestUser, TestPassword, dest.Name(), TestUser, TestPassword};
-}
-
-bool Contains(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-} // namespace
 
 TEST(CommandLine, HelpAndVersionAnswerAndSucceed)
 {
@@ -117,7 +43,7 @@ TEST(CommandLine, NoDisplayForTheWindowIsExplained)
 TEST(CommandLine, UnattendedCopyReportsEveryTableAndAFailure)
 {
     CInstalledProgram program;
-    CTempDatabase source(R"(CREATE TABLE ALPHA (ID INTEGER, S VARCHAR(10)); INSERT INTO ALPHA VALUES (1, 'one');
+    CWatchedDatabase source(R"(CREATE TABLE ALPHA (ID INTEGER, S VARCHAR(10)); INSERT INTO ALPHA VALUES (1, 'one');
                             CREATE TABLE BETA (ID INTEGER, S VARCHAR(10)); INSERT INTO BETA VALUES (1, 'too long');
                             INSERT INTO BETA VALUES (2, 'ok');)");
     CTempDatabase dest(R"(CREATE TABLE ALPHA (ID INTEGER, S VARCHAR(10));
@@ -140,7 +66,7 @@ TEST(CommandLine, UnattendedCopyReportsEveryTableAndAFailure)
 TEST(CommandLine, EmptyCredentialsTakeTheDefaultsAndSuccessExitsZero)
 {
     CInstalledProgram program;
-    CTempDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (7);");
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (7);");
     CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
     const SRunResult result = program.Run({source.Name(), "", "", dest.Name(), "", ""});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -152,9 +78,10 @@ TEST(CommandLine, SettingsWithLogsOffPrintNoLogPaths)
 {
     CInstalledProgram program;
     std::filesystem::create_directories(program.ConfigFolder());
-    AppendTextToFile(program.ConfigFolder() + "Rowmover.ini",
-                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n<DoLogs>0</DoLogs>\r\n</InitFile>\r\n");
-    CTempDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (7);");
+    AppendTextToFile(
+        program.ConfigFolder() + "Rowmover.ini",
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n<DoLogs>0</DoLogs>\r\n</InitFile>\r\n");
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (7);");
     CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
     const SRunResult result = program.Run(CopyArguments(source, dest));
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -164,7 +91,7 @@ TEST(CommandLine, SettingsWithLogsOffPrintNoLogPaths)
 TEST(CommandLine, CopiesThatCannotStartExitTwoWithTheReason)
 {
     CInstalledProgram program;
-    CTempDatabase source("CREATE TABLE T (ID INTEGER);");
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER);");
     CTempDatabase other("CREATE TABLE U (ID INTEGER);");
     CTempFolder folder;
 

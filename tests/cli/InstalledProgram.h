@@ -25,7 +25,7 @@ struct SRunResult
 // (error report, temporary destination copy) belongs to this test alone.
 class CInstalledProgram
 {
-public:
+  public:
     CInstalledProgram()
     {
         namespace fs = std::filesystem;
@@ -42,7 +42,8 @@ public:
         std::filesystem::create_directories(ConfigFolder());
         const std::string path = ConfigFolder() + "Rowmover.ini";
         std::filesystem::remove(path);
-        AppendTextToFile(path, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n" + entries + "</InitFile>\r\n");
+        AppendTextToFile(path,
+                         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n" + entries + "</InitFile>\r\n");
     }
 
     // Starts the program and returns at once.
@@ -98,7 +99,7 @@ public:
 
     SRunResult Run(const std::vector<std::string>& arguments) const { return Wait(Start(arguments)); }
 
-private:
+  private:
     CTempFolder m_program;
     CTempFolder m_home;
 };

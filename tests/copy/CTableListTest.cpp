@@ -1,5 +1,6 @@
 #include "copy/CTableList.h"
 #include "support/CTempDatabase.h"
+#include "support/DatabaseFingerprint.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ SDatabaseLogin Login(const CTempDatabase& db)
 
 TEST(CTableList, HoldsTablesOfBothDatabasesUnderTheDestinationSpelling)
 {
-    CTempDatabase source(R"(CREATE TABLE ORDERS (ID INTEGER); CREATE TABLE ONLY_SOURCE (ID INTEGER);
+    CWatchedDatabase source(R"(CREATE TABLE ORDERS (ID INTEGER); CREATE TABLE ONLY_SOURCE (ID INTEGER);
                             CREATE TABLE CUSTOMER (ID INTEGER);)");
     CTempDatabase dest(R"(CREATE TABLE "Orders" (ID INTEGER); CREATE TABLE ONLY_DEST (ID INTEGER);
                           CREATE TABLE CUSTOMER (ID INTEGER); CREATE GENERATOR GEN_CUSTOMER;
@@ -38,7 +39,7 @@ TEST(CTableList, SystemTriggersAreNotListed)
     // A CHECK constraint brings triggers with system flag 3, a table of its
     // own only the ones the engine makes; neither kind is a user trigger.
     const char* ddl = "CREATE TABLE T (ID INTEGER CHECK (ID > 0));";
-    CTempDatabase source(ddl);
+    CWatchedDatabase source(ddl);
     CTempDatabase dest(ddl);
     std::vector<STableListRow> rows;
     ASSERT_TRUE(BuildTableList(1, Login(source), Login(dest), rows));

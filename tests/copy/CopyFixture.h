@@ -3,11 +3,14 @@
 #include "copy/CCopyEngine.h"
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"
+#include "support/DatabaseFingerprint.h"
 
 #include <gtest/gtest.h>
 
 // A source and a destination database made from DDL, an engine prepared for
-// a run between them, and the program folder that receives the report.
+// a run between them, and the program folder that receives the report. When
+// the test ends, the source must hold what the test itself put there: a copy
+// never writes to its source.
 struct SCopyFixture
 {
     SCopyFixture(const std::string& sourceDdl, const std::string& destDdl,
@@ -24,7 +27,7 @@ struct SCopyFixture
     std::string TextLog() const { return ReadWholeFile(engine.m_sTextLogFile); }
     std::string Report() const { return ReadWholeFile(engine.m_sErrorFile); }
 
-    CTempDatabase source;
+    CWatchedDatabase source;
     CTempDatabase dest;
     CTempFolder program;
     CCopyEngine engine;

@@ -1,6 +1,7 @@
 #include "copy/CCopyEngine.h"
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"
+#include "support/DatabaseFingerprint.h"
 
 #include <ctime>
 #include <fstream>
@@ -29,7 +30,7 @@ std::string FileBytes(const std::string& path)
 
 struct SPrepared
 {
-    CTempDatabase source{"CREATE TABLE T (ID INTEGER);"};
+    CWatchedDatabase source{"CREATE TABLE T (ID INTEGER);"};
     CTempDatabase dest{"CREATE TABLE T (ID INTEGER);"};
     CTempFolder program;
     CCopyEngine engine;
@@ -123,7 +124,7 @@ TEST(PrepareCopy, UnattachableDatabasesGiveOneOrTwo)
 
 TEST(PrepareCopy, SourceNameWithoutExtensionGivesPlainNames)
 {
-    CTempDatabase source("CREATE TABLE T (ID INTEGER);", CTempDatabase::SOptions{"UTF8", false, "noext"});
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER);", CTempDatabase::SOptions{"UTF8", false, "noext"});
     CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
     CTempFolder program;
     CCopyEngine engine;
@@ -136,7 +137,7 @@ TEST(PrepareCopy, SourceNameWithoutExtensionGivesPlainNames)
 TEST(PrepareCopy, ServerNamesGiveTheLocalFileForFoldersAndBackups)
 {
     REQUIRE_TEST_SERVER();
-    CTempDatabase source("CREATE TABLE T (ID INTEGER);", CTempDatabase::SOptions{"UTF8", true, "s.fdb"});
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER);", CTempDatabase::SOptions{"UTF8", true, "s.fdb"});
     CTempDatabase dest("CREATE TABLE T (ID INTEGER);", CTempDatabase::SOptions{"UTF8", true, "d.fdb"});
     CTempFolder program;
     CCopyEngine engine;

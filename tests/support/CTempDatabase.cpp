@@ -147,6 +147,7 @@ void CTempDatabase::Run(const std::string& script) const
     isc_detach_database(ignored, &database);
     if (!failure.empty())
         throw std::runtime_error(failure);
+    ScriptRan();
 }
 
 std::vector<std::vector<std::string>> CTempDatabase::Query(const std::string& sql) const

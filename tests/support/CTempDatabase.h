@@ -62,7 +62,7 @@ public:
 
     explicit CTempDatabase(const std::string& ddl = {});
     CTempDatabase(const std::string& ddl, const SOptions& options);
-    ~CTempDatabase();
+    virtual ~CTempDatabase();
     CTempDatabase(const CTempDatabase&) = delete;
     CTempDatabase& operator=(const CTempDatabase&) = delete;
 
@@ -78,6 +78,11 @@ public:
     std::vector<std::vector<std::string>> Query(const std::string& sql) const;
     // The single value of a one-row, one-column query.
     std::string Scalar(const std::string& sql) const;
+
+protected:
+    // Called after every script a test runs on the database (not during
+    // construction).
+    virtual void ScriptRan() const {}
 
 private:
     CTempFolder m_folder;

@@ -1,0 +1,462 @@
+// Faults around an unattended copy: a server that dies in the middle of a
+// table, hosts that cannot be reached, a wrong password, a destination that
+// another attachment holds, logs that cannot be written. Each shows what the
+// program says and that it neither hangs nor touches its source.
+#include "cli/InstalledProgram.h"
+#include "db/CFbConnection.h"
+#include "support/DatabaseFingerprint.h"
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <ctime>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <thread>
+
+namespace
+{
+const std::string NoTables = "No tables available, that exist in source and destination database!\n";
+
+// A loopback port that nothing listens on at the moment it is returned.
+int FreeLoopbackPort()
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof address;
+    if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    {
+        if (s >= 0)
+            close(s);
+        return -1;
+    }
+    close(s);
+    return ntohs(address.sin_port);
+}
+
+int ShellStatus(const std::string& command)
+{
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A Firebird server of this test's own on a free loopback port, so that it
+// can be killed without disturbing any other test.
+class CPrivateServer
+{
+  public:
+    CPrivateServer() : m_nPort(FreeLoopbackPort())
+    {
+        m_bRunning = m_nPort > 0 && ShellStatus(Script("start") + " >/dev/null") == 0;
+    }
+    ~CPrivateServer() { ShellStatus(Script("stop") + " >/dev/null"); }
+    CPrivateServer(const CPrivateServer&) = delete;
+    CPrivateServer& operator=(const CPrivateServer&) = delete;
+
+    bool Running() const { return m_bRunning; }
+    std::string Prefix() const { return "localhost/" + std::to_string(m_nPort) + ":"; }
+    // Ends the server at once, as a crash or a pulled cable would.
+    bool Kill() const
+    {
+        std::ifstream pidFile(m_root.File("server/server.pid"));
+        pid_t pid = 0;
+        if (!(pidFile >> pid) || pid <= 0)
+            return false;
+        return kill(pid, SIGKILL) == 0;
+    }
+
+  private:
+    std::string Script(const std::string& verb) const
+    {
+        return "ROWMOVER_FB_PORT=" + std::to_string(m_nPort) + " ROWMOVER_FB_ROOT=" + m_root.File("server") + " " +
+               ROWMOVER_SOURCE_DIR + "scripts/firebird-server " + verb;
+    }
+
+    CTempFolder m_root;
+    int m_nPort;
+    bool m_bRunning = false;
+};
+
+// Passes loopback connections on to a server port and counts them: each
+// attach attempt of the client is one connection.
+class CCountingProxy
+{
+  public:
+    explicit CCountingProxy(int upstreamPort) : m_nUpstream(upstreamPort)
+    {
+        m_listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = Loopback(0);
+        socklen_t length = sizeof address;
+        if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            listen(m_listener, 16) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_nPort = ntohs(address.sin_port);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~CCountingProxy()
+    {
+        m_bStop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_listener >= 0)
+            close(m_listener);
+    }
+    CCountingProxy(const CCountingProxy&) = delete;
+    CCountingProxy& operator=(const CCountingProxy&) = delete;
+
+    int Port() const { return m_nPort; }
+    int Connections() const { return m_nConnections.load(); }
+
+  private:
+    static sockaddr_in Loopback(int port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        return address;
+    }
+
+    // One connection at a time is all a single-threaded client makes.
+    void Serve()
+    {
+        while (!m_bStop)
+        {
+            pollfd waiting{m_listener, POLLIN, 0};
+            if (poll(&waiting, 1, 50) <= 0)
+                continue;
+            const int client = accept(m_listener, nullptr, nullptr);
+            if (client < 0)
+                continue;
+            ++m_nConnections;
+            const int server = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address = Loopback(m_nUpstream);
+            if (server >= 0 && connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+                Pump(client, server);
+            if (server >= 0)
+                close(server);
+            close(client);
+        }
+    }
+
+    void Pump(int client, int server)
+    {
+        char buffer[65536];
+        while (!m_bStop)
+        {
+            pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+            if (poll(ends, 2, 50) <= 0)
+                continue;
+            for (int i = 0; i < 2; ++i)
+            {
+                if (!(ends[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                const ssize_t n = read(ends[i].fd, buffer, sizeof buffer);
+                if (n <= 0)
+                    return;
+                const int to = i == 0 ? server : client;
+                for (ssize_t done = 0; done < n;)
+                {
+                    const ssize_t w = write(to, buffer + done, static_cast<size_t>(n - done));
+                    if (w <= 0)
+                        return;
+                    done += w;
+                }
+            }
+        }
+    }
+
+    int m_nUpstream;
+    int m_listener = -1;
+    int m_nPort = 0;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_nConnections{0};
+    std::thread m_thread;
+};
+
+int TestServerPort()
+{
+    const std::string prefix = TestServer().prefix; // "localhost/3057:"
+    const size_t slash = prefix.find('/');
+    return slash == std::string::npos ? 3050 : std::atoi(prefix.c_str() + slash + 1);
+}
+
+// The run log that a run made next to its source.
+std::string RunLogIn(const CTempFolder& folder)
+{
+    std::string log;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder.Path()))
+    {
+        if (entry.path().string().ends_with("_log.txt"))
+            log = ReadWholeFile(entry.path().string());
+    }
+    return log;
+}
+
+std::string DayStamp(std::time_t when)
+{
+    std::tm local{};
+    localtime_r(&when, &local);
+    char day[32];
+    std::strftime(day, sizeof day, "%Y%m%d", &local);
+    return day;
+}
+
+// Rows 1..count in table name, made inside the database.
+std::string FillRows(const std::string& table, int count)
+{
+    return "SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(count) +
+           ") DO BEGIN I = I + 1; INSERT INTO " + table + " VALUES (:I, 'row ' || :I); END END^ SET TERM ; ^";
+}
+
+std::string ThreeTables()
+{
+    return "CREATE TABLE A (ID INTEGER, S VARCHAR(40)); CREATE TABLE B (ID INTEGER, S VARCHAR(40)); "
+           "CREATE TABLE C (ID INTEGER, S VARCHAR(40));";
+}
+
+// A small file system of its own, for a disk that fills up; removed with
+// everything on it.
+class CSmallDisk
+{
+  public:
+    explicit CSmallDisk(int kilobytes)
+    {
+        const std::string options = "size=" + std::to_string(kilobytes) + "k";
+        m_bMounted = mount("tmpfs", m_folder.Path().c_str(), "tmpfs", 0, options.c_str()) == 0;
+    }
+    ~CSmallDisk()
+    {
+        if (m_bMounted)
+            umount2(m_folder.Path().c_str(), MNT_DETACH);
+    }
+    CSmallDisk(const CSmallDisk&) = delete;
+    CSmallDisk& operator=(const CSmallDisk&) = delete;
+
+    bool Mounted() const { return m_bMounted; }
+    const CTempFolder& Folder() const { return m_folder; }
+
+  private:
+    CTempFolder m_folder;
+    bool m_bMounted = false;
+};
+} // namespace
+
+TEST(Faults, ServerStoppedInTheMiddleOfATableFailsThatTableAndTheRunGoesOn)
+{
+    CPrivateServer server;
+    ASSERT_TRUE(server.Running()) << "a private loopback Firebird server could not be started";
+    CInstalledProgram program;
+    program.WriteSettings("<Retries>2</Retries>\r\n");
+    // Made by the embedded engine, then reached only through the server.
+    CTempDatabase source(ThreeTables() + FillRows("A", 5) + FillRows("B", 400000) + FillRows("C", 5));
+    CTempDatabase dest(ThreeTables());
+    const std::string before = DatabaseFingerprint(source.Path());
+
+    const pid_t run = program.Start({server.Prefix() + source.Path(), TestUser, TestPassword,
+                                     server.Prefix() + dest.Path(), TestUser, TestPassword});
+    // Watch the destination's inserts through the server and kill the server
+    // once table B is well under way.
+    bool killed = false;
+    {
+        CFbConnection watcher(1);
+        for (int i = 0; i < 3000 && !killed; ++i)
+        {
+            usleep(10000);
+            if (!watcher.m_bConnected && !watcher.Connect(TestUser, TestPassword, server.Prefix() + dest.Path()))
+                continue;
+            CStringGrid rows;
+            int failure = 0;
+            watcher.Execute("SELECT COALESCE(SUM(R.MON$RECORD_INSERTS), 0) FROM MON$ATTACHMENTS A JOIN "
+                            "MON$RECORD_STATS R ON R.MON$STAT_ID = A.MON$STAT_ID WHERE A.MON$ATTACHMENT_ID <> "
+                            "CURRENT_CONNECTION",
+                            failure, &rows);
+            // Monitoring data is a snapshot per transaction.
+            watcher.Commit();
+            if (failure == 0 && rows.RowCount() == 1 && std::atol(rows.GetCell(0, 0).c_str()) > 1000)
+                killed = server.Kill();
+        }
+    }
+    const SRunResult result = program.Wait(run);
+    ASSERT_TRUE(killed) << "the copy never reached table B while the server ran: " << result.out;
+    ASSERT_FALSE(result.hung) << "the program hung after its server was stopped";
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find("Run log:")), "A copy successful.\nB copy failed.\nC copy failed.\n")
+        << result.out;
+    EXPECT_TRUE(Contains(result.err, "Copy process failed")) << result.err;
+
+    const std::string log = RunLogIn(source.Folder());
+    const size_t bStart = log.find("<TBL_B");
+    const size_t cStart = log.find("<TBL_C");
+    ASSERT_NE(bStart, std::string::npos) << log.substr(0, 2000);
+    ASSERT_NE(cStart, std::string::npos);
+    const std::string bPart = log.substr(bStart, cStart - bStart);
+    EXPECT_TRUE(Contains(bPart, "ERROR:")) << bPart.substr(bPart.size() > 2000 ? bPart.size() - 2000 : 0);
+    EXPECT_TRUE(Contains(bPart, "WARNING: Copy failed") || Contains(bPart, "ERROR: Failed to read source rows"))
+        << bPart.substr(bPart.size() > 2000 ? bPart.size() - 2000 : 0);
+    EXPECT_TRUE(Contains(log.substr(cStart), "ERROR: Cannot open source database")) << log.substr(cStart);
+
+    // The server is gone: the files are read by the embedded engine.
+    ExpectUnchanged(before, source.Path());
+    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM A"), "5");
+    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM C"), "0");
+}
+
+TEST(Faults, UnreachableServersAreReportedWithoutHanging)
+{
+    CInstalledProgram program;
+    program.WriteSettings("<Retries>3</Retries>\r\n");
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
+    const int closedPort = FreeLoopbackPort();
+    ASSERT_GT(closedPort, 0);
+    for (const std::string& unreachable :
+         {std::string("no-such-host.invalid:/x.fdb"), "localhost/" + std::to_string(closedPort) + ":/x.fdb"})
+    {
+        SRunResult result = program.Run({unreachable, "", "", dest.Name(), "", ""});
+        EXPECT_FALSE(result.hung) << unreachable;
+        EXPECT_EQ(result.exitCode, 2) << unreachable;
+        // The table list cannot be made either, and is said to be empty.
+        EXPECT_EQ(result.err, "Cannot attach source database.\n" + NoTables) << unreachable;
+        EXPECT_EQ(result.out, "");
+
+        result = program.Run({source.Name(), "", "", unreachable, "", ""});
+        EXPECT_FALSE(result.hung) << unreachable;
+        EXPECT_EQ(result.exitCode, 2) << unreachable;
+        EXPECT_EQ(result.err, "Cannot attach destination database.\n" + NoTables) << unreachable;
+    }
+    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM T"), "0");
+}
+
+TEST(Faults, WrongPasswordIsReportedAfterExactlyTheConfiguredAttempts)
+{
+    REQUIRE_TEST_SERVER();
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
+    for (int retries : {1, 3})
+    {
+        program.WriteSettings("<Retries>" + std::to_string(retries) + "</Retries>\r\n");
+        {
+            CCountingProxy proxy(TestServerPort());
+            ASSERT_GT(proxy.Port(), 0);
+            const std::string viaProxy = "127.0.0.1/" + std::to_string(proxy.Port()) + ":";
+            const SRunResult result =
+                program.Run({viaProxy + source.Path(), TestUser, "not-the-password", dest.Name(), "", ""});
+            EXPECT_EQ(result.exitCode, 2);
+            EXPECT_EQ(result.err, "Cannot attach source database.\n" + NoTables);
+            EXPECT_EQ(proxy.Connections(), retries) << "attach attempts through the server";
+        }
+        {
+            CCountingProxy proxy(TestServerPort());
+            const std::string viaProxy = "127.0.0.1/" + std::to_string(proxy.Port()) + ":";
+            const SRunResult result =
+                program.Run({source.Name(), "", "", viaProxy + dest.Path(), TestUser, "not-the-password"});
+            EXPECT_EQ(result.exitCode, 2);
+            EXPECT_EQ(result.err, "Cannot attach destination database.\n" + NoTables);
+            EXPECT_EQ(proxy.Connections(), retries) << "attach attempts through the server";
+        }
+    }
+    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM T"), "0");
+}
+
+TEST(Faults, DestinationOpenedByAnotherProcessIsReported)
+{
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (9);");
+    // This process's embedded engine holds the file; another process's
+    // embedded engine cannot open it beside it.
+    CFbConnection holder(1);
+    ASSERT_TRUE(holder.Connect(TestUser, TestPassword, dest.Path())) << holder.LastErrorMessage();
+    const SRunResult result = program.Run(CopyArguments(source, dest));
+    EXPECT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 2) << result.out;
+    EXPECT_EQ(result.err, "Cannot attach destination database.\n" + NoTables);
+    holder.Disconnect();
+    EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "9");
+}
+
+TEST(Faults, DestinationRowsLockedByAnotherTransactionFailTheTableWithoutHanging)
+{
+    REQUIRE_TEST_SERVER();
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1); CREATE TABLE U (ID INTEGER); "
+                            "INSERT INTO U VALUES (2);",
+                            CTempDatabase::SOptions{"UTF8", true, "source.fdb"});
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (9); CREATE TABLE U (ID INTEGER);",
+                       CTempDatabase::SOptions{"UTF8", true, "dest.fdb"});
+    // Another user's transaction has changed the destination's row and not
+    // yet committed.
+    CFbConnection holder(1);
+    ASSERT_TRUE(holder.Connect(TestUser, TestPassword, dest.Name())) << holder.LastErrorMessage();
+    int failure = 0;
+    holder.Execute("UPDATE T SET ID = 10", failure);
+    ASSERT_EQ(failure, 0) << holder.LastErrorMessage();
+
+    const SRunResult result = program.Run(CopyArguments(source, dest));
+    ASSERT_FALSE(result.hung) << "the copy waited for the other transaction instead of reporting the lock";
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find("Run log:")), "T copy failed.\nU copy successful.\n");
+    EXPECT_TRUE(Contains(RunLogIn(source.Folder()), "ERROR: Failed to cleanup table!")) << RunLogIn(source.Folder());
+    holder.Execute("ROLLBACK", failure);
+    holder.Disconnect();
+    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM U"), "1");
+}
+
+TEST(Faults, RunFolderThatCannotBeMadeLeavesTheCopyRunningAndIsSaidOnce)
+{
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1); CREATE TABLE U (ID INTEGER); "
+                            "INSERT INTO U VALUES (2);");
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER); CREATE TABLE U (ID INTEGER);");
+    // A file where the run folder belongs: neither the folder nor any log in
+    // it can be made, whoever runs the test (root ignores permission bits).
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t day : {now - 86400, now, now + 86400})
+        AppendTextToFile(source.Folder().File("DB_copy_" + DayStamp(day)), "in the way");
+
+    const SRunResult result = program.Run(CopyArguments(source, dest));
+    EXPECT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 1) << "missing logs must not be reported as success";
+    EXPECT_EQ(result.out.substr(0, result.out.find("Run log:")), "T copy successful.\nU copy successful.\n");
+    const std::string message = "The copy went on, but its log files could not be written: ";
+    EXPECT_EQ(CountOf(result.err, message), 1u) << result.err;
+    EXPECT_TRUE(Contains(result.err, message + source.Folder().Path() + "DB_copy_")) << result.err;
+    EXPECT_FALSE(Contains(result.err, "Copy process failed")) << result.err;
+    EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
+    EXPECT_EQ(dest.Scalar("SELECT ID FROM U"), "2");
+}
+
+TEST(Faults, DiskFillingUpDuringLoggingIsSaidOnceAndTheRowsStillArrive)
+{
+    const std::string table = "CREATE TABLE T (ID INTEGER, S VARCHAR(40));";
+    CTempDatabase made(table + FillRows("T", 30000), CTempDatabase::SOptions{"UTF8", false, "source.fdb"});
+    // The source, and with it the run folder, on a disk with room for half a
+    // megabyte of logs, a tenth of what the run writes; the destination
+    // elsewhere.
+    CSmallDisk disk(static_cast<int>(std::filesystem::file_size(made.Path()) / 1024) + 512);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "a small tmpfs file system cannot be mounted here (needs root and mount rights)";
+    CInstalledProgram program;
+    const std::string sourcePath = disk.Folder().File("source.fdb");
+    std::filesystem::copy_file(made.Path(), sourcePath);
+    CTempDatabase dest(table);
+    const std::string before = DatabaseFingerprint(sourcePath);
+
+    const SRunResult result = program.Run({sourcePath, TestUser, TestPassword, dest.Name(), TestUser, TestPassword});
+    EXPECT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find("Run log:")), "T copy successful.\n");
+    const std::string message = "The copy went on, but its log files could not be written: ";
+    EXPECT_EQ(CountOf(result.err, message), 1u) << result.err;
+    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM T"), "30000");
+    ExpectUnchanged(before, sourcePath);
+}
