@@ -8,22 +8,6 @@ bool CFbConnection::GetTableTriggers(const std::string& table, CStringGrid& trig
     if (!m_bConnected)
         return false;
     int failure = 0;
-    CStringGrid generators;
-    Execute("SELECT rdb$generator_name, rdb$system_flag FROM rdb$generators", failure, &generators);
-    if (failure != 0)
-        return false;
-    generators.Resize(3, generators.RowCount());
-    CStringGrid value;
-    // Quoted always: a server newer than this client may reserve words that
-    // an unquoted name would collide with.
-    for (int i = 0; i < generators.RowCount(); ++i)
-    {
-        Execute("SELECT gen_id(" + QuotedSqlIdentifier(generators.GetCell(0, i)) + ", 0) FROM rdb$database",
-                failure, &value);
-        if (failure != 0)
-            return false;
-        generators.SetCell(2, i, value.GetCell(0, 0));
-    }
     Execute("SELECT rdb$trigger_name, rdb$system_flag, rdb$trigger_source, rdb$trigger_sequence FROM rdb$triggers "
             "WHERE rdb$relation_name = '" + EscapeSqlString(table) + "';",
             failure, &triggerGrid);
@@ -34,25 +18,35 @@ bool CFbConnection::GetTableTriggers(const std::string& table, CStringGrid& trig
         triggerGrid.SetCell(2, row, "");
         triggerGrid.SetCell(3, row, "");
     }
-    CStringGrid mentions;
-    for (int g = 0; g < generators.RowCount(); ++g)
+    if (triggerGrid.RowCount() == 0)
+        return true;
+    // A user generator belongs to the first trigger of the whole database
+    // (in the server's order) whose source mentions its name. Only the
+    // generators that a trigger of this table mentions can belong to one of
+    // them, so one statement finds those, their first triggers and their
+    // values, however many generators the database holds. Rows come in the
+    // generators' order, so with several in one trigger the last one stays.
+    CStringGrid links;
+    Execute("EXECUTE BLOCK RETURNS (GEN_NAME VARCHAR(63) CHARACTER SET UTF8, FIRST_TRIGGER VARCHAR(63) CHARACTER SET "
+            "UTF8, GEN_VALUE BIGINT) AS BEGIN "
+            "FOR SELECT TRIM(g.rdb$generator_name) FROM rdb$generators g "
+            "WHERE COALESCE(g.rdb$system_flag, 0) = 0 AND EXISTS (SELECT 1 FROM rdb$triggers t "
+            "WHERE t.rdb$relation_name = '" + EscapeSqlString(table) + "' "
+            "AND t.rdb$trigger_source CONTAINING TRIM(g.rdb$generator_name)) INTO :GEN_NAME DO BEGIN "
+            "FIRST_TRIGGER = (SELECT FIRST 1 TRIM(t.rdb$trigger_name) FROM rdb$triggers t "
+            "WHERE t.rdb$trigger_source CONTAINING :GEN_NAME); "
+            "EXECUTE STATEMENT 'SELECT GEN_ID(\"' || REPLACE(GEN_NAME, '\"', '\"\"') || '\", 0) FROM RDB$DATABASE' "
+            "INTO :GEN_VALUE; SUSPEND; END END",
+            failure, &links);
+    if (failure != 0)
+        return false;
+    for (int g = 0; g < links.RowCount(); ++g)
     {
-        if (generators.GetCellInt(1, g) != 0)
-            continue;
-        const std::string generator = generators.GetCell(0, g);
-        mentions.Clear();
-        Execute("SELECT rdb$trigger_name FROM rdb$triggers WHERE rdb$trigger_source CONTAINING '"
-                    + EscapeSqlString(generator) + "'",
-                failure, &mentions);
-        if (failure != 0)
-            return false;
-        if (mentions.RowCount() < 1)
-            continue;
-        const int k = triggerGrid.FindRow(0, mentions.GetCell(0, 0), 1);
+        const int k = triggerGrid.FindRow(0, links.GetCell(1, g), 1);
         if (k >= 0)
         {
-            triggerGrid.SetCell(2, k, generator);
-            triggerGrid.SetCell(3, k, generators.GetCell(2, g));
+            triggerGrid.SetCell(2, k, links.GetCell(0, g));
+            triggerGrid.SetCell(3, k, links.GetCell(2, g));
         }
     }
     return true;
