@@ -119,6 +119,9 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_pTables = std::make_unique<CStringGrid>();
     if (job.m_pTables != nullptr)
         job.m_pTables->CopyTo(*m_pTables);
+    m_tableNames.clear();
+    for (int row = 0; row < m_pTables->RowCount(); ++row)
+        m_tableNames.append(QString::fromStdString(m_pTables->GetCell(0, row)));
     m_pEngine = job.m_pEngine;
     m_nMode = job.m_nMode;
     m_bUnattended = job.m_bUnattended;
@@ -155,23 +158,46 @@ bool CDBCopyDlg::Start()
     const CCopyJob job{m_pTables.get(), m_pEngine, m_nMode, m_bUnattended};
     m_worker = std::thread([this, job] {
         SCopyRunEvents events;
-        events.tableStarted = [this](int index, int, const std::string& table, int percent) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, index, name = QString::fromStdString(table), percent] { OnTableStarted(index, name, percent); },
-                Qt::QueuedConnection);
+        events.tableStarted = [this](int index, int, const std::string&, int percent) {
+            Report({SReport::Started, index, percent, false});
         };
-        events.tableFinished = [this](int index, const std::string& table, bool copied) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, index, name = QString::fromStdString(table), copied] { OnTableFinished(index, name, copied); },
-                Qt::QueuedConnection);
+        events.tableFinished = [this](int index, const std::string&, bool copied) {
+            Report({SReport::Finished, index, 0, copied});
         };
         const SCopyRunResult result = RunCopyJob(job, m_bStop, events);
-        QMetaObject::invokeMethod(
-            this, [this, result] { OnRunEnded(result); }, Qt::QueuedConnection);
+        m_workerResult = result;
+        Report({SReport::Ended, 0, 0, false});
     });
     return true;
+}
+
+void CDBCopyDlg::Report(const SReport& report)
+{
+    // The call is posted while the lock is held, so that everything the
+    // worker did before it is visible to DeliverReports, which takes the
+    // lock first; reports that queue up meanwhile arrive together.
+    const std::lock_guard<std::mutex> lock(m_reportLock);
+    m_reports.push_back(report);
+    if (m_reports.size() == 1)
+        QMetaObject::invokeMethod(this, "DeliverReports", Qt::QueuedConnection);
+}
+
+void CDBCopyDlg::DeliverReports()
+{
+    std::vector<SReport> reports;
+    {
+        const std::lock_guard<std::mutex> lock(m_reportLock);
+        reports.swap(m_reports);
+    }
+    for (const SReport& report : reports)
+    {
+        switch (report.kind)
+        {
+        case SReport::Started: OnTableStarted(report.index, report.percent); break;
+        case SReport::Finished: OnTableFinished(report.index, report.copied); break;
+        case SReport::Ended: OnRunEnded(); break;
+        }
+    }
 }
 
 void CDBCopyDlg::OnStop()
@@ -205,16 +231,18 @@ void CDBCopyDlg::closeEvent(QCloseEvent* event)
         QWidget::closeEvent(event);
 }
 
-void CDBCopyDlg::OnTableStarted(int index, const QString& table, int percent)
+void CDBCopyDlg::OnTableStarted(int index, int percent)
 {
+    const QString table = m_tableNames.value(index);
     m_progress->setValue(index);
     m_lblState->setText(QString::fromStdString(FormatText(m_acMCurrentTable, table.toStdString(), percent)) +
                         QStringLiteral("%)"));
     emit tableStarted(index, table, percent);
 }
 
-void CDBCopyDlg::OnTableFinished(int index, const QString& table, bool copied)
+void CDBCopyDlg::OnTableFinished(int index, bool copied)
 {
+    const QString table = m_tableNames.value(index);
     auto* item = new QTreeWidgetItem(m_lstOutput);
     item->setText(0,
                   QString::fromStdString(FormatText(copied ? m_acMCopySuccess : m_acMCopyFailed, table.toStdString())));
@@ -225,16 +253,17 @@ void CDBCopyDlg::OnTableFinished(int index, const QString& table, bool copied)
     emit tableFinished(index, table, copied);
 }
 
-void CDBCopyDlg::OnRunEnded(const SCopyRunResult& result)
+void CDBCopyDlg::OnRunEnded()
 {
-    // The worker posted this as its last act; joining waits only for its return.
+    // The worker posted this as its last act; joining waits only for its
+    // return and makes its result visible here.
     if (m_worker.joinable())
         m_worker.join();
+    const SCopyRunResult& result = m_workerResult;
     m_bStop.store(true);
     m_clock.stop();
     UpdateTime();
     m_btnStop->setEnabled(false);
-    m_result = result;
     if (!result.allCopied && !m_bUnattended)
         CMessageBox::ShowError(this, QString::fromStdString(FormatText(m_acMCopyFailed2, result.failedTables)),
                                QString::fromStdU16String(m_acMError));

@@ -6,12 +6,14 @@
 
 #include <QIcon>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,7 +62,7 @@ class CDBCopyDlg : public QWidget
     // long as it takes); true when it has ended.
     bool WaitForEnd(int timeoutMs);
     // What the run did; meaningful once finished.
-    const SCopyRunResult& RunResult() const { return m_result; }
+    const SCopyRunResult& RunResult() const { return m_workerResult; }
 
     // "%02d:%02d:%02d" of a duration in whole seconds.
     static QString FormatElapsed(long long seconds);
@@ -78,9 +80,28 @@ class CDBCopyDlg : public QWidget
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void OnTableStarted(int index, const QString& table, int percent);
-    void OnTableFinished(int index, const QString& table, bool copied);
-    void OnRunEnded(const SCopyRunResult& result);
+    // What the worker tells the window; only numbers, the names are in
+    // m_tableNames.
+    struct SReport
+    {
+        enum EKind
+        {
+            Started,
+            Finished,
+            Ended,
+        } kind;
+        int index;
+        int percent;
+        bool copied;
+    };
+
+    // On the worker: queues a report and posts its delivery to the window.
+    void Report(const SReport& report);
+    // On the window's thread: applies the queued reports in order.
+    Q_INVOKABLE void DeliverReports();
+    void OnTableStarted(int index, int percent);
+    void OnTableFinished(int index, bool copied);
+    void OnRunEnded();
     void UpdateTime();
 
     QLabel* m_lblState = nullptr;
@@ -92,6 +113,8 @@ class CDBCopyDlg : public QWidget
     std::vector<QIcon> m_imageList;
     int m_nMode = 1;
     std::unique_ptr<CStringGrid> m_pTables;
+    // The tables' names for the window, so that no text crosses threads.
+    QStringList m_tableNames;
     CCopyEngine* m_pEngine = nullptr;
     CFontSettings* m_pFontSource = nullptr;
     std::atomic<bool> m_bStop{false};
@@ -106,7 +129,10 @@ class CDBCopyDlg : public QWidget
 
     QTimer m_clock;
     std::thread m_worker;
+    std::mutex m_reportLock;
+    std::vector<SReport> m_reports;
     bool m_bStarted = false;
     bool m_bFinished = false;
-    SCopyRunResult m_result;
+    // Written by the worker, read after it has been joined.
+    SCopyRunResult m_workerResult;
 };

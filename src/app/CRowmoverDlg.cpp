@@ -1,5 +1,7 @@
 #include "app/CRowmoverDlg.h"
 
+#include "app/CDBCopyDlg.h"
+
 #include "config/CLanguageCatalog.h"
 #include "core/FileHelpers.h"
 #include "sqleditor/CDBSQLDlg.h"
@@ -66,12 +68,17 @@ CRowmoverDlg::CRowmoverDlg(const std::string& programFile, const std::vector<std
     SetListImageSize();
     UseDefaultCredentials();
     m_bSilent = false;
+    OfferLeftoverTriggers();
 
     // Every database selection of the program, also the SQL editor's, is this dialog.
     CDBSQLDlg::SetSelectDatabase(&CDBSelectDlg::Run);
 }
 
-CRowmoverDlg::~CRowmoverDlg() = default;
+CRowmoverDlg::~CRowmoverDlg()
+{
+    // The progress window's worker uses the engine; it ends before the engine goes.
+    m_pCopyDlg.reset();
+}
 
 void CRowmoverDlg::CreateControls()
 {
@@ -110,7 +117,6 @@ void CRowmoverDlg::CreateControls()
     for (QPushButton* button : {m_BTNSourceDB, m_BTNDestDB, m_BTNRefresh})
         button->setAutoDefault(false);
     m_BTNCopy->setDefault(true);
-    m_BTNCopy->setEnabled(false);
 
     m_LISSourceTables->setColumnCount(2);
     m_LISSourceTables->setRootIsDecorated(false);
@@ -130,6 +136,7 @@ void CRowmoverDlg::CreateControls()
     connect(m_BTNSourceDB, &QPushButton::clicked, this, &CRowmoverDlg::OnBrowseSource);
     connect(m_BTNDestDB, &QPushButton::clicked, this, &CRowmoverDlg::OnBrowseDest);
     connect(m_BTNRefresh, &QPushButton::clicked, this, &CRowmoverDlg::OnRefresh);
+    connect(m_BTNCopy, &QPushButton::clicked, this, &CRowmoverDlg::OnCopy);
     connect(m_LISSourceTables, &QTreeWidget::itemDoubleClicked, this, &CRowmoverDlg::OnTableDblClick);
     setAcceptDrops(true);
 }
@@ -162,7 +169,12 @@ void CRowmoverDlg::CreateMenu()
                   &CRowmoverDlg::OnBrowseSource);
     AddMenuAction(m_MENFile, "ID_MEN_DESTINATION", T::FrmMain_ID_MEN_DESTINATION, QKeySequence(Qt::CTRL | Qt::Key_D),
                   &CRowmoverDlg::OnBrowseDest);
-    m_MENFile->addSeparator()->setObjectName(QStringLiteral("ID_MEN_FILE_SEPARATOR"));
+    m_MENFile->addSeparator();
+    // Ctrl+C starts a copy; the window's shortcut comes before a control's
+    // clipboard copy (see eventFilter).
+    AddMenuAction(m_MENFile, "ID_MEN_COPY", T::FrmMain_ID_MEN_COPY, QKeySequence(Qt::CTRL | Qt::Key_C),
+                  &CRowmoverDlg::OnCopy);
+    m_MENFile->addSeparator();
     AddMenuAction(m_MENFile, "ID_MEN_EXIT", T::FrmMain_ID_MEN_EXIT, QKeySequence(Qt::CTRL | Qt::Key_Q),
                   &CRowmoverDlg::OnExit);
 
@@ -173,11 +185,17 @@ void CRowmoverDlg::CreateMenu()
                   QKeySequence(Qt::CTRL | Qt::Key_I), &CRowmoverDlg::OnInvertSelection);
 
     m_MENView = AddMenu("ID_MEN_VIEW", T::FrmMain_ID_MEN_VIEW);
+    AddMenuAction(m_MENView, "ID_MEN_SQLLOG", T::FrmMain_ID_MEN_SQLLOG, {}, &CRowmoverDlg::OnViewSqlLog);
+    AddMenuAction(m_MENView, "ID_MEN_TXTLOG", T::FrmMain_ID_MEN_TXTLOG, {}, &CRowmoverDlg::OnViewTxtLog);
+    AddMenuAction(m_MENView, "ID_MEN_GENERALLOG", T::FrmMain_ID_MEN_GENERALLOG, {}, &CRowmoverDlg::OnViewLog);
+    m_MENView->addSeparator();
     AddMenuAction(m_MENView, "ID_MEN_REFRESH", T::FrmMain_ID_MEN_REFRESH, QKeySequence(Qt::Key_F5),
                   &CRowmoverDlg::OnRefresh);
     m_MENView->addSeparator();
     AddMenuAction(m_MENView, "ID_MEN_SQLEDITOR", T::FrmMain_ID_MEN_SQLEDITOR, QKeySequence(Qt::CTRL | Qt::Key_E),
                   &CRowmoverDlg::OnSqlEditor);
+    AddMenuAction(m_MENView, "ID_MEN_OPTIONS", T::FrmMain_ID_MEN_OPTIONS, {}, &CRowmoverDlg::OnOptions);
+    AddMenuAction(m_MENView, "ID_MEN_LANGUAGE", T::FrmMain_ID_MEN_LANGUAGE, {}, &CRowmoverDlg::OnLanguage);
 
     // The last menu has no language key and keeps its text.
     m_MENHelp = Named(m_pMenuBar->addMenu(QStringLiteral("?")), "ID_MEN_HELPMENU");
@@ -313,6 +331,8 @@ void CRowmoverDlg::ApplyTexts(const std::u16string& languageFilePath)
     m_aMErrorConnectSource = UiText(catalog, T::FrmMain_m_aMErrorConnectSource);
     m_aMErrorConnectDest = UiText(catalog, T::FrmMain_m_aMErrorConnectDest);
     m_aMBtnOk = UiText(catalog, T::FrmMain_m_aMBtnOk);
+    m_aMTriggersLeftOff = UiText(catalog, T::FrmMain_m_aMTriggersLeftOff);
+    m_aMTriggersNotRestored = UiText(catalog, T::FrmMain_m_aMTriggersNotRestored);
 }
 
 bool CRowmoverDlg::IsMenuShortcut(const QKeyEvent* event) const

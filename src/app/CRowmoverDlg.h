@@ -2,6 +2,7 @@
 
 #include "app/CRowmoverState.h"
 #include "config/LanguageTexts.h"
+#include "copy/CTriggerJournal.h"
 
 #include <QDialog>
 #include <QKeySequence>
@@ -14,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+class CDBCopyDlg;
 class CFontSettings;
 class QAction;
 class QCheckBox;
@@ -36,6 +38,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
 
   public:
     static constexpr const char* kCaption = "Rowmover";
+    // The maker's update page; the update check adds the program's language
+    // and version as query keys.
     static constexpr const char* kUpdatePage = "https://www.quenstead.com/rowmover/update";
     static constexpr const char* kProgramVersion = "1.600";
     static constexpr int kNameColumnWidth = 250;
@@ -54,8 +58,19 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // Hands both databases to the copy engine; shows why when one cannot be
     // attached. True when both were prepared.
     bool PrepareDatabases(bool checkOnly);
-    // Files dropped on the window, as full paths in drop order.
+    // Files dropped on the window, as full paths in drop order. Ignored
+    // while a copy runs.
     void OnDropFiles(const QStringList& fullPaths);
+    // The checks before a run, ending with its preparation; shows why a run
+    // cannot start (the check messages only when not silent). True when a
+    // run may start.
+    bool CheckCopyInput();
+    // The engine's three log paths become the paths the View menu shows.
+    void StoreLogNames();
+    // True from the start of a copy until its progress window has finished.
+    bool IsCopyRunning() const;
+    // The progress window of the last run started; nothing before the first.
+    CDBCopyDlg* CopyDialog() const { return m_pCopyDlg.get(); }
 
     CFontSettings& FontSettings() { return *m_pFont; }
 
@@ -63,16 +78,29 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     void OnBrowseSource();
     void OnBrowseDest();
     void OnRefresh();
+    void OnCopy();
     void OnSelectAll();
     void OnInvertSelection();
     void OnTableDblClick();
+    void OnViewSqlLog();
+    void OnViewTxtLog();
+    void OnViewLog();
     void OnSqlEditor();
+    void OnOptions();
+    void OnLanguage();
     void OnHelp();
     void OnLicense();
     void OnReadMe();
     void OnCheckUpdate();
     void OnInfo();
     void OnExit();
+
+    // Escape: ends the window like Exit, except while a copy runs.
+    void reject() override;
+
+  signals:
+    // A copy started by OnCopy has ended and the commands are enabled again.
+    void copyFinished(bool allCopied, int failedTables);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,6 +143,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     QString m_aMErrorConnectSource;
     QString m_aMErrorConnectDest;
     QString m_aMBtnOk;
+    QString m_aMTriggersLeftOff;
+    QString m_aMTriggersNotRestored;
 
   private:
     void CreateControls();
@@ -126,9 +156,22 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     bool SelectDatabase(std::u16string& database, std::u16string& user, std::u16string& password);
     void ShowDatabaseName(QLineEdit* box, const std::u16string& database);
     bool IsMenuShortcut(const QKeyEvent* event) const;
+    void ViewLogFile(const std::u16string& path);
+    // Disables what would touch the engine or end the window while a copy runs.
+    void EnableRunCommands(bool enable);
+    void OnCopyFinished(bool allCopied, int failedTables);
+    // At start: offers to switch on the triggers an interrupted copy left off.
+    void OfferLeftoverTriggers();
+    // Before a run: switches on the destination's leftover triggers with the
+    // run's credentials.
+    void RestoreDestinationTriggers();
+    void ShowTriggersNotRestored(const std::vector<CTriggerJournal::SEntry>& failed);
 
     std::unique_ptr<CFontSettings> m_pFont;
     // The menu entries and menus with the text each one takes from the language.
     std::vector<std::pair<QPointer<QAction>, ELanguageText>> m_menuTexts;
     int m_nImageSize = 20;
+    // The progress window of the last run; the previous one goes when the
+    // next run starts, its worker having ended.
+    std::unique_ptr<CDBCopyDlg> m_pCopyDlg;
 };

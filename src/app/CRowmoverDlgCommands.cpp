@@ -1,16 +1,21 @@
 // The main window's commands: choosing the databases, the table list and its
-// selection, drops, the SQL editor, the help texts and closing.
+// selection, drops, the logs of the last run, the SQL editor, options and
+// language, the help texts and closing.
 #include "app/CRowmoverDlg.h"
 
 #include "app/CAboutDlg.h"
 #include "app/FirebirdClientVersion.h"
+#include "core/FileHelpers.h"
 #include "core/PathHelpers.h"
 #include "sqleditor/CDBSQLDlg.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "ui/Artwork.h"
+#include "ui/CDisplayTextDlg.h"
 #include "ui/CFontSettings.h"
 #include "ui/CHelpDlg.h"
+#include "ui/CLanguageDlg.h"
 #include "ui/CMessageBox.h"
+#include "ui/COptionsDlg.h"
 #include "ui/ShellOpen.h"
 
 #include <QCloseEvent>
@@ -18,6 +23,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QTreeWidget>
 #include <QUrl>
@@ -37,12 +43,16 @@ void CRowmoverDlg::ShowDatabaseName(QLineEdit* box, const std::u16string& databa
 
 void CRowmoverDlg::OnBrowseSource()
 {
+    if (IsCopyRunning())
+        return;
     if (SelectDatabase(m_sSourceDb, m_sSourceUser, m_sSourcePassword))
         ShowDatabaseName(m_EDTSourceDB, m_sSourceDb);
 }
 
 void CRowmoverDlg::OnBrowseDest()
 {
+    if (IsCopyRunning())
+        return;
     if (!SelectDatabase(m_sDestDb, m_sDestUser, m_sDestPassword))
         return;
     ShowDatabaseName(m_EDTDestDB, m_sDestDb);
@@ -61,12 +71,16 @@ bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
     case Prepared: return true;
     case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError); return false;
     case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError); return false;
+    // EngineBusy: the commands that get here are disabled during a run.
     default: return false;
     }
 }
 
 void CRowmoverDlg::RefreshTableList()
 {
+    // The list of a running copy stays as it was chosen.
+    if (IsCopyRunning())
+        return;
     m_LISSourceTables->clear();
     if (!PrepareDatabases(true))
         return;
@@ -123,6 +137,8 @@ void CRowmoverDlg::OnSqlEditor()
 
 void CRowmoverDlg::OnDropFiles(const QStringList& fullPaths)
 {
+    if (IsCopyRunning())
+        return;
     std::vector<std::u16string> paths;
     for (const QString& path : fullPaths)
         paths.push_back(path.toStdU16String());
@@ -157,6 +173,58 @@ void CRowmoverDlg::dropEvent(QDropEvent* event)
     OnDropFiles(paths);
 }
 
+void CRowmoverDlg::ViewLogFile(const std::u16string& path)
+{
+    // A run with logging off leaves no file; then there is nothing to show.
+    if (!FileExists(path))
+        return;
+    CDisplayTextDlg viewer(QString::fromStdU16String(m_sLanguageFile), *m_pFont, QString::fromStdU16String(path), this);
+    viewer.exec();
+}
+
+void CRowmoverDlg::OnViewSqlLog()
+{
+    ViewLogFile(m_sLastSqlLog);
+}
+
+void CRowmoverDlg::OnViewTxtLog()
+{
+    ViewLogFile(m_sLastTxtLog);
+}
+
+void CRowmoverDlg::OnViewLog()
+{
+    ViewLogFile(m_sLastLog);
+}
+
+void CRowmoverDlg::OnOptions()
+{
+    COptionsDlg options(QString::fromStdU16String(m_sLanguageFile), *m_pFont, m_bDoBackups, m_bDoLogs, m_sDefUser,
+                        m_sDefPass, m_nRetries, m_bRecentDBs, m_RecentDBs, m_bExtendDBName, this);
+    if (options.exec() != QDialog::Accepted)
+        return;
+    // The new defaults replace what was chosen for the two databases; the
+    // copy engine keeps the defaults it was made with.
+    UseDefaultCredentials();
+    m_pFont->ApplyTo(this, true);
+    update();
+}
+
+void CRowmoverDlg::OnLanguage()
+{
+    std::u16string file = m_sLanguageFile;
+    std::u16string name = m_sLanguageName;
+    CLanguageDlg language(m_sLanguageFile, m_sLanguageName, m_sHomeBase + u"Languages.ini", m_sHomeBase, file, name,
+                          *m_pFont, this);
+    if (language.exec() == QDialog::Rejected)
+        return;
+    ApplyTexts(file);
+    m_sLanguageName = name;
+    m_bLanguageUnset = false;
+    update();
+    m_pMenuBar->update();
+}
+
 void CRowmoverDlg::OnHelp()
 {
     CHelpDlg help(QString::fromStdU16String(m_sLanguageFile), *m_pFont, this);
@@ -189,11 +257,19 @@ void CRowmoverDlg::OnInfo()
 
 void CRowmoverDlg::OnExit()
 {
+    if (IsCopyRunning())
+        return;
     accept();
 }
 
 void CRowmoverDlg::closeEvent(QCloseEvent* event)
 {
+    // The window stays while a copy runs: its worker uses the engine.
+    if (IsCopyRunning())
+    {
+        event->ignore();
+        return;
+    }
     SaveSettings(SettingsFile());
     QDialog::closeEvent(event);
 }

@@ -21,6 +21,7 @@ class CRowmoverState : public CAppSettings
         Prepared = 0,
         SourceNotAttached = 1,
         DestNotAttached = 2,
+        EngineBusy = 3,
     };
 
     CRowmoverState();
@@ -33,13 +34,15 @@ class CRowmoverState : public CAppSettings
     void ResolveFolders(const std::string& programFile, const std::string& firstArgument);
     // m_sAppDir followed by "Rowmover.ini".
     std::u16string SettingsFile() const;
-    // Makes the copy engine with the default credentials and attach attempts.
+    // Makes the copy engine with the default credentials and attach attempts,
+    // keeping its trigger journal in the data folder.
     void CreateCopyEngine();
     // Users and passwords of both databases become the defaults.
     void UseDefaultCredentials();
 
     // Hands both databases to the copy engine (only a test attachment with
-    // checkOnly); an EPrepareResult or another engine result.
+    // checkOnly); an EPrepareResult or another engine result. EngineBusy,
+    // without touching the engine, while a copy runs on it.
     int PrepareEngine(bool checkOnly);
     // The tables present in both databases with the destination's triggers,
     // sorted as the list shows them; false when a database cannot be attached.

@@ -1,0 +1,185 @@
+// The main window's copy command: the checks, the hand-over to the progress
+// window, the log names of the run, and the triggers an interrupted copy
+// left switched off.
+#include "app/CRowmoverDlg.h"
+
+#include "app/CDBCopyDlg.h"
+#include "config/TextFormat.h"
+#include "copy/CCopyEngine.h"
+#include "core/CStringGrid.h"
+#include "core/TextEncoding.h"
+#include "ui/CMessageBox.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <set>
+
+namespace
+{
+// "TABLE (database), ..." for the journal messages.
+std::string ListEntries(const std::vector<CTriggerJournal::SEntry>& entries)
+{
+    std::string list;
+    for (const CTriggerJournal::SEntry& entry : entries)
+    {
+        if (!list.empty())
+            list += ", ";
+        list += entry.table + " (" + entry.database + ")";
+    }
+    return list;
+}
+} // namespace
+
+bool CRowmoverDlg::IsCopyRunning() const
+{
+    return (m_pCopyDlg && m_pCopyDlg->IsRunning()) || (m_pCopyEngine && m_pCopyEngine->IsRunActive());
+}
+
+void CRowmoverDlg::OnCopy()
+{
+    // One run at a time: a second one would share the engine with the first.
+    if (IsCopyRunning() || !CheckCopyInput())
+        return;
+    const int mode = m_bDoLogs ? 1 : 0;
+
+    CStringGrid tables;
+    tables.SetSize(1, 0);
+    const bool allTables = m_CHKAllTables->isChecked();
+    for (int row = 0; row < m_LISSourceTables->topLevelItemCount(); ++row)
+    {
+        const QTreeWidgetItem* item = m_LISSourceTables->topLevelItem(row);
+        if (!item->isSelected() && !allTables)
+            continue;
+        tables.SetCell(0, tables.RowCount(), item->text(0).toStdString());
+        tables.AddRows(1);
+    }
+    RestoreDestinationTriggers();
+
+    // The previous window's worker has ended (no run is active), so it can go.
+    m_pCopyDlg = std::make_unique<CDBCopyDlg>();
+    CDBCopyDlg& dialog = *m_pCopyDlg;
+    dialog.Create(this, *m_pFont);
+    connect(&dialog, &CDBCopyDlg::finished, this, &CRowmoverDlg::OnCopyFinished);
+    dialog.show();
+    dialog.SetLanguageFile(QString::fromStdU16String(m_sLanguageFile));
+    dialog.Setup(CCopyJob{&tables, m_pCopyEngine.get(), mode, m_bSilent});
+    EnableRunCommands(false);
+    if (!dialog.Start())
+    {
+        dialog.hide();
+        EnableRunCommands(true);
+        return;
+    }
+    StoreLogNames();
+}
+
+bool CRowmoverDlg::CheckCopyInput()
+{
+    const auto refuse = [this](const QString& message, QWidget* focus) {
+        if (!m_bSilent)
+            CMessageBox::ShowError(this, message, m_aMError);
+        if (focus != nullptr)
+            focus->setFocus();
+        return false;
+    };
+    if (m_sSourceDb.empty())
+        return refuse(m_aMNoSource, m_EDTSourceDB);
+    if (m_sDestDb.empty())
+        return refuse(m_aMNoDest, m_EDTDestDB);
+    // Compared exactly: names that differ in letter case may be two files.
+    if (m_sSourceDb == m_sDestDb)
+        return refuse(m_aMIdentical, nullptr);
+    if (m_LISSourceTables->topLevelItemCount() == 0)
+        RefreshTableList();
+    if (m_LISSourceTables->topLevelItemCount() == 0)
+        return refuse(m_aMNoTables, nullptr);
+    if (m_CHKAllTables->isChecked() || !m_LISSourceTables->selectedItems().isEmpty())
+        return PrepareDatabases(false);
+    return refuse(m_aMNoSelection, m_LISSourceTables);
+}
+
+void CRowmoverDlg::StoreLogNames()
+{
+    std::string log;
+    std::string sql;
+    std::string text;
+    m_pCopyEngine->GetLogFiles(log, sql, text);
+    m_sLastLog = Utf8ToWide(log);
+    m_sLastSqlLog = Utf8ToWide(sql);
+    m_sLastTxtLog = Utf8ToWide(text);
+}
+
+void CRowmoverDlg::EnableRunCommands(bool enable)
+{
+    for (QPushButton* button : {m_BTNCopy, m_BTNSourceDB, m_BTNDestDB, m_BTNRefresh})
+        button->setEnabled(enable);
+    for (const char* name : {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_COPY", "ID_MEN_EXIT", "ID_MEN_REFRESH"})
+        if (QAction* action = findChild<QAction*>(QString::fromLatin1(name)))
+            action->setEnabled(enable);
+    // A drop would choose databases and refresh the list through the engine.
+    setAcceptDrops(enable);
+}
+
+void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
+{
+    EnableRunCommands(true);
+    emit copyFinished(allCopied, failedTables);
+}
+
+void CRowmoverDlg::reject()
+{
+    if (IsCopyRunning())
+        return;
+    QDialog::reject();
+}
+
+void CRowmoverDlg::OfferLeftoverTriggers()
+{
+    CTriggerJournal& journal = m_pCopyEngine->Journal();
+    const std::vector<CTriggerJournal::SEntry> entries = journal.Entries();
+    if (entries.empty())
+        return;
+    const QString question =
+        QString::fromStdString(FormatText(m_aMTriggersLeftOff.toStdU16String(), ListEntries(entries)));
+    if (CMessageBox::Ask(this, question, QString::fromLatin1(kCaption), QMessageBox::Yes | QMessageBox::No,
+                         QMessageBox::Yes) != QMessageBox::Yes)
+        return;
+    // The databases are not chosen yet: the default credentials are all there is.
+    const CCopyEngine& engine = *m_pCopyEngine;
+    std::set<std::string> done;
+    std::vector<CTriggerJournal::SEntry> failed;
+    for (const CTriggerJournal::SEntry& entry : entries)
+    {
+        if (!done.insert(entry.database).second)
+            continue;
+        std::vector<CTriggerJournal::SEntry> notRestored;
+        RestoreJournalTriggers(journal, entry.database, engine.m_sDefUser, engine.m_sDefPass, engine.m_nAttempts,
+                               &notRestored);
+        failed.insert(failed.end(), notRestored.begin(), notRestored.end());
+    }
+    ShowTriggersNotRestored(failed);
+}
+
+void CRowmoverDlg::RestoreDestinationTriggers()
+{
+    // Tables outside this run would otherwise stay without their triggers.
+    CCopyEngine& engine = *m_pCopyEngine;
+    std::vector<CTriggerJournal::SEntry> failed;
+    RestoreJournalTriggers(engine.Journal(), engine.m_sDestDb, engine.m_sDestUser, engine.m_sDestPassword,
+                           engine.m_nAttempts, &failed);
+    if (!m_bSilent)
+        ShowTriggersNotRestored(failed);
+}
+
+void CRowmoverDlg::ShowTriggersNotRestored(const std::vector<CTriggerJournal::SEntry>& failed)
+{
+    if (failed.empty())
+        return;
+    CMessageBox::ShowError(
+        this, QString::fromStdString(FormatText(m_aMTriggersNotRestored.toStdU16String(), ListEntries(failed))),
+        m_aMError);
+}

@@ -1,0 +1,329 @@
+// The copy command of the main window: its checks with their messages and
+// focus, the hand-over to the progress window, the commands held back while
+// a copy runs, and the logs of the last run.
+#include "MainWindowTestSupport.h"
+#include "ModalAnswer.h"
+
+#include "app/CDBCopyDlg.h"
+#include "support/CTempDatabase.h"
+#include "ui/CMessageBox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTreeWidget>
+
+namespace
+{
+const char* const kShopDdl = R"(
+CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(20));
+CREATE TABLE ORDERS (ID INTEGER);
+CREATE TABLE STOCK (ID INTEGER);
+)";
+
+const char* const kShopRows = R"(
+INSERT INTO CUSTOMER VALUES (1, 'Anne');
+INSERT INTO CUSTOMER VALUES (2, 'Bob');
+INSERT INTO ORDERS VALUES (7);
+INSERT INTO STOCK VALUES (3);
+)";
+
+constexpr int kRunTimeoutMs = 120000;
+} // namespace
+
+class CRowmoverDlgCopyTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SMainWindowFolders> m_folders;
+
+    static QTreeWidget* List(QWidget* dialog) { return Child<QTreeWidget>(dialog, "m_LISSourceTables"); }
+
+    static void Choose(CRowmoverDlg& dialog, const CTempDatabase& source, const CTempDatabase& dest)
+    {
+        dialog.m_sSourceDb = Wide(source.Name());
+        dialog.m_sDestDb = Wide(dest.Name());
+    }
+
+    // Makes the window the active one, so that focus moves can be seen.
+    static void Activate(QWidget* dialog)
+    {
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+    }
+
+    static void MarkMessages() { CMessageBox::ShowError(nullptr, "(no box)", "(none)"); }
+
+    static QStringList ResultLines(CDBCopyDlg* progress)
+    {
+        QStringList lines;
+        auto* output = Child<QTreeWidget>(progress, "m_lstOutput");
+        for (int row = 0; row < output->topLevelItemCount(); ++row)
+            lines << output->topLevelItem(row)->text(0);
+        return lines;
+    }
+
+    static QStringList RunCommandsEnabled(QWidget* dialog)
+    {
+        QStringList enabled;
+        for (const char* name : {"m_BTNCopy", "m_BTNSourceDB", "m_BTNDestDB", "m_BTNRefresh"})
+            if (Child<QPushButton>(dialog, name)->isEnabled())
+                enabled << name;
+        for (const char* name : {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_COPY", "ID_MEN_EXIT", "ID_MEN_REFRESH"})
+            if (Child<QAction>(dialog, name)->isEnabled())
+                enabled << name;
+        return enabled;
+    }
+
+  private slots:
+    void init() { m_folders = std::make_unique<SMainWindowFolders>(); }
+
+    void MissingDatabasesAreReportedWithTheFocusOnTheirBox()
+    {
+        auto dialog = m_folders->Start();
+        Activate(dialog.get());
+        auto* copy = Child<QPushButton>(dialog.get(), "m_BTNCopy");
+        QVERIFY(copy->isEnabled());
+
+        QTest::mouseClick(copy, Qt::LeftButton);
+        QCOMPARE(CMessageBox::LastText(), QString("No source database selected."));
+        QCOMPARE(CMessageBox::LastCaption(), QString("ERROR"));
+        QVERIFY(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->hasFocus());
+
+        dialog->m_sSourceDb = u"/data/old.fdb";
+        Child<QAction>(dialog.get(), "ID_MEN_COPY")->trigger();
+        QCOMPARE(CMessageBox::LastText(), QString("No destination database selected."));
+        QVERIFY(Child<QLineEdit>(dialog.get(), "m_EDTDestDB")->hasFocus());
+
+        // Identical names: the message, and the focus stays where it was.
+        dialog->m_sDestDb = u"/data/old.fdb";
+        List(dialog.get())->setFocus();
+        Child<QAction>(dialog.get(), "ID_MEN_COPY")->trigger();
+        QCOMPARE(CMessageBox::LastText(), QString("Source and destination database are identical!"));
+        QVERIFY(List(dialog.get())->hasFocus());
+        QVERIFY(dialog->CopyDialog() == nullptr);
+    }
+
+    void CtrlCStartsTheCopyCommandWhereverTheFocusIs()
+    {
+        auto dialog = m_folders->Start();
+        Activate(dialog.get());
+        QCOMPARE(Child<QAction>(dialog.get(), "ID_MEN_COPY")->shortcut(), QKeySequence("Ctrl+C"));
+        for (QWidget* focus : {static_cast<QWidget*>(List(dialog.get())),
+                               static_cast<QWidget*>(Child<QLineEdit>(dialog.get(), "m_EDTDestDB"))})
+        {
+            MarkMessages();
+            focus->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(CMessageBox::LastText(), QString("No source database selected."));
+        }
+    }
+
+    void NamesDifferingInLetterCaseAreTwoDatabases()
+    {
+        // The list is empty, so it is refreshed once: the attach message
+        // comes first, then the one about the missing tables.
+        auto dialog = m_folders->Start();
+        const QString folder = m_folders->root->path();
+        dialog->m_sSourceDb = (folder + "/Shop.fdb").toStdU16String();
+        dialog->m_sDestDb = (folder + "/shop.fdb").toStdU16String();
+        CStderrCapture messages;
+        dialog->OnCopy();
+        const QString shown = messages.Text();
+        QCOMPARE(shown, QString("ERROR: Cannot attach source database.\n"
+                                "ERROR: No tables available, that exist in source and destination database!\n"));
+        QVERIFY(dialog->CopyDialog() == nullptr);
+    }
+
+    void WithoutCommonTablesNothingStarts()
+    {
+        CTempDatabase source("CREATE TABLE OLD_ONLY (ID INTEGER);");
+        CTempDatabase dest("CREATE TABLE NEW_ONLY (ID INTEGER);");
+        auto dialog = m_folders->Start();
+        Choose(*dialog, source, dest);
+        CStderrCapture messages;
+        dialog->OnCopy();
+        QCOMPARE(messages.Text(),
+                 QString("ERROR: No tables available, that exist in source and destination database!\n"));
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 0);
+        QVERIFY(dialog->CopyDialog() == nullptr);
+        // No run was prepared: no run folder beside the source.
+        QCOMPARE(QDir(QString::fromStdString(source.Folder().Path())).entryList({"DB_copy_*"}, QDir::Dirs).size(), 0);
+        QVERIFY(dialog->m_sLastLog.empty());
+    }
+
+    void AnEmptySelectionIsReportedWithTheFocusOnTheList()
+    {
+        CTempDatabase source(kShopDdl);
+        CTempDatabase dest(kShopDdl);
+        auto dialog = m_folders->Start();
+        Activate(dialog.get());
+        Choose(*dialog, source, dest);
+        dialog->RefreshTableList();
+        Child<QCheckBox>(dialog.get(), "m_CHKAllTables")->setChecked(false);
+        Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->setFocus();
+        Child<QAction>(dialog.get(), "ID_MEN_COPY")->trigger();
+        QCOMPARE(CMessageBox::LastText(), QString("No table(s) selected for copy process!"));
+        QVERIFY(List(dialog.get())->hasFocus());
+        QVERIFY(dialog->CopyDialog() == nullptr);
+    }
+
+    void SilentChecksShowNothingButAttachFailures()
+    {
+        auto dialog = m_folders->Start();
+        dialog->m_bSilent = true;
+        MarkMessages();
+        dialog->OnCopy();
+        dialog->m_sSourceDb = u"/data/a.fdb";
+        dialog->OnCopy();
+        dialog->m_sDestDb = u"/data/a.fdb";
+        dialog->OnCopy();
+        QCOMPARE(CMessageBox::LastText(), QString("(no box)"));
+
+        dialog->m_sDestDb = (m_folders->root->path() + "/missing.fdb").toStdU16String();
+        CStderrCapture messages;
+        dialog->OnCopy();
+        QCOMPARE(messages.Text(), QString("ERROR: Cannot attach source database.\n"));
+    }
+
+    void TheWindowRunsTheChosenTablesAndHoldsItsCommandsMeanwhile()
+    {
+        CTempDatabase source(kShopDdl);
+        source.Run(kShopRows);
+        CTempDatabase dest(kShopDdl);
+        dest.Run("INSERT INTO STOCK VALUES (99); INSERT INTO ORDERS VALUES (42);");
+        auto dialog = m_folders->Start();
+        Choose(*dialog, source, dest);
+        dialog->RefreshTableList();
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 3);
+        Child<QCheckBox>(dialog.get(), "m_CHKAllTables")->setChecked(false);
+        // Rows in list order, whatever order they were selected in.
+        List(dialog.get())->topLevelItem(2)->setSelected(true);
+        List(dialog.get())->topLevelItem(0)->setSelected(true);
+        QSignalSpy finished(dialog.get(), &CRowmoverDlg::copyFinished);
+
+        QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNCopy"), Qt::LeftButton);
+        CDBCopyDlg* progress = dialog->CopyDialog();
+        QVERIFY(progress != nullptr);
+        QVERIFY(progress->isVisible());
+        QCOMPARE(progress->parentWidget(), dialog.get());
+        QVERIFY(dialog->IsCopyRunning());
+        QVERIFY(!dialog->m_sLastLog.empty());
+        QVERIFY(QString::fromStdU16String(dialog->m_sLastLog).endsWith("_log.txt"));
+        QVERIFY(QString::fromStdU16String(dialog->m_sLastSqlLog).endsWith("_sql.txt"));
+        QVERIFY(QString::fromStdU16String(dialog->m_sLastTxtLog).endsWith("_txt.txt"));
+
+        // While the copy runs nothing ends the window or reaches the engine.
+        QCOMPARE(RunCommandsEnabled(dialog.get()), QStringList());
+        QVERIFY(!dialog->acceptDrops());
+        QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!dialog->close());
+        dialog->OnExit();
+        QVERIFY(dialog->isVisible());
+        dialog->OnCopy();
+        QCOMPARE(dialog->CopyDialog(), progress);
+        const std::u16string chosenSource = dialog->m_sSourceDb;
+        dialog->OnDropFiles({m_folders->root->path() + "/other.fdb"});
+        QCOMPARE(dialog->m_sSourceDb, chosenSource);
+        dialog->RefreshTableList();
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 3);
+
+        QVERIFY(finished.wait(kRunTimeoutMs));
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QCOMPARE(finished.at(0).at(1).toInt(), 0);
+        QVERIFY(!progress->isVisible());
+        QCOMPARE(ResultLines(progress), (QStringList{"CUSTOMER copy successful.", "STOCK copy successful."}));
+        QCOMPARE(dest.Scalar("SELECT COUNT(*) FROM CUSTOMER"), std::string("2"));
+        QCOMPARE(dest.Scalar("SELECT LIST(ID) FROM STOCK"), std::string("3"));
+        QCOMPARE(dest.Scalar("SELECT LIST(ID) FROM ORDERS"), std::string("42"));
+        QCOMPARE(RunCommandsEnabled(dialog.get()).size(), 9);
+        QVERIFY(dialog->acceptDrops());
+        QVERIFY(!dialog->IsCopyRunning());
+
+        // The run's log is what the View menu shows.
+        const QString log = QString::fromStdU16String(dialog->m_sLastLog);
+        QVERIFY(QFileInfo::exists(log));
+        auto shown = std::make_shared<QPair<QString, QString>>();
+        auto answered = OnNextModal("CDisplayTextDlg", [shown](QWidget* viewer) {
+            shown->first = viewer->windowTitle();
+            shown->second = Child<QPlainTextEdit>(viewer, "m_EDTText")->toPlainText();
+            static_cast<QDialog*>(viewer)->accept();
+        });
+        Child<QAction>(dialog.get(), "ID_MEN_GENERALLOG")->trigger();
+        QVERIFY(*answered);
+        QCOMPARE(shown->first, QFileInfo(log).fileName());
+        QVERIFY(shown->second.contains("CUSTOMER"));
+        QVERIFY(!shown->second.contains("ORDERS"));
+
+        // A second run gets a new progress window; the first one is gone.
+        QPointer<CDBCopyDlg> first(progress);
+        dialog->OnCopy();
+        QVERIFY(dialog->CopyDialog() != nullptr);
+        QVERIFY(first.isNull());
+        QVERIFY(finished.wait(kRunTimeoutMs));
+        QCOMPARE(finished.size(), 2);
+    }
+
+    void ARunWithLogsOffStillTakesTheNewLogNames()
+    {
+        CTempDatabase source(kShopDdl);
+        source.Run(kShopRows);
+        CTempDatabase dest(kShopDdl);
+        auto dialog = m_folders->Start();
+        Choose(*dialog, source, dest);
+        dialog->m_bDoLogs = false;
+        dialog->m_sLastLog = u"/data/old_log.txt";
+        QSignalSpy finished(dialog.get(), &CRowmoverDlg::copyFinished);
+        // The list is empty and filled by the command itself; all tables go.
+        dialog->OnCopy();
+        QVERIFY(dialog->CopyDialog() != nullptr);
+        QVERIFY(finished.wait(kRunTimeoutMs));
+        QCOMPARE(ResultLines(dialog->CopyDialog()).size(), 3);
+        QCOMPARE(dest.Scalar("SELECT COUNT(*) FROM CUSTOMER"), std::string("2"));
+        const QString log = QString::fromStdU16String(dialog->m_sLastLog);
+        QVERIFY(log.endsWith("_log.txt"));
+        QVERIFY(!QFileInfo::exists(log));
+        QVERIFY(!QFileInfo::exists(QString::fromStdU16String(dialog->m_sLastSqlLog)));
+        // Nothing to show, and nothing said about it.
+        MarkMessages();
+        auto answered = OnNextModal(
+            "CDisplayTextDlg", [](QWidget* viewer) { viewer->close(); }, 500);
+        Child<QAction>(dialog.get(), "ID_MEN_GENERALLOG")->trigger();
+        Child<QAction>(dialog.get(), "ID_MEN_SQLLOG")->trigger();
+        Child<QAction>(dialog.get(), "ID_MEN_TXTLOG")->trigger();
+        QTest::qWait(600);
+        QVERIFY(!*answered);
+        QCOMPARE(CMessageBox::LastText(), QString("(no box)"));
+    }
+
+    void AFailedTableEndsTheRunWithItsCount()
+    {
+        CTempDatabase source(kShopDdl);
+        source.Run(kShopRows);
+        // NAME cannot take the source's text: the table fails, the others go on.
+        CTempDatabase dest("CREATE TABLE CUSTOMER (ID INTEGER, NAME INTEGER);"
+                           "CREATE TABLE ORDERS (ID INTEGER); CREATE TABLE STOCK (ID INTEGER);");
+        auto dialog = m_folders->Start();
+        Choose(*dialog, source, dest);
+        QSignalSpy finished(dialog.get(), &CRowmoverDlg::copyFinished);
+        CStderrCapture messages;
+        dialog->OnCopy();
+        QVERIFY(finished.wait(kRunTimeoutMs));
+        QCOMPARE(finished.at(0).at(0).toBool(), false);
+        QCOMPARE(finished.at(0).at(1).toInt(), 1);
+        QVERIFY(messages.Text().contains("ERROR: Copy process failed"));
+        QCOMPARE(ResultLines(dialog->CopyDialog()),
+                 (QStringList{"CUSTOMER copy failed.", "ORDERS copy successful.", "STOCK copy successful."}));
+        QCOMPARE(RunCommandsEnabled(dialog.get()).size(), 9);
+    }
+};
+
+MAIN_WINDOW_TEST_MAIN(CRowmoverDlgCopyTest)
+
+#include "CRowmoverDlgCopyTest.moc"
