@@ -3,9 +3,12 @@
 #include "db/BlobIo.h"
 #include "db/CXsqlda.h"
 
+#include <algorithm>
+
 namespace
 {
 constexpr int InitialColumns = 200;
+constexpr int MaxAttachAttempts = 1000;
 constexpr unsigned short Dialect = 3;
 
 const char* const RelationListSql =
@@ -66,7 +69,11 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
     m_nLastAttachAttempts = 0;
     const std::string dpb = BuildDpb(user, password);
     bool attached = false;
-    for (int attempt = 0; attempt < m_nAttempts && !attached; ++attempt)
+    // A count beyond what the options dialog accepts comes from a damaged or
+    // hand-edited settings file; taken as it stands it would keep a copy
+    // knocking at an unreachable server for hours.
+    const int attempts = std::min(m_nAttempts, MaxAttachAttempts);
+    for (int attempt = 0; attempt < attempts && !attached; ++attempt)
     {
         ++m_nLastAttachAttempts;
         m_aStatus.Reset();

@@ -42,6 +42,14 @@ TEST(CFbConnection, ConnectOnAnAttachedObjectKeepsTheFirstAttachment)
     EXPECT_GE(relations.FindRow(0, "A", 1), 0);
 }
 
+TEST(CFbConnection, AnAbsurdAttemptCountFromADamagedSettingsFileIsBounded)
+{
+    CTempFolder folder;
+    CFbConnection connection(2000000000);
+    EXPECT_FALSE(connection.Connect(TestUser, TestPassword, folder.File("missing.fdb")));
+    EXPECT_EQ(connection.LastAttachAttempts(), 1000);
+}
+
 TEST(CFbConnection, UnreachableDatabaseMakesExactlyTheConfiguredAttempts)
 {
     CTempFolder folder;
