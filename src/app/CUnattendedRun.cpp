@@ -4,6 +4,7 @@
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
+#include "copy/CTriggerJournal.h"
 #include "core/TextEncoding.h"
 
 #include <atomic>
@@ -18,6 +19,18 @@ std::string Text(CLanguageCatalog& catalog, ELanguageText id)
     return WideToUtf8(catalog.GetText(id));
 }
 } // namespace
+
+void RestoreLeftoverTriggers(CCopyEngine& engine, std::ostream& err)
+{
+    std::vector<CTriggerJournal::SEntry> failed;
+    for (const auto& entry : RestoreJournalTriggers(engine.Journal(), engine.m_sDestDb, engine.m_sDestUser,
+                                                    engine.m_sDestPassword, engine.m_nAttempts, &failed))
+        err << "The triggers of table " << entry.table << " in " << entry.database
+            << " were left inactive by an interrupted copy; they are active again." << std::endl;
+    for (const auto& entry : failed)
+        err << "The triggers of table " << entry.table << " in " << entry.database
+            << " were left inactive by an interrupted copy and could not be switched on again." << std::endl;
+}
 
 void RequestUnattendedStop()
 {
@@ -47,6 +60,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
 
     CCopyEngine& engine = run.engine;
     engine.Init(WideToUtf8(settings.m_sDefUser), WideToUtf8(settings.m_sDefPass), settings.m_nRetries);
+    engine.Journal().SetPath(folders.appDir + TriggerJournalFileName);
     const SDatabaseLogin source{arguments[0], arguments[1], arguments[2]};
     const SDatabaseLogin dest{arguments[3], arguments[4], arguments[5]};
 
@@ -73,6 +87,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     std::vector<STableListRow> rows;
     if (prepare(true))
     {
+        RestoreLeftoverTriggers(engine, err);
         BuildTableList(engine.m_nAttempts, {engine.m_sSourceDb, engine.m_sSourceUser, engine.m_sSourcePassword},
                        {engine.m_sDestDb, engine.m_sDestUser, engine.m_sDestPassword}, rows);
         SortTableList(rows);

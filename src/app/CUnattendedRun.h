@@ -27,6 +27,15 @@ enum EUnattendedExit
 int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
                   std::ostream& err);
 
+class CCopyEngine;
+
+// The file in the data folder that records triggers a copy switched off.
+inline constexpr const char* TriggerJournalFileName = "TriggerJournal.txt";
+
+// Switches on the triggers that an interrupted copy left off in the engine's
+// destination, and says so (or that it failed) on err.
+void RestoreLeftoverTriggers(CCopyEngine& engine, std::ostream& err);
+
 // Asks a running unattended copy to stop after the table in progress.
 void RequestUnattendedStop();
 
