@@ -1,6 +1,7 @@
 #include "app/CRowmoverState.h"
 
 #include "app/CStartupFolders.h"
+#include "app/CUnattendedRun.h"
 #include "copy/CCopyEngine.h"
 #include "core/PathHelpers.h"
 #include "core/TextEncoding.h"
@@ -30,6 +31,9 @@ void CRowmoverState::CreateCopyEngine()
 {
     m_pCopyEngine = std::make_unique<CCopyEngine>();
     m_pCopyEngine->Init(WideToUtf8(m_sDefUser), WideToUtf8(m_sDefPass), m_nRetries);
+    // The same journal as the unattended run's, so either one can switch on
+    // what the other left off.
+    m_pCopyEngine->Journal().SetPath(WideToUtf8(m_sAppDir) + TriggerJournalFileName);
 }
 
 void CRowmoverState::UseDefaultCredentials()
