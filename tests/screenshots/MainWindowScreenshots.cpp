@@ -1,13 +1,20 @@
-// The main window with a filled table list, and the database selection.
+// The main window with a filled table list, the same with each of its menus
+// open, and the database selection.
 #include "ScreenshotRegistry.h"
 
 #include "app/CRowmoverDlg.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "support/CTempDatabase.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QTreeWidget>
 
 namespace
@@ -49,7 +56,8 @@ QString ProgramFolder(SScreenshotContext& context)
     return folder;
 }
 
-const SScreenshotRegistration kMainWindow("CRowmoverDlg", [](SScreenshotContext& context) {
+std::unique_ptr<CRowmoverDlg> MakeMainWindow(SScreenshotContext& context)
+{
     SMainInputs& inputs = context.Keep(std::make_shared<SMainInputs>());
     inputs.source = std::make_unique<CTempDatabase>(kSource);
     inputs.dest = std::make_unique<CTempDatabase>(kDest);
@@ -65,7 +73,66 @@ const SScreenshotRegistration kMainWindow("CRowmoverDlg", [](SScreenshotContext&
     dialog->RefreshTableList();
     if (QTreeWidgetItem* second = dialog->findChild<QTreeWidget*>("m_LISSourceTables")->topLevelItem(1))
         second->setSelected(true);
-    return std::unique_ptr<QWidget>(std::move(dialog));
+    return dialog;
+}
+
+const SScreenshotRegistration kMainWindow("CRowmoverDlg", [](SScreenshotContext& context) {
+    return std::unique_ptr<QWidget>(MakeMainWindow(context));
+});
+
+// A menu is a window of its own: the shot is the main window with the open
+// menu drawn where it pops up, the entry highlighted as under the mouse.
+std::unique_ptr<QWidget> MainWindowWithMenu(SScreenshotContext& context, const char* menuName, const char* entryName)
+{
+    std::unique_ptr<CRowmoverDlg> dialog = MakeMainWindow(context);
+    dialog->show();
+    QApplication::processEvents();
+    auto* bar = dialog->findChild<QMenuBar*>("m_pMenuBar");
+    auto* menu = dialog->findChild<QMenu*>(QString::fromLatin1(menuName));
+    bar->setActiveAction(menu->menuAction());
+    QApplication::processEvents();
+    menu->setActiveAction(menu->findChild<QAction*>(QString::fromLatin1(entryName)));
+    QApplication::processEvents();
+
+    const QPixmap window = dialog->grab();
+    const QPixmap popup = menu->grab();
+    const QPoint at = menu->pos() - dialog->mapToGlobal(QPoint(0, 0));
+    const QRect area = QRect(QPoint(0, 0), window.size()).united(QRect(at, popup.size()));
+    QPixmap shot(area.size());
+    shot.fill(Qt::transparent);
+    {
+        QPainter painter(&shot);
+        painter.drawPixmap(-area.topLeft(), window);
+        painter.drawPixmap(at - area.topLeft(), popup);
+    }
+    menu->hide();
+
+    auto picture = std::make_unique<QLabel>();
+    picture->setObjectName(QStringLiteral("MainWindowMenu"));
+    picture->setWindowTitle(dialog->windowTitle());
+    picture->setWindowIcon(dialog->windowIcon());
+    picture->setPixmap(shot);
+    picture->setFixedSize(shot.size());
+    std::shared_ptr<CRowmoverDlg> kept(dialog.release());
+    context.Keep(kept);
+    kept->hide();
+    return picture;
+}
+
+const SScreenshotRegistration kFileMenu("CRowmoverDlg_FileMenu", [](SScreenshotContext& context) {
+    return MainWindowWithMenu(context, "ID_MEN_FILE", "ID_MEN_COPY");
+});
+
+const SScreenshotRegistration kTablesMenu("CRowmoverDlg_TablesMenu", [](SScreenshotContext& context) {
+    return MainWindowWithMenu(context, "ID_MEN_TABLES", "ID_MEN_SELECTALL");
+});
+
+const SScreenshotRegistration kHelpMenu("CRowmoverDlg_HelpMenu", [](SScreenshotContext& context) {
+    return MainWindowWithMenu(context, "ID_MEN_HELPMENU", "ID_MEN_HELP");
+});
+
+const SScreenshotRegistration kViewMenu("CRowmoverDlg_ViewMenu", [](SScreenshotContext& context) {
+    return MainWindowWithMenu(context, "ID_MEN_VIEW", "ID_MEN_GENERALLOG");
 });
 
 struct SSelectInputs
