@@ -68,8 +68,19 @@ std::set<std::string> CCopyEngine::BeginReorderedRun(const SRunPlan& plan)
     // first, so that the tables can be emptied at all.
     for (const SForeignKey& key : plan.deferred)
         ClearKeyColumns(key);
+    // A table whose source is empty keeps its rows, as its own copy would.
+    CFbConnection source(m_nAttempts);
+    const bool sourceOpen = source.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb);
     for (const std::string& table : plan.emptyOrder)
     {
+        if (sourceOpen)
+        {
+            CStringGrid rows;
+            int failure = 0;
+            source.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(table), failure, &rows);
+            if (failure == 0 && rows.RowCount() == 0)
+                continue;
+        }
         if (!EmptyTable(table))
             m_failedEmptying.insert(table);
         m_emptiedTables.insert(table);

@@ -2,6 +2,8 @@
 
 #include "copy/CCopyRun.h"
 
+#include <algorithm>
+
 namespace
 {
 const char* const Company = R"(
@@ -84,4 +86,20 @@ TEST(ForeignKeyCopy, TableStillReferencedByAnotherTableFailsWithTheConstraint)
     EXPECT_FALSE(run.result.allCopied);
     EXPECT_NE(copy.RunLog().find("FK_CHILD_PARENT"), std::string::npos) << copy.RunLog();
     EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM CHILD"), "1");
+}
+
+TEST(ForeignKeyCopy, EmptySourceTableKeepsItsDestinationRows)
+{
+    // PROJECT's source is empty, so its old row stays, as a copy of that
+    // table alone would leave it; the employee it references then cannot be
+    // replaced, and the run says so instead of breaking the key.
+    SCopyFixture copy(Company, Company);
+    copy.source.Run("INSERT INTO DEPARTMENT (ID, NAME) VALUES (1, 'Board'); INSERT INTO EMPLOYEE VALUES (10, 'Ann', 1);");
+    copy.dest.Run("INSERT INTO DEPARTMENT (ID, NAME) VALUES (1, 'Old'); INSERT INTO EMPLOYEE VALUES (10, 'Old', 1);"
+                  "INSERT INTO PROJECT VALUES (7, 10);");
+    const SRun run = RunAll(copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT"});
+    EXPECT_FALSE(run.result.allCopied);
+    EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM PROJECT"), "1");
+    EXPECT_NE(copy.RunLog().find("on table \"PROJECT\""), std::string::npos) << copy.RunLog();
+    EXPECT_NE(std::find(run.finished.begin(), run.finished.end(), "EMPLOYEE failed"), run.finished.end());
 }
