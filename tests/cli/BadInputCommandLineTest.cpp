@@ -1,0 +1,104 @@
+// Bad input on the command line: database names that are no database on
+// either side, empty arguments, and bytes that are not UTF-8. Each gives the
+// program's message and exit code 2, and no file named is changed.
+#include "cli/InstalledProgram.h"
+#include "support/DatabaseFingerprint.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace
+{
+const std::string NoTables = "No tables available, that exist in source and destination database!\n";
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Something that is not a Firebird database, though it may look like one at
+// first glance: a file that starts like a database page and then is noise.
+std::string NotADatabase()
+{
+    std::string bytes(16384, '\0');
+    bytes[0] = 1; // the header page's type
+    for (size_t i = 16; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 7919) & 0xFF);
+    return bytes;
+}
+} // namespace
+
+TEST(BadInputCommandLine, NamesThatAreNoDatabaseAreRefusedOnEitherSideAndLeftAlone)
+{
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    CTempFolder folder;
+    WriteBytes(folder.File("empty.fdb"), "");
+    WriteBytes(folder.File("notes.fdb"), "not a database\r\n");
+    WriteBytes(folder.File("noise.fdb"), NotADatabase());
+    const std::vector<std::string> files{"empty.fdb", "notes.fdb", "noise.fdb"};
+    std::vector<std::string> before;
+    for (const std::string& file : files)
+        before.push_back(ReadBytes(folder.File(file)));
+
+    std::vector<std::string> names{folder.Path()};
+    for (const std::string& file : files)
+        names.push_back(folder.File(file));
+    for (const std::string& name : names)
+    {
+        SRunResult result = program.Run({name, "", "", source.Name(), "", ""});
+        EXPECT_FALSE(result.hung) << name;
+        EXPECT_EQ(result.exitCode, 2) << name;
+        EXPECT_EQ(result.err, "Cannot attach source database.\n" + NoTables) << name;
+        EXPECT_EQ(result.out, "") << name;
+
+        result = program.Run({source.Name(), "", "", name, "", ""});
+        EXPECT_FALSE(result.hung) << name;
+        EXPECT_EQ(result.exitCode, 2) << name;
+        EXPECT_EQ(result.err, "Cannot attach destination database.\n" + NoTables) << name;
+        EXPECT_EQ(result.out, "") << name;
+    }
+    for (size_t i = 0; i < files.size(); ++i)
+        EXPECT_TRUE(ReadBytes(folder.File(files[i])) == before[i]) << files[i] << " was changed";
+    // Nothing was made next to the files that are no database.
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        ++entries;
+    EXPECT_EQ(entries, files.size());
+}
+
+TEST(BadInputCommandLine, EmptyArgumentsNameWhatIsMissing)
+{
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    SRunResult result = program.Run({"", "", "", "", "", ""});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "No source database selected.\n");
+    result = program.Run({source.Name(), "", "", "", "", ""});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "No destination database selected.\n");
+    EXPECT_EQ(result.out, "");
+}
+
+TEST(BadInputCommandLine, UserAndPasswordThatAreNotUtf8AreRefusedByTheDatabase)
+{
+    REQUIRE_TEST_SERVER();
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);",
+                            CTempDatabase::SOptions{"UTF8", true, "source.fdb"});
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
+    const SRunResult result =
+        program.Run({source.Name(), "SYS\xff\xfe", "velvet\xc3", dest.Name(), TestUser, TestPassword});
+    EXPECT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "Cannot attach source database.\n" + NoTables);
+    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM T"), "0");
+}
