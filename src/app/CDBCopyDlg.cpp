@@ -153,6 +153,7 @@ bool CDBCopyDlg::Start()
     // A range of 0..0 would turn the bar into a busy indicator.
     m_progress->setRange(0, std::max(1, count - 1));
     m_progress->setValue(0);
+    m_nTablesStarted = 0;
     m_lstOutput->clear();
 
     const CCopyJob job{m_pTables.get(), m_pEngine, m_nMode, m_bUnattended};
@@ -234,7 +235,8 @@ void CDBCopyDlg::closeEvent(QCloseEvent* event)
 void CDBCopyDlg::OnTableStarted(int index, int percent)
 {
     const QString table = m_tableNames.value(index);
-    m_progress->setValue(index);
+    // Tables joined by foreign keys may run in another order than the list's.
+    m_progress->setValue(m_nTablesStarted++);
     m_lblState->setText(QString::fromStdString(FormatText(m_acMCurrentTable, table.toStdString(), percent)) +
                         QStringLiteral("%)"));
     emit tableStarted(index, table, percent);

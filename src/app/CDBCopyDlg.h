@@ -112,6 +112,7 @@ class CDBCopyDlg : public QWidget
 
     std::vector<QIcon> m_imageList;
     int m_nMode = 1;
+    int m_nTablesStarted = 0;
     std::unique_ptr<CStringGrid> m_pTables;
     // The tables' names for the window, so that no text crosses threads.
     QStringList m_tableNames;

@@ -45,6 +45,16 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
             events.tableFinished(table.index, table.table, table.copied);
     };
     const std::vector<std::string>& order = plan.reordered ? plan.fillOrder : names;
+    const auto listIndex = [&](int position, const std::string& name) {
+        if (!plan.reordered)
+            return position;
+        for (size_t i = 0; i < names.size(); ++i)
+        {
+            if (names[i] == name)
+                return static_cast<int>(i);
+        }
+        return position;
+    };
     const int count = static_cast<int>(order.size());
     std::set<std::string> filled;
     std::vector<SFinished> waiting; // finished only once their deferred keys are set
@@ -52,14 +62,14 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     {
         const std::string& name = order[static_cast<size_t>(i)];
         if (events.tableStarted)
-            events.tableStarted(i, count, name, 100 * i / count);
+            events.tableStarted(listIndex(i, name), count, name, 100 * i / count);
         const bool copied = engine.RunTable(name, job.m_nMode);
         ++result.tablesRun;
         filled.insert(name);
         if (deferredChildren.count(name))
-            waiting.push_back({i, name, copied});
+            waiting.push_back({listIndex(i, name), name, copied});
         else
-            finish({i, name, copied});
+            finish({listIndex(i, name), name, copied});
         if (stop.load() && i + 1 < count)
         {
             result.stopped = true;

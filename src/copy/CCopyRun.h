@@ -7,7 +7,8 @@
 #include <string>
 
 // What a copy run reports while it goes through its tables. Every callback
-// is called on the thread that runs the copy.
+// is called on the thread that runs the copy. index is the table's row in the
+// job's table grid; tables joined by foreign keys may run in another order.
 struct SCopyRunEvents
 {
     // Before a table: its index, the table count and the share of tables

@@ -43,8 +43,10 @@ SRun RunAll(SCopyFixture& copy, const std::vector<std::string>& tables)
     std::atomic<bool> stop{false};
     SRun run;
     SCopyRunEvents events;
-    events.tableFinished = [&](int, const std::string& table, bool copied) {
+    events.tableFinished = [&](int index, const std::string& table, bool copied) {
         run.finished.push_back(table + (copied ? " ok" : " failed"));
+        // The index names the table's row in the job, whatever order the run took.
+        EXPECT_EQ(tables.at(static_cast<size_t>(index)), table);
     };
     run.result = RunCopyJob(job, stop, events);
     return run;
