@@ -133,6 +133,7 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_btnStop->setText(UiText(catalog, ELanguageText::FrmCopy_m_BTNStop));
     m_acMCopyFailed = catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed);
     m_acMCopyFailed2 = catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2);
+    m_acMLogsLost = catalog.GetText(ELanguageText::FrmCopy_m_acMLogsLost);
     m_acMCopySuccess = catalog.GetText(ELanguageText::FrmCopy_m_acMCopySuccess);
     m_acMCurrentTable = catalog.GetText(ELanguageText::FrmCopy_m_acMCurrentTable);
     m_acMError = catalog.GetText(ELanguageText::FrmCopy_m_acMError);
@@ -266,6 +267,17 @@ void CDBCopyDlg::OnRunEnded()
     m_clock.stop();
     UpdateTime();
     m_btnStop->setEnabled(false);
+    if (!result.lostLogFile.empty())
+    {
+        // The rows arrived, but the record of them did not: said once.
+        const QString lost = QString::fromStdString(FormatText(m_acMLogsLost, result.lostLogFile));
+        auto* item = new QTreeWidgetItem(m_lstOutput);
+        item->setText(0, lost);
+        if (static_cast<size_t>(EListImage::Failure) < m_imageList.size())
+            item->setIcon(0, m_imageList[static_cast<size_t>(EListImage::Failure)]);
+        if (!m_bUnattended)
+            CMessageBox::ShowError(this, lost, QString::fromStdU16String(m_acMError));
+    }
     if (!result.allCopied && !m_bUnattended)
         CMessageBox::ShowError(this, QString::fromStdString(FormatText(m_acMCopyFailed2, result.failedTables)),
                                QString::fromStdU16String(m_acMError));

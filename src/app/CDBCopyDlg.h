@@ -123,6 +123,7 @@ class CDBCopyDlg : public QWidget
     QString m_sLanguageFile;
     std::u16string m_acMCopyFailed;
     std::u16string m_acMCopyFailed2;
+    std::u16string m_acMLogsLost;
     std::u16string m_acMCopySuccess;
     std::u16string m_acMCurrentTable;
     std::u16string m_acMError;

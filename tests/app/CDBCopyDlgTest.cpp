@@ -273,6 +273,25 @@ class CDBCopyDlgTest : public QObject
         QCOMPARE(copy.dest.Scalar("SELECT COUNT(*) FROM A"), std::string("0"));
     }
 
+    void LogsThatCannotBeWrittenAreSaidOnce()
+    {
+        SCopySetup copy(TablesDdl({"A"}) + RowsDml({"A"}, "new"), TablesDdl({"A"}), {"A"});
+        QCOMPARE(copy.prepared, 0);
+        copy.engine.m_sLogFile = copy.program.File("no-such-folder/run_log.txt");
+        auto dialog = MakeDialog(copy.Job());
+        ForgetLastBox();
+
+        QVERIFY(dialog->Start());
+        QVERIFY(dialog->WaitForEnd(60000));
+
+        const QString expected = "The copy went on, but its log files could not be written: "
+                               + QString::fromStdString(copy.engine.m_sLogFile);
+        QCOMPARE(ResultLines(dialog->findChild<QTreeWidget*>("m_lstOutput")),
+                 QStringList({"A copy successful.", expected}));
+        QCOMPARE(CMessageBox::LastText(), expected);
+        QCOMPARE(copy.dest.Scalar("SELECT NAME FROM A"), std::string("new"));
+    }
+
     void UnattendedRunHasNoStopButtonAndNoBox()
     {
         SCopySetup copy(TablesDdl({"A", "B"}) + RowsDml({"A", "B"}, "new"),
