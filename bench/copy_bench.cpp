@@ -75,7 +75,7 @@ bool CreateDatabase(const std::string& name)
 
 bool FillSource(const std::string& database, long rows, bool blob)
 {
-    const std::string body = blob ? ", RPAD('Body text of row ' || i || ' ', 600, 'lorem ipsum dolor sit amet ')" : "";
+    const std::string body = blob ? ", RPAD('Body text of row ' || :i || ' ', 600, 'lorem ipsum dolor sit amet ')" : "";
     return Run(database, "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(rows)
                              + ") DO BEGIN INSERT INTO SRC VALUES (:i, 'Name ' || :i, :i * 1.25, :i / 7.0e0,"
                                " DATEADD(:i SECOND TO TIMESTAMP '2020-01-01 00:00:00'), MOD(:i, 1000),"
