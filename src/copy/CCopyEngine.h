@@ -121,6 +121,8 @@ private:
 
     bool SelectTable(CFbConnection& connection, CFbCursor& cursor, CStringGrid& columns, const std::string& table,
                      std::string& sql);
+    std::string SelectWithInlineBlobs(CFbConnection& connection, CStringGrid& described, const std::string& table,
+                                      const std::string& first, const std::string& plainSql);
     bool InsertRows(CFbConnection& source, CFbCursor& cursor, CFbConnection& dest, CStringGrid& sourceColumns,
                     CStringGrid& destColumns, const std::string& table, int& failedRecords);
     static void RemoveComputedColumns(CStringGrid& destColumns, const std::vector<SColumnInfo>& destInfo);

@@ -7,10 +7,13 @@
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
 #include "core/PathHelpers.h"
+#include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 
 #include <cstring>
+#include <algorithm>
 #include <deque>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -203,9 +206,65 @@ bool CCopyEngine::SelectTable(CFbConnection& connection, CFbCursor& cursor, CStr
         return false;
     const std::string first = scratch.GetCell(0, 0);
     sql = "SELECT * FROM " + SqlIdentifier(table) + " ORDER BY " + SqlIdentifier(first);
+    // Through a server every BLOB read costs round trips of its own; small
+    // BLOBs come along in the rows as strings instead, and the log shows the
+    // statement that ran.
+    if (m_sSourceDb != GetLocalDatabasePath(m_sSourceDb))
+        sql = SelectWithInlineBlobs(connection, scratch, table, first, sql);
     if (!DescribeStatement(connection, sql, columns, error))
         return false;
     return cursor.Open(sql);
+}
+
+std::string CCopyEngine::SelectWithInlineBlobs(CFbConnection& connection, CStringGrid& described,
+                                              const std::string& table, const std::string& first,
+                                              const std::string& plainSql)
+{
+    constexpr long MessageBudget = 40000; // bytes of a fetched row given to inline BLOBs
+    std::vector<SColumnInfo> info;
+    if (!GetColumnInfo(connection, table, info))
+        return plainSql;
+    std::string lengths;
+    std::vector<const SColumnInfo*> blobs;
+    for (const SColumnInfo& column : info)
+    {
+        if (!column.blob || column.dimensions > 0)
+            continue;
+        // Characters for text (as the cast counts them), bytes otherwise.
+        lengths += std::string(blobs.empty() ? "" : ", ") + (column.blobSubType == 1 ? "MAX(CHAR_LENGTH(" : "MAX(OCTET_LENGTH(")
+                 + SqlIdentifier(column.name) + "))";
+        blobs.push_back(&column);
+    }
+    if (blobs.empty())
+        return plainSql;
+    CStringGrid maxima;
+    int failure = 0;
+    connection.Execute("SELECT " + lengths + " FROM " + SqlIdentifier(table), failure, &maxima);
+    if (failure != 0 || maxima.RowCount() != 1)
+        return plainSql;
+    std::map<std::string, std::string> casts;
+    long budget = MessageBudget;
+    for (size_t b = 0; b < blobs.size(); ++b)
+    {
+        const long longest = std::max(1L, maxima.GetCellInt(static_cast<int>(b), 0));
+        const bool text = blobs[b]->blobSubType == 1;
+        const long bytes = text ? longest * 4 : longest; // UTF-8 takes up to four bytes a character
+        if (bytes > budget || longest > 32765 || (text && longest > 8191))
+            continue;
+        budget -= bytes;
+        casts[blobs[b]->name] = "CAST(" + SqlIdentifier(blobs[b]->name) + " AS VARCHAR(" + std::to_string(longest)
+                              + ") CHARACTER SET " + (text ? "UTF8" : "OCTETS") + ") AS " + SqlIdentifier(blobs[b]->name);
+    }
+    if (casts.empty())
+        return plainSql;
+    std::string list;
+    for (int i = 0; i < described.ColumnCount(); ++i)
+    {
+        const std::string name = described.GetCell(i, 0);
+        const auto cast = casts.find(name);
+        list += (i ? ", " : "") + (cast != casts.end() ? cast->second : SqlIdentifier(name));
+    }
+    return "SELECT " + list + " FROM " + SqlIdentifier(table) + " ORDER BY " + SqlIdentifier(first);
 }
 
 std::string CCopyEngine::BuildInsertPrefix(CStringGrid& destColumns, const std::string& table)

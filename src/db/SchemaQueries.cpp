@@ -9,7 +9,8 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
     CStringGrid rows;
     int failure = 0;
     connection.Execute("SELECT rf.rdb$field_name, IIF(f.rdb$computed_blr IS NULL, 0, 1), COALESCE(rf.rdb$null_flag, 0),"
-                       " COALESCE(f.rdb$dimensions, 0), rf.rdb$identity_type, rf.rdb$generator_name"
+                       " COALESCE(f.rdb$dimensions, 0), rf.rdb$identity_type, rf.rdb$generator_name, f.rdb$field_type,"
+                       " COALESCE(f.rdb$field_sub_type, 0)"
                        " FROM rdb$relation_fields rf JOIN rdb$fields f ON f.rdb$field_name = rf.rdb$field_source"
                        " WHERE rf.rdb$relation_name = '" + EscapeSqlString(table) + "' ORDER BY rf.rdb$field_position",
                        failure, &rows);
@@ -24,6 +25,8 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
         column.dimensions = static_cast<int>(rows.GetCellInt(3, r));
         if (!rows.IsCellNull(4, r))
             column.identitySequence = rows.GetCell(5, r);
+        column.blob = rows.GetCellInt(6, r) == 261;
+        column.blobSubType = static_cast<int>(rows.GetCellInt(7, r));
         columns.push_back(column);
     }
     return true;

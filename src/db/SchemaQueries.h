@@ -13,6 +13,8 @@ struct SColumnInfo
     bool nullable = true;
     int dimensions = 0;        // above 0 for an ARRAY column
     std::string identitySequence; // the sequence of an identity column, else empty
+    bool blob = false;
+    int blobSubType = 0;          // 1 for text
 };
 
 // A foreign key between two tables, with its columns in key order.

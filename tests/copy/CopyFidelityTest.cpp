@@ -116,3 +116,24 @@ TEST(CopyFidelity, TextThatTheDestinationSetCannotHoldFailsThatRowOnly)
     EXPECT_EQ(copy.dest.Query("SELECT ID, S FROM T"), (std::vector<std::vector<std::string>>{{"1", "fine é"}}));
     EXPECT_EQ(copy.Report(), "1 T record(s) could not be copied.\r\n\r\n");
 }
+
+TEST(CopyFidelity, SmallBlobsTravelInTheRowsThroughTheServer)
+{
+    REQUIRE_TEST_SERVER();
+    const char* ddl = "CREATE TABLE B (ID INTEGER NOT NULL, TXT BLOB SUB_TYPE TEXT, BIN BLOB SUB_TYPE BINARY,"
+                      " BIG BLOB SUB_TYPE TEXT);";
+    SCopyFixture copy(ddl, ddl, CTempDatabase::SOptions{"UTF8", true, "s.fdb"},
+                      CTempDatabase::SOptions{"UTF8", true, "d.fdb"});
+    copy.source.Run(R"(INSERT INTO B VALUES (1, 'Grüße 日本 😀', x'00FF0001', 'short');
+                       INSERT INTO B VALUES (2, '', x'', NULL);
+                       INSERT INTO B VALUES (3, NULL, NULL, LPAD('', 8000, 'x'));
+                       UPDATE B SET BIG = BIG || BIG WHERE ID = 3;)");
+    ASSERT_TRUE(copy.Copy("B")) << copy.SqlLog().substr(0, 3000);
+    // The small ones came inline; BIG (16,000 characters) as a BLOB.
+    EXPECT_NE(copy.SqlLog().find("CAST(TXT AS VARCHAR(10) CHARACTER SET UTF8) AS TXT"), std::string::npos)
+        << copy.SqlLog().substr(0, 600);
+    EXPECT_NE(copy.SqlLog().find(", BIG FROM B ORDER BY ID"), std::string::npos);
+    const char* all = "SELECT ID, TXT, BIN, BIG FROM B ORDER BY ID";
+    EXPECT_EQ(copy.dest.Query(all), copy.source.Query(all));
+    EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM B WHERE BIN = x'00FF0001'"), "1");
+}
