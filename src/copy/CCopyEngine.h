@@ -110,6 +110,8 @@ public:
     std::string m_sDefPass;
     bool m_bLog = false;
     int m_nAttempts = 1;
+    // Most rows sent per round trip (1: one INSERT per row).
+    size_t m_nMaxBatchRows = 128;
 
 private:
     struct SLogs

@@ -420,6 +420,7 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
         pendingLogs.pop_front();
     });
     inserter.Prepare();
+    inserter.SetMaxBatchRows(m_nMaxBatchRows);
     std::vector<SReadRow> chunk;
     while (nextChunk(chunk))
     {

@@ -153,3 +153,29 @@ TEST(CCopyEngine, NewBooleanColumnReceivesFalse)
     EXPECT_EQ(copy.dest.Scalar("SELECT SHIPPED FROM T"), "FALSE");
     EXPECT_NE(copy.SqlLog().find("INSERT INTO T (ID,SHIPPED) VALUES (1,FALSE);"), std::string::npos);
 }
+
+TEST(CCopyEngine, BatchesGiveTheSameRowsAndLogsAsOneRowAtATime)
+{
+    // Rows 1, 5 and 10 of a batch of ten fail; NULLs and BLOBs sit between them.
+    std::string source = "CREATE TABLE T (ID INTEGER, S VARCHAR(12), B BLOB SUB_TYPE TEXT, N INTEGER);";
+    for (int i = 1; i <= 10; ++i)
+    {
+        const bool bad = i == 1 || i == 5 || i == 10;
+        source += "INSERT INTO T VALUES (" + std::to_string(i) + ", '" + (bad ? "far too long" : "row") + "', "
+                + (i % 2 ? "NULL" : "'blob " + std::to_string(i) + "'") + ", " + (i % 3 ? "NULL" : "7") + ");";
+    }
+    const char* dest = "CREATE TABLE T (ID INTEGER, S VARCHAR(5), B BLOB SUB_TYPE TEXT, N INTEGER);";
+    SCopyFixture batched(source, dest);
+    SCopyFixture single(source, dest);
+    single.engine.m_nMaxBatchRows = 1;
+    EXPECT_FALSE(batched.Copy("T"));
+    EXPECT_FALSE(single.Copy("T"));
+    EXPECT_EQ(batched.RunLog(), single.RunLog());
+    EXPECT_EQ(batched.SqlLog(), single.SqlLog());
+    EXPECT_EQ(batched.TextLog(), single.TextLog());
+    EXPECT_EQ(batched.Report(), "3 T record(s) could not be copied.\r\n\r\n");
+    const char* rows = "SELECT ID, S, B, N FROM T ORDER BY ID";
+    EXPECT_EQ(batched.dest.Query(rows), single.dest.Query(rows));
+    EXPECT_EQ(batched.dest.Scalar("SELECT COUNT(*) FROM T"), "7");
+    EXPECT_EQ(CountOf(batched.RunLog(), "ERROR: Failed to add"), 3u);
+}
