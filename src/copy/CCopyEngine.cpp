@@ -64,11 +64,24 @@ bool CCopyEngine::WriteTextLog(const std::string& text)
     return Append(m_logs.text, m_sTextLogFile, text);
 }
 
+std::string CCopyEngine::OneLine(const std::string& message)
+{
+    std::string line;
+    for (char c : message)
+        line += (c == '\n' || c == '\r') ? ' ' : c;
+    return line;
+}
+
+void CCopyEngine::WriteReport(int failedRecords, const std::string& table)
+{
+    char report[4096];
+    std::snprintf(report, sizeof report, "%i %s record(s) could not be copied.\r\n", failedRecords, table.c_str());
+    AppendLineToFile(m_sErrorFile, report);
+}
+
 void CCopyEngine::WriteSqlFailure(const std::string& serverMessage)
 {
-    std::string comment;
-    for (char c : serverMessage)
-        comment += (c == '\n' || c == '\r') ? ' ' : c;
+    std::string comment = OneLine(serverMessage);
     // The comment must not end early inside the message.
     for (size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at))
         comment.replace(at, 2, "* /");
@@ -186,10 +199,6 @@ bool CCopyEngine::CopyTable(const std::string& table)
     else
         WriteLog("WARNING: Copy failed", "");
     if (failedRecords != 0)
-    {
-        char report[4096];
-        std::snprintf(report, sizeof report, "%i %s record(s) could not be copied.\r\n", failedRecords, table.c_str());
-        AppendLineToFile(m_sErrorFile, report);
-    }
+        WriteReport(failedRecords, table);
     return !failed;
 }

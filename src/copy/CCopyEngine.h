@@ -132,6 +132,10 @@ private:
                        const std::map<std::string, std::string>& sourceIdentities);
     static std::map<std::string, std::string> ReadIdentities(CFbConnection& connection,
                                                              const std::vector<SColumnInfo>& info);
+    // A server message on one line.
+    static std::string OneLine(const std::string& message);
+    // Appends "%i %s record(s) could not be copied." to the error file.
+    void WriteReport(int failedRecords, const std::string& table);
     // Writes the server's message for a failed statement as an SQL comment.
     void WriteSqlFailure(const std::string& serverMessage);
 

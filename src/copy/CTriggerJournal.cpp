@@ -2,6 +2,7 @@
 
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
+#include "db/SqlText.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -150,11 +151,8 @@ std::vector<CTriggerJournal::SEntry> RestoreJournalTriggers(CTriggerJournal& jou
         bool ok = true;
         for (const std::string& trigger : entry.triggers)
         {
-            std::string quoted;
-            for (char c : trigger)
-                quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
             int failure = 0;
-            connection.Execute("ALTER TRIGGER \"" + quoted + "\" ACTIVE;", failure);
+            connection.Execute("ALTER TRIGGER " + QuotedSqlIdentifier(trigger) + " ACTIVE;", failure);
             ok = ok && failure == 0;
         }
         if (ok)

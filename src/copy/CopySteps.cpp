@@ -5,30 +5,6 @@
 #include "db/CFbConnection.h"
 #include "db/SqlText.h"
 
-namespace
-{
-// A name inside double quotes, with any double quote in it doubled.
-std::string QuotedName(const std::string& name)
-{
-    std::string quoted;
-    for (char c : name)
-    {
-        quoted += c;
-        if (c == '"')
-            quoted += '"';
-    }
-    return quoted;
-}
-// A server message on one line.
-std::string OneLine(const std::string& message)
-{
-    std::string line;
-    for (char c : message)
-        line += (c == '\n' || c == '\r') ? ' ' : c;
-    return line;
-}
-} // namespace
-
 bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& table)
 {
     if (!connection.m_bConnected)
@@ -80,9 +56,8 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
     bool ok = true;
     for (int row = 0; row < triggers.RowCount(); ++row)
     {
-        const std::string name = QuotedName(triggers.GetCell(0, row));
-        const std::string sql =
-            active ? "ALTER TRIGGER  \"" + name + "\" ACTIVE;" : "ALTER TRIGGER \"" + name + "\" INACTIVE;";
+        const std::string name = QuotedSqlIdentifier(triggers.GetCell(0, row));
+        const std::string sql = active ? "ALTER TRIGGER  " + name + " ACTIVE;" : "ALTER TRIGGER " + name + " INACTIVE;";
         int failure = 0;
         connection.Execute(sql, failure);
         WriteSqlLog(sql);

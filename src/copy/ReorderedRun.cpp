@@ -211,10 +211,7 @@ bool CCopyEngine::ApplyDeferredKey(const SForeignKey& key)
     {
         ok = false;
         WriteLog("ERROR: Failed to set foreign key", key.name);
-        char report[4096];
-        std::snprintf(report, sizeof report, "%i %s record(s) could not be copied.\r\n", failedRows,
-                      key.childTable.c_str());
-        AppendLineToFile(m_sErrorFile, report);
+        WriteReport(failedRows, key.childTable);
     }
     return ok;
 }
