@@ -4,7 +4,7 @@
 // baseline. Every mode runs in its own child process so its peak resident
 // memory is its own.
 //
-//   copy_bench [rows] [--blob] [--server host/port] [--only embedded|server]
+//   copy_bench [rows] [--blob] [--server host/port] [--only embedded|server] [--no-literal]
 #include "copy/CCopyEngine.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
@@ -32,12 +32,13 @@ struct SOptions
     bool blob = false;
     std::string server = "localhost/3057";
     std::string only;
+    bool literal = true;
 };
 
 std::string TableDdl(const std::string& name, bool blob)
 {
     return "CREATE TABLE " + name
-         + " (ID INTEGER NOT NULL, NAME VARCHAR(40), AMOUNT NUMERIC(15,2), RATIO DOUBLE PRECISION,"
+         + " (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), AMOUNT NUMERIC(15,2), RATIO DOUBLE PRECISION,"
            " CREATED TIMESTAMP, FLAGS SMALLINT, NOTE VARCHAR(200)"
          + (blob ? ", BODY BLOB SUB_TYPE TEXT" : "") + ")";
 }
@@ -83,15 +84,29 @@ bool FillSource(const std::string& database, long rows, bool blob)
                              + body + "); i = i + 1; END END");
 }
 
-// Runs fn in a child process; gives seconds (or -1) and the child's peak memory.
+// A new destination database holding the empty table, so every timed copy
+// starts from the same state (no rows of an earlier mode to delete first).
+bool FreshDestination(const std::string& dest, bool blob)
+{
+    ISC_STATUS_ARRAY status;
+    isc_db_handle db = 0;
+    const std::string dpb = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
+                             isc_dpb_password, 9, 'v', 'e', 'l', 'v', 'e', 't', 'o', 'a', 'k'};
+    if (isc_attach_database(status, 0, dest.c_str(), &db, static_cast<short>(dpb.size()), dpb.data()) == 0)
+        isc_drop_database(status, &db);
+    return CreateDatabase(dest) && Run(dest, TableDdl("SRC", blob));
+}
+
+// Runs setup and then fn in a child process; gives the seconds fn took (or
+// -1) and the child's peak memory.
 struct SResult
 {
     double seconds = -1;
     long peakKb = 0;
 };
 
-template <typename Fn>
-SResult Measure(Fn fn)
+template <typename Setup, typename Fn>
+SResult Measure(Setup setup, Fn fn)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
@@ -100,8 +115,9 @@ SResult Measure(Fn fn)
     if (child == 0)
     {
         close(pipeFds[0]);
+        const bool ready = setup();
         const auto start = std::chrono::steady_clock::now();
-        const bool ok = fn();
+        const bool ok = ready && fn();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!ok)
             seconds = -1;
@@ -153,13 +169,16 @@ bool LiteralCopy(const std::string& source, const std::string& dest)
     return to.Disconnect();
 }
 
-bool EngineCopy(const std::string& source, const std::string& dest, const std::string& folder, bool logs)
+// Test attachments and the temporary destination copy are preparation, not
+// part of the copy.
+bool PrepareEngine(CCopyEngine& engine, const std::string& source, const std::string& dest, const std::string& folder)
 {
-    CCopyEngine engine;
     engine.Init(User, Password, 1);
-    if (engine.PrepareCopy(source, "", "", dest, "", "", false, folder, false) != 0)
-        return false;
-    // The temporary destination copy is part of preparation, not of the copy.
+    return engine.PrepareCopy(source, "", "", dest, "", "", false, folder, false) == 0;
+}
+
+bool EngineCopy(CCopyEngine& engine, bool logs)
+{
     const bool ok = engine.RunTable("SRC", logs ? 1 : 0);
     if (!ok)
         std::fprintf(stderr, "copy failed; see %s\n", engine.m_sLogFile.c_str());
@@ -181,23 +200,31 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
 {
     const std::string source = folder + "source.fdb";
     const std::string dest = folder + "dest.fdb";
-    if (!CreateDatabase(prefix + source) || !CreateDatabase(prefix + dest))
+    if (!CreateDatabase(prefix + source))
         return;
     Run(prefix + source, TableDdl("SRC", options.blob));
     Run(prefix + source, TableDdl("COPY_TARGET", options.blob));
-    Run(prefix + dest, TableDdl("SRC", options.blob));
     if (!FillSource(prefix + source, options.rows, options.blob))
         return;
     std::printf("%s (%ld rows%s)\n", title, options.rows, options.blob ? ", with a text BLOB" : "");
-    const SResult baseline = Measure([&] { return Run(prefix + source, "INSERT INTO COPY_TARGET SELECT * FROM SRC"); });
+    const auto nothing = [] { return true; };
+    const SResult baseline =
+        Measure(nothing, [&] { return Run(prefix + source, "INSERT INTO COPY_TARGET SELECT * FROM SRC"); });
     Report("in-database INSERT ... SELECT", options.rows, baseline, baseline.seconds);
-    const SResult off = Measure([&] { return EngineCopy(prefix + source, prefix + dest, folder, false); });
+    CCopyEngine engine;
+    const auto prepare = [&] {
+        return FreshDestination(prefix + dest, options.blob) && PrepareEngine(engine, prefix + source, prefix + dest, folder);
+    };
+    const SResult off = Measure(prepare, [&] { return EngineCopy(engine, false); });
     Report("engine copy, logs off", options.rows, off, baseline.seconds);
-    const SResult on = Measure([&] { return EngineCopy(prefix + source, prefix + dest, folder, true); });
+    const SResult on = Measure(prepare, [&] { return EngineCopy(engine, true); });
     Report("engine copy, logs on", options.rows, on, baseline.seconds);
     if (off.seconds > 0 && on.seconds > 0)
         std::printf("  %-34s %5.2f\n", "logs on / logs off", on.seconds / off.seconds);
-    const SResult literal = Measure([&] { return LiteralCopy(prefix + source, prefix + dest); });
+    if (!options.literal)
+        return;
+    const SResult literal = Measure([&] { return FreshDestination(prefix + dest, options.blob); },
+                                    [&] { return LiteralCopy(prefix + source, prefix + dest); });
     Report("literal INSERT per row, in memory", options.rows, literal, baseline.seconds);
     std::fflush(stdout);
 }
@@ -213,6 +240,8 @@ int main(int argc, char** argv)
             options.blob = true;
         else if (arg == "--server" && i + 1 < argc)
             options.server = argv[++i];
+        else if (arg == "--no-literal")
+            options.literal = false;
         else if (arg == "--only" && i + 1 < argc)
             options.only = argv[++i];
         else
