@@ -66,9 +66,14 @@ bool CBatchInserter::Prepare()
 
 size_t CBatchInserter::RowBytes(const BoundRow& row)
 {
+    // A text may take up to twice its length in the message (its room grows
+    // in powers of two); numbers take at most eight bytes and an indicator.
     size_t bytes = 0;
     for (const SBoundValue& value : row)
-        bytes += 12 + (value.kind == SBoundValue::Bytes ? value.bytes.size() : 0);
+    {
+        const bool text = value.kind == SBoundValue::Bytes || value.kind == SBoundValue::Raw;
+        bytes += 12 + (text ? 2 * value.bytes.size() : 0);
+    }
     return bytes;
 }
 

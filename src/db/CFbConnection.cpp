@@ -90,6 +90,7 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
     }
     m_bConnected = true;
     m_sLastError.clear();
+    m_bInProcess = AskInProcess();
     m_hStatement = 0;
     if (isc_dsql_allocate_statement(m_aStatus, &m_hDatabase, &m_hStatement) != 0)
     {
@@ -97,6 +98,32 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
         return false;
     }
     FillRelations();
+    return true;
+}
+
+bool CFbConnection::AskInProcess()
+{
+    // The list names every layer of the attachment: the engine itself and,
+    // through a server, the remote interface and the server's side of it.
+    const char items[] = {isc_info_implementation, isc_info_end};
+    unsigned char reply[128] = {};
+    CFbStatus status;
+    if (isc_database_info(status, &m_hDatabase, sizeof items, items, sizeof reply, reinterpret_cast<char*>(reply)) != 0
+        || reply[0] != isc_info_implementation)
+        return false;
+    const size_t length = static_cast<size_t>(reply[1] | (reply[2] << 8));
+    if (length < 1 || 3 + length > sizeof reply)
+        return false;
+    const size_t layers = reply[3];
+    if (layers == 0 || 1 + 2 * layers > length)
+        return false;
+    for (size_t i = 0; i < layers; ++i)
+    {
+        const int layerClass = reply[4 + 2 * i + 1];
+        if (layerClass != isc_info_db_class_access && layerClass != isc_info_db_class_classic_access
+            && layerClass != isc_info_db_class_server_access)
+            return false;
+    }
     return true;
 }
 

@@ -53,6 +53,10 @@ public:
     // The bytes of the database parameter buffer sent at attach.
     static std::string BuildDpb(const std::string& user, const std::string& password);
 
+    // True when the attachment runs in this process (the embedded engine, no
+    // remote layer in between), as the server's implementation list says.
+    bool IsInProcess() const { return m_bInProcess; }
+
     // Raw handles for the statement classes of this layer.
     isc_db_handle* DatabaseHandle() { return &m_hDatabase; }
     isc_tr_handle* TransactionHandle() { return &m_hTransaction; }
@@ -67,6 +71,7 @@ public:
 
 private:
     void FillRelations();
+    bool AskInProcess();
     bool RunStatementWithoutRows(int statementType, int& failure);
     void FetchRows(XSQLDA* descriptor, int n, int& failure, CStringGrid& rowGrid, CStringGrid* columnGrid,
                    EValueForm form);
@@ -79,5 +84,6 @@ private:
     CStringGrid m_gridRelations;
     int m_nAttempts = 1;
     int m_nLastAttachAttempts = 0;
+    bool m_bInProcess = false;
     std::string m_sLastError;
 };

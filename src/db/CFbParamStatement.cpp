@@ -2,6 +2,7 @@
 
 #include "db/BlobIo.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace
@@ -12,6 +13,18 @@ constexpr size_t MaxVaryingBytes = 32765;
 bool IsTextType(int type)
 {
     return type == SQL_TEXT || type == SQL_VARYING;
+}
+
+// Room for a text of length bytes: grown in powers of two, so a column's
+// texts settle on one layout after a few rows.
+unsigned short VaryingRoom(size_t length, unsigned short current)
+{
+    if (length <= current)
+        return current;
+    size_t room = 16;
+    while (room < length)
+        room *= 2;
+    return static_cast<unsigned short>(std::min(room, MaxVaryingBytes));
 }
 } // namespace
 
@@ -59,6 +72,7 @@ bool CFbParamStatement::Prepare(const std::string& sql)
     const int count = m_params.Described();
     m_described.assign(m_params->sqlvar, m_params->sqlvar + count);
     m_slots.assign(static_cast<size_t>(count), SSlot{});
+    m_bLayoutKnown = false;
     for (int i = 0; i < count; ++i)
         SetNull(i);
     return true;
@@ -222,6 +236,15 @@ bool CFbParamStatement::Execute()
     }
     if (!WritePendingBlobs())
         return false;
+    if (m_connection.IsInProcess() && !m_slots.empty())
+    {
+        bool ran = false;
+        const bool ok = ExecuteMessage(ran);
+        if (ran)
+            return ok;
+    }
+    // The descriptor path describes its own layout to the engine.
+    m_bLayoutKnown = false;
     for (size_t i = 0; i < m_slots.size(); ++i)
     {
         XSQLVAR& var = m_params.Var(static_cast<int>(i));
@@ -235,5 +258,82 @@ bool CFbParamStatement::Execute()
         m_sLastError = m_status.Message();
         return false;
     }
+    return true;
+}
+
+std::vector<SParamFormat> CFbParamStatement::WantedFormats() const
+{
+    const std::vector<SParamFormat>& known = m_layout.Formats();
+    std::vector<SParamFormat> formats(m_slots.size());
+    for (size_t i = 0; i < m_slots.size(); ++i)
+    {
+        const bool hadFormat = i < known.size();
+        if (m_slots[i].indicator < 0)
+        {
+            // A NULL fits whatever layout the parameter already has.
+            formats[i] = hadFormat ? known[i] : SParamFormat{SQL_VARYING, 0, 0, 16};
+            continue;
+        }
+        const XSQLVAR& var = m_params.Var(static_cast<int>(i));
+        SParamFormat& format = formats[i];
+        format.type = static_cast<short>(var.sqltype & ~1);
+        format.scale = var.sqlscale;
+        format.subType = var.sqlsubtype;
+        const auto length = static_cast<unsigned short>(var.sqllen);
+        if (format.type == SQL_VARYING)
+        {
+            const bool sameKind = hadFormat && known[i].type == SQL_VARYING && known[i].subType == format.subType;
+            format.length = VaryingRoom(length, sameKind ? known[i].length : 0);
+        }
+        else
+            format.length = length;
+    }
+    return formats;
+}
+
+void CFbParamStatement::FillMessage()
+{
+    m_message.resize(m_layout.Length());
+    const std::vector<SParamFormat>& formats = m_layout.Formats();
+    for (size_t i = 0; i < m_slots.size(); ++i)
+    {
+        const SSlot& slot = m_slots[i];
+        const short indicator = slot.indicator < 0 ? -1 : 0;
+        std::memcpy(m_message.data() + m_layout.NullOffset(i), &indicator, sizeof indicator);
+        if (indicator < 0)
+            continue;
+        // A varying value's buffer is its length word and its bytes, which
+        // fit the room of its layout; other values fill their layout exactly.
+        const size_t room = formats[i].type == SQL_VARYING ? 2u + formats[i].length : formats[i].length;
+        std::memcpy(m_message.data() + m_layout.Offset(i), slot.buffer.data(), std::min(room, slot.buffer.size()));
+    }
+}
+
+bool CFbParamStatement::ExecuteMessage(bool& ran)
+{
+    ran = false;
+    const std::vector<SParamFormat> formats = WantedFormats();
+    const bool sameLayout = m_bLayoutKnown && formats == m_layout.Formats();
+    if (!sameLayout)
+    {
+        m_bLayoutKnown = false;
+        if (!m_layout.Build(formats))
+            return false;
+    }
+    ran = true;
+    FillMessage();
+    // Without BLR the engine reads the message in the layout it was last given.
+    const std::string& blr = m_layout.Blr();
+    const auto blrLength = static_cast<unsigned short>(sameLayout ? 0 : blr.size());
+    if (isc_dsql_execute2_m(m_status, m_connection.TransactionHandle(), &m_hStatement, blrLength,
+                            sameLayout ? nullptr : blr.data(), 0, static_cast<unsigned short>(m_message.size()),
+                            m_message.data(), 0, nullptr, 0, 0, nullptr)
+        != 0)
+    {
+        m_sLastError = m_status.Message();
+        m_bLayoutKnown = false;
+        return false;
+    }
+    m_bLayoutKnown = true;
     return true;
 }

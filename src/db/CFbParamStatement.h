@@ -2,6 +2,7 @@
 
 #include "db/CFbConnection.h"
 #include "db/ArrayIo.h"
+#include "db/CMessageLayout.h"
 #include "db/CXsqlda.h"
 #include "db/FbStatus.h"
 
@@ -13,6 +14,10 @@
 // connection's current transaction. Values are bound per execution: NULL by
 // indicator, doubles as binary values, everything else as text that the
 // server converts to the parameter's type, BLOBs through the BLOB functions.
+// In process, the values travel as a message of the program's own layout,
+// described to the engine only when the layout changes: the engine then
+// skips re-reading the description of every parameter on every execution,
+// which is most of its cost for a statement with hundreds of parameters.
 class CFbParamStatement
 {
 public:
@@ -54,6 +59,12 @@ private:
     };
 
     bool WritePendingBlobs();
+    // The layout the bound values need; each text keeps the room it has had.
+    std::vector<SParamFormat> WantedFormats() const;
+    // Runs through a message of the program's layout; false in ran when the
+    // values have no such layout (the descriptor path runs them instead).
+    bool ExecuteMessage(bool& ran);
+    void FillMessage();
 
     CFbConnection& m_connection;
     CFbStatus m_status;
@@ -61,5 +72,8 @@ private:
     CXsqlda m_params{1};
     std::vector<XSQLVAR> m_described;
     std::vector<SSlot> m_slots;
+    CMessageLayout m_layout;
+    bool m_bLayoutKnown = false; // the engine holds m_layout from an earlier execution
+    std::vector<char> m_message;
     std::string m_sLastError;
 };

@@ -14,6 +14,7 @@ public:
     XSQLDA* Get() { return m_pData.get(); }
     XSQLDA* operator->() { return m_pData.get(); }
     XSQLVAR& Var(int i) { return m_pData->sqlvar[i]; }
+    const XSQLVAR& Var(int i) const { return m_pData->sqlvar[i]; }
     int Capacity() const { return m_pData->sqln; }
     int Described() const { return m_pData->sqld; }
     // Makes room for `capacity` entries; the contents are lost.
