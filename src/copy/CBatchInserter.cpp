@@ -77,14 +77,16 @@ size_t CBatchInserter::RowBytes(const BoundRow& row)
     return bytes;
 }
 
-void CBatchInserter::Add(BoundRow row)
+void CBatchInserter::Add(BoundRow& row)
 {
     const size_t bytes = RowBytes(row);
     const size_t limit = std::min(m_nMaxBatchRows, m_nTextRowLimit);
-    if (!m_pending.empty() && (m_pending.size() >= limit || m_nPendingBytes + bytes > MessageBudget))
+    if (m_nPending > 0 && (m_nPending >= limit || m_nPendingBytes + bytes > MessageBudget))
         Flush();
     m_nPendingBytes += bytes;
-    m_pending.push_back(std::move(row));
+    if (m_nPending == m_pending.size())
+        m_pending.emplace_back();
+    m_pending[m_nPending++].swap(row);
 }
 
 void CBatchInserter::Finish()
@@ -136,21 +138,25 @@ CFbParamStatement* CBatchInserter::BlockStatement(size_t rows)
 
 void CBatchInserter::Flush()
 {
-    if (m_pending.empty())
+    if (m_nPending == 0)
         return;
+    // The rows stay in m_pending as storage for the rows added next.
+    const size_t rows = m_nPending;
+    m_nPending = 0;
+    m_nPendingBytes = 0;
     bool sent = false;
-    if (m_bPrepared && m_bBlocksWork && m_pending.size() > 1 && !m_columns.empty())
+    if (m_bPrepared && m_bBlocksWork && rows > 1 && !m_columns.empty())
     {
-        CFbParamStatement* block = BlockStatement(m_pending.size());
+        CFbParamStatement* block = BlockStatement(rows);
         if (!block)
             m_bBlocksWork = false; // the table's types do not suit a block: rows go one by one
         else
         {
-            for (size_t r = 0; r < m_pending.size(); ++r)
+            for (size_t r = 0; r < rows; ++r)
                 BindRow(*block, m_pending[r], static_cast<int>(r * m_columns.size()), m_sTable, m_columns);
             if (block->Execute())
             {
-                for (size_t r = 0; r < m_pending.size(); ++r)
+                for (size_t r = 0; r < rows; ++r)
                     m_onResult(true, {});
                 sent = true;
             }
@@ -160,12 +166,10 @@ void CBatchInserter::Flush()
     {
         // The block was undone as a whole; each row now succeeds or fails alone.
         std::string error;
-        for (const BoundRow& row : m_pending)
+        for (size_t r = 0; r < rows; ++r)
         {
-            const bool ok = RunSingle(row, error);
+            const bool ok = RunSingle(m_pending[r], error);
             m_onResult(ok, error);
         }
     }
-    m_pending.clear();
-    m_nPendingBytes = 0;
 }

@@ -57,7 +57,9 @@ public:
     const std::string& PrepareError() const { return m_sPrepareError; }
     // The single-row statement with "?" markers.
     const std::string& InsertSql() const { return m_sInsertSql; }
-    void Add(BoundRow row);
+    // Takes the row's values; row is left holding the storage of an earlier
+    // row, ready to be refilled without allocating.
+    void Add(BoundRow& row);
     // Sends what is still gathered.
     void Finish();
     // Most rows per round trip (1 turns batching off).
@@ -77,7 +79,8 @@ private:
     std::string m_sPrepareError;
     std::unique_ptr<CFbParamStatement> m_single;
     std::map<size_t, std::unique_ptr<CFbParamStatement>> m_blocks;
-    std::vector<BoundRow> m_pending;
+    std::vector<BoundRow> m_pending; // the first m_nPending rows wait to be sent
+    size_t m_nPending = 0;
     size_t m_nPendingBytes = 0;
     size_t m_nMaxBatchRows = 128;
     size_t m_nTextRowLimit = 128;

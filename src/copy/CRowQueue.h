@@ -48,6 +48,26 @@ public:
         return true;
     }
 
+    // Takes back a chunk whose rows were used, for the reader to refill.
+    void Recycle(std::vector<Row> chunk)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_spare.size() <= m_nMaxChunks)
+            m_spare.push_back(std::move(chunk));
+    }
+
+    // Replaces chunk with a used one to refill; false (chunk unchanged) when
+    // none is waiting.
+    bool TakeSpare(std::vector<Row>& chunk)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_spare.empty())
+            return false;
+        chunk = std::move(m_spare.back());
+        m_spare.pop_back();
+        return true;
+    }
+
     // Lets a blocked reader go when nobody will take its rows any more.
     void Abandon()
     {
@@ -73,6 +93,7 @@ private:
     std::condition_variable m_notEmpty;
     std::condition_variable m_notFull;
     std::deque<std::vector<Row>> m_chunks;
+    std::vector<std::vector<Row>> m_spare;
     size_t m_nMaxChunks;
     bool m_bFinished = false;
     bool m_bAbandoned = false;

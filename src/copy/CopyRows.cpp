@@ -12,7 +12,6 @@
 
 #include <cstring>
 #include <algorithm>
-#include <deque>
 #include <map>
 #include <memory>
 #include <thread>
@@ -71,13 +70,28 @@ struct SColumnPlan
     bool deferred = false;
 };
 
-// A source row ready for the destination, with what the logs say of it.
-struct SReadRow
+// What the logs say of one row.
+struct SLogLines
 {
-    BoundRow row;
     std::string insert;
     std::string detail;
     std::string text;
+
+    void Swap(SLogLines& other) noexcept
+    {
+        insert.swap(other.insert);
+        detail.swap(other.detail);
+        text.swap(other.text);
+    }
+};
+
+// A source row ready for the destination. Rows are refilled in place, so
+// their buffers circulate between the reader and the writer instead of being
+// allocated on one thread and freed on the other for every row.
+struct SReadRow
+{
+    BoundRow row;
+    SLogLines lines;
 };
 
 constexpr size_t ChunkRows = 256;
@@ -145,27 +159,29 @@ bool ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const std:
              const std::string& prefix, bool logging, SReadRow& read)
 {
     read.row.resize(plan.size());
+    SLogLines& lines = read.lines;
     if (logging)
-        read.insert = prefix;
+        lines.insert = prefix;
     for (size_t i = 0; i < plan.size(); ++i)
     {
         const int j = plan[i].sourceIndex;
         SBoundValue& bound = read.row[i];
+        bound.array.reset(); // the slot may hold an earlier row's array
         if (logging && i > 0)
-            read.insert += ",";
+            lines.insert += ",";
         if (j < 0)
         {
             bound.kind = SBoundValue::Bytes;
             bound.bytes = MissingValue(plan[i].isString, plan[i].typeName, false);
             if (logging)
-                read.insert += MissingValue(plan[i].isString, plan[i].typeName, true);
+                lines.insert += MissingValue(plan[i].isString, plan[i].typeName, true);
             continue;
         }
         if (plan[i].deferred)
         {
             bound.kind = SBoundValue::Null;
             if (logging)
-                read.insert += "NULL";
+                lines.insert += "NULL";
             continue;
         }
         const SColumnValue& value = values[static_cast<size_t>(j)];
@@ -181,14 +197,22 @@ bool ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const std:
             bound.array = std::move(slice);
         }
         if (logging)
-            AppendLiteral(read.insert, plan[i].isString, value.text, value.marks);
+            AppendLiteral(lines.insert, plan[i].isString, value.text, value.marks);
     }
     if (logging)
     {
-        read.insert += ");";
+        lines.insert += ");";
+        lines.text.clear();
         for (size_t j = 0; j < values.size(); ++j)
-            read.text += (j ? ";" : "") + LogText(values[j].text, values[j].marks);
-        read.detail = values.size() > 1 ? LogText(values[1].text, values[1].marks) : std::string();
+        {
+            if (j)
+                lines.text += ';';
+            lines.text += LogText(values[j].text, values[j].marks);
+        }
+        if (values.size() > 1)
+            lines.detail = LogText(values[1].text, values[1].marks);
+        else
+            lines.detail.clear();
     }
     return true;
 }
@@ -348,8 +372,8 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
     int fetch = 1;
     std::vector<SColumnValue> values(static_cast<size_t>(sourceCount));
     auto readChunk = [&](std::vector<SReadRow>& chunk, std::string& readError) {
-        chunk.clear();
-        while (fetch == 1 && chunk.size() < ChunkRows)
+        size_t filled = 0;
+        while (fetch == 1 && filled < ChunkRows)
         {
             for (int j = 0; j < sourceCount && fetch == 1; ++j)
             {
@@ -358,36 +382,38 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
             }
             if (fetch < 0)
                 break;
-            SReadRow read;
-            if (!ReadRow(cursor, plan, values, prefix, logging, read))
+            if (filled == chunk.size())
+                chunk.emplace_back();
+            if (!ReadRow(cursor, plan, values, prefix, logging, chunk[filled]))
             {
                 fetch = -1;
                 break;
             }
-            chunk.push_back(std::move(read));
+            ++filled;
             fetch = cursor.Fetch();
         }
+        chunk.resize(filled);
         if (fetch < 0)
             readError = cursor.LastErrorMessage() + "\n";
-        return !chunk.empty();
+        return filled > 0;
     };
 
-    // Between two local databases the source is read on its own thread while
-    // this one writes, so reading and writing overlap. Through a server the
-    // two attachments only compete for the same server, so one thread does both.
-    const bool overlap = m_sSourceDb == GetLocalDatabasePath(m_sSourceDb) && m_sDestDb == GetLocalDatabasePath(m_sDestDb);
+    // The source is read on its own thread while this one writes, so reading
+    // and writing overlap: in process the two attachments run on two cores,
+    // through a server each one's round trips leave time for the other.
     CRowQueue<SReadRow> queue(QueueChunks);
-    std::thread reader;
-    if (overlap)
-    {
-        reader = std::thread([&] {
-            std::vector<SReadRow> chunk;
-            std::string readError;
-            while (!queue.Abandoned() && readChunk(chunk, readError))
-                queue.Push(std::move(chunk));
-            queue.Finish(readError);
-        });
-    }
+    std::thread reader([&] {
+        std::vector<SReadRow> chunk;
+        std::string readError;
+        while (!queue.Abandoned())
+        {
+            queue.TakeSpare(chunk);
+            if (!readChunk(chunk, readError))
+                break;
+            queue.Push(std::move(chunk));
+        }
+        queue.Finish(readError);
+    });
     // Whatever way this function is left, the reader is released and joined.
     struct SJoinReader
     {
@@ -400,43 +426,49 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
                 thread.join();
         }
     } joinReader{queue, reader};
-    std::string sequentialError;
-    auto nextChunk = [&](std::vector<SReadRow>& chunk) {
-        return overlap ? queue.Pop(chunk) : readChunk(chunk, sequentialError);
-    };
 
-    std::deque<SReadRow> pendingLogs;
+    // The log lines of the rows the inserter holds, in the order it reports
+    // them; it reports every row it holds at once, so the list then restarts.
+    std::vector<SLogLines> pendingLogs;
+    size_t loggedRows = 0;
+    size_t heldRows = 0;
     CBatchInserter inserter(dest, table, destNames, [&](bool ok, const std::string& serverMessage) {
         if (!ok)
             ++failedRecords;
         if (!logging)
             return;
-        const SReadRow& row = pendingLogs.front();
-        WriteSqlLog(row.insert);
+        const SLogLines& lines = pendingLogs[loggedRows++];
+        WriteSqlLog(lines.insert);
         if (!ok)
             WriteSqlFailure(serverMessage);
-        WriteLog(ok ? "Successfully inserted" : "ERROR: Failed to add", row.detail);
-        WriteTextLog(row.text);
-        pendingLogs.pop_front();
+        WriteLog(ok ? "Successfully inserted" : "ERROR: Failed to add", lines.detail);
+        WriteTextLog(lines.text);
+        if (loggedRows == heldRows)
+            loggedRows = heldRows = 0;
     });
     inserter.Prepare();
     inserter.SetMaxBatchRows(m_nMaxBatchRows);
     std::vector<SReadRow> chunk;
-    while (nextChunk(chunk))
+    while (queue.Pop(chunk))
     {
         for (SReadRow& read : chunk)
         {
-            BoundRow row = std::move(read.row);
+            // Rows the inserter sends now are reported before this one is held.
+            inserter.Add(read.row);
             if (logging)
-                pendingLogs.push_back(std::move(read));
-            inserter.Add(std::move(row));
+            {
+                if (heldRows == pendingLogs.size())
+                    pendingLogs.emplace_back();
+                pendingLogs[heldRows++].Swap(read.lines);
+            }
         }
+        queue.Recycle(std::move(chunk));
     }
     inserter.Finish();
     if (reader.joinable())
         reader.join();
 
-    const std::string readError = overlap ? queue.Error() : sequentialError;
+    const std::string readError = queue.Error();
     if (!readError.empty())
     {
         // The source stopped delivering rows: the copy is incomplete.
