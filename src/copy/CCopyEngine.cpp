@@ -47,7 +47,9 @@ bool CCopyEngine::WriteLog(const std::string& message, const std::string& detail
 {
     if (!m_bLog)
         return true;
-    return Append(m_logs.run, m_sLogFile, m_sTablePrefix + " " + message + " (" + detail + ")\r\n");
+    // One buffer serves every entry: a copy writes one entry per row.
+    m_sLogEntry.assign(m_sTablePrefix).append(" ").append(message).append(" (").append(detail).append(")\r\n");
+    return Append(m_logs.run, m_sLogFile, m_sLogEntry);
 }
 
 bool CCopyEngine::WriteSqlLog(const std::string& text)

@@ -106,6 +106,7 @@ public:
     std::string m_sDestUser;
     std::string m_sDestPassword;
     std::string m_sTablePrefix;
+    std::string m_sLogEntry; // the run-log entry being written
     std::string m_sDefUser;
     std::string m_sDefPass;
     bool m_bLog = false;

@@ -1,5 +1,10 @@
 #include "copy/CLogWriter.h"
 
+namespace
+{
+constexpr size_t BufferBytes = 1 << 16;
+} // namespace
+
 void CLogWriter::SetPath(const std::string& path)
 {
     if (path == m_sPath)
@@ -29,6 +34,9 @@ bool CLogWriter::AppendLine(const std::string& text)
             m_bLost = true;
             return false;
         }
+        // A copy with logs on writes several lines per row: a large buffer
+        // keeps that to few system calls.
+        std::setvbuf(m_pFile, nullptr, _IOFBF, BufferBytes);
         m_lastFlush = std::chrono::steady_clock::now();
     }
     bool ok = std::fwrite(text.data(), 1, text.size(), m_pFile) == text.size();

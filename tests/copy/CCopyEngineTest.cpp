@@ -179,3 +179,65 @@ TEST(CCopyEngine, BatchesGiveTheSameRowsAndLogsAsOneRowAtATime)
     EXPECT_EQ(batched.dest.Scalar("SELECT COUNT(*) FROM T"), "7");
     EXPECT_EQ(CountOf(batched.RunLog(), "ERROR: Failed to add"), 3u);
 }
+
+namespace
+{
+// 3,000 rows, more than the reader hands over at once and many batches: texts
+// of changing length, NULLs and BLOBs that come and go from row to row, and
+// every 97th row too long for the destination.
+const char* const ManyRowsSource = R"(
+CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(300), B BLOB SUB_TYPE TEXT, N INTEGER);
+SET TERM ^;
+EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN
+  WHILE (I <= 3000) DO BEGIN
+    INSERT INTO T VALUES (:I,
+      IIF(MOD(:I, 7) = 0, NULL, IIF(MOD(:I, 97) = 0, LPAD('', 260, 'x'), LPAD('', MOD(:I * 31, 200), 'é') || :I)),
+      IIF(MOD(:I, 3) = 0, NULL, 'blob ' || :I || LPAD('', MOD(:I, 50), '-')),
+      IIF(MOD(:I, 5) = 0, NULL, :I * 11));
+    I = I + 1;
+  END
+END^
+SET TERM ;^
+)";
+
+class ManyRows : public ::testing::TestWithParam<bool>
+{
+};
+} // namespace
+
+TEST_P(ManyRows, EveryRowArrivesWithItsOwnValuesAndLogLines)
+{
+    const bool viaServer = GetParam();
+    if (viaServer)
+        REQUIRE_TEST_SERVER();
+    SCopyFixture copy(ManyRowsSource,
+                      "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(250), B BLOB SUB_TYPE TEXT, N INTEGER);",
+                      CTempDatabase::SOptions{"UTF8", viaServer, "s.fdb"}, CTempDatabase::SOptions{"UTF8", viaServer, "d.fdb"});
+    ASSERT_EQ(copy.prepared, 0);
+    EXPECT_FALSE(copy.Copy("T"));
+    const char* rows = "SELECT ID, S, B, N FROM T ORDER BY ID";
+    auto expected = copy.source.Query(rows);
+    std::erase_if(expected, [](const auto& row) { return std::stoi(row[0]) % 97 == 0 && std::stoi(row[0]) % 7 != 0; });
+    EXPECT_TRUE(copy.dest.Query(rows) == expected);
+    const size_t failed = 3000 / 97 - 3000 / (97 * 7);
+    EXPECT_EQ(copy.Report(), std::to_string(failed) + " T record(s) could not be copied.\r\n\r\n");
+    const std::string runLog = copy.RunLog();
+    EXPECT_EQ(CountOf(runLog, "ERROR: Failed to add"), failed);
+    EXPECT_EQ(CountOf(runLog, "Successfully inserted"), 3000 - failed);
+    // Each row's own entries, in the order of the rows.
+    const std::string sqlLog = copy.SqlLog();
+    size_t at = 0;
+    for (int id : {1, 2, 7, 97, 1500, 2999, 3000})
+    {
+        const std::string start = "INSERT INTO T (ID,S,B,N) VALUES (" + std::to_string(id) + ",";
+        const size_t found = sqlLog.find(start, at);
+        ASSERT_NE(found, std::string::npos) << id;
+        at = found + start.size();
+    }
+    EXPECT_NE(runLog.find(Entry("T", "ERROR: Failed to add", std::string(260, 'x'))), std::string::npos);
+    EXPECT_NE(copy.TextLog().find("\r\n2999;" + copy.source.Scalar("SELECT S FROM T WHERE ID = 2999") + ";blob 2999"),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, ManyRows, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "ThroughServer" : "Embedded"; });
