@@ -81,13 +81,18 @@ void CCopyEngine::WriteReport(int failedRecords, const std::string& table)
     AppendLineToFile(m_sErrorFile, report);
 }
 
-void CCopyEngine::WriteSqlFailure(const std::string& serverMessage)
+std::string CCopyEngine::SqlFailureComment(const std::string& serverMessage)
 {
     std::string comment = OneLine(serverMessage);
     // The comment must not end early inside the message.
     for (size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at))
         comment.replace(at, 2, "* /");
-    WriteSqlLog("/* " + comment + " */");
+    return "/* " + comment + " */";
+}
+
+void CCopyEngine::WriteSqlFailure(const std::string& serverMessage)
+{
+    WriteSqlLog(SqlFailureComment(serverMessage));
 }
 
 void CCopyEngine::SetTablePrefix(const std::string& table)

@@ -139,6 +139,8 @@ private:
     void WriteReport(int failedRecords, const std::string& table);
     // Writes the server's message for a failed statement as an SQL comment.
     void WriteSqlFailure(const std::string& serverMessage);
+    // The SQL-log comment that carries a server message on one line.
+    static std::string SqlFailureComment(const std::string& serverMessage);
 
     bool Append(CLogWriter& writer, const std::string& path, const std::string& text);
 

@@ -17,6 +17,16 @@ void CLogWriter::SetPath(const std::string& path)
 
 bool CLogWriter::AppendLine(const std::string& text)
 {
+    return Write(text, true);
+}
+
+bool CLogWriter::AppendText(const std::string& text)
+{
+    return Write(text, false);
+}
+
+bool CLogWriter::Write(const std::string& text, bool endLine)
+{
     if (!m_pFile)
     {
         // A file that could not be opened is not retried for every entry.
@@ -40,7 +50,8 @@ bool CLogWriter::AppendLine(const std::string& text)
         m_lastFlush = std::chrono::steady_clock::now();
     }
     bool ok = std::fwrite(text.data(), 1, text.size(), m_pFile) == text.size();
-    ok = std::fwrite("\r\n", 1, 2, m_pFile) == 2 && ok;
+    if (endLine)
+        ok = std::fwrite("\r\n", 1, 2, m_pFile) == 2 && ok;
     const auto now = std::chrono::steady_clock::now();
     if (now - m_lastFlush >= std::chrono::seconds(1))
     {

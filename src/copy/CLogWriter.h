@@ -19,6 +19,8 @@ public:
     void SetPath(const std::string& path);
     // False when the file cannot be opened or written.
     bool AppendLine(const std::string& text);
+    // Appends text as it is (lines that carry their own CR LF).
+    bool AppendText(const std::string& text);
     // Flushes and closes; false when buffered entries could not be written.
     bool Close();
     // True once an entry for this path was lost: the file could not be
@@ -28,6 +30,8 @@ public:
     const std::string& Path() const { return m_sPath; }
 
 private:
+    bool Write(const std::string& text, bool endLine);
+
     std::string m_sPath;
     FILE* m_pFile = nullptr;
     bool m_bFailed = false;

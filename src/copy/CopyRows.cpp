@@ -3,6 +3,7 @@
 #include "copy/CCopyEngine.h"
 
 #include "copy/CBatchInserter.h"
+#include "copy/CRowLogPipe.h"
 #include "copy/CRowQueue.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
@@ -427,6 +428,15 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
         }
     } joinReader{queue, reader};
 
+    // The row entries go to the files on a thread of their own; only they
+    // are written while the rows are inserted.
+    CRowLogPipe logPipe([this](CRowLogPipe::EFile file, const std::string& text) {
+        CLogWriter& writer = file == CRowLogPipe::RunLog ? m_logs.run : (file == CRowLogPipe::SqlLog ? m_logs.sql : m_logs.text);
+        const std::string& path =
+            file == CRowLogPipe::RunLog ? m_sLogFile : (file == CRowLogPipe::SqlLog ? m_sSqlLogFile : m_sTextLogFile);
+        writer.SetPath(path);
+        writer.AppendText(text);
+    });
     // The log lines of the rows the inserter holds, in the order it reports
     // them; it reports every row it holds at once, so the list then restarts.
     std::vector<SLogLines> pendingLogs;
@@ -438,11 +448,17 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
         if (!logging)
             return;
         const SLogLines& lines = pendingLogs[loggedRows++];
-        WriteSqlLog(lines.insert);
+        std::string& sql = logPipe.Gathered(CRowLogPipe::SqlLog);
+        sql.append(lines.insert).append("\r\n");
         if (!ok)
-            WriteSqlFailure(serverMessage);
-        WriteLog(ok ? "Successfully inserted" : "ERROR: Failed to add", lines.detail);
-        WriteTextLog(lines.text);
+            sql.append(SqlFailureComment(serverMessage)).append("\r\n");
+        // A run-log entry ends in CR LF of its own before the line's.
+        logPipe.Gathered(CRowLogPipe::RunLog)
+            .append(m_sTablePrefix)
+            .append(ok ? " Successfully inserted (" : " ERROR: Failed to add (")
+            .append(lines.detail)
+            .append(")\r\n\r\n");
+        logPipe.Gathered(CRowLogPipe::TextLog).append(lines.text).append("\r\n");
         if (loggedRows == heldRows)
             loggedRows = heldRows = 0;
     });
@@ -463,8 +479,10 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
             }
         }
         queue.Recycle(std::move(chunk));
+        logPipe.Send();
     }
     inserter.Finish();
+    logPipe.Close();
     if (reader.joinable())
         reader.join();
 
