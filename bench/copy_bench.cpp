@@ -4,7 +4,7 @@
 // baseline. Every mode runs in its own child process so its peak resident
 // memory is its own.
 //
-// The baseline and the engine's copies run --repeat times (default 3), taking
+// The baseline and the engine's copies run --repeat times (default 5), taking
 // turns so that a slow spell of the machine falls on all of them; the fastest
 // run of each is reported, with the highest peak memory of its runs.
 //
@@ -38,7 +38,7 @@ struct SOptions
     std::string server = "localhost/3057";
     std::string only;
     bool literal = true;
-    int repeat = 3;
+    int repeat = 5;
 };
 
 std::string TableDdl(const std::string& name, bool blob)
