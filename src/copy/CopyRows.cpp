@@ -431,11 +431,15 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
     // The row entries go to the files on a thread of their own; only they
     // are written while the rows are inserted.
     CRowLogPipe logPipe([this](CRowLogPipe::EFile file, const std::string& text) {
-        CLogWriter& writer = file == CRowLogPipe::RunLog ? m_logs.run : (file == CRowLogPipe::SqlLog ? m_logs.sql : m_logs.text);
-        const std::string& path =
-            file == CRowLogPipe::RunLog ? m_sLogFile : (file == CRowLogPipe::SqlLog ? m_sSqlLogFile : m_sTextLogFile);
-        writer.SetPath(path);
-        writer.AppendText(text);
+        struct STarget
+        {
+            CLogWriter& writer;
+            const std::string& path;
+        };
+        // In the order of CRowLogPipe::EFile.
+        const STarget targets[] = {{m_logs.run, m_sLogFile}, {m_logs.sql, m_sSqlLogFile}, {m_logs.text, m_sTextLogFile}};
+        targets[file].writer.SetPath(targets[file].path);
+        targets[file].writer.AppendText(text);
     });
     // The log lines of the rows the inserter holds, in the order it reports
     // them; it reports every row it holds at once, so the list then restarts.
