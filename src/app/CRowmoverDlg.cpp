@@ -10,6 +10,7 @@
 #include "ui/CDpiDC.h"
 #include "ui/CFontSettings.h"
 #include "ui/UiText.h"
+#include "ui/WidgetNames.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,12 +29,6 @@
 
 namespace
 {
-template <typename T> T* Named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 constexpr int kGap = 6;
 constexpr int kPanelMargin = 12;
 constexpr int kListHeight = 300;

@@ -8,6 +8,7 @@
 #include "ui/CMessageBox.h"
 #include "ui/FileDialogs.h"
 #include "ui/UiText.h"
+#include "ui/WidgetNames.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -21,12 +22,6 @@
 
 namespace
 {
-template <typename T> T* Named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 constexpr int kBoxWidth = 320;
 constexpr int kPanelMargin = 12;
 

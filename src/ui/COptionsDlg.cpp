@@ -5,6 +5,7 @@
 #include "ui/CFontSettings.h"
 #include "ui/FontDialog.h"
 #include "ui/UiText.h"
+#include "ui/WidgetNames.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -15,15 +16,6 @@
 #include <QVBoxLayout>
 
 #include <climits>
-
-namespace
-{
-template <typename T> T* Named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-} // namespace
 
 COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool& doBackups, bool& doLogs,
                          std::u16string& defUser, std::u16string& defPass, int& retries, bool& recentDBs,
