@@ -23,7 +23,11 @@ int main(int argc, char** argv)
     {
     case ECommand::Help: PrintUsage(std::cout); return 0;
     case ECommand::Version: PrintVersion(std::cout); return 0;
-    case ECommand::Usage: PrintUsage(std::cerr); return ExitNotStarted;
+    case ECommand::Usage:
+        if (const std::string error = CommandLineError(arguments); !error.empty())
+            std::cerr << error << "\n\n";
+        PrintUsage(std::cerr);
+        return ExitNotStarted;
     case ECommand::Unattended:
         if (DisplayAvailable() && WindowsAvailable())
             return RunWindowUnattended(argc, argv);

@@ -51,6 +51,7 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
     // Preparing overwrites the names and logs a running copy works with.
     if (m_pCopyEngine->IsRunActive())
         return EngineBusy;
+    m_pCopyEngine->m_sSourceCharset = WideToUtf8(m_sSourceCharset);
     return m_pCopyEngine->PrepareCopy(WideToUtf8(m_sSourceDb), WideToUtf8(m_sSourceUser), WideToUtf8(m_sSourcePassword),
                                       WideToUtf8(m_sDestDb), WideToUtf8(m_sDestUser), WideToUtf8(m_sDestPassword),
                                       m_bDoBackups, WideToUtf8(m_sHomeBase), checkOnly);

@@ -1,18 +1,29 @@
 #include "app/CUnattendedRun.h"
 
 #include "app/CStartupFolders.h"
+#include "app/CommandLine.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
 #include "copy/CTriggerJournal.h"
+#include "copy/SourceSelect.h"
 #include "core/TextEncoding.h"
+#include "db/CFbConnection.h"
 
 #include <atomic>
+#include <cctype>
 #include <ostream>
 
 namespace
 {
 std::atomic<bool> g_stopRequested{false};
+
+bool SourceHasCharacterSet(const CCopyEngine& engine, const std::string& name)
+{
+    CFbConnection source(engine.m_nAttempts);
+    return source.Connect(engine.m_sSourceUser, engine.m_sSourcePassword, engine.m_sSourceDb) &&
+           HasCharacterSet(source, name);
+}
 
 std::string Text(CLanguageCatalog& catalog, ELanguageText id)
 {
@@ -40,8 +51,15 @@ void RequestUnattendedStop()
 bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& err,
                           SUnattendedRun& run, IFontSettings* font)
 {
-    if (arguments.size() != 6)
+    SRunOptions options;
+    std::vector<std::string> databases;
+    std::string optionError;
+    if (!SplitRunOptions(arguments, options, databases, optionError) || databases.size() != 6)
+    {
+        if (!optionError.empty())
+            err << optionError << std::endl;
         return false;
+    }
     const SStartupFolders folders = ResolveFolders(programFile, programFile);
 
     // The default language first, then the one the settings name.
@@ -61,8 +79,13 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     CCopyEngine& engine = run.engine;
     engine.Init(WideToUtf8(settings.m_sDefUser), WideToUtf8(settings.m_sDefPass), settings.m_nRetries);
     engine.Journal().SetPath(folders.appDir + TriggerJournalFileName);
-    const SDatabaseLogin source{arguments[0], arguments[1], arguments[2]};
-    const SDatabaseLogin dest{arguments[3], arguments[4], arguments[5]};
+    const SDatabaseLogin source{databases[0], databases[1], databases[2]};
+    const SDatabaseLogin dest{databases[3], databases[4], databases[5]};
+    // The command line's code page goes before the settings' one.
+    std::string charset = options.sourceCharset.empty() ? WideToUtf8(settings.m_sSourceCharset) : options.sourceCharset;
+    for (char& c : charset)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    engine.m_sSourceCharset = charset;
 
     const auto fail = [&](ELanguageText message) {
         err << Text(catalog, message) << std::endl;
@@ -87,6 +110,11 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     std::vector<STableListRow> rows;
     if (prepare(true))
     {
+        if (!charset.empty() && !SourceHasCharacterSet(engine, charset))
+        {
+            err << "rowmover: the source database knows no character set " << charset << std::endl;
+            return false;
+        }
         RestoreLeftoverTriggers(engine, err);
         BuildTableList(engine.m_nAttempts, {engine.m_sSourceDb, engine.m_sSourceUser, engine.m_sSourcePassword},
                        {engine.m_sDestDb, engine.m_sDestUser, engine.m_sDestPassword}, rows);

@@ -14,21 +14,71 @@ ECommand ParseCommandLine(const std::vector<std::string>& arguments)
         return ECommand::Help;
     if (arguments.size() == 1 && arguments[0] == "--version")
         return ECommand::Version;
-    if (arguments.size() == 6)
+    SRunOptions options;
+    std::vector<std::string> positional;
+    std::string error;
+    if (SplitRunOptions(arguments, options, positional, error) && positional.size() == 6)
         return ECommand::Unattended;
     return ECommand::Usage;
+}
+
+bool SplitRunOptions(const std::vector<std::string>& arguments, SRunOptions& options,
+                     std::vector<std::string>& positional, std::string& error)
+{
+    options = SRunOptions{};
+    positional.clear();
+    size_t i = 0;
+    // Only the known options are taken: a database name is never an option,
+    // and "--" lets a name that starts with two dashes through.
+    for (; i < arguments.size() && arguments[i].rfind("--", 0) == 0; ++i)
+    {
+        const std::string& argument = arguments[i];
+        if (argument == "--")
+        {
+            ++i;
+            break;
+        }
+        const std::string charsetOption = "--source-charset";
+        if (argument == charsetOption || argument.rfind(charsetOption + "=", 0) == 0)
+        {
+            const bool inline_ = argument.size() > charsetOption.size();
+            if (!inline_ && i + 1 >= arguments.size())
+            {
+                error = "rowmover: " + charsetOption + " needs a character set name, for example WIN1252";
+                return false;
+            }
+            options.sourceCharset = inline_ ? argument.substr(charsetOption.size() + 1) : arguments[++i];
+            continue;
+        }
+        error = "rowmover: unknown option " + argument;
+        return false;
+    }
+    positional.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i), arguments.end());
+    return true;
+}
+
+std::string CommandLineError(const std::vector<std::string>& arguments)
+{
+    SRunOptions options;
+    std::vector<std::string> positional;
+    std::string error;
+    SplitRunOptions(arguments, options, positional, error);
+    return error;
 }
 
 void PrintUsage(std::ostream& out)
 {
     out << "Usage:\n"
            "  rowmover                 open the window\n"
-           "  rowmover SOURCE_DB SOURCE_USER SOURCE_PASSWORD DEST_DB DEST_USER DEST_PASSWORD\n"
+           "  rowmover [--source-charset NAME] SOURCE_DB SOURCE_USER SOURCE_PASSWORD DEST_DB DEST_USER DEST_PASSWORD\n"
            "                           copy every table present in both databases, unattended\n"
            "  rowmover --help | --version\n"
            "\n"
            "A database is a file path (opened by the embedded engine) or host:path through a server.\n"
            "An empty user or password (\"\") takes the default of the settings.\n"
+           "--source-charset NAME  the code page that the source's text in CHARACTER SET NONE is written in\n"
+           "                       (a Firebird character set: WIN1252, ISO8859_1, DOS850 ...); without it,\n"
+           "                       the setting of the options; without either such text is copied as its bytes.\n"
            "Exit codes of a copy: 0 every table copied, 1 a table failed or the logs could not be written,\n"
            "2 the copy could not start.\n";
 }

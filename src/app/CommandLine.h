@@ -14,7 +14,23 @@ enum class ECommand
     Usage, // anything else: the usage goes to standard error
 };
 
+// The options that may stand before the six arguments of an unattended copy.
+struct SRunOptions
+{
+    // --source-charset NAME: the code page of the source's CHARACTER SET NONE
+    // text; empty takes the settings' choice.
+    std::string sourceCharset;
+};
+
 ECommand ParseCommandLine(const std::vector<std::string>& arguments);
+// Takes the leading options off arguments ("--" ends them); false with the
+// reason in error when an option is unknown or lacks its value.
+bool SplitRunOptions(const std::vector<std::string>& arguments, SRunOptions& options,
+                     std::vector<std::string>& positional, std::string& error);
+// What is wrong with an argument vector that ParseCommandLine calls Usage:
+// the option that is unknown or lacks its value; empty when only the
+// number of arguments is wrong.
+std::string CommandLineError(const std::vector<std::string>& arguments);
 void PrintUsage(std::ostream& out);
 void PrintVersion(std::ostream& out);
 // True when a window can be shown (an X11 or Wayland display, or a Qt

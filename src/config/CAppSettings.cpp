@@ -93,6 +93,7 @@ void CAppSettings::LoadFrom(CProfileFile& file)
     m_sLastSqlLog = Utf8ToWide(file.GetString("LastSqlLog", ""));
     m_bRecentDBs = file.GetBool("RecentDBs", true);
     m_bExtendDBName = file.GetBool("ExtendDBName", true);
+    m_sSourceCharset = Utf8ToWide(file.GetString("SourceCharset", ""));
 
     for (int row = 0; row < kRecentCount; ++row)
         m_RecentDBs.SetCell(0, row, file.GetString(RecentKey(row), ""));
@@ -152,6 +153,7 @@ void CAppSettings::SaveTo(CProfileFile& file)
     file.WriteString("LastSqlLog", WideToUtf8(m_sLastSqlLog));
     file.WriteBool("RecentDBs", m_bRecentDBs);
     file.WriteBool("ExtendDBName", m_bExtendDBName);
+    file.WriteString("SourceCharset", WideToUtf8(m_sSourceCharset));
 
     for (int row = 0; row < kRecentCount; ++row)
     {

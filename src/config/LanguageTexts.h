@@ -99,6 +99,7 @@
     X(FrmOpt_m_LBLDefUser, "FrmOpt.m_LBLDefUser", "Default database user", "") \
     X(FrmOpt_m_LBLFont, "FrmOpt.m_LBLFont", "Font", "") \
     X(FrmOpt_m_LBLRetries, "FrmOpt.m_LBLRetries", "Connection retries", "") \
+    X(FrmOpt_m_LBLSourceCharset, "FrmOpt.m_LBLSourceCharset", "Code page of source text without character set", "") \
     X(FrmSQL_ID_MENSQL_DB, "FrmSQL.ID_MENSQL_DB", "Database", "") \
     X(FrmSQL_ID_MENSQL_DELETE, "FrmSQL.ID_MENSQL_DELETE", "Delete record\tCtrl+D", "") \
     X(FrmSQL_ID_MENSQL_DELETETABLE, "FrmSQL.ID_MENSQL_DELETETABLE", "Delete table", "") \

@@ -1,5 +1,7 @@
 #include "copy/CCopyEngine.h"
 
+#include "copy/SourceSelect.h"
+#include "copy/TablePlan.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
@@ -102,6 +104,29 @@ void CCopyEngine::SetTablePrefix(const std::string& table)
     m_sTablePrefix = prefix;
 }
 
+namespace
+{
+std::vector<SResultColumn> ResultColumns(CFbCursor& cursor)
+{
+    std::vector<SResultColumn> columns;
+    for (int i = 0; i < cursor.ColumnCount(); ++i)
+        columns.push_back({cursor.ColumnName(i), cursor.Column(i).sqltype & ~1});
+    return columns;
+}
+} // namespace
+
+bool CCopyEngine::CommitRows(CFbConnection& dest)
+{
+    if (dest.Commit())
+        return true;
+    const std::string reason = dest.LastErrorMessage();
+    dest.Rollback();
+    WriteLog("ERROR: Failed to commit the copied rows", OneLine(reason));
+    WriteSqlLog("COMMIT;");
+    WriteSqlFailure(reason);
+    return false;
+}
+
 bool CCopyEngine::CopyTable(const std::string& table)
 {
     if (m_sSourceDb.empty() || m_sDestDb.empty())
@@ -120,6 +145,15 @@ bool CCopyEngine::CopyTable(const std::string& table)
         }
     } closeLogs{*this};
     m_bInTable = true;
+    // A table that the run emptied ahead of its turn and that fails before
+    // its rows are in stays empty: the log must say so.
+    const bool emptiedAhead = m_emptiedTables.count(table) > 0;
+    const auto failBeforeRows = [&](const std::string& message, const std::string& detail) {
+        WriteLog(message, detail);
+        if (emptiedAhead)
+            WriteLog("ERROR: The table was emptied for this run and is not refilled", "");
+        return false;
+    };
 
     WriteLog("Starting copy process...", "");
     const std::string header = "\r\n\r\n/* " + table + "*/\r\n";
@@ -128,22 +162,24 @@ bool CCopyEngine::CopyTable(const std::string& table)
 
     CFbConnection source(m_nAttempts);
     if (!source.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb))
-    {
-        WriteLog("ERROR: Cannot open source database", m_sSourceDb);
-        return false;
-    }
+        return failBeforeRows("ERROR: Cannot open source database", m_sSourceDb);
+    std::vector<SColumnInfo> sourceInfo;
+    GetColumnInfo(source, table, sourceInfo);
     CFbCursor cursor(source);
-    CStringGrid sourceColumns;
-    std::string sql;
-    const bool selected = SelectTable(source, cursor, sourceColumns, table, sql);
+    SSourceSelectOptions selectOptions;
+    selectOptions.legacyCharset = m_sSourceCharset;
+    selectOptions.inlineBlobs = !source.IsInProcess();
+    const std::string sql = sourceInfo.empty() ? "" : BuildSourceSelect(source, table, sourceInfo, selectOptions);
+    const bool selected = !sql.empty() && cursor.Open(sql);
     const std::string selectLine = "\r\n/* " + sql + " */\r\n";
     WriteSqlLog(selectLine);
     WriteTextLog(selectLine);
     const int first = selected ? cursor.Fetch() : -1;
     if (first < 0)
     {
-        WriteLog("ERROR: Failed to open or table is empty", "");
-        return false;
+        if (!cursor.LastErrorMessage().empty())
+            WriteSqlFailure(cursor.LastErrorMessage());
+        return failBeforeRows("ERROR: Failed to open or table is empty", "");
     }
     if (first == 0)
     {
@@ -155,49 +191,59 @@ bool CCopyEngine::CopyTable(const std::string& table)
 
     CStringGrid sourceTriggers;
     if (!source.GetTableTriggers(table, sourceTriggers))
-    {
-        WriteLog("ERROR: Failed to get source triggers", "");
-        return false;
-    }
-    std::vector<SColumnInfo> sourceInfo;
-    GetColumnInfo(source, table, sourceInfo);
+        return failBeforeRows("ERROR: Failed to get source triggers", "");
     const std::map<std::string, std::string> sourceIdentities = ReadIdentities(source, sourceInfo);
 
     CFbConnection dest(m_nAttempts);
     if (!dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
-    {
-        WriteLog("ERROR: Cannot open destination database", m_sDestDb);
-        return false;
-    }
-    CStringGrid destColumns;
-    std::string describeError;
-    if (!DescribeStatement(dest, sql, destColumns, describeError))
-    {
-        WriteLog("ERROR: Failed to open or table is empty", "");
-        return false;
-    }
-    // Computed columns take no value: they stay out of the INSERT.
+        return failBeforeRows("ERROR: Cannot open destination database", m_sDestDb);
+    // The destination is described from its own system tables, whatever
+    // the source holds.
     std::vector<SColumnInfo> destInfo;
-    GetColumnInfo(dest, table, destInfo);
-    RemoveComputedColumns(destColumns, destInfo);
+    if (!GetColumnInfo(dest, table, destInfo) || destInfo.empty())
+        return failBeforeRows("ERROR: Failed to open or table is empty", "");
+    const auto deferred = m_deferredColumns.find(table);
+    const STablePlan plan =
+        BuildTablePlan(table, MatchSourceColumns(ResultColumns(cursor), sourceInfo), destInfo,
+                       deferred != m_deferredColumns.end() ? deferred->second : std::set<std::string>{});
+    if (!plan.problems.empty())
+    {
+        // Refused before anything is written: the destination keeps its rows.
+        for (const std::string& problem : plan.problems)
+            WriteLog(problem, "");
+        if (emptiedAhead)
+            WriteLog("ERROR: The table was emptied for this run and is not refilled", "");
+        WriteLog("WARNING: Copy failed", "");
+        return false;
+    }
 
+    if (!emptiedAhead && !CleanupTable(dest, table))
+    {
+        // Rows added to old rows that stay would be a mix of both databases.
+        WriteLog("WARNING: Copy failed", "");
+        return false;
+    }
     bool failed = false;
-    if (m_emptiedTables.count(table))
-        failed = m_failedEmptying.count(table) > 0; // emptied before the run's first insert
-    else if (!CleanupTable(dest, table))
-        failed = true;
     if (!SetTriggersActive(dest, table, false))
         failed = true;
     int failedRecords = 0;
-    if (!InsertRows(source, cursor, dest, sourceColumns, destColumns, table, failedRecords))
+    if (!InsertRows(cursor, dest, plan, failedRecords))
         failed = true;
-    if (!SetGenerators(dest, sourceTriggers, table))
+    const bool committed = CommitRows(dest);
+    if (!committed)
         failed = true;
-    if (!SetIdentities(dest, table, destInfo, sourceIdentities))
+    // Generators and identities follow rows that arrived.
+    if (committed && !SetGenerators(dest, sourceTriggers, table))
+        failed = true;
+    if (committed && !SetIdentities(dest, table, destInfo, sourceIdentities))
         failed = true;
     if (!SetTriggersActive(dest, table, true))
         failed = true;
-    dest.Disconnect();
+    if (!dest.Disconnect())
+    {
+        failed = true;
+        WriteLog("ERROR: Failed to close the destination database", OneLine(dest.LastErrorMessage()));
+    }
     cursor.Close();
     source.Disconnect();
 

@@ -13,8 +13,10 @@
 class CFbConnection;
 class CFbCursor;
 struct SColumnInfo;
-struct SForeignKey;
+struct SDeferredColumns;
 struct SRunPlan;
+struct STableGroup;
+struct STablePlan;
 
 // Copies the rows of one table at a time from the source database into the
 // same-named table of the destination database, switching the destination's
@@ -23,7 +25,7 @@ struct SRunPlan;
 // report.
 class CCopyEngine
 {
-public:
+  public:
     CCopyEngine() = default;
     ~CCopyEngine();
     CCopyEngine(const CCopyEngine&) = delete;
@@ -72,16 +74,21 @@ public:
     // The record of switched-off triggers; its path is set by the program.
     CTriggerJournal& Journal() { return m_journal; }
 
-    // The order of a run whose tables foreign keys join (see SRunPlan); an
-    // unreadable destination gives the list order.
+    // The order of a run whose tables foreign keys or CHECKs join (see
+    // SRunPlan); an unreadable destination gives the list order.
     SRunPlan PlanTables(const std::vector<std::string>& tables, int mode);
-    // Takes a reordered plan for the run: empties its tables children first,
-    // makes the copies insert deferred key columns as NULL and reports keys
-    // that form an unbreakable cycle. Gives the tables whose emptying failed.
-    std::set<std::string> BeginReorderedRun(const SRunPlan& plan);
-    // Sets a deferred key's columns from the source once both tables are filled.
-    bool ApplyDeferredKey(const SForeignKey& key);
-    void EndReorderedRun();
+    // Logs what the plan cannot do: key cycles without a nullable key, CHECKs
+    // whose columns cannot wait.
+    void ReportPlan(const SRunPlan& plan);
+    // Checks that every table of a group can be refilled and empties the
+    // group (children first, deferred keys of old rows cleared) in one
+    // transaction; its copies then insert the deferred columns as NULL.
+    // False, with the reasons logged for every table, when the group cannot
+    // be copied: then no row of it has changed.
+    bool BeginGroup(const STableGroup& group, const std::vector<SDeferredColumns>& deferred);
+    void EndGroup();
+    // Sets deferred columns from the source once their tables are filled.
+    bool ApplyDeferredColumns(const SDeferredColumns& entry);
     bool SetTriggersActive(CFbConnection& connection, const std::string& table, bool active);
     bool SetGenerators(CFbConnection& connection, CStringGrid& sourceTriggerGrid, const std::string& table);
 
@@ -109,12 +116,15 @@ public:
     std::string m_sLogEntry; // the run-log entry being written
     std::string m_sDefUser;
     std::string m_sDefPass;
+    // The code page of the source's CHARACTER SET NONE text (a Firebird
+    // character set name such as WIN1252); empty copies its bytes as they are.
+    std::string m_sSourceCharset;
     bool m_bLog = false;
     int m_nAttempts = 1;
     // Most rows sent per round trip (1: one INSERT per row).
     size_t m_nMaxBatchRows = 128;
 
-private:
+  private:
     struct SLogs
     {
         CLogWriter run;
@@ -122,13 +132,13 @@ private:
         CLogWriter text;
     };
 
-    bool SelectTable(CFbConnection& connection, CFbCursor& cursor, CStringGrid& columns, const std::string& table,
-                     std::string& sql);
-    std::string SelectWithInlineBlobs(CFbConnection& connection, CStringGrid& described, const std::string& table,
-                                      const std::string& first, const std::string& plainSql);
-    bool InsertRows(CFbConnection& source, CFbCursor& cursor, CFbConnection& dest, CStringGrid& sourceColumns,
-                    CStringGrid& destColumns, const std::string& table, int& failedRecords);
-    static void RemoveComputedColumns(CStringGrid& destColumns, const std::vector<SColumnInfo>& destInfo);
+    bool InsertRows(CFbCursor& cursor, CFbConnection& dest, const STablePlan& plan, int& failedRecords);
+    // "INSERT INTO T (A,B) VALUES (" for the named columns.
+    static std::string InsertPrefix(const std::string& table, const std::vector<std::string>& columns);
+    // Why rows with NONE text in column failed, and what helps.
+    static std::string LegacyTextHint(const std::string& column);
+    // Commits the inserted rows; false (logged) when the server refuses.
+    bool CommitRows(CFbConnection& dest);
     bool SetIdentities(CFbConnection& connection, const std::string& table, const std::vector<SColumnInfo>& destInfo,
                        const std::map<std::string, std::string>& sourceIdentities);
     static std::map<std::string, std::string> ReadIdentities(CFbConnection& connection,
@@ -144,17 +154,15 @@ private:
 
     bool Append(CLogWriter& writer, const std::string& path, const std::string& text);
 
-    bool EmptyTable(const std::string& table);
-    void ClearKeyColumns(const SForeignKey& key);
+    bool FailGroup(const STableGroup& group, const std::string& reason);
     void SetTablePrefix(const std::string& table);
 
     SLogs m_logs;
     CTriggerJournal m_journal;
     bool m_bInTable = false;
-    // Set while a reordered run holds: tables already emptied by the run, the
-    // ones among them whose emptying failed, and key columns inserted as NULL.
+    // Set while a group is copied: its tables emptied ahead of their turn,
+    // and the columns its copies insert as NULL.
     std::set<std::string> m_emptiedTables;
-    std::set<std::string> m_failedEmptying;
     std::map<std::string, std::set<std::string>> m_deferredColumns;
     std::atomic<bool> m_bRunActive{false};
 };

@@ -3,6 +3,7 @@
 #include "copy/CCopyEngine.h"
 #include "copy/CRunPlan.h"
 
+#include <algorithm>
 #include <set>
 
 namespace
@@ -26,14 +27,11 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     for (int i = 0; i < job.m_pTables->RowCount(); ++i)
         names.push_back(job.m_pTables->GetCell(0, i));
 
-    // Tables that foreign keys join are emptied children first and filled
-    // parents first; all others keep the list order.
+    // Tables that foreign keys or CHECKs join are copied as a group: emptied
+    // together, children first, and filled parents first. All others keep
+    // the list order and are emptied by their own copy.
     const SRunPlan plan = names.empty() ? SRunPlan{} : engine.PlanTables(names, job.m_nMode);
-    if (plan.reordered)
-        engine.BeginReorderedRun(plan);
-    std::set<std::string> deferredChildren;
-    for (const SForeignKey& key : plan.deferred)
-        deferredChildren.insert(key.childTable);
+    engine.ReportPlan(plan);
 
     const auto finish = [&](const SFinished& table) {
         if (!table.copied)
@@ -55,41 +53,59 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         }
         return position;
     };
+    std::set<std::string> deferredTables;
+    for (const SDeferredColumns& entry : plan.deferred)
+        deferredTables.insert(entry.table);
+
     const int count = static_cast<int>(order.size());
-    std::set<std::string> filled;
-    std::vector<SFinished> waiting; // finished only once their deferred keys are set
+    const STableGroup* group = nullptr; // the group in progress
+    bool groupReady = false;
+    size_t groupLeft = 0;
+    std::vector<SFinished> waiting; // finished only once their deferred columns are set
     for (int i = 0; i < count; ++i)
     {
         const std::string& name = order[static_cast<size_t>(i)];
+        if (!group && (group = plan.GroupOf(name)) != nullptr)
+        {
+            groupReady = engine.BeginGroup(*group, plan.deferred);
+            groupLeft = group->fillOrder.size();
+        }
         if (events.tableStarted)
             events.tableStarted(listIndex(i, name), count, name, 100 * i / count);
-        const bool copied = engine.RunTable(name, job.m_nMode);
+        // A group that cannot be refilled is not touched at all.
+        const bool copied = (!group || groupReady) && engine.RunTable(name, job.m_nMode);
         ++result.tablesRun;
-        filled.insert(name);
-        if (deferredChildren.count(name))
+        if (group && groupReady && deferredTables.count(name))
             waiting.push_back({listIndex(i, name), name, copied});
         else
             finish({listIndex(i, name), name, copied});
-        if (stop.load() && i + 1 < count)
+        if (group && --groupLeft == 0)
+        {
+            for (const SDeferredColumns& entry : plan.deferred)
+            {
+                if (!groupReady || !deferredTables.count(entry.table) ||
+                    std::find(group->fillOrder.begin(), group->fillOrder.end(), entry.table) == group->fillOrder.end())
+                    continue;
+                if (!engine.ApplyDeferredColumns(entry))
+                {
+                    for (SFinished& table : waiting)
+                        table.copied = table.copied && table.table != entry.table;
+                }
+            }
+            for (const SFinished& table : waiting)
+                finish(table);
+            waiting.clear();
+            engine.EndGroup();
+            group = nullptr;
+        }
+        // A stop takes effect between tables, and never inside a group: its
+        // tables are empty until each one is refilled.
+        if (!group && stop.load() && i + 1 < count)
         {
             result.stopped = true;
             break;
         }
     }
-    for (const SForeignKey& key : plan.deferred)
-    {
-        // A key whose parent was never filled (the run stopped) stays NULL: its table counts as failed.
-        const bool set = filled.count(key.parentTable) && engine.ApplyDeferredKey(key);
-        for (SFinished& table : waiting)
-        {
-            if (table.table == key.childTable && !set)
-                table.copied = false;
-        }
-    }
-    for (const SFinished& table : waiting)
-        finish(table);
-    if (plan.reordered)
-        engine.EndReorderedRun();
     result.lostLogFile = engine.LostLogFile();
     engine.EndRun();
     return result;

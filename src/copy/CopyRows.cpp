@@ -5,16 +5,19 @@
 #include "copy/CBatchInserter.h"
 #include "copy/CRowLogPipe.h"
 #include "copy/CRowQueue.h"
+#include "copy/TablePlan.h"
+#include "core/PathHelpers.h"
+#include "core/TextEncoding.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
-#include "core/PathHelpers.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <thread>
 
 namespace
@@ -61,28 +64,21 @@ std::string MissingValue(bool isString, const std::string& typeName, bool litera
     return "0";
 }
 
-// What one destination column receives.
-struct SColumnPlan
-{
-    std::string name;
-    bool isString = false;
-    int sourceIndex = -1;
-    std::string typeName;
-    bool deferred = false;
-};
-
 // What the logs say of one row.
 struct SLogLines
 {
     std::string insert;
     std::string detail;
     std::string text;
+    // The first inserted column holding NONE text that is not UTF-8, or -1.
+    int legacyColumn = -1;
 
     void Swap(SLogLines& other) noexcept
     {
         insert.swap(other.insert);
         detail.swap(other.detail);
         text.swap(other.text);
+        std::swap(legacyColumn, other.legacyColumn);
     }
 };
 
@@ -156,35 +152,42 @@ void Bind(const XSQLVAR& column, const SColumnValue& value, SBoundValue& bound)
 }
 // Binds the current source row for the destination and, with logging on,
 // prepares what the logs say of it.
-bool ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const std::vector<SColumnValue>& values,
-             const std::string& prefix, bool logging, SReadRow& read)
+bool ReadRow(CFbCursor& cursor, const std::vector<const SColumnPlan*>& plan, const std::vector<SColumnValue>& values,
+             const std::string& prefix, bool logging, bool checkLegacyText, SReadRow& read)
 {
     read.row.resize(plan.size());
     SLogLines& lines = read.lines;
     if (logging)
+    {
         lines.insert = prefix;
+        lines.legacyColumn = -1;
+    }
     for (size_t i = 0; i < plan.size(); ++i)
     {
-        const int j = plan[i].sourceIndex;
+        const SColumnPlan& column = *plan[i];
         SBoundValue& bound = read.row[i];
         bound.array.reset(); // the slot may hold an earlier row's array
         if (logging && i > 0)
             lines.insert += ",";
-        if (j < 0)
+        switch (column.value)
         {
+        case EColumnValue::Filler:
             bound.kind = SBoundValue::Bytes;
-            bound.bytes = MissingValue(plan[i].isString, plan[i].typeName, false);
+            bound.bytes = column.filler;
+            bound.binary = false;
             if (logging)
-                lines.insert += MissingValue(plan[i].isString, plan[i].typeName, true);
+                lines.insert += column.fillerLiteral;
             continue;
-        }
-        if (plan[i].deferred)
-        {
+        case EColumnValue::Null:
+        case EColumnValue::Deferred:
+            // A deferred column is set once the tables it waits for are filled.
             bound.kind = SBoundValue::Null;
             if (logging)
                 lines.insert += "NULL";
             continue;
+        default: break;
         }
+        const int j = column.sourceIndex;
         const SColumnValue& value = values[static_cast<size_t>(j)];
         Bind(cursor.Column(j), value, bound);
         if (bound.kind == SBoundValue::Bytes && (cursor.Column(j).sqltype & ~1) == SQL_ARRAY)
@@ -198,7 +201,11 @@ bool ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const std:
             bound.array = std::move(slice);
         }
         if (logging)
-            AppendLiteral(lines.insert, plan[i].isString, value.text, value.marks);
+        {
+            AppendLiteral(lines.insert, column.isString, value.text, value.marks);
+            if (checkLegacyText && column.legacyText && lines.legacyColumn < 0 && !IsValidUtf8(value.text))
+                lines.legacyColumn = static_cast<int>(i);
+        }
     }
     if (logging)
     {
@@ -219,77 +226,19 @@ bool ReadRow(CFbCursor& cursor, const std::vector<SColumnPlan>& plan, const std:
 }
 } // namespace
 
-bool CCopyEngine::SelectTable(CFbConnection& connection, CFbCursor& cursor, CStringGrid& columns,
-                              const std::string& table, std::string& sql)
+std::string CCopyEngine::InsertPrefix(const std::string& table, const std::vector<std::string>& columns)
 {
-    if (!connection.m_bConnected)
-        return false;
-    sql = "SELECT * FROM " + SqlIdentifier(table);
-    CStringGrid scratch;
-    std::string error;
-    if (!DescribeStatement(connection, sql, scratch, error))
-        return false;
-    const std::string first = scratch.GetCell(0, 0);
-    sql = "SELECT * FROM " + SqlIdentifier(table) + " ORDER BY " + SqlIdentifier(first);
-    // Through a server every BLOB read costs round trips of its own; small
-    // BLOBs come along in the rows as strings instead, and the log shows the
-    // statement that ran.
-    if (m_sSourceDb != GetLocalDatabasePath(m_sSourceDb))
-        sql = SelectWithInlineBlobs(connection, scratch, table, first, sql);
-    if (!DescribeStatement(connection, sql, columns, error))
-        return false;
-    return cursor.Open(sql);
+    std::string text = "INSERT INTO " + SqlIdentifier(table) + " (";
+    for (size_t i = 0; i < columns.size(); ++i)
+        text += (i ? "," : "") + SqlIdentifier(columns[i]);
+    return text + ") VALUES (";
 }
 
-std::string CCopyEngine::SelectWithInlineBlobs(CFbConnection& connection, CStringGrid& described,
-                                              const std::string& table, const std::string& first,
-                                              const std::string& plainSql)
+std::string CCopyEngine::LegacyTextHint(const std::string& column)
 {
-    constexpr long MessageBudget = 40000; // bytes of a fetched row given to inline BLOBs
-    std::vector<SColumnInfo> info;
-    if (!GetColumnInfo(connection, table, info))
-        return plainSql;
-    std::string lengths;
-    std::vector<const SColumnInfo*> blobs;
-    for (const SColumnInfo& column : info)
-    {
-        if (!column.blob || column.dimensions > 0)
-            continue;
-        // Characters for text (as the cast counts them), bytes otherwise.
-        lengths += std::string(blobs.empty() ? "" : ", ") + (column.blobSubType == 1 ? "MAX(CHAR_LENGTH(" : "MAX(OCTET_LENGTH(")
-                 + SqlIdentifier(column.name) + "))";
-        blobs.push_back(&column);
-    }
-    if (blobs.empty())
-        return plainSql;
-    CStringGrid maxima;
-    int failure = 0;
-    connection.Execute("SELECT " + lengths + " FROM " + SqlIdentifier(table), failure, &maxima);
-    if (failure != 0 || maxima.RowCount() != 1)
-        return plainSql;
-    std::map<std::string, std::string> casts;
-    long budget = MessageBudget;
-    for (size_t b = 0; b < blobs.size(); ++b)
-    {
-        const long longest = std::max(1L, maxima.GetCellInt(static_cast<int>(b), 0));
-        const bool text = blobs[b]->blobSubType == 1;
-        const long bytes = text ? longest * 4 : longest; // UTF-8 takes up to four bytes a character
-        if (bytes > budget || longest > 32765 || (text && longest > 8191))
-            continue;
-        budget -= bytes;
-        casts[blobs[b]->name] = "CAST(" + SqlIdentifier(blobs[b]->name) + " AS VARCHAR(" + std::to_string(longest)
-                              + ") CHARACTER SET " + (text ? "UTF8" : "OCTETS") + ") AS " + SqlIdentifier(blobs[b]->name);
-    }
-    if (casts.empty())
-        return plainSql;
-    std::string list;
-    for (int i = 0; i < described.ColumnCount(); ++i)
-    {
-        const std::string name = described.GetCell(i, 0);
-        const auto cast = casts.find(name);
-        list += (i ? ", " : "") + (cast != casts.end() ? cast->second : SqlIdentifier(name));
-    }
-    return "SELECT " + list + " FROM " + SqlIdentifier(table) + " ORDER BY " + SqlIdentifier(first);
+    return "ERROR: Column " + column +
+           " holds CHARACTER SET NONE text that is not UTF-8: name its code page as the "
+           "source code page (Options, or --source-charset NAME)";
 }
 
 std::string CCopyEngine::BuildInsertPrefix(CStringGrid& destColumns, const std::string& table)
@@ -343,29 +292,25 @@ std::string CCopyEngine::BuildInsert(CStringGrid& destColumns, CStringGrid& sour
     return text + ");";
 }
 
-bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbConnection& dest,
-                             CStringGrid& sourceColumns, CStringGrid& destColumns, const std::string& table,
-                             int& failedRecords)
+bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STablePlan& tablePlan, int& failedRecords)
 {
-    const std::string prefix = BuildInsertPrefix(destColumns, table);
-    MapColumns(sourceColumns, destColumns);
-    const int sourceCount = cursor.ColumnCount();
-    std::vector<SColumnPlan> plan;
+    const std::vector<const SColumnPlan*> plan = tablePlan.InsertColumns();
+    const std::string& table = tablePlan.table;
     std::vector<std::string> destNames;
+    for (const SColumnPlan* column : plan)
+        destNames.push_back(column->name);
+    const std::string prefix = InsertPrefix(table, destNames);
+    const int sourceCount = cursor.ColumnCount();
     std::vector<bool> needed(static_cast<size_t>(sourceCount), m_bLog);
-    const auto deferred = m_deferredColumns.find(table);
-    for (int i = 0; i < destColumns.ColumnCount(); ++i)
+    for (const SColumnPlan* column : plan)
     {
-        SColumnPlan column{destColumns.GetCell(i, 0), destColumns.GetCell(i, 1) == "STRING",
-                           static_cast<int>(destColumns.GetCellInt(i, 2)), destColumns.GetCell(i, 3)};
-        // A key column that closes a cycle is inserted as NULL and set later.
-        if (deferred != m_deferredColumns.end() && deferred->second.count(column.name))
-            column.deferred = true;
-        if (column.sourceIndex >= 0 && NeedsFormattedValue(cursor.Column(column.sourceIndex)))
-            needed[static_cast<size_t>(column.sourceIndex)] = true;
-        destNames.push_back(column.name);
-        plan.push_back(std::move(column));
+        if (column->value == EColumnValue::Source && NeedsFormattedValue(cursor.Column(column->sourceIndex)))
+            needed[static_cast<size_t>(column->sourceIndex)] = true;
     }
+    // Without a code page NONE text reaches a real character set as bytes,
+    // and the rows the server refuses for it are explained once per column.
+    const bool checkLegacyText = m_sSourceCharset.empty();
+    std::set<int> explainedLegacyColumns;
     const bool logging = m_bLog;
 
     // Reads up to one chunk of rows (the current row first); false at the end
@@ -378,14 +323,15 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
         {
             for (int j = 0; j < sourceCount && fetch == 1; ++j)
             {
-                if (needed[static_cast<size_t>(j)] && !cursor.Value(j, EValueForm::Exact, values[static_cast<size_t>(j)]))
+                if (needed[static_cast<size_t>(j)] &&
+                    !cursor.Value(j, EValueForm::Exact, values[static_cast<size_t>(j)]))
                     fetch = -1;
             }
             if (fetch < 0)
                 break;
             if (filled == chunk.size())
                 chunk.emplace_back();
-            if (!ReadRow(cursor, plan, values, prefix, logging, chunk[filled]))
+            if (!ReadRow(cursor, plan, values, prefix, logging, checkLegacyText, chunk[filled]))
             {
                 fetch = -1;
                 break;
@@ -437,7 +383,8 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
             const std::string& path;
         };
         // In the order of CRowLogPipe::EFile.
-        const STarget targets[] = {{m_logs.run, m_sLogFile}, {m_logs.sql, m_sSqlLogFile}, {m_logs.text, m_sTextLogFile}};
+        const STarget targets[] = {
+            {m_logs.run, m_sLogFile}, {m_logs.sql, m_sSqlLogFile}, {m_logs.text, m_sTextLogFile}};
         targets[file].writer.SetPath(targets[file].path);
         targets[file].writer.AppendText(text);
     });
@@ -456,6 +403,12 @@ bool CCopyEngine::InsertRows(CFbConnection& /*source*/, CFbCursor& cursor, CFbCo
         sql.append(lines.insert).append("\r\n");
         if (!ok)
             sql.append(SqlFailureComment(serverMessage)).append("\r\n");
+        if (!ok && lines.legacyColumn >= 0 && explainedLegacyColumns.insert(lines.legacyColumn).second)
+        {
+            const std::string hint = LegacyTextHint(plan[static_cast<size_t>(lines.legacyColumn)]->name);
+            sql.append(SqlFailureComment(hint)).append("\r\n");
+            logPipe.Gathered(CRowLogPipe::RunLog).append(m_sTablePrefix).append(" ").append(hint).append(" ()\r\n\r\n");
+        }
         // A run-log entry ends in CR LF of its own before the line's.
         logPipe.Gathered(CRowLogPipe::RunLog)
             .append(m_sTablePrefix)

@@ -1,16 +1,17 @@
-// Runs whose tables foreign keys join: emptying children first, filling
-// parents first, and setting the keys that close a cycle afterwards.
+// Runs whose tables foreign keys or CHECKs join: each group is checked as a
+// whole, emptied children first in one transaction, filled parents first,
+// and its deferred columns are set afterwards.
 #include "copy/CCopyEngine.h"
 
 #include "copy/CRunPlan.h"
-#include "core/FileHelpers.h"
+#include "copy/TablePlan.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
 #include "db/CFbParamStatement.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace
 {
@@ -21,17 +22,31 @@ std::string Joined(const std::vector<std::string>& names, const char* separator)
         text += (text.empty() ? "" : separator) + name;
     return text;
 }
+
+// The deferred columns of one table, as a plan of that table names them.
+std::set<std::string> DeferredColumnsOf(const std::vector<SDeferredColumns>& deferred, const std::string& table)
+{
+    std::set<std::string> columns;
+    for (const SDeferredColumns& entry : deferred)
+    {
+        if (entry.table == table)
+            columns.insert(entry.columns.begin(), entry.columns.end());
+    }
+    return columns;
+}
 } // namespace
 
 SRunPlan CCopyEngine::PlanTables(const std::vector<std::string>& tables, int mode)
 {
     m_bLog = !(mode == 0 || mode == 2);
-    std::vector<SForeignKey> keys;
+    SRunSchema schema;
     CFbConnection dest(m_nAttempts);
-    if (!dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb) || !GetForeignKeys(dest, keys))
-        keys.clear();
+    if (!dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb) || !GetForeignKeys(dest, schema.keys))
+        schema.keys.clear();
+    if (!dest.m_bConnected || !GetCheckReads(dest, schema.checks))
+        schema.checks.clear();
     std::map<std::string, std::vector<SColumnInfo>> columns;
-    const NullableColumns nullable = [&](const std::string& table, const std::vector<std::string>& names) {
+    schema.nullable = [&](const std::string& table, const std::vector<std::string>& names) {
         auto found = columns.find(table);
         if (found == columns.end())
         {
@@ -49,128 +64,213 @@ SRunPlan CCopyEngine::PlanTables(const std::vector<std::string>& tables, int mod
         }
         return true;
     };
-    return PlanRun(tables, keys, nullable);
+    schema.primaryKey = [&](const std::string& table) {
+        std::vector<std::string> key;
+        GetPrimaryKey(dest, table, key);
+        return key;
+    };
+    return PlanRun(tables, schema);
 }
 
-std::set<std::string> CCopyEngine::BeginReorderedRun(const SRunPlan& plan)
+void CCopyEngine::ReportPlan(const SRunPlan& plan)
 {
-    m_emptiedTables.clear();
-    m_failedEmptying.clear();
-    m_deferredColumns.clear();
-    for (const SForeignKey& key : plan.deferred)
-        m_deferredColumns[key.childTable].insert(key.childColumns.begin(), key.childColumns.end());
     if (!plan.unbreakable.empty())
     {
         SetTablePrefix(plan.unbreakable.front());
         WriteLog("ERROR: Foreign keys form a cycle that no nullable key can break", Joined(plan.unbreakable, ", "));
     }
-    // Old rows may close the same cycles: their deferred keys are cleared
-    // first, so that the tables can be emptied at all.
-    for (const SForeignKey& key : plan.deferred)
-        ClearKeyColumns(key);
-    // A table whose source is empty keeps its rows, as its own copy would.
-    CFbConnection source(m_nAttempts);
-    const bool sourceOpen = source.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb);
-    for (const std::string& table : plan.emptyOrder)
+    for (const SCheckRead& check : plan.undeferredChecks)
     {
-        if (sourceOpen)
-        {
-            CStringGrid rows;
-            int failure = 0;
-            source.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(table), failure, &rows);
-            if (failure == 0 && rows.RowCount() == 0)
-                continue;
-        }
-        if (!EmptyTable(table))
-            m_failedEmptying.insert(table);
-        m_emptiedTables.insert(table);
+        SetTablePrefix(check.checkedTable);
+        WriteLog("WARNING: CHECK constraint " + check.constraint + " reads " + check.readTable + "." +
+                     check.readColumn +
+                     ", which cannot wait until this table is filled (NOT NULL, or no primary key): rows it "
+                     "refuses fail",
+                 "");
     }
-    return m_failedEmptying;
 }
 
-void CCopyEngine::EndReorderedRun()
+bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferredColumns>& deferred)
 {
     m_emptiedTables.clear();
-    m_failedEmptying.clear();
     m_deferredColumns.clear();
-}
-
-void CCopyEngine::ClearKeyColumns(const SForeignKey& key)
-{
-    SetTablePrefix(key.childTable);
+    CFbConnection source(m_nAttempts);
     CFbConnection dest(m_nAttempts);
-    if (!dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
-        return;
-    std::string sql = "UPDATE " + SqlIdentifier(key.childTable) + " SET ";
-    for (size_t c = 0; c < key.childColumns.size(); ++c)
-        sql += (c ? "," : "") + SqlIdentifier(key.childColumns[c]) + "=NULL";
-    sql += ";";
-    int failure = 0;
-    dest.Execute(sql, failure);
-    WriteSqlLog(sql);
-    if (failure != 0)
-        WriteSqlFailure(dest.LastErrorMessage());
-    dest.Disconnect();
-}
-
-bool CCopyEngine::EmptyTable(const std::string& table)
-{
-    SetTablePrefix(table);
-    CFbConnection dest(m_nAttempts);
+    const std::string& first = group.fillOrder.front();
+    SetTablePrefix(first);
+    if (!source.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb))
+    {
+        WriteLog("ERROR: Cannot open source database", m_sSourceDb);
+        return FailGroup(group, first);
+    }
     if (!dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
     {
         WriteLog("ERROR: Cannot open destination database", m_sDestDb);
-        return false;
+        return FailGroup(group, first);
     }
-    const bool emptied = CleanupTable(dest, table);
-    dest.Disconnect();
-    return emptied;
+
+    // Every table is described and planned before any is emptied: a table
+    // that could not be refilled must not lose its rows, nor may the tables
+    // whose keys hold on to it.
+    std::vector<std::string> toEmpty;
+    std::vector<std::string> refused;
+    for (const std::string& table : group.fillOrder)
+    {
+        SetTablePrefix(table);
+        CStringGrid rows;
+        int failure = 0;
+        source.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(table), failure, &rows);
+        if (failure == 0 && rows.RowCount() == 0)
+            continue; // an empty source keeps the destination's rows
+        std::vector<SColumnInfo> sourceInfo;
+        std::vector<SColumnInfo> destInfo;
+        std::vector<SResultColumn> described;
+        std::string error;
+        if (failure != 0 || !GetColumnInfo(source, table, sourceInfo) || !GetColumnInfo(dest, table, destInfo) ||
+            destInfo.empty() || !DescribeResultTypes(source, "SELECT * FROM " + SqlIdentifier(table), described, error))
+        {
+            WriteLog("ERROR: Failed to open or table is empty", "");
+            refused.push_back(table);
+            continue;
+        }
+        const std::set<std::string> deferredColumns = DeferredColumnsOf(deferred, table);
+        STablePlan plan = BuildTablePlan(table, MatchSourceColumns(described, sourceInfo), destInfo, deferredColumns);
+        std::vector<std::string> primaryKey;
+        if (!deferredColumns.empty() && (!GetPrimaryKey(dest, table, primaryKey) || primaryKey.empty()))
+            plan.problems.push_back("ERROR: Columns that must be set after the other tables cannot be found again "
+                                    "without a primary key: " +
+                                    Joined({deferredColumns.begin(), deferredColumns.end()}, ", "));
+        for (const std::string& problem : plan.problems)
+            WriteLog(problem, "");
+        if (!plan.problems.empty())
+            refused.push_back(table);
+        toEmpty.push_back(table);
+    }
+    if (!refused.empty())
+        return FailGroup(group, Joined(refused, ", "));
+
+    // Emptied in one transaction: either every table of the group is empty
+    // and ready, or none has lost a row.
+    bool emptied = true;
+    std::string clearedTable;
+    for (const SDeferredColumns& entry : deferred)
+    {
+        const bool emptiedTable = std::find(toEmpty.begin(), toEmpty.end(), entry.table) != toEmpty.end();
+        if (!entry.clearBeforeEmptying || !emptiedTable)
+            continue;
+        SetTablePrefix(entry.table);
+        std::string sql = "UPDATE " + SqlIdentifier(entry.table) + " SET ";
+        for (size_t c = 0; c < entry.columns.size(); ++c)
+            sql += (c ? "," : "") + SqlIdentifier(entry.columns[c]) + "=NULL";
+        sql += ";";
+        int failure = 0;
+        dest.Execute(sql, failure);
+        WriteSqlLog(sql);
+        if (failure != 0)
+        {
+            WriteSqlFailure(dest.LastErrorMessage());
+            WriteLog("ERROR: Failed to cleanup table!\r\n", m_sTablePrefix);
+            WriteLog("ERROR: " + OneLine(dest.LastErrorMessage()), "");
+            emptied = false;
+            clearedTable = entry.table;
+            break;
+        }
+    }
+    std::string failedTable = clearedTable;
+    for (const std::string& table : group.emptyOrder)
+    {
+        if (!emptied)
+            break;
+        if (std::find(toEmpty.begin(), toEmpty.end(), table) == toEmpty.end())
+            continue;
+        SetTablePrefix(table);
+        emptied = CleanupTable(dest, table);
+        if (!emptied)
+            failedTable = table;
+    }
+    if (emptied && !dest.Commit())
+    {
+        WriteLog("ERROR: Failed to commit the emptied tables", OneLine(dest.LastErrorMessage()));
+        emptied = false;
+        failedTable = Joined(toEmpty, ", ");
+    }
+    if (!emptied)
+    {
+        dest.Rollback();
+        return FailGroup(group, failedTable);
+    }
+    m_emptiedTables.insert(toEmpty.begin(), toEmpty.end());
+    for (const std::string& table : group.fillOrder)
+    {
+        const std::set<std::string> columns = DeferredColumnsOf(deferred, table);
+        if (!columns.empty())
+            m_deferredColumns[table] = columns;
+    }
+    return true;
 }
 
-bool CCopyEngine::ApplyDeferredKey(const SForeignKey& key)
+bool CCopyEngine::FailGroup(const STableGroup& group, const std::string& reason)
 {
-    SetTablePrefix(key.childTable);
+    for (const std::string& table : group.fillOrder)
+    {
+        SetTablePrefix(table);
+        WriteLog("ERROR: Not copied: the tables joined by keys or CHECKs are copied together and one cannot be",
+                 reason);
+        WriteLog("WARNING: Copy failed", "");
+    }
+    return false;
+}
+
+void CCopyEngine::EndGroup()
+{
+    m_emptiedTables.clear();
+    m_deferredColumns.clear();
+}
+
+bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
+{
+    SetTablePrefix(entry.table);
     CFbConnection source(m_nAttempts);
     CFbConnection dest(m_nAttempts);
-    if (!source.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb)
-        || !dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
+    if (!source.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb) ||
+        !dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
     {
-        WriteLog("ERROR: Cannot open database", key.name);
+        WriteLog("ERROR: Cannot open database", entry.constraint);
         return false;
     }
     std::vector<std::string> primaryKey;
-    if (!GetPrimaryKey(dest, key.childTable, primaryKey) || primaryKey.empty())
+    if (!GetPrimaryKey(dest, entry.table, primaryKey) || primaryKey.empty())
     {
-        WriteLog("ERROR: Foreign key cannot be set without a primary key", key.name);
+        WriteLog("ERROR: Deferred columns cannot be set without a primary key", entry.constraint);
         return false;
     }
-    // The key's values as the source holds them, row by row.
+    // The columns' values as the source holds them, row by row.
     std::string select = "SELECT ";
-    std::string update = "UPDATE " + SqlIdentifier(key.childTable) + " SET ";
+    std::string update = "UPDATE " + SqlIdentifier(entry.table) + " SET ";
     std::string where;
     std::string notNull;
-    for (size_t c = 0; c < key.childColumns.size(); ++c)
+    for (size_t c = 0; c < entry.columns.size(); ++c)
     {
-        select += (c ? "," : "") + SqlIdentifier(key.childColumns[c]);
-        update += (c ? "," : "") + SqlIdentifier(key.childColumns[c]) + "=?";
-        notNull += (c ? " OR " : "") + SqlIdentifier(key.childColumns[c]) + " IS NOT NULL";
+        select += (c ? "," : "") + SqlIdentifier(entry.columns[c]);
+        update += (c ? "," : "") + SqlIdentifier(entry.columns[c]) + "=?";
+        notNull += (c ? " OR " : "") + SqlIdentifier(entry.columns[c]) + " IS NOT NULL";
     }
     for (size_t c = 0; c < primaryKey.size(); ++c)
     {
         select += "," + SqlIdentifier(primaryKey[c]);
         where += (c ? " AND " : "") + SqlIdentifier(primaryKey[c]) + "=?";
     }
-    select += " FROM " + SqlIdentifier(key.childTable) + " WHERE " + notNull;
+    select += " FROM " + SqlIdentifier(entry.table) + " WHERE " + notNull;
     update += " WHERE " + where;
 
-    bool ok = SetTriggersActive(dest, key.childTable, false);
+    bool ok = SetTriggersActive(dest, entry.table, false);
     CFbCursor cursor(source);
     CFbParamStatement statement(dest);
     if (!cursor.Open(select) || !statement.Prepare(update))
     {
-        WriteLog("ERROR: Failed to set foreign key", key.name);
+        WriteLog("ERROR: Failed to set deferred columns", entry.constraint);
         WriteSqlFailure(cursor.LastErrorMessage() + statement.LastErrorMessage());
-        SetTriggersActive(dest, key.childTable, true);
+        SetTriggersActive(dest, entry.table, true);
         return false;
     }
     int failedRows = 0;
@@ -204,14 +304,17 @@ bool CCopyEngine::ApplyDeferredKey(const SForeignKey& key)
         ok = false;
         WriteLog("ERROR: Failed to read source rows", "");
     }
-    if (!SetTriggersActive(dest, key.childTable, true))
+    if (!CommitRows(dest))
         ok = false;
-    dest.Disconnect();
+    if (!SetTriggersActive(dest, entry.table, true))
+        ok = false;
+    if (!dest.Disconnect())
+        ok = false;
     if (failedRows != 0)
     {
         ok = false;
-        WriteLog("ERROR: Failed to set foreign key", key.name);
-        WriteReport(failedRows, key.childTable);
+        WriteLog("ERROR: Failed to set deferred columns", entry.constraint);
+        WriteReport(failedRows, entry.table);
     }
     return ok;
 }

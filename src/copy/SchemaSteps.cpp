@@ -1,6 +1,4 @@
-// Steps for what real schemas hold beyond plain columns: computed columns
-// that take no value, and identity columns whose sequence must follow the
-// copied keys.
+// Identity columns, whose sequence must follow the copied keys.
 #include "copy/CCopyEngine.h"
 
 #include "db/CFbConnection.h"
@@ -8,31 +6,6 @@
 #include "db/SqlText.h"
 
 #include <cstdlib>
-
-void CCopyEngine::RemoveComputedColumns(CStringGrid& destColumns, const std::vector<SColumnInfo>& destInfo)
-{
-    CStringGrid kept;
-    int count = 0;
-    for (int i = 0; i < destColumns.ColumnCount(); ++i)
-    {
-        const std::string name = destColumns.GetCell(i, 0);
-        bool computed = false;
-        for (const SColumnInfo& info : destInfo)
-            computed = computed || (info.name == name && info.computed);
-        if (computed)
-            continue;
-        for (int row = 0; row < destColumns.RowCount(); ++row)
-            kept.SetCell(count, row, destColumns.GetCell(i, row));
-        ++count;
-    }
-    if (count == destColumns.ColumnCount())
-        return;
-    const int rows = destColumns.RowCount();
-    destColumns.Clear();
-    kept.Resize(count < 1 ? 1 : count, rows);
-    kept.CopyTo(destColumns);
-    destColumns.Resize(count < 1 ? 1 : count, rows);
-}
 
 bool CCopyEngine::SetIdentities(CFbConnection& connection, const std::string& table,
                                 const std::vector<SColumnInfo>& destInfo,
@@ -64,8 +37,8 @@ bool CCopyEngine::SetIdentities(CFbConnection& connection, const std::string& ta
         }
         if (!known)
             continue;
-        const std::string sql = "ALTER TABLE " + SqlIdentifier(table) + " ALTER COLUMN " + SqlIdentifier(column.name)
-                              + " RESTART WITH " + std::to_string(restart) + ";";
+        const std::string sql = "ALTER TABLE " + SqlIdentifier(table) + " ALTER COLUMN " + SqlIdentifier(column.name) +
+                                " RESTART WITH " + std::to_string(restart) + ";";
         connection.Execute(sql, failure);
         WriteSqlLog(sql);
         if (failure != 0)
@@ -79,7 +52,7 @@ bool CCopyEngine::SetIdentities(CFbConnection& connection, const std::string& ta
 }
 
 std::map<std::string, std::string> CCopyEngine::ReadIdentities(CFbConnection& connection,
-                                                                const std::vector<SColumnInfo>& info)
+                                                               const std::vector<SColumnInfo>& info)
 {
     std::map<std::string, std::string> values;
     for (const SColumnInfo& column : info)

@@ -21,7 +21,7 @@ using CSkipRule = std::function<size_t(const unsigned char* in, size_t left)>;
 
 class CIconv
 {
-public:
+  public:
     CIconv(const char* to, const char* from) : m_handle(iconv_open(to, from)) {}
     ~CIconv()
     {
@@ -65,7 +65,7 @@ public:
         return true;
     }
 
-private:
+  private:
     iconv_t m_handle;
 };
 
@@ -114,6 +114,29 @@ std::string CutAtZero(const std::string& text)
     return zero == std::string::npos ? text : text.substr(0, zero);
 }
 } // namespace
+
+bool IsValidUtf8(const std::string& text)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    size_t left = text.size();
+    while (left > 0)
+    {
+        if (in[0] < 0x80)
+        {
+            ++in;
+            --left;
+            continue;
+        }
+        if (in[0] < 0xC2 || in[0] > 0xF4)
+            return false;
+        const size_t length = in[0] >= 0xF0 ? 4 : in[0] >= 0xE0 ? 3 : 2;
+        if (Utf8MaximalSubpart(in, left) != length)
+            return false;
+        in += length;
+        left -= length;
+    }
+    return true;
+}
 
 std::string CodePageName(unsigned codePage)
 {

@@ -14,3 +14,5 @@ std::u16string Utf8ToWide(const std::string& narrow);
 std::string Utf8ToCodePage(const std::string& narrow, unsigned codePage);
 // The iconv name of a Windows code page number, or empty when unknown.
 std::string CodePageName(unsigned codePage);
+// True when the bytes are well-formed UTF-8 (zero bytes included).
+bool IsValidUtf8(const std::string& text);

@@ -23,8 +23,12 @@ constexpr unsigned char LockTimeoutSeconds = 10;
 // conflicts), except that the wait is bounded: without the bound a row that
 // another attachment has changed and not committed keeps a copy, or the SQL
 // editor, waiting for as long as that attachment likes.
-const char TransactionParameters[] = {isc_tpb_version3, isc_tpb_write,        isc_tpb_concurrency,
-                                      isc_tpb_wait,     isc_tpb_lock_timeout, 1,
+const char TransactionParameters[] = {isc_tpb_version3,
+                                      isc_tpb_write,
+                                      isc_tpb_concurrency,
+                                      isc_tpb_wait,
+                                      isc_tpb_lock_timeout,
+                                      1,
                                       static_cast<char>(LockTimeoutSeconds)};
 } // namespace
 
@@ -108,8 +112,9 @@ bool CFbConnection::AskInProcess()
     const char items[] = {isc_info_implementation, isc_info_end};
     unsigned char reply[128] = {};
     CFbStatus status;
-    if (isc_database_info(status, &m_hDatabase, sizeof items, items, sizeof reply, reinterpret_cast<char*>(reply)) != 0
-        || reply[0] != isc_info_implementation)
+    if (isc_database_info(status, &m_hDatabase, sizeof items, items, sizeof reply, reinterpret_cast<char*>(reply)) !=
+            0 ||
+        reply[0] != isc_info_implementation)
         return false;
     const size_t length = static_cast<size_t>(reply[1] | (reply[2] << 8));
     if (length < 1 || 3 + length > sizeof reply)
@@ -120,8 +125,8 @@ bool CFbConnection::AskInProcess()
     for (size_t i = 0; i < layers; ++i)
     {
         const int layerClass = reply[4 + 2 * i + 1];
-        if (layerClass != isc_info_db_class_access && layerClass != isc_info_db_class_classic_access
-            && layerClass != isc_info_db_class_server_access)
+        if (layerClass != isc_info_db_class_access && layerClass != isc_info_db_class_classic_access &&
+            layerClass != isc_info_db_class_server_access)
             return false;
     }
     return true;
@@ -165,8 +170,7 @@ bool CFbConnection::EnsureTransaction()
     if (m_hTransaction)
         return true;
     if (isc_start_transaction(m_aStatus, &m_hTransaction, 1, &m_hDatabase,
-                              static_cast<unsigned short>(sizeof TransactionParameters), TransactionParameters)
-        != 0)
+                              static_cast<unsigned short>(sizeof TransactionParameters), TransactionParameters) != 0)
     {
         NoteFailure(m_aStatus);
         m_hTransaction = 0;
@@ -182,6 +186,21 @@ bool CFbConnection::Commit()
     if (isc_commit_transaction(m_aStatus, &m_hTransaction) != 0)
     {
         NoteFailure(m_aStatus);
+        return false;
+    }
+    return true;
+}
+
+bool CFbConnection::Rollback()
+{
+    if (!m_hTransaction)
+        return true;
+    CFbStatus status;
+    if (isc_rollback_transaction(status, &m_hTransaction) != 0)
+    {
+        // A transaction the server no longer knows is gone all the same.
+        m_hTransaction = 0;
+        NoteFailure(status);
         return false;
     }
     return true;
@@ -298,7 +317,8 @@ void CFbConnection::FetchRows(XSQLDA* descriptor, int n, int& failure, CStringGr
         if (valueFailed)
             break;
     }
-    const std::string fetchMessage = valueFailed ? blobStatus.Message() : (fetchResult != 100 ? m_aStatus.Message() : "");
+    const std::string fetchMessage =
+        valueFailed ? blobStatus.Message() : (fetchResult != 100 ? m_aStatus.Message() : "");
     DescribeColumns(descriptor, columnGrid, n);
     if (isc_dsql_free_statement(m_aStatus, &m_hStatement, DSQL_close) != 0)
     {

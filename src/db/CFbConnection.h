@@ -12,7 +12,7 @@
 // text in grids. Not copyable; used by one thread at a time.
 class CFbConnection
 {
-public:
+  public:
     // Failure codes of Execute.
     enum EFailure
     {
@@ -37,8 +37,8 @@ public:
     bool Disconnect();
     // Runs one statement; failure is 0 or the failing step (EFailure). Rows
     // and their description go to the grids when given. DDL commits at once.
-    void Execute(const std::string& sql, int& failure, CStringGrid* rowGrid = nullptr, CStringGrid* columnGrid = nullptr,
-                 EValueForm form = EValueForm::Display);
+    void Execute(const std::string& sql, int& failure, CStringGrid* rowGrid = nullptr,
+                 CStringGrid* columnGrid = nullptr, EValueForm form = EValueForm::Display);
     // The user tables found at attach time; false when not attached.
     bool GetRelations(CStringGrid& target);
     // The triggers of a table with the generator each one uses and its value.
@@ -62,14 +62,17 @@ public:
     isc_tr_handle* TransactionHandle() { return &m_hTransaction; }
     // Starts the transaction when none is open; false on failure.
     bool EnsureTransaction();
-    // Commits the open transaction (if any); false on failure.
+    // Commits the open transaction (if any); false on failure, and the
+    // transaction then stays open for a Rollback.
     bool Commit();
+    // Undoes the open transaction (if any); false on failure.
+    bool Rollback();
     // Records the message of a failed client call.
     void NoteFailure(const CFbStatus& status) { m_sLastError = status.Message(); }
 
     bool m_bConnected = false;
 
-private:
+  private:
     void FillRelations();
     bool AskInProcess();
     bool RunStatementWithoutRows(int statementType, int& failure);

@@ -42,9 +42,8 @@ bool CFbCursor::Open(const std::string& sql)
     m_sLastError.clear();
     m_status.Reset();
     if (isc_start_transaction(m_status, &m_hTransaction, 1, m_connection.DatabaseHandle(),
-                              static_cast<unsigned short>(sizeof SnapshotTpb), SnapshotTpb)
-            != 0
-        || !PrepareDescribed(m_status, m_connection.DatabaseHandle(), &m_hTransaction, m_hStatement, sql, m_descriptor))
+                              static_cast<unsigned short>(sizeof SnapshotTpb), SnapshotTpb) != 0 ||
+        !PrepareDescribed(m_status, m_connection.DatabaseHandle(), &m_hTransaction, m_hStatement, sql, m_descriptor))
     {
         m_sLastError = m_status.Message();
         Close();
@@ -120,6 +119,37 @@ bool DescribeStatement(CFbConnection& connection, const std::string& sql, CStrin
                                            statement, sql, descriptor);
     if (prepared)
         DescribeColumns(descriptor.Get(), &columnGrid, descriptor.Described());
+    else
+        errorMessage = status.Message();
+    CFbStatus ignored;
+    if (statement)
+        isc_dsql_free_statement(ignored, &statement, DSQL_drop);
+    return prepared;
+}
+
+bool DescribeResultTypes(CFbConnection& connection, const std::string& sql, std::vector<SResultColumn>& columns,
+                         std::string& errorMessage)
+{
+    columns.clear();
+    CFbStatus status;
+    if (!connection.EnsureTransaction())
+    {
+        errorMessage = connection.LastErrorMessage();
+        return false;
+    }
+    isc_stmt_handle statement = 0;
+    CXsqlda descriptor(32);
+    const bool prepared = PrepareDescribed(status, connection.DatabaseHandle(), connection.TransactionHandle(),
+                                           statement, sql, descriptor);
+    if (prepared)
+    {
+        for (int i = 0; i < descriptor.Described(); ++i)
+        {
+            const XSQLVAR& var = descriptor.Var(i);
+            columns.push_back(
+                {std::string(var.aliasname, static_cast<size_t>(var.aliasname_length)), var.sqltype & ~1});
+        }
+    }
     else
         errorMessage = status.Message();
     CFbStatus ignored;

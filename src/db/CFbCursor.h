@@ -6,13 +6,14 @@
 #include "db/FbStatus.h"
 
 #include <string>
+#include <vector>
 
 // A streaming cursor over one SELECT on an attached connection, with its own
 // statement handle and its own read-only snapshot transaction, so rows are
 // read one at a time and the connection stays free for other statements.
 class CFbCursor
 {
-public:
+  public:
     explicit CFbCursor(CFbConnection& connection);
     ~CFbCursor();
     CFbCursor(const CFbCursor&) = delete;
@@ -34,7 +35,7 @@ public:
     bool ReadArrayValue(int i, SArraySlice& slice);
     const std::string& LastErrorMessage() const { return m_sLastError; }
 
-private:
+  private:
     CFbConnection& m_connection;
     CFbStatus m_status;
     isc_stmt_handle m_hStatement = 0;
@@ -50,3 +51,15 @@ private:
 // server's message when it does not prepare.
 bool DescribeStatement(CFbConnection& connection, const std::string& sql, CStringGrid& columnGrid,
                        std::string& errorMessage);
+
+// A column of a statement's result as the client library describes it.
+struct SResultColumn
+{
+    std::string name;
+    int sqlType = 0; // SQL_xxx, nullable bit cleared
+};
+
+// The result columns of a statement without running it; false with the
+// server's message when it does not prepare.
+bool DescribeResultTypes(CFbConnection& connection, const std::string& sql, std::vector<SResultColumn>& columns,
+                         std::string& errorMessage);

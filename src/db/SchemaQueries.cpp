@@ -8,11 +8,17 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
     columns.clear();
     CStringGrid rows;
     int failure = 0;
-    connection.Execute("SELECT rf.rdb$field_name, IIF(f.rdb$computed_blr IS NULL, 0, 1), COALESCE(rf.rdb$null_flag, 0),"
+    // A column's NOT NULL and DEFAULT may come from its domain.
+    connection.Execute("SELECT rf.rdb$field_name, IIF(f.rdb$computed_blr IS NULL, 0, 1),"
+                       " COALESCE(rf.rdb$null_flag, f.rdb$null_flag, 0),"
                        " COALESCE(f.rdb$dimensions, 0), rf.rdb$identity_type, rf.rdb$generator_name, f.rdb$field_type,"
-                       " COALESCE(f.rdb$field_sub_type, 0)"
+                       " COALESCE(f.rdb$field_sub_type, 0),"
+                       " IIF(rf.rdb$default_value IS NULL AND f.rdb$default_value IS NULL, 0, 1),"
+                       " COALESCE(f.rdb$field_scale, 0), COALESCE(f.rdb$character_set_id, -1),"
+                       " COALESCE(f.rdb$character_length, f.rdb$field_length, 0)"
                        " FROM rdb$relation_fields rf JOIN rdb$fields f ON f.rdb$field_name = rf.rdb$field_source"
-                       " WHERE rf.rdb$relation_name = '" + EscapeSqlString(table) + "' ORDER BY rf.rdb$field_position",
+                       " WHERE rf.rdb$relation_name = '" +
+                           EscapeSqlString(table) + "' ORDER BY rf.rdb$field_position",
                        failure, &rows);
     if (failure != 0)
         return false;
@@ -25,10 +31,40 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
         column.dimensions = static_cast<int>(rows.GetCellInt(3, r));
         if (!rows.IsCellNull(4, r))
             column.identitySequence = rows.GetCell(5, r);
-        column.blob = rows.GetCellInt(6, r) == 261;
+        column.fieldType = static_cast<int>(rows.GetCellInt(6, r));
+        column.blob = column.fieldType == 261;
         column.blobSubType = static_cast<int>(rows.GetCellInt(7, r));
+        column.hasDefault = rows.GetCellInt(8, r) != 0;
+        column.scale = static_cast<int>(rows.GetCellInt(9, r));
+        column.length = static_cast<int>(rows.GetCellInt(11, r));
+        const bool text = column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40 ||
+                          (column.blob && column.blobSubType == 1);
+        column.characterSetId = text ? static_cast<int>(rows.GetCellInt(10, r)) : -1;
         columns.push_back(column);
     }
+    return true;
+}
+
+bool GetCheckReads(CFbConnection& connection, std::vector<SCheckRead>& reads)
+{
+    reads.clear();
+    CStringGrid rows;
+    int failure = 0;
+    // A CHECK is enforced by two system triggers; their dependencies name
+    // the columns the condition reads, those of its own table among them.
+    connection.Execute(
+        "SELECT DISTINCT rc.rdb$constraint_name, rc.rdb$relation_name, d.rdb$depended_on_name,"
+        " d.rdb$field_name FROM rdb$relation_constraints rc"
+        " JOIN rdb$check_constraints cc ON cc.rdb$constraint_name = rc.rdb$constraint_name"
+        " JOIN rdb$dependencies d ON d.rdb$dependent_name = cc.rdb$trigger_name AND d.rdb$dependent_type = 2"
+        " WHERE rc.rdb$constraint_type = 'CHECK' AND d.rdb$depended_on_type = 0"
+        " AND d.rdb$field_name IS NOT NULL AND d.rdb$depended_on_name <> rc.rdb$relation_name"
+        " ORDER BY 1, 3, 4",
+        failure, &rows);
+    if (failure != 0)
+        return false;
+    for (int r = 0; r < rows.RowCount(); ++r)
+        reads.push_back({rows.GetCell(0, r), rows.GetCell(1, r), rows.GetCell(2, r), rows.GetCell(3, r)});
     return true;
 }
 
@@ -69,8 +105,10 @@ bool GetPrimaryKey(CFbConnection& connection, const std::string& table, std::vec
     int failure = 0;
     connection.Execute("SELECT s.rdb$field_name FROM rdb$relation_constraints c"
                        " JOIN rdb$index_segments s ON s.rdb$index_name = c.rdb$index_name"
-                       " WHERE c.rdb$relation_name = '" + EscapeSqlString(table) + "'"
-                       " AND c.rdb$constraint_type = 'PRIMARY KEY' ORDER BY s.rdb$field_position",
+                       " WHERE c.rdb$relation_name = '" +
+                           EscapeSqlString(table) +
+                           "'"
+                           " AND c.rdb$constraint_type = 'PRIMARY KEY' ORDER BY s.rdb$field_position",
                        failure, &rows);
     if (failure != 0)
         return false;

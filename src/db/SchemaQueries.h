@@ -9,12 +9,26 @@ class CFbConnection;
 struct SColumnInfo
 {
     std::string name;
-    bool computed = false;     // COMPUTED BY: the server refuses it in an INSERT
-    bool nullable = true;
-    int dimensions = 0;        // above 0 for an ARRAY column
+    bool computed = false;        // COMPUTED BY: the server refuses it in an INSERT
+    bool nullable = true;         // neither the column nor its domain is NOT NULL
+    bool hasDefault = false;      // a DEFAULT of its own or of its domain
+    int dimensions = 0;           // above 0 for an ARRAY column
     std::string identitySequence; // the sequence of an identity column, else empty
     bool blob = false;
-    int blobSubType = 0;          // 1 for text
+    int blobSubType = 0; // the field's sub-type: 1 for a text BLOB
+    int fieldType = 0;   // RDB$FIELD_TYPE: 7 SMALLINT, 8 INTEGER, 37 VARCHAR, 261 BLOB ...
+    int scale = 0;
+    int length = 0;          // characters of CHAR and VARCHAR, bytes of other types
+    int characterSetId = -1; // text and text BLOBs: 0 NONE, 1 OCTETS, 4 UTF8 ...; -1 otherwise
+};
+
+// A column of another table that a CHECK constraint reads.
+struct SCheckRead
+{
+    std::string constraint;
+    std::string checkedTable; // the table the CHECK belongs to
+    std::string readTable;
+    std::string readColumn;
 };
 
 // A foreign key between two tables, with its columns in key order.
@@ -29,6 +43,9 @@ struct SForeignKey
 
 // The columns of a table in their position order; false when a query fails.
 bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vector<SColumnInfo>& columns);
+// The columns of other tables that CHECK constraints read, as the engine's
+// dependency records name them; false when a query fails.
+bool GetCheckReads(CFbConnection& connection, std::vector<SCheckRead>& reads);
 // Every foreign key of the database; false when a query fails.
 bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys);
 // The primary-key columns of a table in key order (empty without one).

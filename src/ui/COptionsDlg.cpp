@@ -8,21 +8,46 @@
 #include "ui/WidgetNames.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include <climits>
 
+namespace
+{
+// The first entry, empty, copies such text as its bytes stand.
+QStringList LegacyCodePages()
+{
+    return {QString(),
+            QStringLiteral("WIN1252"),
+            QStringLiteral("WIN1250"),
+            QStringLiteral("WIN1251"),
+            QStringLiteral("WIN1253"),
+            QStringLiteral("WIN1254"),
+            QStringLiteral("WIN1257"),
+            QStringLiteral("ISO8859_1"),
+            QStringLiteral("ISO8859_2"),
+            QStringLiteral("ISO8859_15"),
+            QStringLiteral("DOS437"),
+            QStringLiteral("DOS850"),
+            QStringLiteral("DOS852"),
+            QStringLiteral("DOS866"),
+            QStringLiteral("KOI8R")};
+}
+} // namespace
+
 COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool& doBackups, bool& doLogs,
                          std::u16string& defUser, std::u16string& defPass, int& retries, bool& recentDBs,
-                         CStringGrid& recentList, bool& extendDBName, QWidget* parent)
+                         CStringGrid& recentList, bool& extendDBName, std::u16string& sourceCharset, QWidget* parent)
     : QDialog(parent), m_font(font), m_bDoBackups(doBackups), m_bDoLogs(doLogs), m_sDefUser(defUser),
       m_sDefPass(defPass), m_nRetries(retries), m_bRecentDBs(recentDBs), m_RecentDBs(recentList),
-      m_bExtendDBName(extendDBName)
+      m_bExtendDBName(extendDBName), m_sSourceCharset(sourceCharset)
 {
     setObjectName(QStringLiteral("COptionsDlg"));
     setWindowIcon(ProgramIcon());
@@ -38,6 +63,8 @@ COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool&
     m_CHKRecentDBs = Named(new QCheckBox(this), "m_CHKRecentDBs");
     m_BTNRecentDBs = Named(new QPushButton(this), "m_BTNRecentDBs");
     m_CHKExtendDBName = Named(new QCheckBox(this), "m_CHKExtendDBName");
+    m_LBLSourceCharset = Named(new QLabel(this), "m_LBLSourceCharset");
+    m_CBOSourceCharset = Named(new QComboBox(this), "m_CBOSourceCharset");
     m_LBLFont = Named(new QLabel(this), "m_LBLFont");
     m_BTNFont = Named(new QPushButton(this), "m_BTNFont");
     m_BTNFontReset = Named(new QPushButton(QString::fromLatin1(kResetFontText), this), "m_BTNFontReset");
@@ -47,6 +74,13 @@ COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool&
     m_LBLDefUser->setBuddy(m_EDTDefUser);
     m_LBLDefPass->setBuddy(m_EDTDefPass);
     m_LBLRetries->setBuddy(m_EDTRetries);
+    m_LBLSourceCharset->setBuddy(m_CBOSourceCharset);
+    // Any character set of the server may be typed; the list holds the code
+    // pages that old databases are usually written in.
+    m_CBOSourceCharset->setEditable(true);
+    m_CBOSourceCharset->addItems(LegacyCodePages());
+    m_CBOSourceCharset->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Za-z0-9_]{0,63}")), m_CBOSourceCharset));
 
     SetTexts(languageFile);
     BuildLayout();
@@ -58,6 +92,7 @@ COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool&
     m_EDTRetries->setText(QString::number(m_nRetries));
     m_CHKRecentDBs->setChecked(m_bRecentDBs);
     m_CHKExtendDBName->setChecked(m_bExtendDBName);
+    m_CBOSourceCharset->setCurrentText(QString::fromStdU16String(m_sSourceCharset));
     m_BTNFont->setText(QString::fromStdU16String(m_font.GetFaceName()));
 
     m_pTemplateFontOwner = std::make_unique<QWidget>();
@@ -88,6 +123,7 @@ void COptionsDlg::SetTexts(const QString& languageFile)
     m_CHKRecentDBs->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKRecentDBs));
     m_BTNRecentDBs->setText(UiText(catalog, ELanguageText::FrmOpt_m_BTNRecentDBs));
     m_CHKExtendDBName->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKExtendDBName));
+    m_LBLSourceCharset->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLSourceCharset));
     m_LBLFont->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLFont));
     m_BTNOk->setText(UiText(catalog, ELanguageText::FrmOpt_m_BTNOk));
     m_BTNCancel->setText(UiText(catalog, ELanguageText::FrmOpt_m_BTNCancel));
@@ -115,6 +151,8 @@ void COptionsDlg::BuildLayout()
     recent->addStretch();
     grid->addLayout(recent, row++, 1);
     grid->addWidget(m_CHKExtendDBName, row++, 0, 1, 2);
+    grid->addWidget(m_LBLSourceCharset, row, 0);
+    grid->addWidget(m_CBOSourceCharset, row++, 1);
     grid->addWidget(m_LBLFont, row, 0);
     auto* font = new QHBoxLayout;
     font->addWidget(m_BTNFont, 1);
@@ -214,6 +252,7 @@ void COptionsDlg::accept()
     m_nRetries = RetriesFromText(m_EDTRetries->text());
     m_bRecentDBs = m_CHKRecentDBs->isChecked();
     m_bExtendDBName = m_CHKExtendDBName->isChecked();
+    m_sSourceCharset = m_CBOSourceCharset->currentText().trimmed().toUpper().toStdU16String();
     m_pWorkFont->CopySettingsTo(m_font);
     m_pWorkFont.reset();
     QDialog::accept();

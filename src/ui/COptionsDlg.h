@@ -9,6 +9,7 @@
 class CFontSettings;
 class CStringGrid;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -32,7 +33,7 @@ class COptionsDlg : public QDialog
 
     COptionsDlg(const QString& languageFile, CFontSettings& font, bool& doBackups, bool& doLogs,
                 std::u16string& defUser, std::u16string& defPass, int& retries, bool& recentDBs,
-                CStringGrid& recentList, bool& extendDBName, QWidget* parent = nullptr);
+                CStringGrid& recentList, bool& extendDBName, std::u16string& sourceCharset, QWidget* parent = nullptr);
     ~COptionsDlg() override;
 
     // The retry count typed as text: its leading decimal integer (0 when it
@@ -62,6 +63,7 @@ class COptionsDlg : public QDialog
     bool& m_bRecentDBs;
     CStringGrid& m_RecentDBs;
     bool& m_bExtendDBName;
+    std::u16string& m_sSourceCharset;
 
     // Holds the font the dialogs are designed with, so that rebuilding the
     // working copy starts from it and not from the font the user chose.
@@ -79,6 +81,8 @@ class COptionsDlg : public QDialog
     QCheckBox* m_CHKRecentDBs = nullptr;
     QPushButton* m_BTNRecentDBs = nullptr;
     QCheckBox* m_CHKExtendDBName = nullptr;
+    QLabel* m_LBLSourceCharset = nullptr;
+    QComboBox* m_CBOSourceCharset = nullptr;
     QLabel* m_LBLFont = nullptr;
     QPushButton* m_BTNFont = nullptr;
     QPushButton* m_BTNFontReset = nullptr;

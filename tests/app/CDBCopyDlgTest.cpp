@@ -152,9 +152,10 @@ class CDBCopyDlgTest : public QObject
 
     void SecondOfFourFailsWithLinesImagesPercentagesAndSummary()
     {
-        // B's destination lacks the column the source is ordered by.
+        // B's destination has a NOT NULL date that nothing fills.
         SCopySetup copy(TablesDdl({"A", "B", "C", "D"}) + RowsDml({"A", "B", "C", "D"}, "new"),
-                        TablesDdl({"A", "C", "D"}) + "CREATE TABLE B (NAME VARCHAR(20));", {"A", "B", "C", "D"});
+                        TablesDdl({"A", "C", "D"}) + "CREATE TABLE B (NAME VARCHAR(20), SINCE DATE NOT NULL);",
+                        {"A", "B", "C", "D"});
         QCOMPARE(copy.prepared, 0);
         auto dialog = MakeDialog(copy.Job());
         auto* state = dialog->findChild<QLabel*>("m_lblState");
@@ -199,7 +200,7 @@ class CDBCopyDlgTest : public QObject
     void GermanTextsAndFailedCountInTheSummary()
     {
         SCopySetup copy(TablesDdl({"A", "B"}) + RowsDml({"A", "B"}, "neu"),
-                        TablesDdl({"A"}) + "CREATE TABLE B (NAME VARCHAR(20));", {"A", "B"});
+                        TablesDdl({"A"}) + "CREATE TABLE B (NAME VARCHAR(20), SINCE DATE NOT NULL);", {"A", "B"});
         QCOMPARE(copy.prepared, 0);
         auto dialog = MakeDialog(copy.Job(), QStringLiteral(ROWMOVER_RESOURCE_DIR "German.lng"));
         QCOMPARE(dialog->windowTitle(), QString("Datenbank-Kopiervorgang"));
@@ -284,8 +285,8 @@ class CDBCopyDlgTest : public QObject
         QVERIFY(dialog->Start());
         QVERIFY(dialog->WaitForEnd(60000));
 
-        const QString expected = "The copy went on, but its log files could not be written: "
-                               + QString::fromStdString(copy.engine.m_sLogFile);
+        const QString expected = "The copy went on, but its log files could not be written: " +
+                                 QString::fromStdString(copy.engine.m_sLogFile);
         QCOMPARE(ResultLines(dialog->findChild<QTreeWidget*>("m_lstOutput")),
                  QStringList({"A copy successful.", expected}));
         QCOMPARE(CMessageBox::LastText(), expected);
@@ -295,7 +296,7 @@ class CDBCopyDlgTest : public QObject
     void UnattendedRunHasNoStopButtonAndNoBox()
     {
         SCopySetup copy(TablesDdl({"A", "B"}) + RowsDml({"A", "B"}, "new"),
-                        TablesDdl({"A"}) + "CREATE TABLE B (NAME VARCHAR(20));", {"A", "B"});
+                        TablesDdl({"A"}) + "CREATE TABLE B (NAME VARCHAR(20), SINCE DATE NOT NULL);", {"A", "B"});
         QCOMPARE(copy.prepared, 0);
         auto dialog = MakeDialog(copy.Job(true));
         QVERIFY(dialog->isVisible());

@@ -81,10 +81,11 @@ class CDBCopyDlgUnattendedTest : public QObject
   private slots:
     void FailingTableGivesExitOneWithLinesLogsAndSummary()
     {
-        // B's destination lacks the column the source is ordered by.
+        // B's destination has a NOT NULL date that nothing fills.
         CTempDatabase source(kSourceDdl);
-        CTempDatabase dest("CREATE TABLE A (ID INTEGER, NAME VARCHAR(9)); CREATE TABLE B (NAME VARCHAR(9));"
-                           "CREATE TABLE C (ID INTEGER, NAME VARCHAR(9));");
+        CTempDatabase dest(
+            "CREATE TABLE A (ID INTEGER, NAME VARCHAR(9)); CREATE TABLE B (NAME VARCHAR(9), SINCE DATE NOT NULL);"
+            "CREATE TABLE C (ID INTEGER, NAME VARCHAR(9));");
         SProgramFolder program;
         std::ostringstream out;
         std::ostringstream err;

@@ -76,8 +76,7 @@ TEST(SchemaCommandLine, BusinessSchemaCopiesCompletelyAndIdentically)
     CTempDatabase dest(Business);
     source.Run(BusinessRows);
     FillHours(source);
-    const SRunResult result =
-        program.Run({source.Name(), TestUser, TestPassword, dest.Name(), TestUser, TestPassword});
+    const SRunResult result = program.Run({source.Name(), TestUser, TestPassword, dest.Name(), TestUser, TestPassword});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     // Tables are finished parents first; DEPARTMENT last, once its cycle's keys are set.
     EXPECT_EQ(result.out.substr(0, 80),
@@ -88,4 +87,47 @@ TEST(SchemaCommandLine, BusinessSchemaCopiesCompletelyAndIdentically)
     // The identity continues after the source's sequence (3: the deleted row's key).
     dest.Run("INSERT INTO EMPLOYEE (NAME, DEPT_ID) VALUES ('new', 1);");
     EXPECT_EQ(dest.Scalar("SELECT ID FROM EMPLOYEE WHERE NAME = 'new'"), "4");
+}
+
+TEST(SchemaCommandLine, LegacyTextIsReadInTheCodePageTheOptionOrTheSettingsName)
+{
+    // "Grüße" in Windows-1252 bytes, in a database without a character set.
+    const char* ddl = "CREATE TABLE T (ID INTEGER, S VARCHAR(10));";
+    struct SCase
+    {
+        std::vector<std::string> options;
+        const char* settings;
+        int exitCode;
+        const char* message; // on standard error
+        const char* destination;
+    };
+    const SCase cases[] = {
+        {{"--source-charset", "win1252"}, "", 0, "", "Grüße"},
+        {{"--source-charset=WIN1252"}, "", 0, "", "Grüße"},
+        {{}, "  <SourceCharset>WIN1252</SourceCharset>\r\n", 0, "", "Grüße"},
+        // The option goes before the settings.
+        {{"--source-charset", "ISO8859_1"}, "  <SourceCharset>DOS866</SourceCharset>\r\n", 0, "", "Grüße"},
+        // Without a code page the row fails on its bytes (and the table is emptied, as for any failing row).
+        {{}, "", 1, "T copy failed", "<null>"},
+        {{"--source-charset", "NOSUCH"}, "", 2, "the source database knows no character set NOSUCH", "old"},
+        {{"--source-charset", "WIN1252;DROP"}, "", 2, "knows no character set WIN1252;DROP", "old"},
+        {{"--charset", "WIN1252"}, "", 2, "rowmover: unknown option --charset", "old"},
+    };
+    for (const SCase& c : cases)
+    {
+        CInstalledProgram program;
+        program.WriteSettings(c.settings);
+        CTempDatabase source(ddl, CTempDatabase::SOptions{"NONE", false, "source.fdb"});
+        source.Run("INSERT INTO T VALUES (1, x'4772FCDF65');");
+        CTempDatabase dest(ddl);
+        dest.Run("INSERT INTO T VALUES (1, 'old');");
+        std::vector<std::string> arguments = c.options;
+        for (const std::string& argument : CopyArguments(source, dest))
+            arguments.push_back(argument);
+        const SRunResult result = program.Run(arguments);
+        const std::string what = c.options.empty() ? std::string(c.settings) : c.options[0];
+        EXPECT_EQ(result.exitCode, c.exitCode) << what << result.out << result.err;
+        EXPECT_TRUE(Contains(result.err + result.out, c.message)) << what << result.err;
+        EXPECT_EQ(dest.Scalar("SELECT LIST(S) FROM T"), c.destination) << what;
+    }
 }

@@ -157,6 +157,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
     s.m_sDefPass = u"p\u00e4ss";
     s.m_sLastLog = u"/data/DB_copy_x/_log.txt";
     s.m_bExtendDBName = false;
+    s.m_sSourceCharset = u"WIN1252";
     s.m_RecentDBs.SetCell(0, 0, "/db/a.fdb");
     s.m_RecentDBs.SetCell(0, 1, "localhost:/db/b.fdb");
     s.m_RecentDBs.SetCell(0, 3, "/db/d.fdb");
@@ -183,6 +184,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
                                                 "  <LastSqlLog></LastSqlLog>\r\n"
                                                 "  <RecentDBs>1</RecentDBs>\r\n"
                                                 "  <ExtendDBName>0</ExtendDBName>\r\n"
+                                                "  <SourceCharset>WIN1252</SourceCharset>\r\n"
                                                 "  <RecentDB0>/db/a.fdb</RecentDB0>\r\n"
                                                 "  <RecentDB1>localhost:/db/b.fdb</RecentDB1>\r\n"
                                                 "  <RecentDB3>/db/d.fdb</RecentDB3>\r\n"

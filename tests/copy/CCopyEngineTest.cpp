@@ -37,11 +37,11 @@ TEST(CCopyEngine, LogsShowEveryStatementAndRow)
 {
     SCopyFixture copy(CustomerSource, "CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(40), NOTE VARCHAR(5));");
     ASSERT_TRUE(copy.Copy("CUSTOMER"));
-    EXPECT_EQ(copy.RunLog(), Entry("CUSTOMER", "Starting copy process...")
-                                 + Entry("CUSTOMER", "Successfully inserted", "O'Brien")
-                                 + Entry("CUSTOMER", "Successfully inserted", "")
-                                 + Entry("CUSTOMER", "Successfully inserted", "  spaced  ")
-                                 + Entry("CUSTOMER", "Copy finished successfully"));
+    EXPECT_EQ(copy.RunLog(), Entry("CUSTOMER", "Starting copy process...") +
+                                 Entry("CUSTOMER", "Successfully inserted", "O'Brien") +
+                                 Entry("CUSTOMER", "Successfully inserted", "") +
+                                 Entry("CUSTOMER", "Successfully inserted", "  spaced  ") +
+                                 Entry("CUSTOMER", "Copy finished successfully"));
     EXPECT_EQ(copy.SqlLog(), "\r\n\r\n/* CUSTOMER*/\r\n\r\n"
                              "\r\n/* SELECT * FROM CUSTOMER ORDER BY ID */\r\n\r\n"
                              "DELETE FROM CUSTOMER;\r\n"
@@ -63,13 +63,16 @@ TEST(CCopyEngine, EmptySourceLeavesTheDestinationAlone)
     EXPECT_EQ(copy.SqlLog().find("DELETE"), std::string::npos);
 }
 
-TEST(CCopyEngine, DestinationWithoutTheFirstSourceColumnFailsBeforeDeleting)
+TEST(CCopyEngine, DestinationWithoutTheFirstSourceColumnTakesTheOthers)
 {
-    SCopyFixture copy("CREATE TABLE T (ID INTEGER, NAME VARCHAR(5)); INSERT INTO T VALUES (1, 'a');",
-                      "CREATE TABLE T (NAME VARCHAR(5)); INSERT INTO T VALUES ('kept');");
-    EXPECT_FALSE(copy.Copy("T"));
-    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Failed to open or table is empty")), std::string::npos);
-    EXPECT_EQ(copy.dest.Scalar("SELECT NAME FROM T"), "kept");
+    // The source is still read in the order of its first column.
+    SCopyFixture copy("CREATE TABLE T (ID INTEGER, NAME VARCHAR(5)); INSERT INTO T VALUES (2, 'b');"
+                      "INSERT INTO T VALUES (1, 'a');",
+                      "CREATE TABLE T (NAME VARCHAR(5)); INSERT INTO T VALUES ('old');");
+    EXPECT_TRUE(copy.Copy("T")) << copy.RunLog();
+    EXPECT_EQ(copy.dest.Query("SELECT NAME FROM T"), (std::vector<std::vector<std::string>>{{"a"}, {"b"}}));
+    EXPECT_NE(copy.SqlLog().find("INSERT INTO T (NAME) VALUES ('a');\r\nINSERT INTO T (NAME) VALUES ('b');"),
+              std::string::npos);
 }
 
 TEST(CCopyEngine, MissingDestinationTableFailsWithoutChanges)
@@ -83,8 +86,8 @@ TEST(CCopyEngine, TwoFailingRowsOfTenFailAloneAndAreReported)
 {
     std::string source = "CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(20));";
     for (int i = 1; i <= 10; ++i)
-        source += "INSERT INTO CUSTOMER VALUES (" + std::to_string(i) + ", '" + (i == 4 || i == 9 ? "much too long" : "ok")
-                + "');";
+        source += "INSERT INTO CUSTOMER VALUES (" + std::to_string(i) + ", '" +
+                  (i == 4 || i == 9 ? "much too long" : "ok") + "');";
     SCopyFixture copy(source, "CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(5));");
     EXPECT_FALSE(copy.Copy("CUSTOMER"));
     const std::string log = copy.RunLog();
@@ -161,8 +164,8 @@ TEST(CCopyEngine, BatchesGiveTheSameRowsAndLogsAsOneRowAtATime)
     for (int i = 1; i <= 10; ++i)
     {
         const bool bad = i == 1 || i == 5 || i == 10;
-        source += "INSERT INTO T VALUES (" + std::to_string(i) + ", '" + (bad ? "far too long" : "row") + "', "
-                + (i % 2 ? "NULL" : "'blob " + std::to_string(i) + "'") + ", " + (i % 3 ? "NULL" : "7") + ");";
+        source += "INSERT INTO T VALUES (" + std::to_string(i) + ", '" + (bad ? "far too long" : "row") + "', " +
+                  (i % 2 ? "NULL" : "'blob " + std::to_string(i) + "'") + ", " + (i % 3 ? "NULL" : "7") + ");";
     }
     const char* dest = "CREATE TABLE T (ID INTEGER, S VARCHAR(5), B BLOB SUB_TYPE TEXT, N INTEGER);";
     SCopyFixture batched(source, dest);
@@ -210,9 +213,10 @@ TEST_P(ManyRows, EveryRowArrivesWithItsOwnValuesAndLogLines)
     const bool viaServer = GetParam();
     if (viaServer)
         REQUIRE_TEST_SERVER();
-    SCopyFixture copy(ManyRowsSource,
-                      "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(250), B BLOB SUB_TYPE TEXT, N INTEGER);",
-                      CTempDatabase::SOptions{"UTF8", viaServer, "s.fdb"}, CTempDatabase::SOptions{"UTF8", viaServer, "d.fdb"});
+    SCopyFixture copy(
+        ManyRowsSource,
+        "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(250), B BLOB SUB_TYPE TEXT, N INTEGER);",
+        CTempDatabase::SOptions{"UTF8", viaServer, "s.fdb"}, CTempDatabase::SOptions{"UTF8", viaServer, "d.fdb"});
     ASSERT_EQ(copy.prepared, 0);
     EXPECT_FALSE(copy.Copy("T"));
     const char* rows = "SELECT ID, S, B, N FROM T ORDER BY ID";

@@ -87,10 +87,11 @@ std::string RowsDml(const std::vector<std::string>& names)
 
 TEST(CCopyRun, SecondOfFourFailsAndTheOthersAreCopied)
 {
-    // B's destination lacks the column the source is ordered by, so B fails
+    // B's destination has a NOT NULL date that nothing fills, so B fails
     // before its destination is touched.
     SCopyFixture copy(TablesDdl({"A", "B", "C", "D"}) + RowsDml({"A", "B", "C", "D"}),
-                      TablesDdl({"A", "C", "D"}) + "CREATE TABLE B (NAME VARCHAR(10)); INSERT INTO B VALUES ('kept');");
+                      TablesDdl({"A", "C", "D"}) + "CREATE TABLE B (NAME VARCHAR(10), SINCE DATE NOT NULL);"
+                                                   "INSERT INTO B VALUES ('kept', '2020-01-01');");
     ASSERT_EQ(copy.prepared, 0);
     CStringGrid tables = TableGrid({"A", "B", "C", "D"});
     SRecorder recorder;

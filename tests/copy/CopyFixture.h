@@ -5,7 +5,12 @@
 #include "support/CTempDatabase.h"
 #include "support/DatabaseFingerprint.h"
 
+#include "copy/CCopyRun.h"
+
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 
 // A source and a destination database made from DDL, an engine prepared for
 // a run between them, and the program folder that receives the report. When
@@ -47,4 +52,71 @@ inline size_t CountOf(const std::string& text, const std::string& part)
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
         ++count;
     return count;
+}
+
+// What a run over several tables reported.
+struct SRunRecord
+{
+    SCopyRunResult result;
+    std::vector<std::string> finished; // "TABLE ok" or "TABLE failed", in the order reported
+};
+
+// Runs the tables as one copy job; started, when given, is called as each
+// table starts (on the copying thread, before the table is touched).
+inline SRunRecord RunTables(SCopyFixture& copy, const std::vector<std::string>& tables,
+                            const std::function<void(const std::string&)>& started = {},
+                            const std::atomic<bool>* stop = nullptr)
+{
+    CStringGrid grid;
+    grid.SetSize(1, static_cast<int>(tables.size()));
+    for (size_t i = 0; i < tables.size(); ++i)
+        grid.SetCell(0, static_cast<int>(i), tables[i]);
+    CCopyJob job{&grid, &copy.engine, 1, true};
+    static const std::atomic<bool> never{false};
+    SRunRecord run;
+    SCopyRunEvents events;
+    events.tableStarted = [&](int, int, const std::string& table, int) {
+        if (started)
+            started(table);
+    };
+    events.tableFinished = [&](int index, const std::string& table, bool copied) {
+        run.finished.push_back(table + (copied ? " ok" : " failed"));
+        // The index names the table's row in the job, whatever order the run took.
+        EXPECT_EQ(tables.at(static_cast<size_t>(index)), table);
+    };
+    run.result = RunCopyJob(job, stop ? *stop : never, events);
+    return run;
+}
+
+// Database options for a test that runs embedded (false) or through the
+// loopback server (true).
+inline CTempDatabase::SOptions OnPath(bool viaServer, const std::string& fileName,
+                                      const std::string& characterSet = "UTF8")
+{
+    return CTempDatabase::SOptions{characterSet, viaServer, fileName};
+}
+
+// Tests run once through the embedded engine and once through the loopback
+// server.
+class EmbeddedOrServer : public ::testing::TestWithParam<bool>
+{
+  protected:
+    void SetUp() override
+    {
+        if (GetParam())
+            REQUIRE_TEST_SERVER();
+    }
+    std::unique_ptr<SCopyFixture> Make(const std::string& sourceDdl, const std::string& destDdl,
+                                       const std::string& sourceSet = "UTF8")
+    {
+        auto copy = std::make_unique<SCopyFixture>(sourceDdl, destDdl, OnPath(GetParam(), "source.fdb", sourceSet),
+                                                   OnPath(GetParam(), "dest.fdb"));
+        EXPECT_EQ(copy->prepared, 0);
+        return copy;
+    }
+};
+
+inline std::string PathName(const ::testing::TestParamInfo<bool>& info)
+{
+    return info.param ? "ThroughServer" : "Embedded";
 }

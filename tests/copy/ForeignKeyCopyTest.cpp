@@ -1,7 +1,5 @@
 #include "CopyFixture.h"
 
-#include "copy/CCopyRun.h"
-
 #include <algorithm>
 
 namespace
@@ -27,30 +25,6 @@ UPDATE DEPARTMENT SET MANAGER_ID = 20 WHERE ID = 2;
 INSERT INTO PROJECT VALUES (100, 20);
 )";
 
-struct SRun
-{
-    SCopyRunResult result;
-    std::vector<std::string> finished;
-};
-
-SRun RunAll(SCopyFixture& copy, const std::vector<std::string>& tables)
-{
-    CStringGrid grid;
-    grid.SetSize(1, static_cast<int>(tables.size()));
-    for (size_t i = 0; i < tables.size(); ++i)
-        grid.SetCell(0, static_cast<int>(i), tables[i]);
-    CCopyJob job{&grid, &copy.engine, 1, true};
-    std::atomic<bool> stop{false};
-    SRun run;
-    SCopyRunEvents events;
-    events.tableFinished = [&](int index, const std::string& table, bool copied) {
-        run.finished.push_back(table + (copied ? " ok" : " failed"));
-        // The index names the table's row in the job, whatever order the run took.
-        EXPECT_EQ(tables.at(static_cast<size_t>(index)), table);
-    };
-    run.result = RunCopyJob(job, stop, events);
-    return run;
-}
 } // namespace
 
 TEST(ForeignKeyCopy, CyclesAndSelfReferencesCopyCompletely)
@@ -58,7 +32,7 @@ TEST(ForeignKeyCopy, CyclesAndSelfReferencesCopyCompletely)
     SCopyFixture copy(Company, Company);
     copy.source.Run(CompanyRows);
     copy.dest.Run(CompanyRows); // old rows the run must empty in a working order
-    const SRun run = RunAll(copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT"});
+    const SRunRecord run = RunTables(copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT"});
     EXPECT_TRUE(run.result.allCopied) << copy.RunLog() << copy.SqlLog();
     // DEPARTMENT's keys close the cycle: it is finished when they are set.
     EXPECT_EQ(run.finished, (std::vector<std::string>{"EMPLOYEE ok", "PROJECT ok", "DEPARTMENT ok"}));
@@ -72,7 +46,7 @@ TEST(ForeignKeyCopy, TablesWithoutKeysKeepTheListOrderAndTheirLogs)
     SCopyFixture copy("CREATE TABLE B (ID INTEGER); CREATE TABLE A (ID INTEGER); INSERT INTO A VALUES (1);"
                       "INSERT INTO B VALUES (2);",
                       "CREATE TABLE B (ID INTEGER); CREATE TABLE A (ID INTEGER);");
-    const SRun run = RunAll(copy, {"B", "A"});
+    const SRunRecord run = RunTables(copy, {"B", "A"});
     EXPECT_EQ(run.finished, (std::vector<std::string>{"B ok", "A ok"}));
     EXPECT_EQ(copy.SqlLog().find("DELETE FROM B;"), copy.SqlLog().find("/* SELECT * FROM B ORDER BY ID */") + 37);
 }
@@ -84,7 +58,7 @@ TEST(ForeignKeyCopy, TableStillReferencedByAnotherTableFailsWithTheConstraint)
     SCopyFixture copy(ddl, ddl);
     copy.source.Run("INSERT INTO PARENT VALUES (1);");
     copy.dest.Run("INSERT INTO PARENT VALUES (1); INSERT INTO CHILD VALUES (5, 1);");
-    const SRun run = RunAll(copy, {"PARENT"});
+    const SRunRecord run = RunTables(copy, {"PARENT"});
     EXPECT_FALSE(run.result.allCopied);
     EXPECT_NE(copy.RunLog().find("FK_CHILD_PARENT"), std::string::npos) << copy.RunLog();
     EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM CHILD"), "1");
@@ -96,10 +70,11 @@ TEST(ForeignKeyCopy, EmptySourceTableKeepsItsDestinationRows)
     // table alone would leave it; the employee it references then cannot be
     // replaced, and the run says so instead of breaking the key.
     SCopyFixture copy(Company, Company);
-    copy.source.Run("INSERT INTO DEPARTMENT (ID, NAME) VALUES (1, 'Board'); INSERT INTO EMPLOYEE VALUES (10, 'Ann', 1);");
+    copy.source.Run(
+        "INSERT INTO DEPARTMENT (ID, NAME) VALUES (1, 'Board'); INSERT INTO EMPLOYEE VALUES (10, 'Ann', 1);");
     copy.dest.Run("INSERT INTO DEPARTMENT (ID, NAME) VALUES (1, 'Old'); INSERT INTO EMPLOYEE VALUES (10, 'Old', 1);"
                   "INSERT INTO PROJECT VALUES (7, 10);");
-    const SRun run = RunAll(copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT"});
+    const SRunRecord run = RunTables(copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT"});
     EXPECT_FALSE(run.result.allCopied);
     EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM PROJECT"), "1");
     EXPECT_NE(copy.RunLog().find("on table \"PROJECT\""), std::string::npos) << copy.RunLog();

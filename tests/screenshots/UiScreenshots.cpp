@@ -44,13 +44,14 @@ struct SOptions
     bool bRecentDBs = true;
     CStringGrid recent;
     bool bExtendDBName = true;
+    std::u16string sSourceCharset;
 };
 
 const SScreenshotRegistration kOptionsDialog("COptionsDlg", [](SScreenshotContext& context) {
     SOptions& o = context.Keep(std::make_shared<SOptions>());
-    return std::unique_ptr<QWidget>(std::make_unique<COptionsDlg>(context.sLanguageFile, *context.pFont, o.bDoBackups,
-                                                                  o.bDoLogs, o.sDefUser, o.sDefPass, o.nRetries,
-                                                                  o.bRecentDBs, o.recent, o.bExtendDBName));
+    return std::unique_ptr<QWidget>(std::make_unique<COptionsDlg>(
+        context.sLanguageFile, *context.pFont, o.bDoBackups, o.bDoLogs, o.sDefUser, o.sDefPass, o.nRetries,
+        o.bRecentDBs, o.recent, o.bExtendDBName, o.sSourceCharset));
 });
 
 struct SLanguageChoice

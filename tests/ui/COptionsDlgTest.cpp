@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +36,7 @@ struct SSettings
     bool bRecentDBs = true;
     CStringGrid recent;
     bool bExtendDBName = false;
+    std::u16string sSourceCharset = u"DOS850";
 
     SSettings()
     {
@@ -54,8 +56,9 @@ class CFixture
         QApplication::setFont(message, "QMessageBox");
         m_owner.setFont(TemplateFont());
         m_pFont = std::make_unique<CFontSettings>(&m_owner);
-        m_pDialog = std::make_unique<COptionsDlg>(languageFile, *m_pFont, s.bDoBackups, s.bDoLogs, s.sDefUser,
-                                                  s.sDefPass, s.nRetries, s.bRecentDBs, s.recent, s.bExtendDBName);
+        m_pDialog =
+            std::make_unique<COptionsDlg>(languageFile, *m_pFont, s.bDoBackups, s.bDoLogs, s.sDefUser, s.sDefPass,
+                                          s.nRetries, s.bRecentDBs, s.recent, s.bExtendDBName, s.sSourceCharset);
     }
 
     COptionsDlg& Dialog() { return *m_pDialog; }
@@ -136,6 +139,11 @@ class COptionsDlgTest : public QObject
         f.Type("m_EDTRetries", "25");
         f.Child<QCheckBox>("m_CHKRecentDBs")->setChecked(false);
         f.Child<QCheckBox>("m_CHKExtendDBName")->setChecked(true);
+        // A code page is typed in any case and kept as the server names it.
+        QComboBox* codePage = f.Child<QComboBox>("m_CBOSourceCharset");
+        QCOMPARE(codePage->currentText(), QString("DOS850"));
+        codePage->clearEditText();
+        QTest::keyClicks(codePage, "win1252 ;'x");
         f.Click("m_BTNOk");
         QCOMPARE(f.Dialog().result(), int(QDialog::Accepted));
         QVERIFY(!f.s.bDoBackups);
@@ -145,6 +153,8 @@ class COptionsDlgTest : public QObject
         QCOMPARE(f.s.nRetries, 25);
         QVERIFY(!f.s.bRecentDBs);
         QVERIFY(f.s.bExtendDBName);
+        // Only a name's letters, digits and underscores can be typed.
+        QVERIFY(f.s.sSourceCharset == u"WIN1252X");
     }
 
     void OutOfRangeOrForeignRetriesBecomeTen()
@@ -184,11 +194,13 @@ class COptionsDlgTest : public QObject
         f.Child<QCheckBox>("m_CHKDoBackups")->setChecked(false);
         f.Type("m_EDTDefUser", "");
         f.Type("m_EDTRetries", "0");
+        f.Child<QComboBox>("m_CBOSourceCharset")->setCurrentText("WIN1250");
         f.Click("m_BTNCancel");
         QCOMPARE(f.Dialog().result(), int(QDialog::Rejected));
         QVERIFY(f.s.bDoBackups);
         QVERIFY(f.s.sDefUser == u"ADMIN");
         QCOMPARE(f.s.nRetries, 7);
+        QVERIFY(f.s.sSourceCharset == u"DOS850");
         QCOMPARE(f.s.recent.GetCell(0, 0), std::string("server:/data/a.fdb"));
     }
 

@@ -1,0 +1,124 @@
+#include "copy/SourceSelect.h"
+
+#include "db/CFbConnection.h"
+#include "db/SqlText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+namespace
+{
+constexpr long MessageBudget = 40000; // bytes of a fetched row given to inline BLOBs
+constexpr long LongestInlineBytes = 32765;
+constexpr long LongestInlineText = 8191; // characters, at four bytes each in UTF-8
+
+bool IsNoneText(const SColumnInfo& column)
+{
+    return column.characterSetId == 0 && column.dimensions == 0;
+}
+
+// NONE text read as the legacy code page: the bytes stay, their meaning is given.
+std::string LegacyCast(const SColumnInfo& column, const std::string& charset)
+{
+    const std::string name = SqlIdentifier(column.name);
+    std::string type;
+    if (column.blob)
+        type = "BLOB SUB_TYPE TEXT";
+    else
+        type = (column.fieldType == 14 ? "CHAR(" : "VARCHAR(") + std::to_string(std::max(1, column.length)) + ")";
+    return "CAST(" + name + " AS " + type + " CHARACTER SET " + charset + ") AS " + name;
+}
+
+// Casts of the BLOBs that fit a row as strings, by column name.
+std::map<std::string, std::string> InlineBlobCasts(CFbConnection& connection, const std::string& table,
+                                                   const std::vector<SColumnInfo>& columns,
+                                                   const std::string& legacyCharset)
+{
+    std::map<std::string, std::string> casts;
+    std::string lengths;
+    std::vector<const SColumnInfo*> blobs;
+    for (const SColumnInfo& column : columns)
+    {
+        if (!column.blob || column.dimensions > 0)
+            continue;
+        const bool text = column.blobSubType == 1;
+        // NONE text whose code page is unknown stays a BLOB: as a string it
+        // would have to be valid in the connection's character set.
+        if (text && IsNoneText(column) && legacyCharset.empty())
+            continue;
+        // Characters for text (as the cast counts them), bytes otherwise.
+        lengths += std::string(blobs.empty() ? "" : ", ") + (text ? "MAX(CHAR_LENGTH(" : "MAX(OCTET_LENGTH(") +
+                   SqlIdentifier(column.name) + "))";
+        blobs.push_back(&column);
+    }
+    if (blobs.empty())
+        return casts;
+    CStringGrid maxima;
+    int failure = 0;
+    connection.Execute("SELECT " + lengths + " FROM " + SqlIdentifier(table), failure, &maxima);
+    if (failure != 0 || maxima.RowCount() != 1)
+        return casts;
+    long budget = MessageBudget;
+    for (size_t b = 0; b < blobs.size(); ++b)
+    {
+        const long longest = std::max(1L, maxima.GetCellInt(static_cast<int>(b), 0));
+        const SColumnInfo& column = *blobs[b];
+        const bool text = column.blobSubType == 1;
+        const long bytes = text ? longest * 4 : longest; // UTF-8 takes up to four bytes a character
+        if (bytes > budget || longest > LongestInlineBytes || (text && longest > LongestInlineText))
+            continue;
+        budget -= bytes;
+        const std::string charset = !text ? "OCTETS" : IsNoneText(column) ? legacyCharset : "UTF8";
+        casts[column.name] = "CAST(" + SqlIdentifier(column.name) + " AS VARCHAR(" + std::to_string(longest) +
+                             ") CHARACTER SET " + charset + ") AS " + SqlIdentifier(column.name);
+    }
+    return casts;
+}
+} // namespace
+
+bool IsCharacterSetName(const std::string& name)
+{
+    return !name.empty() && name.size() <= 63 && std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    });
+}
+
+bool HasCharacterSet(CFbConnection& connection, const std::string& name)
+{
+    if (!IsCharacterSetName(name))
+        return false;
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute("SELECT 1 FROM rdb$character_sets WHERE rdb$character_set_name = '" + name + "'", failure,
+                       &rows);
+    return failure == 0 && rows.RowCount() == 1;
+}
+
+std::string BuildSourceSelect(CFbConnection& connection, const std::string& table,
+                              const std::vector<SColumnInfo>& columns, const SSourceSelectOptions& options)
+{
+    const std::string order = columns.empty() ? "" : " ORDER BY " + SqlIdentifier(columns.front().name);
+    const std::string plain = "SELECT * FROM " + SqlIdentifier(table) + order;
+    const std::string legacy = IsCharacterSetName(options.legacyCharset) ? options.legacyCharset : "";
+    std::map<std::string, std::string> casts;
+    if (options.inlineBlobs)
+        casts = InlineBlobCasts(connection, table, columns, legacy);
+    if (!legacy.empty())
+    {
+        for (const SColumnInfo& column : columns)
+        {
+            if (IsNoneText(column) && !casts.count(column.name))
+                casts[column.name] = LegacyCast(column, legacy);
+        }
+    }
+    if (casts.empty())
+        return plain;
+    std::string list;
+    for (const SColumnInfo& column : columns)
+    {
+        const auto cast = casts.find(column.name);
+        list += (list.empty() ? "" : ", ") + (cast != casts.end() ? cast->second : SqlIdentifier(column.name));
+    }
+    return "SELECT " + list + " FROM " + SqlIdentifier(table) + order;
+}
