@@ -6,6 +6,7 @@
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
 #include "db/SchemaQueries.h"
+#include "db/SqlText.h"
 
 #include <cstdio>
 
@@ -168,6 +169,14 @@ bool CCopyEngine::CopyTable(const std::string& table)
     CFbCursor cursor(source);
     SSourceSelectOptions selectOptions;
     selectOptions.legacyCharset = m_sSourceCharset;
+    if (!m_sSourceCharset.empty() && HasNoneText(sourceInfo))
+    {
+        // Which NONE columns become text depends on the destination's columns.
+        CFbConnection peek(m_nAttempts);
+        std::vector<SColumnInfo> destColumns;
+        if (peek.Connect(m_sDestUser, m_sDestPassword, m_sDestDb) && GetColumnInfo(peek, table, destColumns))
+            selectOptions.legacyColumns = LegacyTextColumns(sourceInfo, destColumns);
+    }
     selectOptions.inlineBlobs = !source.IsInProcess();
     const std::string sql = sourceInfo.empty() ? "" : BuildSourceSelect(source, table, sourceInfo, selectOptions);
     const bool selected = !sql.empty() && cursor.Open(sql);
@@ -231,7 +240,15 @@ bool CCopyEngine::CopyTable(const std::string& table)
         failed = true;
     const bool committed = CommitRows(dest);
     if (!committed)
+    {
         failed = true;
+        // Switching the triggers off committed the DELETE: then nothing is left.
+        CStringGrid left;
+        int failure = 0;
+        dest.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(table), failure, &left);
+        if (failure == 0 && left.RowCount() == 0)
+            WriteLog("ERROR: The table was emptied for this run and is not refilled", "");
+    }
     // Generators and identities follow rows that arrived.
     if (committed && !SetGenerators(dest, sourceTriggers, table))
         failed = true;

@@ -33,7 +33,8 @@ std::string LegacyCast(const SColumnInfo& column, const std::string& charset)
 // Casts of the BLOBs that fit a row as strings, by column name.
 std::map<std::string, std::string> InlineBlobCasts(CFbConnection& connection, const std::string& table,
                                                    const std::vector<SColumnInfo>& columns,
-                                                   const std::string& legacyCharset)
+                                                   const std::string& legacyCharset,
+                                                   const std::set<std::string>& legacyColumns)
 {
     std::map<std::string, std::string> casts;
     std::string lengths;
@@ -43,9 +44,10 @@ std::map<std::string, std::string> InlineBlobCasts(CFbConnection& connection, co
         if (!column.blob || column.dimensions > 0)
             continue;
         const bool text = column.blobSubType == 1;
-        // NONE text whose code page is unknown stays a BLOB: as a string it
-        // would have to be valid in the connection's character set.
-        if (text && IsNoneText(column) && legacyCharset.empty())
+        // NONE text read as its bytes stays a BLOB: as a string it would have
+        // to be valid in the connection's character set.
+        const bool legacy = !legacyCharset.empty() && legacyColumns.count(column.name);
+        if (text && IsNoneText(column) && !legacy)
             continue;
         // Characters for text (as the cast counts them), bytes otherwise.
         lengths += std::string(blobs.empty() ? "" : ", ") + (text ? "MAX(CHAR_LENGTH(" : "MAX(OCTET_LENGTH(") +
@@ -77,6 +79,27 @@ std::map<std::string, std::string> InlineBlobCasts(CFbConnection& connection, co
 }
 } // namespace
 
+std::set<std::string> LegacyTextColumns(const std::vector<SColumnInfo>& source, const std::vector<SColumnInfo>& dest)
+{
+    std::set<std::string> columns;
+    for (const SColumnInfo& column : source)
+    {
+        if (!IsNoneText(column))
+            continue;
+        for (const SColumnInfo& target : dest)
+        {
+            if (target.name == column.name && target.characterSetId > 1)
+                columns.insert(column.name);
+        }
+    }
+    return columns;
+}
+
+bool HasNoneText(const std::vector<SColumnInfo>& source)
+{
+    return std::any_of(source.begin(), source.end(), IsNoneText);
+}
+
 bool IsCharacterSetName(const std::string& name)
 {
     return !name.empty() && name.size() <= 63 && std::all_of(name.begin(), name.end(), [](char c) {
@@ -103,12 +126,12 @@ std::string BuildSourceSelect(CFbConnection& connection, const std::string& tabl
     const std::string legacy = IsCharacterSetName(options.legacyCharset) ? options.legacyCharset : "";
     std::map<std::string, std::string> casts;
     if (options.inlineBlobs)
-        casts = InlineBlobCasts(connection, table, columns, legacy);
+        casts = InlineBlobCasts(connection, table, columns, legacy, options.legacyColumns);
     if (!legacy.empty())
     {
         for (const SColumnInfo& column : columns)
         {
-            if (IsNoneText(column) && !casts.count(column.name))
+            if (IsNoneText(column) && options.legacyColumns.count(column.name) && !casts.count(column.name))
                 casts[column.name] = LegacyCast(column, legacy);
         }
     }

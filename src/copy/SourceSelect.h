@@ -2,6 +2,7 @@
 
 #include "db/SchemaQueries.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,9 +12,10 @@ class CFbConnection;
 struct SSourceSelectOptions
 {
     // The code page that CHARACTER SET NONE text of the source is written
-    // in (a Firebird character set name such as WIN1252); empty reads the
-    // bytes as they are.
+    // in (a Firebird character set name such as WIN1252), and the columns
+    // read as that code page; all others are read as their bytes stand.
     std::string legacyCharset;
+    std::set<std::string> legacyColumns;
     // Through a server every BLOB read costs round trips of its own; small
     // BLOBs then come along in the rows as strings instead.
     bool inlineBlobs = false;
@@ -24,6 +26,12 @@ struct SSourceSelectOptions
 // cast where the options ask for it and keep their names.
 std::string BuildSourceSelect(CFbConnection& connection, const std::string& table,
                               const std::vector<SColumnInfo>& columns, const SSourceSelectOptions& options);
+// The source's CHARACTER SET NONE text columns whose destination column has
+// a real character set: only their bytes need a code page to become text.
+// Into NONE or OCTETS the bytes go as they are.
+std::set<std::string> LegacyTextColumns(const std::vector<SColumnInfo>& source, const std::vector<SColumnInfo>& dest);
+// True when any column of the source holds CHARACTER SET NONE text.
+bool HasNoneText(const std::vector<SColumnInfo>& source);
 // True for a name that can stand as a character set in a statement.
 bool IsCharacterSetName(const std::string& name);
 // True when the attached database has a character set of that name.

@@ -148,25 +148,34 @@ TEST_P(RedesignCopy, BlobTableWithADroppedSourceColumnCopies)
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ADDED = '' AND LATER IS NULL"), "2");
 }
 
-TEST_P(RedesignCopy, FailingCommitFailsTheTableAndKeepsItsRows)
+TEST_P(RedesignCopy, FailingCommitFailsTheTableAndSaysWhatIsLeft)
 {
     // A commit trigger refuses the transaction that holds the poisoned row.
-    auto copy = Make("CREATE TABLE T (ID INTEGER, V VARCHAR(10));"
-                     "INSERT INTO T VALUES (1, 'fine'); INSERT INTO T VALUES (2, 'poison');",
-                     R"(CREATE TABLE T (ID INTEGER, V VARCHAR(10));
-                        CREATE EXCEPTION E_REFUSED 'refused at commit';
-                        SET TERM ^ ;
-                        CREATE TRIGGER REFUSE ON TRANSACTION COMMIT AS BEGIN
-                          IF (EXISTS (SELECT 1 FROM T WHERE V = 'poison')) THEN EXCEPTION E_REFUSED; END^
-                        SET TERM ; ^
-                        INSERT INTO T VALUES (7, 'old');)");
-    EXPECT_FALSE(copy->Copy("T"));
-    EXPECT_TRUE(Contains(copy->RunLog(), "ERROR: Failed to commit the copied rows")) << copy->RunLog();
-    EXPECT_TRUE(Contains(copy->RunLog(), "refused at commit"));
-    EXPECT_TRUE(Contains(copy->RunLog(), Entry("T", "WARNING: Copy failed")));
-    EXPECT_FALSE(Contains(copy->RunLog(), "Copy finished successfully"));
-    // The DELETE went back with the rows: the table is as it was.
-    EXPECT_EQ(copy->dest.Query("SELECT ID, V FROM T"), (Rows{{"7", "old"}}));
+    // Without triggers on T the DELETE goes back with the rows; switching a
+    // trigger off commits the DELETE, and the table is then left empty.
+    for (const bool withTrigger : {false, true})
+    {
+        auto copy = Make("CREATE TABLE T (ID INTEGER, V VARCHAR(10));"
+                         "INSERT INTO T VALUES (1, 'fine'); INSERT INTO T VALUES (2, 'poison');",
+                         std::string(R"(CREATE TABLE T (ID INTEGER, V VARCHAR(10));
+                            CREATE EXCEPTION E_REFUSED 'refused at commit';
+                            SET TERM ^ ;
+                            CREATE TRIGGER REFUSE ON TRANSACTION COMMIT AS BEGIN
+                              IF (EXISTS (SELECT 1 FROM T WHERE V = 'poison')) THEN EXCEPTION E_REFUSED; END^)") +
+                             (withTrigger ? "CREATE TRIGGER T_BI FOR T BEFORE INSERT AS BEGIN END^" : "") +
+                             "SET TERM ; ^ INSERT INTO T VALUES (7, 'old');");
+        EXPECT_FALSE(copy->Copy("T"));
+        const std::string log = copy->RunLog();
+        EXPECT_TRUE(Contains(log, "ERROR: Failed to commit the copied rows")) << log;
+        EXPECT_TRUE(Contains(log, "refused at commit"));
+        EXPECT_TRUE(Contains(log, Entry("T", "WARNING: Copy failed")));
+        EXPECT_FALSE(Contains(log, "Copy finished successfully"));
+        EXPECT_EQ(Contains(log, Entry("T", "ERROR: The table was emptied for this run and is not refilled")),
+                  withTrigger);
+        EXPECT_EQ(copy->dest.Query("SELECT ID, V FROM T"), withTrigger ? Rows() : (Rows{{"7", "old"}}));
+        // The trigger is on again whatever happened to the rows.
+        EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_INACTIVE = 1"), "0");
+    }
 }
 
 TEST_P(RedesignCopy, KeysOfTablesWithAnEmptySourceStay)
@@ -283,12 +292,15 @@ TEST_P(RedesignCopy, CheckReadingAnotherTableAcceptsTheSourcesHistory)
 
 TEST_P(RedesignCopy, LegacyTextArrivesAsTheNamedCodePage)
 {
-    // "Grüße" and "Ä€" in Windows-1252 bytes, in a database without a character set.
-    const char* ddl = "CREATE TABLE T (ID INTEGER, S VARCHAR(10), C CHAR(3), B BLOB SUB_TYPE TEXT);";
-    const char* rows = "INSERT INTO T VALUES (1, x'4772FCDF65', x'C480', x'4772FCDF65');"
-                       "INSERT INTO T VALUES (2, 'plain', 'ab', NULL);";
+    // "Grüße" and "Ä€" in Windows-1252 bytes, in a database without a
+    // character set; the new design keeps RAW without one.
+    const char* ddl = "CREATE TABLE T (ID INTEGER, S VARCHAR(10), C CHAR(3), B BLOB SUB_TYPE TEXT, RAW VARCHAR(10));";
+    const std::string destDdl = "CREATE TABLE T (ID INTEGER, S VARCHAR(10), C CHAR(3), B BLOB SUB_TYPE TEXT,"
+                                " RAW VARCHAR(10) CHARACTER SET NONE);";
+    const char* rows = "INSERT INTO T VALUES (1, x'4772FCDF65', x'C480', x'4772FCDF65', x'4772FCDF65');"
+                       "INSERT INTO T VALUES (2, 'plain', 'ab', NULL, NULL);";
     {
-        auto copy = Make(std::string(ddl) + rows, ddl, "NONE");
+        auto copy = Make(std::string(ddl) + rows, destDdl, "NONE");
         EXPECT_FALSE(copy->Copy("T"));
         const std::string hint = "ERROR: Column S holds CHARACTER SET NONE text that is not UTF-8: name its code page "
                                  "as the source code page (Options, or --source-charset NAME)";
@@ -296,11 +308,11 @@ TEST_P(RedesignCopy, LegacyTextArrivesAsTheNamedCodePage)
         EXPECT_TRUE(Contains(copy->SqlLog(), "/* " + hint + " */")) << copy->SqlLog();
         EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM T"), "2");
     }
-    auto copy = Make(std::string(ddl) + rows, ddl, "NONE");
+    auto copy = Make(std::string(ddl) + rows, destDdl, "NONE");
     copy->engine.m_sSourceCharset = "WIN1252";
     ASSERT_TRUE(copy->Copy("T")) << copy->RunLog() << copy->SqlLog();
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 1 AND S = 'Grüße' AND C = 'Ä€'"
-                                " AND B = 'Grüße' AND OCTET_LENGTH(S) = 7"),
+                                " AND B = 'Grüße' AND OCTET_LENGTH(S) = 7 AND RAW = x'4772FCDF65'"),
               "1");
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 2 AND S = 'plain' AND C = 'ab' AND B IS NULL"), "1");
 }
