@@ -161,13 +161,7 @@ SDropTargets DropTargets(const std::vector<std::u16string>& fullPaths, bool sour
         const std::u16string database = DroppedDatabaseName(fullPaths[0], prefix);
         if (!IsDatabaseFileName(database))
             return targets;
-        if (sourceShown)
-        {
-            targets.sDestDb = database;
-            targets.bRefresh = true;
-        }
-        else
-            targets.sSourceDb = database;
+        (sourceShown ? targets.sDestDb : targets.sSourceDb) = database;
     }
     else if (fullPaths.size() == 2)
     {
@@ -177,7 +171,6 @@ SDropTargets DropTargets(const std::vector<std::u16string>& fullPaths, bool sour
             targets.sSourceDb = source;
         if (IsDatabaseFileName(dest))
             targets.sDestDb = dest;
-        targets.bRefresh = true;
     }
     return targets;
 }

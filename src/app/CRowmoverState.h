@@ -99,13 +99,12 @@ class CRowmoverState : public CAppSettings
     bool m_bDestOpenedDirectly = false;
 };
 
-// Where dropped files go: the database names that change and whether the
-// table list is refreshed. An empty name leaves its side alone.
+// Where dropped files go: the database names that change. An empty name
+// leaves its side alone.
 struct SDropTargets
 {
     std::u16string sSourceDb;
     std::u16string sDestDb;
-    bool bRefresh = false;
 };
 
 // prefix (the server part that "extend database names" adds, or empty)
@@ -113,8 +112,8 @@ struct SDropTargets
 std::u16string DroppedDatabaseName(const std::u16string& fullPath, const std::u16string& prefix);
 // True for the extensions ".fdb" and ".gdb" in any letter case.
 bool IsDatabaseFileName(const std::u16string& name);
-// One file goes to the source while sourceShown is empty, else to the
-// destination (which refreshes the list); two files are source and
-// destination, each when its extension fits, and always refresh; any other
-// count changes nothing. Names are made by DroppedDatabaseName with prefix.
+// One file goes to the source while sourceShown is false, else to the
+// destination; two files are source and destination, each when its
+// extension fits; any other count changes nothing. Names are made by
+// DroppedDatabaseName with prefix.
 SDropTargets DropTargets(const std::vector<std::u16string>& fullPaths, bool sourceShown, const std::u16string& prefix);
