@@ -39,8 +39,8 @@ CRowmoverDlg::CRowmoverDlg(const std::string& programFile, const std::vector<std
 {
     setObjectName(QStringLiteral("CRowmoverDlg"));
     setWindowTitle(QString::fromLatin1(kCaption));
-    // A fixed-size main window that can be minimised.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+    // A main window that can be resized, minimised and maximised.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                    Qt::WindowCloseButtonHint);
     m_pFont = std::make_unique<CFontSettings>(this);
     AttachFont(m_pFont.get());
@@ -48,6 +48,7 @@ CRowmoverDlg::CRowmoverDlg(const std::string& programFile, const std::vector<std
     CreateControls();
     CreateMenu();
     BuildLayout();
+    SetTabOrder();
     m_CHKAllTables->setChecked(true);
 
     ResolveFolders(programFile, arguments.empty() ? std::string() : arguments.front());
@@ -59,6 +60,7 @@ CRowmoverDlg::CRowmoverDlg(const std::string& programFile, const std::vector<std
     ResolveLanguageFile(m_sHomeBase, u"", m_sLanguageFile, m_sLanguageName, applyTexts);
     SetApplyTexts(applyTexts);
     LoadSettings(SettingsFile());
+    RestoreWindowPosition();
     CreateCopyEngine();
     SetListImageSize();
     UseDefaultCredentials();
@@ -96,6 +98,8 @@ void CRowmoverDlg::CreateControls()
     m_CHKAllTables = Named(new QCheckBox(m_PICPanel), "m_CHKAllTables");
     m_BTNRefresh = Named(new QPushButton(m_PICPanel), "m_BTNRefresh");
     m_LISSourceTables = Named(new QTreeWidget(m_PICPanel), "m_LISSourceTables");
+    m_LBLStatus = Named(new QLabel(this), "m_LBLStatus");
+    m_LBLStatus->setWordWrap(true);
     m_BTNCopy = Named(new QPushButton(this), "m_BTNCopy");
 
     QFont bold = m_LBLSourceDB->font();
@@ -236,8 +240,8 @@ void CRowmoverDlg::BuildLayout()
     panel->addLayout(tables, 1);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_BTNCopy);
+    buttons->addWidget(m_LBLStatus, 1);
+    buttons->addWidget(m_BTNCopy, 0, Qt::AlignRight | Qt::AlignVCenter);
 
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(m_pMenuBar);
@@ -245,12 +249,19 @@ void CRowmoverDlg::BuildLayout()
     layout->setSpacing(kGap);
     layout->addWidget(m_PICPanel, 1);
     layout->addLayout(buttons);
-    // The window keeps the size its contents ask for; it cannot be resized.
-    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     const CDpiDC dpi(this);
     m_LISSourceTables->setMinimumSize(dpi.ScaleToScreen(kNameColumnWidth + kTriggerColumnWidth + 8),
                                       dpi.ScaleToScreen(kListHeight));
+}
+
+void CRowmoverDlg::SetTabOrder()
+{
+    // The order of reading: the source, the destination, then the tables.
+    QWidget* const order[] = {m_EDTSourceDB,  m_BTNSourceDB, m_EDTDestDB,       m_BTNDestDB,
+                              m_CHKAllTables, m_BTNRefresh,  m_LISSourceTables, m_BTNCopy};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void CRowmoverDlg::RemoveMissingHelpTexts()
@@ -328,6 +339,8 @@ void CRowmoverDlg::ApplyTexts(const std::u16string& languageFilePath)
     m_aMBtnOk = UiText(catalog, T::FrmMain_m_aMBtnOk);
     m_aMTriggersLeftOff = UiText(catalog, T::FrmMain_m_aMTriggersLeftOff);
     m_aMTriggersNotRestored = UiText(catalog, T::FrmMain_m_aMTriggersNotRestored);
+    m_aMOpenedDirectly = UiText(catalog, T::FrmMain_m_aMOpenedDirectly);
+    ShowDatabases();
 }
 
 bool CRowmoverDlg::IsMenuShortcut(const QKeyEvent* event) const

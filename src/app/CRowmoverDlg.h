@@ -132,6 +132,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     QCheckBox* m_CHKAllTables = nullptr;
     QPushButton* m_BTNRefresh = nullptr;
     QTreeWidget* m_LISSourceTables = nullptr;
+    // One line on how the databases are reached when that is not as chosen.
+    QLabel* m_LBLStatus = nullptr;
     QPushButton* m_BTNCopy = nullptr;
 
     QString m_aMError;
@@ -145,6 +147,7 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     QString m_aMBtnOk;
     QString m_aMTriggersLeftOff;
     QString m_aMTriggersNotRestored;
+    QString m_aMOpenedDirectly;
 
   private:
     void CreateControls();
@@ -153,8 +156,18 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     void RemoveMissingHelpTexts();
     void FitSidePictures();
     void SetListImageSize();
-    bool SelectDatabase(std::u16string& database, std::u16string& user, std::u16string& password);
-    void ShowDatabaseName(QLineEdit* box, const std::u16string& database);
+    void SetTabOrder();
+    // The size and place of the last session, from m_rcMain.
+    void RestoreWindowPosition();
+    void StoreWindowPosition();
+    // The selection dialog for one side; a confirmed choice is checked.
+    void BrowseDatabase(ESide side);
+    // After new names for sides: the list goes; with both databases named it
+    // is read again, otherwise each named side of sides is attached once.
+    void DatabasesChosen(const std::vector<ESide>& sides);
+    // The database boxes show the names in use, their labels whether the
+    // last attach failed, the status line what is opened directly.
+    void ShowDatabases();
     bool IsMenuShortcut(const QKeyEvent* event) const;
     void ViewLogFile(const std::u16string& path);
     // Disables what would touch the engine or end the window while a copy runs.

@@ -1,15 +1,11 @@
-// The main window's commands: choosing the databases, the table list and its
-// selection, drops, the logs of the last run, the SQL editor, options and
-// language, the help texts and closing.
+// The main window's commands: the table list's selection, the logs of the
+// last run, the SQL editor, options and language, the help texts and closing.
 #include "app/CRowmoverDlg.h"
 
 #include "app/CAboutDlg.h"
 #include "app/FirebirdClientVersion.h"
 #include "core/FileHelpers.h"
-#include "core/PathHelpers.h"
 #include "sqleditor/CDBSQLDlg.h"
-#include "sqleditor/CDBSelectDlg.h"
-#include "ui/Artwork.h"
 #include "ui/CDisplayTextDlg.h"
 #include "ui/CFontSettings.h"
 #include "ui/CHelpDlg.h"
@@ -19,85 +15,9 @@
 #include "ui/ShellOpen.h"
 
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFileInfo>
-#include <QLineEdit>
+#include <QGuiApplication>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QTreeWidget>
-#include <QUrl>
-
-bool CRowmoverDlg::SelectDatabase(std::u16string& database, std::u16string& user, std::u16string& password)
-{
-    SSelectDatabaseArgs args{m_sLanguageFile, *m_pFont,   database,   user,         password,    true,
-                             m_sDefUser,      m_sDefPass, m_nRetries, m_bRecentDBs, m_RecentDBs, m_bExtendDBName,
-                             m_rcSQLEditor};
-    return CDBSelectDlg::Run(this, args);
-}
-
-void CRowmoverDlg::ShowDatabaseName(QLineEdit* box, const std::u16string& database)
-{
-    box->setText(QString::fromStdU16String(GetFileNamePart(database)));
-}
-
-void CRowmoverDlg::OnBrowseSource()
-{
-    if (IsCopyRunning())
-        return;
-    if (SelectDatabase(m_sSourceDb, m_sSourceUser, m_sSourcePassword))
-        ShowDatabaseName(m_EDTSourceDB, m_sSourceDb);
-}
-
-void CRowmoverDlg::OnBrowseDest()
-{
-    if (IsCopyRunning())
-        return;
-    if (!SelectDatabase(m_sDestDb, m_sDestUser, m_sDestPassword))
-        return;
-    ShowDatabaseName(m_EDTDestDB, m_sDestDb);
-    RefreshTableList();
-}
-
-void CRowmoverDlg::OnRefresh()
-{
-    RefreshTableList();
-}
-
-bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
-{
-    switch (PrepareEngine(checkOnly))
-    {
-    case Prepared: return true;
-    case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError); return false;
-    case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError); return false;
-    // EngineBusy: the commands that get here are disabled during a run.
-    default: return false;
-    }
-}
-
-void CRowmoverDlg::RefreshTableList()
-{
-    // The list of a running copy stays as it was chosen.
-    if (IsCopyRunning())
-        return;
-    m_LISSourceTables->clear();
-    if (!PrepareDatabases(true))
-        return;
-    std::vector<STableListRow> rows;
-    LoadTableList(rows);
-    const QIcon table(ListImage(EListImage::Table, m_nImageSize));
-    QList<QTreeWidgetItem*> items;
-    for (const STableListRow& row : rows)
-    {
-        auto* item = new QTreeWidgetItem(
-            QStringList{QString::fromUtf8(row.name.c_str()), QString::fromUtf8(row.triggers.c_str())});
-        item->setIcon(0, table);
-        items.append(item);
-    }
-    m_LISSourceTables->addTopLevelItems(items);
-    update();
-}
 
 void CRowmoverDlg::OnSelectAll()
 {
@@ -133,44 +53,6 @@ void CRowmoverDlg::OnSqlEditor()
     CDBSQLDlg editor(m_sLanguageFile, *m_pFont, u"", u"", u"", u"", m_sDefUser, m_sDefPass, m_nRetries, m_bRecentDBs,
                      m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, true, this);
     editor.exec();
-}
-
-void CRowmoverDlg::OnDropFiles(const QStringList& fullPaths)
-{
-    if (IsCopyRunning())
-        return;
-    std::vector<std::u16string> paths;
-    for (const QString& path : fullPaths)
-        paths.push_back(path.toStdU16String());
-    const SDropTargets targets = DropTargets(paths, !m_EDTSourceDB->text().isEmpty());
-    if (!targets.sSourceDb.empty())
-    {
-        m_sSourceDb = targets.sSourceDb;
-        ShowDatabaseName(m_EDTSourceDB, m_sSourceDb);
-    }
-    if (!targets.sDestDb.empty())
-    {
-        m_sDestDb = targets.sDestDb;
-        ShowDatabaseName(m_EDTDestDB, m_sDestDb);
-    }
-    if (targets.bRefresh)
-        RefreshTableList();
-}
-
-void CRowmoverDlg::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void CRowmoverDlg::dropEvent(QDropEvent* event)
-{
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            paths.append(QFileInfo(url.toLocalFile()).absoluteFilePath());
-    event->acceptProposedAction();
-    OnDropFiles(paths);
 }
 
 void CRowmoverDlg::ViewLogFile(const std::u16string& path)
@@ -270,6 +152,38 @@ void CRowmoverDlg::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    StoreWindowPosition();
     SaveSettings(SettingsFile());
     QDialog::closeEvent(event);
+}
+
+void CRowmoverDlg::RestoreWindowPosition()
+{
+    const int width = m_rcMain.right - m_rcMain.left;
+    const int height = m_rcMain.bottom - m_rcMain.top;
+    if (width == -1 && height == -1)
+    {
+        setWindowState(windowState() | Qt::WindowMaximized);
+        return;
+    }
+    if (width <= 0 || height <= 0)
+        return;
+    const QRect area(m_rcMain.left, m_rcMain.top, width, height);
+    // A place on a screen that is no longer there would hide the window: it
+    // then keeps only its size and goes where the desktop puts it.
+    if (QGuiApplication::screenAt(area.center()) == nullptr)
+        resize(area.size());
+    else
+        setGeometry(area);
+}
+
+void CRowmoverDlg::StoreWindowPosition()
+{
+    if (isMaximized())
+    {
+        m_rcMain = SWindowRect{0, 0, -1, -1};
+        return;
+    }
+    const QRect area = normalGeometry().isValid() ? normalGeometry() : geometry();
+    m_rcMain = SWindowRect{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
 }

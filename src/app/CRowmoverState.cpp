@@ -2,9 +2,11 @@
 
 #include "app/CStartupFolders.h"
 #include "app/CUnattendedRun.h"
+#include "app/EmbeddedFallback.h"
 #include "copy/CCopyEngine.h"
 #include "core/PathHelpers.h"
 #include "core/TextEncoding.h"
+#include "db/CFbConnection.h"
 
 namespace
 {
@@ -52,9 +54,84 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
     if (m_pCopyEngine->IsRunActive())
         return EngineBusy;
     m_pCopyEngine->m_sSourceCharset = WideToUtf8(m_sSourceCharset);
-    return m_pCopyEngine->PrepareCopy(WideToUtf8(m_sSourceDb), WideToUtf8(m_sSourceUser), WideToUtf8(m_sSourcePassword),
-                                      WideToUtf8(m_sDestDb), WideToUtf8(m_sDestUser), WideToUtf8(m_sDestPassword),
-                                      m_bDoBackups, WideToUtf8(m_sHomeBase), checkOnly);
+    for (;;)
+    {
+        const int result = m_pCopyEngine->PrepareCopy(
+            WideToUtf8(m_sSourceDb), WideToUtf8(m_sSourceUser), WideToUtf8(m_sSourcePassword), WideToUtf8(m_sDestDb),
+            WideToUtf8(m_sDestUser), WideToUtf8(m_sDestPassword), m_bDoBackups, WideToUtf8(m_sHomeBase), checkOnly);
+        if (result == Prepared)
+        {
+            SetAttachState(ESide::Source, EAttach::Attached);
+            SetAttachState(ESide::Dest, EAttach::Attached);
+            return result;
+        }
+        if (result != SourceNotAttached && result != DestNotAttached)
+            return result;
+        // The source is attached first: a destination failure means the
+        // source attached.
+        const ESide failed = result == SourceNotAttached ? ESide::Source : ESide::Dest;
+        if (failed == ESide::Dest)
+            SetAttachState(ESide::Source, EAttach::Attached);
+        // Each side falls back once at most, so this ends.
+        if (!FallBackToEmbedded(failed))
+        {
+            SetAttachState(failed, EAttach::Failed);
+            return result;
+        }
+    }
+}
+
+bool CRowmoverState::CheckDatabase(ESide side)
+{
+    const bool source = side == ESide::Source;
+    const std::u16string& user = source ? m_sSourceUser : m_sDestUser;
+    const std::u16string& password = source ? m_sSourcePassword : m_sDestPassword;
+    // Empty credentials stand for the defaults, as in the copy engine.
+    const std::string userText = WideToUtf8(user.empty() ? m_sDefUser : user);
+    const std::string passwordText = WideToUtf8(password.empty() ? m_sDefPass : password);
+    for (;;)
+    {
+        CFbConnection connection(m_nRetries);
+        if (connection.Connect(userText, passwordText, WideToUtf8(Database(side))))
+        {
+            connection.Disconnect();
+            SetAttachState(side, EAttach::Attached);
+            return true;
+        }
+        if (!FallBackToEmbedded(side))
+        {
+            SetAttachState(side, EAttach::Failed);
+            return false;
+        }
+    }
+}
+
+bool CRowmoverState::FallBackToEmbedded(ESide side)
+{
+    if (OpenedDirectly(side))
+        return false;
+    const bool source = side == ESide::Source;
+    const std::u16string& user = source ? m_sSourceUser : m_sDestUser;
+    const std::u16string& password = source ? m_sSourcePassword : m_sDestPassword;
+    const std::u16string file = EmbeddedFallbackName(Database(side), user.empty() ? m_sDefUser : user,
+                                                     password.empty() ? m_sDefPass : password);
+    if (file.empty())
+        return false;
+    Database(side) = file;
+    (source ? m_bSourceOpenedDirectly : m_bDestOpenedDirectly) = true;
+    return true;
+}
+
+void CRowmoverState::SetDatabase(ESide side, const std::u16string& name)
+{
+    Database(side) = name;
+    SetAttachState(side, EAttach::Unknown);
+    (side == ESide::Source ? m_bSourceOpenedDirectly : m_bDestOpenedDirectly) = false;
+}
+
+void CRowmoverState::SetAttachState(ESide side, EAttach state)
+{
+    (side == ESide::Source ? m_eSourceAttach : m_eDestAttach) = state;
 }
 
 bool CRowmoverState::LoadTableList(std::vector<STableListRow>& rows) const
@@ -66,9 +143,9 @@ bool CRowmoverState::LoadTableList(std::vector<STableListRow>& rows) const
     return loaded;
 }
 
-std::u16string DroppedDatabaseName(const std::u16string& fullPath)
+std::u16string DroppedDatabaseName(const std::u16string& fullPath, const std::u16string& prefix)
 {
-    return u"localhost:" + fullPath.substr(0, kMaxDroppedName);
+    return prefix + fullPath.substr(0, kMaxDroppedName);
 }
 
 bool IsDatabaseFileName(const std::u16string& name)
@@ -77,31 +154,24 @@ bool IsDatabaseFileName(const std::u16string& name)
     return extension == u".fdb" || extension == u".gdb";
 }
 
-SDropTargets DropTargets(const std::vector<std::u16string>& fullPaths, bool sourceShown)
+SDropTargets DropTargets(const std::vector<std::u16string>& fullPaths, bool sourceShown, const std::u16string& prefix)
 {
     SDropTargets targets;
     if (fullPaths.size() == 1)
     {
-        const std::u16string database = DroppedDatabaseName(fullPaths[0]);
+        const std::u16string database = DroppedDatabaseName(fullPaths[0], prefix);
         if (!IsDatabaseFileName(database))
             return targets;
-        if (sourceShown)
-        {
-            targets.sDestDb = database;
-            targets.bRefresh = true;
-        }
-        else
-            targets.sSourceDb = database;
+        (sourceShown ? targets.sDestDb : targets.sSourceDb) = database;
     }
     else if (fullPaths.size() == 2)
     {
-        const std::u16string source = DroppedDatabaseName(fullPaths[0]);
-        const std::u16string dest = DroppedDatabaseName(fullPaths[1]);
+        const std::u16string source = DroppedDatabaseName(fullPaths[0], prefix);
+        const std::u16string dest = DroppedDatabaseName(fullPaths[1], prefix);
         if (IsDatabaseFileName(source))
             targets.sSourceDb = source;
         if (IsDatabaseFileName(dest))
             targets.sDestDb = dest;
-        targets.bRefresh = true;
     }
     return targets;
 }

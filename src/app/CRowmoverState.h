@@ -15,6 +15,19 @@ class CCopyEngine;
 class CRowmoverState : public CAppSettings
 {
   public:
+    enum class ESide
+    {
+        Source,
+        Dest,
+    };
+    // What the last attach of a side's database showed.
+    enum class EAttach
+    {
+        Unknown,
+        Attached,
+        Failed,
+    };
+
     // What PrepareDatabases found.
     enum EPrepareResult
     {
@@ -42,8 +55,25 @@ class CRowmoverState : public CAppSettings
 
     // Hands both databases to the copy engine (only a test attachment with
     // checkOnly); an EPrepareResult or another engine result. EngineBusy,
-    // without touching the engine, while a copy runs on it.
+    // without touching the engine, while a copy runs on it. A side whose
+    // local server name fails because no server answers is opened directly
+    // (see EmbeddedFallback.h) and the preparation tried again. Records the
+    // attach state of every side it tried.
     int PrepareEngine(bool checkOnly);
+    // Attaches one side's database and detaches again, falling back to the
+    // embedded engine like PrepareEngine; true when it attached.
+    bool CheckDatabase(ESide side);
+    // A new name for a side: its attach state is unknown again.
+    void SetDatabase(ESide side, const std::u16string& name);
+    std::u16string& Database(ESide side) { return side == ESide::Source ? m_sSourceDb : m_sDestDb; }
+    const std::u16string& Database(ESide side) const { return side == ESide::Source ? m_sSourceDb : m_sDestDb; }
+    EAttach AttachState(ESide side) const { return side == ESide::Source ? m_eSourceAttach : m_eDestAttach; }
+    // True while the side's name is the file that the embedded engine opens
+    // because its server name found no server.
+    bool OpenedDirectly(ESide side) const
+    {
+        return side == ESide::Source ? m_bSourceOpenedDirectly : m_bDestOpenedDirectly;
+    }
     // The tables present in both databases with the destination's triggers,
     // sorted as the list shows them; false when a database cannot be attached.
     bool LoadTableList(std::vector<STableListRow>& rows) const;
@@ -56,23 +86,34 @@ class CRowmoverState : public CAppSettings
     std::u16string m_sDestPassword;
     std::unique_ptr<CCopyEngine> m_pCopyEngine;
     bool m_bSilent = false;
+
+  private:
+    // Switches the side to its file when its server name finds no server;
+    // true when the name changed.
+    bool FallBackToEmbedded(ESide side);
+    void SetAttachState(ESide side, EAttach state);
+
+    EAttach m_eSourceAttach = EAttach::Unknown;
+    EAttach m_eDestAttach = EAttach::Unknown;
+    bool m_bSourceOpenedDirectly = false;
+    bool m_bDestOpenedDirectly = false;
 };
 
-// Where dropped files go: the database names that change and whether the
-// table list is refreshed. An empty name leaves its side alone.
+// Where dropped files go: the database names that change. An empty name
+// leaves its side alone.
 struct SDropTargets
 {
     std::u16string sSourceDb;
     std::u16string sDestDb;
-    bool bRefresh = false;
 };
 
-// "localhost:" followed by the file's full path.
-std::u16string DroppedDatabaseName(const std::u16string& fullPath);
+// prefix (the server part that "extend database names" adds, or empty)
+// followed by the file's full path.
+std::u16string DroppedDatabaseName(const std::u16string& fullPath, const std::u16string& prefix);
 // True for the extensions ".fdb" and ".gdb" in any letter case.
 bool IsDatabaseFileName(const std::u16string& name);
-// One file goes to the source while sourceShown is empty, else to the
-// destination (which refreshes the list); two files are source and
-// destination, each when its extension fits, and always refresh; any other
-// count changes nothing.
-SDropTargets DropTargets(const std::vector<std::u16string>& fullPaths, bool sourceShown);
+// One file goes to the source while sourceShown is false, else to the
+// destination; two files are source and destination, each when its
+// extension fits; any other count changes nothing. Names are made by
+// DroppedDatabaseName with prefix.
+SDropTargets DropTargets(const std::vector<std::u16string>& fullPaths, bool sourceShown, const std::u16string& prefix);

@@ -9,6 +9,13 @@
 
 namespace
 {
+// "left;top;right;bottom".
+std::string WindowRectText(const SWindowRect& rect)
+{
+    return std::to_string(rect.left) + ";" + std::to_string(rect.top) + ";" + std::to_string(rect.right) + ";" +
+           std::to_string(rect.bottom);
+}
+
 std::string RecentKey(int row)
 {
     return "RecentDB" + std::to_string(row);
@@ -117,6 +124,9 @@ void CAppSettings::LoadFrom(CProfileFile& file)
     const std::string windowPosition = file.GetString("WinPos_SQLEditor", "");
     if (!windowPosition.empty())
         ParseWindowRect(windowPosition, m_rcSQLEditor);
+    const std::string mainPosition = file.GetString("WinPos_Main", "");
+    if (!mainPosition.empty())
+        ParseWindowRect(mainPosition, m_rcMain);
 
     const std::string languageName = file.GetString("LanguageName", "");
     m_bLanguageUnset = true;
@@ -171,9 +181,8 @@ void CAppSettings::SaveTo(CProfileFile& file)
     file.WriteInt("FontDefHeight", font.GetHeight());
     file.WriteInt("FontDefPitch", font.GetPitchAndFamily());
 
-    file.WriteString("WinPos_SQLEditor", std::to_string(m_rcSQLEditor.left) + ";" + std::to_string(m_rcSQLEditor.top) +
-                                             ";" + std::to_string(m_rcSQLEditor.right) + ";" +
-                                             std::to_string(m_rcSQLEditor.bottom));
+    file.WriteString("WinPos_SQLEditor", WindowRectText(m_rcSQLEditor));
+    file.WriteString("WinPos_Main", WindowRectText(m_rcMain));
     file.WriteString("LanguageName", m_bLanguageUnset ? std::string() : WideToUtf8(m_sLanguageName));
     file.WriteString("FolderHomeBase", WideToUtf8(m_sHomeBase));
     file.WriteString("FolderAppDir", WideToUtf8(m_sAppDir));

@@ -62,6 +62,9 @@ class CAppSettings
     // of the database selection and is neither loaded nor saved.
     CStringGrid m_RecentDBs;
     SWindowRect m_rcSQLEditor;
+    // The main window's place and size as the SQL editor's: 0, 0, -1, -1
+    // for maximised, all 0 for the size the window asks for.
+    SWindowRect m_rcMain;
     std::u16string m_sLanguageName;
     // True while no language came from the file and none was picked since.
     bool m_bLanguageUnset = true;

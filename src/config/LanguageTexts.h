@@ -23,6 +23,8 @@
     X(FrmCopy_m_acMError, "FrmCopy.m_acMError", "ERROR", "") \
     X(FrmCopy_m_acMWarning, "FrmCopy.m_acMWarning", "WARNING", "") \
     X(FrmDB_Caption, "FrmDB.Caption", "Select database", "") \
+    X(FrmDB_CaptionDest, "FrmDB.CaptionDest", "Select destination database", "") \
+    X(FrmDB_CaptionSource, "FrmDB.CaptionSource", "Select source database", "") \
     X(FrmDB_m_BTNBrowse, "FrmDB.m_BTNBrowse", "Browse", "") \
     X(FrmDB_m_BTNCancel, "FrmDB.m_BTNCancel", "Cancel", "") \
     X(FrmDB_m_BTNOk, "FrmDB.m_BTNOk", "OK", "") \
@@ -83,6 +85,7 @@
     X(FrmMain_m_aMNoSelection, "FrmMain.m_aMNoSelection", "No table(s) selected for copy process!", "") \
     X(FrmMain_m_aMNoSource, "FrmMain.m_aMNoSource", "No source database selected.", "") \
     X(FrmMain_m_aMNoTables, "FrmMain.m_aMNoTables", "No tables available, that exist in source and destination database!", "") \
+    X(FrmMain_m_aMOpenedDirectly, "FrmMain.m_aMOpenedDirectly", "No Firebird server answered at localhost; opened directly by the embedded engine: %s", "s") \
     X(FrmMain_m_aMSelectAll, "FrmMain.m_aMSelectAll", "Select all", "") \
     X(FrmMain_m_aMTriggersLeftOff, "FrmMain.m_aMTriggersLeftOff", "A copy that did not end left the triggers of these tables switched off: %s. Switch them on again now?", "s") \
     X(FrmMain_m_aMTriggersNotRestored, "FrmMain.m_aMTriggersNotRestored", "The triggers of these tables could not be switched on again: %s", "s") \

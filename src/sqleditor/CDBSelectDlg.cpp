@@ -25,6 +25,12 @@ namespace
 constexpr int kBoxWidth = 320;
 constexpr int kPanelMargin = 12;
 
+QString& ServerPrefixSetting()
+{
+    static QString prefix = QStringLiteral("localhost:");
+    return prefix;
+}
+
 // The recent list's box. Stepping through the entries with the arrow keys or
 // the wheel also reports them as chosen; only a choice from the opened list
 // is a use that moves the entry to the top, otherwise stepping down would
@@ -55,7 +61,8 @@ class CRecentComboBox : public QComboBox
 };
 } // namespace
 
-CDBSelectDlg::CDBSelectDlg(SSelectDatabaseArgs& args, QWidget* parent) : QDialog(parent), m_args(args)
+CDBSelectDlg::CDBSelectDlg(SSelectDatabaseArgs& args, QWidget* parent, ERole role)
+    : QDialog(parent), m_args(args), m_eRole(role)
 {
     setObjectName(QStringLiteral("CDBSelectDlg"));
     setWindowIcon(ProgramIcon());
@@ -95,8 +102,23 @@ CDBSelectDlg::~CDBSelectDlg()
 
 bool CDBSelectDlg::Run(QWidget* parent, SSelectDatabaseArgs& args)
 {
-    CDBSelectDlg dialog(args, parent);
+    return RunFor(parent, args, ERole::Any);
+}
+
+bool CDBSelectDlg::RunFor(QWidget* parent, SSelectDatabaseArgs& args, ERole role)
+{
+    CDBSelectDlg dialog(args, parent, role);
     return dialog.exec() == QDialog::Accepted;
+}
+
+QString CDBSelectDlg::ServerPrefix()
+{
+    return ServerPrefixSetting();
+}
+
+void CDBSelectDlg::SetServerPrefix(const QString& prefix)
+{
+    ServerPrefixSetting() = prefix.isEmpty() ? QStringLiteral("localhost:") : prefix;
 }
 
 QString CDBSelectDlg::ExtendedDatabaseName(const QString& path)
@@ -105,7 +127,7 @@ QString CDBSelectDlg::ExtendedDatabaseName(const QString& path)
     QString name = path;
     if (windowsPath.match(path).hasMatch())
         name.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    return QStringLiteral("localhost:") + name;
+    return ServerPrefix() + name;
 }
 
 void CDBSelectDlg::CreateControls()
@@ -204,7 +226,10 @@ void CDBSelectDlg::SetTexts()
 {
     CLanguageCatalog catalog;
     catalog.Open(m_args.languageFile);
-    setWindowTitle(UiText(catalog, ELanguageText::FrmDB_Caption));
+    const ELanguageText caption = m_eRole == ERole::Source        ? ELanguageText::FrmDB_CaptionSource
+                                  : m_eRole == ERole::Destination ? ELanguageText::FrmDB_CaptionDest
+                                                                  : ELanguageText::FrmDB_Caption;
+    setWindowTitle(UiText(catalog, caption));
     m_LBLDBName->setText(UiText(catalog, ELanguageText::FrmDB_m_LBLDBName));
     m_BTNBrowse->setText(UiText(catalog, ELanguageText::FrmDB_m_BTNBrowse));
     m_LBLDBUser->setText(UiText(catalog, ELanguageText::FrmDB_m_LBLDBUser));

@@ -27,20 +27,36 @@ class CDBSelectDlg : public QDialog
     static constexpr const char16_t* kDefaultPassword = u"velvetoak";
     static constexpr const char* kDefaultExtension = "gdb";
 
+    // Which database the dialog chooses; its caption says so.
+    enum class ERole
+    {
+        Any,
+        Source,
+        Destination,
+    };
+
     // With an empty database in args the file dialog is shown before the
     // dialog itself.
-    explicit CDBSelectDlg(SSelectDatabaseArgs& args, QWidget* parent = nullptr);
+    explicit CDBSelectDlg(SSelectDatabaseArgs& args, QWidget* parent = nullptr, ERole role = ERole::Any);
     ~CDBSelectDlg() override;
 
     // Runs the dialog modally over parent; true after OK. This is what the
     // SQL editor and the main window use to ask for a database.
     static bool Run(QWidget* parent, SSelectDatabaseArgs& args);
+    // Run, with a caption naming the database chosen.
+    static bool RunFor(QWidget* parent, SSelectDatabaseArgs& args, ERole role);
 
     // What the file dialog's path becomes with "extend database names":
-    // "localhost:" in front; in a Windows path ("C:\...") every backslash
+    // ServerPrefix() in front; in a Windows path ("C:\...") every backslash
     // doubled. On this system a backslash is an ordinary character of a
     // file name and stays single.
     static QString ExtendedDatabaseName(const QString& path);
+    // The server part that "extend database names" puts in front of a file:
+    // "localhost:", the Firebird server on this computer at its usual port.
+    static QString ServerPrefix();
+    // Another server part, such as "localhost/3051:" for a server at another
+    // port; empty restores "localhost:".
+    static void SetServerPrefix(const QString& prefix);
 
     void done(int result) override;
 
@@ -61,6 +77,7 @@ class CDBSelectDlg : public QDialog
     void WriteBack();
 
     SSelectDatabaseArgs& m_args;
+    ERole m_eRole = ERole::Any;
     QString m_sDatabase;
     QString m_sUser;
     QString m_sPassword;

@@ -180,10 +180,9 @@ class CRowmoverDlgTest : public QObject
         QVERIFY(dialog->m_sSourceDb.empty());
         QCOMPARE(QString::fromStdU16String(dialog->m_sHomeBase), m_sProgram);
         QCOMPARE(QString::fromStdU16String(dialog->m_sAppDir), m_sConfig + "Quenstead/Rowmover/");
-        // The side pictures are drawn, the window has a fixed size.
+        // The side pictures are drawn.
         QVERIFY(!Child<QLabel>(dialog.get(), "m_PICSourceDB")->pixmap().isNull());
         QVERIFY(!Child<QLabel>(dialog.get(), "m_PICDestDB")->pixmap().isNull());
-        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     }
 
     void HelpTextEntriesGoWhenTheirFilesAreMissing()
@@ -246,7 +245,7 @@ class CRowmoverDlgTest : public QObject
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 4);
     }
 
-    void ChoosingTheDestinationFillsTheListChoosingTheSourceDoesNot()
+    void ChoosingBothDatabasesFillsTheList()
     {
         CTempDatabase source(SourceDdl);
         CTempDatabase dest(DestDdl);
@@ -264,22 +263,22 @@ class CRowmoverDlgTest : public QObject
         auto answered = OnNextModal("CDBSelectDlg", answer(source.Name()));
         QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNSourceDB"), Qt::LeftButton);
         QVERIFY(*answered);
-        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->text(), QString("test.fdb"));
+        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->text(), QString::fromStdString(source.Name()));
         QCOMPARE(dialog->m_sSourceDb, Wide(source.Name()));
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 0);
 
         answered = OnNextModal("CDBSelectDlg", answer(dest.Name()));
         Child<QAction>(dialog.get(), "ID_MEN_DESTINATION")->trigger();
         QVERIFY(*answered);
-        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTDestDB")->text(), QString("test.fdb"));
+        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTDestDB")->text(), QString::fromStdString(dest.Name()));
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 4);
     }
 
-    void CancelKeepsTheShownNameButTakesTheTypedTexts()
+    void CancelChangesNothing()
     {
         auto dialog = Start();
         dialog->m_sSourceDb = u"/data/old.fdb";
-        Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->setText("old.fdb");
+        Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->setText("/data/old.fdb");
         auto answered = OnNextModal("CDBSelectDlg", [](QWidget* select) {
             select->findChild<QComboBox*>("m_CMBDBName")->setEditText("/data/typed.fdb");
             select->findChild<QLineEdit*>("m_EDTDBUser")->setText("ANNE");
@@ -287,9 +286,9 @@ class CRowmoverDlgTest : public QObject
         });
         dialog->OnBrowseSource();
         QVERIFY(*answered);
-        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->text(), QString("old.fdb"));
-        QCOMPARE(dialog->m_sSourceDb, std::u16string(u"/data/typed.fdb"));
-        QCOMPARE(dialog->m_sSourceUser, std::u16string(u"ANNE"));
+        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->text(), QString("/data/old.fdb"));
+        QCOMPARE(dialog->m_sSourceDb, std::u16string(u"/data/old.fdb"));
+        QCOMPARE(dialog->m_sSourceUser, std::u16string(u"SYSDBA"));
     }
 
     void DatabasesThatCannotBeAttachedGetTheMessageAndChangeNothing()
@@ -435,9 +434,10 @@ class CRowmoverDlgTest : public QObject
         MarkMessages();
         dialog->OnDropFiles({first});
         QCOMPARE(dialog->m_sSourceDb, ("localhost:" + first).toStdU16String());
-        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->text(), QString("Old.FDB"));
+        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->text(), "localhost:" + first);
         QVERIFY(dialog->m_sDestDb.empty());
-        QCOMPARE(CMessageBox::LastText(), QString("(no box)"));
+        // The missing file is tried at once.
+        QCOMPARE(CMessageBox::LastText(), QString("Cannot attach source database."));
 
         // The second file, dropped as a real drop, refreshes the list: the
         // missing files cannot be attached.
@@ -449,7 +449,7 @@ class CRowmoverDlgTest : public QObject
         QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(dialog.get(), &drop);
         QCOMPARE(dialog->m_sDestDb, ("localhost:" + second).toStdU16String());
-        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTDestDB")->text(), QString("new.gdb"));
+        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTDestDB")->text(), "localhost:" + second);
         QCOMPARE(CMessageBox::LastText(), QString("Cannot attach source database."));
         QCOMPARE(dialog->m_sSourceUser, std::u16string(u"SYSDBA"));
     }
@@ -465,11 +465,11 @@ class CRowmoverDlgTest : public QObject
         QVERIFY(dialog->m_sDestDb.empty());
         QCOMPARE(CMessageBox::LastText(), QString("(no box)"));
 
-        // A .txt with a .fdb: only the destination, and the list is refreshed.
+        // A .txt with a .fdb: only the destination, which is tried at once.
         dialog->OnDropFiles({dir + "notes.txt", dir + "b.fdb"});
         QVERIFY(dialog->m_sSourceDb.empty());
         QCOMPARE(dialog->m_sDestDb, ("localhost:" + dir + "b.fdb").toStdU16String());
-        QCOMPARE(CMessageBox::LastText(), QString("Cannot attach source database."));
+        QCOMPARE(CMessageBox::LastText(), QString("Cannot attach destination database."));
     }
 
     void TwoDroppedDatabasesBecomeSourceAndDestination()
@@ -481,8 +481,8 @@ class CRowmoverDlgTest : public QObject
         dialog->OnDropFiles({dir + "old.gdb", dir + "new.fdb"});
         QCOMPARE(dialog->m_sSourceDb, ("localhost:" + dir + "old.gdb").toStdU16String());
         QCOMPARE(dialog->m_sDestDb, ("localhost:" + dir + "new.fdb").toStdU16String());
-        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->text(), QString("old.gdb"));
-        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTDestDB")->text(), QString("new.fdb"));
+        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->text(), "localhost:" + dir + "old.gdb");
+        QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTDestDB")->text(), "localhost:" + dir + "new.fdb");
         QCOMPARE(CMessageBox::LastText(), QString("Cannot attach source database."));
         // Users and passwords are not touched by a drop.
         QCOMPARE(dialog->m_sSourceUser, std::u16string(u"ANNE"));

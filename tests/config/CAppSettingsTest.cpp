@@ -168,6 +168,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
     f.font.CStoredFontSettings::SetHeight(-16);
     f.font.CStoredFontSettings::SetPitchAndFamily(34);
     s.m_rcSQLEditor = {10, -20, 800, 600};
+    s.m_rcMain = {0, 0, -1, -1};
     s.m_sLanguageName = u"Deutsch";
     s.m_bLanguageUnset = false;
     s.m_sHomeBase = u"/opt/rowmover/";
@@ -196,6 +197,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
                                                 "  <FontDefHeight>-16</FontDefHeight>\r\n"
                                                 "  <FontDefPitch>34</FontDefPitch>\r\n"
                                                 "  <WinPos_SQLEditor>10;-20;800;600</WinPos_SQLEditor>\r\n"
+                                                "  <WinPos_Main>0;0;-1;-1</WinPos_Main>\r\n"
                                                 "  <LanguageName>Deutsch</LanguageName>\r\n"
                                                 "  <FolderHomeBase>/opt/rowmover/</FolderHomeBase>\r\n"
                                                 "  <FolderAppDir>/home/u/.local/share/Rowmover/</FolderAppDir>\r\n"));
@@ -230,6 +232,7 @@ TEST(CAppSettingsTest, SaveThenLoadGivesTheSameRecord)
     f.settings.m_sLastSqlLog = u"/tmp/_sql.txt";
     f.settings.m_bRecentDBs = false;
     f.settings.m_rcSQLEditor = {1, 2, 3, 4};
+    f.settings.m_rcMain = {40, 30, 1240, 830};
     f.settings.SaveSettings(f.Path());
     const std::string first = ReadBytes(f.Path());
 
@@ -241,6 +244,8 @@ TEST(CAppSettingsTest, SaveThenLoadGivesTheSameRecord)
     EXPECT_EQ(back.m_sLastSqlLog, u"/tmp/_sql.txt");
     EXPECT_FALSE(back.m_bRecentDBs);
     EXPECT_EQ(back.m_rcSQLEditor.bottom, 4);
+    EXPECT_EQ(back.m_rcMain.left, 40);
+    EXPECT_EQ(back.m_rcMain.bottom, 830);
     back.AttachFont(&f.font);
     back.SaveSettings(f.folder.File("again.ini"));
     EXPECT_EQ(ReadBytes(f.folder.File("again.ini")), first);

@@ -110,7 +110,7 @@ TEST(CLanguageCatalogTest, FormatSignatureReadsConversions)
 
 TEST(CLanguageCatalogTest, TableHoldsTheProgramsKeysOnce)
 {
-    EXPECT_EQ(LanguageTexts().size(), 116u);
+    EXPECT_EQ(LanguageTexts().size(), 119u);
     std::set<std::string> keys;
     for (const SLanguageText& text : LanguageTexts())
     {
@@ -140,7 +140,7 @@ TEST(CLanguageCatalogTest, TableHoldsTheProgramsKeysOnce)
 TEST(CLanguageCatalogTest, EnglishManualHasItsLayout)
 {
     const std::string manual = LanguageText(ELanguageText::FrmHelp_m_LBLHelp).pszEnglish;
-    EXPECT_EQ(manual.size(), 2270u);
+    EXPECT_EQ(manual.size(), 2272u);
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t end; (end = manual.find("\r\n", start)) != std::string::npos; start = end + 2)
@@ -148,7 +148,7 @@ TEST(CLanguageCatalogTest, EnglishManualHasItsLayout)
     lines.push_back(manual.substr(start));
     ASSERT_EQ(lines.size(), 59u);
     EXPECT_EQ(lines[0], "Manual");
-    EXPECT_EQ(lines[57], "is also possible to execute multiple SQL statments one after another.");
+    EXPECT_EQ(lines[57], "is also possible to execute multiple SQL statements one after another.");
     EXPECT_EQ(lines[58], "");
     for (int empty : {2, 5, 9, 12, 15, 18, 21, 22, 24, 27, 30, 33, 36, 39, 42, 45, 48, 51, 55, 59})
         EXPECT_EQ(lines[empty - 1], "") << empty;

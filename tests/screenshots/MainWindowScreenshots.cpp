@@ -1,10 +1,11 @@
 // The main window with a filled table list, the same with each of its menus
-// open, and the database selection.
+// open, after a failed attach and grown, and the database selection.
 #include "ScreenshotRegistry.h"
 
 #include "app/CRowmoverDlg.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "support/CTempDatabase.h"
+#include "ui/CMessageBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,20 +57,19 @@ QString ProgramFolder(SScreenshotContext& context)
     return folder;
 }
 
-std::unique_ptr<CRowmoverDlg> MakeMainWindow(SScreenshotContext& context)
+// serverPrefix: put in front of both files, as Browse and drops do.
+std::unique_ptr<CRowmoverDlg> MakeMainWindow(SScreenshotContext& context, const std::string& serverPrefix = {})
 {
     SMainInputs& inputs = context.Keep(std::make_shared<SMainInputs>());
-    inputs.source = std::make_unique<CTempDatabase>(kSource);
-    inputs.dest = std::make_unique<CTempDatabase>(kDest);
+    inputs.source = std::make_unique<CTempDatabase>(kSource, CTempDatabase::SOptions{"UTF8", false, "shop_2018.fdb"});
+    inputs.dest = std::make_unique<CTempDatabase>(kDest, CTempDatabase::SOptions{"UTF8", false, "shop_2019.fdb"});
     // The settings of the shot stay in the scratch folder.
     qputenv("XDG_CONFIG_HOME", (context.sSampleDir + "/config").toUtf8());
     qputenv("XDG_DATA_DIRS", (context.sSampleDir + "/share").toUtf8());
     auto dialog = std::make_unique<CRowmoverDlg>((ProgramFolder(context) + "rowmover").toStdString(),
                                                  std::vector<std::string>{"rowmover"});
-    dialog->m_sSourceDb = QString::fromStdString(inputs.source->Name()).toStdU16String();
-    dialog->m_sDestDb = QString::fromStdString(inputs.dest->Name()).toStdU16String();
-    dialog->findChild<QLineEdit*>("m_EDTSourceDB")->setText(QStringLiteral("shop_2018.fdb"));
-    dialog->findChild<QLineEdit*>("m_EDTDestDB")->setText(QStringLiteral("shop_2019.fdb"));
+    dialog->m_sSourceDb = QString::fromStdString(serverPrefix + inputs.source->Name()).toStdU16String();
+    dialog->m_sDestDb = QString::fromStdString(serverPrefix + inputs.dest->Name()).toStdU16String();
     dialog->RefreshTableList();
     if (QTreeWidgetItem* second = dialog->findChild<QTreeWidget*>("m_LISSourceTables")->topLevelItem(1))
         second->setSelected(true);
@@ -78,6 +78,26 @@ std::unique_ptr<CRowmoverDlg> MakeMainWindow(SScreenshotContext& context)
 
 const SScreenshotRegistration kMainWindow("CRowmoverDlg", [](SScreenshotContext& context) {
     return std::unique_ptr<QWidget>(MakeMainWindow(context));
+});
+
+// After another source that cannot be attached: its label marked, the list
+// empty. The message box is answered unseen.
+const SScreenshotRegistration kAttachFailed("CRowmoverDlg_AttachFailed", [](SScreenshotContext& context) {
+    std::unique_ptr<CRowmoverDlg> dialog = MakeMainWindow(context);
+    dialog->SetDatabase(CRowmoverState::ESide::Source,
+                        (context.sSampleDir + QStringLiteral("/shop_2017.fdb")).toStdU16String());
+    CMessageBox::SetNextAnswer(QMessageBox::Ok);
+    dialog->RefreshTableList();
+    return std::unique_ptr<QWidget>(std::move(dialog));
+});
+
+// Grown by a third: the table list takes the room. The files are named
+// through a server on this computer that does not answer, so the status
+// line says that they are opened directly.
+const SScreenshotRegistration kResized("CRowmoverDlg_Resized", [](SScreenshotContext& context) {
+    std::unique_ptr<CRowmoverDlg> dialog = MakeMainWindow(context, "localhost:");
+    dialog->resize(dialog->sizeHint() * 4 / 3);
+    return std::unique_ptr<QWidget>(std::move(dialog));
 });
 
 // A menu is a window of its own: the shot is the main window with the open
@@ -148,7 +168,8 @@ struct SSelectInputs
     std::unique_ptr<SSelectDatabaseArgs> args;
 };
 
-const SScreenshotRegistration kSelectDatabase("CDBSelectDlg", [](SScreenshotContext& context) {
+std::unique_ptr<QWidget> MakeSelectDatabase(SScreenshotContext& context, CDBSelectDlg::ERole role)
+{
     SSelectInputs& inputs = context.Keep(std::make_shared<SSelectInputs>());
     inputs.languageFile = context.sLanguageFile.toStdU16String();
     inputs.recent.SetSize(2, 26);
@@ -157,6 +178,15 @@ const SScreenshotRegistration kSelectDatabase("CDBSelectDlg", [](SScreenshotCont
     inputs.args = std::make_unique<SSelectDatabaseArgs>(
         SSelectDatabaseArgs{inputs.languageFile, *context.pFont, inputs.database, inputs.user, inputs.password, true,
                             inputs.defaultUser, inputs.defaultPassword, 1, true, inputs.recent, true, inputs.rect});
-    return std::unique_ptr<QWidget>(std::make_unique<CDBSelectDlg>(*inputs.args));
+    return std::make_unique<CDBSelectDlg>(*inputs.args, nullptr, role);
+}
+
+const SScreenshotRegistration kSelectDatabase("CDBSelectDlg", [](SScreenshotContext& context) {
+    return MakeSelectDatabase(context, CDBSelectDlg::ERole::Any);
+});
+
+// As the main window's destination Select opens it, with the longest caption.
+const SScreenshotRegistration kSelectDestination("CDBSelectDlg_Destination", [](SScreenshotContext& context) {
+    return MakeSelectDatabase(context, CDBSelectDlg::ERole::Destination);
 });
 } // namespace

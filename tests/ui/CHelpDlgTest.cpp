@@ -41,13 +41,13 @@ class CHelpDlgTest : public QObject
         QVERIFY(manual != nullptr);
         const QString text = manual->toPlainText();
         // 2270 characters with CR LF line ends: 58 breaks of two characters.
-        QCOMPARE(text.size(), 2270 - 58);
+        QCOMPARE(text.size(), 2272 - 58);
         const QStringList lines = text.split('\n');
         QCOMPARE(lines.size(), 59);
         QCOMPARE(lines[0], QString("Manual"));
         QCOMPARE(lines[1], QString());
         QCOMPARE(lines[51], QString("CREATE TABLE Table2 (ColumnA INT NOT NULL PRIMARY KEY, ColumnB VARCHAR(20));"));
-        QCOMPARE(lines[57], QString("is also possible to execute multiple SQL statments one after another."));
+        QCOMPARE(lines[57], QString("is also possible to execute multiple SQL statements one after another."));
         QCOMPARE(lines[58], QString());
         QVERIFY(!manual->isReadOnly());
     }
@@ -86,6 +86,40 @@ class CHelpDlgTest : public QObject
         for (QTextBlock block = manual->document()->begin(); block.isValid(); block = block.next())
             QVERIFY2(block.layout()->lineCount() <= 1, qPrintable(block.text()));
         QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    }
+
+    void TheManualHasNoKnownSlips_data()
+    {
+        QTest::addColumn<QString>("languageFile");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("English") << QString()
+                                 << QStringList{"easily transferred", "You also have the possibility",
+                                                "The columns' existence", "the source database's directory",
+                                                "SQL statements one after another"};
+        QTest::newRow("German") << QString(ROWMOVER_RESOURCE_DIR "German.lng")
+                                << QStringList{"Vorhandensein und Reihenfolge der Spalten",
+                                               "Sicherung Ihrer Quelldatenbank",
+                                               "mehrere SQL-Anweisungen nacheinander"};
+    }
+
+    // The manual as shown: no misspelt word, and DELETE and UPDATE samples
+    // without the parentheses Firebird would refuse.
+    void TheManualHasNoKnownSlips()
+    {
+        QFETCH(QString, languageFile);
+        QFETCH(QStringList, expected);
+        QWidget owner;
+        CFontSettings font(&owner);
+        CHelpDlg dialog(languageFile, font);
+        dialog.show();
+        const QString text = dialog.findChild<QPlainTextEdit*>("m_LBLHelp")->toPlainText();
+        for (const char* slip : {"tranferred", "possiblity", "existance", "statments", "logmode", "databases directory",
+                                 "database-design", "mandatory,", "='ValueA');", "SET ("})
+            QVERIFY2(!text.contains(QString::fromUtf8(slip)), slip);
+        for (const QString& phrase : expected)
+            QVERIFY2(text.contains(phrase), qPrintable(phrase));
+        QVERIFY(text.contains("DELETE FROM Table WHERE ColumnA='ValueA';\n"));
+        QVERIFY(text.contains("UPDATE Table SET ColumnB='ValueB2' WHERE ColumnA='ValueA';\n"));
     }
 
     void OkCloses()

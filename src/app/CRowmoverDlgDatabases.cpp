@@ -1,0 +1,187 @@
+// The main window's database choice: the selection dialog, dropped files,
+// the attach checks with their marks, and the table list they fill.
+#include "app/CRowmoverDlg.h"
+
+#include "config/TextFormat.h"
+#include "core/PathHelpers.h"
+#include "sqleditor/CDBSelectDlg.h"
+#include "ui/Artwork.h"
+#include "ui/CMessageBox.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTreeWidget>
+#include <QUrl>
+
+namespace
+{
+// The colour of a database label whose database could not be attached.
+const QColor kFailedColour(0xc0, 0x00, 0x00);
+} // namespace
+
+void CRowmoverDlg::OnBrowseSource()
+{
+    BrowseDatabase(ESide::Source);
+}
+
+void CRowmoverDlg::OnBrowseDest()
+{
+    BrowseDatabase(ESide::Dest);
+}
+
+void CRowmoverDlg::BrowseDatabase(ESide side)
+{
+    if (IsCopyRunning())
+        return;
+    const bool source = side == ESide::Source;
+    std::u16string& user = source ? m_sSourceUser : m_sDestUser;
+    std::u16string& password = source ? m_sSourcePassword : m_sDestPassword;
+    std::u16string database = Database(side);
+    std::u16string newUser = user;
+    std::u16string newPassword = password;
+    SSelectDatabaseArgs args{m_sLanguageFile, *m_pFont,   database,   newUser,      newPassword, true,
+                             m_sDefUser,      m_sDefPass, m_nRetries, m_bRecentDBs, m_RecentDBs, m_bExtendDBName,
+                             m_rcSQLEditor};
+    // Cancel changes nothing: the window goes on with what it shows.
+    if (!CDBSelectDlg::RunFor(this, args, source ? CDBSelectDlg::ERole::Source : CDBSelectDlg::ERole::Destination))
+        return;
+    user = newUser;
+    password = newPassword;
+    SetDatabase(side, database);
+    DatabasesChosen({side});
+}
+
+void CRowmoverDlg::DatabasesChosen(const std::vector<ESide>& sides)
+{
+    // The list belongs to the databases it was read from.
+    m_LISSourceTables->clear();
+    ShowDatabases();
+    if (!m_sSourceDb.empty() && !m_sDestDb.empty())
+    {
+        RefreshTableList();
+        return;
+    }
+    for (const ESide side : sides)
+    {
+        if (Database(side).empty())
+            continue;
+        const bool attached = CheckDatabase(side);
+        ShowDatabases();
+        if (!attached)
+            CMessageBox::ShowError(this, side == ESide::Source ? m_aMErrorConnectSource : m_aMErrorConnectDest,
+                                   m_aMError);
+    }
+}
+
+void CRowmoverDlg::ShowDatabases()
+{
+    QStringList direct;
+    for (const ESide side : {ESide::Source, ESide::Dest})
+    {
+        const bool source = side == ESide::Source;
+        QLineEdit* box = source ? m_EDTSourceDB : m_EDTDestDB;
+        const QString name = QString::fromStdU16String(Database(side));
+        box->setText(name);
+        box->setToolTip(name);
+        // A long name shows its end: the file name tells databases apart.
+        box->end(false);
+        QLabel* label = source ? m_LBLSourceDB : m_LBLDestDB;
+        QPalette palette;
+        if (AttachState(side) == EAttach::Failed && !name.isEmpty())
+            palette.setColor(QPalette::WindowText, kFailedColour);
+        label->setPalette(palette);
+        if (OpenedDirectly(side))
+            direct << QString::fromStdU16String(GetFileNamePart(Database(side)));
+    }
+    m_LBLStatus->setText(direct.isEmpty() ? QString()
+                                          : QString::fromStdString(FormatText(m_aMOpenedDirectly.toStdU16String(),
+                                                                              direct.join(", ").toStdString())));
+}
+
+void CRowmoverDlg::OnRefresh()
+{
+    RefreshTableList();
+}
+
+bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
+{
+    const int result = PrepareEngine(checkOnly);
+    ShowDatabases();
+    if (result != Prepared)
+        m_LISSourceTables->clear();
+    switch (result)
+    {
+    case Prepared: return true;
+    case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError); return false;
+    case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError); return false;
+    // EngineBusy: the commands that get here are disabled during a run.
+    default: return false;
+    }
+}
+
+void CRowmoverDlg::RefreshTableList()
+{
+    // The list of a running copy stays as it was chosen.
+    if (IsCopyRunning())
+        return;
+    m_LISSourceTables->clear();
+    if (!PrepareDatabases(true))
+        return;
+    std::vector<STableListRow> rows;
+    LoadTableList(rows);
+    const QIcon table(ListImage(EListImage::Table, m_nImageSize));
+    QList<QTreeWidgetItem*> items;
+    for (const STableListRow& row : rows)
+    {
+        auto* item = new QTreeWidgetItem(
+            QStringList{QString::fromUtf8(row.name.c_str()), QString::fromUtf8(row.triggers.c_str())});
+        item->setIcon(0, table);
+        items.append(item);
+    }
+    m_LISSourceTables->addTopLevelItems(items);
+    update();
+}
+
+void CRowmoverDlg::OnDropFiles(const QStringList& fullPaths)
+{
+    if (IsCopyRunning())
+        return;
+    std::vector<std::u16string> paths;
+    for (const QString& path : fullPaths)
+        paths.push_back(path.toStdU16String());
+    const std::u16string prefix = m_bExtendDBName ? CDBSelectDlg::ServerPrefix().toStdU16String() : u"";
+    const SDropTargets targets = DropTargets(paths, !m_sSourceDb.empty(), prefix);
+    std::vector<ESide> chosen;
+    if (!targets.sSourceDb.empty())
+    {
+        SetDatabase(ESide::Source, targets.sSourceDb);
+        chosen.push_back(ESide::Source);
+    }
+    if (!targets.sDestDb.empty())
+    {
+        SetDatabase(ESide::Dest, targets.sDestDb);
+        chosen.push_back(ESide::Dest);
+    }
+    if (!chosen.empty())
+        DatabasesChosen(chosen);
+}
+
+void CRowmoverDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void CRowmoverDlg::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths.append(QFileInfo(url.toLocalFile()).absoluteFilePath());
+    event->acceptProposedAction();
+    OnDropFiles(paths);
+}
