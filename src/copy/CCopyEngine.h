@@ -5,12 +5,15 @@
 #include "core/CStringGrid.h"
 
 #include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 class CFbConnection;
+class CStagedRunLog;
 class CFbCursor;
 struct SColumnInfo;
 struct SDeferredColumns;
@@ -38,7 +41,8 @@ class CCopyEngine
     bool CopyTable(const std::string& table);
     // Stores the run's databases and credentials and tests both attachments;
     // for a real run also fixes the log names and makes the backups.
-    // 0 prepared, 1 source not attachable, 2 destination not attachable.
+    // 0 prepared, 1 source not attachable, 2 destination not attachable,
+    // 3 both names reach the same database.
     int PrepareCopy(const std::string& sourceDB, const std::string& sourceUser, const std::string& sourcePassword,
                     const std::string& destDB, const std::string& destUser, const std::string& destPassword,
                     bool makeBackup, const std::string& programFolder, bool checkOnly);
@@ -48,11 +52,27 @@ class CCopyEngine
     {
         if (m_bRunActive.exchange(true))
             return false;
+        m_bAbort.store(false);
         for (CLogWriter* writer : {&m_logs.run, &m_logs.sql, &m_logs.text})
             writer->ResetLost();
         return true;
     }
     void EndRun() { m_bRunActive.store(false); }
+    // Ends the table in progress at once: its running statements are
+    // cancelled at the server, its rows rolled back and its triggers switched
+    // on again; the run then ends. Safe to call from any thread.
+    void RequestAbort();
+    bool AbortRequested() const { return m_bAbort.load(); }
+    // The destination as the trigger journal names it.
+    CTriggerJournal::SDatabase DestinationKey() const { return {m_sDestDb, m_sDestIdentity}; }
+    // Whether the last full preparation made the source backup it was asked
+    // for and the copy of the destination as it was before the run.
+    bool BackupMade() const { return m_bBackupMade; }
+    bool DestinationCopyMade() const { return m_bDestinationCopyMade; }
+    // Moves the copy of the destination as it was before the run next to the
+    // run's logs, where no later run replaces it; its path, or empty when no
+    // copy was made. After a failed table it is the user's way back.
+    std::string KeepDestinationCopy();
     bool IsRunActive() const { return m_bRunActive.load(); }
     // The first log file that lost an entry since the run began (a folder
     // that cannot be written, a full disk); empty when every entry arrived.
@@ -112,6 +132,10 @@ class CCopyEngine
     std::string m_sDestDb;
     std::string m_sDestUser;
     std::string m_sDestPassword;
+    // What identifies each database whatever its name (ReadDatabaseIdentity);
+    // empty when the server would not say.
+    std::string m_sSourceIdentity;
+    std::string m_sDestIdentity;
     std::string m_sTablePrefix;
     std::string m_sLogEntry; // the run-log entry being written
     std::string m_sDefUser;
@@ -132,7 +156,17 @@ class CCopyEngine
         CLogWriter text;
     };
 
-    bool InsertRows(CFbCursor& cursor, CFbConnection& dest, const STablePlan& plan, int& failedRecords);
+    bool InsertRows(CFbCursor& cursor, CFbConnection& dest, const STablePlan& plan, CStagedRunLog& stagedRows,
+                    int& failedRecords, int& insertedRows);
+    // Writes the staged row entries of a table to the run log.
+    void PublishRows(CStagedRunLog& stagedRows, bool committed);
+    // Switches on the triggers an aborted table had switched off, through an
+    // attachment of its own: the table's own may carry the cancel still.
+    bool RestoreTriggersAfterAbort(const std::string& table);
+    // Whether a table of the destination is one the copy may fill.
+    bool IsDestinationTable(CFbConnection& dest, const std::string& table, std::string& reason);
+    // The source's spelling of a table the destination spells as table.
+    static std::string SourceSpelling(CFbConnection& source, const std::string& table);
     // "INSERT INTO T (A,B) VALUES (" for the named columns.
     static std::string InsertPrefix(const std::string& table, const std::vector<std::string>& columns);
     // Why rows with NONE text in column failed, and what helps.
@@ -165,4 +199,15 @@ class CCopyEngine
     std::set<std::string> m_emptiedTables;
     std::map<std::string, std::set<std::string>> m_deferredColumns;
     std::atomic<bool> m_bRunActive{false};
+    std::atomic<bool> m_bAbort{false};
+    // The attachments of the table in progress, for an abort to cancel.
+    std::mutex m_cancelMutex;
+    std::vector<std::uintptr_t> m_cancelable;
+    friend class CCancelable;
+    // Triggers each table's copy switched off, to switch on exactly those.
+    std::map<std::string, std::vector<std::string>> m_switchedOff;
+    std::string m_sRunFolder;
+    std::string m_sRunStamp;
+    bool m_bBackupMade = true;
+    bool m_bDestinationCopyMade = true;
 };

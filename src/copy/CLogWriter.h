@@ -27,6 +27,8 @@ public:
     // opened, written, flushed or closed. A new path, or ResetLost, clears it.
     bool Lost() const { return m_bLost; }
     void ResetLost() { m_bLost = false; }
+    // For entries that went missing before they reached the writer.
+    void MarkLost() { m_bLost = true; }
     const std::string& Path() const { return m_sPath; }
 
 private:

@@ -5,6 +5,7 @@
 #include "copy/CBatchInserter.h"
 #include "copy/CRowLogPipe.h"
 #include "copy/CRowQueue.h"
+#include "copy/CStagedRunLog.h"
 #include "copy/TablePlan.h"
 #include "core/PathHelpers.h"
 #include "core/TextEncoding.h"
@@ -292,7 +293,8 @@ std::string CCopyEngine::BuildInsert(CStringGrid& destColumns, CStringGrid& sour
     return text + ");";
 }
 
-bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STablePlan& tablePlan, int& failedRecords)
+bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STablePlan& tablePlan,
+                             CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows)
 {
     const std::vector<const SColumnPlan*> plan = tablePlan.InsertColumns();
     const std::string& table = tablePlan.table;
@@ -376,17 +378,18 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
 
     // The row entries go to the files on a thread of their own; only they
     // are written while the rows are inserted.
-    CRowLogPipe logPipe([this](CRowLogPipe::EFile file, const std::string& text) {
-        struct STarget
+    // The run log's row entries wait until the rows are committed or rolled
+    // back: only then is it known whether a row arrived.
+    CRowLogPipe logPipe([this, &stagedRows](CRowLogPipe::EFile file, const std::string& text) {
+        if (file == CRowLogPipe::RunLog)
         {
-            CLogWriter& writer;
-            const std::string& path;
-        };
-        // In the order of CRowLogPipe::EFile.
-        const STarget targets[] = {
-            {m_logs.run, m_sLogFile}, {m_logs.sql, m_sSqlLogFile}, {m_logs.text, m_sTextLogFile}};
-        targets[file].writer.SetPath(targets[file].path);
-        targets[file].writer.AppendText(text);
+            if (!stagedRows.Store(text))
+                m_logs.run.MarkLost();
+            return;
+        }
+        CLogWriter& writer = file == CRowLogPipe::SqlLog ? m_logs.sql : m_logs.text;
+        writer.SetPath(file == CRowLogPipe::SqlLog ? m_sSqlLogFile : m_sTextLogFile);
+        writer.AppendText(text);
     });
     // The log lines of the rows the inserter holds, in the order it reports
     // them; it reports every row it holds at once, so the list then restarts.
@@ -396,6 +399,8 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
     CBatchInserter inserter(dest, table, destNames, [&](bool ok, const std::string& serverMessage) {
         if (!ok)
             ++failedRecords;
+        else
+            ++insertedRows;
         if (!logging)
             return;
         const SLogLines& lines = pendingLogs[loggedRows++];
@@ -407,14 +412,9 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
         {
             const std::string hint = LegacyTextHint(plan[static_cast<size_t>(lines.legacyColumn)]->name);
             sql.append(SqlFailureComment(hint)).append("\r\n");
-            logPipe.Gathered(CRowLogPipe::RunLog).append(m_sTablePrefix).append(" ").append(hint).append(" ()\r\n\r\n");
+            CStagedRunLog::AppendEntry(logPipe.Gathered(CRowLogPipe::RunLog), hint);
         }
-        // A run-log entry ends in CR LF of its own before the line's.
-        logPipe.Gathered(CRowLogPipe::RunLog)
-            .append(m_sTablePrefix)
-            .append(ok ? " Successfully inserted (" : " ERROR: Failed to add (")
-            .append(lines.detail)
-            .append(")\r\n\r\n");
+        CStagedRunLog::AppendRow(logPipe.Gathered(CRowLogPipe::RunLog), ok, lines.detail);
         logPipe.Gathered(CRowLogPipe::TextLog).append(lines.text).append("\r\n");
         if (loggedRows == heldRows)
             loggedRows = heldRows = 0;
@@ -422,7 +422,8 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
     inserter.Prepare();
     inserter.SetMaxBatchRows(m_nMaxBatchRows);
     std::vector<SReadRow> chunk;
-    while (queue.Pop(chunk))
+    // An abort leaves the rows not yet sent: the transaction goes back whole.
+    while (!AbortRequested() && queue.Pop(chunk))
     {
         for (SReadRow& read : chunk)
         {
@@ -438,12 +439,17 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
         queue.Recycle(std::move(chunk));
         logPipe.Send();
     }
-    inserter.Finish();
+    const bool aborted = AbortRequested();
+    if (!aborted)
+        inserter.Finish();
+    queue.Abandon();
     logPipe.Close();
     if (reader.joinable())
         reader.join();
 
     const std::string readError = queue.Error();
+    if (aborted)
+        return false;
     if (!readError.empty())
     {
         // The source stopped delivering rows: the copy is incomplete.

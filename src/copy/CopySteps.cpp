@@ -3,6 +3,7 @@
 #include "copy/CCopyEngine.h"
 
 #include "db/CFbConnection.h"
+#include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 
 bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& table)
@@ -31,32 +32,34 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
 {
     if (!connection.m_bConnected)
         return false;
-    CStringGrid listed;
-    connection.GetTableTriggers(table, listed);
-    // Only user triggers are switched: the server's own triggers (those of
-    // CHECK constraints) refuse ALTER TRIGGER and keep enforcing the constraint.
-    CStringGrid triggers;
-    triggers.SetSize(1, 0);
-    for (int row = 0; row < listed.RowCount(); ++row)
-    {
-        if (listed.GetCellInt(1, row) != 0)
-            continue;
-        triggers.SetCell(0, triggers.RowCount(), listed.GetCell(0, row));
-        triggers.AddRows(1);
-    }
+    // Only the user triggers that are active now go off, and exactly those
+    // come on again: a trigger the destination keeps inactive stays so. The
+    // server's own triggers (those of CHECK constraints) refuse ALTER
+    // TRIGGER and keep enforcing the constraint.
+    std::vector<std::string> triggers;
     if (!active)
     {
+        if (!GetActiveUserTriggers(connection, table, triggers))
+        {
+            WriteSqlFailure(connection.LastErrorMessage());
+            WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_sTablePrefix);
+            return false;
+        }
         // Recorded before the first one goes off: a run that dies before
         // switching them on again leaves this entry for the next start.
-        std::vector<std::string> names;
-        for (int row = 0; row < triggers.RowCount(); ++row)
-            names.push_back(triggers.GetCell(0, row));
-        m_journal.Record(m_sDestDb, table, names);
+        m_switchedOff[table] = triggers;
+        m_journal.Record(DestinationKey(), table, triggers);
+    }
+    else
+    {
+        const auto found = m_switchedOff.find(table);
+        if (found != m_switchedOff.end())
+            triggers = found->second;
     }
     bool ok = true;
-    for (int row = 0; row < triggers.RowCount(); ++row)
+    for (const std::string& trigger : triggers)
     {
-        const std::string name = QuotedSqlIdentifier(triggers.GetCell(0, row));
+        const std::string name = QuotedSqlIdentifier(trigger);
         const std::string sql = active ? "ALTER TRIGGER  " + name + " ACTIVE;" : "ALTER TRIGGER " + name + " INACTIVE;";
         int failure = 0;
         connection.Execute(sql, failure);
@@ -69,7 +72,18 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
         }
     }
     if (active && ok)
-        m_journal.Remove(m_sDestDb, table);
+    {
+        // The journal entry goes only once the triggers are seen active
+        // again: a statement that "succeeded" over a dead attachment proves
+        // nothing.
+        if (!AreTriggersActive(connection, triggers))
+        {
+            WriteLog("ERROR: The triggers could not be confirmed active again", OneLine(connection.LastErrorMessage()));
+            return false;
+        }
+        m_journal.Remove(DestinationKey(), table);
+        m_switchedOff.erase(table);
+    }
     return ok;
 }
 

@@ -5,6 +5,7 @@
 #include "core/FileHelpers.h"
 #include "core/PathHelpers.h"
 #include "db/CFbConnection.h"
+#include "db/SchemaQueries.h"
 
 #include <cstdio>
 #include <ctime>
@@ -47,18 +48,26 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     m_sDestUser = destUser.empty() ? m_sDefUser : destUser;
     m_sDestPassword = destPassword.empty() ? m_sDefPass : destPassword;
 
-    MakeFileWritable(GetLocalDatabasePath(m_sSourceDb));
+    // The source is read, never changed: its file keeps its mode too.
     MakeFileWritable(GetLocalDatabasePath(m_sDestDb));
 
+    m_sSourceIdentity.clear();
+    m_sDestIdentity.clear();
     {
         CFbConnection connection(m_nAttempts);
         if (!connection.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb))
             return 1;
+        ReadDatabaseIdentity(connection, m_sSourceIdentity);
         connection.Disconnect();
         if (!connection.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
             return 2;
+        ReadDatabaseIdentity(connection, m_sDestIdentity);
         connection.Disconnect();
     }
+    // Names say little: a relative path, a link, "localhost:" or a second
+    // alias reach the same file. What the engine opened decides.
+    if (!m_sSourceIdentity.empty() && m_sSourceIdentity == m_sDestIdentity)
+        return 3;
     if (checkOnly)
         return 0;
 
@@ -68,16 +77,49 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     const SStamps stamps = ReadClock();
     const std::string runFolder = GetLocalDatabasePath(GetDirectoryPart(m_sSourceDb)) + "DB_copy_" + stamps.day;
     CreateFolder(runFolder);
+    m_sRunFolder = runFolder;
 
-    m_sSqlLogFile = JoinPath(runFolder, stamps.time + "_sql.txt");
-    m_sTextLogFile = JoinPath(runFolder, stamps.time + "_txt.txt");
-    m_sLogFile = JoinPath(runFolder, stamps.time + "_log.txt");
-    m_sBackupFile = JoinPath(runFolder, stamps.time + extension);
-    if (makeBackup)
-        CopyFileInChunks(GetLocalDatabasePath(m_sSourceDb), m_sBackupFile, BackupChunkSize);
+    // A second run in the same second gets names of its own instead of
+    // writing into the first one's logs and over its backup.
+    std::string stamp = stamps.time;
+    for (int run = 2; run < 1000; ++run)
+    {
+        bool taken = false;
+        for (const char* suffix : {"_sql.txt", "_txt.txt", "_log.txt"})
+            taken = taken || FileExists(JoinPath(runFolder, stamp + suffix));
+        if (!taken && !FileExists(JoinPath(runFolder, stamp + extension)))
+            break;
+        stamp = stamps.time + "-" + std::to_string(run);
+    }
+    m_sRunStamp = stamp;
+    m_sSqlLogFile = JoinPath(runFolder, stamp + "_sql.txt");
+    m_sTextLogFile = JoinPath(runFolder, stamp + "_txt.txt");
+    m_sLogFile = JoinPath(runFolder, stamp + "_log.txt");
+    m_sBackupFile = JoinPath(runFolder, stamp + extension);
+    m_bBackupMade = !makeBackup
+                 || CopyFileInChunks(GetLocalDatabasePath(m_sSourceDb), m_sBackupFile, BackupChunkSize);
 
     m_sTempBackupFile = programFolder + "temp_db_backup" + extension;
     RemoveFile(m_sTempBackupFile);
-    CopyFileInChunks(GetLocalDatabasePath(m_sDestDb), m_sTempBackupFile, BackupChunkSize);
+    m_bDestinationCopyMade =
+        CopyFileInChunks(GetLocalDatabasePath(m_sDestDb), m_sTempBackupFile, BackupChunkSize);
     return 0;
+}
+
+std::string CCopyEngine::KeepDestinationCopy()
+{
+    if (!m_bDestinationCopyMade || m_sTempBackupFile.empty() || !FileExists(m_sTempBackupFile))
+        return {};
+    // Beside the run's logs the copy outlives the next run, which makes its
+    // own temporary copy in the program folder.
+    const std::string kept = JoinPath(m_sRunFolder, m_sRunStamp + "_destination_before" + GetExtension(m_sTempBackupFile));
+    if (std::rename(m_sTempBackupFile.c_str(), kept.c_str()) == 0)
+    {
+        m_sTempBackupFile.clear();
+        return kept;
+    }
+    // Another file system: the copy stays where it is, and is kept there.
+    const std::string stays = m_sTempBackupFile;
+    m_sTempBackupFile.clear();
+    return stays;
 }

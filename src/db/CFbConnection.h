@@ -74,6 +74,8 @@ class CFbConnection
 
   private:
     void FillRelations();
+    // Links the generators that triggers name only in dynamic SQL.
+    bool LinkGeneratorsByName(const std::string& table, CStringGrid& triggerGrid);
     bool AskInProcess();
     bool RunStatementWithoutRows(int statementType, int& failure);
     void FetchRows(XSQLDA* descriptor, int n, int& failure, CStringGrid& rowGrid, CStringGrid* columnGrid,

@@ -21,20 +21,22 @@ bool CFbConnection::GetTableTriggers(const std::string& table, CStringGrid& trig
     if (triggerGrid.RowCount() == 0)
         return true;
     // A user generator belongs to the first trigger of the whole database
-    // (in the server's order) whose source mentions its name. Only the
-    // generators that a trigger of this table mentions can belong to one of
-    // them, so one statement finds those, their first triggers and their
-    // values, however many generators the database holds. Rows come in the
-    // generators' order, so with several in one trigger the last one stays.
+    // (in the server's order) that uses it, as the engine's dependency
+    // records say; only the generators that a trigger of this table uses can
+    // belong to one of them, so one statement finds those, their first
+    // triggers and their values, however many generators the database
+    // holds. With several in one trigger, the one listed last stays.
     CStringGrid links;
+    const std::string uses = "EXISTS (SELECT 1 FROM rdb$dependencies d WHERE d.rdb$dependent_name = t.rdb$trigger_name"
+                             " AND d.rdb$dependent_type = 2 AND d.rdb$depended_on_type = 14"
+                             " AND d.rdb$depended_on_name = ";
     Execute("EXECUTE BLOCK RETURNS (GEN_NAME VARCHAR(63) CHARACTER SET UTF8, FIRST_TRIGGER VARCHAR(63) CHARACTER SET "
             "UTF8, GEN_VALUE BIGINT) AS BEGIN "
             "FOR SELECT TRIM(g.rdb$generator_name) FROM rdb$generators g "
             "WHERE COALESCE(g.rdb$system_flag, 0) = 0 AND EXISTS (SELECT 1 FROM rdb$triggers t "
-            "WHERE t.rdb$relation_name = '" + EscapeSqlString(table) + "' "
-            "AND t.rdb$trigger_source CONTAINING TRIM(g.rdb$generator_name)) INTO :GEN_NAME DO BEGIN "
-            "FIRST_TRIGGER = (SELECT FIRST 1 TRIM(t.rdb$trigger_name) FROM rdb$triggers t "
-            "WHERE t.rdb$trigger_source CONTAINING :GEN_NAME); "
+            "WHERE t.rdb$relation_name = '" + EscapeSqlString(table) + "' AND " + uses + "g.rdb$generator_name)) "
+            "INTO :GEN_NAME DO BEGIN "
+            "FIRST_TRIGGER = (SELECT FIRST 1 TRIM(t.rdb$trigger_name) FROM rdb$triggers t WHERE " + uses + ":GEN_NAME)); "
             "EXECUTE STATEMENT 'SELECT GEN_ID(\"' || REPLACE(GEN_NAME, '\"', '\"\"') || '\", 0) FROM RDB$DATABASE' "
             "INTO :GEN_VALUE; SUSPEND; END END",
             failure, &links);
@@ -47,6 +49,54 @@ bool CFbConnection::GetTableTriggers(const std::string& table, CStringGrid& trig
         {
             triggerGrid.SetCell(2, k, links.GetCell(0, g));
             triggerGrid.SetCell(3, k, links.GetCell(2, g));
+        }
+    }
+    return LinkGeneratorsByName(table, triggerGrid);
+}
+
+bool CFbConnection::LinkGeneratorsByName(const std::string& table, CStringGrid& triggerGrid)
+{
+    // A generator named only inside a string (EXECUTE STATEMENT) leaves no
+    // dependency record: such triggers are searched for the generator's
+    // name as a whole identifier, never as part of a longer one.
+    std::string unlinked;
+    for (int row = 0; row < triggerGrid.RowCount(); ++row)
+    {
+        if (triggerGrid.GetCell(2, row).empty() && triggerGrid.GetCellInt(1, row) == 0)
+            unlinked += (unlinked.empty() ? "'" : ", '") + EscapeSqlString(triggerGrid.GetCell(0, row)) + "'";
+    }
+    if (unlinked.empty())
+        return true;
+    int failure = 0;
+    CStringGrid sources;
+    Execute("SELECT t.rdb$trigger_name, t.rdb$trigger_source FROM rdb$triggers t WHERE t.rdb$relation_name = '"
+                + EscapeSqlString(table) + "' AND t.rdb$trigger_name IN (" + unlinked + ")"
+                " AND NOT EXISTS (SELECT 1 FROM rdb$dependencies d WHERE d.rdb$dependent_name = t.rdb$trigger_name"
+                " AND d.rdb$dependent_type = 2 AND d.rdb$depended_on_type = 14)",
+            failure, &sources, nullptr, EValueForm::Exact);
+    if (failure != 0)
+        return false;
+    if (sources.RowCount() == 0)
+        return true;
+    CStringGrid generators;
+    Execute("SELECT TRIM(rdb$generator_name) FROM rdb$generators WHERE COALESCE(rdb$system_flag, 0) = 0", failure,
+            &generators);
+    if (failure != 0)
+        return false;
+    for (int s = 0; s < sources.RowCount(); ++s)
+    {
+        const int k = triggerGrid.FindRow(0, TrimSpaces(sources.GetCell(0, s)), 1);
+        for (int g = 0; k >= 0 && g < generators.RowCount(); ++g)
+        {
+            const std::string generator = generators.GetCell(0, g);
+            if (!MentionsIdentifier(sources.GetCell(1, s), generator))
+                continue;
+            CStringGrid value;
+            Execute("SELECT GEN_ID(" + QuotedSqlIdentifier(generator) + ", 0) FROM RDB$DATABASE", failure, &value);
+            if (failure != 0 || value.RowCount() != 1)
+                return false;
+            triggerGrid.SetCell(2, k, generator);
+            triggerGrid.SetCell(3, k, value.GetCell(0, 0));
         }
     }
     return true;

@@ -3,6 +3,8 @@
 #include "db/CFbConnection.h"
 #include "db/SqlText.h"
 
+#include <set>
+
 bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vector<SColumnInfo>& columns)
 {
     columns.clear();
@@ -42,6 +44,65 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
         column.characterSetId = text ? static_cast<int>(rows.GetCellInt(10, r)) : -1;
         columns.push_back(column);
     }
+    return true;
+}
+
+bool GetUserTables(CFbConnection& connection, std::vector<std::string>& tables)
+{
+    tables.clear();
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute("SELECT rdb$relation_name FROM rdb$relations WHERE COALESCE(rdb$system_flag, 0) = 0"
+                       " AND rdb$view_blr IS NULL AND COALESCE(rdb$relation_type, 0) = 0",
+                       failure, &rows);
+    if (failure != 0)
+        return false;
+    for (int r = 0; r < rows.RowCount(); ++r)
+        tables.push_back(rows.GetCell(0, r));
+    return true;
+}
+
+bool ReadDatabaseIdentity(CFbConnection& connection, std::string& identity)
+{
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute("SELECT mon$database_name, mon$creation_date FROM mon$database", failure, &rows, nullptr,
+                       EValueForm::Exact);
+    if (failure != 0 || rows.RowCount() != 1)
+        return false;
+    identity = rows.GetCell(0, 0) + "|" + rows.GetCell(1, 0);
+    return true;
+}
+
+bool AreTriggersActive(CFbConnection& connection, const std::vector<std::string>& triggers)
+{
+    if (triggers.empty())
+        return true;
+    std::string names;
+    for (const std::string& trigger : triggers)
+        names += (names.empty() ? "'" : ", '") + EscapeSqlString(trigger) + "'";
+    CStringGrid rows;
+    int failure = 0;
+    // The statement's own transaction sees what the ALTER TRIGGERs committed.
+    connection.Execute("SELECT COUNT(*) FROM rdb$triggers WHERE rdb$trigger_name IN (" + names
+                           + ") AND COALESCE(rdb$trigger_inactive, 0) = 0",
+                       failure, &rows);
+    return failure == 0 && rows.RowCount() == 1
+        && rows.GetCellInt(0, 0) == static_cast<long>(std::set<std::string>(triggers.begin(), triggers.end()).size());
+}
+
+bool GetActiveUserTriggers(CFbConnection& connection, const std::string& table, std::vector<std::string>& triggers)
+{
+    triggers.clear();
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute("SELECT rdb$trigger_name FROM rdb$triggers WHERE rdb$relation_name = '" + EscapeSqlString(table)
+                           + "' AND COALESCE(rdb$system_flag, 0) = 0 AND COALESCE(rdb$trigger_inactive, 0) = 0",
+                       failure, &rows);
+    if (failure != 0)
+        return false;
+    for (int r = 0; r < rows.RowCount(); ++r)
+        triggers.push_back(rows.GetCell(0, r));
     return true;
 }
 

@@ -41,6 +41,18 @@ struct SForeignKey
     std::vector<std::string> parentColumns;
 };
 
+// The database's own tables: no views, no system, temporary or external
+// tables; false when the query fails.
+bool GetUserTables(CFbConnection& connection, std::vector<std::string>& tables);
+// What identifies the database behind an attachment whatever name reached
+// it (a relative path, a link, an alias, a server prefix): the file the
+// engine opened and the moment the database was created.
+bool ReadDatabaseIdentity(CFbConnection& connection, std::string& identity);
+// True when every named trigger exists and is active, as the system tables
+// say after what was committed; false also when the query fails.
+bool AreTriggersActive(CFbConnection& connection, const std::vector<std::string>& triggers);
+// The user triggers of a table that are active now, in the server's order.
+bool GetActiveUserTriggers(CFbConnection& connection, const std::string& table, std::vector<std::string>& triggers);
 // The columns of a table in their position order; false when a query fails.
 bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vector<SColumnInfo>& columns);
 // The columns of other tables that CHECK constraints read, as the engine's

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <string_view>
 
 namespace
@@ -78,4 +79,27 @@ std::string EscapeSqlString(const std::string& text)
             escaped += '\'';
     }
     return escaped;
+}
+
+bool MentionsIdentifier(const std::string& sql, const std::string& name)
+{
+    if (name.empty())
+        return false;
+    if (!IsPlainName(name))
+        return sql.find(QuotedSqlIdentifier(name)) != std::string::npos;
+    const auto isNameChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+    };
+    const auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+    for (size_t at = 0; at + name.size() <= sql.size(); ++at)
+    {
+        if (at > 0 && isNameChar(sql[at - 1]))
+            continue;
+        size_t i = 0;
+        while (i < name.size() && upper(sql[at + i]) == name[i])
+            ++i;
+        if (i == name.size() && (at + i == sql.size() || !isNameChar(sql[at + i])))
+            return true;
+    }
+    return false;
 }

@@ -12,3 +12,8 @@ std::string QuotedSqlIdentifier(const std::string& name);
 std::string EscapeSqlString(const std::string& text);
 // True for the reserved words of Firebird 3 (upper-case input).
 bool IsReservedWord(const std::string& word);
+// True when sql names the identifier as a whole, also inside string
+// literals (dynamic SQL): a plain upper-case name in any letter case as a
+// word of its own, never as part of a longer name; any other name between
+// double quotes exactly as it is spelt.
+bool MentionsIdentifier(const std::string& sql, const std::string& name);

@@ -79,7 +79,11 @@ TEST(CCopyEngine, MissingDestinationTableFailsWithoutChanges)
 {
     SCopyFixture copy("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);", "CREATE TABLE OTHER (ID INTEGER);");
     EXPECT_FALSE(copy.Copy("T"));
-    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Failed to open or table is empty")), std::string::npos);
+    // The reason goes with the message.
+    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Failed to open or table is empty",
+                                       "the destination has no such table")),
+              std::string::npos)
+        << copy.RunLog();
 }
 
 TEST(CCopyEngine, TwoFailingRowsOfTenFailAloneAndAreReported)

@@ -75,17 +75,25 @@ TEST(PrepareCopy, TemporaryDestinationCopyIsMadeWithoutBackupAndRemovedWithTheEn
     EXPECT_FALSE(FileExists(tempCopy));
 }
 
-TEST(PrepareCopy, CheckOnlyTouchesNoFilesButMakesDatabasesWritable)
+TEST(PrepareCopy, CheckOnlyTouchesNoFilesButMakesTheDestinationWritable)
 {
     SPrepared run;
     AppendTextToFile(run.program.File("update_error.txt"), "old report");
+    // The source is never changed, its mode neither: a file the engine cannot
+    // open for writing is reported, not made writable.
+    struct stat info{};
     ::chmod(run.source.Path().c_str(), 0440);
+    EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), true),
+              1);
+    ::stat(run.source.Path().c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0440u);
+    ::chmod(run.source.Path().c_str(), 0640);
+    ::chmod(run.dest.Path().c_str(), 0440);
     EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), true),
               0);
     EXPECT_FALSE(DirectoryExists(run.source.Folder().Path() + "DB_copy_" + Today()));
     EXPECT_EQ(ReadWholeFile(run.program.File("update_error.txt")), "old report");
-    struct stat info{};
-    ::stat(run.source.Path().c_str(), &info);
+    ::stat(run.dest.Path().c_str(), &info);
     EXPECT_NE(info.st_mode & S_IWUSR, 0u);
     // A full preparation removes the previous report.
     EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),

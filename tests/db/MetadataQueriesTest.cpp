@@ -165,43 +165,33 @@ SET TERM ; ^
 
 // GEN_A is contained in GEN_AB, so a trigger using only GEN_AB also mentions
 // GEN_A; of several generators the one handled last (catalogue order) stays.
-TEST(GetTableTriggers, ShorterGeneratorNameMatchesTriggersOfTheLongerOne)
+TEST(GetTableTriggers, GeneratorWhoseNameStartsAnotherOnesIsNotTakenForIt)
 {
-    const char* const table = R"(
-CREATE TABLE T (ID INTEGER);
-SET TERM ^ ;
-CREATE TRIGGER T_BI FOR T BEFORE INSERT AS BEGIN NEW.ID = GEN_ID(GEN_AB, 1); END^
-SET TERM ; ^
-)";
-    const std::string generatorOrder =
-        "SELECT rdb$generator_name FROM rdb$generators WHERE COALESCE(rdb$system_flag, 0) = 0";
+    // GEN_ORDER is part of GEN_ORDER_ITEM's name; a trigger that uses the
+    // longer one gets it, whichever generator was made first and whether the
+    // trigger names it in its code or only in dynamic SQL.
+    struct SCase
     {
-        CTempDatabase db(std::string("CREATE GENERATOR GEN_AB; SET GENERATOR GEN_AB TO 20;"
-                                     "CREATE GENERATOR GEN_A; SET GENERATOR GEN_A TO 10;") +
-                         table);
-        const auto order = db.Query(generatorOrder);
-        ASSERT_EQ(order.size(), 2u);
-        ASSERT_EQ(order[1][0], "GEN_A") << "the catalogue lists generators in creation order";
+        const char* generators;
+        const char* body;
+    };
+    const SCase cases[] = {
+        {"CREATE GENERATOR GEN_ORDER_ITEM; CREATE GENERATOR GEN_ORDER;", "NEW.ID = GEN_ID(GEN_ORDER_ITEM, 1);"},
+        {"CREATE GENERATOR GEN_ORDER; CREATE GENERATOR GEN_ORDER_ITEM;", "NEW.ID = GEN_ID(gen_order_item, 1);"},
+        {"CREATE GENERATOR GEN_ORDER; CREATE GENERATOR GEN_ORDER_ITEM;",
+         "EXECUTE STATEMENT 'SELECT GEN_ID(GEN_ORDER_ITEM, 1) FROM RDB$DATABASE' INTO NEW.ID;"},
+    };
+    for (const SCase& c : cases)
+    {
+        CTempDatabase db(std::string(c.generators) + "SET GENERATOR GEN_ORDER TO 10; SET GENERATOR GEN_ORDER_ITEM TO 20;"
+                         "CREATE TABLE T (ID INTEGER); SET TERM ^ ; CREATE TRIGGER T_BI FOR T BEFORE INSERT AS BEGIN "
+                         + c.body + " END^ SET TERM ; ^");
         CFbConnection connection(1);
         ASSERT_TRUE(connection.Connect(TestUser, TestPassword, db.Name()));
         CStringGrid triggers;
         ASSERT_TRUE(connection.GetTableTriggers("T", triggers));
-        EXPECT_EQ(TriggerRow(triggers, "T_BI").generator, "GEN_A");
-        EXPECT_EQ(TriggerRow(triggers, "T_BI").value, "10");
-    }
-    {
-        CTempDatabase db(std::string("CREATE GENERATOR GEN_A; SET GENERATOR GEN_A TO 10;"
-                                     "CREATE GENERATOR GEN_AB; SET GENERATOR GEN_AB TO 20;") +
-                         table);
-        const auto order = db.Query(generatorOrder);
-        ASSERT_EQ(order.size(), 2u);
-        ASSERT_EQ(order[1][0], "GEN_AB") << "the catalogue lists generators in creation order";
-        CFbConnection connection(1);
-        ASSERT_TRUE(connection.Connect(TestUser, TestPassword, db.Name()));
-        CStringGrid triggers;
-        ASSERT_TRUE(connection.GetTableTriggers("T", triggers));
-        EXPECT_EQ(TriggerRow(triggers, "T_BI").generator, "GEN_AB");
-        EXPECT_EQ(TriggerRow(triggers, "T_BI").value, "20");
+        EXPECT_EQ(TriggerRow(triggers, "T_BI").generator, "GEN_ORDER_ITEM") << c.body;
+        EXPECT_EQ(TriggerRow(triggers, "T_BI").value, "20") << c.body;
     }
 }
 
