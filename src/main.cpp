@@ -5,19 +5,18 @@
 
 #include "app/CStartupFolders.h"
 
-#include <csignal>
-#include <iostream>
+#include "app/InterruptSignals.h"
 
-namespace
-{
-extern "C" void OnInterrupt(int)
-{
-    RequestUnattendedStop();
-}
-} // namespace
+#include <clocale>
+#include <iostream>
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts: the program, not the database client
+    // library, decides what an interrupt does.
+    BlockInterruptSignals();
+    // Names of files and texts are UTF-8 whatever the environment says.
+    std::setlocale(LC_ALL, "");
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     switch (ParseCommandLine(arguments))
     {
@@ -31,9 +30,6 @@ int main(int argc, char** argv)
     case ECommand::Unattended:
         if (DisplayAvailable() && WindowsAvailable())
             return RunWindowUnattended(argc, argv);
-        // Ctrl+C stops after the table in progress, as the Stop button does.
-        std::signal(SIGINT, OnInterrupt);
-        std::signal(SIGTERM, OnInterrupt);
         return RunUnattended(arguments, RunningProgramFile().empty() ? argv[0] : RunningProgramFile(), std::cout,
                              std::cerr);
     case ECommand::Window: break;

@@ -2,6 +2,7 @@
 
 #include "app/CDBCopyDlg.h"
 #include "app/CUnattendedRun.h"
+#include "app/InterruptSignals.h"
 #include "ui/CFontSettings.h"
 
 #include <ostream>
@@ -18,6 +19,14 @@ int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const s
         return ExitNotStarted;
 
     CDBCopyDlg dialog;
+    // As without a window: the first interrupt stops after the table in
+    // progress, the next aborts that table.
+    const CInterruptWatch interrupts([&](int count) {
+        if (count == 1)
+            QMetaObject::invokeMethod(&dialog, [&dialog] { dialog.OnStop(); }, Qt::QueuedConnection);
+        else
+            run.engine.RequestAbort();
+    });
     dialog.Create(nullptr, font);
     dialog.show();
     dialog.SetLanguageFile(QString::fromStdU16String(run.settings.m_sLanguageFile));

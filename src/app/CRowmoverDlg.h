@@ -94,6 +94,10 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     void OnCheckUpdate();
     void OnInfo();
     void OnExit();
+    // SIGINT or SIGTERM (count: how many so far): the first stops a running
+    // copy after its table, or ends the window like Exit; the next aborts
+    // the table in progress.
+    void OnInterrupt(int count);
 
     // Escape: ends the window like Exit, except while a copy runs.
     void reject() override;

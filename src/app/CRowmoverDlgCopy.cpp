@@ -4,6 +4,7 @@
 #include "app/CRowmoverDlg.h"
 
 #include "app/CDBCopyDlg.h"
+#include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CCopyEngine.h"
 #include "core/CStringGrid.h"
@@ -32,6 +33,14 @@ std::string ListEntries(const std::vector<CTriggerJournal::SEntry>& entries)
     }
     return list;
 }
+
+// A text of the current language with one value put in.
+QString Text(const std::u16string& languageFile, ELanguageText id, const std::string& value)
+{
+    CLanguageCatalog catalog;
+    catalog.Open(languageFile);
+    return QString::fromStdString(FormatText(catalog.GetText(id), value));
+}
 } // namespace
 
 bool CRowmoverDlg::IsCopyRunning() const
@@ -58,6 +67,15 @@ void CRowmoverDlg::OnCopy()
         tables.AddRows(1);
     }
     RestoreDestinationTriggers();
+    // The copy goes on without them, but the way back must not be missing unnoticed.
+    if (!m_bSilent && m_bDoBackups && !m_pCopyEngine->BackupMade())
+        CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMBackupMissing,
+                                          m_pCopyEngine->m_sBackupFile),
+                               m_aMError);
+    if (!m_bSilent && !m_pCopyEngine->DestinationCopyMade())
+        CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestCopyMissing,
+                                          m_pCopyEngine->m_sTempBackupFile),
+                               m_aMError);
 
     // The previous window's worker has ended (no run is active), so it can go.
     m_pCopyDlg = std::make_unique<CDBCopyDlg>();
@@ -127,7 +145,31 @@ void CRowmoverDlg::EnableRunCommands(bool enable)
 void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
 {
     EnableRunCommands(true);
+    const SCopyRunResult& result = m_pCopyDlg->RunResult();
+    if (!result.started && !result.heldBy.empty() && !m_bSilent)
+        CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestHeld, result.heldBy),
+                               m_aMError);
+    // After a failed table the copy made before the run is the way back.
+    if (result.started && !allCopied)
+    {
+        const std::string kept = m_pCopyEngine->KeepDestinationCopy();
+        if (!kept.empty() && !m_bSilent)
+            CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmCopy_m_acMDestKept, kept), m_aMError);
+    }
     emit copyFinished(allCopied, failedTables);
+}
+
+void CRowmoverDlg::OnInterrupt(int count)
+{
+    if (!IsCopyRunning())
+    {
+        OnExit();
+        return;
+    }
+    if (count == 1 && m_pCopyDlg)
+        m_pCopyDlg->OnStop();
+    else
+        m_pCopyEngine->RequestAbort();
 }
 
 void CRowmoverDlg::reject()

@@ -118,6 +118,7 @@ bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
     case Prepared: return true;
     case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError); return false;
     case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError); return false;
+    case SameDatabase: CMessageBox::ShowError(this, m_aMIdentical, m_aMError); return false;
     // EngineBusy: the commands that get here are disabled during a run.
     default: return false;
     }

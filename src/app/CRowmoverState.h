@@ -34,7 +34,8 @@ class CRowmoverState : public CAppSettings
         Prepared = 0,
         SourceNotAttached = 1,
         DestNotAttached = 2,
-        EngineBusy = 3,
+        SameDatabase = 3, // both names reach one database
+        EngineBusy = 4,
     };
 
     CRowmoverState();

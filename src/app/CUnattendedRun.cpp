@@ -2,6 +2,8 @@
 
 #include "app/CStartupFolders.h"
 #include "app/CommandLine.h"
+#include "app/InterruptSignals.h"
+#include "core/FileHelpers.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
@@ -105,6 +107,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
             err << Text(catalog, ELanguageText::FrmMain_m_aMErrorConnectSource) << std::endl;
         else if (result == 2)
             err << Text(catalog, ELanguageText::FrmMain_m_aMErrorConnectDest) << std::endl;
+        else if (result == 3)
+            err << Text(catalog, ELanguageText::FrmMain_m_aMIdentical) << std::endl;
         return result == 0;
     };
     std::vector<STableListRow> rows;
@@ -124,6 +128,12 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         return fail(ELanguageText::FrmMain_m_aMNoTables);
     if (!prepare(false))
         return false;
+    // The run goes on without them, but the user must know the way back is missing.
+    if (settings.m_bDoBackups && !engine.BackupMade())
+        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), engine.m_sBackupFile) << std::endl;
+    if (!engine.DestinationCopyMade())
+        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing), engine.m_sTempBackupFile)
+            << std::endl;
 
     CStringGrid& tables = run.tables;
     tables.SetSize(1, 0);
@@ -149,18 +159,34 @@ std::string UnattendedResultLine(SUnattendedRun& run, const std::string& table, 
 
 int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::ostream& out, std::ostream& err)
 {
-    // Only a run that another run held the engine against never starts.
+    // A run that another copy held the destination against never starts.
     if (!result.started)
+    {
+        if (!result.heldBy.empty())
+            err << FormatText(run.catalog.GetText(ELanguageText::FrmMain_m_aMDestHeld), result.heldBy) << std::endl;
         return ExitNotStarted;
+    }
     std::string log;
     std::string sql;
     std::string text;
     run.engine.GetLogFiles(log, sql, text);
+    const auto named = [](const std::string& path) {
+        return FileExists(path) ? path : path + " (missing: it could not be written)";
+    };
     if (run.settings.m_bDoLogs)
-        out << "Run log: " << log << "\nSQL log: " << sql << "\nData text log: " << text << std::endl;
+        out << "Run log: " << named(log) << "\nSQL log: " << named(sql) << "\nData text log: " << named(text)
+            << std::endl;
+    if (result.aborted)
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMAborted), result.abortedTable) << std::endl;
     if (!result.allCopied)
+    {
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables)
             << std::endl;
+        // After a failed table the copy made before the run is the way back.
+        const std::string kept = run.engine.KeepDestinationCopy();
+        if (!kept.empty())
+            err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMDestKept), kept) << std::endl;
+    }
     // Missing logs are a failure of the run even when every table arrived: a
     // caller that relies on them must not be told that all went well.
     if (!result.lostLogFile.empty())
@@ -172,8 +198,23 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
                   std::ostream& err)
 {
     SUnattendedRun run;
+    // Ctrl+C or SIGTERM: the run ends after the table in progress; a second
+    // one aborts that table (its rows rolled back, its triggers on again).
+    CInterruptWatch interrupts([&](int count) {
+        if (count == 1)
+        {
+            RequestUnattendedStop();
+            err << "Interrupted: the copy ends after the table in progress. Interrupt again to abort that table."
+                << std::endl;
+            return;
+        }
+        run.engine.RequestAbort();
+        err << "Aborting the table in progress." << std::endl;
+    });
     if (!PrepareUnattendedRun(arguments, programFile, err, run))
         return ExitNotStarted;
+    if (g_stopRequested.load())
+        return ExitTableFailed; // interrupted before the first table
     SCopyRunEvents events;
     events.tableFinished = [&](int, const std::string& table, bool copied) {
         out << UnattendedResultLine(run, table, copied) << std::endl;

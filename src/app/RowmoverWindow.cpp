@@ -2,6 +2,8 @@
 
 #include "app/CDBCopyDlgUnattended.h"
 #include "app/CRowmoverApp.h"
+#include "app/CRowmoverDlg.h"
+#include "app/InterruptSignals.h"
 #include "app/CStartupFolders.h"
 #include "app/CUnattendedRun.h"
 
@@ -22,6 +24,19 @@ int RunWindow(int argc, char** argv)
     const std::vector<std::string> arguments(argv, argv + argc);
     const std::string programFile = RunningProgramFile();
     CRowmoverApp application(argc, argv);
+    // Interrupts reach the window on its own thread.
+    const CInterruptWatch interrupts([](int count) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [count] {
+                for (QWidget* widget : QApplication::topLevelWidgets())
+                {
+                    if (auto* window = qobject_cast<CRowmoverDlg*>(widget))
+                        window->OnInterrupt(count);
+                }
+            },
+            Qt::QueuedConnection);
+    });
     return application.InitInstance(programFile, arguments);
 }
 

@@ -19,6 +19,8 @@
     X(FrmCopy_m_acMCopyFailed2, "FrmCopy.m_acMCopyFailed2", "Copy process failed", "d") \
     X(FrmCopy_m_acMCopySuccess, "FrmCopy.m_acMCopySuccess", "%s copy successful.", "s") \
     X(FrmCopy_m_acMLogsLost, "FrmCopy.m_acMLogsLost", "The copy went on, but its log files could not be written: %s", "s") \
+    X(FrmCopy_m_acMAborted, "FrmCopy.m_acMAborted", "The copy was aborted by the user in table %s; its rows were rolled back.", "s") \
+    X(FrmCopy_m_acMDestKept, "FrmCopy.m_acMDestKept", "The destination database as it was before the copy is kept in %s", "s") \
     X(FrmCopy_m_acMCurrentTable, "FrmCopy.m_acMCurrentTable", "Current table: %s (%d", "sd") \
     X(FrmCopy_m_acMError, "FrmCopy.m_acMError", "ERROR", "") \
     X(FrmCopy_m_acMWarning, "FrmCopy.m_acMWarning", "WARNING", "") \
@@ -81,6 +83,9 @@
     X(FrmMain_m_aMErrorConnectDest, "FrmMain.m_aMErrorConnectDest", "Cannot attach destination database.", "") \
     X(FrmMain_m_aMErrorConnectSource, "FrmMain.m_aMErrorConnectSource", "Cannot attach source database.", "") \
     X(FrmMain_m_aMIdentical, "FrmMain.m_aMIdentical", "Source and destination database are identical!", "") \
+    X(FrmMain_m_aMBackupMissing, "FrmMain.m_aMBackupMissing", "The backup of the source database could not be made: %s", "s") \
+    X(FrmMain_m_aMDestCopyMissing, "FrmMain.m_aMDestCopyMissing", "No copy of the destination database as it was before the copy could be made: %s", "s") \
+    X(FrmMain_m_aMDestHeld, "FrmMain.m_aMDestHeld", "Another copy into this destination database is running (process %s). Start this one when it has ended.", "s") \
     X(FrmMain_m_aMNoDest, "FrmMain.m_aMNoDest", "No destination database selected.", "") \
     X(FrmMain_m_aMNoSelection, "FrmMain.m_aMNoSelection", "No table(s) selected for copy process!", "") \
     X(FrmMain_m_aMNoSource, "FrmMain.m_aMNoSource", "No source database selected.", "") \

@@ -107,6 +107,9 @@ class CCopyEngine
     // be copied: then no row of it has changed.
     bool BeginGroup(const STableGroup& group, const std::vector<SDeferredColumns>& deferred);
     void EndGroup();
+    // Names the tables of a group that the run emptied and, ended early,
+    // does not fill again.
+    void ReportUnfilled(const std::vector<std::string>& tables);
     // Sets deferred columns from the source once their tables are filled.
     bool ApplyDeferredColumns(const SDeferredColumns& entry);
     bool SetTriggersActive(CFbConnection& connection, const std::string& table, bool active);

@@ -21,8 +21,14 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     SCopyRunResult result;
     if (!job.m_pEngine || !job.m_pTables || !job.m_pEngine->BeginRun())
         return result;
-    result.started = true;
     CCopyEngine& engine = *job.m_pEngine;
+    // Two copies into one destination would switch each other's triggers.
+    if (!engine.Journal().Claim(engine.DestinationKey(), result.heldBy))
+    {
+        engine.EndRun();
+        return result;
+    }
+    result.started = true;
     std::vector<std::string> names;
     for (int i = 0; i < job.m_pTables->RowCount(); ++i)
         names.push_back(job.m_pTables->GetCell(0, i));
@@ -61,7 +67,28 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     const STableGroup* group = nullptr; // the group in progress
     bool groupReady = false;
     size_t groupLeft = 0;
+    std::set<std::string> filled;   // tables of the group whose copy ended
     std::vector<SFinished> waiting; // finished only once their deferred columns are set
+    const auto endGroup = [&] {
+        for (const SDeferredColumns& entry : plan.deferred)
+        {
+            // Columns are set where both their table and the one they wait
+            // for were filled; after an abort that is not all of the group.
+            if (!groupReady || !filled.count(entry.table) || !filled.count(entry.waitsFor))
+                continue;
+            if (!engine.ApplyDeferredColumns(entry))
+            {
+                for (SFinished& table : waiting)
+                    table.copied = table.copied && table.table != entry.table;
+            }
+        }
+        for (const SFinished& table : waiting)
+            finish(table);
+        waiting.clear();
+        filled.clear();
+        engine.EndGroup();
+        group = nullptr;
+    };
     for (int i = 0; i < count; ++i)
     {
         const std::string& name = order[static_cast<size_t>(i)];
@@ -75,31 +102,27 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         // A group that cannot be refilled is not touched at all.
         const bool copied = (!group || groupReady) && engine.RunTable(name, job.m_nMode);
         ++result.tablesRun;
+        result.aborted = engine.AbortRequested();
+        if (result.aborted)
+            result.abortedTable = name;
+        if (group && groupReady && !result.aborted)
+            filled.insert(name);
         if (group && groupReady && deferredTables.count(name))
             waiting.push_back({listIndex(i, name), name, copied});
         else
             finish({listIndex(i, name), name, copied});
-        if (group && --groupLeft == 0)
+        if (group && result.aborted && groupReady)
         {
-            for (const SDeferredColumns& entry : plan.deferred)
-            {
-                if (!groupReady || !deferredTables.count(entry.table) ||
-                    std::find(group->fillOrder.begin(), group->fillOrder.end(), entry.table) == group->fillOrder.end())
-                    continue;
-                if (!engine.ApplyDeferredColumns(entry))
-                {
-                    for (SFinished& table : waiting)
-                        table.copied = table.copied && table.table != entry.table;
-                }
-            }
-            for (const SFinished& table : waiting)
-                finish(table);
-            waiting.clear();
-            engine.EndGroup();
-            group = nullptr;
+            // The tables of the group not reached stay emptied: the log says so.
+            const auto next = std::find(group->fillOrder.begin(), group->fillOrder.end(), name);
+            engine.ReportUnfilled({next + 1, group->fillOrder.end()});
         }
+        if (group && (--groupLeft == 0 || result.aborted))
+            endGroup();
         // A stop takes effect between tables, and never inside a group: its
-        // tables are empty until each one is refilled.
+        // tables are empty until each one is refilled. An abort ends the run.
+        if (result.aborted)
+            break;
         if (!group && stop.load() && i + 1 < count)
         {
             result.stopped = true;
@@ -107,6 +130,7 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         }
     }
     result.lostLogFile = engine.LostLogFile();
+    engine.Journal().Release(engine.DestinationKey());
     engine.EndRun();
     return result;
 }

@@ -24,6 +24,11 @@ struct SCopyRunResult
     int failedTables = 0;
     int tablesRun = 0;
     bool stopped = false; // a stop request ended the run before its last table
+    bool aborted = false; // an abort ended the table in progress and the run
+    std::string abortedTable;
+    // Set when the run did not start because another copy that is still
+    // running holds the destination: that copy's process ("pid:start@host").
+    std::string heldBy;
     // The first log file that lost entries (folder not writable, disk full);
     // empty when the logs are complete. The copy itself goes on regardless.
     std::string lostLogFile;
@@ -31,5 +36,7 @@ struct SCopyRunResult
 
 // Copies the job's tables in list order with the job's engine. A stop
 // request is honoured between tables: the table in progress is completed.
-// The engine runs one copy at a time; a second run at once is refused.
+// An abort (CCopyEngine::RequestAbort) ends the table in progress at once and
+// the run with it. The engine runs one copy at a time; a second run at once,
+// also one in another process into the same destination, is refused.
 SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events);

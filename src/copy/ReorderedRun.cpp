@@ -221,6 +221,17 @@ bool CCopyEngine::FailGroup(const STableGroup& group, const std::string& reason)
     return false;
 }
 
+void CCopyEngine::ReportUnfilled(const std::vector<std::string>& tables)
+{
+    for (const std::string& table : tables)
+    {
+        if (!m_emptiedTables.count(table))
+            continue;
+        SetTablePrefix(table);
+        WriteLog("ERROR: The table was emptied for this run and is not refilled", "");
+    }
+}
+
 void CCopyEngine::EndGroup()
 {
     m_emptiedTables.clear();

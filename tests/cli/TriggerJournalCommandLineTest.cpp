@@ -51,6 +51,6 @@ TEST(TriggerJournalCommandLine, TriggersLeftOffByAKilledRunAreSwitchedOnAtTheNex
     EXPECT_NE(again.err.find("left inactive by an interrupted copy; they are active again"), std::string::npos)
         << again.err;
     EXPECT_EQ(TriggerInactive(dest), "0");
-    EXPECT_FALSE(FileExists(journal));
+    EXPECT_FALSE(FileExists(journal)) << ReadWholeFile(journal);
     EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM BIG"), "400000");
 }
