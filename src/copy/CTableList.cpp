@@ -1,6 +1,7 @@
 #include "copy/CTableList.h"
 
 #include "db/CFbConnection.h"
+#include "db/SchemaQueries.h"
 
 #include <algorithm>
 #include <cctype>
@@ -40,19 +41,25 @@ bool BuildTableList(int attempts, const SDatabaseLogin& source, const SDatabaseL
                     std::vector<STableListRow>& rows)
 {
     rows.clear();
+    // Tables only, on both sides: a view would pass the copy's DELETE and
+    // INSERTs on to its tables with their triggers active, and a temporary
+    // table forgets what it receives.
     CFbConnection connection(attempts);
     if (!connection.Connect(source.user, source.password, source.database))
         return false;
-    CStringGrid sourceTables;
-    connection.GetRelations(sourceTables);
+    std::vector<std::string> sourceNames;
+    GetUserTables(connection, sourceNames);
     connection.Disconnect();
     if (!connection.Connect(dest.user, dest.password, dest.database))
         return false;
-    CStringGrid destTables;
-    connection.GetRelations(destTables);
-    for (int row = 0; row < destTables.RowCount(); ++row)
+    std::vector<std::string> destNames;
+    GetUserTables(connection, destNames);
+    CStringGrid sourceTables;
+    sourceTables.SetSize(1, static_cast<int>(sourceNames.size()));
+    for (size_t i = 0; i < sourceNames.size(); ++i)
+        sourceTables.SetCell(0, static_cast<int>(i), sourceNames[i]);
+    for (const std::string& name : destNames)
     {
-        const std::string name = destTables.GetCell(0, row);
         if (name.empty() || sourceTables.FindRow(0, name, 1) < 0)
             continue;
         CStringGrid triggers;

@@ -19,6 +19,7 @@ struct SRunResult
     std::string out;
     std::string err;
     bool hung = false; // the program had to be killed
+    int signal = 0;    // the signal that ended the program, or 0
 };
 
 // A copy of the program in a folder of its own, so that its program folder
@@ -46,11 +47,12 @@ class CInstalledProgram
                          "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n" + entries + "</InitFile>\r\n");
     }
 
-    // Starts the program and returns at once.
-    pid_t Start(const std::vector<std::string>& arguments) const
+    // Starts the program and returns at once. Programs started at the same
+    // time need tags of their own for their output files.
+    pid_t Start(const std::vector<std::string>& arguments, const std::string& tag = "") const
     {
-        const std::string out = m_home.File("out.txt");
-        const std::string err = m_home.File("err.txt");
+        const std::string out = m_home.File("out" + tag + ".txt");
+        const std::string err = m_home.File("err" + tag + ".txt");
         const pid_t child = fork();
         if (child == 0)
         {
@@ -78,7 +80,7 @@ class CInstalledProgram
     // Waits for a started program. One that has not ended after the given
     // number of tenths of a second is taken for hung and killed, so a test
     // reports the hang instead of stalling.
-    SRunResult Wait(pid_t child, int tenths = 1200) const
+    SRunResult Wait(pid_t child, int tenths = 1200, const std::string& tag = "") const
     {
         SRunResult result;
         int status = 0;
@@ -92,12 +94,18 @@ class CInstalledProgram
             waitpid(child, &status, 0);
         }
         result.exitCode = !result.hung && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = ReadWholeFile(m_home.File("out.txt"));
-        result.err = ReadWholeFile(m_home.File("err.txt"));
+        result.signal = !result.hung && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        result.out = ReadWholeFile(m_home.File("out" + tag + ".txt"));
+        result.err = ReadWholeFile(m_home.File("err" + tag + ".txt"));
         return result;
     }
 
     SRunResult Run(const std::vector<std::string>& arguments) const { return Wait(Start(arguments)); }
+    // What the program has written to standard error so far.
+    std::string ErrorSoFar(const std::string& tag = "") const
+    {
+        return ReadWholeFile(m_home.File("err" + tag + ".txt"));
+    }
 
   private:
     CTempFolder m_program;

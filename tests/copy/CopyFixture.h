@@ -23,6 +23,7 @@ struct SCopyFixture
         : source(sourceDdl, sourceOptions), dest(destDdl, destOptions)
     {
         engine.Init(TestUser, TestPassword, 1);
+        engine.Journal().SetPath(program.File("TriggerJournal.txt"));
         prepared = engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", false, program.Path(), false);
     }
 

@@ -18,7 +18,8 @@ std::string Quoted(const std::string& text, char quote)
 } // namespace
 
 int CountMismatchedRows(const CTempDatabase& source, const CTempDatabase& dest, const std::string& table,
-                        const std::vector<std::string>& columns, const std::vector<std::string>& sourceColumns)
+                        const std::vector<std::string>& columns, const std::vector<std::string>& sourceColumns,
+                        const std::string& sourceTable)
 {
     if (columns.empty() || (!sourceColumns.empty() && sourceColumns.size() != columns.size()))
         throw std::invalid_argument("CountMismatchedRows: columns");
@@ -36,7 +37,8 @@ int CountMismatchedRows(const CTempDatabase& source, const CTempDatabase& dest, 
         into += (i ? ", :" : ":") + variable;
         match += (i ? " AND " : "") + column + " IS NOT DISTINCT FROM :" + variable;
     }
-    select += " FROM " + quotedTable;
+    const std::string quotedSource = sourceTable.empty() ? quotedTable : Quoted(sourceTable, '"');
+    select += " FROM " + quotedSource;
     const std::string external = " ON EXTERNAL " + Quoted(source.Name(), '\'') + " AS USER " + Quoted(TestUser, '\'') +
                                  " PASSWORD " + Quoted(TestPassword, '\'');
     const std::string block = "EXECUTE BLOCK RETURNS (MISMATCHES INTEGER) AS\nDECLARE SOURCE_ROWS INTEGER;\n" +
@@ -49,7 +51,7 @@ int CountMismatchedRows(const CTempDatabase& source, const CTempDatabase& dest, 
                               quotedTable + " WHERE " + match +
                               ")) THEN MISMATCHES = MISMATCHES + 1;\n"
                               "  EXECUTE STATEMENT " +
-                              Quoted("SELECT COUNT(*) FROM " + quotedTable, '\'') + external +
+                              Quoted("SELECT COUNT(*) FROM " + quotedSource, '\'') + external +
                               " INTO :SOURCE_ROWS;\n"
                               "  MISMATCHES = MISMATCHES + ABS(SOURCE_ROWS - (SELECT COUNT(*) FROM " +
                               quotedTable +

@@ -11,6 +11,8 @@
 // reads the source itself (EXECUTE STATEMENT ON EXTERNAL), each source value
 // taken into the destination column's type: no value passes through the
 // program's own reading and formatting. sourceColumns, when given, are the
-// source's expressions for the columns in the same order.
+// source's expressions for the columns in the same order, and sourceTable
+// the source's table when its name is not the same.
 int CountMismatchedRows(const CTempDatabase& source, const CTempDatabase& dest, const std::string& table,
-                        const std::vector<std::string>& columns, const std::vector<std::string>& sourceColumns = {});
+                        const std::vector<std::string>& columns, const std::vector<std::string>& sourceColumns = {},
+                        const std::string& sourceTable = {});

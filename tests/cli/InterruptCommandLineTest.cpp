@@ -1,0 +1,162 @@
+// Interrupting an unattended copy, a second copy into the same destination,
+// and one database under two names: nothing may cost data.
+#include "cli/InstalledProgram.h"
+
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace
+{
+const char* const Schema = R"(CREATE TABLE BIG (ID INTEGER NOT NULL, S VARCHAR(40));
+                              CREATE TABLE SMALL (ID INTEGER);
+                              SET TERM ^ ;
+                              CREATE TRIGGER BIG_BI FOR BIG BEFORE INSERT AS BEGIN NEW.S = 'by trigger'; END^
+                              SET TERM ; ^)";
+
+struct SDatabases
+{
+    SDatabases(bool viaServer)
+        : source(Schema, CTempDatabase::SOptions{"UTF8", viaServer, "source.fdb"}),
+          dest(Schema, CTempDatabase::SOptions{"UTF8", viaServer, "dest.fdb"})
+    {
+        source.Run("INSERT INTO SMALL VALUES (1); SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0;"
+                   " BEGIN WHILE (I < 300000) DO BEGIN INSERT INTO BIG VALUES (:I, 'row ' || :I); I = I + 1; END END^");
+        dest.Run("INSERT INTO BIG VALUES (-1, 'old'); INSERT INTO SMALL VALUES (99);");
+    }
+    // The logs of the run, in the folder next to the source.
+    std::string Log(const std::string& suffix) const
+    {
+        namespace fs = std::filesystem;
+        for (const auto& folder : fs::directory_iterator(source.Folder().Path()))
+        {
+            if (!folder.is_directory())
+                continue;
+            for (const auto& file : fs::directory_iterator(folder.path()))
+            {
+                if (file.path().string().size() > suffix.size() &&
+                    file.path().string().compare(file.path().string().size() - suffix.size(), suffix.size(), suffix) ==
+                        0)
+                    return ReadWholeFile(file.path().string());
+            }
+        }
+        return {};
+    }
+    std::vector<std::string> Arguments() const { return CopyArguments(source, dest); }
+
+    CTempDatabase source;
+    CTempDatabase dest;
+};
+
+// Waits, with a bound, until the program is inserting BIG's rows (its SQL log
+// shows them).
+bool WaitForRows(const SDatabases& databases)
+{
+    for (int tenth = 0; tenth < 600; ++tenth)
+    {
+        if (Contains(databases.Log("_sql.txt"), "INSERT INTO BIG "))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+class InterruptCommandLine : public ::testing::TestWithParam<bool>
+{
+  protected:
+    void SetUp() override
+    {
+        if (GetParam())
+            REQUIRE_TEST_SERVER();
+    }
+};
+} // namespace
+
+TEST_P(InterruptCommandLine, OneSignalEndsTheRunAfterTheTableInProgress)
+{
+    CInstalledProgram program;
+    SDatabases databases(GetParam());
+    const pid_t child = program.Start(databases.Arguments());
+    ASSERT_TRUE(WaitForRows(databases)) << program.ErrorSoFar();
+    kill(child, SIGINT);
+    const SRunResult result = program.Wait(child);
+    ASSERT_FALSE(result.hung);
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_TRUE(Contains(result.err, "Interrupted: the copy ends after the table in progress")) << result.err;
+    EXPECT_EQ(result.out.substr(0, 19), "BIG copy successful") << result.out;
+    // BIG is whole, SMALL was never touched, the trigger is on, nothing is left in the journal.
+    EXPECT_EQ(databases.dest.Scalar("SELECT COUNT(*) FROM BIG WHERE ID >= 0"), "300000");
+    EXPECT_EQ(databases.dest.Scalar("SELECT LIST(ID) FROM SMALL"), "99");
+    EXPECT_EQ(databases.dest.Scalar("SELECT RDB$TRIGGER_INACTIVE FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = 'BIG_BI'"),
+              "0");
+    EXPECT_FALSE(FileExists(program.ConfigFolder() + "TriggerJournal.txt"));
+}
+
+TEST_P(InterruptCommandLine, ASecondSignalAbortsTheTableAndClaimsNoRow)
+{
+    CInstalledProgram program;
+    SDatabases databases(GetParam());
+    const pid_t child = program.Start(databases.Arguments());
+    ASSERT_TRUE(WaitForRows(databases)) << program.ErrorSoFar();
+    kill(child, SIGTERM);
+    for (int tenth = 0; tenth < 100 && !Contains(program.ErrorSoFar(), "Interrupted"); ++tenth)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(child, SIGTERM);
+    const SRunResult result = program.Wait(child);
+    ASSERT_FALSE(result.hung);
+    EXPECT_EQ(result.signal, 0) << "the program died of a signal";
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_TRUE(Contains(result.err, "aborted by the user in table BIG")) << result.err;
+    const std::string runLog = databases.Log("_log.txt");
+    EXPECT_TRUE(Contains(runLog, "Copy aborted by the user")) << runLog.substr(0, 600);
+    // Not one row is claimed: the transaction went back whole.
+    EXPECT_FALSE(Contains(runLog, "Successfully inserted"));
+    // Switching the trigger off had committed the DELETE: BIG is empty, the
+    // log says so, and the trigger is on again.
+    EXPECT_TRUE(Contains(runLog, "ERROR: The table was emptied for this run and is not refilled"));
+    EXPECT_EQ(databases.dest.Scalar("SELECT COUNT(*) FROM BIG"), "0");
+    EXPECT_EQ(databases.dest.Scalar("SELECT RDB$TRIGGER_INACTIVE FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = 'BIG_BI'"),
+              "0");
+    EXPECT_EQ(databases.dest.Scalar("SELECT LIST(ID) FROM SMALL"), "99");
+    EXPECT_FALSE(FileExists(program.ConfigFolder() + "TriggerJournal.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, InterruptCommandLine, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "ThroughServer" : "Embedded"; });
+
+TEST(InterruptCommandLine, ASecondCopyIntoAHeldDestinationIsRefusedAndTouchesNothing)
+{
+    // Through the server, so that both programs can open the databases.
+    REQUIRE_TEST_SERVER();
+    CInstalledProgram program;
+    SDatabases databases(true);
+    const pid_t first = program.Start(databases.Arguments(), "1");
+    ASSERT_TRUE(WaitForRows(databases)) << program.ErrorSoFar("1");
+    const SRunResult second = program.Wait(program.Start(databases.Arguments(), "2"), 1200, "2");
+    EXPECT_EQ(second.exitCode, 2) << second.err;
+    EXPECT_TRUE(Contains(second.err, "Another copy into this destination database is running")) << second.err;
+    // The second one left the first one's switched-off trigger alone.
+    EXPECT_FALSE(Contains(second.err, "active again")) << second.err;
+    const SRunResult result = program.Wait(first, 1200, "1");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(databases.dest.Scalar("SELECT COUNT(*) FROM BIG WHERE ID >= 0"), "300000");
+    EXPECT_EQ(databases.dest.Scalar("SELECT LIST(ID) FROM SMALL"), "1");
+}
+
+TEST(InterruptCommandLine, TheSameDatabaseUnderAnotherNameIsRefusedBeforeAnythingIsWritten)
+{
+    CInstalledProgram program;
+    CTempDatabase db("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    const std::string link = db.Folder().File("link.fdb");
+    std::filesystem::create_symlink(db.Path(), link);
+    for (const std::string& other :
+         {link, db.Folder().Path() + "./" + std::filesystem::path(db.Path()).filename().string()})
+    {
+        const SRunResult result = program.Run({db.Name(), TestUser, TestPassword, other, TestUser, TestPassword});
+        EXPECT_EQ(result.exitCode, 2) << other;
+        EXPECT_TRUE(Contains(result.err, "Source and destination database are identical!")) << result.err;
+        EXPECT_EQ(db.Scalar("SELECT COUNT(*) FROM T"), "1");
+    }
+}

@@ -1,0 +1,199 @@
+// What a copy must never do to data: write through a view, copy a database
+// onto itself, mix old and new rows, switch on triggers the destination keeps
+// off, leave generators behind, or claim rows it did not keep.
+#include "CopyFixture.h"
+
+#include "copy/CTableList.h"
+#include "support/CrossDatabaseCompare.h"
+
+#include <filesystem>
+#include <thread>
+
+namespace
+{
+using Rows = std::vector<std::vector<std::string>>;
+
+class SafetyCopy : public EmbeddedOrServer
+{
+};
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+SDatabaseLogin Login(const CTempDatabase& db)
+{
+    return {db.Name(), TestUser, TestPassword};
+}
+} // namespace
+
+TEST_P(SafetyCopy, ViewsAreNeitherListedNorWrittenThrough)
+{
+    const char* source = "CREATE TABLE T (ID INTEGER); CREATE TABLE V (ID INTEGER); INSERT INTO V VALUES (1);"
+                         "CREATE GLOBAL TEMPORARY TABLE G (ID INTEGER); CREATE TABLE G2 (ID INTEGER);";
+    auto copy = Make(source, R"(CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (7);
+                                CREATE VIEW V (ID) AS SELECT ID FROM T;
+                                CREATE TABLE G (ID INTEGER); CREATE GLOBAL TEMPORARY TABLE G2 (ID INTEGER);)");
+    std::vector<STableListRow> rows;
+    ASSERT_TRUE(BuildTableList(1, Login(copy->source), Login(copy->dest), rows));
+    ASSERT_EQ(rows.size(), 1u); // T alone is a table on both sides
+    EXPECT_EQ(rows[0].name, "T");
+    // Named anyway, the view is refused before anything is written.
+    EXPECT_FALSE(copy->Copy("V"));
+    EXPECT_TRUE(Contains(copy->RunLog(),
+                         Entry("V", "ERROR: Failed to open or table is empty", "it is a view, not a table of its own")))
+        << copy->RunLog();
+    EXPECT_EQ(copy->dest.Query("SELECT ID FROM T"), (Rows{{"7"}}));
+    EXPECT_FALSE(Contains(copy->SqlLog(), "DELETE"));
+}
+
+TEST_P(SafetyCopy, TheSameDatabaseUnderAnotherNameIsRefused)
+{
+    auto copy = Make("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);", "CREATE TABLE T (ID INTEGER);");
+    const std::string file = copy->source.Path();
+    const std::string folder = copy->source.Folder().Path();
+    std::filesystem::create_directory(folder + "sub");
+    std::filesystem::create_symlink(file, folder + "link.fdb");
+    const std::string prefix = GetParam() ? TestServer().prefix : "";
+    // Each name reaches the source's file; none may be taken for another database.
+    const std::vector<std::string> names{prefix + folder + "sub/../" + std::filesystem::path(file).filename().string(),
+                                         prefix + folder + "link.fdb", GetParam() ? file : TestServer().prefix + file};
+    for (const std::string& name : names)
+    {
+        if (name.rfind("localhost", 0) == 0 && !TestServer().available)
+            continue;
+        CCopyEngine engine;
+        engine.Init(TestUser, TestPassword, 1);
+        EXPECT_EQ(engine.PrepareCopy(copy->source.Name(), "", "", name, "", "", false, copy->program.Path(), true), 3)
+            << name;
+    }
+    // A copy of the file is another database.
+    std::filesystem::copy_file(file, folder + "copy.fdb");
+    CCopyEngine engine;
+    engine.Init(TestUser, TestPassword, 1);
+    EXPECT_EQ(engine.PrepareCopy(copy->source.Name(), "", "", prefix + folder + "copy.fdb", "", "", false,
+                                 copy->program.Path(), true),
+              0);
+}
+
+TEST_P(SafetyCopy, AFailedEmptyingLeavesTheTableAsItWas)
+{
+    const char* ddl = R"(CREATE TABLE PARENT (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(10));
+                         CREATE TABLE CHILD (ID INTEGER, PARENT_ID INTEGER CONSTRAINT FK_CHILD_PARENT REFERENCES PARENT (ID));)";
+    auto copy = Make(std::string(ddl) + "INSERT INTO PARENT VALUES (2, 'new');", ddl);
+    copy->dest.Run("INSERT INTO PARENT VALUES (1, 'old'); INSERT INTO CHILD VALUES (5, 1);");
+    EXPECT_FALSE(copy->Copy("PARENT"));
+    EXPECT_TRUE(Contains(copy->RunLog(), "FK_CHILD_PARENT")) << copy->RunLog();
+    EXPECT_EQ(copy->dest.Query("SELECT ID, NAME FROM PARENT"), (Rows{{"1", "old"}}));
+    EXPECT_FALSE(Contains(copy->SqlLog(), "INSERT INTO PARENT")) << copy->SqlLog();
+}
+
+TEST_P(SafetyCopy, OnlyTheTriggersTheCopySwitchedOffComeOnAgain)
+{
+    const char* ddl = R"(CREATE TABLE T (ID INTEGER, S VARCHAR(10));
+                         SET TERM ^ ;
+                         CREATE TRIGGER T_ON FOR T BEFORE INSERT AS BEGIN NEW.S = 'on'; END^
+                         CREATE TRIGGER T_OFF FOR T BEFORE INSERT POSITION 5 AS BEGIN NEW.S = 'off'; END^
+                         SET TERM ; ^)";
+    auto copy =
+        Make(std::string(ddl) + "INSERT INTO T (ID) VALUES (1);", std::string(ddl) + "ALTER TRIGGER T_OFF INACTIVE;");
+    ASSERT_TRUE(copy->Copy("T")) << copy->RunLog() << copy->SqlLog();
+    EXPECT_EQ(copy->dest.Query("SELECT RDB$TRIGGER_NAME, RDB$TRIGGER_INACTIVE FROM RDB$TRIGGERS"
+                               " WHERE RDB$RELATION_NAME = 'T' ORDER BY 1"),
+              (Rows{{"T_OFF", "1"}, {"T_ON", "0"}}));
+    EXPECT_FALSE(Contains(copy->SqlLog(), "\"T_OFF\"")) << copy->SqlLog();
+    EXPECT_TRUE(copy->engine.Journal().Entries().empty());
+}
+
+TEST_P(SafetyCopy, EachTableCarriesItsOwnGeneratorWhenOneNameStartsAnother)
+{
+    const char* ddl = R"(CREATE GENERATOR GEN_ORDER; CREATE GENERATOR GEN_ORDER_ITEM;
+                         CREATE TABLE ORDERS (ID INTEGER NOT NULL PRIMARY KEY);
+                         CREATE TABLE ORDER_ITEM (ID INTEGER NOT NULL PRIMARY KEY);
+                         SET TERM ^ ;
+                         CREATE TRIGGER ORDERS_BI FOR ORDERS BEFORE INSERT AS
+                           BEGIN IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_ORDER, 1); END^
+                         CREATE TRIGGER ORDER_ITEM_BI FOR ORDER_ITEM BEFORE INSERT AS
+                           BEGIN IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_ORDER_ITEM, 1); END^
+                         SET TERM ; ^)";
+    auto copy =
+        Make(std::string(ddl) + "INSERT INTO ORDERS (ID) VALUES (NULL); INSERT INTO ORDER_ITEM (ID) VALUES (NULL);"
+                                "INSERT INTO ORDER_ITEM (ID) VALUES (NULL); SET GENERATOR GEN_ORDER TO 40;",
+             ddl);
+    ASSERT_TRUE(copy->Copy("ORDER_ITEM")) << copy->RunLog();
+    EXPECT_EQ(copy->dest.Scalar("SELECT GEN_ID(GEN_ORDER_ITEM, 0) FROM RDB$DATABASE"), "2");
+    EXPECT_EQ(copy->dest.Scalar("SELECT GEN_ID(GEN_ORDER, 0) FROM RDB$DATABASE"), "0");
+    copy->dest.Run("INSERT INTO ORDER_ITEM (ID) VALUES (NULL);"); // no key collides
+    EXPECT_EQ(copy->dest.Scalar("SELECT MAX(ID) FROM ORDER_ITEM"), "3");
+}
+
+TEST_P(SafetyCopy, TablesWhoseNamesDifferOnlyInLetterCaseAreAddressedEachByItsOwn)
+{
+    auto copy =
+        Make(R"(CREATE TABLE "Customer" ("Id" INTEGER, NAME VARCHAR(10)); INSERT INTO "Customer" VALUES (1, 'Ann');)",
+             R"(CREATE TABLE CUSTOMER ("Id" INTEGER, NAME VARCHAR(10)); INSERT INTO CUSTOMER VALUES (9, 'old');)");
+    std::vector<STableListRow> rows;
+    ASSERT_TRUE(BuildTableList(1, Login(copy->source), Login(copy->dest), rows));
+    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows[0].name, "CUSTOMER");
+    ASSERT_TRUE(copy->Copy("CUSTOMER")) << copy->RunLog() << copy->SqlLog();
+    EXPECT_EQ(CountMismatchedRows(copy->source, copy->dest, "CUSTOMER", {"Id", "NAME"}, {"\"Id\"", "NAME"}, "Customer"),
+              0)
+        << "read from the source's \"Customer\"";
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM CUSTOMER"), "1");
+}
+
+TEST_P(SafetyCopy, ARolledBackTableClaimsNoRowAsInserted)
+{
+    // The commit is refused: the rows' entries say that they were not added.
+    auto copy = Make("CREATE TABLE T (ID INTEGER, V VARCHAR(10)); INSERT INTO T VALUES (1, 'a');"
+                     "INSERT INTO T VALUES (2, 'poison');",
+                     R"(CREATE TABLE T (ID INTEGER, V VARCHAR(10)); CREATE EXCEPTION E_NO 'no';
+                        SET TERM ^ ; CREATE TRIGGER REFUSE ON TRANSACTION COMMIT AS BEGIN
+                          IF (EXISTS (SELECT 1 FROM T WHERE V = 'poison')) THEN EXCEPTION E_NO; END^ SET TERM ; ^)");
+    EXPECT_FALSE(copy->Copy("T"));
+    const std::string log = copy->RunLog();
+    EXPECT_FALSE(Contains(log, "Successfully inserted")) << log;
+    EXPECT_EQ(CountOf(log, Entry("T", "ERROR: Failed to add", "a")), 1u) << log;
+    EXPECT_EQ(CountOf(log, Entry("T", "ERROR: Failed to add", "poison")), 1u) << log;
+    // The failed-records report counts the rolled-back rows.
+    EXPECT_EQ(copy->Report(), "2 T record(s) could not be copied.\r\n\r\n");
+}
+
+TEST_P(SafetyCopy, AnAbortRollsTheTableBackAndSwitchesItsTriggersOn)
+{
+    const char* ddl = R"(CREATE TABLE T (ID INTEGER, S VARCHAR(20)); CREATE TABLE LATER (ID INTEGER);
+                         SET TERM ^ ; CREATE TRIGGER T_BI FOR T BEFORE INSERT AS BEGIN END^ SET TERM ; ^)";
+    auto copy =
+        Make(std::string(ddl) + "INSERT INTO LATER VALUES (1);"
+                                "SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 100000) DO BEGIN"
+                                " INSERT INTO T VALUES (:I, 'row ' || :I); I = I + 1; END END^ SET TERM ; ^",
+             std::string(ddl) + "INSERT INTO LATER VALUES (9);");
+    copy->engine.m_nMaxBatchRows = 1; // slow enough to be caught in the middle
+    std::atomic<bool> stop{false};
+    std::thread aborter([&] {
+        // The abort comes once T's trigger is off, its old rows deleted and
+        // its rows on their way, which the journal shows.
+        for (int wait = 0; wait < 6000 && copy->engine.Journal().Entries().empty(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        copy->engine.RequestAbort();
+    });
+    const SRunRecord run = RunTables(*copy, {"T", "LATER"}, {}, &stop);
+    aborter.join();
+    EXPECT_TRUE(run.result.aborted);
+    EXPECT_EQ(run.result.abortedTable, "T");
+    EXPECT_EQ(run.finished, (std::vector<std::string>{"T failed"}));
+    const std::string log = copy->RunLog();
+    EXPECT_TRUE(Contains(log, Entry("T", "Copy aborted by the user")))
+        << log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
+    EXPECT_FALSE(Contains(log, "Successfully inserted"));
+    // Switching the trigger off had committed the DELETE: the table is empty, and the log says so.
+    EXPECT_TRUE(Contains(log, Entry("T", "ERROR: The table was emptied for this run and is not refilled")));
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T"), "0");
+    EXPECT_EQ(copy->dest.Scalar("SELECT RDB$TRIGGER_INACTIVE FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = 'T_BI'"), "0");
+    EXPECT_TRUE(copy->engine.Journal().Entries().empty());
+    EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM LATER"), "9"); // the run ended with T
+}
+
+INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, SafetyCopy, ::testing::Values(false, true), PathName);
