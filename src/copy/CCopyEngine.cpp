@@ -9,6 +9,7 @@
 #include "db/SqlText.h"
 
 #include <cstdio>
+#include <filesystem>
 
 CCopyEngine::~CCopyEngine()
 {
@@ -26,6 +27,11 @@ void CCopyEngine::Init(const std::string& defUser, const std::string& defPass, i
 bool CCopyEngine::RunTable(const std::string& table, int mode)
 {
     m_bLog = !(mode == 0 || mode == 2);
+    // The preparation made the run log to hold its name; a run without logs
+    // leaves none behind.
+    std::error_code noSize;
+    if (!m_bLog && !m_sLogFile.empty() && std::filesystem::file_size(m_sLogFile, noSize) == 0 && !noSize)
+        RemoveFile(m_sLogFile);
     return CopyTable(table);
 }
 

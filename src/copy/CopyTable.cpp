@@ -42,6 +42,11 @@ public:
         std::lock_guard lock(m_engine.m_cancelMutex);
         for (CFbConnection* connection : connections)
         {
+            // Through a server the client library may lose the answer to a
+            // request that a cancel from another thread overtakes, and then
+            // waits for it forever: there the abort is seen between batches.
+            if (!connection->IsInProcess())
+                continue;
             m_handles.push_back(static_cast<std::uintptr_t>(*connection->DatabaseHandle()));
             m_engine.m_cancelable.push_back(m_handles.back());
         }

@@ -7,7 +7,10 @@
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <ctime>
 
 namespace
@@ -79,16 +82,22 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     CreateFolder(runFolder);
     m_sRunFolder = runFolder;
 
-    // A second run in the same second gets names of its own instead of
-    // writing into the first one's logs and over its backup.
+    // A second run in the same second, in this process or another, gets
+    // names of its own instead of writing into the first one's logs and over
+    // its backup: the run log is made at once, and only if it is new.
     std::string stamp = stamps.time;
     for (int run = 2; run < 1000; ++run)
     {
-        bool taken = false;
-        for (const char* suffix : {"_sql.txt", "_txt.txt", "_log.txt"})
-            taken = taken || FileExists(JoinPath(runFolder, stamp + suffix));
-        if (!taken && !FileExists(JoinPath(runFolder, stamp + extension)))
+        const int reserved = ::open(JoinPath(runFolder, stamp + "_log.txt").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (reserved >= 0)
+            ::close(reserved);
+        else if (errno != EEXIST)
+            break; // no run folder: the logs are lost whatever their name
+        if (reserved >= 0 && !FileExists(JoinPath(runFolder, stamp + "_sql.txt"))
+            && !FileExists(JoinPath(runFolder, stamp + extension)))
             break;
+        if (reserved >= 0)
+            RemoveFile(JoinPath(runFolder, stamp + "_log.txt"));
         stamp = stamps.time + "-" + std::to_string(run);
     }
     m_sRunStamp = stamp;

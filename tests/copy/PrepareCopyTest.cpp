@@ -55,8 +55,21 @@ TEST(PrepareCopy, NamesTheRunFolderLogsAndBackupsAfterTheSource)
     EXPECT_EQ(run.engine.m_sTempBackupFile, run.program.Path() + "temp_db_backup.fdb");
     EXPECT_EQ(FileBytes(run.engine.m_sBackupFile), FileBytes(run.source.Path()));
     EXPECT_EQ(FileBytes(run.engine.m_sTempBackupFile), FileBytes(run.dest.Path()));
-    // The logs are not made until the copy writes to them.
-    EXPECT_FALSE(FileExists(run.engine.m_sLogFile));
+    // The run log is made at once, empty, to hold its name; the others wait
+    // for the copy to write to them.
+    EXPECT_EQ(FileBytes(run.engine.m_sLogFile), "");
+    EXPECT_FALSE(FileExists(run.engine.m_sSqlLogFile));
+    // A second run prepared in the same second takes names of its own.
+    const std::string first = run.engine.m_sLogFile;
+    const std::string firstBackup = run.engine.m_sBackupFile;
+    ASSERT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false),
+              0);
+    EXPECT_NE(run.engine.m_sLogFile, first);
+    EXPECT_NE(run.engine.m_sBackupFile, firstBackup);
+    if (run.engine.m_sLogFile.substr(0, folder.size() + 15) == first.substr(0, folder.size() + 15))
+    {
+        EXPECT_EQ(run.engine.m_sLogFile, folder + "/" + stamp + "-2_log.txt");
+    }
 }
 
 TEST(PrepareCopy, TemporaryDestinationCopyIsMadeWithoutBackupAndRemovedWithTheEngine)
