@@ -10,6 +10,7 @@
 #include <atomic>
 #include <ctime>
 #include <fstream>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -433,6 +434,28 @@ TEST(Faults, RunFolderThatCannotBeMadeLeavesTheCopyRunningAndIsSaidOnce)
     EXPECT_FALSE(Contains(result.err, "Copy process failed")) << result.err;
     EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
     EXPECT_EQ(dest.Scalar("SELECT ID FROM U"), "2");
+    // The lines that name the logs say that they are missing, and the
+    // backup that could not be made in that folder is said at the start.
+    EXPECT_EQ(CountOf(result.out, " (missing: it could not be written)\n"), 3u) << result.out;
+    EXPECT_TRUE(Contains(result.err, "The backup of the source database could not be made: "
+                                         + source.Folder().Path() + "DB_copy_"))
+        << result.err;
+}
+
+TEST(Faults, DestinationCopyThatCannotBeMadeIsSaidAndTheCopyGoesOn)
+{
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
+    // A folder where the copy of the destination belongs.
+    std::filesystem::create_directory(program.ProgramFolder().File("temp_db_backup.fdb"));
+    std::filesystem::create_directory(program.ProgramFolder().File("temp_db_backup.fdb/in the way"));
+    const SRunResult result = program.Run(CopyArguments(source, dest));
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.err, "No copy of the destination database as it was before the copy could be made: "
+                                         + program.ProgramFolder().File("temp_db_backup.fdb")))
+        << result.err;
+    EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
 }
 
 TEST(Faults, DiskFillingUpDuringLoggingIsSaidOnceAndTheRowsStillArrive)
