@@ -4,6 +4,7 @@
 #include "app/RowmoverWindow.h"
 
 #include "app/CStartupFolders.h"
+#include "db/FileNameLocale.h"
 
 #include <csignal>
 #include <iostream>
@@ -18,6 +19,9 @@ extern "C" void OnInterrupt(int)
 
 int main(int argc, char** argv)
 {
+    // Before anything reaches the Firebird client: database names beyond
+    // ASCII open only in a UTF-8 locale.
+    UseUtf8FileNames();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     switch (ParseCommandLine(arguments))
     {

@@ -93,8 +93,10 @@ bool CRowmoverDlg::CheckCopyInput()
     // Compared exactly: names that differ in letter case may be two files.
     if (m_sSourceDb == m_sDestDb)
         return refuse(m_aMIdentical, nullptr);
-    if (m_LISSourceTables->topLevelItemCount() == 0)
-        RefreshTableList();
+    // A database that cannot be attached has said so; that its tables are
+    // missing would blame the wrong thing.
+    if (m_LISSourceTables->topLevelItemCount() == 0 && !RefreshTableList())
+        return false;
     if (m_LISSourceTables->topLevelItemCount() == 0)
         return refuse(m_aMNoTables, nullptr);
     if (m_CHKAllTables->isChecked() || !m_LISSourceTables->selectedItems().isEmpty())

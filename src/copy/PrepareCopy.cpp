@@ -50,13 +50,20 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     MakeFileWritable(GetLocalDatabasePath(m_sSourceDb));
     MakeFileWritable(GetLocalDatabasePath(m_sDestDb));
 
+    m_sAttachError.clear();
     {
         CFbConnection connection(m_nAttempts);
         if (!connection.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb))
+        {
+            m_sAttachError = connection.LastErrorMessage();
             return 1;
+        }
         connection.Disconnect();
         if (!connection.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
+        {
+            m_sAttachError = connection.LastErrorMessage();
             return 2;
+        }
         connection.Disconnect();
     }
     if (checkOnly)

@@ -6,6 +6,7 @@
 #include "ModalAnswer.h"
 
 #include "app/EmbeddedFallback.h"
+#include "db/CFbConnection.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "support/CTempDatabase.h"
 #include "ui/CMessageBox.h"
@@ -45,6 +46,15 @@ bool Marked(QWidget* dialog, const char* label)
     const QColor colour = Child<QLabel>(dialog, label)->palette().color(QPalette::WindowText);
     return colour.red() >= 150 && colour.green() < 80 && colour.blue() < 80;
 }
+
+// Why an attach fails in the tests of the server's reason.
+enum class EFault
+{
+    MissingFile,
+    WrongPassword,
+    NoServer,
+    HeldByTheOtherEngine,
+};
 
 // Puts a known text into the last-message record, so a test sees whether
 // a command showed a box.
@@ -174,6 +184,7 @@ class CRowmoverDlgDatabasesTest : public QObject
         MarkMessages();
         Browse(*dialog, "m_BTNSourceDB", missing);
         QCOMPARE(CMessageBox::LastText(), QString("Cannot attach source database."));
+        QVERIFY2(CMessageBox::LastDetail().contains("\"" + missing + "\""), qPrintable(CMessageBox::LastDetail()));
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 0);
         QCOMPARE(Shown(dialog.get(), "m_EDTSourceDB"), missing);
         QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->toolTip(), missing);
@@ -181,11 +192,11 @@ class CRowmoverDlgDatabasesTest : public QObject
         QVERIFY(!Marked(dialog.get(), "m_LBLDestDB"));
 
         // Copy has no tables to run against: it reads the list once more,
-        // which fails again.
+        // which fails again, and says so, not that there are no tables.
         MarkMessages();
         QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNCopy"), Qt::LeftButton);
-        QCOMPARE(CMessageBox::LastText(),
-                 QString("No tables available, that exist in source and destination database!"));
+        QCOMPARE(CMessageBox::LastText(), QString("Cannot attach source database."));
+        QVERIFY2(CMessageBox::LastDetail().contains("\"" + missing + "\""), qPrintable(CMessageBox::LastDetail()));
         QVERIFY(dialog->CopyDialog() == nullptr);
         QVERIFY(Marked(dialog.get(), "m_LBLSourceDB"));
 
@@ -199,10 +210,103 @@ class CRowmoverDlgDatabasesTest : public QObject
         // A destination that fails marks the destination only.
         dialog->OnDropFiles({missing});
         QCOMPARE(CMessageBox::LastText(), QString("Cannot attach destination database."));
+        QVERIFY2(CMessageBox::LastDetail().contains("No such file or directory"),
+                 qPrintable(CMessageBox::LastDetail()));
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 0);
         QVERIFY(!Marked(dialog.get(), "m_LBLSourceDB"));
         QVERIFY(Marked(dialog.get(), "m_LBLDestDB"));
         QCOMPARE(Shown(dialog.get(), "m_EDTDestDB"), missing);
+    }
+
+    void NamesBeyondAsciiOpenAndAFailedAttachSaysWhy_data()
+    {
+        QTest::addColumn<bool>("viaServer");
+        QTest::addColumn<int>("fault");
+        for (const bool viaServer : {false, true})
+        {
+            const char* path = viaServer ? "through the server" : "embedded";
+            QTest::addRow("%s, missing file", path) << viaServer << int(EFault::MissingFile);
+            QTest::addRow("%s, held by the other engine", path) << viaServer << int(EFault::HeldByTheOtherEngine);
+            // A password means nothing to the embedded engine; a name with a
+            // server of its own goes the same way on either path.
+            if (viaServer)
+                QTest::addRow("%s, wrong password", path) << viaServer << int(EFault::WrongPassword);
+            else
+                QTest::addRow("%s, no server", path) << viaServer << int(EFault::NoServer);
+        }
+    }
+
+    // The selection attaches names beyond ASCII, and a destination that
+    // cannot be attached is reported with the server's reason, by the choice
+    // and again by Copy, which says nothing about tables.
+    void NamesBeyondAsciiOpenAndAFailedAttachSaysWhy()
+    {
+        QFETCH(bool, viaServer);
+        QFETCH(int, fault);
+        if ((viaServer || EFault(fault) == EFault::HeldByTheOtherEngine) && !TestServer().available)
+        {
+            if (TestServer().required)
+                QFAIL(("the test Firebird server is not reachable: " + TestServer().reason).c_str());
+            QSKIP("no test Firebird server (ROWMOVER_TEST_SERVER)");
+        }
+        CTempDatabase source(kOldDdl, {"UTF8", viaServer, "Grüße €.fdb"});
+        CTempDatabase dest(kNewDdl, {"UTF8", viaServer, "数据.fdb"});
+        // One attempt: the server answers a wrong password slowly.
+        QDir().mkpath(m_folders->DataFolder());
+        WriteFile(
+            m_folders->DataFolder() + "Rowmover.ini",
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n<Retries>1</Retries>\r\n</InitFile>\r\n");
+        auto dialog = m_folders->Start();
+        dialog->m_bExtendDBName = false;
+        MarkMessages();
+        Browse(*dialog, "m_BTNSourceDB", QString::fromStdString(source.Name()));
+        Browse(*dialog, "m_BTNDestDB", QString::fromStdString(dest.Name()));
+        QCOMPARE(CMessageBox::LastText(), QString("(no box)"));
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 2);
+
+        const QString prefix = viaServer ? QString::fromStdString(TestServer().prefix) : QString();
+        const QString missing = QString::fromStdString(dest.Folder().File("fehlt ü.fdb"));
+        QString failing = QString::fromStdString(dest.Name());
+        QString reason;
+        std::unique_ptr<CFbConnection> holder;
+        switch (EFault(fault))
+        {
+        case EFault::MissingFile:
+            failing = prefix + missing;
+            // The name arrived as it was given.
+            reason = "\"" + missing + "\"";
+            break;
+        case EFault::WrongPassword:
+            dialog->m_sDestPassword = u"wrong";
+            reason = "Your user name and password are not defined";
+            break;
+        case EFault::NoServer:
+            // Nothing listens at Firebird's usual port, and a missing file
+            // cannot be opened directly instead.
+            failing = "localhost:" + missing;
+            reason = "Unable to complete network request to host";
+            break;
+        case EFault::HeldByTheOtherEngine:
+            // The embedded engine and a server cannot have one file open at
+            // once: the test holds it on the path the window does not take.
+            holder = std::make_unique<CFbConnection>(1);
+            QVERIFY2(holder->Connect(TestUser, TestPassword, (viaServer ? "" : TestServer().prefix) + dest.Path()),
+                     holder->LastErrorMessage().c_str());
+            reason = "Database already opened with engine instance";
+            break;
+        }
+        MarkMessages();
+        Browse(*dialog, "m_BTNDestDB", failing);
+        QCOMPARE(CMessageBox::LastText(), QString("Cannot attach destination database."));
+        QVERIFY2(CMessageBox::LastDetail().contains(reason), qPrintable(CMessageBox::LastDetail()));
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 0);
+        QVERIFY(Marked(dialog.get(), "m_LBLDestDB"));
+
+        MarkMessages();
+        QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNCopy"), Qt::LeftButton);
+        QCOMPARE(CMessageBox::LastText(), QString("Cannot attach destination database."));
+        QVERIFY2(CMessageBox::LastDetail().contains(reason), qPrintable(CMessageBox::LastDetail()));
+        QVERIFY(dialog->CopyDialog() == nullptr);
     }
 
     void TheSelectionSaysWhichDatabaseItChooses_data()

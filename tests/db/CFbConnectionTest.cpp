@@ -22,10 +22,12 @@ struct SAttached
 };
 } // namespace
 
-TEST(CFbConnection, DpbCarriesUserPasswordAndUtf8CharacterSet)
+TEST(CFbConnection, DpbCarriesUserPasswordUtf8CharacterSetAndUtf8FileName)
 {
     const std::string dpb = CFbConnection::BuildDpb("SYSDBA", "masterkey");
-    const std::string expected = std::string("\x01\x1C\x06SYSDBA\x1D\x09masterkey", 20) + std::string("\x30\x04UTF8", 6);
+    // 77 (isc_dpb_utf8_filename) with no value: the file name is UTF-8.
+    const std::string expected = std::string("\x01\x1C\x06SYSDBA\x1D\x09masterkey", 20) +
+                                 std::string("\x30\x04UTF8", 6) + std::string("\x4D\x00", 2);
     EXPECT_EQ(dpb, expected);
 }
 

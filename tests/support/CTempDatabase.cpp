@@ -2,6 +2,7 @@
 
 #include "db/CFbConnection.h"
 #include "db/FbStatus.h"
+#include "db/FileNameLocale.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -14,6 +15,10 @@ const char* const TestPassword = "velvetoak";
 
 namespace
 {
+// A test process starts as the program does, so that temporary databases
+// may have names beyond ASCII.
+[[maybe_unused]] const bool g_bUtf8FileNames = UseUtf8FileNames();
+
 std::string Upper(std::string text)
 {
     for (auto& c : text)
