@@ -143,6 +143,13 @@ std::vector<std::string> FilesHolding(const std::string& folder, const std::stri
     return found;
 }
 
+// True once the started program has ended (it is not reaped).
+bool Ended(pid_t child)
+{
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child;
+}
+
 bool EchoOff(int terminal)
 {
     termios settings{};
@@ -272,11 +279,11 @@ TEST_P(PasswordCommandLine, TheTriggerJournalOfAKilledRunHoldsNoPassword)
     source.Run("SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 200000) DO BEGIN"
                " INSERT INTO BIG VALUES (:I, 'row ' || :I); I = I + 1; END END^");
     const std::string journal = program.ConfigFolder() + "TriggerJournal.txt";
-    const pid_t child =
-        program.Start({source.Name(), TestUser, "-", dest.Name(), TestUser, "-"}, {"velvetoak\nvelvetoak\n", {}});
+    const pid_t child = program.Start({source.Name(), "", "-", dest.Name(), "", "-"},
+                                      {"velvetoak\nvelvetoak\n", {{"ISC_USER", TestUser}}});
     // Killed while the table's triggers are off, the run leaves its entry.
     bool recorded = false;
-    for (int i = 0; i < 6000 && !recorded; ++i)
+    for (int i = 0; i < 6000 && !recorded && !Ended(child); ++i)
     {
         recorded = FileExists(journal);
         if (!recorded)
