@@ -191,3 +191,22 @@ inline ::testing::AssertionResult SaysAttachFailed(const std::string& err, const
         return ::testing::AssertionFailure() << "the reason lacks \"" << reasonPart << "\": " << err;
     return ::testing::AssertionSuccess();
 }
+
+// Tests that run the program once on databases it opens itself and once on
+// databases it reaches through the loopback server.
+class ProgramOnEitherPath : public ::testing::TestWithParam<bool>
+{
+  protected:
+    void SetUp() override
+    {
+        if (GetParam())
+            REQUIRE_TEST_SERVER();
+    }
+    bool ViaServer() const { return GetParam(); }
+    CTempDatabase::SOptions On(const std::string& fileName) const { return {"UTF8", ViaServer(), fileName}; }
+};
+
+inline std::string PathName(const ::testing::TestParamInfo<bool>& info)
+{
+    return info.param ? "ThroughServer" : "Embedded";
+}
