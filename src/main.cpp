@@ -4,10 +4,10 @@
 #include "app/RowmoverWindow.h"
 
 #include "app/CStartupFolders.h"
+#include "db/FileNameLocale.h"
 
 #include "app/InterruptSignals.h"
 
-#include <clocale>
 #include <iostream>
 
 int main(int argc, char** argv)
@@ -15,8 +15,9 @@ int main(int argc, char** argv)
     // Before any thread starts: the program, not the database client
     // library, decides what an interrupt does.
     BlockInterruptSignals();
-    // Names of files and texts are UTF-8 whatever the environment says.
-    std::setlocale(LC_ALL, "");
+    // Before anything reaches the Firebird client: database names beyond
+    // ASCII open only in a UTF-8 locale.
+    UseUtf8FileNames();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     switch (ParseCommandLine(arguments))
     {

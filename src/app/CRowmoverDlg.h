@@ -53,8 +53,9 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
 
     // Takes over the texts of a language file (empty: English).
     void ApplyTexts(const std::u16string& languageFilePath);
-    // Empties the table list and fills it again from both databases.
-    void RefreshTableList();
+    // Empties the table list and fills it again from both databases; false
+    // when a database could not be attached (which it has shown).
+    bool RefreshTableList();
     // Hands both databases to the copy engine; shows why when one cannot be
     // attached. True when both were prepared.
     bool PrepareDatabases(bool checkOnly);

@@ -69,13 +69,13 @@ void CRowmoverDlg::OnCopy()
     RestoreDestinationTriggers();
     // The copy goes on without them, but the way back must not be missing unnoticed.
     if (!m_bSilent && m_bDoBackups && !m_pCopyEngine->BackupMade())
-        CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMBackupMissing,
-                                          m_pCopyEngine->m_sBackupFile),
-                               m_aMError);
+        CMessageBox::ShowError(
+            this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMBackupMissing, m_pCopyEngine->m_sBackupFile),
+            m_aMError);
     if (!m_bSilent && !m_pCopyEngine->DestinationCopyMade())
-        CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestCopyMissing,
-                                          m_pCopyEngine->m_sTempBackupFile),
-                               m_aMError);
+        CMessageBox::ShowError(
+            this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestCopyMissing, m_pCopyEngine->m_sTempBackupFile),
+            m_aMError);
 
     // The previous window's worker has ended (no run is active), so it can go.
     m_pCopyDlg = std::make_unique<CDBCopyDlg>();
@@ -111,8 +111,10 @@ bool CRowmoverDlg::CheckCopyInput()
     // Compared exactly: names that differ in letter case may be two files.
     if (m_sSourceDb == m_sDestDb)
         return refuse(m_aMIdentical, nullptr);
-    if (m_LISSourceTables->topLevelItemCount() == 0)
-        RefreshTableList();
+    // A database that cannot be attached has said so; that its tables are
+    // missing would blame the wrong thing.
+    if (m_LISSourceTables->topLevelItemCount() == 0 && !RefreshTableList())
+        return false;
     if (m_LISSourceTables->topLevelItemCount() == 0)
         return refuse(m_aMNoTables, nullptr);
     if (m_CHKAllTables->isChecked() || !m_LISSourceTables->selectedItems().isEmpty())

@@ -73,7 +73,7 @@ void CRowmoverDlg::DatabasesChosen(const std::vector<ESide>& sides)
         ShowDatabases();
         if (!attached)
             CMessageBox::ShowError(this, side == ESide::Source ? m_aMErrorConnectSource : m_aMErrorConnectDest,
-                                   m_aMError);
+                                   m_aMError, QString::fromStdString(LastAttachError()));
     }
 }
 
@@ -113,25 +113,28 @@ bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
     ShowDatabases();
     if (result != Prepared)
         m_LISSourceTables->clear();
+    // The server's reason (a wrong password, no server, a locked file) goes
+    // with the message: the message alone cannot tell them apart.
+    const QString reason = QString::fromStdString(LastAttachError());
     switch (result)
     {
     case Prepared: return true;
-    case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError); return false;
-    case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError); return false;
+    case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError, reason); return false;
+    case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError, reason); return false;
     case SameDatabase: CMessageBox::ShowError(this, m_aMIdentical, m_aMError); return false;
     // EngineBusy: the commands that get here are disabled during a run.
     default: return false;
     }
 }
 
-void CRowmoverDlg::RefreshTableList()
+bool CRowmoverDlg::RefreshTableList()
 {
     // The list of a running copy stays as it was chosen.
     if (IsCopyRunning())
-        return;
+        return true;
     m_LISSourceTables->clear();
     if (!PrepareDatabases(true))
-        return;
+        return false;
     std::vector<STableListRow> rows;
     LoadTableList(rows);
     const QIcon table(ListImage(EListImage::Table, m_nImageSize));
@@ -145,6 +148,7 @@ void CRowmoverDlg::RefreshTableList()
     }
     m_LISSourceTables->addTopLevelItems(items);
     update();
+    return true;
 }
 
 void CRowmoverDlg::OnDropFiles(const QStringList& fullPaths)

@@ -54,6 +54,7 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
     if (m_pCopyEngine->IsRunActive())
         return EngineBusy;
     m_pCopyEngine->m_sSourceCharset = WideToUtf8(m_sSourceCharset);
+    m_sAttachError.clear();
     for (;;)
     {
         const int result = m_pCopyEngine->PrepareCopy(
@@ -76,6 +77,7 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
         if (!FallBackToEmbedded(failed))
         {
             SetAttachState(failed, EAttach::Failed);
+            m_sAttachError = m_pCopyEngine->LastAttachError();
             return result;
         }
     }
@@ -89,6 +91,7 @@ bool CRowmoverState::CheckDatabase(ESide side)
     // Empty credentials stand for the defaults, as in the copy engine.
     const std::string userText = WideToUtf8(user.empty() ? m_sDefUser : user);
     const std::string passwordText = WideToUtf8(password.empty() ? m_sDefPass : password);
+    m_sAttachError.clear();
     for (;;)
     {
         CFbConnection connection(m_nRetries);
@@ -101,6 +104,7 @@ bool CRowmoverState::CheckDatabase(ESide side)
         if (!FallBackToEmbedded(side))
         {
             SetAttachState(side, EAttach::Failed);
+            m_sAttachError = connection.LastErrorMessage();
             return false;
         }
     }

@@ -64,6 +64,9 @@ class CRowmoverState : public CAppSettings
     // Attaches one side's database and detaches again, falling back to the
     // embedded engine like PrepareEngine; true when it attached.
     bool CheckDatabase(ESide side);
+    // The server's message for the last attach that PrepareEngine or
+    // CheckDatabase saw fail; empty after a success.
+    const std::string& LastAttachError() const { return m_sAttachError; }
     // A new name for a side: its attach state is unknown again.
     void SetDatabase(ESide side, const std::u16string& name);
     std::u16string& Database(ESide side) { return side == ESide::Source ? m_sSourceDb : m_sDestDb; }
@@ -98,6 +101,7 @@ class CRowmoverState : public CAppSettings
     EAttach m_eDestAttach = EAttach::Unknown;
     bool m_bSourceOpenedDirectly = false;
     bool m_bDestOpenedDirectly = false;
+    std::string m_sAttachError;
 };
 
 // Where dropped files go: the database names that change. An empty name

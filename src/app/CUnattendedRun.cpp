@@ -2,19 +2,23 @@
 
 #include "app/CStartupFolders.h"
 #include "app/CommandLine.h"
+#include "app/CommandLinePasswords.h"
 #include "app/InterruptSignals.h"
-#include "core/FileHelpers.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
 #include "copy/CTriggerJournal.h"
 #include "copy/SourceSelect.h"
+#include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
 #include "db/CFbConnection.h"
 
 #include <atomic>
 #include <cctype>
+#include <cstdlib>
 #include <ostream>
+#include <termios.h>
+#include <unistd.h>
 
 namespace
 {
@@ -30,6 +34,40 @@ bool SourceHasCharacterSet(const CCopyEngine& engine, const std::string& name)
 std::string Text(CLanguageCatalog& catalog, ELanguageText id)
 {
     return WideToUtf8(catalog.GetText(id));
+}
+
+// A server message on one line.
+std::string OneLine(std::string message)
+{
+    for (char& c : message)
+    {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    return message;
+}
+
+// Completes a login of the command line: a password "-" is read from
+// standard input; an empty user or password is taken from ISC_USER or
+// ISC_PASSWORD, and when those are unset the engine takes the settings'
+// defaults. False, said on err, when standard input has no line for it.
+bool CompleteLogin(SDatabaseLogin& login, CLanguageCatalog& catalog, std::ostream& err)
+{
+    if (login.password == PasswordFromInput)
+    {
+        const std::string prompt =
+            FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMPasswordPrompt), login.database);
+        if (!ReadPasswordLine(STDIN_FILENO, prompt, err, login.password))
+        {
+            err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMPasswordMissing), login.database) << std::endl;
+            return false;
+        }
+    }
+    if (login.user.empty())
+        login.user = EnvironmentValue("ISC_USER");
+    if (login.password.empty())
+        login.password = EnvironmentValue("ISC_PASSWORD");
+    return true;
 }
 } // namespace
 
@@ -81,8 +119,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     CCopyEngine& engine = run.engine;
     engine.Init(WideToUtf8(settings.m_sDefUser), WideToUtf8(settings.m_sDefPass), settings.m_nRetries);
     engine.Journal().SetPath(folders.appDir + TriggerJournalFileName);
-    const SDatabaseLogin source{databases[0], databases[1], databases[2]};
-    const SDatabaseLogin dest{databases[3], databases[4], databases[5]};
+    SDatabaseLogin source{databases[0], databases[1], databases[2]};
+    SDatabaseLogin dest{databases[3], databases[4], databases[5]};
     // The command line's code page goes before the settings' one.
     std::string charset = options.sourceCharset.empty() ? WideToUtf8(settings.m_sSourceCharset) : options.sourceCharset;
     for (char& c : charset)
@@ -99,31 +137,39 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         return fail(ELanguageText::FrmMain_m_aMNoDest);
     if (source.database == dest.database)
         return fail(ELanguageText::FrmMain_m_aMIdentical);
+    if (!CompleteLogin(source, catalog, err) || !CompleteLogin(dest, catalog, err))
+        return false;
 
     const auto prepare = [&](bool checkOnly) {
         const int result = engine.PrepareCopy(source.database, source.user, source.password, dest.database, dest.user,
                                               dest.password, settings.m_bDoBackups, folders.homeBase, checkOnly);
-        if (result == 1)
-            err << Text(catalog, ELanguageText::FrmMain_m_aMErrorConnectSource) << std::endl;
-        else if (result == 2)
-            err << Text(catalog, ELanguageText::FrmMain_m_aMErrorConnectDest) << std::endl;
+        if (result == 1 || result == 2)
+        {
+            err << Text(catalog, result == 1 ? ELanguageText::FrmMain_m_aMErrorConnectSource
+                                             : ELanguageText::FrmMain_m_aMErrorConnectDest)
+                << std::endl;
+            // The server's reason: a wrong password, no server, a locked file.
+            if (!engine.LastAttachError().empty())
+                err << OneLine(engine.LastAttachError()) << std::endl;
+        }
         else if (result == 3)
             err << Text(catalog, ELanguageText::FrmMain_m_aMIdentical) << std::endl;
         return result == 0;
     };
-    std::vector<STableListRow> rows;
-    if (prepare(true))
+    // A database that cannot be attached has said so; that its tables are
+    // missing would blame the wrong thing.
+    if (!prepare(true))
+        return false;
+    if (!charset.empty() && !SourceHasCharacterSet(engine, charset))
     {
-        if (!charset.empty() && !SourceHasCharacterSet(engine, charset))
-        {
-            err << "rowmover: the source database knows no character set " << charset << std::endl;
-            return false;
-        }
-        RestoreLeftoverTriggers(engine, err);
-        BuildTableList(engine.m_nAttempts, {engine.m_sSourceDb, engine.m_sSourceUser, engine.m_sSourcePassword},
-                       {engine.m_sDestDb, engine.m_sDestUser, engine.m_sDestPassword}, rows);
-        SortTableList(rows);
+        err << "rowmover: the source database knows no character set " << charset << std::endl;
+        return false;
     }
+    RestoreLeftoverTriggers(engine, err);
+    std::vector<STableListRow> rows;
+    BuildTableList(engine.m_nAttempts, {engine.m_sSourceDb, engine.m_sSourceUser, engine.m_sSourcePassword},
+                   {engine.m_sDestDb, engine.m_sDestUser, engine.m_sDestPassword}, rows);
+    SortTableList(rows);
     if (rows.empty())
         return fail(ELanguageText::FrmMain_m_aMNoTables);
     if (!prepare(false))
@@ -200,7 +246,20 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
     SUnattendedRun run;
     // Ctrl+C or SIGTERM: the run ends after the table in progress; a second
     // one aborts that table (its rows rolled back, its triggers on again).
+    // Before the copy begins nothing is written to either database, and a
+    // password prompt may be waiting: an interrupt then ends the program at
+    // once, with the terminal as it was.
+    std::atomic<bool> copying{false};
+    termios terminal{};
+    const bool onTerminal = tcgetattr(STDIN_FILENO, &terminal) == 0;
     CInterruptWatch interrupts([&](int count) {
+        if (!copying.load())
+        {
+            if (onTerminal)
+                tcsetattr(STDIN_FILENO, TCSANOW, &terminal);
+            err << "\nInterrupted before the copy began; nothing was written." << std::endl;
+            std::_Exit(ExitNotStarted);
+        }
         if (count == 1)
         {
             RequestUnattendedStop();
@@ -213,8 +272,7 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
     });
     if (!PrepareUnattendedRun(arguments, programFile, err, run))
         return ExitNotStarted;
-    if (g_stopRequested.load())
-        return ExitTableFailed; // interrupted before the first table
+    copying.store(true);
     SCopyRunEvents events;
     events.tableFinished = [&](int, const std::string& table, bool copied) {
         out << UnattendedResultLine(run, table, copied) << std::endl;

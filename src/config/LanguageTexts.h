@@ -91,6 +91,8 @@
     X(FrmMain_m_aMNoSource, "FrmMain.m_aMNoSource", "No source database selected.", "") \
     X(FrmMain_m_aMNoTables, "FrmMain.m_aMNoTables", "No tables available, that exist in source and destination database!", "") \
     X(FrmMain_m_aMOpenedDirectly, "FrmMain.m_aMOpenedDirectly", "No Firebird server answered at localhost; opened directly by the embedded engine: %s", "s") \
+    X(FrmMain_m_aMPasswordMissing, "FrmMain.m_aMPasswordMissing", "Standard input holds no password for %s.", "s") \
+    X(FrmMain_m_aMPasswordPrompt, "FrmMain.m_aMPasswordPrompt", "Password for %s: ", "s") \
     X(FrmMain_m_aMSelectAll, "FrmMain.m_aMSelectAll", "Select all", "") \
     X(FrmMain_m_aMTriggersLeftOff, "FrmMain.m_aMTriggersLeftOff", "A copy that did not end left the triggers of these tables switched off: %s. Switch them on again now?", "s") \
     X(FrmMain_m_aMTriggersNotRestored, "FrmMain.m_aMTriggersNotRestored", "The triggers of these tables could not be switched on again: %s", "s") \

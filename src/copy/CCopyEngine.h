@@ -6,8 +6,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,6 +46,10 @@ class CCopyEngine
     int PrepareCopy(const std::string& sourceDB, const std::string& sourceUser, const std::string& sourcePassword,
                     const std::string& destDB, const std::string& destUser, const std::string& destPassword,
                     bool makeBackup, const std::string& programFolder, bool checkOnly);
+    // The server's message for the attach that made the last PrepareCopy
+    // give 1 or 2 (wrong password, no server, a locked file ...); empty
+    // when both databases attached.
+    const std::string& LastAttachError() const { return m_sAttachError; }
     void GetLogFiles(std::string& log, std::string& sql, std::string& text) const;
     // Marks the engine busy with a run; false when a run holds it already.
     bool BeginRun()
@@ -196,6 +200,7 @@ class CCopyEngine
 
     SLogs m_logs;
     CTriggerJournal m_journal;
+    std::string m_sAttachError;
     bool m_bInTable = false;
     // Set while a group is copied: its tables emptied ahead of their turn,
     // and the columns its copies insert as NULL.

@@ -9,9 +9,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
-#include <ctime>
 
 namespace
 {
@@ -30,8 +30,8 @@ SStamps ReadClock()
     localtime_r(&now, &local);
     char time[96];
     char day[48];
-    std::snprintf(time, sizeof time, "%04d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::snprintf(time, sizeof time, "%04d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                  local.tm_hour, local.tm_min, local.tm_sec);
     std::snprintf(day, sizeof day, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     return {time, day};
 }
@@ -56,14 +56,21 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
 
     m_sSourceIdentity.clear();
     m_sDestIdentity.clear();
+    m_sAttachError.clear();
     {
         CFbConnection connection(m_nAttempts);
         if (!connection.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb))
+        {
+            m_sAttachError = connection.LastErrorMessage();
             return 1;
+        }
         ReadDatabaseIdentity(connection, m_sSourceIdentity);
         connection.Disconnect();
         if (!connection.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
+        {
+            m_sAttachError = connection.LastErrorMessage();
             return 2;
+        }
         ReadDatabaseIdentity(connection, m_sDestIdentity);
         connection.Disconnect();
     }
@@ -93,8 +100,8 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
             ::close(reserved);
         else if (errno != EEXIST)
             break; // no run folder: the logs are lost whatever their name
-        if (reserved >= 0 && !FileExists(JoinPath(runFolder, stamp + "_sql.txt"))
-            && !FileExists(JoinPath(runFolder, stamp + extension)))
+        if (reserved >= 0 && !FileExists(JoinPath(runFolder, stamp + "_sql.txt")) &&
+            !FileExists(JoinPath(runFolder, stamp + extension)))
             break;
         if (reserved >= 0)
             RemoveFile(JoinPath(runFolder, stamp + "_log.txt"));
@@ -105,13 +112,11 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     m_sTextLogFile = JoinPath(runFolder, stamp + "_txt.txt");
     m_sLogFile = JoinPath(runFolder, stamp + "_log.txt");
     m_sBackupFile = JoinPath(runFolder, stamp + extension);
-    m_bBackupMade = !makeBackup
-                 || CopyFileInChunks(GetLocalDatabasePath(m_sSourceDb), m_sBackupFile, BackupChunkSize);
+    m_bBackupMade = !makeBackup || CopyFileInChunks(GetLocalDatabasePath(m_sSourceDb), m_sBackupFile, BackupChunkSize);
 
     m_sTempBackupFile = programFolder + "temp_db_backup" + extension;
     RemoveFile(m_sTempBackupFile);
-    m_bDestinationCopyMade =
-        CopyFileInChunks(GetLocalDatabasePath(m_sDestDb), m_sTempBackupFile, BackupChunkSize);
+    m_bDestinationCopyMade = CopyFileInChunks(GetLocalDatabasePath(m_sDestDb), m_sTempBackupFile, BackupChunkSize);
     return 0;
 }
 
@@ -121,7 +126,8 @@ std::string CCopyEngine::KeepDestinationCopy()
         return {};
     // Beside the run's logs the copy outlives the next run, which makes its
     // own temporary copy in the program folder.
-    const std::string kept = JoinPath(m_sRunFolder, m_sRunStamp + "_destination_before" + GetExtension(m_sTempBackupFile));
+    const std::string kept =
+        JoinPath(m_sRunFolder, m_sRunStamp + "_destination_before" + GetExtension(m_sTempBackupFile));
     if (std::rename(m_sTempBackupFile.c_str(), kept.c_str()) == 0)
     {
         m_sTempBackupFile.clear();

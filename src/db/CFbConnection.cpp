@@ -62,6 +62,10 @@ std::string CFbConnection::BuildDpb(const std::string& user, const std::string& 
     dpb += static_cast<char>(isc_dpb_lc_ctype);
     dpb += static_cast<char>(characterSet.size());
     dpb += characterSet;
+    // The file name is UTF-8 as well: without this item the client reads it
+    // in the character set of the process's locale (see FileNameLocale.h).
+    dpb += static_cast<char>(isc_dpb_utf8_filename);
+    dpb += static_cast<char>(0);
     return dpb;
 }
 

@@ -50,7 +50,8 @@ class CFbConnection
     const std::string& LastErrorMessage() const { return m_sLastError; }
     // How many attach calls the last Connect made.
     int LastAttachAttempts() const { return m_nLastAttachAttempts; }
-    // The bytes of the database parameter buffer sent at attach.
+    // The bytes of the database parameter buffer sent at attach: user,
+    // password, UTF-8 text and a UTF-8 file name.
     static std::string BuildDpb(const std::string& user, const std::string& password);
 
     // True when the attachment runs in this process (the embedded engine, no

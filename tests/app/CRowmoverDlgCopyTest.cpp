@@ -127,7 +127,7 @@ class CRowmoverDlgCopyTest : public QObject
     void NamesDifferingInLetterCaseAreTwoDatabases()
     {
         // The list is empty, so it is refreshed once: the attach message
-        // comes first, then the one about the missing tables.
+        // says why, and nothing is said about tables that were never read.
         auto dialog = m_folders->Start();
         const QString folder = m_folders->root->path();
         dialog->m_sSourceDb = (folder + "/Shop.fdb").toStdU16String();
@@ -135,8 +135,11 @@ class CRowmoverDlgCopyTest : public QObject
         CStderrCapture messages;
         dialog->OnCopy();
         const QString shown = messages.Text();
-        QCOMPARE(shown, QString("ERROR: Cannot attach source database.\n"
-                                "ERROR: No tables available, that exist in source and destination database!\n"));
+        QVERIFY2(shown.startsWith("ERROR: Cannot attach source database. (I/O error during \"open\" operation for "
+                                  "file \"" +
+                                  folder + "/Shop.fdb\""),
+                 qPrintable(shown));
+        QVERIFY2(!shown.contains("No tables"), qPrintable(shown));
         QVERIFY(dialog->CopyDialog() == nullptr);
     }
 
@@ -188,7 +191,11 @@ class CRowmoverDlgCopyTest : public QObject
         dialog->m_sDestDb = (m_folders->root->path() + "/missing.fdb").toStdU16String();
         CStderrCapture messages;
         dialog->OnCopy();
-        QCOMPARE(messages.Text(), QString("ERROR: Cannot attach source database.\n"));
+        const QString shown = messages.Text();
+        QVERIFY2(shown.startsWith("ERROR: Cannot attach source database. (I/O error during \"open\" operation for "
+                                  "file \"/data/a.fdb\""),
+                 qPrintable(shown));
+        QVERIFY2(!shown.contains("No tables"), qPrintable(shown));
     }
 
     void TheWindowRunsTheChosenTablesAndHoldsItsCommandsMeanwhile()

@@ -174,6 +174,7 @@ class CRowmoverDlgDatabasesTest : public QObject
         MarkMessages();
         Browse(*dialog, "m_BTNSourceDB", missing);
         QCOMPARE(CMessageBox::LastText(), QString("Cannot attach source database."));
+        QVERIFY2(CMessageBox::LastDetail().contains("\"" + missing + "\""), qPrintable(CMessageBox::LastDetail()));
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 0);
         QCOMPARE(Shown(dialog.get(), "m_EDTSourceDB"), missing);
         QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->toolTip(), missing);
@@ -181,11 +182,11 @@ class CRowmoverDlgDatabasesTest : public QObject
         QVERIFY(!Marked(dialog.get(), "m_LBLDestDB"));
 
         // Copy has no tables to run against: it reads the list once more,
-        // which fails again.
+        // which fails again, and says so, not that there are no tables.
         MarkMessages();
         QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNCopy"), Qt::LeftButton);
-        QCOMPARE(CMessageBox::LastText(),
-                 QString("No tables available, that exist in source and destination database!"));
+        QCOMPARE(CMessageBox::LastText(), QString("Cannot attach source database."));
+        QVERIFY2(CMessageBox::LastDetail().contains("\"" + missing + "\""), qPrintable(CMessageBox::LastDetail()));
         QVERIFY(dialog->CopyDialog() == nullptr);
         QVERIFY(Marked(dialog.get(), "m_LBLSourceDB"));
 
@@ -199,10 +200,73 @@ class CRowmoverDlgDatabasesTest : public QObject
         // A destination that fails marks the destination only.
         dialog->OnDropFiles({missing});
         QCOMPARE(CMessageBox::LastText(), QString("Cannot attach destination database."));
+        QVERIFY2(CMessageBox::LastDetail().contains("No such file or directory"),
+                 qPrintable(CMessageBox::LastDetail()));
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 0);
         QVERIFY(!Marked(dialog.get(), "m_LBLSourceDB"));
         QVERIFY(Marked(dialog.get(), "m_LBLDestDB"));
         QCOMPARE(Shown(dialog.get(), "m_EDTDestDB"), missing);
+    }
+
+    void NamesBeyondAsciiOpenAndAFailedAttachSaysWhy_data()
+    {
+        QTest::addColumn<bool>("viaServer");
+        QTest::addColumn<bool>("wrongPassword");
+        QTest::newRow("embedded, missing file") << false << false;
+        QTest::newRow("through the server, missing file") << true << false;
+        // A password means nothing to the embedded engine.
+        QTest::newRow("through the server, wrong password") << true << true;
+    }
+
+    // The selection attaches names beyond ASCII, and a destination that
+    // cannot be attached is reported with the server's reason, by the choice
+    // and again by Copy, which says nothing about tables.
+    void NamesBeyondAsciiOpenAndAFailedAttachSaysWhy()
+    {
+        QFETCH(bool, viaServer);
+        QFETCH(bool, wrongPassword);
+        if (viaServer && !TestServer().available)
+        {
+            if (TestServer().required)
+                QFAIL(("the test Firebird server is not reachable: " + TestServer().reason).c_str());
+            QSKIP("no test Firebird server (ROWMOVER_TEST_SERVER)");
+        }
+        CTempDatabase source(kOldDdl, {"UTF8", viaServer, "Grüße €.fdb"});
+        CTempDatabase dest(kNewDdl, {"UTF8", viaServer, "数据.fdb"});
+        // One attempt: the server answers a wrong password slowly.
+        QDir().mkpath(m_folders->DataFolder());
+        WriteFile(
+            m_folders->DataFolder() + "Rowmover.ini",
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n<Retries>1</Retries>\r\n</InitFile>\r\n");
+        auto dialog = m_folders->Start();
+        dialog->m_bExtendDBName = false;
+        MarkMessages();
+        Browse(*dialog, "m_BTNSourceDB", QString::fromStdString(source.Name()));
+        Browse(*dialog, "m_BTNDestDB", QString::fromStdString(dest.Name()));
+        QCOMPARE(CMessageBox::LastText(), QString("(no box)"));
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 2);
+
+        const QString missing = QString::fromStdString(dest.Folder().File("fehlt ü.fdb"));
+        QString failing = (viaServer ? QString::fromStdString(TestServer().prefix) : QString()) + missing;
+        // The reason names the file as it was given.
+        QString reason = "\"" + missing + "\"";
+        if (wrongPassword)
+        {
+            failing = QString::fromStdString(dest.Name());
+            dialog->m_sDestPassword = u"wrong";
+            reason = "Your user name and password are not defined";
+        }
+        MarkMessages();
+        Browse(*dialog, "m_BTNDestDB", failing);
+        QCOMPARE(CMessageBox::LastText(), QString("Cannot attach destination database."));
+        QVERIFY2(CMessageBox::LastDetail().contains(reason), qPrintable(CMessageBox::LastDetail()));
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 0);
+
+        MarkMessages();
+        QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNCopy"), Qt::LeftButton);
+        QCOMPARE(CMessageBox::LastText(), QString("Cannot attach destination database."));
+        QVERIFY2(CMessageBox::LastDetail().contains(reason), qPrintable(CMessageBox::LastDetail()));
+        QVERIFY(dialog->CopyDialog() == nullptr);
     }
 
     void TheSelectionSaysWhichDatabaseItChooses_data()

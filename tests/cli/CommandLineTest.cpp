@@ -14,6 +14,9 @@ TEST(CommandLine, HelpAndVersionAnswerAndSucceed)
     const SRunResult help = program.Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(Contains(help.out, "Usage:"));
+    // Where credentials come from that are not on the command line.
+    for (const char* said : {"ISC_USER", "ISC_PASSWORD", "A password \"-\" is read from standard"})
+        EXPECT_TRUE(Contains(help.out, said)) << said;
     const SRunResult version = program.Run({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(Contains(version.out, "Version 1.600 (09.01.2019)"));

@@ -7,10 +7,14 @@
 #include "support/CTempDatabase.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <gtest/gtest.h>
+#include <pty.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 struct SRunResult
@@ -20,6 +24,24 @@ struct SRunResult
     std::string err;
     bool hung = false; // the program had to be killed
     int signal = 0;    // the signal that ended the program, or 0
+};
+
+// How a test starts the program beyond its arguments.
+struct SLaunch
+{
+    // What standard input holds (nothing unless given).
+    std::string input;
+    // Variables set for the program; an empty value removes one. ISC_USER
+    // and ISC_PASSWORD are removed unless given, so that the tester's own
+    // never reach a test.
+    std::vector<std::pair<std::string, std::string>> environment;
+    // When given, standard input is a new terminal instead of input, and
+    // this receives the terminal's other side: what the test writes there
+    // is typed, and what the terminal shows (its echo) can be read there.
+    int* terminal = nullptr;
+    // Programs started at the same time need tags of their own for their
+    // output files.
+    std::string tag = {};
 };
 
 // A copy of the program in a folder of its own, so that its program folder
@@ -47,15 +69,30 @@ class CInstalledProgram
                          "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n" + entries + "</InitFile>\r\n");
     }
 
-    // Starts the program and returns at once. Programs started at the same
-    // time need tags of their own for their output files.
-    pid_t Start(const std::vector<std::string>& arguments, const std::string& tag = "") const
+    // Starts the program and returns at once.
+    pid_t Start(const std::vector<std::string>& arguments, const SLaunch& launch = {}) const
     {
-        const std::string out = m_home.File("out" + tag + ".txt");
-        const std::string err = m_home.File("err" + tag + ".txt");
+        const std::string out = m_home.File("out" + launch.tag + ".txt");
+        const std::string err = m_home.File("err" + launch.tag + ".txt");
+        const std::string in = m_home.File("in" + launch.tag + ".txt");
+        std::filesystem::remove(in);
+        AppendTextToFile(in, launch.input);
+        int terminal = -1;
+        int typed = -1;
+        if (launch.terminal != nullptr && openpty(&terminal, &typed, nullptr, nullptr, nullptr) != 0)
+            return -1;
         const pid_t child = fork();
         if (child == 0)
         {
+            if (launch.terminal != nullptr)
+            {
+                close(terminal);
+                if (dup2(typed, STDIN_FILENO) < 0)
+                    _exit(126);
+                close(typed);
+            }
+            else if (!freopen(in.c_str(), "r", stdin))
+                _exit(126);
             std::vector<char*> argv;
             const std::string program = m_program.File("rowmover");
             argv.push_back(const_cast<char*>(program.c_str()));
@@ -71,8 +108,23 @@ class CInstalledProgram
             setenv("HOME", m_home.Path().c_str(), 1);
             setenv("XDG_CONFIG_HOME", m_home.File("config").c_str(), 1);
             setenv("XDG_DATA_DIRS", m_home.File("shared").c_str(), 1);
+            unsetenv("ISC_USER");
+            unsetenv("ISC_PASSWORD");
+            for (const auto& [name, value] : launch.environment)
+            {
+                if (value.empty())
+                    unsetenv(name.c_str());
+                else
+                    setenv(name.c_str(), value.c_str(), 1);
+            }
             execv(program.c_str(), argv.data());
             _exit(127);
+        }
+        if (launch.terminal != nullptr)
+        {
+            close(typed);
+            fcntl(terminal, F_SETFL, fcntl(terminal, F_GETFL) | O_NONBLOCK);
+            *launch.terminal = terminal;
         }
         return child;
     }
@@ -100,7 +152,10 @@ class CInstalledProgram
         return result;
     }
 
-    SRunResult Run(const std::vector<std::string>& arguments) const { return Wait(Start(arguments)); }
+    SRunResult Run(const std::vector<std::string>& arguments, const SLaunch& launch = {}) const
+    {
+        return Wait(Start(arguments, launch), 1200, launch.tag);
+    }
     // What the program has written to standard error so far.
     std::string ErrorSoFar(const std::string& tag = "") const
     {
@@ -128,4 +183,40 @@ inline size_t CountOf(const std::string& text, const std::string& part)
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
         ++count;
     return count;
+}
+
+// The standard error of a run that could not attach a database: the
+// program's message, then the server's reason on one line that holds
+// reasonPart, and nothing else (not a word about tables).
+inline ::testing::AssertionResult SaysAttachFailed(const std::string& err, const std::string& message,
+                                                   const std::string& reasonPart)
+{
+    const std::string head = message + "\n";
+    if (err.compare(0, head.size(), head) != 0)
+        return ::testing::AssertionFailure() << "does not begin with \"" << message << "\": " << err;
+    const std::string reason = err.substr(head.size());
+    if (reason.size() < 2 || reason.find('\n') != reason.size() - 1)
+        return ::testing::AssertionFailure() << "the reason is not one line: " << err;
+    if (reason.find(reasonPart) == std::string::npos)
+        return ::testing::AssertionFailure() << "the reason lacks \"" << reasonPart << "\": " << err;
+    return ::testing::AssertionSuccess();
+}
+
+// Tests that run the program once on databases it opens itself and once on
+// databases it reaches through the loopback server.
+class ProgramOnEitherPath : public ::testing::TestWithParam<bool>
+{
+  protected:
+    void SetUp() override
+    {
+        if (GetParam())
+            REQUIRE_TEST_SERVER();
+    }
+    bool ViaServer() const { return GetParam(); }
+    CTempDatabase::SOptions On(const std::string& fileName) const { return {"UTF8", ViaServer(), fileName}; }
+};
+
+inline std::string PathName(const ::testing::TestParamInfo<bool>& info)
+{
+    return info.param ? "ThroughServer" : "Embedded";
 }

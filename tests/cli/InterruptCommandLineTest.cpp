@@ -132,9 +132,10 @@ TEST(InterruptCommandLine, ASecondCopyIntoAHeldDestinationIsRefusedAndTouchesNot
     REQUIRE_TEST_SERVER();
     CInstalledProgram program;
     SDatabases databases(true);
-    const pid_t first = program.Start(databases.Arguments(), "1");
+    const pid_t first = program.Start(databases.Arguments(), SLaunch{{}, {}, nullptr, "1"});
     ASSERT_TRUE(WaitForRows(databases)) << program.ErrorSoFar("1");
-    const SRunResult second = program.Wait(program.Start(databases.Arguments(), "2"), 1200, "2");
+    const SRunResult second =
+        program.Wait(program.Start(databases.Arguments(), SLaunch{{}, {}, nullptr, "2"}), 1200, "2");
     EXPECT_EQ(second.exitCode, 2) << second.err;
     EXPECT_TRUE(Contains(second.err, "Another copy into this destination database is running")) << second.err;
     // The second one left the first one's switched-off trigger alone.

@@ -22,10 +22,12 @@ struct SAttached
 };
 } // namespace
 
-TEST(CFbConnection, DpbCarriesUserPasswordAndUtf8CharacterSet)
+TEST(CFbConnection, DpbCarriesUserPasswordUtf8CharacterSetAndUtf8FileName)
 {
     const std::string dpb = CFbConnection::BuildDpb("SYSDBA", "masterkey");
-    const std::string expected = std::string("\x01\x1C\x06SYSDBA\x1D\x09masterkey", 20) + std::string("\x30\x04UTF8", 6);
+    // 77 (isc_dpb_utf8_filename) with no value: the file name is UTF-8.
+    const std::string expected = std::string("\x01\x1C\x06SYSDBA\x1D\x09masterkey", 20) +
+                                 std::string("\x30\x04UTF8", 6) + std::string("\x4D\x00", 2);
     EXPECT_EQ(dpb, expected);
 }
 
@@ -270,14 +272,16 @@ TEST(CFbConnection, LongTextsAndWideRowsArriveWhole)
 TEST(CFbConnection, SingleByteCharacterSetTextArrivesAsUtf8)
 {
     CTempDatabase db("CREATE TABLE T (S VARCHAR(20));", CTempDatabase::SOptions{"WIN1252", false, "w.fdb"});
-    db.Run("INSERT INTO T VALUES ('Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC');");
+    db.Run("INSERT INTO T VALUES ('Gr\xC3\xBC\xC3\x9F"
+           "e \xE2\x82\xAC');");
     SAttached attached(db);
     CStringGrid rows;
     CStringGrid columns;
     int failure = -1;
     attached.connection.Execute("SELECT S FROM T", failure, &rows, &columns);
     ASSERT_EQ(failure, 0);
-    EXPECT_EQ(rows.GetCell(0, 0), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+    EXPECT_EQ(rows.GetCell(0, 0), "Gr\xC3\xBC\xC3\x9F"
+                                  "e \xE2\x82\xAC");
     EXPECT_EQ(columns.GetCell(0, 3), "VARCHAR(20)");
     // The value is stored in the column's own set: one byte a character.
     EXPECT_EQ(db.Scalar("SELECT OCTET_LENGTH(S) FROM T"), "7");

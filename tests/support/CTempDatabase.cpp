@@ -2,6 +2,7 @@
 
 #include "db/CFbConnection.h"
 #include "db/FbStatus.h"
+#include "db/FileNameLocale.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -14,6 +15,10 @@ const char* const TestPassword = "velvetoak";
 
 namespace
 {
+// A test process starts as the program does, so that temporary databases
+// may have names beyond ASCII.
+[[maybe_unused]] const bool g_bUtf8FileNames = UseUtf8FileNames();
+
 std::string Upper(std::string text)
 {
     for (auto& c : text)
@@ -87,8 +92,7 @@ CTempFolder::~CTempFolder()
 
 CTempDatabase::CTempDatabase(const std::string& ddl) : CTempDatabase(ddl, SOptions{}) {}
 
-CTempDatabase::CTempDatabase(const std::string& ddl, const SOptions& options)
-    : m_sPath(m_folder.File(options.fileName))
+CTempDatabase::CTempDatabase(const std::string& ddl, const SOptions& options) : m_sPath(m_folder.File(options.fileName))
 {
     if (options.viaServer)
     {
@@ -100,8 +104,8 @@ CTempDatabase::CTempDatabase(const std::string& ddl, const SOptions& options)
     CFbStatus status;
     isc_db_handle database = 0;
     isc_tr_handle transaction = 0;
-    const std::string create = "CREATE DATABASE '" + Name() + "' USER '" + TestUser + "' PASSWORD '" + TestPassword
-                             + "' PAGE_SIZE 8192 DEFAULT CHARACTER SET " + options.characterSet;
+    const std::string create = "CREATE DATABASE '" + Name() + "' USER '" + TestUser + "' PASSWORD '" + TestPassword +
+                               "' PAGE_SIZE 8192 DEFAULT CHARACTER SET " + options.characterSet;
     Check(status, isc_dsql_execute_immediate(status, &database, &transaction, 0, create.c_str(), 3, nullptr),
           "CREATE DATABASE");
     isc_detach_database(status, &database);
