@@ -158,4 +158,25 @@ TEST_P(PasswordCommandLine, TheTriggerJournalOfAKilledRunHoldsNoPassword)
     EXPECT_FALSE(Contains(entries, TestPassword)) << entries;
 }
 
+TEST_P(PasswordCommandLine, AnInterruptAtThePasswordPromptEndsTheProgramWithTheTerminalEchoingAgain)
+{
+    CInstalledProgram program;
+    program.WriteSettings(UselessDefaults);
+    CTempDatabase source(Shop, On("source.fdb"));
+    CTempDatabase dest(Shop, On("dest.fdb"));
+    int terminal = -1;
+    const pid_t child = program.Start({source.Name(), TestUser, "-", dest.Name(), TestUser, "-"}, {"", {}, &terminal});
+    ASSERT_GE(terminal, 0);
+    for (int i = 0; i < 300 && !(Contains(program.ErrorSoFar(), "Password for") && !Echoes(terminal)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_FALSE(Echoes(terminal)) << "no prompt";
+    kill(child, SIGINT);
+    const SRunResult result = program.Wait(child, 100);
+    EXPECT_FALSE(result.hung) << "the prompt kept waiting";
+    EXPECT_EQ(result.exitCode, 2) << result.err;
+    EXPECT_TRUE(Contains(result.err, "Interrupted before the copy began; nothing was written.")) << result.err;
+    EXPECT_TRUE(Echoes(terminal));
+    close(terminal);
+}
+
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, PasswordCommandLine, ::testing::Values(false, true), PathName);
