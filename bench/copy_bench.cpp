@@ -43,10 +43,10 @@ struct SOptions
 
 std::string TableDdl(const std::string& name, bool blob)
 {
-    return "CREATE TABLE " + name
-         + " (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), AMOUNT NUMERIC(15,2), RATIO DOUBLE PRECISION,"
-           " CREATED TIMESTAMP, FLAGS SMALLINT, NOTE VARCHAR(200)"
-         + (blob ? ", BODY BLOB SUB_TYPE TEXT" : "") + ")";
+    return "CREATE TABLE " + name +
+           " (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), AMOUNT NUMERIC(15,2), RATIO DOUBLE PRECISION,"
+           " CREATED TIMESTAMP, FLAGS SMALLINT, NOTE VARCHAR(200)" +
+           (blob ? ", BODY BLOB SUB_TYPE TEXT" : "") + ")";
 }
 
 bool Run(const std::string& database, const std::string& sql)
@@ -69,8 +69,8 @@ bool CreateDatabase(const std::string& name)
     ISC_STATUS_ARRAY status;
     isc_db_handle db = 0;
     isc_tr_handle tr = 0;
-    const std::string sql = "CREATE DATABASE '" + name + "' USER '" + User + "' PASSWORD '" + Password
-                          + "' PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8";
+    const std::string sql = "CREATE DATABASE '" + name + "' USER '" + User + "' PASSWORD '" + Password +
+                            "' PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8";
     if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr) != 0)
     {
         isc_print_status(status);
@@ -83,11 +83,11 @@ bool CreateDatabase(const std::string& name)
 bool FillSource(const std::string& database, long rows, bool blob)
 {
     const std::string body = blob ? ", RPAD('Body text of row ' || :i || ' ', 600, 'lorem ipsum dolor sit amet ')" : "";
-    return Run(database, "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(rows)
-                             + ") DO BEGIN INSERT INTO SRC VALUES (:i, 'Name ' || :i, :i * 1.25, :i / 7.0e0,"
-                               " DATEADD(:i SECOND TO TIMESTAMP '2020-01-01 00:00:00'), MOD(:i, 1000),"
-                               " IIF(MOD(:i, 5) = 0, NULL, 'Note for row ' || :i)"
-                             + body + "); i = i + 1; END END");
+    return Run(database, "EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(rows) +
+                             ") DO BEGIN INSERT INTO SRC VALUES (:i, 'Name ' || :i, :i * 1.25, :i / 7.0e0,"
+                             " DATEADD(:i SECOND TO TIMESTAMP '2020-01-01 00:00:00'), MOD(:i, 1000),"
+                             " IIF(MOD(:i, 5) = 0, NULL, 'Note for row ' || :i)" +
+                             body + "); i = i + 1; END END");
 }
 
 // A new destination database holding the empty table, so every timed copy
@@ -96,8 +96,26 @@ bool FreshDestination(const std::string& dest, bool blob)
 {
     ISC_STATUS_ARRAY status;
     isc_db_handle db = 0;
-    const std::string dpb = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
-                             isc_dpb_password, 9, 'v', 'e', 'l', 'v', 'e', 't', 'o', 'a', 'k'};
+    const std::string dpb = {isc_dpb_version1,
+                             isc_dpb_user_name,
+                             6,
+                             'S',
+                             'Y',
+                             'S',
+                             'D',
+                             'B',
+                             'A',
+                             isc_dpb_password,
+                             9,
+                             'v',
+                             'e',
+                             'l',
+                             'v',
+                             'e',
+                             't',
+                             'o',
+                             'a',
+                             'k'};
     if (isc_attach_database(status, 0, dest.c_str(), &db, static_cast<short>(dpb.size()), dpb.data()) == 0)
         isc_drop_database(status, &db);
     return CreateDatabase(dest) && Run(dest, TableDdl("SRC", blob));
@@ -111,8 +129,7 @@ struct SResult
     long peakKb = 0;
 };
 
-template <typename Setup, typename Fn>
-SResult Measure(Setup setup, Fn fn)
+template <typename Setup, typename Fn> SResult Measure(Setup setup, Fn fn)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
@@ -137,7 +154,9 @@ SResult Measure(Setup setup, Fn fn)
         result.seconds = -1;
     close(pipeFds[0]);
     int status = 0;
-    struct rusage usage{};
+    struct rusage usage
+    {
+    };
     wait4(child, &status, 0, &usage);
     result.peakKb = usage.ru_maxrss;
     return result;
@@ -185,9 +204,9 @@ bool PrepareEngine(CCopyEngine& engine, const std::string& source, const std::st
 
 bool EngineCopy(CCopyEngine& engine, bool logs)
 {
-    const bool ok = engine.RunTable("SRC", logs ? 1 : 0);
+    const bool ok = engine.RunTable("SRC", logs ? ELogging::On : ELogging::Off);
     if (!ok)
-        std::fprintf(stderr, "copy failed; see %s\n", engine.m_sLogFile.c_str());
+        std::fprintf(stderr, "copy failed; see %s\n", engine.Settings().files.runLog.c_str());
     return ok;
 }
 
@@ -210,8 +229,8 @@ void Report(const char* label, long rows, const SResult& result, double baseline
         std::printf("  %-34s failed\n", label);
         return;
     }
-    std::printf("  %-34s %9.0f rows/s  %7.2f s  peak %6.1f MB  ratio to baseline %5.2f\n", label,
-                rows / result.seconds, result.seconds, result.peakKb / 1024.0, result.seconds / baseline);
+    std::printf("  %-34s %9.0f rows/s  %7.2f s  peak %6.1f MB  ratio to baseline %5.2f\n", label, rows / result.seconds,
+                result.seconds, result.peakKb / 1024.0, result.seconds / baseline);
 }
 
 void RunSet(const char* title, const std::string& prefix, const std::string& folder, const SOptions& options)
@@ -234,7 +253,8 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
     };
     CCopyEngine engine;
     const auto prepare = [&] {
-        return FreshDestination(prefix + dest, options.blob) && PrepareEngine(engine, prefix + source, prefix + dest, folder);
+        return FreshDestination(prefix + dest, options.blob) &&
+               PrepareEngine(engine, prefix + source, prefix + dest, folder);
     };
     SResult baseline;
     SResult off;

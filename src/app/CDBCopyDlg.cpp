@@ -123,7 +123,7 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     for (int row = 0; row < m_pTables->RowCount(); ++row)
         m_tableNames.append(QString::fromStdString(m_pTables->GetCell(0, row)));
     m_pEngine = job.m_pEngine;
-    m_nMode = job.m_nMode;
+    m_eLogging = job.m_eLogging;
     m_bUnattended = job.m_bUnattended;
 
     CLanguageCatalog catalog;
@@ -157,7 +157,7 @@ bool CDBCopyDlg::Start()
     m_nTablesStarted = 0;
     m_lstOutput->clear();
 
-    const CCopyJob job{m_pTables.get(), m_pEngine, m_nMode, m_bUnattended};
+    const CCopyJob job{m_pTables.get(), m_pEngine, m_eLogging, m_bUnattended};
     m_worker = std::thread([this, job] {
         SCopyRunEvents events;
         events.tableStarted = [this](int index, int, const std::string&, int percent) {

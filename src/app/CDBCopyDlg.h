@@ -111,7 +111,7 @@ class CDBCopyDlg : public QWidget
     QProgressBar* m_progress = nullptr;
 
     std::vector<QIcon> m_imageList;
-    int m_nMode = 1;
+    ELogging m_eLogging = ELogging::On;
     int m_nTablesStarted = 0;
     std::unique_ptr<CStringGrid> m_pTables;
     // The tables' names for the window, so that no text crosses threads.

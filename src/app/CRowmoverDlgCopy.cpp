@@ -53,7 +53,7 @@ void CRowmoverDlg::OnCopy()
     // One run at a time: a second one would share the engine with the first.
     if (IsCopyRunning() || !CheckCopyInput())
         return;
-    const int mode = m_bDoLogs ? 1 : 0;
+    const ELogging logging = m_bDoLogs ? ELogging::On : ELogging::Off;
 
     CStringGrid tables;
     tables.SetSize(1, 0);
@@ -69,13 +69,15 @@ void CRowmoverDlg::OnCopy()
     RestoreDestinationTriggers();
     // The copy goes on without them, but the way back must not be missing unnoticed.
     if (!m_bSilent && m_bDoBackups && !m_pCopyEngine->BackupMade())
-        CMessageBox::ShowError(
-            this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMBackupMissing, m_pCopyEngine->m_sBackupFile),
-            m_aMError);
+        CMessageBox::ShowError(this,
+                               Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMBackupMissing,
+                                    m_pCopyEngine->Settings().files.sourceBackup),
+                               m_aMError);
     if (!m_bSilent && !m_pCopyEngine->DestinationCopyMade())
-        CMessageBox::ShowError(
-            this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestCopyMissing, m_pCopyEngine->m_sTempBackupFile),
-            m_aMError);
+        CMessageBox::ShowError(this,
+                               Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestCopyMissing,
+                                    m_pCopyEngine->Settings().files.destinationCopy),
+                               m_aMError);
 
     // The previous window's worker has ended (no run is active), so it can go.
     m_pCopyDlg = std::make_unique<CDBCopyDlg>();
@@ -84,7 +86,7 @@ void CRowmoverDlg::OnCopy()
     connect(&dialog, &CDBCopyDlg::finished, this, &CRowmoverDlg::OnCopyFinished);
     dialog.show();
     dialog.SetLanguageFile(QString::fromStdU16String(m_sLanguageFile));
-    dialog.Setup(CCopyJob{&tables, m_pCopyEngine.get(), mode, m_bSilent});
+    dialog.Setup(CCopyJob{&tables, m_pCopyEngine.get(), logging, m_bSilent});
     EnableRunCommands(false);
     if (!dialog.Start())
     {
@@ -201,8 +203,8 @@ void CRowmoverDlg::OfferLeftoverTriggers()
         if (!done.insert(entry.database).second)
             continue;
         std::vector<CTriggerJournal::SEntry> notRestored;
-        RestoreJournalTriggers(journal, entry.database, engine.m_sDefUser, engine.m_sDefPass, engine.m_nAttempts,
-                               &notRestored);
+        RestoreJournalTriggers(journal, entry.database, engine.DefaultUser(), engine.DefaultPassword(),
+                               engine.Settings().attempts, &notRestored);
         failed.insert(failed.end(), notRestored.begin(), notRestored.end());
     }
     ShowTriggersNotRestored(failed);
@@ -213,8 +215,8 @@ void CRowmoverDlg::RestoreDestinationTriggers()
     // Tables outside this run would otherwise stay without their triggers.
     CCopyEngine& engine = *m_pCopyEngine;
     std::vector<CTriggerJournal::SEntry> failed;
-    RestoreJournalTriggers(engine.Journal(), engine.m_sDestDb, engine.m_sDestUser, engine.m_sDestPassword,
-                           engine.m_nAttempts, &failed);
+    RestoreJournalTriggers(engine.Journal(), engine.Settings().dest.database, engine.Settings().dest.user,
+                           engine.Settings().dest.password, engine.Settings().attempts, &failed);
     if (!m_bSilent)
         ShowTriggersNotRestored(failed);
 }

@@ -53,7 +53,7 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
     // Preparing overwrites the names and logs a running copy works with.
     if (m_pCopyEngine->IsRunActive())
         return EngineBusy;
-    m_pCopyEngine->m_sSourceCharset = WideToUtf8(m_sSourceCharset);
+    m_pCopyEngine->SetSourceCharset(WideToUtf8(m_sSourceCharset));
     m_sAttachError.clear();
     for (;;)
     {

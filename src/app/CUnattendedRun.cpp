@@ -26,8 +26,9 @@ std::atomic<bool> g_stopRequested{false};
 
 bool SourceHasCharacterSet(const CCopyEngine& engine, const std::string& name)
 {
-    CFbConnection source(engine.m_nAttempts);
-    return source.Connect(engine.m_sSourceUser, engine.m_sSourcePassword, engine.m_sSourceDb) &&
+    CFbConnection source(engine.Settings().attempts);
+    return source.Connect(engine.Settings().source.user, engine.Settings().source.password,
+                          engine.Settings().source.database) &&
            HasCharacterSet(source, name);
 }
 
@@ -74,8 +75,9 @@ bool CompleteLogin(SDatabaseLogin& login, CLanguageCatalog& catalog, std::ostrea
 void RestoreLeftoverTriggers(CCopyEngine& engine, std::ostream& err)
 {
     std::vector<CTriggerJournal::SEntry> failed;
-    for (const auto& entry : RestoreJournalTriggers(engine.Journal(), engine.m_sDestDb, engine.m_sDestUser,
-                                                    engine.m_sDestPassword, engine.m_nAttempts, &failed))
+    for (const auto& entry :
+         RestoreJournalTriggers(engine.Journal(), engine.Settings().dest.database, engine.Settings().dest.user,
+                                engine.Settings().dest.password, engine.Settings().attempts, &failed))
         err << "The triggers of table " << entry.table << " in " << entry.database
             << " were left inactive by an interrupted copy; they are active again." << std::endl;
     for (const auto& entry : failed)
@@ -125,7 +127,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     std::string charset = options.sourceCharset.empty() ? WideToUtf8(settings.m_sSourceCharset) : options.sourceCharset;
     for (char& c : charset)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    engine.m_sSourceCharset = charset;
+    engine.SetSourceCharset(charset);
 
     const auto fail = [&](ELanguageText message) {
         err << Text(catalog, message) << std::endl;
@@ -167,8 +169,10 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     }
     RestoreLeftoverTriggers(engine, err);
     std::vector<STableListRow> rows;
-    BuildTableList(engine.m_nAttempts, {engine.m_sSourceDb, engine.m_sSourceUser, engine.m_sSourcePassword},
-                   {engine.m_sDestDb, engine.m_sDestUser, engine.m_sDestPassword}, rows);
+    BuildTableList(
+        engine.Settings().attempts,
+        {engine.Settings().source.database, engine.Settings().source.user, engine.Settings().source.password},
+        {engine.Settings().dest.database, engine.Settings().dest.user, engine.Settings().dest.password}, rows);
     SortTableList(rows);
     if (rows.empty())
         return fail(ELanguageText::FrmMain_m_aMNoTables);
@@ -176,9 +180,12 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         return false;
     // The run goes on without them, but the user must know the way back is missing.
     if (settings.m_bDoBackups && !engine.BackupMade())
-        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), engine.m_sBackupFile) << std::endl;
+        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing),
+                          engine.Settings().files.sourceBackup)
+            << std::endl;
     if (!engine.DestinationCopyMade())
-        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing), engine.m_sTempBackupFile)
+        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing),
+                          engine.Settings().files.destinationCopy)
             << std::endl;
 
     CStringGrid& tables = run.tables;
@@ -193,7 +200,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
 
 CCopyJob UnattendedJob(SUnattendedRun& run)
 {
-    return CCopyJob{&run.tables, &run.engine, run.settings.m_bDoLogs ? 1 : 0, true};
+    return CCopyJob{&run.tables, &run.engine, run.settings.m_bDoLogs ? ELogging::On : ELogging::Off, true};
 }
 
 std::string UnattendedResultLine(SUnattendedRun& run, const std::string& table, bool copied)

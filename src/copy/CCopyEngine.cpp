@@ -1,112 +1,132 @@
 #include "copy/CCopyEngine.h"
 
-#include "copy/SourceSelect.h"
-#include "copy/TablePlan.h"
+#include "copy/CTableCopy.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
-#include "db/CFbCursor.h"
-#include "db/SchemaQueries.h"
-#include "db/SqlText.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <ibase.h>
 
 CCopyEngine::~CCopyEngine()
 {
-    if (!m_sTempBackupFile.empty())
-        RemoveFile(m_sTempBackupFile);
+    if (!m_settings.files.destinationCopy.empty())
+        RemoveFile(m_settings.files.destinationCopy);
 }
 
 void CCopyEngine::Init(const std::string& defUser, const std::string& defPass, int attempts)
 {
     m_sDefUser = defUser;
     m_sDefPass = defPass;
-    m_nAttempts = attempts;
+    m_settings.attempts = attempts;
 }
 
-bool CCopyEngine::RunTable(const std::string& table, int mode)
+void CCopyEngine::Configure(const SRunSettings& settings)
 {
-    m_bLog = !(mode == 0 || mode == 2);
+    m_settings = settings;
+    m_logs.SetFiles(settings.files);
+    m_logs.SetLogging(settings.logging);
+}
+
+bool CCopyEngine::BeginRun()
+{
+    if (m_bRunActive.exchange(true))
+        return false;
+    m_bAbort.store(false);
+    m_logs.ResetLost();
+    return true;
+}
+
+bool CCopyEngine::RunTable(const std::string& table, ELogging logging)
+{
+    m_settings.logging = logging;
+    m_logs.SetLogging(logging);
     // The preparation made the run log to hold its name; a run without logs
     // leaves none behind.
+    const std::string& runLog = m_settings.files.runLog;
     std::error_code noSize;
-    if (!m_bLog && !m_sLogFile.empty() && std::filesystem::file_size(m_sLogFile, noSize) == 0 && !noSize)
-        RemoveFile(m_sLogFile);
+    if (logging == ELogging::Off && !runLog.empty() && std::filesystem::file_size(runLog, noSize) == 0 && !noSize)
+        RemoveFile(runLog);
     return CopyTable(table);
+}
+
+bool CCopyEngine::CopyTable(const std::string& table)
+{
+    if (m_settings.source.database.empty() || m_settings.dest.database.empty())
+        return false;
+    CTableCopy copy(*this, table);
+    return copy.Run();
 }
 
 void CCopyEngine::GetLogFiles(std::string& log, std::string& sql, std::string& text) const
 {
-    log = m_sLogFile;
-    sql = m_sSqlLogFile;
-    text = m_sTextLogFile;
+    log = m_settings.files.runLog;
+    sql = m_settings.files.sqlLog;
+    text = m_settings.files.textLog;
 }
 
-bool CCopyEngine::Append(CLogWriter& writer, const std::string& path, const std::string& text)
+std::set<std::string> CCopyEngine::DeferredColumnsOf(const std::string& table) const
 {
-    writer.SetPath(path);
-    const bool written = writer.AppendLine(text);
-    // Outside a table copy nothing closes the file later.
-    if (!m_bInTable)
-        return writer.Close() && written;
-    return written;
+    const auto found = m_deferredColumns.find(table);
+    return found != m_deferredColumns.end() ? found->second : std::set<std::string>{};
 }
 
-bool CCopyEngine::WriteLog(const std::string& message, const std::string& detail)
+void CCopyEngine::RequestAbort()
 {
-    if (!m_bLog)
+    m_bAbort.store(true);
+    std::lock_guard lock(m_cancelMutex);
+    for (std::uintptr_t value : m_cancelable)
+    {
+        auto handle = static_cast<isc_db_handle>(value);
+        ISC_STATUS_ARRAY status{};
+        fb_cancel_operation(status, &handle, fb_cancel_raise);
+    }
+}
+
+void CCopyEngine::RegisterCancelable(CFbConnection& connection, std::vector<std::uintptr_t>& handles)
+{
+    // Through a server the client library may lose the answer to a request
+    // that a cancel from another thread overtakes, and then waits for it
+    // forever: there the abort is seen between batches.
+    if (!connection.m_bConnected || !connection.IsInProcess())
+        return;
+    std::lock_guard lock(m_cancelMutex);
+    handles.push_back(static_cast<std::uintptr_t>(*connection.DatabaseHandle()));
+    m_cancelable.push_back(handles.back());
+}
+
+void CCopyEngine::UnregisterCancelable(std::vector<std::uintptr_t>& handles)
+{
+    std::lock_guard lock(m_cancelMutex);
+    for (std::uintptr_t handle : handles)
+    {
+        const auto found = std::find(m_cancelable.begin(), m_cancelable.end(), handle);
+        if (found != m_cancelable.end())
+            m_cancelable.erase(found);
+    }
+    handles.clear();
+}
+
+bool CCopyEngine::RestoreTriggersAfterAbort(const std::string& table)
+{
+    CFbConnection dest(m_settings.attempts);
+    if (!dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
+    {
+        WriteLog("ERROR: Cannot open destination database", m_settings.dest.database);
+        return false;
+    }
+    const bool restored = SetTriggersActive(dest, table, true);
+    return dest.Disconnect() && restored;
+}
+
+bool CCopyEngine::CommitRows(CFbConnection& dest)
+{
+    if (dest.Commit())
         return true;
-    // One buffer serves every entry: a copy writes one entry per row.
-    m_sLogEntry.assign(m_sTablePrefix).append(" ").append(message).append(" (").append(detail).append(")\r\n");
-    return Append(m_logs.run, m_sLogFile, m_sLogEntry);
-}
-
-bool CCopyEngine::WriteSqlLog(const std::string& text)
-{
-    if (!m_bLog)
-        return true;
-    return Append(m_logs.sql, m_sSqlLogFile, text);
-}
-
-bool CCopyEngine::WriteTextLog(const std::string& text)
-{
-    if (!m_bLog)
-        return true;
-    return Append(m_logs.text, m_sTextLogFile, text);
-}
-
-std::string CCopyEngine::OneLine(const std::string& message)
-{
-    std::string line;
-    for (char c : message)
-        line += (c == '\n' || c == '\r') ? ' ' : c;
-    return line;
-}
-
-void CCopyEngine::WriteReport(int failedRecords, const std::string& table)
-{
-    char report[4096];
-    std::snprintf(report, sizeof report, "%i %s record(s) could not be copied.\r\n", failedRecords, table.c_str());
-    AppendLineToFile(m_sErrorFile, report);
-}
-
-std::string CCopyEngine::SqlFailureComment(const std::string& serverMessage)
-{
-    std::string comment = OneLine(serverMessage);
-    // The comment must not end early inside the message.
-    for (size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at))
-        comment.replace(at, 2, "* /");
-    return "/* " + comment + " */";
-}
-
-void CCopyEngine::WriteSqlFailure(const std::string& serverMessage)
-{
-    WriteSqlLog(SqlFailureComment(serverMessage));
-}
-
-void CCopyEngine::SetTablePrefix(const std::string& table)
-{
-    char prefix[4096];
-    std::snprintf(prefix, sizeof prefix, "<TBL_%-18s>", table.c_str());
-    m_sTablePrefix = prefix;
+    const std::string reason = dest.LastErrorMessage();
+    dest.Rollback();
+    WriteLog("ERROR: Failed to commit the copied rows", CRunLogs::OneLine(reason));
+    WriteSqlLog("COMMIT;");
+    m_logs.WriteSqlFailure(reason);
+    return false;
 }

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "copy/RunSettings.h"
 #include "core/CStringGrid.h"
 
 class CCopyEngine;
 
 // What one copy run needs: the tables in list order, the prepared engine,
-// the run mode (1 with logs, 0 without) and whether it runs unattended.
+// whether it writes its logs and whether it runs unattended.
 struct CCopyJob
 {
     CStringGrid* m_pTables = nullptr;
     CCopyEngine* m_pEngine = nullptr;
-    int m_nMode = 1;
+    ELogging m_eLogging = ELogging::On;
     bool m_bUnattended = false;
 };

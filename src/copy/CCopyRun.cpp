@@ -36,7 +36,7 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     // Tables that foreign keys or CHECKs join are copied as a group: emptied
     // together, children first, and filled parents first. All others keep
     // the list order and are emptied by their own copy.
-    const SRunPlan plan = names.empty() ? SRunPlan{} : engine.PlanTables(names, job.m_nMode);
+    const SRunPlan plan = names.empty() ? SRunPlan{} : engine.PlanTables(names, job.m_eLogging);
     engine.ReportPlan(plan);
 
     const auto finish = [&](const SFinished& table) {
@@ -100,7 +100,7 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         if (events.tableStarted)
             events.tableStarted(listIndex(i, name), count, name, 100 * i / count);
         // A group that cannot be refilled is not touched at all.
-        const bool copied = (!group || groupReady) && engine.RunTable(name, job.m_nMode);
+        const bool copied = (!group || groupReady) && engine.RunTable(name, job.m_eLogging);
         ++result.tablesRun;
         result.aborted = engine.AbortRequested();
         if (result.aborted)

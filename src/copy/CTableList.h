@@ -1,5 +1,6 @@
 #pragma once
 
+#include "copy/RunSettings.h"
 #include "core/CStringGrid.h"
 
 #include <string>
@@ -11,13 +12,6 @@ struct STableListRow
 {
     std::string name;
     std::string triggers;
-};
-
-struct SDatabaseLogin
-{
-    std::string database;
-    std::string user;
-    std::string password;
 };
 
 // The tables of the destination that also exist in the source (names

@@ -1,6 +1,7 @@
 // The row-level steps of a table copy: reading the source through a cursor,
 // matching columns by name and inserting the rows in batches.
 #include "copy/CCopyEngine.h"
+#include "copy/CTableCopy.h"
 
 #include "copy/CBatchInserter.h"
 #include "copy/CRowLogPipe.h"
@@ -227,7 +228,7 @@ bool ReadRow(CFbCursor& cursor, const std::vector<const SColumnPlan*>& plan, con
 }
 } // namespace
 
-std::string CCopyEngine::InsertPrefix(const std::string& table, const std::vector<std::string>& columns)
+std::string CTableCopy::InsertPrefix(const std::string& table, const std::vector<std::string>& columns)
 {
     std::string text = "INSERT INTO " + SqlIdentifier(table) + " (";
     for (size_t i = 0; i < columns.size(); ++i)
@@ -235,7 +236,7 @@ std::string CCopyEngine::InsertPrefix(const std::string& table, const std::vecto
     return text + ") VALUES (";
 }
 
-std::string CCopyEngine::LegacyTextHint(const std::string& column)
+std::string CTableCopy::LegacyTextHint(const std::string& column)
 {
     return "ERROR: Column " + column +
            " holds CHARACTER SET NONE text that is not UTF-8: name its code page as the "
@@ -293,9 +294,11 @@ std::string CCopyEngine::BuildInsert(CStringGrid& destColumns, CStringGrid& sour
     return text + ");";
 }
 
-bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STablePlan& tablePlan,
-                             CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows)
+bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows)
 {
+    CFbCursor& cursor = m_cursor;
+    CFbConnection& dest = m_dest;
+    const STablePlan& tablePlan = m_plan;
     const std::vector<const SColumnPlan*> plan = tablePlan.InsertColumns();
     const std::string& table = tablePlan.table;
     std::vector<std::string> destNames;
@@ -303,7 +306,7 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
         destNames.push_back(column->name);
     const std::string prefix = InsertPrefix(table, destNames);
     const int sourceCount = cursor.ColumnCount();
-    std::vector<bool> needed(static_cast<size_t>(sourceCount), m_bLog);
+    std::vector<bool> needed(static_cast<size_t>(sourceCount), m_logs.Logging());
     for (const SColumnPlan* column : plan)
     {
         if (column->value == EColumnValue::Source && NeedsFormattedValue(cursor.Column(column->sourceIndex)))
@@ -311,9 +314,9 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
     }
     // Without a code page NONE text reaches a real character set as bytes,
     // and the rows the server refuses for it are explained once per column.
-    const bool checkLegacyText = m_sSourceCharset.empty();
+    const bool checkLegacyText = m_settings.sourceCharset.empty();
     std::set<int> explainedLegacyColumns;
-    const bool logging = m_bLog;
+    const bool logging = m_logs.Logging();
 
     // Reads up to one chunk of rows (the current row first); false at the end
     // of the rows or on a read error (readError then says why).
@@ -384,12 +387,10 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
         if (file == CRowLogPipe::RunLog)
         {
             if (!stagedRows.Store(text))
-                m_logs.run.MarkLost();
+                m_logs.RunWriter().MarkLost();
             return;
         }
-        CLogWriter& writer = file == CRowLogPipe::SqlLog ? m_logs.sql : m_logs.text;
-        writer.SetPath(file == CRowLogPipe::SqlLog ? m_sSqlLogFile : m_sTextLogFile);
-        writer.AppendText(text);
+        (file == CRowLogPipe::SqlLog ? m_logs.SqlWriter() : m_logs.TextWriter()).AppendText(text);
     });
     // The log lines of the rows the inserter holds, in the order it reports
     // them; it reports every row it holds at once, so the list then restarts.
@@ -407,11 +408,11 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
         std::string& sql = logPipe.Gathered(CRowLogPipe::SqlLog);
         sql.append(lines.insert).append("\r\n");
         if (!ok)
-            sql.append(SqlFailureComment(serverMessage)).append("\r\n");
+            sql.append(CRunLogs::SqlFailureComment(serverMessage)).append("\r\n");
         if (!ok && lines.legacyColumn >= 0 && explainedLegacyColumns.insert(lines.legacyColumn).second)
         {
             const std::string hint = LegacyTextHint(plan[static_cast<size_t>(lines.legacyColumn)]->name);
-            sql.append(SqlFailureComment(hint)).append("\r\n");
+            sql.append(CRunLogs::SqlFailureComment(hint)).append("\r\n");
             CStagedRunLog::AppendEntry(logPipe.Gathered(CRowLogPipe::RunLog), hint);
         }
         CStagedRunLog::AppendRow(logPipe.Gathered(CRowLogPipe::RunLog), ok, lines.detail);
@@ -420,10 +421,10 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
             loggedRows = heldRows = 0;
     });
     inserter.Prepare();
-    inserter.SetMaxBatchRows(m_nMaxBatchRows);
+    inserter.SetMaxBatchRows(m_settings.maxBatchRows);
     std::vector<SReadRow> chunk;
     // An abort leaves the rows not yet sent: the transaction goes back whole.
-    while (!AbortRequested() && queue.Pop(chunk))
+    while (!m_engine.AbortRequested() && queue.Pop(chunk))
     {
         for (SReadRow& read : chunk)
         {
@@ -439,7 +440,7 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
         queue.Recycle(std::move(chunk));
         logPipe.Send();
     }
-    const bool aborted = AbortRequested();
+    const bool aborted = m_engine.AbortRequested();
     if (!aborted)
         inserter.Finish();
     queue.Abandon();
@@ -453,8 +454,8 @@ bool CCopyEngine::InsertRows(CFbCursor& cursor, CFbConnection& dest, const STabl
     if (!readError.empty())
     {
         // The source stopped delivering rows: the copy is incomplete.
-        WriteLog("ERROR: Failed to read source rows", "");
-        WriteSqlFailure(readError);
+        m_logs.WriteLog("ERROR: Failed to read source rows", "");
+        m_logs.WriteSqlFailure(readError);
         return false;
     }
     return failedRecords == 0;

@@ -18,13 +18,13 @@ bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& tab
     const std::string reason = connection.LastErrorMessage();
     if (failure != 0)
     {
-        WriteLog("ERROR: Failed to cleanup table!\r\n", m_sTablePrefix);
+        WriteLog("ERROR: Failed to cleanup table!\r\n", m_logs.TablePrefix());
         // Rows of other tables may still reference this one: say which key.
-        WriteLog("ERROR: " + OneLine(reason), "");
+        WriteLog("ERROR: " + CRunLogs::OneLine(reason), "");
     }
     WriteSqlLog(sql);
     if (failure != 0)
-        WriteSqlFailure(reason);
+        m_logs.WriteSqlFailure(reason);
     return failure == 0;
 }
 
@@ -41,8 +41,8 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
     {
         if (!GetActiveUserTriggers(connection, table, triggers))
         {
-            WriteSqlFailure(connection.LastErrorMessage());
-            WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_sTablePrefix);
+            m_logs.WriteSqlFailure(connection.LastErrorMessage());
+            WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_logs.TablePrefix());
             return false;
         }
         // Recorded before the first one goes off: a run that dies before
@@ -67,8 +67,8 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
         if (failure != 0)
         {
             ok = false;
-            WriteSqlFailure(connection.LastErrorMessage());
-            WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_sTablePrefix);
+            m_logs.WriteSqlFailure(connection.LastErrorMessage());
+            WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_logs.TablePrefix());
         }
     }
     if (active && ok)
@@ -78,7 +78,8 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
         // nothing.
         if (!AreTriggersActive(connection, triggers))
         {
-            WriteLog("ERROR: The triggers could not be confirmed active again", OneLine(connection.LastErrorMessage()));
+            WriteLog("ERROR: The triggers could not be confirmed active again",
+                     CRunLogs::OneLine(connection.LastErrorMessage()));
             return false;
         }
         m_journal.Remove(DestinationKey(), table);
@@ -108,8 +109,8 @@ bool CCopyEngine::SetGenerators(CFbConnection& connection, CStringGrid& sourceTr
         if (failure != 0)
         {
             ok = false;
-            WriteSqlFailure(connection.LastErrorMessage());
-            WriteLog("ERROR: Failed to set GENERATOR!\r\n", m_sTablePrefix);
+            m_logs.WriteSqlFailure(connection.LastErrorMessage());
+            WriteLog("ERROR: Failed to set GENERATOR!\r\n", m_logs.TablePrefix());
         }
     }
     return ok;

@@ -43,49 +43,50 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
                              bool checkOnly)
 {
     // On this platform "/" is the separator: names are kept as given.
-    m_sSourceDb = sourceDB;
-    const std::string extension = GetExtension(m_sSourceDb);
-    m_sSourceUser = sourceUser.empty() ? m_sDefUser : sourceUser;
-    m_sSourcePassword = sourcePassword.empty() ? m_sDefPass : sourcePassword;
-    m_sDestDb = destDB;
-    m_sDestUser = destUser.empty() ? m_sDefUser : destUser;
-    m_sDestPassword = destPassword.empty() ? m_sDefPass : destPassword;
+    m_settings.source.database = sourceDB;
+    const std::string extension = GetExtension(m_settings.source.database);
+    m_settings.source.user = sourceUser.empty() ? m_sDefUser : sourceUser;
+    m_settings.source.password = sourcePassword.empty() ? m_sDefPass : sourcePassword;
+    m_settings.dest.database = destDB;
+    m_settings.dest.user = destUser.empty() ? m_sDefUser : destUser;
+    m_settings.dest.password = destPassword.empty() ? m_sDefPass : destPassword;
 
     // The source is read, never changed: its file keeps its mode too.
-    MakeFileWritable(GetLocalDatabasePath(m_sDestDb));
+    MakeFileWritable(GetLocalDatabasePath(m_settings.dest.database));
 
-    m_sSourceIdentity.clear();
-    m_sDestIdentity.clear();
+    m_settings.sourceIdentity.clear();
+    m_settings.destIdentity.clear();
     m_sAttachError.clear();
     {
-        CFbConnection connection(m_nAttempts);
-        if (!connection.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb))
+        CFbConnection connection(m_settings.attempts);
+        if (!connection.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
         {
             m_sAttachError = connection.LastErrorMessage();
             return 1;
         }
-        ReadDatabaseIdentity(connection, m_sSourceIdentity);
+        ReadDatabaseIdentity(connection, m_settings.sourceIdentity);
         connection.Disconnect();
-        if (!connection.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
+        if (!connection.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
         {
             m_sAttachError = connection.LastErrorMessage();
             return 2;
         }
-        ReadDatabaseIdentity(connection, m_sDestIdentity);
+        ReadDatabaseIdentity(connection, m_settings.destIdentity);
         connection.Disconnect();
     }
     // Names say little: a relative path, a link, "localhost:" or a second
     // alias reach the same file. What the engine opened decides.
-    if (!m_sSourceIdentity.empty() && m_sSourceIdentity == m_sDestIdentity)
+    if (!m_settings.sourceIdentity.empty() && m_settings.sourceIdentity == m_settings.destIdentity)
         return 3;
     if (checkOnly)
         return 0;
 
-    m_sErrorFile = programFolder + "update_error.txt";
-    RemoveFile(m_sErrorFile);
+    m_settings.files.errorReport = programFolder + "update_error.txt";
+    RemoveFile(m_settings.files.errorReport);
 
     const SStamps stamps = ReadClock();
-    const std::string runFolder = GetLocalDatabasePath(GetDirectoryPart(m_sSourceDb)) + "DB_copy_" + stamps.day;
+    const std::string runFolder =
+        GetLocalDatabasePath(GetDirectoryPart(m_settings.source.database)) + "DB_copy_" + stamps.day;
     CreateFolder(runFolder);
     m_sRunFolder = runFolder;
 
@@ -108,33 +109,37 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
         stamp = stamps.time + "-" + std::to_string(run);
     }
     m_sRunStamp = stamp;
-    m_sSqlLogFile = JoinPath(runFolder, stamp + "_sql.txt");
-    m_sTextLogFile = JoinPath(runFolder, stamp + "_txt.txt");
-    m_sLogFile = JoinPath(runFolder, stamp + "_log.txt");
-    m_sBackupFile = JoinPath(runFolder, stamp + extension);
-    m_bBackupMade = !makeBackup || CopyFileInChunks(GetLocalDatabasePath(m_sSourceDb), m_sBackupFile, BackupChunkSize);
+    m_settings.files.sqlLog = JoinPath(runFolder, stamp + "_sql.txt");
+    m_settings.files.textLog = JoinPath(runFolder, stamp + "_txt.txt");
+    m_settings.files.runLog = JoinPath(runFolder, stamp + "_log.txt");
+    m_settings.files.sourceBackup = JoinPath(runFolder, stamp + extension);
+    m_bBackupMade = !makeBackup || CopyFileInChunks(GetLocalDatabasePath(m_settings.source.database),
+                                                    m_settings.files.sourceBackup, BackupChunkSize);
 
-    m_sTempBackupFile = programFolder + "temp_db_backup" + extension;
-    RemoveFile(m_sTempBackupFile);
-    m_bDestinationCopyMade = CopyFileInChunks(GetLocalDatabasePath(m_sDestDb), m_sTempBackupFile, BackupChunkSize);
+    m_settings.files.destinationCopy = programFolder + "temp_db_backup" + extension;
+    RemoveFile(m_settings.files.destinationCopy);
+    m_bDestinationCopyMade = CopyFileInChunks(GetLocalDatabasePath(m_settings.dest.database),
+                                              m_settings.files.destinationCopy, BackupChunkSize);
+    m_logs.SetFiles(m_settings.files);
     return 0;
 }
 
 std::string CCopyEngine::KeepDestinationCopy()
 {
-    if (!m_bDestinationCopyMade || m_sTempBackupFile.empty() || !FileExists(m_sTempBackupFile))
+    if (!m_bDestinationCopyMade || m_settings.files.destinationCopy.empty() ||
+        !FileExists(m_settings.files.destinationCopy))
         return {};
     // Beside the run's logs the copy outlives the next run, which makes its
     // own temporary copy in the program folder.
     const std::string kept =
-        JoinPath(m_sRunFolder, m_sRunStamp + "_destination_before" + GetExtension(m_sTempBackupFile));
-    if (std::rename(m_sTempBackupFile.c_str(), kept.c_str()) == 0)
+        JoinPath(m_sRunFolder, m_sRunStamp + "_destination_before" + GetExtension(m_settings.files.destinationCopy));
+    if (std::rename(m_settings.files.destinationCopy.c_str(), kept.c_str()) == 0)
     {
-        m_sTempBackupFile.clear();
+        m_settings.files.destinationCopy.clear();
         return kept;
     }
     // Another file system: the copy stays where it is, and is kept there.
-    const std::string stays = m_sTempBackupFile;
-    m_sTempBackupFile.clear();
+    const std::string stays = m_settings.files.destinationCopy;
+    m_settings.files.destinationCopy.clear();
     return stays;
 }

@@ -24,7 +24,7 @@ std::string Joined(const std::vector<std::string>& names, const char* separator)
 }
 
 // The deferred columns of one table, as a plan of that table names them.
-std::set<std::string> DeferredColumnsOf(const std::vector<SDeferredColumns>& deferred, const std::string& table)
+std::set<std::string> DeferredColumnsIn(const std::vector<SDeferredColumns>& deferred, const std::string& table)
 {
     std::set<std::string> columns;
     for (const SDeferredColumns& entry : deferred)
@@ -36,12 +36,14 @@ std::set<std::string> DeferredColumnsOf(const std::vector<SDeferredColumns>& def
 }
 } // namespace
 
-SRunPlan CCopyEngine::PlanTables(const std::vector<std::string>& tables, int mode)
+SRunPlan CCopyEngine::PlanTables(const std::vector<std::string>& tables, ELogging logging)
 {
-    m_bLog = !(mode == 0 || mode == 2);
+    m_settings.logging = logging;
+    m_logs.SetLogging(logging);
     SRunSchema schema;
-    CFbConnection dest(m_nAttempts);
-    if (!dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb) || !GetForeignKeys(dest, schema.keys))
+    CFbConnection dest(m_settings.attempts);
+    if (!dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database) ||
+        !GetForeignKeys(dest, schema.keys))
         schema.keys.clear();
     if (!dest.m_bConnected || !GetCheckReads(dest, schema.checks))
         schema.checks.clear();
@@ -76,12 +78,12 @@ void CCopyEngine::ReportPlan(const SRunPlan& plan)
 {
     if (!plan.unbreakable.empty())
     {
-        SetTablePrefix(plan.unbreakable.front());
+        m_logs.SetTable(plan.unbreakable.front());
         WriteLog("ERROR: Foreign keys form a cycle that no nullable key can break", Joined(plan.unbreakable, ", "));
     }
     for (const SCheckRead& check : plan.undeferredChecks)
     {
-        SetTablePrefix(check.checkedTable);
+        m_logs.SetTable(check.checkedTable);
         WriteLog("WARNING: CHECK constraint " + check.constraint + " reads " + check.readTable + "." +
                      check.readColumn +
                      ", which cannot wait until this table is filled (NOT NULL, or no primary key): rows it "
@@ -94,18 +96,18 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
 {
     m_emptiedTables.clear();
     m_deferredColumns.clear();
-    CFbConnection source(m_nAttempts);
-    CFbConnection dest(m_nAttempts);
+    CFbConnection source(m_settings.attempts);
+    CFbConnection dest(m_settings.attempts);
     const std::string& first = group.fillOrder.front();
-    SetTablePrefix(first);
-    if (!source.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb))
+    m_logs.SetTable(first);
+    if (!source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
     {
-        WriteLog("ERROR: Cannot open source database", m_sSourceDb);
+        WriteLog("ERROR: Cannot open source database", m_settings.source.database);
         return FailGroup(group, first);
     }
-    if (!dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
+    if (!dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
     {
-        WriteLog("ERROR: Cannot open destination database", m_sDestDb);
+        WriteLog("ERROR: Cannot open destination database", m_settings.dest.database);
         return FailGroup(group, first);
     }
 
@@ -116,7 +118,7 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
     std::vector<std::string> refused;
     for (const std::string& table : group.fillOrder)
     {
-        SetTablePrefix(table);
+        m_logs.SetTable(table);
         CStringGrid rows;
         int failure = 0;
         source.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(table), failure, &rows);
@@ -133,7 +135,7 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
             refused.push_back(table);
             continue;
         }
-        const std::set<std::string> deferredColumns = DeferredColumnsOf(deferred, table);
+        const std::set<std::string> deferredColumns = DeferredColumnsIn(deferred, table);
         STablePlan plan = BuildTablePlan(table, MatchSourceColumns(described, sourceInfo), destInfo, deferredColumns);
         std::vector<std::string> primaryKey;
         if (!deferredColumns.empty() && (!GetPrimaryKey(dest, table, primaryKey) || primaryKey.empty()))
@@ -158,7 +160,7 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
         const bool emptiedTable = std::find(toEmpty.begin(), toEmpty.end(), entry.table) != toEmpty.end();
         if (!entry.clearBeforeEmptying || !emptiedTable)
             continue;
-        SetTablePrefix(entry.table);
+        m_logs.SetTable(entry.table);
         std::string sql = "UPDATE " + SqlIdentifier(entry.table) + " SET ";
         for (size_t c = 0; c < entry.columns.size(); ++c)
             sql += (c ? "," : "") + SqlIdentifier(entry.columns[c]) + "=NULL";
@@ -168,9 +170,9 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
         WriteSqlLog(sql);
         if (failure != 0)
         {
-            WriteSqlFailure(dest.LastErrorMessage());
-            WriteLog("ERROR: Failed to cleanup table!\r\n", m_sTablePrefix);
-            WriteLog("ERROR: " + OneLine(dest.LastErrorMessage()), "");
+            m_logs.WriteSqlFailure(dest.LastErrorMessage());
+            WriteLog("ERROR: Failed to cleanup table!\r\n", m_logs.TablePrefix());
+            WriteLog("ERROR: " + CRunLogs::OneLine(dest.LastErrorMessage()), "");
             emptied = false;
             clearedTable = entry.table;
             break;
@@ -183,14 +185,14 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
             break;
         if (std::find(toEmpty.begin(), toEmpty.end(), table) == toEmpty.end())
             continue;
-        SetTablePrefix(table);
+        m_logs.SetTable(table);
         emptied = CleanupTable(dest, table);
         if (!emptied)
             failedTable = table;
     }
     if (emptied && !dest.Commit())
     {
-        WriteLog("ERROR: Failed to commit the emptied tables", OneLine(dest.LastErrorMessage()));
+        WriteLog("ERROR: Failed to commit the emptied tables", CRunLogs::OneLine(dest.LastErrorMessage()));
         emptied = false;
         failedTable = Joined(toEmpty, ", ");
     }
@@ -202,7 +204,7 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
     m_emptiedTables.insert(toEmpty.begin(), toEmpty.end());
     for (const std::string& table : group.fillOrder)
     {
-        const std::set<std::string> columns = DeferredColumnsOf(deferred, table);
+        const std::set<std::string> columns = DeferredColumnsIn(deferred, table);
         if (!columns.empty())
             m_deferredColumns[table] = columns;
     }
@@ -213,7 +215,7 @@ bool CCopyEngine::FailGroup(const STableGroup& group, const std::string& reason)
 {
     for (const std::string& table : group.fillOrder)
     {
-        SetTablePrefix(table);
+        m_logs.SetTable(table);
         WriteLog("ERROR: Not copied: the tables joined by keys or CHECKs are copied together and one cannot be",
                  reason);
         WriteLog("WARNING: Copy failed", "");
@@ -227,7 +229,7 @@ void CCopyEngine::ReportUnfilled(const std::vector<std::string>& tables)
     {
         if (!m_emptiedTables.count(table))
             continue;
-        SetTablePrefix(table);
+        m_logs.SetTable(table);
         WriteLog("ERROR: The table was emptied for this run and is not refilled", "");
     }
 }
@@ -240,11 +242,11 @@ void CCopyEngine::EndGroup()
 
 bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
 {
-    SetTablePrefix(entry.table);
-    CFbConnection source(m_nAttempts);
-    CFbConnection dest(m_nAttempts);
-    if (!source.Connect(m_sSourceUser, m_sSourcePassword, m_sSourceDb) ||
-        !dest.Connect(m_sDestUser, m_sDestPassword, m_sDestDb))
+    m_logs.SetTable(entry.table);
+    CFbConnection source(m_settings.attempts);
+    CFbConnection dest(m_settings.attempts);
+    if (!source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database) ||
+        !dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
     {
         WriteLog("ERROR: Cannot open database", entry.constraint);
         return false;
@@ -280,7 +282,7 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
     if (!cursor.Open(select) || !statement.Prepare(update))
     {
         WriteLog("ERROR: Failed to set deferred columns", entry.constraint);
-        WriteSqlFailure(cursor.LastErrorMessage() + statement.LastErrorMessage());
+        m_logs.WriteSqlFailure(cursor.LastErrorMessage() + statement.LastErrorMessage());
         SetTriggersActive(dest, entry.table, true);
         return false;
     }
@@ -307,7 +309,7 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
         if (!updated)
         {
             ++failedRows;
-            WriteSqlFailure(statement.LastErrorMessage());
+            m_logs.WriteSqlFailure(statement.LastErrorMessage());
         }
     }
     if (fetch < 0)
@@ -325,7 +327,7 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
     {
         ok = false;
         WriteLog("ERROR: Failed to set deferred columns", entry.constraint);
-        WriteReport(failedRows, entry.table);
+        m_logs.WriteReport(failedRows, entry.table);
     }
     return ok;
 }

@@ -44,8 +44,8 @@ bool CCopyEngine::SetIdentities(CFbConnection& connection, const std::string& ta
         if (failure != 0)
         {
             ok = false;
-            WriteSqlFailure(connection.LastErrorMessage());
-            WriteLog("ERROR: Failed to set IDENTITY!\r\n", m_sTablePrefix);
+            m_logs.WriteSqlFailure(connection.LastErrorMessage());
+            WriteLog("ERROR: Failed to set IDENTITY!\r\n", m_logs.TablePrefix());
         }
     }
     return ok;

@@ -69,7 +69,7 @@ struct SCopySetup
         }
     }
 
-    CCopyJob Job(bool unattended = false) { return CCopyJob{&tables, &engine, 1, unattended}; }
+    CCopyJob Job(bool unattended = false) { return CCopyJob{&tables, &engine, ELogging::On, unattended}; }
 
     CTempDatabase source;
     CTempDatabase dest;
@@ -278,7 +278,9 @@ class CDBCopyDlgTest : public QObject
     {
         SCopySetup copy(TablesDdl({"A"}) + RowsDml({"A"}, "new"), TablesDdl({"A"}), {"A"});
         QCOMPARE(copy.prepared, 0);
-        copy.engine.m_sLogFile = copy.program.File("no-such-folder/run_log.txt");
+        SRunSettings settings = copy.engine.Settings();
+        settings.files.runLog = copy.program.File("no-such-folder/run_log.txt");
+        copy.engine.Configure(settings);
         auto dialog = MakeDialog(copy.Job());
         ForgetLastBox();
 
@@ -286,7 +288,7 @@ class CDBCopyDlgTest : public QObject
         QVERIFY(dialog->WaitForEnd(60000));
 
         const QString expected = "The copy went on, but its log files could not be written: " +
-                                 QString::fromStdString(copy.engine.m_sLogFile);
+                                 QString::fromStdString(copy.engine.Settings().files.runLog);
         QCOMPARE(ResultLines(dialog->findChild<QTreeWidget*>("m_lstOutput")),
                  QStringList({"A copy successful.", expected}));
         QCOMPARE(CMessageBox::LastText(), expected);

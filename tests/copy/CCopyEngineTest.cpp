@@ -80,9 +80,9 @@ TEST(CCopyEngine, MissingDestinationTableFailsWithoutChanges)
     SCopyFixture copy("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);", "CREATE TABLE OTHER (ID INTEGER);");
     EXPECT_FALSE(copy.Copy("T"));
     // The reason goes with the message.
-    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Failed to open or table is empty",
-                                       "the destination has no such table")),
-              std::string::npos)
+    EXPECT_NE(
+        copy.RunLog().find(Entry("T", "ERROR: Failed to open or table is empty", "the destination has no such table")),
+        std::string::npos)
         << copy.RunLog();
 }
 
@@ -112,26 +112,31 @@ TEST(CCopyEngine, LoggingOffWritesOnlyTheReport)
 {
     SCopyFixture copy("CREATE TABLE T (ID INTEGER, S VARCHAR(9)); INSERT INTO T VALUES (1, 'too long!');",
                       "CREATE TABLE T (ID INTEGER, S VARCHAR(2));");
-    EXPECT_FALSE(copy.Copy("T", 0));
-    EXPECT_FALSE(FileExists(copy.engine.m_sLogFile));
-    EXPECT_FALSE(FileExists(copy.engine.m_sSqlLogFile));
-    EXPECT_FALSE(FileExists(copy.engine.m_sTextLogFile));
+    EXPECT_FALSE(copy.Copy("T", ELogging::Off));
+    EXPECT_FALSE(FileExists(copy.engine.Settings().files.runLog));
+    EXPECT_FALSE(FileExists(copy.engine.Settings().files.sqlLog));
+    EXPECT_FALSE(FileExists(copy.engine.Settings().files.textLog));
     EXPECT_EQ(copy.Report(), "1 T record(s) could not be copied.\r\n\r\n");
 }
 
 TEST(CCopyEngine, UnattachableDatabasesAreLogged)
 {
     SCopyFixture copy("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);", "CREATE TABLE T (ID INTEGER);");
-    const std::string realDest = copy.engine.m_sDestDb;
-    copy.engine.m_sDestDb = copy.program.File("missing.fdb");
+    SRunSettings settings = copy.engine.Settings();
+    settings.dest.database = copy.program.File("missing.fdb");
+    copy.engine.Configure(settings);
     EXPECT_FALSE(copy.Copy("T"));
-    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Cannot open destination database", copy.engine.m_sDestDb)),
-              std::string::npos);
-    copy.engine.m_sSourceDb = copy.program.File("gone.fdb");
+    EXPECT_NE(
+        copy.RunLog().find(Entry("T", "ERROR: Cannot open destination database", copy.engine.Settings().dest.database)),
+        std::string::npos);
+    settings.source.database = copy.program.File("gone.fdb");
+    copy.engine.Configure(settings);
     EXPECT_FALSE(copy.Copy("T"));
-    EXPECT_NE(copy.RunLog().find(Entry("T", "ERROR: Cannot open source database", copy.engine.m_sSourceDb)),
-              std::string::npos);
-    copy.engine.m_sSourceDb.clear();
+    EXPECT_NE(
+        copy.RunLog().find(Entry("T", "ERROR: Cannot open source database", copy.engine.Settings().source.database)),
+        std::string::npos);
+    settings.source.database.clear();
+    copy.engine.Configure(settings);
     const std::string before = copy.RunLog();
     EXPECT_FALSE(copy.Copy("T"));
     EXPECT_EQ(copy.RunLog(), before);
@@ -174,7 +179,7 @@ TEST(CCopyEngine, BatchesGiveTheSameRowsAndLogsAsOneRowAtATime)
     const char* dest = "CREATE TABLE T (ID INTEGER, S VARCHAR(5), B BLOB SUB_TYPE TEXT, N INTEGER);";
     SCopyFixture batched(source, dest);
     SCopyFixture single(source, dest);
-    single.engine.m_nMaxBatchRows = 1;
+    single.engine.SetMaxBatchRows(1);
     EXPECT_FALSE(batched.Copy("T"));
     EXPECT_FALSE(single.Copy("T"));
     EXPECT_EQ(batched.RunLog(), single.RunLog());

@@ -41,18 +41,20 @@ TEST(CLogWriter, RunReportsTheFirstLostLogAndStillCopies)
 {
     SCopyFixture copy("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);", "CREATE TABLE T (ID INTEGER);");
     ASSERT_EQ(copy.prepared, 0);
-    copy.engine.m_sLogFile = copy.program.File("gone/run_log.txt");
+    SRunSettings settings = copy.engine.Settings();
+    settings.files.runLog = copy.program.File("gone/run_log.txt");
+    copy.engine.Configure(settings);
     CStringGrid tables;
     tables.SetSize(1, 1);
     tables.SetCell(0, 0, "T");
     std::atomic<bool> stop{false};
-    SCopyRunResult result = RunCopyJob({&tables, &copy.engine, 1, true}, stop, {});
+    SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, true}, stop, {});
     EXPECT_TRUE(result.allCopied);
     EXPECT_EQ(result.lostLogFile, copy.program.File("gone/run_log.txt"));
     EXPECT_EQ(copy.dest.Scalar("SELECT ID FROM T"), "1");
 
     // Without logs nothing can be lost, and a new run starts clean.
-    result = RunCopyJob({&tables, &copy.engine, 0, true}, stop, {});
+    result = RunCopyJob({&tables, &copy.engine, ELogging::Off, true}, stop, {});
     EXPECT_TRUE(result.allCopied);
     EXPECT_EQ(result.lostLogFile, "");
 }

@@ -27,11 +27,11 @@ struct SCopyFixture
         prepared = engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", false, program.Path(), false);
     }
 
-    bool Copy(const std::string& table, int mode = 1) { return engine.RunTable(table, mode); }
-    std::string RunLog() const { return ReadWholeFile(engine.m_sLogFile); }
-    std::string SqlLog() const { return ReadWholeFile(engine.m_sSqlLogFile); }
-    std::string TextLog() const { return ReadWholeFile(engine.m_sTextLogFile); }
-    std::string Report() const { return ReadWholeFile(engine.m_sErrorFile); }
+    bool Copy(const std::string& table, ELogging logging = ELogging::On) { return engine.RunTable(table, logging); }
+    std::string RunLog() const { return ReadWholeFile(engine.Settings().files.runLog); }
+    std::string SqlLog() const { return ReadWholeFile(engine.Settings().files.sqlLog); }
+    std::string TextLog() const { return ReadWholeFile(engine.Settings().files.textLog); }
+    std::string Report() const { return ReadWholeFile(engine.Settings().files.errorReport); }
 
     CWatchedDatabase source;
     CTempDatabase dest;
@@ -72,7 +72,7 @@ inline SRunRecord RunTables(SCopyFixture& copy, const std::vector<std::string>& 
     grid.SetSize(1, static_cast<int>(tables.size()));
     for (size_t i = 0; i < tables.size(); ++i)
         grid.SetCell(0, static_cast<int>(i), tables[i]);
-    CCopyJob job{&grid, &copy.engine, 1, true};
+    CCopyJob job{&grid, &copy.engine, ELogging::On, true};
     static const std::atomic<bool> never{false};
     SRunRecord run;
     SCopyRunEvents events;

@@ -87,8 +87,8 @@ TEST(CopySteps, FailingTriggerAndGeneratorStatementsAreEachLoggedOnce)
     SCopyFixture copy(WithTriggers, WithTriggers);
     CFbConnection dest(1);
     ASSERT_TRUE(dest.Connect(TestUser, TestPassword, copy.dest.Name()));
-    copy.engine.m_bLog = true;
-    copy.engine.m_sTablePrefix = "<TBL_CUST              >";
+    copy.engine.Logs().SetLogging(ELogging::On);
+    copy.engine.Logs().SetTable("CUST");
     // A source grid naming a generator value the server refuses.
     CStringGrid sourceTriggers;
     sourceTriggers.SetSize(4, 1);
@@ -96,7 +96,8 @@ TEST(CopySteps, FailingTriggerAndGeneratorStatementsAreEachLoggedOnce)
     sourceTriggers.SetCell(2, 0, "GEN_CUST");
     sourceTriggers.SetCell(3, 0, "not a number");
     EXPECT_FALSE(copy.engine.SetGenerators(dest, sourceTriggers, "CUST"));
-    const std::string entry = "<TBL_CUST              > ERROR: Failed to set GENERATOR!\r\n (<TBL_CUST              >)\r\n\r\n";
+    const std::string entry =
+        "<TBL_CUST              > ERROR: Failed to set GENERATOR!\r\n (<TBL_CUST              >)\r\n\r\n";
     EXPECT_EQ(CountOf(copy.RunLog(), entry), 1u) << copy.RunLog();
     EXPECT_TRUE(copy.engine.SetTriggersActive(dest, "CUST", false));
     EXPECT_TRUE(copy.engine.SetTriggersActive(dest, "CUST", true));

@@ -5,8 +5,8 @@
 
 #include <ctime>
 #include <fstream>
-#include <iterator>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <sys/stat.h>
 
 namespace
@@ -41,34 +41,34 @@ struct SPrepared
 TEST(PrepareCopy, NamesTheRunFolderLogsAndBackupsAfterTheSource)
 {
     SPrepared run;
-    ASSERT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false),
-              0);
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false), 0);
     const std::string folder = run.source.Folder().Path() + "DB_copy_" + Today();
     EXPECT_TRUE(DirectoryExists(folder));
-    const std::string stamp = run.engine.m_sLogFile.substr(folder.size() + 1, 14);
+    const std::string stamp = run.engine.Settings().files.runLog.substr(folder.size() + 1, 14);
     EXPECT_EQ(stamp.substr(0, 8), Today());
-    EXPECT_EQ(run.engine.m_sLogFile, folder + "/" + stamp + "_log.txt");
-    EXPECT_EQ(run.engine.m_sSqlLogFile, folder + "/" + stamp + "_sql.txt");
-    EXPECT_EQ(run.engine.m_sTextLogFile, folder + "/" + stamp + "_txt.txt");
-    EXPECT_EQ(run.engine.m_sBackupFile, folder + "/" + stamp + ".fdb");
-    EXPECT_EQ(run.engine.m_sErrorFile, run.program.Path() + "update_error.txt");
-    EXPECT_EQ(run.engine.m_sTempBackupFile, run.program.Path() + "temp_db_backup.fdb");
-    EXPECT_EQ(FileBytes(run.engine.m_sBackupFile), FileBytes(run.source.Path()));
-    EXPECT_EQ(FileBytes(run.engine.m_sTempBackupFile), FileBytes(run.dest.Path()));
+    EXPECT_EQ(run.engine.Settings().files.runLog, folder + "/" + stamp + "_log.txt");
+    EXPECT_EQ(run.engine.Settings().files.sqlLog, folder + "/" + stamp + "_sql.txt");
+    EXPECT_EQ(run.engine.Settings().files.textLog, folder + "/" + stamp + "_txt.txt");
+    EXPECT_EQ(run.engine.Settings().files.sourceBackup, folder + "/" + stamp + ".fdb");
+    EXPECT_EQ(run.engine.Settings().files.errorReport, run.program.Path() + "update_error.txt");
+    EXPECT_EQ(run.engine.Settings().files.destinationCopy, run.program.Path() + "temp_db_backup.fdb");
+    EXPECT_EQ(FileBytes(run.engine.Settings().files.sourceBackup), FileBytes(run.source.Path()));
+    EXPECT_EQ(FileBytes(run.engine.Settings().files.destinationCopy), FileBytes(run.dest.Path()));
     // The run log is made at once, empty, to hold its name; the others wait
     // for the copy to write to them.
-    EXPECT_EQ(FileBytes(run.engine.m_sLogFile), "");
-    EXPECT_FALSE(FileExists(run.engine.m_sSqlLogFile));
+    EXPECT_EQ(FileBytes(run.engine.Settings().files.runLog), "");
+    EXPECT_FALSE(FileExists(run.engine.Settings().files.sqlLog));
     // A second run prepared in the same second takes names of its own.
-    const std::string first = run.engine.m_sLogFile;
-    const std::string firstBackup = run.engine.m_sBackupFile;
-    ASSERT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false),
-              0);
-    EXPECT_NE(run.engine.m_sLogFile, first);
-    EXPECT_NE(run.engine.m_sBackupFile, firstBackup);
-    if (run.engine.m_sLogFile.substr(0, folder.size() + 15) == first.substr(0, folder.size() + 15))
+    const std::string first = run.engine.Settings().files.runLog;
+    const std::string firstBackup = run.engine.Settings().files.sourceBackup;
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false), 0);
+    EXPECT_NE(run.engine.Settings().files.runLog, first);
+    EXPECT_NE(run.engine.Settings().files.sourceBackup, firstBackup);
+    if (run.engine.Settings().files.runLog.substr(0, folder.size() + 15) == first.substr(0, folder.size() + 15))
     {
-        EXPECT_EQ(run.engine.m_sLogFile, folder + "/" + stamp + "-2_log.txt");
+        EXPECT_EQ(run.engine.Settings().files.runLog, folder + "/" + stamp + "-2_log.txt");
     }
 }
 
@@ -79,10 +79,11 @@ TEST(PrepareCopy, TemporaryDestinationCopyIsMadeWithoutBackupAndRemovedWithTheEn
     {
         CCopyEngine engine;
         engine.Init(TestUser, TestPassword, 1);
-        ASSERT_EQ(engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
-                  0);
-        EXPECT_FALSE(FileExists(engine.m_sBackupFile));
-        tempCopy = engine.m_sTempBackupFile;
+        ASSERT_EQ(
+            engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+            0);
+        EXPECT_FALSE(FileExists(engine.Settings().files.sourceBackup));
+        tempCopy = engine.Settings().files.destinationCopy;
         EXPECT_TRUE(FileExists(tempCopy));
     }
     EXPECT_FALSE(FileExists(tempCopy));
@@ -94,23 +95,26 @@ TEST(PrepareCopy, CheckOnlyTouchesNoFilesButMakesTheDestinationWritable)
     AppendTextToFile(run.program.File("update_error.txt"), "old report");
     // The source is never changed, its mode neither: a file the engine cannot
     // open for writing is reported, not made writable.
-    struct stat info{};
+    struct stat info
+    {
+    };
     ::chmod(run.source.Path().c_str(), 0440);
-    EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), true),
-              1);
+    EXPECT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), true), 1);
     ::stat(run.source.Path().c_str(), &info);
     EXPECT_EQ(info.st_mode & 0777, 0440u);
     ::chmod(run.source.Path().c_str(), 0640);
     ::chmod(run.dest.Path().c_str(), 0440);
-    EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), true),
-              0);
+    EXPECT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), true), 0);
     EXPECT_FALSE(DirectoryExists(run.source.Folder().Path() + "DB_copy_" + Today()));
     EXPECT_EQ(ReadWholeFile(run.program.File("update_error.txt")), "old report");
     ::stat(run.dest.Path().c_str(), &info);
     EXPECT_NE(info.st_mode & S_IWUSR, 0u);
     // A full preparation removes the previous report.
-    EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
-              0);
+    EXPECT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+        0);
     EXPECT_FALSE(FileExists(run.program.File("update_error.txt")));
 }
 
@@ -121,10 +125,10 @@ TEST(PrepareCopy, EmptyCredentialsTakeTheDefaults)
     EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "sysdba", "", false,
                                      run.program.Path(), true),
               0);
-    EXPECT_EQ(run.engine.m_sSourceUser, "SYSDBA");
-    EXPECT_EQ(run.engine.m_sSourcePassword, TestPassword);
-    EXPECT_EQ(run.engine.m_sDestUser, "sysdba");
-    EXPECT_EQ(run.engine.m_sDestPassword, TestPassword);
+    EXPECT_EQ(run.engine.Settings().source.user, "SYSDBA");
+    EXPECT_EQ(run.engine.Settings().source.password, TestPassword);
+    EXPECT_EQ(run.engine.Settings().dest.user, "sysdba");
+    EXPECT_EQ(run.engine.Settings().dest.password, TestPassword);
 }
 
 TEST(PrepareCopy, UnattachableDatabasesGiveOneOrTwo)
@@ -132,9 +136,9 @@ TEST(PrepareCopy, UnattachableDatabasesGiveOneOrTwo)
     SPrepared run;
     const std::string missing = run.program.File("missing.fdb");
     EXPECT_EQ(run.engine.PrepareCopy(missing, "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 1);
-    EXPECT_EQ(run.engine.m_sSourceDb, missing);
+    EXPECT_EQ(run.engine.Settings().source.database, missing);
     EXPECT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", missing, "", "", false, run.program.Path(), false), 2);
-    EXPECT_TRUE(run.engine.m_sLogFile.empty());
+    EXPECT_TRUE(run.engine.Settings().files.runLog.empty());
     // A file that is not a database at all.
     AppendTextToFile(run.program.File("notes.fdb"), "just text");
     EXPECT_EQ(run.engine.PrepareCopy(run.program.File("notes.fdb"), "", "", run.dest.Name(), "", "", false,
@@ -151,8 +155,8 @@ TEST(PrepareCopy, SourceNameWithoutExtensionGivesPlainNames)
     CCopyEngine engine;
     engine.Init(TestUser, TestPassword, 1);
     ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", true, program.Path(), false), 0);
-    EXPECT_EQ(engine.m_sTempBackupFile, program.Path() + "temp_db_backup");
-    EXPECT_EQ(engine.m_sBackupFile.size(), engine.m_sLogFile.size() - 8);
+    EXPECT_EQ(engine.Settings().files.destinationCopy, program.Path() + "temp_db_backup");
+    EXPECT_EQ(engine.Settings().files.sourceBackup.size(), engine.Settings().files.runLog.size() - 8);
 }
 
 TEST(PrepareCopy, ServerNamesGiveTheLocalFileForFoldersAndBackups)
@@ -164,8 +168,8 @@ TEST(PrepareCopy, ServerNamesGiveTheLocalFileForFoldersAndBackups)
     CCopyEngine engine;
     engine.Init(TestUser, TestPassword, 1);
     ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", true, program.Path(), false), 0);
-    EXPECT_EQ(engine.m_sSourceDb, source.Name());
+    EXPECT_EQ(engine.Settings().source.database, source.Name());
     EXPECT_TRUE(DirectoryExists(source.Folder().Path() + "DB_copy_" + Today()));
-    EXPECT_TRUE(FileExists(engine.m_sBackupFile));
-    EXPECT_TRUE(FileExists(engine.m_sTempBackupFile));
+    EXPECT_TRUE(FileExists(engine.Settings().files.sourceBackup));
+    EXPECT_TRUE(FileExists(engine.Settings().files.destinationCopy));
 }

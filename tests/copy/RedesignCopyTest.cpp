@@ -237,13 +237,16 @@ TEST_P(RedesignCopy, StopDuringAGroupTakesEffectOnceTheGroupIsRefilled)
 TEST_P(RedesignCopy, TableEmptiedAndNotRefilledIsNamed)
 {
     auto copy = Make(std::string(Company) + CompanyRows, std::string(Company) + OldCompanyRows);
-    const std::string realSource = copy->engine.m_sSourceDb;
+    const SRunSettings real = copy->engine.Settings();
     // The source goes away after the group was emptied and its first table filled.
     const SRunRecord run = RunTables(*copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT"}, [&](const std::string& table) {
-        if (table == "EMPLOYEE")
-            copy->engine.m_sSourceDb = copy->program.File("gone.fdb");
+        if (table != "EMPLOYEE")
+            return;
+        SRunSettings gone = real;
+        gone.source.database = copy->program.File("gone.fdb");
+        copy->engine.Configure(gone);
     });
-    copy->engine.m_sSourceDb = realSource;
+    copy->engine.Configure(real);
     EXPECT_FALSE(run.result.allCopied);
     for (const char* table : {"EMPLOYEE", "PROJECT"})
         EXPECT_TRUE(Contains(copy->RunLog(), Entry(table, "ERROR: The table was emptied for this run and is not "
@@ -309,7 +312,7 @@ TEST_P(RedesignCopy, LegacyTextArrivesAsTheNamedCodePage)
         EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM T"), "2");
     }
     auto copy = Make(std::string(ddl) + rows, destDdl, "NONE");
-    copy->engine.m_sSourceCharset = "WIN1252";
+    copy->engine.SetSourceCharset("WIN1252");
     ASSERT_TRUE(copy->Copy("T")) << copy->RunLog() << copy->SqlLog();
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 1 AND S = 'Grüße' AND C = 'Ä€'"
                                 " AND B = 'Grüße' AND OCTET_LENGTH(S) = 7 AND RAW = x'4772FCDF65'"),

@@ -170,7 +170,7 @@ TEST_P(SafetyCopy, AnAbortRollsTheTableBackAndSwitchesItsTriggersOn)
                                 "SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 100000) DO BEGIN"
                                 " INSERT INTO T VALUES (:I, 'row ' || :I); I = I + 1; END END^ SET TERM ; ^",
              std::string(ddl) + "INSERT INTO LATER VALUES (9);");
-    copy->engine.m_nMaxBatchRows = 1; // slow enough to be caught in the middle
+    copy->engine.SetMaxBatchRows(1); // slow enough to be caught in the middle
     std::atomic<bool> stop{false};
     std::thread aborter([&] {
         // The abort comes once T's trigger is off, its old rows deleted and

@@ -1,0 +1,94 @@
+#include "copy/CRunLogs.h"
+
+#include "core/FileHelpers.h"
+
+#include <cstdio>
+
+void CRunLogs::SetTable(const std::string& table)
+{
+    char prefix[4096];
+    std::snprintf(prefix, sizeof prefix, "<TBL_%-18s>", table.c_str());
+    m_sTablePrefix = prefix;
+}
+
+void CRunLogs::EndTable()
+{
+    m_bInTable = false;
+    m_run.Close();
+    m_sql.Close();
+    m_text.Close();
+}
+
+bool CRunLogs::Append(CLogWriter& writer, const std::string& path, const std::string& text)
+{
+    writer.SetPath(path);
+    const bool written = writer.AppendLine(text);
+    // Outside a table copy nothing closes the file later.
+    if (!m_bInTable)
+        return writer.Close() && written;
+    return written;
+}
+
+bool CRunLogs::WriteLog(const std::string& message, const std::string& detail)
+{
+    if (!m_bLog)
+        return true;
+    // One buffer serves every entry: a copy writes one entry per row.
+    m_sEntry.assign(m_sTablePrefix).append(" ").append(message).append(" (").append(detail).append(")\r\n");
+    return Append(m_run, m_files.runLog, m_sEntry);
+}
+
+bool CRunLogs::WriteSqlLog(const std::string& text)
+{
+    return !m_bLog || Append(m_sql, m_files.sqlLog, text);
+}
+
+bool CRunLogs::WriteTextLog(const std::string& text)
+{
+    return !m_bLog || Append(m_text, m_files.textLog, text);
+}
+
+void CRunLogs::WriteSqlFailure(const std::string& serverMessage)
+{
+    WriteSqlLog(SqlFailureComment(serverMessage));
+}
+
+void CRunLogs::WriteReport(int failedRecords, const std::string& table)
+{
+    char report[4096];
+    std::snprintf(report, sizeof report, "%i %s record(s) could not be copied.\r\n", failedRecords, table.c_str());
+    AppendLineToFile(m_files.errorReport, report);
+}
+
+std::string CRunLogs::LostLogFile() const
+{
+    for (const CLogWriter* writer : {&m_run, &m_sql, &m_text})
+    {
+        if (writer->Lost())
+            return writer->Path();
+    }
+    return {};
+}
+
+void CRunLogs::ResetLost()
+{
+    for (CLogWriter* writer : {&m_run, &m_sql, &m_text})
+        writer->ResetLost();
+}
+
+std::string CRunLogs::OneLine(const std::string& message)
+{
+    std::string line;
+    for (char c : message)
+        line += (c == '\n' || c == '\r') ? ' ' : c;
+    return line;
+}
+
+std::string CRunLogs::SqlFailureComment(const std::string& serverMessage)
+{
+    std::string comment = OneLine(serverMessage);
+    // The comment must not end early inside the message.
+    for (size_t at = comment.find("*/"); at != std::string::npos; at = comment.find("*/", at))
+        comment.replace(at, 2, "* /");
+    return "/* " + comment + " */";
+}

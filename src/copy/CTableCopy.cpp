@@ -1,0 +1,282 @@
+#include "copy/CTableCopy.h"
+
+#include "copy/CCopyEngine.h"
+#include "copy/CStagedRunLog.h"
+#include "copy/SourceSelect.h"
+#include "db/CFbTransaction.h"
+#include "db/SchemaQueries.h"
+#include "db/SqlText.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace
+{
+std::vector<SResultColumn> ResultColumns(CFbCursor& cursor)
+{
+    std::vector<SResultColumn> columns;
+    for (int i = 0; i < cursor.ColumnCount(); ++i)
+        columns.push_back({cursor.ColumnName(i), cursor.Column(i).sqltype & ~1});
+    return columns;
+}
+
+std::string Folded(const std::string& text)
+{
+    std::string folded = text;
+    for (char& c : folded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+const char* const NotRefilled = "ERROR: The table was emptied for this run and is not refilled";
+} // namespace
+
+CTableCopy::CTableCopy(CCopyEngine& engine, const std::string& table)
+    : m_engine(engine), m_settings(engine.Settings()), m_logs(engine.Logs()), m_sTable(table),
+      m_bEmptiedAhead(engine.EmptiedAhead(table)), m_source(m_settings.attempts), m_dest(m_settings.attempts),
+      m_cursor(m_source)
+{
+}
+
+CTableCopy::~CTableCopy()
+{
+    m_engine.UnregisterCancelable(m_cancelable);
+    // Each table's entries reach the files when the table is done.
+    m_logs.EndTable();
+}
+
+bool CTableCopy::FailBeforeRows(const std::string& message, const std::string& detail)
+{
+    m_logs.WriteLog(message, detail);
+    if (m_bEmptiedAhead)
+        m_logs.WriteLog(NotRefilled, "");
+    return false;
+}
+
+bool CTableCopy::Aborted()
+{
+    m_logs.WriteLog("Copy aborted by the user", "");
+    if (m_bEmptiedAhead)
+        m_logs.WriteLog(NotRefilled, "");
+    return false;
+}
+
+std::string CTableCopy::SourceSpelling()
+{
+    // The table list matches names without regard to letter case; each
+    // database is then addressed with its own spelling ("Customer" and
+    // CUSTOMER are different names to the server).
+    std::vector<std::string> tables;
+    if (!GetUserTables(m_source, tables) || std::find(tables.begin(), tables.end(), m_sTable) != tables.end())
+        return m_sTable;
+    for (const std::string& name : tables)
+    {
+        if (Folded(name) == Folded(m_sTable))
+            return name;
+    }
+    return m_sTable;
+}
+
+bool CTableCopy::IsDestinationTable(std::string& reason)
+{
+    std::vector<std::string> tables;
+    if (!GetUserTables(m_dest, tables))
+    {
+        reason = m_dest.LastErrorMessage();
+        return false;
+    }
+    if (std::find(tables.begin(), tables.end(), m_sTable) != tables.end())
+        return true;
+    // A view would take the DELETE and the INSERTs through to its tables
+    // with their triggers active; a temporary table forgets the rows.
+    CStringGrid kind;
+    int failure = 0;
+    m_dest.Execute("SELECT IIF(rdb$view_blr IS NULL, 'a system, temporary or external table', 'a view')"
+                   " FROM rdb$relations WHERE rdb$relation_name = '" +
+                       EscapeSqlString(m_sTable) + "'",
+                   failure, &kind);
+    reason = failure == 0 && kind.RowCount() == 1 ? "it is " + kind.GetCell(0, 0) + ", not a table of its own"
+                                                  : "the destination has no such table";
+    return false;
+}
+
+CTableCopy::ESource CTableCopy::OpenSource()
+{
+    if (!m_source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
+    {
+        FailBeforeRows("ERROR: Cannot open source database", m_settings.source.database);
+        return ESource::Failed;
+    }
+    m_sSourceTable = SourceSpelling();
+    GetColumnInfo(m_source, m_sSourceTable, m_sourceInfo);
+    SSourceSelectOptions options;
+    options.legacyCharset = m_settings.sourceCharset;
+    if (!m_settings.sourceCharset.empty() && HasNoneText(m_sourceInfo))
+    {
+        // Which NONE columns become text depends on the destination's columns.
+        CFbConnection peek(m_settings.attempts);
+        std::vector<SColumnInfo> destColumns;
+        if (peek.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database) &&
+            GetColumnInfo(peek, m_sTable, destColumns))
+            options.legacyColumns = LegacyTextColumns(m_sourceInfo, destColumns);
+    }
+    options.inlineBlobs = !m_source.IsInProcess();
+    const std::string sql =
+        m_sourceInfo.empty() ? "" : BuildSourceSelect(m_source, m_sSourceTable, m_sourceInfo, options);
+    const bool selected = !sql.empty() && m_cursor.Open(sql);
+    const std::string selectLine = "\r\n/* " + sql + " */\r\n";
+    m_logs.WriteSqlLog(selectLine);
+    m_logs.WriteTextLog(selectLine);
+    const int first = selected ? m_cursor.Fetch() : -1;
+    if (first < 0)
+    {
+        // The server's reason, or the plain fact, goes with the message.
+        const std::string reason = m_sourceInfo.empty() ? "the source has no table " + m_sSourceTable
+                                                        : CRunLogs::OneLine(m_cursor.LastErrorMessage());
+        m_logs.WriteSqlFailure(reason);
+        FailBeforeRows("ERROR: Failed to open or table is empty", reason);
+        return ESource::Failed;
+    }
+    if (first == 0)
+    {
+        m_logs.WriteLog("Table is empty", "");
+        return ESource::Empty;
+    }
+    if (!m_source.GetTableTriggers(m_sSourceTable, m_sourceTriggers))
+    {
+        FailBeforeRows("ERROR: Failed to get source triggers", CRunLogs::OneLine(m_source.LastErrorMessage()));
+        return ESource::Failed;
+    }
+    m_sourceIdentities = CCopyEngine::ReadIdentities(m_source, m_sourceInfo);
+    return ESource::Rows;
+}
+
+bool CTableCopy::OpenDestination()
+{
+    if (!m_dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
+        return FailBeforeRows("ERROR: Cannot open destination database", m_settings.dest.database);
+    // The destination is described from its own system tables, whatever
+    // the source holds.
+    std::string notATable;
+    if (!IsDestinationTable(notATable))
+        return FailBeforeRows("ERROR: Failed to open or table is empty", CRunLogs::OneLine(notATable));
+    if (!GetColumnInfo(m_dest, m_sTable, m_destInfo) || m_destInfo.empty())
+        return FailBeforeRows("ERROR: Failed to open or table is empty", CRunLogs::OneLine(m_dest.LastErrorMessage()));
+    m_plan = BuildTablePlan(m_sTable, MatchSourceColumns(ResultColumns(m_cursor), m_sourceInfo), m_destInfo,
+                            m_engine.DeferredColumnsOf(m_sTable));
+    if (m_plan.problems.empty())
+        return true;
+    // Refused before anything is written: the destination keeps its rows.
+    for (const std::string& problem : m_plan.problems)
+        m_logs.WriteLog(problem, "");
+    if (m_bEmptiedAhead)
+        m_logs.WriteLog(NotRefilled, "");
+    m_logs.WriteLog("WARNING: Copy failed", "");
+    return false;
+}
+
+void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed)
+{
+    if (!m_logs.Logging())
+        return;
+    CLogWriter& runLog = m_logs.RunWriter();
+    if (!stagedRows.Publish(committed, m_logs.TablePrefix(), [&](const std::string& text) { runLog.AppendText(text); }))
+        runLog.MarkLost();
+}
+
+void CTableCopy::ReportWhatIsLeft()
+{
+    // Switching the triggers off committed the DELETE: then nothing is left.
+    // Asked through an attachment of its own, which no cancel has reached.
+    CFbConnection check(m_settings.attempts);
+    CStringGrid left;
+    int failure = 0;
+    if (check.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
+        check.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(m_sTable), failure, &left);
+    if (check.m_bConnected && failure == 0 && left.RowCount() == 0)
+        m_logs.WriteLog(NotRefilled, "");
+}
+
+bool CTableCopy::Run()
+{
+    m_logs.SetTable(m_sTable);
+    m_logs.BeginTable();
+    m_logs.WriteLog("Starting copy process...", "");
+    const std::string header = "\r\n\r\n/* " + m_sTable + "*/\r\n";
+    m_logs.WriteSqlLog(header);
+    m_logs.WriteTextLog(header);
+    if (m_engine.AbortRequested())
+        return Aborted();
+
+    const ESource source = OpenSource();
+    if (source != ESource::Rows)
+        return source == ESource::Empty;
+    if (!OpenDestination())
+        return false;
+
+    m_engine.RegisterCancelable(m_source, m_cancelable);
+    m_engine.RegisterCancelable(m_dest, m_cancelable);
+    if (!m_bEmptiedAhead && !m_engine.CleanupTable(m_dest, m_sTable))
+    {
+        // Rows added to old rows that stay would be a mix of both databases.
+        m_engine.UnregisterCancelable(m_cancelable);
+        if (m_engine.AbortRequested())
+            return Aborted();
+        m_logs.WriteLog("WARNING: Copy failed", "");
+        return false;
+    }
+    bool failed = !m_engine.SetTriggersActive(m_dest, m_sTable, false);
+    int failedRecords = 0;
+    int insertedRows = 0;
+    CStagedRunLog stagedRows;
+    bool committed = false;
+    std::string commitError;
+    const bool abort = [&] {
+        // The rows go in as one transaction; left uncommitted it goes back.
+        CFbTransaction rows(m_dest);
+        if (!InsertRows(stagedRows, failedRecords, insertedRows))
+            failed = true;
+        m_engine.UnregisterCancelable(m_cancelable);
+        if (m_engine.AbortRequested())
+            return true;
+        committed = rows.Commit();
+        commitError = rows.Error();
+        return false;
+    }();
+    // Only now is it known which rows arrived.
+    PublishRows(stagedRows, committed);
+    if (!committed)
+    {
+        failed = true;
+        failedRecords += insertedRows;
+        if (abort)
+            m_logs.WriteLog("Copy aborted by the user", "");
+        else
+        {
+            m_logs.WriteLog("ERROR: Failed to commit the copied rows", CRunLogs::OneLine(commitError));
+            m_logs.WriteSqlLog("COMMIT;");
+            m_logs.WriteSqlFailure(commitError);
+        }
+        ReportWhatIsLeft();
+    }
+    // Generators and identities follow rows that arrived.
+    if (committed && !m_engine.SetGenerators(m_dest, m_sourceTriggers, m_sTable))
+        failed = true;
+    if (committed && !m_engine.SetIdentities(m_dest, m_sTable, m_destInfo, m_sourceIdentities))
+        failed = true;
+    if (!(abort ? m_engine.RestoreTriggersAfterAbort(m_sTable) : m_engine.SetTriggersActive(m_dest, m_sTable, true)))
+        failed = true;
+    if (!m_dest.Disconnect() && !abort)
+    {
+        failed = true;
+        m_logs.WriteLog("ERROR: Failed to close the destination database",
+                        CRunLogs::OneLine(m_dest.LastErrorMessage()));
+    }
+    m_cursor.Close();
+    m_source.Disconnect();
+
+    m_logs.WriteLog(failed ? "WARNING: Copy failed" : "Copy finished successfully", "");
+    if (failedRecords != 0)
+        m_logs.WriteReport(failedRecords, m_sTable);
+    return !failed;
+}

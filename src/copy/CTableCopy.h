@@ -1,0 +1,77 @@
+#pragma once
+
+#include "copy/TablePlan.h"
+#include "db/CFbConnection.h"
+#include "db/CFbCursor.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class CCopyEngine;
+class CRunLogs;
+class CStagedRunLog;
+struct SRunSettings;
+
+// The copy of one table: reads the source through an ordered cursor, plans
+// the destination's columns from both databases, empties the destination,
+// inserts the rows in one transaction that is committed and checked, and
+// sets the generators and identities that follow the rows. It owns its two
+// attachments; whatever way it ends, the destination's triggers are on again.
+class CTableCopy
+{
+  public:
+    CTableCopy(CCopyEngine& engine, const std::string& table);
+    ~CTableCopy();
+    CTableCopy(const CTableCopy&) = delete;
+    CTableCopy& operator=(const CTableCopy&) = delete;
+
+    // True when every row arrived and every step succeeded, or the source is empty.
+    bool Run();
+
+  private:
+    enum class ESource
+    {
+        Rows,
+        Empty,
+        Failed,
+    };
+
+    ESource OpenSource();
+    bool OpenDestination();
+    // Writes the rows; the transaction is the caller's to end.
+    bool InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows);
+    void PublishRows(CStagedRunLog& stagedRows, bool committed);
+    // Logs a failure before any row was written (and, for a table the run
+    // emptied ahead of its turn, that it stays empty); false.
+    bool FailBeforeRows(const std::string& message, const std::string& detail);
+    bool Aborted();
+    // Says whether a table whose rows went back was left empty.
+    void ReportWhatIsLeft();
+    // Whether the destination table is one the copy may fill.
+    bool IsDestinationTable(std::string& reason);
+    // The source's spelling of a table the destination spells as m_sTable.
+    std::string SourceSpelling();
+
+    // "INSERT INTO T (A,B) VALUES (" for the named columns.
+    static std::string InsertPrefix(const std::string& table, const std::vector<std::string>& columns);
+    // Why rows with NONE text in column failed, and what helps.
+    static std::string LegacyTextHint(const std::string& column);
+
+    CCopyEngine& m_engine;
+    const SRunSettings& m_settings;
+    CRunLogs& m_logs;
+    const std::string m_sTable;
+    const bool m_bEmptiedAhead;
+    CFbConnection m_source;
+    CFbConnection m_dest;
+    CFbCursor m_cursor;
+    std::string m_sSourceTable;
+    std::vector<SColumnInfo> m_sourceInfo;
+    std::vector<SColumnInfo> m_destInfo;
+    CStringGrid m_sourceTriggers;
+    std::map<std::string, std::string> m_sourceIdentities;
+    STablePlan m_plan;
+    std::vector<std::uintptr_t> m_cancelable;
+};

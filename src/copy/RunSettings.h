@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Whether a run writes its run log, SQL log and data text log. The
+// failed-records report is written either way.
+enum class ELogging
+{
+    Off,
+    On,
+};
+
+// A database as a run reaches it.
+struct SDatabaseLogin
+{
+    std::string database; // a file, or server:path
+    std::string user;
+    std::string password;
+};
+
+// The files of one run, named by its preparation.
+struct SRunFiles
+{
+    std::string runLog;
+    std::string sqlLog;
+    std::string textLog;
+    std::string errorReport;     // "update_error.txt" in the program folder
+    std::string sourceBackup;    // the dated copy of the source database
+    std::string destinationCopy; // the destination as it was before the run
+};
+
+// Everything a copy run works with, set by its preparation and then read by
+// every table's copy.
+struct SRunSettings
+{
+    SDatabaseLogin source;
+    SDatabaseLogin dest;
+    // What identifies each database whatever its name (ReadDatabaseIdentity);
+    // empty when the server would not say.
+    std::string sourceIdentity;
+    std::string destIdentity;
+    // The code page of the source's CHARACTER SET NONE text (a Firebird
+    // character set name such as WIN1252); empty copies its bytes as they are.
+    std::string sourceCharset;
+    SRunFiles files;
+    ELogging logging = ELogging::On;
+    int attempts = 1;          // attach attempts of every attachment
+    size_t maxBatchRows = 128; // most rows sent per round trip (1: one INSERT per row)
+};
