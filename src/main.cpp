@@ -33,6 +33,8 @@ int main(int argc, char** argv)
             return RunWindowUnattended(argc, argv);
         return RunUnattended(arguments, RunningProgramFile().empty() ? argv[0] : RunningProgramFile(), std::cout,
                              std::cerr);
+    case ECommand::Check:
+        return RunCheck(arguments, RunningProgramFile().empty() ? argv[0] : RunningProgramFile(), std::cout, std::cerr);
     case ECommand::Window: break;
     }
     if (!DisplayAvailable())

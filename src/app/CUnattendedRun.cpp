@@ -1,6 +1,7 @@
 #include "app/CUnattendedRun.h"
 
 #include "app/CStartupFolders.h"
+#include "app/CheckReportText.h"
 #include "app/CommandLine.h"
 #include "app/CommandLinePasswords.h"
 #include "app/InterruptSignals.h"
@@ -8,6 +9,7 @@
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
 #include "copy/CTriggerJournal.h"
+#include "copy/CopyCheck.h"
 #include "copy/SourceSelect.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
@@ -91,7 +93,7 @@ void RequestUnattendedStop()
 }
 
 bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& err,
-                          SUnattendedRun& run, IFontSettings* font)
+                          SUnattendedRun& run, IFontSettings* font, bool forCheck)
 {
     SRunOptions options;
     std::vector<std::string> databases;
@@ -143,8 +145,10 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         return false;
 
     const auto prepare = [&](bool checkOnly) {
-        const int result = engine.PrepareCopy(source.database, source.user, source.password, dest.database, dest.user,
-                                              dest.password, settings.m_bDoBackups, folders.homeBase, checkOnly);
+        const int result =
+            forCheck ? engine.PrepareAttachments(source, dest)
+                     : engine.PrepareCopy(source.database, source.user, source.password, dest.database, dest.user,
+                                          dest.password, settings.m_bDoBackups, folders.homeBase, checkOnly);
         if (result == 1 || result == 2)
         {
             err << Text(catalog, result == 1 ? ELanguageText::FrmMain_m_aMErrorConnectSource
@@ -167,7 +171,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         err << "rowmover: the source database knows no character set " << charset << std::endl;
         return false;
     }
-    RestoreLeftoverTriggers(engine, err);
+    if (!forCheck)
+        RestoreLeftoverTriggers(engine, err);
     std::vector<STableListRow> rows;
     BuildTableList(
         engine.Settings().attempts,
@@ -176,14 +181,14 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     SortTableList(rows);
     if (rows.empty())
         return fail(ELanguageText::FrmMain_m_aMNoTables);
-    if (!prepare(false))
+    if (!forCheck && !prepare(false))
         return false;
     // The run goes on without them, but the user must know the way back is missing.
-    if (settings.m_bDoBackups && !engine.BackupMade())
+    if (!forCheck && settings.m_bDoBackups && !engine.BackupMade())
         err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing),
                           engine.Settings().files.sourceBackup)
             << std::endl;
-    if (!engine.DestinationCopyMade())
+    if (!forCheck && !engine.DestinationCopyMade())
         err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing),
                           engine.Settings().files.destinationCopy)
             << std::endl;
@@ -285,4 +290,20 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
         out << UnattendedResultLine(run, table, copied) << std::endl;
     };
     return FinishUnattendedRun(run, RunCopyJob(UnattendedJob(run), g_stopRequested, events), out, err);
+}
+
+int RunCheck(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
+             std::ostream& err)
+{
+    SUnattendedRun run;
+    if (!PrepareUnattendedRun(arguments, programFile, err, run, nullptr, true))
+        return ExitNotStarted;
+    std::vector<std::string> tables;
+    for (int row = 0; row < run.tables.RowCount(); ++row)
+        tables.push_back(run.tables.GetCell(0, row));
+    const SCheckReport report = CheckCopy(run.engine.Settings(), tables);
+    out << CheckReportText(report, run.catalog) << std::flush;
+    if (!report.checked)
+        return ExitNotStarted;
+    return report.Count(ECheckSeverity::Fails) == 0 ? ExitAllCopied : ExitTableFailed;
 }

@@ -26,6 +26,11 @@ enum EUnattendedExit
 // window would show goes to err. Returns an EUnattendedExit code.
 int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
                   std::ostream& err);
+// Reports what a copy of every table present in both databases would do
+// (command line with --check) and writes nothing anywhere: exit code 0 when
+// no table would fail, 1 when one would, 2 when the check could not run.
+int RunCheck(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
+             std::ostream& err);
 
 class CCopyEngine;
 
@@ -53,8 +58,9 @@ struct SUnattendedRun
 // The preparation shared by the run with and without a window. font, when
 // given, receives the stored font before the settings are read. False when
 // the run cannot start; the reason went to err.
+// With forCheck only reads: no trigger restored, no folder, log or backup made.
 bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& err,
-                          SUnattendedRun& run, IFontSettings* font = nullptr);
+                          SUnattendedRun& run, IFontSettings* font = nullptr, bool forCheck = false);
 // The job that copies the prepared tables unattended.
 CCopyJob UnattendedJob(SUnattendedRun& run);
 // The result line of one table, in the run's language.

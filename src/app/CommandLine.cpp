@@ -18,7 +18,7 @@ ECommand ParseCommandLine(const std::vector<std::string>& arguments)
     std::vector<std::string> positional;
     std::string error;
     if (SplitRunOptions(arguments, options, positional, error) && positional.size() == 6)
-        return ECommand::Unattended;
+        return options.check ? ECommand::Check : ECommand::Unattended;
     return ECommand::Usage;
 }
 
@@ -37,6 +37,11 @@ bool SplitRunOptions(const std::vector<std::string>& arguments, SRunOptions& opt
         {
             ++i;
             break;
+        }
+        if (argument == "--check")
+        {
+            options.check = true;
+            continue;
         }
         const std::string charsetOption = "--source-charset";
         if (argument == charsetOption || argument.rfind(charsetOption + "=", 0) == 0)
@@ -72,6 +77,8 @@ void PrintUsage(std::ostream& out)
            "  rowmover                 open the window\n"
            "  rowmover [--source-charset NAME] SOURCE_DB SOURCE_USER SOURCE_PASSWORD DEST_DB DEST_USER DEST_PASSWORD\n"
            "                           copy every table present in both databases, unattended\n"
+           "  rowmover --check [--source-charset NAME] SOURCE_DB SOURCE_USER SOURCE_PASSWORD DEST_DB DEST_USER\n"
+           "           DEST_PASSWORD   report what that copy would do, table by table, and write nothing\n"
            "  rowmover --help | --version\n"
            "\n"
            "A database is a file path (opened by the embedded engine) or host:path through a server.\n"
@@ -83,7 +90,7 @@ void PrintUsage(std::ostream& out)
            "                       (a Firebird character set: WIN1252, ISO8859_1, DOS850 ...); without it,\n"
            "                       the setting of the options; without either such text is copied as its bytes.\n"
            "Exit codes of a copy: 0 every table copied, 1 a table failed or the logs could not be written,\n"
-           "2 the copy could not start.\n";
+           "2 the copy could not start. Of a check: 0 no table would fail, 1 a table would, 2 no check.\n";
 }
 
 void PrintVersion(std::ostream& out)

@@ -9,6 +9,7 @@ enum class ECommand
 {
     Window,     // no arguments
     Unattended, // six arguments
+    Check,      // --check and six arguments
     Help,
     Version,
     Usage, // anything else: the usage goes to standard error
@@ -20,6 +21,8 @@ struct SRunOptions
     // --source-charset NAME: the code page of the source's CHARACTER SET NONE
     // text; empty takes the settings' choice.
     std::string sourceCharset;
+    // --check: report what a copy would do, write nothing.
+    bool check = false;
 };
 
 ECommand ParseCommandLine(const std::vector<std::string>& arguments);

@@ -12,6 +12,36 @@
 // than it is given, never others.
 // clang-format off
 #define ROWMOVER_LANGUAGE_TEXTS(X) \
+    X(FrmCheck_Caption, "FrmCheck.Caption", "Check copy", "") \
+    X(FrmCheck_m_BTNCopy, "FrmCheck.m_BTNCopy", "Copy", "") \
+    X(FrmCheck_m_BTNClose, "FrmCheck.m_BTNClose", "Close", "") \
+    X(FrmCheck_m_aMSummary, "FrmCheck.m_aMSummary", "%s tables checked: %s will fail, %s with warnings, %s fine.", "ssss") \
+    X(FrmCheck_m_aMFails, "FrmCheck.m_aMFails", "will fail", "") \
+    X(FrmCheck_m_aMWarns, "FrmCheck.m_aMWarns", "warnings", "") \
+    X(FrmCheck_m_aMFine, "FrmCheck.m_aMFine", "fine", "") \
+    X(FrmCheck_m_aMTable, "FrmCheck.m_aMTable", "%s: %s, %s rows, about %s", "ssss") \
+    X(FrmCheck_m_aMNotChecked, "FrmCheck.m_aMNotChecked", "The databases could not be checked: %s", "s") \
+    X(FrmCheck_m_aMDropped, "FrmCheck.m_aMDropped", "%s: %s values are not carried; the destination has no such column", "ss") \
+    X(FrmCheck_m_aMTooLong, "FrmCheck.m_aMTooLong", "%s: %s values are longer than %s; those rows fail", "sss") \
+    X(FrmCheck_m_aMOutOfRange, "FrmCheck.m_aMOutOfRange", "%s: %s values are beyond what %s holds; those rows fail", "sss") \
+    X(FrmCheck_m_aMBeyondPrecision, "FrmCheck.m_aMBeyondPrecision", "%s: %s values have more digits than %s declares", "sss") \
+    X(FrmCheck_m_aMRounded, "FrmCheck.m_aMRounded", "%s: %s values are rounded to %s", "sss") \
+    X(FrmCheck_m_aMTimeDropped, "FrmCheck.m_aMTimeDropped", "%s: %s values lose their time of day", "ss") \
+    X(FrmCheck_m_aMNotANumber, "FrmCheck.m_aMNotANumber", "%s: %s values are not numbers; those rows fail", "ss") \
+    X(FrmCheck_m_aMLegacyText, "FrmCheck.m_aMLegacyText", "%s: %s values hold CHARACTER SET NONE bytes that the destination refuses without the source code page; those rows fail", "ss") \
+    X(FrmCheck_m_aMNullIntoNotNull, "FrmCheck.m_aMNullIntoNotNull", "%s: %s values are NULL and the column is NOT NULL; those rows fail", "ss") \
+    X(FrmCheck_m_aMNeedsDefault, "FrmCheck.m_aMNeedsDefault", "%s (%s): NOT NULL, not in the source and without DEFAULT; the table is not copied", "ss") \
+    X(FrmCheck_m_aMUnreadable, "FrmCheck.m_aMUnreadable", "%s (%s): a type this program cannot read; the table is not copied", "ss") \
+    X(FrmCheck_m_aMNotATable, "FrmCheck.m_aMNotATable", "Not copied: %s", "s") \
+    X(FrmCheck_m_aMMissingParent, "FrmCheck.m_aMMissingParent", "%s: %s rows refer to keys that %s of the destination does not hold; those rows fail", "sss") \
+    X(FrmCheck_m_aMGroupRefused, "FrmCheck.m_aMGroupRefused", "Not copied: it is copied together with %s, which cannot be refilled", "s") \
+    X(FrmCheck_m_aMDeferred, "FrmCheck.m_aMDeferred", "%s: inserted empty and set after the other tables (%s)", "ss") \
+    X(FrmCheck_m_aMReceives, "FrmCheck.m_aMReceives", "%s: not in the source, receives %s", "ss") \
+    X(FrmCheck_m_aMTriggers, "FrmCheck.m_aMTriggers", "Triggers switched off during the copy: %s", "s") \
+    X(FrmCheck_m_aMGenerators, "FrmCheck.m_aMGenerators", "Generators set to the source's values: %s", "s") \
+    X(FrmCheck_m_aMIdentities, "FrmCheck.m_aMIdentities", "Identities restart after the copied keys: %s", "s") \
+    X(FrmCheck_m_aMSourceEmpty, "FrmCheck.m_aMSourceEmpty", "The source table is empty: the destination keeps its rows", "") \
+    X(FrmCheck_m_aMSomeValues, "FrmCheck.m_aMSomeValues", "some", "") \
     X(FrmCopy_Caption, "FrmCopy.Caption", "Database copy process", "") \
     X(FrmCopy_m_BTNStop, "FrmCopy.m_BTNStop", "STOP", "") \
     X(FrmCopy_m_LISOutput, "FrmCopy.m_LISOutput", "Table name", "") \
@@ -45,6 +75,7 @@
     X(FrmLanguage_m_BTNOk, "FrmLanguage.m_BTNOk", "OK", "") \
     X(FrmLanguage_m_LBLCurrentLanguage, "FrmLanguage.m_LBLCurrentLanguage", "Current language:", "") \
     X(FrmMain_ID_MEN_CHECKUPDATE, "FrmMain.ID_MEN_CHECKUPDATE", "Check for update", "") \
+    X(FrmMain_ID_MEN_CHECK, "FrmMain.ID_MEN_CHECK", "Check copy\tCtrl+K", "") \
     X(FrmMain_ID_MEN_COPY, "FrmMain.ID_MEN_COPY", "Copy database\tCtrl+C", "") \
     X(FrmMain_ID_MEN_DESTINATION, "FrmMain.ID_MEN_DESTINATION", "Select destination database\tCtrl+D", "") \
     X(FrmMain_ID_MEN_EXIT, "FrmMain.ID_MEN_EXIT", "Quit\tCtrl+Q", "") \
@@ -65,6 +96,7 @@
     X(FrmMain_ID_MEN_TABLES, "FrmMain.ID_MEN_TABLES", "Tables", "") \
     X(FrmMain_ID_MEN_TXTLOG, "FrmMain.ID_MEN_TXTLOG", "Text log file", "") \
     X(FrmMain_ID_MEN_VIEW, "FrmMain.ID_MEN_VIEW", "View", "") \
+    X(FrmMain_m_BTNCheck, "FrmMain.m_BTNCheck", "Check", "") \
     X(FrmMain_m_BTNCopy, "FrmMain.m_BTNCopy", "Copy", "") \
     X(FrmMain_m_BTNDestDB, "FrmMain.m_BTNDestDB", "Select", "") \
     X(FrmMain_m_BTNDestDBHint, "FrmMain.m_BTNDestDBHint", "Browse destination database", "") \

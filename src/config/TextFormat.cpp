@@ -7,8 +7,7 @@
 
 namespace
 {
-template <typename... Args>
-std::string Format(const std::u16string& format, Args... args)
+template <typename... Args> std::string Format(const std::u16string& format, Args... args)
 {
     const std::string pattern = WideToUtf8(format);
 #pragma GCC diagnostic push
@@ -27,6 +26,32 @@ std::string Format(const std::u16string& format, Args... args)
 std::string FormatText(const std::u16string& format, const std::string& text)
 {
     return Format(format, text.c_str());
+}
+
+std::string FormatText(const std::u16string& format, const std::vector<std::string>& values)
+{
+    // Filled here instead of by printf: the number of values varies.
+    const std::string pattern = WideToUtf8(format);
+    std::string text;
+    size_t next = 0;
+    for (size_t i = 0; i < pattern.size(); ++i)
+    {
+        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's')
+        {
+            if (next < values.size())
+                text += values[next];
+            ++next;
+            ++i;
+        }
+        else if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == '%')
+        {
+            text += '%';
+            ++i;
+        }
+        else
+            text += pattern[i];
+    }
+    return text;
 }
 
 std::string FormatText(const std::u16string& format, int number)

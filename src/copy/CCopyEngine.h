@@ -46,6 +46,10 @@ class CCopyEngine
     int PrepareCopy(const std::string& sourceDB, const std::string& sourceUser, const std::string& sourcePassword,
                     const std::string& destDB, const std::string& destUser, const std::string& destPassword,
                     bool makeBackup, const std::string& programFolder, bool checkOnly);
+    // Takes the run's databases and credentials (empty ones are the
+    // defaults) and attaches each once, changing nothing anywhere: the
+    // results of PrepareCopy with checkOnly, for a check that only reads.
+    int PrepareAttachments(const SDatabaseLogin& source, const SDatabaseLogin& dest);
     // The server's message for the attach that made the last PrepareCopy
     // give 1 or 2 (wrong password, no server, a locked file ...); empty
     // when both databases attached.

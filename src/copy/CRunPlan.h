@@ -64,3 +64,9 @@ struct SRunSchema
 
 // Plans a run over tables (in list order).
 SRunPlan PlanRun(const std::vector<std::string>& tables, const SRunSchema& schema);
+
+class CFbConnection;
+
+// Plans a run over tables with what the attached destination's schema says;
+// an unreadable (or unattached) destination gives the list order.
+SRunPlan PlanRunIn(CFbConnection& dest, const std::vector<std::string>& tables);

@@ -37,23 +37,19 @@ SStamps ReadClock()
 }
 } // namespace
 
-int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sourceUser,
-                             const std::string& sourcePassword, const std::string& destDB, const std::string& destUser,
-                             const std::string& destPassword, bool makeBackup, const std::string& programFolder,
-                             bool checkOnly)
+int CCopyEngine::PrepareAttachments(const SDatabaseLogin& source, const SDatabaseLogin& dest)
 {
     // On this platform "/" is the separator: names are kept as given.
-    m_settings.source.database = sourceDB;
-    const std::string extension = GetExtension(m_settings.source.database);
-    m_settings.source.user = sourceUser.empty() ? m_sDefUser : sourceUser;
-    m_settings.source.password = sourcePassword.empty() ? m_sDefPass : sourcePassword;
-    m_settings.dest.database = destDB;
-    m_settings.dest.user = destUser.empty() ? m_sDefUser : destUser;
-    m_settings.dest.password = destPassword.empty() ? m_sDefPass : destPassword;
-
-    // The source is read, never changed: its file keeps its mode too.
-    MakeFileWritable(GetLocalDatabasePath(m_settings.dest.database));
-
+    m_settings.source = source;
+    if (m_settings.source.user.empty())
+        m_settings.source.user = m_sDefUser;
+    if (m_settings.source.password.empty())
+        m_settings.source.password = m_sDefPass;
+    m_settings.dest = dest;
+    if (m_settings.dest.user.empty())
+        m_settings.dest.user = m_sDefUser;
+    if (m_settings.dest.password.empty())
+        m_settings.dest.password = m_sDefPass;
     m_settings.sourceIdentity.clear();
     m_settings.destIdentity.clear();
     m_sAttachError.clear();
@@ -78,8 +74,20 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     // alias reach the same file. What the engine opened decides.
     if (!m_settings.sourceIdentity.empty() && m_settings.sourceIdentity == m_settings.destIdentity)
         return 3;
-    if (checkOnly)
-        return 0;
+    return 0;
+}
+
+int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sourceUser,
+                             const std::string& sourcePassword, const std::string& destDB, const std::string& destUser,
+                             const std::string& destPassword, bool makeBackup, const std::string& programFolder,
+                             bool checkOnly)
+{
+    const std::string extension = GetExtension(sourceDB);
+    // The source is read, never changed: its file keeps its mode too.
+    MakeFileWritable(GetLocalDatabasePath(destDB));
+    const int attached = PrepareAttachments({sourceDB, sourceUser, sourcePassword}, {destDB, destUser, destPassword});
+    if (attached != 0 || checkOnly)
+        return attached;
 
     m_settings.files.errorReport = programFolder + "update_error.txt";
     RemoveFile(m_settings.files.errorReport);

@@ -40,38 +40,9 @@ SRunPlan CCopyEngine::PlanTables(const std::vector<std::string>& tables, ELoggin
 {
     m_settings.logging = logging;
     m_logs.SetLogging(logging);
-    SRunSchema schema;
     CFbConnection dest(m_settings.attempts);
-    if (!dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database) ||
-        !GetForeignKeys(dest, schema.keys))
-        schema.keys.clear();
-    if (!dest.m_bConnected || !GetCheckReads(dest, schema.checks))
-        schema.checks.clear();
-    std::map<std::string, std::vector<SColumnInfo>> columns;
-    schema.nullable = [&](const std::string& table, const std::vector<std::string>& names) {
-        auto found = columns.find(table);
-        if (found == columns.end())
-        {
-            std::vector<SColumnInfo> info;
-            GetColumnInfo(dest, table, info);
-            found = columns.emplace(table, std::move(info)).first;
-        }
-        for (const std::string& name : names)
-        {
-            for (const SColumnInfo& column : found->second)
-            {
-                if (column.name == name && !column.nullable)
-                    return false;
-            }
-        }
-        return true;
-    };
-    schema.primaryKey = [&](const std::string& table) {
-        std::vector<std::string> key;
-        GetPrimaryKey(dest, table, key);
-        return key;
-    };
-    return PlanRun(tables, schema);
+    dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database);
+    return PlanRunIn(dest, tables);
 }
 
 void CCopyEngine::ReportPlan(const SRunPlan& plan)

@@ -17,7 +17,7 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
                        " COALESCE(f.rdb$field_sub_type, 0),"
                        " IIF(rf.rdb$default_value IS NULL AND f.rdb$default_value IS NULL, 0, 1),"
                        " COALESCE(f.rdb$field_scale, 0), COALESCE(f.rdb$character_set_id, -1),"
-                       " COALESCE(f.rdb$character_length, f.rdb$field_length, 0)"
+                       " COALESCE(f.rdb$character_length, f.rdb$field_length, 0), COALESCE(f.rdb$field_precision, 0)"
                        " FROM rdb$relation_fields rf JOIN rdb$fields f ON f.rdb$field_name = rf.rdb$field_source"
                        " WHERE rf.rdb$relation_name = '" +
                            EscapeSqlString(table) + "' ORDER BY rf.rdb$field_position",
@@ -39,6 +39,7 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
         column.hasDefault = rows.GetCellInt(8, r) != 0;
         column.scale = static_cast<int>(rows.GetCellInt(9, r));
         column.length = static_cast<int>(rows.GetCellInt(11, r));
+        column.precision = column.scale < 0 ? static_cast<int>(rows.GetCellInt(12, r)) : 0;
         const bool text = column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40 ||
                           (column.blob && column.blobSubType == 1);
         column.characterSetId = text ? static_cast<int>(rows.GetCellInt(10, r)) : -1;
@@ -84,11 +85,11 @@ bool AreTriggersActive(CFbConnection& connection, const std::vector<std::string>
     CStringGrid rows;
     int failure = 0;
     // The statement's own transaction sees what the ALTER TRIGGERs committed.
-    connection.Execute("SELECT COUNT(*) FROM rdb$triggers WHERE rdb$trigger_name IN (" + names
-                           + ") AND COALESCE(rdb$trigger_inactive, 0) = 0",
+    connection.Execute("SELECT COUNT(*) FROM rdb$triggers WHERE rdb$trigger_name IN (" + names +
+                           ") AND COALESCE(rdb$trigger_inactive, 0) = 0",
                        failure, &rows);
-    return failure == 0 && rows.RowCount() == 1
-        && rows.GetCellInt(0, 0) == static_cast<long>(std::set<std::string>(triggers.begin(), triggers.end()).size());
+    return failure == 0 && rows.RowCount() == 1 &&
+           rows.GetCellInt(0, 0) == static_cast<long>(std::set<std::string>(triggers.begin(), triggers.end()).size());
 }
 
 bool GetActiveUserTriggers(CFbConnection& connection, const std::string& table, std::vector<std::string>& triggers)
@@ -96,8 +97,9 @@ bool GetActiveUserTriggers(CFbConnection& connection, const std::string& table, 
     triggers.clear();
     CStringGrid rows;
     int failure = 0;
-    connection.Execute("SELECT rdb$trigger_name FROM rdb$triggers WHERE rdb$relation_name = '" + EscapeSqlString(table)
-                           + "' AND COALESCE(rdb$system_flag, 0) = 0 AND COALESCE(rdb$trigger_inactive, 0) = 0",
+    connection.Execute("SELECT rdb$trigger_name FROM rdb$triggers WHERE rdb$relation_name = '" +
+                           EscapeSqlString(table) +
+                           "' AND COALESCE(rdb$system_flag, 0) = 0 AND COALESCE(rdb$trigger_inactive, 0) = 0",
                        failure, &rows);
     if (failure != 0)
         return false;

@@ -19,6 +19,7 @@ struct SColumnInfo
     int fieldType = 0;   // RDB$FIELD_TYPE: 7 SMALLINT, 8 INTEGER, 37 VARCHAR, 261 BLOB ...
     int scale = 0;
     int length = 0;          // characters of CHAR and VARCHAR, bytes of other types
+    int precision = 0;       // declared digits of NUMERIC and DECIMAL, 0 otherwise
     int characterSetId = -1; // text and text BLOBs: 0 NONE, 1 OCTETS, 4 UTF8 ...; -1 otherwise
 };
 

@@ -1,0 +1,471 @@
+// The check that shows what a copy will do before anything is written: for
+// every table the plan of its columns and one aggregate query over its
+// source rows that counts what would be lost, rounded or refused.
+#include "copy/CopyCheck.h"
+
+#include "copy/CRunPlan.h"
+#include "copy/SourceSelect.h"
+#include "copy/TablePlan.h"
+#include "db/CFbConnection.h"
+#include "db/CFbCursor.h"
+#include "db/SchemaQueries.h"
+#include "db/SqlText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <set>
+
+namespace
+{
+using EKind = SCheckFinding::EKind;
+
+// Rows a copy moves per second, for the estimate (measured by copy_bench:
+// embedded about 180,000, through a server about 90,000), and what every
+// table costs besides its rows.
+constexpr double EmbeddedRowsPerSecond = 150000;
+constexpr double ServerRowsPerSecond = 60000;
+constexpr double SecondsPerTable = 0.05;
+// Beyond this many distinct keys the keys of a table outside the run are not
+// looked up one by one.
+constexpr size_t MaxCheckedKeys = 200000;
+
+const char* const NumberPattern = "'[-+]?([0-9]+(.[0-9]*)?|.[0-9]+)([eE][-+]?[0-9]+)?'";
+
+bool IsText(const SColumnInfo& column)
+{
+    return column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40 ||
+           (column.fieldType == 261 && column.blobSubType == 1);
+}
+
+bool IsExactNumber(const SColumnInfo& column)
+{
+    return column.fieldType == 7 || column.fieldType == 8 || column.fieldType == 16;
+}
+
+bool IsFloat(const SColumnInfo& column)
+{
+    return column.fieldType == 10 || column.fieldType == 27 || column.fieldType == 11;
+}
+
+std::string TypeText(const SColumnInfo& column)
+{
+    if (column.fieldType == 14 || column.fieldType == 37)
+        return std::string(column.fieldType == 14 ? "CHAR(" : "VARCHAR(") + std::to_string(column.length) + ")";
+    if (IsExactNumber(column) && column.scale < 0)
+        return "NUMERIC(" + std::to_string(column.precision) + "," + std::to_string(-column.scale) + ")";
+    return FieldTypeName(column);
+}
+
+// The largest value an exact number of the column stores, whatever precision it declares.
+double StorageMaximum(const SColumnInfo& column)
+{
+    const double units = column.fieldType == 7 ? 32767.0 : column.fieldType == 8 ? 2147483647.0 : 9223372036854775807.0;
+    return units / std::pow(10.0, -column.scale);
+}
+
+// A limit as a double literal: compared with a double, a limit never
+// overflows the scale of the column it is compared with.
+std::string Number(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17e", value);
+    return text;
+}
+
+// One count of the aggregate query and what it means when it is not zero.
+struct SCount
+{
+    std::string expression; // counts rows
+    EKind kind;
+    ECheckSeverity severity;
+    std::string column;
+    std::string detail;
+};
+
+void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::vector<SCount>& counts)
+{
+    const std::string name = SqlIdentifier(source.name);
+    const auto count = [&](const std::string& condition, EKind kind, ECheckSeverity severity,
+                           const std::string& detail) {
+        counts.push_back({"SUM(IIF(" + condition + ", 1, 0))", kind, severity, dest.name, detail});
+    };
+    if (!dest.nullable && source.nullable)
+        count(name + " IS NULL", EKind::NullIntoNotNull, ECheckSeverity::Fails, "");
+    if ((dest.fieldType == 14 || dest.fieldType == 37) && dest.dimensions == 0 && source.dimensions == 0)
+    {
+        std::string length;
+        if (dest.characterSetId == 1)
+            length = "OCTET_LENGTH(" + name + ")";
+        else if (IsText(source))
+            length = "CHAR_LENGTH(TRIM(TRAILING FROM " + name + "))";
+        else if (source.fieldType != 261)
+            length = "CHAR_LENGTH(CAST(" + name + " AS VARCHAR(64)))";
+        if (!length.empty())
+            count(length + " > " + std::to_string(dest.length), EKind::TooLong, ECheckSeverity::Fails, TypeText(dest));
+    }
+    if (IsExactNumber(dest) && dest.dimensions == 0 && (IsExactNumber(source) || IsFloat(source)))
+    {
+        const double maximum = StorageMaximum(dest);
+        const std::string value = "CAST(" + name + " AS DOUBLE PRECISION)";
+        count(value + " > " + Number(maximum) + " OR " + value + " < -" + Number(maximum), EKind::OutOfRange,
+              ECheckSeverity::Fails, TypeText(dest));
+        if (dest.precision > 0 && dest.precision < 18)
+        {
+            const double digits = std::pow(10.0, dest.precision + dest.scale);
+            if (digits < maximum)
+                count("ABS(" + value + ") >= " + Number(digits) + " AND ABS(" + value + ") <= " + Number(maximum),
+                      EKind::BeyondPrecision, ECheckSeverity::Warning, TypeText(dest));
+        }
+        if ((IsExactNumber(source) && source.scale < dest.scale) || IsFloat(source))
+            count(name + " <> ROUND(" + name + ", " + std::to_string(-dest.scale) + ")", EKind::Rounded,
+                  ECheckSeverity::Warning, TypeText(dest));
+    }
+    if ((IsExactNumber(dest) || IsFloat(dest)) && dest.dimensions == 0 && IsText(source) && source.fieldType != 261)
+        count(name + " IS NOT NULL AND TRIM(" + name + ") NOT SIMILAR TO " + NumberPattern, EKind::NotANumber,
+              ECheckSeverity::Fails, TypeText(dest));
+    if (source.fieldType == 35 && dest.fieldType == 12)
+        count("CAST(" + name + " AS TIME) <> TIME '00:00:00'", EKind::TimeDropped, ECheckSeverity::Warning, "");
+}
+
+class CTableChecker
+{
+  public:
+    CTableChecker(const SRunSettings& settings, CFbConnection& source, CFbConnection& dest, const SRunPlan& plan,
+                  const std::vector<std::string>& runTables)
+        : m_settings(settings), m_source(source), m_dest(dest), m_plan(plan), m_runTables(runTables)
+    {
+        GetUserTables(m_source, m_sourceTables);
+        GetUserTables(m_dest, m_destTables);
+        GetForeignKeys(m_dest, m_keys);
+    }
+
+    STableCheck Check(const std::string& table);
+
+  private:
+    std::string SourceSpelling(const std::string& table) const;
+    void Add(STableCheck& check, EKind kind, ECheckSeverity severity, const std::string& column, long long rows,
+             const std::string& detail) const
+    {
+        check.findings.push_back({kind, severity, column, rows, detail});
+        check.severity = std::max(check.severity, severity);
+    }
+    void CheckParentKeys(STableCheck& check, const std::string& sourceTable);
+    long long CountLegacyText(const std::string& sourceTable, const SColumnInfo& source, const SColumnInfo& dest);
+    void AddSteps(STableCheck& check, const std::string& sourceTable, const std::vector<SColumnInfo>& destInfo);
+
+    const SRunSettings& m_settings;
+    CFbConnection& m_source;
+    CFbConnection& m_dest;
+    const SRunPlan& m_plan;
+    const std::vector<std::string>& m_runTables;
+    std::vector<std::string> m_sourceTables;
+    std::vector<std::string> m_destTables;
+    std::vector<SForeignKey> m_keys;
+};
+
+std::string CTableChecker::SourceSpelling(const std::string& table) const
+{
+    if (std::find(m_sourceTables.begin(), m_sourceTables.end(), table) != m_sourceTables.end())
+        return table;
+    const auto folded = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    for (const std::string& name : m_sourceTables)
+    {
+        if (folded(name) == folded(table))
+            return name;
+    }
+    return {};
+}
+
+STableCheck CTableChecker::Check(const std::string& table)
+{
+    STableCheck check;
+    check.table = table;
+    const std::string sourceTable = SourceSpelling(table);
+    if (sourceTable.empty())
+    {
+        Add(check, EKind::NotATable, ECheckSeverity::Fails, "", -1, "the source has no table " + table);
+        return check;
+    }
+    CStringGrid total;
+    int failure = 0;
+    m_source.Execute("SELECT COUNT(*) FROM " + SqlIdentifier(sourceTable), failure, &total);
+    check.sourceRows = failure == 0 && total.RowCount() == 1 ? total.GetCellInt(0, 0) : 0;
+    if (failure != 0)
+    {
+        Add(check, EKind::NotATable, ECheckSeverity::Fails, "", -1, m_source.LastErrorMessage());
+        return check;
+    }
+    if (check.sourceRows == 0)
+    {
+        // As the copy does: an empty source leaves the destination alone.
+        Add(check, EKind::SourceEmpty, ECheckSeverity::Fine, "", 0, "");
+        return check;
+    }
+    if (std::find(m_destTables.begin(), m_destTables.end(), table) == m_destTables.end())
+    {
+        Add(check, EKind::NotATable, ECheckSeverity::Fails, "", -1, "the destination has no table " + table);
+        return check;
+    }
+    std::vector<SColumnInfo> sourceInfo;
+    std::vector<SColumnInfo> destInfo;
+    std::vector<SResultColumn> described;
+    std::string error;
+    GetColumnInfo(m_source, sourceTable, sourceInfo);
+    GetColumnInfo(m_dest, table, destInfo);
+    DescribeResultTypes(m_source, "SELECT * FROM " + SqlIdentifier(sourceTable), described, error);
+    std::set<std::string> deferred;
+    for (const SDeferredColumns& entry : m_plan.deferred)
+    {
+        if (entry.table != table)
+            continue;
+        deferred.insert(entry.columns.begin(), entry.columns.end());
+        for (const std::string& column : entry.columns)
+            Add(check, EKind::Deferred, ECheckSeverity::Fine, column, -1, entry.constraint);
+    }
+    const STablePlan plan = BuildTablePlan(table, MatchSourceColumns(described, sourceInfo), destInfo, deferred);
+
+    // What each column of the destination gets and what the rows hold.
+    std::vector<SCount> counts;
+    const bool legacyTextKnown = !m_settings.sourceCharset.empty();
+    for (size_t i = 0; i < plan.columns.size(); ++i)
+    {
+        const SColumnPlan& column = plan.columns[i];
+        const SColumnInfo& dest = destInfo[i];
+        switch (column.value)
+        {
+        case EColumnValue::Source:
+            if (!IsKnownSqlType(described[static_cast<size_t>(column.sourceIndex)].sqlType))
+                Add(check, EKind::Unreadable, ECheckSeverity::Fails, column.name, -1,
+                    FieldTypeName(sourceInfo[static_cast<size_t>(column.sourceIndex)]));
+            else
+            {
+                const SColumnInfo& from = sourceInfo[static_cast<size_t>(column.sourceIndex)];
+                AddCountsOfColumn(from, dest, counts);
+                if (column.legacyText && !legacyTextKnown && from.fieldType != 261)
+                {
+                    const long long rows = CountLegacyText(sourceTable, from, dest);
+                    if (rows != 0)
+                        Add(check, EKind::LegacyText, ECheckSeverity::Fails, column.name, rows, "");
+                }
+            }
+            break;
+        case EColumnValue::LeftOut:
+            Add(check, EKind::Receives, ECheckSeverity::Fine, column.name, -1,
+                dest.identitySequence.empty() ? "DEFAULT" : "IDENTITY");
+            break;
+        case EColumnValue::Filler:
+            Add(check, EKind::Receives, ECheckSeverity::Fine, column.name, -1, column.fillerLiteral);
+            break;
+        case EColumnValue::Null:
+            if (dest.nullable)
+                Add(check, EKind::Receives, ECheckSeverity::Fine, column.name, -1, "NULL");
+            else
+                Add(check, EKind::NeedsDefault, ECheckSeverity::Fails, column.name, -1, TypeText(dest));
+            break;
+        default: break;
+        }
+    }
+    for (const SColumnInfo& source : sourceInfo)
+    {
+        const bool carried = std::any_of(destInfo.begin(), destInfo.end(),
+                                         [&](const SColumnInfo& dest) { return dest.name == source.name; });
+        if (!carried && !source.computed)
+            counts.push_back({"COUNT(" + SqlIdentifier(source.name) + ")", EKind::DroppedData, ECheckSeverity::Warning,
+                              source.name, TypeText(source)});
+    }
+    if (!counts.empty())
+    {
+        std::string sql;
+        for (const SCount& count : counts)
+            sql += (sql.empty() ? "SELECT " : ", ") + count.expression;
+        CStringGrid values;
+        m_source.Execute(sql + " FROM " + SqlIdentifier(sourceTable), failure, &values);
+        for (size_t c = 0; failure == 0 && values.RowCount() == 1 && c < counts.size(); ++c)
+        {
+            const long long rows = values.GetCellInt(static_cast<int>(c), 0);
+            if (rows > 0)
+                Add(check, counts[c].kind, counts[c].severity, counts[c].column, rows, counts[c].detail);
+        }
+    }
+    CheckParentKeys(check, sourceTable);
+    AddSteps(check, sourceTable, destInfo);
+    const double rate = m_source.IsInProcess() && m_dest.IsInProcess() ? EmbeddedRowsPerSecond : ServerRowsPerSecond;
+    check.estimatedSeconds = SecondsPerTable + static_cast<double>(check.sourceRows) / rate;
+    return check;
+}
+
+long long CTableChecker::CountLegacyText(const std::string& sourceTable, const SColumnInfo& source,
+                                         const SColumnInfo& dest)
+{
+    // Without a code page the copy hands NONE bytes to the destination's
+    // character set as they are; the engine tells which of them it refuses,
+    // row by row on its side. -1 when it cannot say.
+    CStringGrid names;
+    int failure = 0;
+    m_dest.Execute("SELECT rdb$character_set_name FROM rdb$character_sets WHERE rdb$character_set_id = " +
+                       std::to_string(dest.characterSetId),
+                   failure, &names);
+    if (failure != 0 || names.RowCount() != 1 || !IsCharacterSetName(names.GetCell(0, 0)))
+        return -1;
+    const std::string length = std::to_string(std::max(1, source.length));
+    const std::string name = SqlIdentifier(source.name);
+    CStringGrid bad;
+    m_source.Execute("EXECUTE BLOCK RETURNS (BAD BIGINT) AS DECLARE S VARCHAR(" + length +
+                         ") CHARACTER SET NONE; DECLARE T VARCHAR(" + length + ") CHARACTER SET " +
+                         names.GetCell(0, 0) + "; BEGIN BAD = 0; FOR SELECT " + name + " FROM " +
+                         SqlIdentifier(sourceTable) + " WHERE " + name +
+                         " SIMILAR TO '%[^' || ASCII_CHAR(1) || '-' || ASCII_CHAR(127) || ']%' INTO :S DO BEGIN"
+                         " BEGIN T = S; WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
+                     failure, &bad);
+    return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;
+}
+
+void CTableChecker::CheckParentKeys(STableCheck& check, const std::string& sourceTable)
+{
+    // A key into a table that the run does not fill must find its row among
+    // the destination's rows as they are.
+    for (const SForeignKey& key : m_keys)
+    {
+        if (key.childTable != check.table || key.childColumns.size() != 1 ||
+            std::find(m_runTables.begin(), m_runTables.end(), key.parentTable) != m_runTables.end())
+            continue;
+        const std::string column = SqlIdentifier(key.childColumns[0]);
+        CStringGrid keys;
+        int failure = 0;
+        m_source.Execute("SELECT " + column + ", COUNT(*) FROM " + SqlIdentifier(sourceTable) + " WHERE " + column +
+                             " IS NOT NULL GROUP BY 1",
+                         failure, &keys, nullptr, EValueForm::Exact);
+        if (failure != 0 || static_cast<size_t>(keys.RowCount()) > MaxCheckedKeys)
+            continue;
+        std::set<std::string> present;
+        constexpr int Chunk = 500;
+        for (int first = 0; first < keys.RowCount(); first += Chunk)
+        {
+            std::string list;
+            for (int r = first; r < std::min(keys.RowCount(), first + Chunk); ++r)
+                list += (list.empty() ? "'" : ", '") + EscapeSqlString(keys.GetCell(0, r)) + "'";
+            CStringGrid found;
+            m_dest.Execute("SELECT " + SqlIdentifier(key.parentColumns[0]) + " FROM " + SqlIdentifier(key.parentTable) +
+                               " WHERE " + SqlIdentifier(key.parentColumns[0]) + " IN (" + list + ")",
+                           failure, &found, nullptr, EValueForm::Exact);
+            for (int r = 0; failure == 0 && r < found.RowCount(); ++r)
+                present.insert(found.GetCell(0, r));
+        }
+        long long missing = 0;
+        for (int r = 0; r < keys.RowCount(); ++r)
+        {
+            if (!present.count(keys.GetCell(0, r)))
+                missing += keys.GetCellInt(1, r);
+        }
+        if (missing > 0)
+            Add(check, EKind::MissingParentKeys, ECheckSeverity::Fails, key.childColumns[0], missing, key.parentTable);
+    }
+}
+
+void CTableChecker::AddSteps(STableCheck& check, const std::string& sourceTable,
+                             const std::vector<SColumnInfo>& destInfo)
+{
+    std::vector<std::string> triggers;
+    if (GetActiveUserTriggers(m_dest, check.table, triggers) && !triggers.empty())
+    {
+        std::string names;
+        for (const std::string& trigger : triggers)
+            names += (names.empty() ? "" : ", ") + trigger;
+        Add(check, EKind::Triggers, ECheckSeverity::Fine, "", -1, names);
+    }
+    CStringGrid destTriggers;
+    CStringGrid sourceTriggers;
+    if (m_dest.GetTableTriggers(check.table, destTriggers) && m_source.GetTableTriggers(sourceTable, sourceTriggers))
+    {
+        std::string generators;
+        for (int r = 0; r < destTriggers.RowCount(); ++r)
+        {
+            const std::string generator = destTriggers.GetCell(2, r);
+            const int k = generator.empty() ? -1 : sourceTriggers.FindRow(2, generator, 1);
+            if (k >= 0)
+                generators += (generators.empty() ? "" : ", ") + generator + "=" + sourceTriggers.GetCell(3, k);
+        }
+        if (!generators.empty())
+            Add(check, EKind::Generators, ECheckSeverity::Fine, "", -1, generators);
+    }
+    std::string identities;
+    for (const SColumnInfo& column : destInfo)
+    {
+        if (!column.identitySequence.empty())
+            identities += (identities.empty() ? "" : ", ") + column.name;
+    }
+    if (!identities.empty())
+        Add(check, EKind::Identities, ECheckSeverity::Fine, "", -1, identities);
+}
+
+bool Refuses(const STableCheck& check)
+{
+    return std::any_of(check.findings.begin(), check.findings.end(), [](const SCheckFinding& finding) {
+        return finding.kind == EKind::NeedsDefault || finding.kind == EKind::Unreadable ||
+               finding.kind == EKind::NotATable;
+    });
+}
+} // namespace
+
+int SCheckReport::Count(ECheckSeverity severity) const
+{
+    return static_cast<int>(std::count_if(tables.begin(), tables.end(),
+                                          [&](const STableCheck& table) { return table.severity == severity; }));
+}
+
+SCheckReport CheckCopy(const SRunSettings& settings, const std::vector<std::string>& tables)
+{
+    SCheckReport report;
+    CFbConnection source(settings.attempts);
+    CFbConnection dest(settings.attempts);
+    if (!source.Connect(settings.source.user, settings.source.password, settings.source.database))
+    {
+        report.error = source.LastErrorMessage();
+        return report;
+    }
+    if (!dest.Connect(settings.dest.user, settings.dest.password, settings.dest.database))
+    {
+        report.error = dest.LastErrorMessage();
+        return report;
+    }
+    report.checked = true;
+    const SRunPlan plan = PlanRunIn(dest, tables);
+    CTableChecker checker(settings, source, dest, plan, tables);
+    for (const std::string& table : tables)
+        report.tables.push_back(checker.Check(table));
+
+    // A group is emptied and filled as a whole: one table it cannot refill
+    // keeps every table of the group from being copied.
+    for (const STableGroup& group : plan.groups)
+    {
+        std::string refusing;
+        for (const STableCheck& check : report.tables)
+        {
+            const bool member =
+                std::find(group.fillOrder.begin(), group.fillOrder.end(), check.table) != group.fillOrder.end();
+            if (member && check.sourceRows > 0 && Refuses(check))
+                refusing += (refusing.empty() ? "" : ", ") + check.table;
+        }
+        if (refusing.empty())
+            continue;
+        for (STableCheck& check : report.tables)
+        {
+            const bool member =
+                std::find(group.fillOrder.begin(), group.fillOrder.end(), check.table) != group.fillOrder.end();
+            if (!member || Refuses(check))
+                continue;
+            check.findings.push_back({EKind::GroupRefused, ECheckSeverity::Fails, "", -1, refusing});
+            check.severity = ECheckSeverity::Fails;
+        }
+    }
+    source.Disconnect();
+    dest.Disconnect();
+    return report;
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "copy/RunSettings.h"
+
+#include <string>
+#include <vector>
+
+// How a table would fare in a copy.
+enum class ECheckSeverity
+{
+    Fine,    // copied as it stands
+    Warning, // copied, but something is lost, rounded or left behind
+    Fails,   // the table, or some of its rows, would fail
+};
+
+// One thing the check found about a table, with the source rows it affects.
+struct SCheckFinding
+{
+    enum class EKind
+    {
+        DroppedData,       // a source column the destination lacks holds values
+        TooLong,           // values longer than the destination column
+        OutOfRange,        // numbers beyond the range the destination stores
+        BeyondPrecision,   // more digits than the destination declares
+        Rounded,           // more decimals than the destination keeps
+        TimeDropped,       // a TIMESTAMP into a DATE loses its time of day
+        NotANumber,        // text that does not read as a number
+        LegacyText,        // CHARACTER SET NONE bytes without the code page
+        NullIntoNotNull,   // NULLs into a NOT NULL column
+        NeedsDefault,      // a NOT NULL column nothing can fill
+        Unreadable,        // a column type this program cannot read
+        NotATable,         // a view, no table, or a table the source lacks
+        MissingParentKeys, // keys a table outside the run does not hold
+        GroupRefused,      // joined to a table that cannot be refilled
+        Deferred,          // inserted empty and set after the other tables
+        Receives,          // a column only the destination has, and what it gets
+        Triggers,          // triggers switched off during the copy
+        Generators,        // generators set to the source's values
+        Identities,        // identity columns that restart after the keys
+        SourceEmpty,       // the destination keeps its rows
+    };
+    EKind kind = EKind::DroppedData;
+    ECheckSeverity severity = ECheckSeverity::Fine;
+    std::string column;
+    long long rows = -1; // source rows affected; -1 when not about rows
+    // What the finding names besides the column: a type ("VARCHAR(40)"), a
+    // table, trigger or generator names, a constraint, a value.
+    std::string detail;
+};
+
+struct STableCheck
+{
+    std::string table;
+    ECheckSeverity severity = ECheckSeverity::Fine;
+    long long sourceRows = 0;
+    double estimatedSeconds = 0;
+    std::vector<SCheckFinding> findings;
+};
+
+struct SCheckReport
+{
+    // False when a database could not be read at all (error says why).
+    bool checked = false;
+    std::string error;
+    std::vector<STableCheck> tables;
+
+    int Count(ECheckSeverity severity) const;
+};
+
+// Foresees what a copy of tables (in list order) from the source into the
+// destination would do, reading both databases and writing to neither: one
+// aggregate query per table counts the rows each finding affects.
+SCheckReport CheckCopy(const SRunSettings& settings, const std::vector<std::string>& tables);

@@ -1,0 +1,51 @@
+// rowmover --check: the report of what a copy would do, and nothing written.
+#include "cli/InstalledProgram.h"
+#include "support/DatabaseFingerprint.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+TEST(CheckCommandLine, ReportsWhatACopyWouldDoAndWritesNothing)
+{
+    struct SCase
+    {
+        const char* destDdl;
+        int exitCode;
+        const char* says;
+    };
+    const SCase cases[] = {
+        {"CREATE TABLE T (ID INTEGER, NAME VARCHAR(20));", 0,
+         "1 tables checked: 0 will fail, 0 with warnings, 1 fine."},
+        {"CREATE TABLE T (ID INTEGER, NAME VARCHAR(3));", 1,
+         "NAME: 1 values are longer than VARCHAR(3); those rows fail"},
+        {"CREATE TABLE T (ID INTEGER);", 0, "NAME: 1 values are not carried; the destination has no such column"},
+    };
+    for (const SCase& c : cases)
+    {
+        CInstalledProgram program;
+        CWatchedDatabase source("CREATE TABLE T (ID INTEGER, NAME VARCHAR(20)); INSERT INTO T VALUES (1, 'Anne');");
+        CWatchedDatabase dest(std::string(c.destDdl) + "INSERT INTO T (ID) VALUES (7);");
+        std::vector<std::string> arguments{"--check"};
+        for (const std::string& argument : CopyArguments(source, dest))
+            arguments.push_back(argument);
+        const SRunResult result = program.Run(arguments);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.out << result.err;
+        EXPECT_TRUE(Contains(result.out, c.says)) << result.out;
+        EXPECT_TRUE(Contains(result.out, "T: ")) << result.out;
+        // Neither database, nor a log folder, nor the journal.
+        for (const auto& entry : std::filesystem::directory_iterator(source.Folder().Path()))
+            EXPECT_EQ(entry.path().filename().string().find("DB_copy_"), std::string::npos);
+        EXPECT_FALSE(FileExists(program.ConfigFolder() + "TriggerJournal.txt"));
+        EXPECT_FALSE(FileExists(program.ProgramFolder().File("temp_db_backup.fdb")));
+    }
+}
+
+TEST(CheckCommandLine, DatabasesThatCannotBeCheckedGiveExitTwo)
+{
+    CInstalledProgram program;
+    CTempDatabase source("CREATE TABLE T (ID INTEGER);");
+    const SRunResult result = program.Run({"--check", source.Name(), TestUser, TestPassword,
+                                           source.Folder().File("missing.fdb"), TestUser, TestPassword});
+    EXPECT_EQ(result.exitCode, 2) << result.out << result.err;
+    EXPECT_TRUE(Contains(result.err, "Cannot attach destination database.")) << result.err;
+}
