@@ -100,6 +100,8 @@ void CRowmoverDlg::CreateControls()
     m_LISSourceTables = Named(new QTreeWidget(m_PICPanel), "m_LISSourceTables");
     m_LBLStatus = Named(new QLabel(this), "m_LBLStatus");
     m_LBLStatus->setWordWrap(true);
+    m_BTNCheck = Named(new QPushButton(this), "m_BTNCheck");
+    m_BTNCheck->setAutoDefault(false);
     m_BTNCopy = Named(new QPushButton(this), "m_BTNCopy");
 
     QFont bold = m_LBLSourceDB->font();
@@ -135,6 +137,7 @@ void CRowmoverDlg::CreateControls()
     connect(m_BTNSourceDB, &QPushButton::clicked, this, &CRowmoverDlg::OnBrowseSource);
     connect(m_BTNDestDB, &QPushButton::clicked, this, &CRowmoverDlg::OnBrowseDest);
     connect(m_BTNRefresh, &QPushButton::clicked, this, &CRowmoverDlg::OnRefresh);
+    connect(m_BTNCheck, &QPushButton::clicked, this, &CRowmoverDlg::OnCheck);
     connect(m_BTNCopy, &QPushButton::clicked, this, &CRowmoverDlg::OnCopy);
     connect(m_LISSourceTables, &QTreeWidget::itemDoubleClicked, this, &CRowmoverDlg::OnTableDblClick);
     setAcceptDrops(true);
@@ -171,6 +174,8 @@ void CRowmoverDlg::CreateMenu()
     m_MENFile->addSeparator();
     // Ctrl+C starts a copy; the window's shortcut comes before a control's
     // clipboard copy (see eventFilter).
+    AddMenuAction(m_MENFile, "ID_MEN_CHECK", T::FrmMain_ID_MEN_CHECK, QKeySequence(Qt::CTRL | Qt::Key_K),
+                  &CRowmoverDlg::OnCheck);
     AddMenuAction(m_MENFile, "ID_MEN_COPY", T::FrmMain_ID_MEN_COPY, QKeySequence(Qt::CTRL | Qt::Key_C),
                   &CRowmoverDlg::OnCopy);
     m_MENFile->addSeparator();
@@ -241,6 +246,7 @@ void CRowmoverDlg::BuildLayout()
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_LBLStatus, 1);
+    buttons->addWidget(m_BTNCheck, 0, Qt::AlignRight | Qt::AlignVCenter);
     buttons->addWidget(m_BTNCopy, 0, Qt::AlignRight | Qt::AlignVCenter);
 
     auto* layout = new QVBoxLayout(this);
@@ -258,8 +264,8 @@ void CRowmoverDlg::BuildLayout()
 void CRowmoverDlg::SetTabOrder()
 {
     // The order of reading: the source, the destination, then the tables.
-    QWidget* const order[] = {m_EDTSourceDB,  m_BTNSourceDB, m_EDTDestDB,       m_BTNDestDB,
-                              m_CHKAllTables, m_BTNRefresh,  m_LISSourceTables, m_BTNCopy};
+    QWidget* const order[] = {m_EDTSourceDB, m_BTNSourceDB,     m_EDTDestDB, m_BTNDestDB, m_CHKAllTables,
+                              m_BTNRefresh,  m_LISSourceTables, m_BTNCheck,  m_BTNCopy};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -312,6 +318,8 @@ void CRowmoverDlg::ApplyTexts(const std::u16string& languageFilePath)
     m_LBLDestDB->setText(UiText(catalog, T::FrmMain_m_LBLDestDB));
     m_LBLTables->setText(UiText(catalog, T::FrmMain_m_LBLTables));
     m_CHKAllTables->setText(UiText(catalog, T::FrmMain_m_CHKAllTables));
+    m_BTNCheck->setText(UiText(catalog, T::FrmMain_m_BTNCheck));
+    m_BTNCheck->setToolTip(m_BTNCheck->text());
     m_BTNCopy->setText(UiText(catalog, T::FrmMain_m_BTNCopy));
     m_BTNCopy->setToolTip(m_BTNCopy->text());
     m_BTNSourceDB->setText(UiText(catalog, T::FrmMain_m_BTNSourceDB));

@@ -65,7 +65,10 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // The checks before a run, ending with its preparation; shows why a run
     // cannot start (the check messages only when not silent). True when a
     // run may start.
-    bool CheckCopyInput();
+    // forCopy prepares the run (logs, backups); otherwise only attaches.
+    bool CheckCopyInput(bool forCopy);
+    // The tables the list says to copy, in its order.
+    std::vector<std::string> ChosenTables() const;
     // The engine's three log paths become the paths the View menu shows.
     void StoreLogNames();
     // True from the start of a copy until its progress window has finished.
@@ -80,6 +83,9 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     void OnBrowseDest();
     void OnRefresh();
     void OnCopy();
+    // Shows what a copy of the chosen tables would do, writing nothing; the
+    // report's Copy starts that copy.
+    void OnCheck();
     void OnSelectAll();
     void OnInvertSelection();
     void OnTableDblClick();
@@ -139,6 +145,7 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     QTreeWidget* m_LISSourceTables = nullptr;
     // One line on how the databases are reached when that is not as chosen.
     QLabel* m_LBLStatus = nullptr;
+    QPushButton* m_BTNCheck = nullptr;
     QPushButton* m_BTNCopy = nullptr;
 
     QString m_aMError;

@@ -3,6 +3,7 @@
 // left switched off.
 #include "app/CRowmoverDlg.h"
 
+#include "app/CCheckReportDlg.h"
 #include "app/CDBCopyDlg.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
@@ -48,22 +49,42 @@ bool CRowmoverDlg::IsCopyRunning() const
     return (m_pCopyDlg && m_pCopyDlg->IsRunning()) || (m_pCopyEngine && m_pCopyEngine->IsRunActive());
 }
 
+std::vector<std::string> CRowmoverDlg::ChosenTables() const
+{
+    std::vector<std::string> tables;
+    const bool allTables = m_CHKAllTables->isChecked();
+    for (int row = 0; row < m_LISSourceTables->topLevelItemCount(); ++row)
+    {
+        const QTreeWidgetItem* item = m_LISSourceTables->topLevelItem(row);
+        if (item->isSelected() || allTables)
+            tables.push_back(item->text(0).toStdString());
+    }
+    return tables;
+}
+
+void CRowmoverDlg::OnCheck()
+{
+    // Only a test attachment: nothing is written, no log or backup made.
+    if (IsCopyRunning() || !CheckCopyInput(false))
+        return;
+    CCheckReportDlg report(QString::fromStdU16String(m_sLanguageFile), *m_pFont, this);
+    report.Start(m_pCopyEngine->Settings(), ChosenTables());
+    if (report.exec() == QDialog::Accepted && report.CopyChosen())
+        OnCopy();
+}
+
 void CRowmoverDlg::OnCopy()
 {
     // One run at a time: a second one would share the engine with the first.
-    if (IsCopyRunning() || !CheckCopyInput())
+    if (IsCopyRunning() || !CheckCopyInput(true))
         return;
     const ELogging logging = m_bDoLogs ? ELogging::On : ELogging::Off;
 
     CStringGrid tables;
     tables.SetSize(1, 0);
-    const bool allTables = m_CHKAllTables->isChecked();
-    for (int row = 0; row < m_LISSourceTables->topLevelItemCount(); ++row)
+    for (const std::string& table : ChosenTables())
     {
-        const QTreeWidgetItem* item = m_LISSourceTables->topLevelItem(row);
-        if (!item->isSelected() && !allTables)
-            continue;
-        tables.SetCell(0, tables.RowCount(), item->text(0).toStdString());
+        tables.SetCell(0, tables.RowCount(), table);
         tables.AddRows(1);
     }
     RestoreDestinationTriggers();
@@ -97,7 +118,7 @@ void CRowmoverDlg::OnCopy()
     StoreLogNames();
 }
 
-bool CRowmoverDlg::CheckCopyInput()
+bool CRowmoverDlg::CheckCopyInput(bool forCopy)
 {
     const auto refuse = [this](const QString& message, QWidget* focus) {
         if (!m_bSilent)
@@ -120,7 +141,7 @@ bool CRowmoverDlg::CheckCopyInput()
     if (m_LISSourceTables->topLevelItemCount() == 0)
         return refuse(m_aMNoTables, nullptr);
     if (m_CHKAllTables->isChecked() || !m_LISSourceTables->selectedItems().isEmpty())
-        return PrepareDatabases(false);
+        return PrepareDatabases(!forCopy);
     return refuse(m_aMNoSelection, m_LISSourceTables);
 }
 
@@ -137,9 +158,10 @@ void CRowmoverDlg::StoreLogNames()
 
 void CRowmoverDlg::EnableRunCommands(bool enable)
 {
-    for (QPushButton* button : {m_BTNCopy, m_BTNSourceDB, m_BTNDestDB, m_BTNRefresh})
+    for (QPushButton* button : {m_BTNCheck, m_BTNCopy, m_BTNSourceDB, m_BTNDestDB, m_BTNRefresh})
         button->setEnabled(enable);
-    for (const char* name : {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_COPY", "ID_MEN_EXIT", "ID_MEN_REFRESH"})
+    for (const char* name :
+         {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_CHECK", "ID_MEN_COPY", "ID_MEN_EXIT", "ID_MEN_REFRESH"})
         if (QAction* action = findChild<QAction*>(QString::fromLatin1(name)))
             action->setEnabled(enable);
     // A drop would choose databases and refresh the list through the engine.

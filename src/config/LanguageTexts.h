@@ -42,6 +42,7 @@
     X(FrmCheck_m_aMIdentities, "FrmCheck.m_aMIdentities", "Identities restart after the copied keys: %s", "s") \
     X(FrmCheck_m_aMSourceEmpty, "FrmCheck.m_aMSourceEmpty", "The source table is empty: the destination keeps its rows", "") \
     X(FrmCheck_m_aMSomeValues, "FrmCheck.m_aMSomeValues", "some", "") \
+    X(FrmCheck_m_aMChecking, "FrmCheck.m_aMChecking", "Checking the tables...", "") \
     X(FrmCopy_Caption, "FrmCopy.Caption", "Database copy process", "") \
     X(FrmCopy_m_BTNStop, "FrmCopy.m_BTNStop", "STOP", "") \
     X(FrmCopy_m_LISOutput, "FrmCopy.m_LISOutput", "Table name", "") \

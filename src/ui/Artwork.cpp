@@ -41,6 +41,7 @@ QString ListImagePath(EListImage image)
     case EListImage::Success: return QStringLiteral(":/rowmover/artwork/success.svg");
     case EListImage::Failure: return QStringLiteral(":/rowmover/artwork/failure.svg");
     case EListImage::Arrow: return QStringLiteral(":/rowmover/artwork/arrow.svg");
+    case EListImage::Warning: return QStringLiteral(":/rowmover/artwork/warning.svg");
     }
     return {};
 }

@@ -12,8 +12,9 @@ enum class EListImage
     Success = 1, // green disc with a check mark
     Failure = 2, // red disc with an exclamation mark
     Arrow = 3,   // orange arrow
+    Warning = 4, // amber triangle with an exclamation mark
 };
-inline constexpr int kListImageCount = 4;
+inline constexpr int kListImageCount = 5;
 // The size the list images are drawn for; CDpiDC scales it to the screen.
 inline constexpr int kListImageDesignSize = 20;
 

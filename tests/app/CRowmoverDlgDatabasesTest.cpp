@@ -359,7 +359,7 @@ class CRowmoverDlgDatabasesTest : public QObject
             order << QApplication::focusWidget()->objectName();
         }
         QCOMPARE(order, (QStringList{"m_EDTSourceDB", "m_BTNSourceDB", "m_EDTDestDB", "m_BTNDestDB", "m_CHKAllTables",
-                                     "m_BTNRefresh", "m_LISSourceTables", "m_BTNCopy"}));
+                                     "m_BTNRefresh", "m_LISSourceTables", "m_BTNCheck", "m_BTNCopy"}));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
         QCOMPARE(QApplication::focusWidget()->objectName(), QString("m_LISSourceTables"));
     }

@@ -1,0 +1,139 @@
+// The main window's Check: the report window with one line per table and
+// its findings, and its Copy starting the copy of the same tables.
+#include "MainWindowTestSupport.h"
+#include "ModalAnswer.h"
+
+#include "app/CCheckReportDlg.h"
+#include "app/CDBCopyDlg.h"
+#include "support/CTempDatabase.h"
+#include "ui/CFontSettings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTreeWidget>
+
+namespace
+{
+const char* const kSource = R"(
+CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(20)); INSERT INTO CUSTOMER VALUES (1, 'Anne');
+CREATE TABLE ORDERS (ID INTEGER, NOTE VARCHAR(30)); INSERT INTO ORDERS VALUES (7, 'a note far too long');
+)";
+const char* const kDest = R"(
+CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(20));
+CREATE TABLE ORDERS (ID INTEGER, NOTE VARCHAR(5)); INSERT INTO ORDERS VALUES (1, 'old');
+)";
+
+QStringList Lines(QTreeWidget* report)
+{
+    QStringList lines;
+    for (int row = 0; row < report->topLevelItemCount(); ++row)
+    {
+        QTreeWidgetItem* table = report->topLevelItem(row);
+        lines << table->text(0);
+        for (int child = 0; child < table->childCount(); ++child)
+            lines << "    " + table->child(child)->text(0);
+    }
+    return lines;
+}
+} // namespace
+
+class CCheckReportDlgTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<SMainWindowFolders> m_folders;
+
+  private slots:
+    void init() { m_folders = std::make_unique<SMainWindowFolders>(); }
+
+    void CheckShowsEachTableAndWritesNothing()
+    {
+        CTempDatabase source(kSource);
+        CTempDatabase dest(kDest);
+        auto dialog = m_folders->Start();
+        dialog->m_sSourceDb = Wide(source.Name());
+        dialog->m_sDestDb = Wide(dest.Name());
+        QCOMPARE(Child<QAction>(dialog.get(), "ID_MEN_CHECK")->shortcut(), QKeySequence("Ctrl+K"));
+        QStringList shown;
+        QString summary;
+        const auto answered = OnNextModal("CCheckReportDlg", [&](QWidget* report) {
+            auto* list = Child<QTreeWidget>(report, "m_LISReport");
+            // The check reads on its own thread; the window waits alive.
+            QTRY_VERIFY_WITH_TIMEOUT(list->topLevelItemCount() == 2, 60000);
+            shown = Lines(list);
+            summary = Child<QLabel>(report, "m_LBLSummary")->text();
+            QTest::mouseClick(Child<QPushButton>(report, "m_BTNClose"), Qt::LeftButton);
+        });
+        Child<QAction>(dialog.get(), "ID_MEN_CHECK")->trigger();
+        QVERIFY(*answered);
+        QCOMPARE(summary, QString("2 tables checked: 1 will fail, 0 with warnings, 1 fine."));
+        QCOMPARE(shown, QStringList({"CUSTOMER: fine, 1 rows, about 1 s", "ORDERS: will fail, 1 rows, about 1 s",
+                                     "    NOTE: 1 values are longer than VARCHAR(5); those rows fail"}));
+        QCOMPARE(dest.Scalar("SELECT NOTE FROM ORDERS"), std::string("old"));
+        QVERIFY(dialog->CopyDialog() == nullptr);
+    }
+
+    void CopyInTheReportCopiesTheSameTables()
+    {
+        CTempDatabase source(kSource);
+        CTempDatabase dest(kDest);
+        auto dialog = m_folders->Start();
+        dialog->m_sSourceDb = Wide(source.Name());
+        dialog->m_sDestDb = Wide(dest.Name());
+        dialog->OnRefresh();
+        // Only CUSTOMER is chosen.
+        Child<QCheckBox>(dialog.get(), "m_CHKAllTables")->setChecked(false);
+        auto* tables = Child<QTreeWidget>(dialog.get(), "m_LISSourceTables");
+        tables->topLevelItem(0)->setSelected(true);
+        QStringList shown;
+        const auto answered = OnNextModal("CCheckReportDlg", [&](QWidget* report) {
+            auto* copy = Child<QPushButton>(report, "m_BTNCopy");
+            QTRY_VERIFY_WITH_TIMEOUT(copy->isEnabled(), 60000);
+            shown = Lines(Child<QTreeWidget>(report, "m_LISReport"));
+            QTest::mouseClick(copy, Qt::LeftButton);
+        });
+        QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNCheck"), Qt::LeftButton);
+        QVERIFY(*answered);
+        QCOMPARE(shown, QStringList({"CUSTOMER: fine, 1 rows, about 1 s"}));
+        QVERIFY(dialog->CopyDialog() != nullptr);
+        QSignalSpy ended(dialog.get(), &CRowmoverDlg::copyFinished);
+        QTRY_VERIFY_WITH_TIMEOUT(ended.count() == 1, 120000);
+        QCOMPARE(dest.Scalar("SELECT NAME FROM CUSTOMER"), std::string("Anne"));
+        QCOMPARE(dest.Scalar("SELECT NOTE FROM ORDERS"), std::string("old"));
+    }
+
+    void WarningsAndFailuresHaveTheirIcons()
+    {
+        QWidget owner;
+        CFontSettings font(&owner);
+        CCheckReportDlg report(QString(), font);
+        SCheckReport data;
+        data.checked = true;
+        data.tables = {{"A",
+                        ECheckSeverity::Warning,
+                        3,
+                        0.2,
+                        {{SCheckFinding::EKind::Rounded, ECheckSeverity::Warning, "N", 2, "NUMERIC(9,2)"}}},
+                       {"B",
+                        ECheckSeverity::Fails,
+                        1,
+                        0.1,
+                        {{SCheckFinding::EKind::NeedsDefault, ECheckSeverity::Fails, "D", -1, "DATE"}}}};
+        report.ShowReport(data);
+        auto* list = Child<QTreeWidget>(&report, "m_LISReport");
+        QCOMPARE(Lines(list),
+                 QStringList({"A: warnings, 3 rows, about 1 s", "    N: 2 values are rounded to NUMERIC(9,2)",
+                              "B: will fail, 1 rows, about 1 s",
+                              "    D (DATE): NOT NULL, not in the source and without DEFAULT; the table is "
+                              "not copied"}));
+        QVERIFY(!list->topLevelItem(0)->icon(0).isNull());
+        QVERIFY(list->topLevelItem(0)->icon(0).pixmap(20).toImage() !=
+                list->topLevelItem(1)->icon(0).pixmap(20).toImage());
+    }
+};
+
+QTEST_MAIN(CCheckReportDlgTest)
+#include "CCheckReportDlgTest.moc"
