@@ -353,7 +353,7 @@ class CRowmoverDlgDatabasesTest : public QObject
         QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
         Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->setFocus();
         QStringList order{QApplication::focusWidget()->objectName()};
-        for (int step = 0; step < 7; ++step)
+        for (int step = 0; step < 8; ++step)
         {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             order << QApplication::focusWidget()->objectName();
@@ -361,7 +361,7 @@ class CRowmoverDlgDatabasesTest : public QObject
         QCOMPARE(order, (QStringList{"m_EDTSourceDB", "m_BTNSourceDB", "m_EDTDestDB", "m_BTNDestDB", "m_CHKAllTables",
                                      "m_BTNRefresh", "m_LISSourceTables", "m_BTNCheck", "m_BTNCopy"}));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-        QCOMPARE(QApplication::focusWidget()->objectName(), QString("m_LISSourceTables"));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("m_BTNCheck"));
     }
 
     void LocalServerNames_data()

@@ -96,7 +96,7 @@ class CRowmoverDlgMenuTest : public QObject
         QCOMPARE(titles, (QStringList{"File", "Tables", "View", "?"}));
         QCOMPARE(EntryTexts(Child<QMenu>(dialog.get(), "ID_MEN_FILE")),
                  (QStringList{"Select source database\tCtrl+S", "Select destination database\tCtrl+D", "-",
-                              "Copy database\tCtrl+C", "-", "Quit\tCtrl+Q"}));
+                              "Check copy\tCtrl+K", "Copy database\tCtrl+C", "-", "Quit\tCtrl+Q"}));
         QCOMPARE(EntryTexts(Child<QMenu>(dialog.get(), "ID_MEN_TABLES")),
                  (QStringList{"Select all\tCtrl+A", "Invert selection\tCtrl+I"}));
         QCOMPARE(EntryTexts(Child<QMenu>(dialog.get(), "ID_MEN_VIEW")),
