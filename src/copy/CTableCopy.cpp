@@ -2,6 +2,7 @@
 
 #include "copy/CCopyEngine.h"
 #include "copy/CStagedRunLog.h"
+#include "copy/CTableVerifier.h"
 #include "copy/SourceSelect.h"
 #include "db/CFbTransaction.h"
 #include "db/SchemaQueries.h"
@@ -197,6 +198,52 @@ void CTableCopy::ReportWhatIsLeft()
         m_logs.WriteLog(NotRefilled, "");
 }
 
+bool CTableCopy::Verify(int failedRecords)
+{
+    m_engine.NoteVerifying(m_sTable);
+    m_cursor.Close();
+    std::vector<SVerifyColumn> columns;
+    for (size_t i = 0; i < m_plan.columns.size(); ++i)
+    {
+        const SColumnPlan& column = m_plan.columns[i];
+        if (column.value != EColumnValue::Source)
+            continue;
+        const auto source = std::find_if(m_sourceInfo.begin(), m_sourceInfo.end(),
+                                         [&](const SColumnInfo& info) { return info.name == column.name; });
+        if (source == m_sourceInfo.end())
+            continue;
+        columns.push_back({*source, m_destInfo[i], column.legacyText ? m_settings.sourceCharset : ""});
+    }
+    const STableVerification result = VerifyTable(m_source, m_dest, m_sSourceTable, m_sTable, columns);
+    if (!result.ran)
+    {
+        m_logs.WriteLog("ERROR: Verification could not read the rows", CRunLogs::OneLine(result.error));
+        return false;
+    }
+    if (result.Identical())
+    {
+        m_logs.WriteLog("Verified: " + std::to_string(result.identical) + " rows identical", "");
+        return true;
+    }
+    std::string detail = std::to_string(result.identical) + " rows identical, " + std::to_string(result.differing) +
+                         " differing, " + std::to_string(result.missing + result.refused) + " missing, " +
+                         std::to_string(result.extra) + " extra";
+    if (failedRecords > 0)
+        detail += "; " + std::to_string(failedRecords) + " rows failed to insert and are among the missing";
+    m_logs.WriteLog("ERROR: Verification found " + std::to_string(result.Differences()) + " differences", detail);
+    for (const SVerifyDifference& difference : result.differences)
+        m_logs.WriteLog("Difference", difference.key + ", " + difference.column + ": " + difference.source +
+                                          " in the source, " + difference.dest + " in the destination");
+    for (const std::string& key : result.missingKeys)
+        m_logs.WriteLog("Missing in the destination", key);
+    if (result.refused > 0)
+        m_logs.WriteLog("Missing in the destination",
+                        std::to_string(result.refused) + " rows whose values the destination's types refuse");
+    for (const std::string& key : result.extraKeys)
+        m_logs.WriteLog("Extra in the destination", key);
+    return false;
+}
+
 bool CTableCopy::Run()
 {
     m_logs.SetTable(m_sTable);
@@ -265,6 +312,9 @@ bool CTableCopy::Run()
     if (committed && !m_engine.SetIdentities(m_dest, m_sTable, m_destInfo, m_sourceIdentities))
         failed = true;
     if (!(abort ? m_engine.RestoreTriggersAfterAbort(m_sTable) : m_engine.SetTriggersActive(m_dest, m_sTable, true)))
+        failed = true;
+    // What was committed is read back: the proof that every value arrived.
+    if (committed && m_settings.verify && !Verify(failedRecords))
         failed = true;
     if (!m_dest.Disconnect() && !abort)
     {
