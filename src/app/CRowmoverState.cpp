@@ -54,6 +54,7 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
     if (m_pCopyEngine->IsRunActive())
         return EngineBusy;
     m_pCopyEngine->SetSourceCharset(WideToUtf8(m_sSourceCharset));
+    m_pCopyEngine->SetVerify(m_bVerify);
     m_sAttachError.clear();
     for (;;)
     {

@@ -101,6 +101,7 @@ void CAppSettings::LoadFrom(CProfileFile& file)
     m_bRecentDBs = file.GetBool("RecentDBs", true);
     m_bExtendDBName = file.GetBool("ExtendDBName", true);
     m_sSourceCharset = Utf8ToWide(file.GetString("SourceCharset", ""));
+    m_bVerify = file.GetBool("VerifyCopies", true);
 
     for (int row = 0; row < kRecentCount; ++row)
         m_RecentDBs.SetCell(0, row, file.GetString(RecentKey(row), ""));
@@ -164,6 +165,7 @@ void CAppSettings::SaveTo(CProfileFile& file)
     file.WriteBool("RecentDBs", m_bRecentDBs);
     file.WriteBool("ExtendDBName", m_bExtendDBName);
     file.WriteString("SourceCharset", WideToUtf8(m_sSourceCharset));
+    file.WriteBool("VerifyCopies", m_bVerify);
 
     for (int row = 0; row < kRecentCount; ++row)
     {

@@ -58,6 +58,8 @@ class CAppSettings
     // The code page of the source's CHARACTER SET NONE text (a Firebird
     // character set name such as WIN1252); empty copies the bytes as they are.
     std::u16string m_sSourceCharset;
+    // Each copied table is read back and compared with the source.
+    bool m_bVerify = true;
     // Column 0 of rows 0 to 24: the recent databases. Row 25 is scratch space
     // of the database selection and is neither loaded nor saved.
     CStringGrid m_RecentDBs;

@@ -52,6 +52,7 @@
     X(FrmCopy_m_acMLogsLost, "FrmCopy.m_acMLogsLost", "The copy went on, but its log files could not be written: %s", "s") \
     X(FrmCopy_m_acMAborted, "FrmCopy.m_acMAborted", "The copy was aborted by the user in table %s; its rows were rolled back.", "s") \
     X(FrmCopy_m_acMDestKept, "FrmCopy.m_acMDestKept", "The destination database as it was before the copy is kept in %s", "s") \
+    X(FrmCopy_m_acMVerifying, "FrmCopy.m_acMVerifying", "Verifying %s", "s") \
     X(FrmCopy_m_acMCurrentTable, "FrmCopy.m_acMCurrentTable", "Current table: %s (%d", "sd") \
     X(FrmCopy_m_acMError, "FrmCopy.m_acMError", "ERROR", "") \
     X(FrmCopy_m_acMWarning, "FrmCopy.m_acMWarning", "WARNING", "") \
@@ -138,6 +139,7 @@
     X(FrmOpt_m_CHKDoLogs, "FrmOpt.m_CHKDoLogs", "Create log files", "") \
     X(FrmOpt_m_CHKExtendDBName, "FrmOpt.m_CHKExtendDBName", "Extend database names", "") \
     X(FrmOpt_m_CHKRecentDBs, "FrmOpt.m_CHKRecentDBs", "Remember recent databases", "") \
+    X(FrmOpt_m_CHKVerify, "FrmOpt.m_CHKVerify", "Verify copied rows", "") \
     X(FrmOpt_m_LBLDefPass, "FrmOpt.m_LBLDefPass", "Default database password", "") \
     X(FrmOpt_m_LBLDefUser, "FrmOpt.m_LBLDefUser", "Default database user", "") \
     X(FrmOpt_m_LBLFont, "FrmOpt.m_LBLFont", "Font", "") \

@@ -2,7 +2,7 @@
 
 #include "copy/CCopyEngine.h"
 #include "copy/CStagedRunLog.h"
-#include "copy/CTableVerifier.h"
+#include "copy/CopyCompare.h"
 #include "copy/SourceSelect.h"
 #include "db/CFbTransaction.h"
 #include "db/SchemaQueries.h"
@@ -215,33 +215,9 @@ bool CTableCopy::Verify(int failedRecords)
         columns.push_back({*source, m_destInfo[i], column.legacyText ? m_settings.sourceCharset : ""});
     }
     const STableVerification result = VerifyTable(m_source, m_dest, m_sSourceTable, m_sTable, columns);
-    if (!result.ran)
-    {
-        m_logs.WriteLog("ERROR: Verification could not read the rows", CRunLogs::OneLine(result.error));
-        return false;
-    }
-    if (result.Identical())
-    {
-        m_logs.WriteLog("Verified: " + std::to_string(result.identical) + " rows identical", "");
-        return true;
-    }
-    std::string detail = std::to_string(result.identical) + " rows identical, " + std::to_string(result.differing) +
-                         " differing, " + std::to_string(result.missing + result.refused) + " missing, " +
-                         std::to_string(result.extra) + " extra";
-    if (failedRecords > 0)
-        detail += "; " + std::to_string(failedRecords) + " rows failed to insert and are among the missing";
-    m_logs.WriteLog("ERROR: Verification found " + std::to_string(result.Differences()) + " differences", detail);
-    for (const SVerifyDifference& difference : result.differences)
-        m_logs.WriteLog("Difference", difference.key + ", " + difference.column + ": " + difference.source +
-                                          " in the source, " + difference.dest + " in the destination");
-    for (const std::string& key : result.missingKeys)
-        m_logs.WriteLog("Missing in the destination", key);
-    if (result.refused > 0)
-        m_logs.WriteLog("Missing in the destination",
-                        std::to_string(result.refused) + " rows whose values the destination's types refuse");
-    for (const std::string& key : result.extraKeys)
-        m_logs.WriteLog("Extra in the destination", key);
-    return false;
+    for (const auto& [message, detail] : VerificationEntries(result, failedRecords))
+        m_logs.WriteLog(message, detail);
+    return result.Identical();
 }
 
 bool CTableCopy::Run()

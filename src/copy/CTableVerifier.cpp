@@ -65,6 +65,23 @@ std::string CastType(const SColumnInfo& column, const CharsetNames& charsets)
     }
 }
 
+// Bytes that the text of any value of the column takes: the room of the
+// order key, which the engine sorts by (a room far too large would make
+// every sort record as large).
+int TextBytes(const SColumnInfo& column)
+{
+    switch (column.fieldType)
+    {
+    case 14:
+    case 37: return std::max(1, column.length) * 4;
+    case 12:
+    case 13:
+    case 35: return 32;
+    case 23: return 8;
+    default: return 48; // numbers in their longest text form
+    }
+}
+
 // The source column as the destination holds it.
 std::string SourceExpression(const SVerifyColumn& column, const std::string& type)
 {
@@ -373,8 +390,9 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
         }
         else
         {
-            key.sourceExpression = "CAST(" + sourceValue + " AS VARCHAR(32765) CHARACTER SET OCTETS)";
-            key.destExpression = "CAST(" + SqlIdentifier(name) + " AS VARCHAR(32765) CHARACTER SET OCTETS)";
+            const std::string room = std::to_string(std::min(32765, TextBytes(compared[c].dest)));
+            key.sourceExpression = "CAST(" + sourceValue + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
+            key.destExpression = "CAST(" + SqlIdentifier(name) + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
         }
         keys.push_back(key);
     }

@@ -186,6 +186,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
                                                 "  <RecentDBs>1</RecentDBs>\r\n"
                                                 "  <ExtendDBName>0</ExtendDBName>\r\n"
                                                 "  <SourceCharset>WIN1252</SourceCharset>\r\n"
+                                                "  <VerifyCopies>1</VerifyCopies>\r\n"
                                                 "  <RecentDB0>/db/a.fdb</RecentDB0>\r\n"
                                                 "  <RecentDB1>localhost:/db/b.fdb</RecentDB1>\r\n"
                                                 "  <RecentDB3>/db/d.fdb</RecentDB3>\r\n"
