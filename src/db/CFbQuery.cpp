@@ -57,6 +57,7 @@ bool CFbQuery::Run(const std::string& sql, CStringGrid& columnGrid, CStringGrid&
     Close();
     m_sLastError.clear();
     m_bCancelled = false;
+    m_bCursor = false;
     m_nColumns = 0;
     columnGrid.Clear();
     rows.Clear();
@@ -98,6 +99,7 @@ bool CFbQuery::Run(const std::string& sql, CStringGrid& columnGrid, CStringGrid&
         if (isc_dsql_execute(m_status, m_connection.TransactionHandle(), &m_hStatement, Dialect, nullptr) != 0)
             return Fail();
         m_bOpen = true;
+        m_bCursor = true;
         return true;
     }
     {

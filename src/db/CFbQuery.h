@@ -44,6 +44,8 @@ class CFbQuery
     // Closes the cursor (if open) and drops the statement.
     void Close();
 
+    // True when the last Run opened a cursor (its rows may be many).
+    bool HasCursor() const { return m_bCursor; }
     bool Cancelled() const { return m_bCancelled; }
     const std::string& LastErrorMessage() const { return m_sLastError; }
     int ColumnCount() const { return m_nColumns; }
@@ -66,5 +68,6 @@ class CFbQuery
     std::vector<SColumnValue> m_pending;
     bool m_bHasPending = false;
     bool m_bCancelled = false;
+    bool m_bCursor = false;
     std::string m_sLastError;
 };
