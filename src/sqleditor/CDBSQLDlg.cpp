@@ -151,7 +151,16 @@ void CDBSQLDlg::CreateControls()
     m_LISResult->setUniformRowHeights(true);
     m_pResultModel = new CResultModel(this);
     m_pResultModel->setObjectName("m_pResultModel");
-    m_pResultModel->SetFetchRequest([this] { RequestRows(kPageRows); });
+    m_pResultModel->SetFetchRequest([this] {
+        // The view also asks while it lays itself out, before any row is
+        // seen; only a last row in sight asks for the next page.
+        const int rows = m_pResultModel->Rows();
+        const QRect last = rows > 0 ? m_LISResult->visualRect(m_pResultModel->index(rows - 1, 0)) : QRect();
+        if (rows > 0 && last.isValid() && last.intersects(m_LISResult->viewport()->rect()))
+            RequestRows(kPageRows);
+        else
+            m_pResultModel->SetFetching(false);
+    });
     m_LISResult->setModel(m_pResultModel);
     m_LISResult->header()->setStretchLastSection(false);
     m_LISResult->header()->setDefaultSectionSize(kResultColumnWidth);
