@@ -4,7 +4,10 @@
 
 #include "app/CAboutDlg.h"
 #include "app/FirebirdClientVersion.h"
+#include "config/CLanguageCatalog.h"
+#include "config/TextFormat.h"
 #include "core/FileHelpers.h"
+#include "core/TextEncoding.h"
 #include "sqleditor/CDBSQLDlg.h"
 #include "ui/CDisplayTextDlg.h"
 #include "ui/CFontSettings.h"
@@ -35,6 +38,9 @@ void CRowmoverDlg::OnInvertSelection()
 
 void CRowmoverDlg::OnTableDblClick()
 {
+    // A modal editor would cover the progress window and its STOP.
+    if (IsCopyRunning())
+        return;
     QTreeWidgetItem* first = nullptr;
     for (int row = 0; row < m_LISSourceTables->topLevelItemCount() && !first; ++row)
         if (m_LISSourceTables->topLevelItem(row)->isSelected())
@@ -50,6 +56,8 @@ void CRowmoverDlg::OnTableDblClick()
 
 void CRowmoverDlg::OnSqlEditor()
 {
+    if (IsCopyRunning())
+        return;
     CDBSQLDlg editor(m_sLanguageFile, *m_pFont, u"", u"", u"", u"", m_sDefUser, m_sDefPass, m_nRetries, m_bRecentDBs,
                      m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, true, this);
     editor.exec();
@@ -81,6 +89,8 @@ void CRowmoverDlg::OnViewLog()
 
 void CRowmoverDlg::OnOptions()
 {
+    if (IsCopyRunning())
+        return;
     COptionsDlg options(QString::fromStdU16String(m_sLanguageFile), *m_pFont, m_bDoBackups, m_bDoLogs, m_sDefUser,
                         m_sDefPass, m_nRetries, m_bRecentDBs, m_RecentDBs, m_bExtendDBName, m_sSourceCharset, this);
     if (options.exec() != QDialog::Accepted)
@@ -94,6 +104,8 @@ void CRowmoverDlg::OnOptions()
 
 void CRowmoverDlg::OnLanguage()
 {
+    if (IsCopyRunning())
+        return;
     std::u16string file = m_sLanguageFile;
     std::u16string name = m_sLanguageName;
     CLanguageDlg language(m_sLanguageFile, m_sLanguageName, m_sHomeBase + u"Languages.ini", m_sHomeBase, file, name,
@@ -153,7 +165,17 @@ void CRowmoverDlg::closeEvent(QCloseEvent* event)
         return;
     }
     StoreWindowPosition();
-    SaveSettings(SettingsFile());
+    std::string error;
+    if (!SaveSettings(SettingsFile(), &error))
+    {
+        CLanguageCatalog catalog;
+        catalog.Open(m_sLanguageFile);
+        CMessageBox::ShowError(
+            this,
+            QString::fromStdString(
+                FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMSettingsNotSaved), WideToUtf8(SettingsFile()))),
+            m_aMError, QString::fromStdString(error));
+    }
     QDialog::closeEvent(event);
 }
 

@@ -137,7 +137,10 @@ void CRowmoverDlg::EnableRunCommands(bool enable)
 {
     for (QPushButton* button : {m_BTNCopy, m_BTNSourceDB, m_BTNDestDB, m_BTNRefresh})
         button->setEnabled(enable);
-    for (const char* name : {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_COPY", "ID_MEN_EXIT", "ID_MEN_REFRESH"})
+    // Commands that open a modal window would put it over the progress
+    // window and keep STOP out of reach.
+    for (const char* name : {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_COPY", "ID_MEN_EXIT", "ID_MEN_REFRESH",
+                             "ID_MEN_SQLEDITOR", "ID_MEN_OPTIONS", "ID_MEN_LANGUAGE"})
         if (QAction* action = findChild<QAction*>(QString::fromLatin1(name)))
             action->setEnabled(enable);
     // A drop would choose databases and refresh the list through the engine.

@@ -38,13 +38,17 @@ FILE* OpenFileWide(const std::u16string& path, const char* mode)
 
 bool FileExists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 bool DirectoryExists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -55,7 +59,9 @@ bool RemoveFile(const std::string& path)
 
 int MakeFileWritable(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (path.empty() || ::stat(path.c_str(), &info) != 0)
         return -1;
     if ((info.st_mode & S_IWUSR) != 0)
@@ -133,15 +139,63 @@ bool CreateFolder(const std::string& path)
     return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
 }
 
-bool FileExists(const std::u16string& path) { return FileExists(Narrow(path)); }
-bool DirectoryExists(const std::u16string& path) { return DirectoryExists(Narrow(path)); }
-bool RemoveFile(const std::u16string& path) { return RemoveFile(Narrow(path)); }
-int MakeFileWritable(const std::u16string& path) { return MakeFileWritable(Narrow(path)); }
-bool AppendTextToFile(const std::u16string& path, const std::string& text) { return AppendTextToFile(Narrow(path), text); }
-bool AppendLineToFile(const std::u16string& path, const std::string& text) { return AppendLineToFile(Narrow(path), text); }
-std::string ReadWholeFile(const std::u16string& path) { return ReadWholeFile(Narrow(path)); }
-bool CreateFolder(const std::u16string& path) { return CreateFolder(Narrow(path)); }
+bool FileExists(const std::u16string& path)
+{
+    return FileExists(Narrow(path));
+}
+bool DirectoryExists(const std::u16string& path)
+{
+    return DirectoryExists(Narrow(path));
+}
+bool RemoveFile(const std::u16string& path)
+{
+    return RemoveFile(Narrow(path));
+}
+int MakeFileWritable(const std::u16string& path)
+{
+    return MakeFileWritable(Narrow(path));
+}
+bool AppendTextToFile(const std::u16string& path, const std::string& text)
+{
+    return AppendTextToFile(Narrow(path), text);
+}
+bool AppendLineToFile(const std::u16string& path, const std::string& text)
+{
+    return AppendLineToFile(Narrow(path), text);
+}
+std::string ReadWholeFile(const std::u16string& path)
+{
+    return ReadWholeFile(Narrow(path));
+}
+bool CreateFolder(const std::u16string& path)
+{
+    return CreateFolder(Narrow(path));
+}
 bool CopyFileInChunks(const std::u16string& source, const std::u16string& destination, int chunkSize)
 {
     return CopyFileInChunks(Narrow(source), Narrow(destination), chunkSize);
+}
+
+std::string ReadFileTail(const std::u16string& path, long long maxBytes, long long& size)
+{
+    size = 0;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(OpenFileWide(path, "rb"), &std::fclose);
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
+        return {};
+    size = std::ftell(file.get());
+    if (size <= maxBytes)
+        return ReadWholeFile(path);
+    std::string text(static_cast<size_t>(maxBytes), '\0');
+    if (std::fseek(file.get(), static_cast<long>(size - maxBytes), SEEK_SET) != 0)
+        return {};
+    text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+    // The cut falls inside a line (and maybe inside a character): the part
+    // starts with the next whole line.
+    const size_t line = text.find('\n');
+    if (line != std::string::npos)
+        text.erase(0, line + 1);
+    const size_t zero = text.find('\0');
+    if (zero != std::string::npos)
+        text.resize(zero);
+    return text;
 }

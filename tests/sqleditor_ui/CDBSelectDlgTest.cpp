@@ -284,10 +284,12 @@ class CDBSelectDlgTest : public QObject
         QCOMPARE(caller.database, std::u16string(u"localhost:/data/picked.fdb"));
     }
 
-    void CancelStillWritesTheBoxesBack()
+    void CancelLeavesTheCallersDatabaseUserAndPasswordAlone()
     {
         SCaller caller;
         caller.database = u"/data/shop.fdb";
+        caller.user = u"ANN";
+        caller.password = u"secret";
         SSelectDatabaseArgs args = caller.Args(*m_font);
         const bool confirmed = [&] {
             QTimer::singleShot(0, [] {
@@ -299,9 +301,9 @@ class CDBSelectDlgTest : public QObject
             return CDBSelectDlg::Run(nullptr, args);
         }();
         QVERIFY(!confirmed);
-        QCOMPARE(caller.database, std::u16string(u"/data/typed.fdb"));
-        QCOMPARE(caller.password, std::u16string(u"typed"));
-        QCOMPARE(caller.user, std::u16string(u"SYSDBA"));
+        QCOMPARE(caller.database, std::u16string(u"/data/shop.fdb"));
+        QCOMPARE(caller.password, std::u16string(u"secret"));
+        QCOMPARE(caller.user, std::u16string(u"ANN"));
     }
 
     void TheSqlEditorButtonOpensTheEditorOnTheDatabaseAndStaysOpen()
