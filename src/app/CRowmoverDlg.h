@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -153,6 +154,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     QString m_aMTriggersLeftOff;
     QString m_aMTriggersNotRestored;
     QString m_aMOpenedDirectly;
+    QString m_aMAttaching;
+    QString m_aMCancel;
 
   private:
     void CreateControls();
@@ -173,6 +176,9 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // The database boxes show the names in use, their labels whether the
     // last attach failed, the status line what is opened directly.
     void ShowDatabases();
+    // Runs check on its own thread behind the wait window; nothing when the
+    // user cancelled.
+    std::optional<SDatabaseCheck> WaitForDatabases(SDatabaseCheck check);
     bool IsMenuShortcut(const QKeyEvent* event) const;
     void ViewLogFile(const std::u16string& path);
     // Disables what would touch the engine or end the window while a copy runs.

@@ -10,6 +10,7 @@
 #include "core/CStringGrid.h"
 #include "core/TextEncoding.h"
 #include "ui/CMessageBox.h"
+#include "ui/WaitForWork.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -186,7 +187,7 @@ void CRowmoverDlg::reject()
 
 void CRowmoverDlg::OfferLeftoverTriggers()
 {
-    CTriggerJournal& journal = m_pCopyEngine->Journal();
+    CTriggerJournal journal = m_pCopyEngine->Journal();
     const std::vector<CTriggerJournal::SEntry> entries = journal.Entries();
     if (entries.empty())
         return;
@@ -196,19 +197,26 @@ void CRowmoverDlg::OfferLeftoverTriggers()
                          QMessageBox::Yes) != QMessageBox::Yes)
         return;
     // The databases are not chosen yet: the default credentials are all there is.
+    // Attaching them runs off the window's thread; after a cancel the work
+    // goes on by itself (the journal keeps what is not yet restored).
     const CCopyEngine& engine = *m_pCopyEngine;
-    std::set<std::string> done;
-    std::vector<CTriggerJournal::SEntry> failed;
-    for (const CTriggerJournal::SEntry& entry : entries)
-    {
-        if (!done.insert(entry.database).second)
-            continue;
-        std::vector<CTriggerJournal::SEntry> notRestored;
-        RestoreJournalTriggers(journal, entry.database, engine.m_sDefUser, engine.m_sDefPass, engine.m_nAttempts,
-                               &notRestored);
-        failed.insert(failed.end(), notRestored.begin(), notRestored.end());
-    }
-    ShowTriggersNotRestored(failed);
+    std::optional<std::vector<CTriggerJournal::SEntry>> failed = WaitForWork<std::vector<CTriggerJournal::SEntry>>(
+        this, m_aMAttaching, m_aMCancel,
+        [journal, entries, user = engine.m_sDefUser, password = engine.m_sDefPass,
+         attempts = engine.m_nAttempts]() mutable {
+            std::set<std::string> done;
+            std::vector<CTriggerJournal::SEntry> notRestored;
+            for (const CTriggerJournal::SEntry& entry : entries)
+            {
+                if (!done.insert(entry.database).second)
+                    continue;
+                RestoreJournalTriggers(journal, entry.database, user, password, attempts, &notRestored);
+            }
+            return notRestored;
+        });
+    if (!failed)
+        return;
+    ShowTriggersNotRestored(*failed);
 }
 
 void CRowmoverDlg::RestoreDestinationTriggers()

@@ -7,6 +7,7 @@
 #include "sqleditor/CDBSelectDlg.h"
 #include "ui/Artwork.h"
 #include "ui/CMessageBox.h"
+#include "ui/WaitForWork.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -69,7 +70,11 @@ void CRowmoverDlg::DatabasesChosen(const std::vector<ESide>& sides)
     {
         if (Database(side).empty())
             continue;
-        const bool attached = CheckDatabase(side);
+        std::optional<SDatabaseCheck> check =
+            WaitForDatabases(MakeDatabaseCheck(side == ESide::Source, side == ESide::Dest, false));
+        if (!check)
+            continue;
+        const bool attached = TakeDatabaseCheck(*check) == Prepared;
         ShowDatabases();
         if (!attached)
             CMessageBox::ShowError(this, side == ESide::Source ? m_aMErrorConnectSource : m_aMErrorConnectDest,
@@ -127,16 +132,37 @@ bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
     }
 }
 
+std::optional<SDatabaseCheck> CRowmoverDlg::WaitForDatabases(SDatabaseCheck check)
+{
+    // Off the window's thread: an unreachable host or a server that takes
+    // its time keeps the window alive, and Cancel leaves it as it was.
+    return WaitForWork<SDatabaseCheck>(this, m_aMAttaching, m_aMCancel, [check = std::move(check)]() mutable {
+        RunDatabaseCheck(check);
+        return check;
+    });
+}
+
 bool CRowmoverDlg::RefreshTableList()
 {
     // The list of a running copy stays as it was chosen.
     if (IsCopyRunning())
         return true;
-    m_LISSourceTables->clear();
-    if (!PrepareDatabases(true))
+    std::optional<SDatabaseCheck> check = WaitForDatabases(MakeDatabaseCheck(true, true, true));
+    if (!check)
         return false;
-    std::vector<STableListRow> rows;
-    LoadTableList(rows);
+    m_LISSourceTables->clear();
+    const int result = TakeDatabaseCheck(*check);
+    ShowDatabases();
+    const QString reason = QString::fromStdString(LastAttachError());
+    switch (result)
+    {
+    case Prepared: break;
+    case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError, reason); return false;
+    case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError, reason); return false;
+    case SameDatabase: CMessageBox::ShowError(this, m_aMIdentical, m_aMError); return false;
+    default: return false;
+    }
+    const std::vector<STableListRow>& rows = check->rows;
     const QIcon table(ListImage(EListImage::Table, m_nImageSize));
     QList<QTreeWidgetItem*> items;
     for (const STableListRow& row : rows)

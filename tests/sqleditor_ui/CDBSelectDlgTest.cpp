@@ -317,14 +317,18 @@ class CDBSelectDlgTest : public QObject
         CDBSelectDlg dialog(args);
         dialog.show();
         auto attached = std::make_shared<int>(-1);
-        QTimer::singleShot(0, [attached] {
+        // The editor attaches before it is shown: it is closed once it runs.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [attached] {
             auto* editor = qobject_cast<CDBSQLDlg*>(QApplication::activeModalWidget());
-            if (editor == nullptr)
+            if (editor == nullptr || *attached != -1)
                 return;
             *attached = editor->IsAttached() ? 1 : 0;
             editor->OnExit();
         });
+        poll.start(10);
         Click(&dialog, "m_BTNSQLEditor");
+        poll.stop();
         QCOMPARE(*attached, 1);
         QVERIFY(dialog.isVisible());
 
