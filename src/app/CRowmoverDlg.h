@@ -172,7 +172,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     void BrowseDatabase(ESide side);
     // After new names for sides: the list goes; with both databases named it
     // is read again, otherwise each named side of sides is attached once.
-    void DatabasesChosen(const std::vector<ESide>& sides);
+    // False when the user cancelled the wait for an attach.
+    bool DatabasesChosen(const std::vector<ESide>& sides);
     // The database boxes show the names in use, their labels whether the
     // last attach failed, the status line what is opened directly.
     void ShowDatabases();
@@ -195,6 +196,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // The menu entries and menus with the text each one takes from the language.
     std::vector<std::pair<QPointer<QAction>, ELanguageText>> m_menuTexts;
     int m_nImageSize = 20;
+    // The last wait for an attach was cancelled.
+    bool m_bWaitCancelled = false;
     // The progress window of the last run; the previous one goes when the
     // next run starts, its worker having ended.
     std::unique_ptr<CDBCopyDlg> m_pCopyDlg;

@@ -50,22 +50,33 @@ void CRowmoverDlg::BrowseDatabase(ESide side)
     // Cancel changes nothing: the window goes on with what it shows.
     if (!CDBSelectDlg::RunFor(this, args, source ? CDBSelectDlg::ERole::Source : CDBSelectDlg::ERole::Destination))
         return;
+    const std::u16string oldDatabase = Database(side);
+    const std::u16string oldUser = user;
+    const std::u16string oldPassword = password;
     user = newUser;
     password = newPassword;
     SetDatabase(side, database);
-    DatabasesChosen({side});
+    // A cancelled attach takes the choice back: the window is as it was.
+    if (!DatabasesChosen({side}))
+    {
+        user = oldUser;
+        password = oldPassword;
+        SetDatabase(side, oldDatabase);
+        ShowDatabases();
+    }
 }
 
-void CRowmoverDlg::DatabasesChosen(const std::vector<ESide>& sides)
+bool CRowmoverDlg::DatabasesChosen(const std::vector<ESide>& sides)
 {
-    // The list belongs to the databases it was read from.
-    m_LISSourceTables->clear();
     ShowDatabases();
+    m_bWaitCancelled = false;
     if (!m_sSourceDb.empty() && !m_sDestDb.empty())
     {
         RefreshTableList();
-        return;
+        return !m_bWaitCancelled;
     }
+    // The list belongs to the databases it was read from.
+    m_LISSourceTables->clear();
     for (const ESide side : sides)
     {
         if (Database(side).empty())
@@ -73,13 +84,14 @@ void CRowmoverDlg::DatabasesChosen(const std::vector<ESide>& sides)
         std::optional<SDatabaseCheck> check =
             WaitForDatabases(MakeDatabaseCheck(side == ESide::Source, side == ESide::Dest, false));
         if (!check)
-            continue;
+            return false;
         const bool attached = TakeDatabaseCheck(*check) == Prepared;
         ShowDatabases();
         if (!attached)
             CMessageBox::ShowError(this, side == ESide::Source ? m_aMErrorConnectSource : m_aMErrorConnectDest,
                                    m_aMError, QString::fromStdString(LastAttachError()));
     }
+    return true;
 }
 
 void CRowmoverDlg::ShowDatabases()
@@ -136,10 +148,13 @@ std::optional<SDatabaseCheck> CRowmoverDlg::WaitForDatabases(SDatabaseCheck chec
 {
     // Off the window's thread: an unreachable host or a server that takes
     // its time keeps the window alive, and Cancel leaves it as it was.
-    return WaitForWork<SDatabaseCheck>(this, m_aMAttaching, m_aMCancel, [check = std::move(check)]() mutable {
-        RunDatabaseCheck(check);
-        return check;
-    });
+    std::optional<SDatabaseCheck> done =
+        WaitForWork<SDatabaseCheck>(this, m_aMAttaching, m_aMCancel, [check = std::move(check)]() mutable {
+            RunDatabaseCheck(check);
+            return check;
+        });
+    m_bWaitCancelled = !done;
+    return done;
 }
 
 bool CRowmoverDlg::RefreshTableList()
