@@ -7,6 +7,7 @@
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "core/FileHelpers.h"
+#include "core/MemoryRelease.h"
 #include "core/TextEncoding.h"
 #include "sqleditor/CDBSQLDlg.h"
 #include "ui/CDisplayTextDlg.h"
@@ -48,19 +49,26 @@ void CRowmoverDlg::OnTableDblClick()
     if (!first)
         return;
     // The editor works on copies: the window's database texts stay.
-    CDBSQLDlg editor(m_sLanguageFile, *m_pFont, m_sSourceDb, m_sSourceUser, m_sSourcePassword,
-                     first->text(0).left(8191).toStdU16String(), m_sDefUser, m_sDefPass, m_nRetries, m_bRecentDBs,
-                     m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, false, this);
-    editor.exec();
+    {
+        CDBSQLDlg editor(m_sLanguageFile, *m_pFont, m_sSourceDb, m_sSourceUser, m_sSourcePassword,
+                         first->text(0).left(8191).toStdU16String(), m_sDefUser, m_sDefPass, m_nRetries, m_bRecentDBs,
+                         m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, false, this);
+        editor.exec();
+    }
+    // What the editor's result held goes back to the system.
+    ReleaseFreedMemory();
 }
 
 void CRowmoverDlg::OnSqlEditor()
 {
     if (IsCopyRunning())
         return;
-    CDBSQLDlg editor(m_sLanguageFile, *m_pFont, u"", u"", u"", u"", m_sDefUser, m_sDefPass, m_nRetries, m_bRecentDBs,
-                     m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, true, this);
-    editor.exec();
+    {
+        CDBSQLDlg editor(m_sLanguageFile, *m_pFont, u"", u"", u"", u"", m_sDefUser, m_sDefPass, m_nRetries,
+                         m_bRecentDBs, m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, true, this);
+        editor.exec();
+    }
+    ReleaseFreedMemory();
 }
 
 void CRowmoverDlg::ViewLogFile(const std::u16string& path)
@@ -68,8 +76,12 @@ void CRowmoverDlg::ViewLogFile(const std::u16string& path)
     // A run with logging off leaves no file; then there is nothing to show.
     if (!FileExists(path))
         return;
-    CDisplayTextDlg viewer(QString::fromStdU16String(m_sLanguageFile), *m_pFont, QString::fromStdU16String(path), this);
-    viewer.exec();
+    {
+        CDisplayTextDlg viewer(QString::fromStdU16String(m_sLanguageFile), *m_pFont, QString::fromStdU16String(path),
+                               this);
+        viewer.exec();
+    }
+    ReleaseFreedMemory();
 }
 
 void CRowmoverDlg::OnViewSqlLog()

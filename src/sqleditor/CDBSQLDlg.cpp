@@ -406,6 +406,14 @@ void CDBSQLDlg::closeEvent(QCloseEvent* event)
         const QRect area = geometry();
         *m_pWindowRect = SWindowRect{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
     }
+    // The close box ends the editor even while a statement runs: the
+    // session cancels it on its way out.
+    if (m_bBusy)
+    {
+        event->accept();
+        QDialog::done(QDialog::Rejected);
+        return;
+    }
     QDialog::closeEvent(event);
 }
 
