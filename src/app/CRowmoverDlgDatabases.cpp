@@ -201,6 +201,8 @@ void CRowmoverDlg::OnDropFiles(const QStringList& fullPaths)
         paths.push_back(path.toStdU16String());
     const std::u16string prefix = m_bExtendDBName ? CDBSelectDlg::ServerPrefix().toStdU16String() : u"";
     const SDropTargets targets = DropTargets(paths, !m_sSourceDb.empty(), prefix);
+    const std::u16string oldSource = m_sSourceDb;
+    const std::u16string oldDest = m_sDestDb;
     std::vector<ESide> chosen;
     if (!targets.sSourceDb.empty())
     {
@@ -212,8 +214,13 @@ void CRowmoverDlg::OnDropFiles(const QStringList& fullPaths)
         SetDatabase(ESide::Dest, targets.sDestDb);
         chosen.push_back(ESide::Dest);
     }
-    if (!chosen.empty())
-        DatabasesChosen(chosen);
+    // A cancelled attach takes the drop back: the window is as it was.
+    if (!chosen.empty() && !DatabasesChosen(chosen))
+    {
+        for (const ESide side : chosen)
+            SetDatabase(side, side == ESide::Source ? oldSource : oldDest);
+        ShowDatabases();
+    }
 }
 
 void CRowmoverDlg::dragEnterEvent(QDragEnterEvent* event)
