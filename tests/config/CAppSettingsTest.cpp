@@ -9,8 +9,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace
@@ -396,7 +396,9 @@ TEST(CAppSettingsSave, AFailedSaveSaysWhyAndKeepsTheOldFile)
     EXPECT_FALSE(settings.SaveSettings(folder.File("missing/Rowmover.ini"), &error));
     EXPECT_NE(error, "");
     // A disk that fills while the file is written.
-    struct rlimit old{};
+    struct rlimit old
+    {
+    };
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit small = old;

@@ -73,8 +73,8 @@ class CDisplayTextDlgTest : public QObject
             // hundreds of megabytes in a text box.
             QByteArray block;
             for (int line = 0; line < 400000; ++line)
-                block += QByteArray("INSERT INTO T VALUES (") + QByteArray::number(line) +
-                         ", 'some text of the row');\r\n";
+                block +=
+                    QByteArray("INSERT INTO T VALUES (") + QByteArray::number(line) + ", 'some text of the row');\r\n";
             for (int i = 0; i < 2; ++i)
                 file.write(block);
             file.write("LAST LINE\r\n");
@@ -88,8 +88,9 @@ class CDisplayTextDlgTest : public QObject
         CDisplayTextDlg dialog({}, font, path);
         const QString text = dialog.findChild<QPlainTextEdit*>("m_EDTText")->toPlainText();
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(text.startsWith(QString("This file is %1 MB long; only its last part is shown.\n\nINSERT INTO T VALUES (")
-                                    .arg((size + (1 << 20) - 1) >> 20)));
+        QVERIFY(
+            text.startsWith(QString("This file is %1 MB long; only its last part is shown.\n\nINSERT INTO T VALUES (")
+                                .arg((size + (1 << 20) - 1) >> 20)));
         QVERIFY(text.endsWith("LAST LINE\n"));
         QVERIFY(text.size() <= CDisplayTextDlg::kShownBytes + 200);
     }
