@@ -170,9 +170,10 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     void StoreWindowPosition();
     // The selection dialog for one side; a confirmed choice is checked.
     void BrowseDatabase(ESide side);
-    // After new names for sides: the list goes; with both databases named it
-    // is read again, otherwise each named side of sides is attached once.
-    // False when the user cancelled the wait for an attach.
+    // After new names for sides: with both databases named the list is read
+    // again, otherwise it goes and each named side of sides is attached
+    // once. False when the user cancelled the wait for an attach (the list
+    // then stays as it was).
     bool DatabasesChosen(const std::vector<ESide>& sides);
     // The database boxes show the names in use, their labels whether the
     // last attach failed, the status line what is opened directly.

@@ -14,13 +14,13 @@ void BlockInterruptSignals();
 // calls onSignal there with the number of signals so far (1 for the first).
 class CInterruptWatch
 {
-  public:
+public:
     explicit CInterruptWatch(std::function<void(int count)> onSignal);
     ~CInterruptWatch();
     CInterruptWatch(const CInterruptWatch&) = delete;
     CInterruptWatch& operator=(const CInterruptWatch&) = delete;
 
-  private:
+private:
     std::function<void(int)> m_onSignal;
     std::atomic<bool> m_bEnding{false};
     std::thread m_thread;

@@ -38,17 +38,13 @@ FILE* OpenFileWide(const std::u16string& path, const char* mode)
 
 bool FileExists(const std::string& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info{};
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 bool DirectoryExists(const std::string& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info{};
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
@@ -59,9 +55,7 @@ bool RemoveFile(const std::string& path)
 
 int MakeFileWritable(const std::string& path)
 {
-    struct stat info
-    {
-    };
+    struct stat info{};
     if (path.empty() || ::stat(path.c_str(), &info) != 0)
         return -1;
     if ((info.st_mode & S_IWUSR) != 0)
@@ -139,38 +133,14 @@ bool CreateFolder(const std::string& path)
     return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
 }
 
-bool FileExists(const std::u16string& path)
-{
-    return FileExists(Narrow(path));
-}
-bool DirectoryExists(const std::u16string& path)
-{
-    return DirectoryExists(Narrow(path));
-}
-bool RemoveFile(const std::u16string& path)
-{
-    return RemoveFile(Narrow(path));
-}
-int MakeFileWritable(const std::u16string& path)
-{
-    return MakeFileWritable(Narrow(path));
-}
-bool AppendTextToFile(const std::u16string& path, const std::string& text)
-{
-    return AppendTextToFile(Narrow(path), text);
-}
-bool AppendLineToFile(const std::u16string& path, const std::string& text)
-{
-    return AppendLineToFile(Narrow(path), text);
-}
-std::string ReadWholeFile(const std::u16string& path)
-{
-    return ReadWholeFile(Narrow(path));
-}
-bool CreateFolder(const std::u16string& path)
-{
-    return CreateFolder(Narrow(path));
-}
+bool FileExists(const std::u16string& path) { return FileExists(Narrow(path)); }
+bool DirectoryExists(const std::u16string& path) { return DirectoryExists(Narrow(path)); }
+bool RemoveFile(const std::u16string& path) { return RemoveFile(Narrow(path)); }
+int MakeFileWritable(const std::u16string& path) { return MakeFileWritable(Narrow(path)); }
+bool AppendTextToFile(const std::u16string& path, const std::string& text) { return AppendTextToFile(Narrow(path), text); }
+bool AppendLineToFile(const std::u16string& path, const std::string& text) { return AppendLineToFile(Narrow(path), text); }
+std::string ReadWholeFile(const std::u16string& path) { return ReadWholeFile(Narrow(path)); }
+bool CreateFolder(const std::u16string& path) { return CreateFolder(Narrow(path)); }
 bool CopyFileInChunks(const std::u16string& source, const std::u16string& destination, int chunkSize)
 {
     return CopyFileInChunks(Narrow(source), Narrow(destination), chunkSize);
