@@ -138,18 +138,19 @@ void CAppSettings::LoadFrom(CProfileFile& file)
     }
 }
 
-void CAppSettings::SaveSettings(const std::u16string& settingsFilePath)
+bool CAppSettings::SaveSettings(const std::u16string& settingsFilePath, std::string* error)
 {
     CProfileFile file(true);
     SaveTo(file);
-    file.Save(settingsFilePath);
+    const bool saved = file.Save(settingsFilePath);
+    if (!saved && error)
+        *error = file.SaveError();
+    return saved;
 }
 
-void CAppSettings::SaveSettings(const std::string& settingsFilePath)
+bool CAppSettings::SaveSettings(const std::string& settingsFilePath, std::string* error)
 {
-    CProfileFile file(true);
-    SaveTo(file);
-    file.Save(settingsFilePath);
+    return SaveSettings(Utf8ToWide(settingsFilePath), error);
 }
 
 void CAppSettings::SaveTo(CProfileFile& file)

@@ -36,8 +36,10 @@ class CAppSettings
     void LoadSettings(const std::u16string& settingsFilePath);
     void LoadSettings(const std::string& settingsFilePath);
     // Writes the whole file; a file that cannot be written stays as it was.
-    void SaveSettings(const std::u16string& settingsFilePath);
-    void SaveSettings(const std::string& settingsFilePath);
+    // False, with the system's reason in error when given, when the file
+    // could not be written; the old file is then kept.
+    bool SaveSettings(const std::u16string& settingsFilePath, std::string* error = nullptr);
+    bool SaveSettings(const std::string& settingsFilePath, std::string* error = nullptr);
 
     // The shared font object; a window-less stand-in until one is attached.
     IFontSettings& Font() { return m_pFont != nullptr ? *m_pFont : m_storedFont; }
