@@ -4,17 +4,26 @@
 // baseline. Every mode runs in its own child process so its peak resident
 // memory is its own.
 //
+// With --large the table holds few rows with very long values instead: by
+// default 12 rows of 32 MB (text and binary BLOBs in turn) and one row of a
+// 256 MB text BLOB (--large-sizes count,mb,big-mb changes them); the literal
+// baseline, which would hold all of it in memory, is left out.
+//
 // The baseline and the engine's copies run --repeat times (default 5), taking
 // turns so that a slow spell of the machine falls on all of them; the fastest
 // run of each is reported, with the highest peak memory of its runs.
 //
 //   copy_bench [rows] [--blob] [--repeat n] [--server host/port] [--only embedded|server] [--no-literal]
+//   copy_bench --large [--large-sizes count,mb,big-mb] [--repeat n] [--server host/port] [--only ...]
 #include "copy/CCopyEngine.h"
 #include "core/FileHelpers.h"
+#include "db/BlobIo.h"
 #include "db/CFbConnection.h"
+#include "db/CFbParamStatement.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,10 +48,19 @@ struct SOptions
     std::string only;
     bool literal = true;
     int repeat = 5;
+    bool large = false;
+    long largeRows = 12; // of largeMb each, text and binary in turn
+    long largeMb = 32;
+    long bigMb = 256; // one more row, a text BLOB; 0 leaves it out
 };
 
-std::string TableDdl(const std::string& name, bool blob)
+constexpr size_t Megabyte = 1024 * 1024;
+
+std::string TableDdl(const std::string& name, bool blob, bool large = false)
 {
+    if (large)
+        return "CREATE TABLE " + name +
+               " (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), TXT BLOB SUB_TYPE TEXT, BIN BLOB SUB_TYPE BINARY)";
     return "CREATE TABLE " + name +
            " (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), AMOUNT NUMERIC(15,2), RATIO DOUBLE PRECISION,"
            " CREATED TIMESTAMP, FLAGS SMALLINT, NOTE VARCHAR(200)" +
@@ -90,9 +108,112 @@ bool FillSource(const std::string& database, long rows, bool blob)
                              body + "); i = i + 1; END END");
 }
 
+// Text for the long values: numbered UTF-8 lines, letters beyond ASCII among them.
+class CTextSource
+{
+  public:
+    // Fills piece with size bytes: whole lines, dots where the next one does not fit.
+    void Fill(std::string& piece, size_t size)
+    {
+        piece.clear();
+        while (true)
+        {
+            if (m_sLine.empty())
+                m_sLine = "Line " + std::to_string(m_nLine++) +
+                          ": Grüße aus Köln, ¿qué tal? 日本語 lorem ipsum dolor sit amet, consectetur adipiscing\n";
+            if (piece.size() + m_sLine.size() > size)
+            {
+                piece.append(size - piece.size(), '.');
+                return;
+            }
+            piece += m_sLine;
+            m_sLine.clear();
+        }
+    }
+
+  private:
+    std::string m_sLine;
+    long m_nLine = 0;
+};
+
+// Bytes of every value for the binary values (xorshift).
+void FillBytes(std::string& piece, size_t size, std::uint64_t& state)
+{
+    piece.resize(size);
+    for (size_t i = 0; i < size; i += 8)
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        std::memcpy(piece.data() + i, &state, std::min<size_t>(8, size - i));
+    }
+}
+
+// Writes one long value into a new BLOB, a megabyte at a time, so this
+// process (whose memory the measured children start from) stays small.
+bool WriteLongBlob(CFbConnection& connection, bool text, size_t size, ISC_QUAD& id, std::uint64_t& state)
+{
+    CFbStatus status;
+    CBlobWriter blob;
+    CTextSource lines;
+    std::string piece;
+    if (!blob.Create(status, connection.DatabaseHandle(), connection.TransactionHandle()))
+        return false;
+    for (size_t written = 0; written < size; written += piece.size())
+    {
+        const size_t part = std::min(Megabyte, size - written);
+        if (text)
+            lines.Fill(piece, part);
+        else
+            FillBytes(piece, part, state);
+        if (!blob.Write(status, piece.data(), piece.size()))
+        {
+            std::fprintf(stderr, "%s\n", status.Message().c_str());
+            return false;
+        }
+    }
+    return blob.Close(status, id);
+}
+
+bool FillLarge(const std::string& database, const SOptions& options)
+{
+    CFbConnection connection(1);
+    CFbParamStatement insert(connection);
+    if (!connection.Connect(User, Password, database) || !connection.EnsureTransaction() ||
+        !insert.Prepare("INSERT INTO SRC (ID, NAME, TXT, BIN) VALUES (?, ?, ?, ?)"))
+    {
+        std::fprintf(stderr, "%s%s\n", connection.LastErrorMessage().c_str(), insert.LastErrorMessage().c_str());
+        return false;
+    }
+    std::uint64_t state = 88172645463325252ull;
+    const long rows = options.largeRows + (options.bigMb > 0 ? 1 : 0);
+    for (long row = 0; row < rows; ++row)
+    {
+        const bool big = row == options.largeRows;
+        const bool text = big || row % 2 == 0;
+        const size_t size = static_cast<size_t>(big ? options.bigMb : options.largeMb) * Megabyte;
+        ISC_QUAD id{};
+        if (!connection.EnsureTransaction() || !WriteLongBlob(connection, text, size, id, state))
+        {
+            std::fprintf(stderr, "row %ld: the BLOB could not be written\n", row + 1);
+            return false;
+        }
+        insert.SetBytes(0, std::to_string(row + 1), false);
+        insert.SetBytes(1, "Row " + std::to_string(row + 1), false);
+        insert.SetNull(text ? 3 : 2);
+        insert.SetBlob(text ? 2 : 3, id);
+        if (!insert.Execute() || !connection.Commit())
+        {
+            std::fprintf(stderr, "%s\n%s\n", insert.LastErrorMessage().c_str(), connection.LastErrorMessage().c_str());
+            return false;
+        }
+    }
+    return connection.Disconnect();
+}
+
 // A new destination database holding the empty table, so every timed copy
 // starts from the same state (no rows of an earlier mode to delete first).
-bool FreshDestination(const std::string& dest, bool blob)
+bool FreshDestination(const std::string& dest, bool blob, bool large)
 {
     ISC_STATUS_ARRAY status;
     isc_db_handle db = 0;
@@ -118,7 +239,7 @@ bool FreshDestination(const std::string& dest, bool blob)
                              'k'};
     if (isc_attach_database(status, 0, dest.c_str(), &db, static_cast<short>(dpb.size()), dpb.data()) == 0)
         isc_drop_database(status, &db);
-    return CreateDatabase(dest) && Run(dest, TableDdl("SRC", blob));
+    return CreateDatabase(dest) && Run(dest, TableDdl("SRC", blob, large));
 }
 
 // Runs setup and then fn in a child process; gives the seconds fn took (or
@@ -222,15 +343,16 @@ void Keep(SResult& kept, const SResult& run)
     kept.peakKb = std::max(kept.peakKb, std::max(run.peakKb, 1L));
 }
 
-void Report(const char* label, long rows, const SResult& result, double baseline)
+// amount: rows, or megabytes of a large-value set.
+void Report(const char* label, double amount, const char* unit, const SResult& result, double baseline)
 {
     if (result.seconds < 0)
     {
         std::printf("  %-34s failed\n", label);
         return;
     }
-    std::printf("  %-34s %9.0f rows/s  %7.2f s  peak %6.1f MB  ratio to baseline %5.2f\n", label, rows / result.seconds,
-                result.seconds, result.peakKb / 1024.0, result.seconds / baseline);
+    std::printf("  %-34s %9.0f %s/s  %7.2f s  peak %6.1f MB  ratio to baseline %5.2f\n", label, amount / result.seconds,
+                unit, result.seconds, result.peakKb / 1024.0, result.seconds / baseline);
 }
 
 void RunSet(const char* title, const std::string& prefix, const std::string& folder, const SOptions& options)
@@ -239,21 +361,36 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
     const std::string dest = folder + "dest.fdb";
     if (!CreateDatabase(prefix + source))
         return;
-    Run(prefix + source, TableDdl("SRC", options.blob));
-    if (!FillSource(prefix + source, options.rows, options.blob))
+    Run(prefix + source, TableDdl("SRC", options.blob, options.large));
+    const bool filled =
+        options.large ? FillLarge(prefix + source, options) : FillSource(prefix + source, options.rows, options.blob);
+    if (!filled)
+    {
+        std::fprintf(stderr, "%s: the source could not be filled\n", title);
         return;
-    std::printf("%s (%ld rows%s, fastest of %d runs)\n", title, options.rows, options.blob ? ", with a text BLOB" : "",
-                options.repeat);
+    }
+    const double megabytes = static_cast<double>(options.largeRows * options.largeMb + options.bigMb);
+    const double amount = options.large ? megabytes : static_cast<double>(options.rows);
+    const char* unit = options.large ? "MB" : "rows";
+    if (options.large)
+        std::printf("%s (%ld rows of %ld MB%s, %.0f MB of text and binary BLOBs, fastest of %d runs)\n", title,
+                    options.largeRows, options.largeMb,
+                    options.bigMb > 0 ? (" and one of " + std::to_string(options.bigMb) + " MB").c_str() : "",
+                    megabytes, options.repeat);
+    else
+        std::printf("%s (%ld rows%s, fastest of %d runs)\n", title, options.rows,
+                    options.blob ? ", with a text BLOB" : "", options.repeat);
+    std::fflush(stdout);
     // The baseline fills a new table each time.
     bool targetExists = false;
     const auto newTarget = [&] {
         const bool dropped = !targetExists || Run(prefix + source, "DROP TABLE COPY_TARGET");
-        targetExists = dropped && Run(prefix + source, TableDdl("COPY_TARGET", options.blob));
+        targetExists = dropped && Run(prefix + source, TableDdl("COPY_TARGET", options.blob, options.large));
         return targetExists;
     };
     CCopyEngine engine;
     const auto prepare = [&] {
-        return FreshDestination(prefix + dest, options.blob) &&
+        return FreshDestination(prefix + dest, options.blob, options.large) &&
                PrepareEngine(engine, prefix + source, prefix + dest, folder);
     };
     SResult baseline;
@@ -270,16 +407,17 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
         Keep(off, Measure(prepare, [&] { return EngineCopy(engine, false); }));
         Keep(on, Measure(prepare, [&] { return EngineCopy(engine, true); }));
     }
-    Report("in-database INSERT ... SELECT", options.rows, baseline, baseline.seconds);
-    Report("engine copy, logs off", options.rows, off, baseline.seconds);
-    Report("engine copy, logs on", options.rows, on, baseline.seconds);
+    Report("in-database INSERT ... SELECT", amount, unit, baseline, baseline.seconds);
+    Report("engine copy, logs off", amount, unit, off, baseline.seconds);
+    Report("engine copy, logs on", amount, unit, on, baseline.seconds);
     if (off.seconds > 0 && on.seconds > 0)
         std::printf("  %-34s %5.2f\n", "logs on / logs off", on.seconds / off.seconds);
-    if (!options.literal)
+    std::fflush(stdout);
+    if (!options.literal || options.large)
         return;
-    const SResult literal = Measure([&] { return FreshDestination(prefix + dest, options.blob); },
+    const SResult literal = Measure([&] { return FreshDestination(prefix + dest, options.blob, false); },
                                     [&] { return LiteralCopy(prefix + source, prefix + dest); });
-    Report("literal INSERT per row, in memory", options.rows, literal, baseline.seconds);
+    Report("literal INSERT per row, in memory", amount, unit, literal, baseline.seconds);
     std::fflush(stdout);
 }
 } // namespace
@@ -300,6 +438,17 @@ int main(int argc, char** argv)
             options.literal = false;
         else if (arg == "--only" && i + 1 < argc)
             options.only = argv[++i];
+        else if (arg == "--large")
+            options.large = true;
+        else if (arg == "--large-sizes" && i + 1 < argc)
+        {
+            options.large = true;
+            if (std::sscanf(argv[++i], "%ld,%ld,%ld", &options.largeRows, &options.largeMb, &options.bigMb) != 3)
+            {
+                std::fprintf(stderr, "--large-sizes count,mb,big-mb\n");
+                return 2;
+            }
+        }
         else
             options.rows = std::atol(arg.c_str());
     }
@@ -307,10 +456,22 @@ int main(int argc, char** argv)
     if (!mkdtemp(pattern))
         return 1;
     const std::string folder = std::string(pattern) + "/";
+    // Each set's databases go before the next set: the large ones take gigabytes.
+    const auto removeSet = [&](const std::string& set) {
+        std::error_code ignored;
+        for (const char* file : {"source.fdb", "dest.fdb"})
+            std::filesystem::remove(folder + set + file, ignored);
+    };
     if (options.only != "server")
+    {
         RunSet("Embedded", "", folder + "embedded-", options);
+        removeSet("embedded-");
+    }
     if (options.only != "embedded")
+    {
         RunSet("Loopback server", options.server + ":", folder + "server-", options);
+        removeSet("server-");
+    }
     std::error_code ignored;
     std::filesystem::remove_all(pattern, ignored);
     return 0;
