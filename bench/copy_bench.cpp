@@ -28,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <ibase.h>
 #include <string>
 #include <sys/resource.h>
@@ -242,6 +243,20 @@ bool FreshDestination(const std::string& dest, bool blob, bool large)
     return CreateDatabase(dest) && Run(dest, TableDdl("SRC", blob, large));
 }
 
+// Runs fn in a child process and gives its result. This process never runs
+// the embedded engine itself: a child forked while the engine's threads hold
+// its locks (a cache writer still flushing what was just filled) would wait
+// for them forever.
+bool InChild(const std::function<bool()>& fn)
+{
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(fn() ? 0 : 1);
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Runs setup and then fn in a child process; gives the seconds fn took (or
 // -1) and the child's peak memory.
 struct SResult
@@ -359,11 +374,12 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
 {
     const std::string source = folder + "source.fdb";
     const std::string dest = folder + "dest.fdb";
-    if (!CreateDatabase(prefix + source))
-        return;
-    Run(prefix + source, TableDdl("SRC", options.blob, options.large));
-    const bool filled =
-        options.large ? FillLarge(prefix + source, options) : FillSource(prefix + source, options.rows, options.blob);
+    const bool filled = InChild([&] {
+        if (!CreateDatabase(prefix + source) || !Run(prefix + source, TableDdl("SRC", options.blob, options.large)))
+            return false;
+        return options.large ? FillLarge(prefix + source, options)
+                             : FillSource(prefix + source, options.rows, options.blob);
+    });
     if (!filled)
     {
         std::fprintf(stderr, "%s: the source could not be filled\n", title);
@@ -384,8 +400,10 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
     // The baseline fills a new table each time.
     bool targetExists = false;
     const auto newTarget = [&] {
-        const bool dropped = !targetExists || Run(prefix + source, "DROP TABLE COPY_TARGET");
-        targetExists = dropped && Run(prefix + source, TableDdl("COPY_TARGET", options.blob, options.large));
+        targetExists = InChild([&] {
+            const bool dropped = !targetExists || Run(prefix + source, "DROP TABLE COPY_TARGET");
+            return dropped && Run(prefix + source, TableDdl("COPY_TARGET", options.blob, options.large));
+        });
         return targetExists;
     };
     CCopyEngine engine;

@@ -159,7 +159,7 @@ bool CSourceRowReader::ReadBlobValue(int j)
     value.marks = binary ? CStringGrid::MarkBinary : CStringGrid::MarkNone;
     value.text.clear();
     m_long[index] = false;
-    CBlobReader blob;
+    CBlobReader& blob = m_blob;
     if (!m_cursor.OpenBlob(j, blob))
         return false;
     int read = 1;

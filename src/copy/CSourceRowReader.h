@@ -96,6 +96,7 @@ class CSourceRowReader
     std::vector<SReadRow> m_chunk;
     size_t m_nFilled = 0;
     size_t m_nChunkBytes = 0;
+    CBlobReader m_blob;
     std::string m_sPiece;
     bool m_bAbandoned = false;
 };

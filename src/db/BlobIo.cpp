@@ -8,6 +8,8 @@ constexpr unsigned short MaxSegment = 65535;
 constexpr char UnicodeCharacterSet = 4; // UTF8
 } // namespace
 
+CBlobReader::CBlobReader() : m_segment(new char[MaxSegment]) {}
+
 CBlobReader::~CBlobReader()
 {
     if (m_handle)
@@ -19,6 +21,11 @@ CBlobReader::~CBlobReader()
 
 bool CBlobReader::Open(CFbStatus& status, isc_db_handle* database, isc_tr_handle* transaction, const ISC_QUAD& id)
 {
+    if (m_handle)
+    {
+        CFbStatus ignored;
+        Close(ignored);
+    }
     ISC_QUAD blobId = id;
     m_bEnd = false;
     return isc_open_blob2(status, database, transaction, &m_handle, &blobId, 0, nullptr) == 0;
@@ -26,35 +33,33 @@ bool CBlobReader::Open(CFbStatus& status, isc_db_handle* database, isc_tr_handle
 
 int CBlobReader::Read(CFbStatus& status, std::string& piece, size_t most)
 {
-    if (m_bEnd)
-        return 0;
-    const size_t start = piece.size();
-    // The bytes land in the piece itself: no buffer of a segment's size
-    // lives on the stack of the reading thread.
-    while (piece.size() - start < most)
+    size_t appended = 0;
+    // Segments land in a buffer of their own and only their bytes are
+    // appended: a piece never grows by more than it receives.
+    while (!m_bEnd && appended < most)
     {
-        const size_t at = piece.size();
-        const auto room = static_cast<unsigned short>(std::min<size_t>(MaxSegment, most - (at - start)));
-        piece.resize(at + room);
+        const auto room = static_cast<unsigned short>(std::min<size_t>(MaxSegment, most - appended));
         unsigned short got = 0;
-        const ISC_STATUS rc = isc_get_segment(status, &m_handle, &got, room, piece.data() + at);
-        piece.resize(at + got);
+        const ISC_STATUS rc = isc_get_segment(status, &m_handle, &got, room, m_segment.get());
         if (rc == 0 || status.Vector()[1] == isc_segment)
-            continue;
-        if (status.Vector()[1] == isc_segstr_eof)
         {
-            status.Reset();
-            m_bEnd = true;
-            break;
+            piece.append(m_segment.get(), got);
+            appended += got;
+            continue;
         }
-        return -1;
+        if (status.Vector()[1] != isc_segstr_eof)
+            return -1;
+        status.Reset();
+        m_bEnd = true;
     }
-    return piece.size() > start ? 1 : 0;
+    return appended > 0 ? 1 : 0;
 }
 
 bool CBlobReader::Close(CFbStatus& status)
 {
-    return isc_close_blob(status, &m_handle) == 0;
+    const bool closed = isc_close_blob(status, &m_handle) == 0;
+    m_handle = 0;
+    return closed;
 }
 
 CBlobWriter::~CBlobWriter()

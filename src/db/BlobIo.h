@@ -3,15 +3,16 @@
 #include "db/FbStatus.h"
 
 #include <ibase.h>
+#include <memory>
 #include <string>
 
 // A BLOB read piece by piece, so that a value of any size passes through a
 // buffer of a fixed size. The BLOB is closed by Close or, unfinished, by the
-// destructor.
+// destructor; once closed, the reader can open the next one.
 class CBlobReader
 {
   public:
-    CBlobReader() = default;
+    CBlobReader();
     ~CBlobReader();
     CBlobReader(const CBlobReader&) = delete;
     CBlobReader& operator=(const CBlobReader&) = delete;
@@ -27,6 +28,7 @@ class CBlobReader
   private:
     isc_blob_handle m_handle = 0;
     bool m_bEnd = false;
+    std::unique_ptr<char[]> m_segment; // what one call of the client library delivers
 };
 
 // A new BLOB written piece by piece. Until Close succeeds the BLOB is
