@@ -35,6 +35,9 @@ int main(int argc, char** argv)
                              std::cerr);
     case ECommand::Check:
         return RunCheck(arguments, RunningProgramFile().empty() ? argv[0] : RunningProgramFile(), std::cout, std::cerr);
+    case ECommand::Compare:
+        return RunCompare(arguments, RunningProgramFile().empty() ? argv[0] : RunningProgramFile(), std::cout,
+                          std::cerr);
     case ECommand::Window: break;
     }
     if (!DisplayAvailable())

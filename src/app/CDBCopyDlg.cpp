@@ -136,6 +136,7 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_acMLogsLost = catalog.GetText(ELanguageText::FrmCopy_m_acMLogsLost);
     m_acMCopySuccess = catalog.GetText(ELanguageText::FrmCopy_m_acMCopySuccess);
     m_acMCurrentTable = catalog.GetText(ELanguageText::FrmCopy_m_acMCurrentTable);
+    m_acMVerifying = catalog.GetText(ELanguageText::FrmCopy_m_acMVerifying);
     m_acMError = catalog.GetText(ELanguageText::FrmCopy_m_acMError);
     m_btnStop->setVisible(!m_bUnattended);
 }
@@ -162,6 +163,9 @@ bool CDBCopyDlg::Start()
         SCopyRunEvents events;
         events.tableStarted = [this](int index, int, const std::string&, int percent) {
             Report({SReport::Started, index, percent, false});
+        };
+        events.tableVerifying = [this](int index, const std::string&) {
+            Report({SReport::Verifying, index, 0, false});
         };
         events.tableFinished = [this](int index, const std::string&, bool copied) {
             Report({SReport::Finished, index, 0, copied});
@@ -196,6 +200,10 @@ void CDBCopyDlg::DeliverReports()
         switch (report.kind)
         {
         case SReport::Started: OnTableStarted(report.index, report.percent); break;
+        case SReport::Verifying:
+            m_lblState->setText(
+                QString::fromStdString(FormatText(m_acMVerifying, m_tableNames.value(report.index).toStdString())));
+            break;
         case SReport::Finished: OnTableFinished(report.index, report.copied); break;
         case SReport::Ended: OnRunEnded(); break;
         }

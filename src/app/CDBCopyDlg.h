@@ -87,6 +87,7 @@ class CDBCopyDlg : public QWidget
         enum EKind
         {
             Started,
+            Verifying,
             Finished,
             Ended,
         } kind;
@@ -126,6 +127,7 @@ class CDBCopyDlg : public QWidget
     std::u16string m_acMLogsLost;
     std::u16string m_acMCopySuccess;
     std::u16string m_acMCurrentTable;
+    std::u16string m_acMVerifying;
     std::u16string m_acMError;
     std::chrono::steady_clock::time_point m_tStart;
 

@@ -23,7 +23,8 @@ int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const s
     // progress, the next aborts that table.
     const CInterruptWatch interrupts([&](int count) {
         if (count == 1)
-            QMetaObject::invokeMethod(&dialog, [&dialog] { dialog.OnStop(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &dialog, [&dialog] { dialog.OnStop(); }, Qt::QueuedConnection);
         else
             run.engine.RequestAbort();
     });

@@ -348,6 +348,8 @@ void CRowmoverDlg::ApplyTexts(const std::u16string& languageFilePath)
     m_aMTriggersLeftOff = UiText(catalog, T::FrmMain_m_aMTriggersLeftOff);
     m_aMTriggersNotRestored = UiText(catalog, T::FrmMain_m_aMTriggersNotRestored);
     m_aMOpenedDirectly = UiText(catalog, T::FrmMain_m_aMOpenedDirectly);
+    m_aMAttaching = UiText(catalog, T::FrmMain_m_aMAttaching);
+    m_aMCancel = UiText(catalog, T::FrmMain_m_aMCancel);
     ShowDatabases();
 }
 

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -160,6 +161,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     QString m_aMTriggersLeftOff;
     QString m_aMTriggersNotRestored;
     QString m_aMOpenedDirectly;
+    QString m_aMAttaching;
+    QString m_aMCancel;
 
   private:
     void CreateControls();
@@ -174,12 +177,17 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     void StoreWindowPosition();
     // The selection dialog for one side; a confirmed choice is checked.
     void BrowseDatabase(ESide side);
-    // After new names for sides: the list goes; with both databases named it
-    // is read again, otherwise each named side of sides is attached once.
-    void DatabasesChosen(const std::vector<ESide>& sides);
+    // After new names for sides: with both databases named the list is read
+    // again, otherwise it goes and each named side of sides is attached
+    // once. False when the user cancelled the wait for an attach (the list
+    // then stays as it was).
+    bool DatabasesChosen(const std::vector<ESide>& sides);
     // The database boxes show the names in use, their labels whether the
     // last attach failed, the status line what is opened directly.
     void ShowDatabases();
+    // Runs check on its own thread behind the wait window; nothing when the
+    // user cancelled.
+    std::optional<SDatabaseCheck> WaitForDatabases(SDatabaseCheck check);
     bool IsMenuShortcut(const QKeyEvent* event) const;
     void ViewLogFile(const std::u16string& path);
     // Disables what would touch the engine or end the window while a copy runs.
@@ -196,6 +204,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // The menu entries and menus with the text each one takes from the language.
     std::vector<std::pair<QPointer<QAction>, ELanguageText>> m_menuTexts;
     int m_nImageSize = 20;
+    // The last wait for an attach was cancelled.
+    bool m_bWaitCancelled = false;
     // The progress window of the last run; the previous one goes when the
     // next run starts, its worker having ended.
     std::unique_ptr<CDBCopyDlg> m_pCopyDlg;

@@ -4,7 +4,11 @@
 
 #include "app/CAboutDlg.h"
 #include "app/FirebirdClientVersion.h"
+#include "config/CLanguageCatalog.h"
+#include "config/TextFormat.h"
 #include "core/FileHelpers.h"
+#include "core/MemoryRelease.h"
+#include "core/TextEncoding.h"
 #include "sqleditor/CDBSQLDlg.h"
 #include "ui/CDisplayTextDlg.h"
 #include "ui/CFontSettings.h"
@@ -35,6 +39,9 @@ void CRowmoverDlg::OnInvertSelection()
 
 void CRowmoverDlg::OnTableDblClick()
 {
+    // A modal editor would cover the progress window and its STOP.
+    if (IsCopyRunning())
+        return;
     QTreeWidgetItem* first = nullptr;
     for (int row = 0; row < m_LISSourceTables->topLevelItemCount() && !first; ++row)
         if (m_LISSourceTables->topLevelItem(row)->isSelected())
@@ -42,17 +49,26 @@ void CRowmoverDlg::OnTableDblClick()
     if (!first)
         return;
     // The editor works on copies: the window's database texts stay.
-    CDBSQLDlg editor(m_sLanguageFile, *m_pFont, m_sSourceDb, m_sSourceUser, m_sSourcePassword,
-                     first->text(0).left(8191).toStdU16String(), m_sDefUser, m_sDefPass, m_nRetries, m_bRecentDBs,
-                     m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, false, this);
-    editor.exec();
+    {
+        CDBSQLDlg editor(m_sLanguageFile, *m_pFont, m_sSourceDb, m_sSourceUser, m_sSourcePassword,
+                         first->text(0).left(8191).toStdU16String(), m_sDefUser, m_sDefPass, m_nRetries, m_bRecentDBs,
+                         m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, false, this);
+        editor.exec();
+    }
+    // What the editor's result held goes back to the system.
+    ReleaseFreedMemory();
 }
 
 void CRowmoverDlg::OnSqlEditor()
 {
-    CDBSQLDlg editor(m_sLanguageFile, *m_pFont, u"", u"", u"", u"", m_sDefUser, m_sDefPass, m_nRetries, m_bRecentDBs,
-                     m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, true, this);
-    editor.exec();
+    if (IsCopyRunning())
+        return;
+    {
+        CDBSQLDlg editor(m_sLanguageFile, *m_pFont, u"", u"", u"", u"", m_sDefUser, m_sDefPass, m_nRetries,
+                         m_bRecentDBs, m_RecentDBs, m_bExtendDBName, m_rcSQLEditor, true, this);
+        editor.exec();
+    }
+    ReleaseFreedMemory();
 }
 
 void CRowmoverDlg::ViewLogFile(const std::u16string& path)
@@ -60,8 +76,12 @@ void CRowmoverDlg::ViewLogFile(const std::u16string& path)
     // A run with logging off leaves no file; then there is nothing to show.
     if (!FileExists(path))
         return;
-    CDisplayTextDlg viewer(QString::fromStdU16String(m_sLanguageFile), *m_pFont, QString::fromStdU16String(path), this);
-    viewer.exec();
+    {
+        CDisplayTextDlg viewer(QString::fromStdU16String(m_sLanguageFile), *m_pFont, QString::fromStdU16String(path),
+                               this);
+        viewer.exec();
+    }
+    ReleaseFreedMemory();
 }
 
 void CRowmoverDlg::OnViewSqlLog()
@@ -81,8 +101,11 @@ void CRowmoverDlg::OnViewLog()
 
 void CRowmoverDlg::OnOptions()
 {
+    if (IsCopyRunning())
+        return;
     COptionsDlg options(QString::fromStdU16String(m_sLanguageFile), *m_pFont, m_bDoBackups, m_bDoLogs, m_sDefUser,
-                        m_sDefPass, m_nRetries, m_bRecentDBs, m_RecentDBs, m_bExtendDBName, m_sSourceCharset, this);
+                        m_sDefPass, m_nRetries, m_bRecentDBs, m_RecentDBs, m_bExtendDBName, m_sSourceCharset, m_bVerify,
+                        this);
     if (options.exec() != QDialog::Accepted)
         return;
     // The new defaults replace what was chosen for the two databases; the
@@ -94,6 +117,8 @@ void CRowmoverDlg::OnOptions()
 
 void CRowmoverDlg::OnLanguage()
 {
+    if (IsCopyRunning())
+        return;
     std::u16string file = m_sLanguageFile;
     std::u16string name = m_sLanguageName;
     CLanguageDlg language(m_sLanguageFile, m_sLanguageName, m_sHomeBase + u"Languages.ini", m_sHomeBase, file, name,
@@ -153,7 +178,17 @@ void CRowmoverDlg::closeEvent(QCloseEvent* event)
         return;
     }
     StoreWindowPosition();
-    SaveSettings(SettingsFile());
+    std::string error;
+    if (!SaveSettings(SettingsFile(), &error))
+    {
+        CLanguageCatalog catalog;
+        catalog.Open(m_sLanguageFile);
+        CMessageBox::ShowError(
+            this,
+            QString::fromStdString(
+                FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMSettingsNotSaved), WideToUtf8(SettingsFile()))),
+            m_aMError, QString::fromStdString(error));
+    }
     QDialog::closeEvent(event);
 }
 

@@ -11,6 +11,7 @@
 #include "core/CStringGrid.h"
 #include "core/TextEncoding.h"
 #include "ui/CMessageBox.h"
+#include "ui/WaitForWork.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -160,8 +161,10 @@ void CRowmoverDlg::EnableRunCommands(bool enable)
 {
     for (QPushButton* button : {m_BTNCheck, m_BTNCopy, m_BTNSourceDB, m_BTNDestDB, m_BTNRefresh})
         button->setEnabled(enable);
-    for (const char* name :
-         {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_CHECK", "ID_MEN_COPY", "ID_MEN_EXIT", "ID_MEN_REFRESH"})
+    // Commands that open a modal window would put it over the progress
+    // window and keep STOP out of reach.
+    for (const char* name : {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_CHECK", "ID_MEN_COPY", "ID_MEN_EXIT",
+                             "ID_MEN_REFRESH", "ID_MEN_SQLEDITOR", "ID_MEN_OPTIONS", "ID_MEN_LANGUAGE"})
         if (QAction* action = findChild<QAction*>(QString::fromLatin1(name)))
             action->setEnabled(enable);
     // A drop would choose databases and refresh the list through the engine.
@@ -207,7 +210,7 @@ void CRowmoverDlg::reject()
 
 void CRowmoverDlg::OfferLeftoverTriggers()
 {
-    CTriggerJournal& journal = m_pCopyEngine->Journal();
+    CTriggerJournal journal = m_pCopyEngine->Journal();
     const std::vector<CTriggerJournal::SEntry> entries = journal.Entries();
     if (entries.empty())
         return;
@@ -217,19 +220,26 @@ void CRowmoverDlg::OfferLeftoverTriggers()
                          QMessageBox::Yes) != QMessageBox::Yes)
         return;
     // The databases are not chosen yet: the default credentials are all there is.
+    // Attaching them runs off the window's thread; after a cancel the work
+    // goes on by itself (the journal keeps what is not yet restored).
     const CCopyEngine& engine = *m_pCopyEngine;
-    std::set<std::string> done;
-    std::vector<CTriggerJournal::SEntry> failed;
-    for (const CTriggerJournal::SEntry& entry : entries)
-    {
-        if (!done.insert(entry.database).second)
-            continue;
-        std::vector<CTriggerJournal::SEntry> notRestored;
-        RestoreJournalTriggers(journal, entry.database, engine.DefaultUser(), engine.DefaultPassword(),
-                               engine.Settings().attempts, &notRestored);
-        failed.insert(failed.end(), notRestored.begin(), notRestored.end());
-    }
-    ShowTriggersNotRestored(failed);
+    std::optional<std::vector<CTriggerJournal::SEntry>> failed = WaitForWork<std::vector<CTriggerJournal::SEntry>>(
+        this, m_aMAttaching, m_aMCancel,
+        [journal, entries, user = engine.DefaultUser(), password = engine.DefaultPassword(),
+         attempts = engine.Settings().attempts]() mutable {
+            std::set<std::string> done;
+            std::vector<CTriggerJournal::SEntry> notRestored;
+            for (const CTriggerJournal::SEntry& entry : entries)
+            {
+                if (!done.insert(entry.database).second)
+                    continue;
+                RestoreJournalTriggers(journal, entry.database, user, password, attempts, &notRestored);
+            }
+            return notRestored;
+        });
+    if (!failed)
+        return;
+    ShowTriggersNotRestored(*failed);
 }
 
 void CRowmoverDlg::RestoreDestinationTriggers()

@@ -7,6 +7,7 @@
 #include "sqleditor/CDBSelectDlg.h"
 #include "ui/Artwork.h"
 #include "ui/CMessageBox.h"
+#include "ui/WaitForWork.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -49,32 +50,48 @@ void CRowmoverDlg::BrowseDatabase(ESide side)
     // Cancel changes nothing: the window goes on with what it shows.
     if (!CDBSelectDlg::RunFor(this, args, source ? CDBSelectDlg::ERole::Source : CDBSelectDlg::ERole::Destination))
         return;
+    const std::u16string oldDatabase = Database(side);
+    const std::u16string oldUser = user;
+    const std::u16string oldPassword = password;
     user = newUser;
     password = newPassword;
     SetDatabase(side, database);
-    DatabasesChosen({side});
+    // A cancelled attach takes the choice back: the window is as it was.
+    if (!DatabasesChosen({side}))
+    {
+        user = oldUser;
+        password = oldPassword;
+        SetDatabase(side, oldDatabase);
+        ShowDatabases();
+    }
 }
 
-void CRowmoverDlg::DatabasesChosen(const std::vector<ESide>& sides)
+bool CRowmoverDlg::DatabasesChosen(const std::vector<ESide>& sides)
 {
-    // The list belongs to the databases it was read from.
-    m_LISSourceTables->clear();
     ShowDatabases();
+    m_bWaitCancelled = false;
     if (!m_sSourceDb.empty() && !m_sDestDb.empty())
     {
         RefreshTableList();
-        return;
+        return !m_bWaitCancelled;
     }
+    // The list belongs to the databases it was read from.
+    m_LISSourceTables->clear();
     for (const ESide side : sides)
     {
         if (Database(side).empty())
             continue;
-        const bool attached = CheckDatabase(side);
+        std::optional<SDatabaseCheck> check =
+            WaitForDatabases(MakeDatabaseCheck(side == ESide::Source, side == ESide::Dest, false));
+        if (!check)
+            return false;
+        const bool attached = TakeDatabaseCheck(*check) == Prepared;
         ShowDatabases();
         if (!attached)
             CMessageBox::ShowError(this, side == ESide::Source ? m_aMErrorConnectSource : m_aMErrorConnectDest,
                                    m_aMError, QString::fromStdString(LastAttachError()));
     }
+    return true;
 }
 
 void CRowmoverDlg::ShowDatabases()
@@ -127,16 +144,40 @@ bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
     }
 }
 
+std::optional<SDatabaseCheck> CRowmoverDlg::WaitForDatabases(SDatabaseCheck check)
+{
+    // Off the window's thread: an unreachable host or a server that takes
+    // its time keeps the window alive, and Cancel leaves it as it was.
+    std::optional<SDatabaseCheck> done =
+        WaitForWork<SDatabaseCheck>(this, m_aMAttaching, m_aMCancel, [check = std::move(check)]() mutable {
+            RunDatabaseCheck(check);
+            return check;
+        });
+    m_bWaitCancelled = !done;
+    return done;
+}
+
 bool CRowmoverDlg::RefreshTableList()
 {
     // The list of a running copy stays as it was chosen.
     if (IsCopyRunning())
         return true;
-    m_LISSourceTables->clear();
-    if (!PrepareDatabases(true))
+    std::optional<SDatabaseCheck> check = WaitForDatabases(MakeDatabaseCheck(true, true, true));
+    if (!check)
         return false;
-    std::vector<STableListRow> rows;
-    LoadTableList(rows);
+    m_LISSourceTables->clear();
+    const int result = TakeDatabaseCheck(*check);
+    ShowDatabases();
+    const QString reason = QString::fromStdString(LastAttachError());
+    switch (result)
+    {
+    case Prepared: break;
+    case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError, reason); return false;
+    case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError, reason); return false;
+    case SameDatabase: CMessageBox::ShowError(this, m_aMIdentical, m_aMError); return false;
+    default: return false;
+    }
+    const std::vector<STableListRow>& rows = check->rows;
     const QIcon table(ListImage(EListImage::Table, m_nImageSize));
     QList<QTreeWidgetItem*> items;
     for (const STableListRow& row : rows)
@@ -160,6 +201,8 @@ void CRowmoverDlg::OnDropFiles(const QStringList& fullPaths)
         paths.push_back(path.toStdU16String());
     const std::u16string prefix = m_bExtendDBName ? CDBSelectDlg::ServerPrefix().toStdU16String() : u"";
     const SDropTargets targets = DropTargets(paths, !m_sSourceDb.empty(), prefix);
+    const std::u16string oldSource = m_sSourceDb;
+    const std::u16string oldDest = m_sDestDb;
     std::vector<ESide> chosen;
     if (!targets.sSourceDb.empty())
     {
@@ -171,8 +214,13 @@ void CRowmoverDlg::OnDropFiles(const QStringList& fullPaths)
         SetDatabase(ESide::Dest, targets.sDestDb);
         chosen.push_back(ESide::Dest);
     }
-    if (!chosen.empty())
-        DatabasesChosen(chosen);
+    // A cancelled attach takes the drop back: the window is as it was.
+    if (!chosen.empty() && !DatabasesChosen(chosen))
+    {
+        for (const ESide side : chosen)
+            SetDatabase(side, side == ESide::Source ? oldSource : oldDest);
+        ShowDatabases();
+    }
 }
 
 void CRowmoverDlg::dragEnterEvent(QDragEnterEvent* event)

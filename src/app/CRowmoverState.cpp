@@ -54,6 +54,7 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
     if (m_pCopyEngine->IsRunActive())
         return EngineBusy;
     m_pCopyEngine->SetSourceCharset(WideToUtf8(m_sSourceCharset));
+    m_pCopyEngine->SetVerify(m_bVerify);
     m_sAttachError.clear();
     for (;;)
     {
@@ -108,6 +109,49 @@ bool CRowmoverState::CheckDatabase(ESide side)
             return false;
         }
     }
+}
+
+SDatabaseCheck CRowmoverState::MakeDatabaseCheck(bool source, bool dest, bool listTables) const
+{
+    SDatabaseCheck check;
+    const auto side = [this](ESide which, bool wanted) {
+        const bool isSource = which == ESide::Source;
+        SDatabaseCheck::SSide copy;
+        copy.database = Database(which);
+        copy.user = isSource ? m_sSourceUser : m_sDestUser;
+        copy.password = isSource ? m_sSourcePassword : m_sDestPassword;
+        copy.openedDirectly = OpenedDirectly(which);
+        copy.check = wanted && !copy.database.empty();
+        return copy;
+    };
+    check.source = side(ESide::Source, source);
+    check.dest = side(ESide::Dest, dest);
+    check.defaultUser = m_sDefUser;
+    check.defaultPassword = m_sDefPass;
+    check.retries = m_nRetries;
+    check.listTables = listTables && source && dest;
+    return check;
+}
+
+int CRowmoverState::TakeDatabaseCheck(const SDatabaseCheck& check)
+{
+    m_sAttachError = check.attachError;
+    for (const ESide which : {ESide::Source, ESide::Dest})
+    {
+        const SDatabaseCheck::SSide& side = which == ESide::Source ? check.source : check.dest;
+        if (!side.check)
+            continue;
+        if (side.openedDirectly && !OpenedDirectly(which))
+        {
+            Database(which) = side.database;
+            (which == ESide::Source ? m_bSourceOpenedDirectly : m_bDestOpenedDirectly) = true;
+        }
+        if (side.attached)
+            SetAttachState(which, EAttach::Attached);
+        else if (side.failed)
+            SetAttachState(which, EAttach::Failed);
+    }
+    return check.result;
 }
 
 bool CRowmoverState::FallBackToEmbedded(ESide side)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DatabaseCheck.h"
 #include "config/CAppSettings.h"
 #include "copy/CTableList.h"
 
@@ -64,6 +65,12 @@ class CRowmoverState : public CAppSettings
     // Attaches one side's database and detaches again, falling back to the
     // embedded engine like PrepareEngine; true when it attached.
     bool CheckDatabase(ESide side);
+    // A check of the chosen sides (and, with listTables, the table list)
+    // on copies of the names and credentials, to run on another thread.
+    SDatabaseCheck MakeDatabaseCheck(bool source, bool dest, bool listTables) const;
+    // Takes over what a finished check found: fallback names, attach states
+    // and the failed attach's reason. Gives its result (EPrepareResult).
+    int TakeDatabaseCheck(const SDatabaseCheck& check);
     // The server's message for the last attach that PrepareEngine or
     // CheckDatabase saw fail; empty after a success.
     const std::string& LastAttachError() const { return m_sAttachError; }

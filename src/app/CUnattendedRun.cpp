@@ -10,6 +10,7 @@
 #include "copy/CTableList.h"
 #include "copy/CTriggerJournal.h"
 #include "copy/CopyCheck.h"
+#include "copy/CopyCompare.h"
 #include "copy/SourceSelect.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
@@ -130,6 +131,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     for (char& c : charset)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     engine.SetSourceCharset(charset);
+    engine.SetVerify(settings.m_bVerify && !options.noVerify);
 
     const auto fail = [&](ELanguageText message) {
         err << Text(catalog, message) << std::endl;
@@ -306,4 +308,20 @@ int RunCheck(const std::vector<std::string>& arguments, const std::string& progr
     if (!report.checked)
         return ExitNotStarted;
     return report.Count(ECheckSeverity::Fails) == 0 ? ExitAllCopied : ExitTableFailed;
+}
+
+int RunCompare(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
+               std::ostream& err)
+{
+    SUnattendedRun run;
+    if (!PrepareUnattendedRun(arguments, programFile, err, run, nullptr, true))
+        return ExitNotStarted;
+    std::vector<std::string> tables;
+    for (int row = 0; row < run.tables.RowCount(); ++row)
+        tables.push_back(run.tables.GetCell(0, row));
+    const SCompareReport report = CompareTables(run.engine.Settings(), tables);
+    out << CompareReportText(report) << std::flush;
+    if (!report.compared)
+        return ExitNotStarted;
+    return report.Identical() ? ExitAllCopied : ExitTableFailed;
 }

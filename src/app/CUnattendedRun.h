@@ -31,6 +31,11 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
 // no table would fail, 1 when one would, 2 when the check could not run.
 int RunCheck(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
              std::ostream& err);
+// Compares the rows of every table present in both databases (command line
+// with --compare) and writes nothing: 0 identical, 1 differences, 2 when the
+// comparison could not run.
+int RunCompare(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
+               std::ostream& err);
 
 class CCopyEngine;
 

@@ -18,7 +18,7 @@ ECommand ParseCommandLine(const std::vector<std::string>& arguments)
     std::vector<std::string> positional;
     std::string error;
     if (SplitRunOptions(arguments, options, positional, error) && positional.size() == 6)
-        return options.check ? ECommand::Check : ECommand::Unattended;
+        return options.check ? ECommand::Check : options.compare ? ECommand::Compare : ECommand::Unattended;
     return ECommand::Usage;
 }
 
@@ -38,9 +38,11 @@ bool SplitRunOptions(const std::vector<std::string>& arguments, SRunOptions& opt
             ++i;
             break;
         }
-        if (argument == "--check")
+        if (argument == "--check" || argument == "--compare" || argument == "--no-verify")
         {
-            options.check = true;
+            (argument == "--check"     ? options.check
+             : argument == "--compare" ? options.compare
+                                       : options.noVerify) = true;
             continue;
         }
         const std::string charsetOption = "--source-charset";
@@ -79,6 +81,8 @@ void PrintUsage(std::ostream& out)
            "                           copy every table present in both databases, unattended\n"
            "  rowmover --check [--source-charset NAME] SOURCE_DB SOURCE_USER SOURCE_PASSWORD DEST_DB DEST_USER\n"
            "           DEST_PASSWORD   report what that copy would do, table by table, and write nothing\n"
+           "  rowmover --compare SOURCE_DB SOURCE_USER SOURCE_PASSWORD DEST_DB DEST_USER DEST_PASSWORD\n"
+           "                           compare the rows of every table present in both databases, copy nothing\n"
            "  rowmover --help | --version\n"
            "\n"
            "A database is a file path (opened by the embedded engine) or host:path through a server.\n"
@@ -89,8 +93,10 @@ void PrintUsage(std::ostream& out)
            "--source-charset NAME  the code page that the source's text in CHARACTER SET NONE is written in\n"
            "                       (a Firebird character set: WIN1252, ISO8859_1, DOS850 ...); without it,\n"
            "                       the setting of the options; without either such text is copied as its bytes.\n"
+           "--no-verify            copied tables are not read back and compared with the source.\n"
            "Exit codes of a copy: 0 every table copied, 1 a table failed or the logs could not be written,\n"
-           "2 the copy could not start. Of a check: 0 no table would fail, 1 a table would, 2 no check.\n";
+           "2 the copy could not start. Of a check: 0 no table would fail, 1 a table would, 2 no check.\n"
+           "Of a comparison: 0 every table identical, 1 differences, 2 the databases could not be compared.\n";
 }
 
 void PrintVersion(std::ostream& out)

@@ -10,6 +10,7 @@ enum class ECommand
     Window,     // no arguments
     Unattended, // six arguments
     Check,      // --check and six arguments
+    Compare,    // --compare and six arguments
     Help,
     Version,
     Usage, // anything else: the usage goes to standard error
@@ -23,6 +24,10 @@ struct SRunOptions
     std::string sourceCharset;
     // --check: report what a copy would do, write nothing.
     bool check = false;
+    // --compare: compare the tables of both databases, copy nothing.
+    bool compare = false;
+    // --no-verify: copied tables are not read back and compared.
+    bool noVerify = false;
 };
 
 ECommand ParseCommandLine(const std::vector<std::string>& arguments);

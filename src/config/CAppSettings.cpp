@@ -101,6 +101,7 @@ void CAppSettings::LoadFrom(CProfileFile& file)
     m_bRecentDBs = file.GetBool("RecentDBs", true);
     m_bExtendDBName = file.GetBool("ExtendDBName", true);
     m_sSourceCharset = Utf8ToWide(file.GetString("SourceCharset", ""));
+    m_bVerify = file.GetBool("VerifyCopies", true);
 
     for (int row = 0; row < kRecentCount; ++row)
         m_RecentDBs.SetCell(0, row, file.GetString(RecentKey(row), ""));
@@ -137,18 +138,19 @@ void CAppSettings::LoadFrom(CProfileFile& file)
     }
 }
 
-void CAppSettings::SaveSettings(const std::u16string& settingsFilePath)
+bool CAppSettings::SaveSettings(const std::u16string& settingsFilePath, std::string* error)
 {
     CProfileFile file(true);
     SaveTo(file);
-    file.Save(settingsFilePath);
+    const bool saved = file.Save(settingsFilePath);
+    if (!saved && error)
+        *error = file.SaveError();
+    return saved;
 }
 
-void CAppSettings::SaveSettings(const std::string& settingsFilePath)
+bool CAppSettings::SaveSettings(const std::string& settingsFilePath, std::string* error)
 {
-    CProfileFile file(true);
-    SaveTo(file);
-    file.Save(settingsFilePath);
+    return SaveSettings(Utf8ToWide(settingsFilePath), error);
 }
 
 void CAppSettings::SaveTo(CProfileFile& file)
@@ -164,6 +166,7 @@ void CAppSettings::SaveTo(CProfileFile& file)
     file.WriteBool("RecentDBs", m_bRecentDBs);
     file.WriteBool("ExtendDBName", m_bExtendDBName);
     file.WriteString("SourceCharset", WideToUtf8(m_sSourceCharset));
+    file.WriteBool("VerifyCopies", m_bVerify);
 
     for (int row = 0; row < kRecentCount; ++row)
     {

@@ -36,8 +36,10 @@ class CAppSettings
     void LoadSettings(const std::u16string& settingsFilePath);
     void LoadSettings(const std::string& settingsFilePath);
     // Writes the whole file; a file that cannot be written stays as it was.
-    void SaveSettings(const std::u16string& settingsFilePath);
-    void SaveSettings(const std::string& settingsFilePath);
+    // False, with the system's reason in error when given, when the file
+    // could not be written; the old file is then kept.
+    bool SaveSettings(const std::u16string& settingsFilePath, std::string* error = nullptr);
+    bool SaveSettings(const std::string& settingsFilePath, std::string* error = nullptr);
 
     // The shared font object; a window-less stand-in until one is attached.
     IFontSettings& Font() { return m_pFont != nullptr ? *m_pFont : m_storedFont; }
@@ -58,6 +60,8 @@ class CAppSettings
     // The code page of the source's CHARACTER SET NONE text (a Firebird
     // character set name such as WIN1252); empty copies the bytes as they are.
     std::u16string m_sSourceCharset;
+    // Each copied table is read back and compared with the source.
+    bool m_bVerify = true;
     // Column 0 of rows 0 to 24: the recent databases. Row 25 is scratch space
     // of the database selection and is neither loaded nor saved.
     CStringGrid m_RecentDBs;

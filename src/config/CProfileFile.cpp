@@ -1,6 +1,8 @@
 #include "config/CProfileFile.h"
 
+#include "core/CReplacingFile.h"
 #include "core/FileHelpers.h"
+#include "core/TextEncoding.h"
 
 #include <algorithm>
 #include <climits>
@@ -70,12 +72,15 @@ bool CProfileFile::Load(const std::u16string& path)
 
 bool CProfileFile::Save(const std::string& path)
 {
-    return WriteTo(std::fopen(path.c_str(), "w+b"));
+    return Save(Utf8ToWide(path));
 }
 
 bool CProfileFile::Save(const std::u16string& path)
 {
-    return WriteTo(OpenFileWide(path, "w+b"));
+    // Beside the file and then renamed over it: a full disk or a crash
+    // while writing keeps the old settings instead of an empty file.
+    m_sSaveError.clear();
+    return ReplaceFileContents(path, BuildText(), &m_sSaveError);
 }
 
 bool CProfileFile::ReadFrom(std::FILE* file)
@@ -107,17 +112,6 @@ bool CProfileFile::ReadFrom(std::FILE* file)
     if (zero != std::string::npos)
         text.resize(zero);
     return Parse(text);
-}
-
-bool CProfileFile::WriteTo(std::FILE* file)
-{
-    if (file == nullptr)
-        return false;
-    const std::string text = BuildText();
-    if (!text.empty())
-        std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-    return true;
 }
 
 bool CProfileFile::Parse(const std::string& text)

@@ -22,6 +22,8 @@ class CProfileFile
     // when the file cannot be opened for writing.
     bool Save(const std::string& path);
     bool Save(const std::u16string& path);
+    // The system's reason when the last Save failed.
+    const std::string& SaveError() const { return m_sSaveError; }
 
     // Lookups from the start of the body; an empty or missing value gives the
     // default. Every successful lookup moves the cursor past its entry.
@@ -53,7 +55,6 @@ class CProfileFile
     std::string FindValue(std::size_t start, const std::string& key);
     // Both take ownership of the file and close it.
     bool ReadFrom(std::FILE* file);
-    bool WriteTo(std::FILE* file);
 
     bool IsXmlMode() const { return m_bXmlMode; }
     const std::string& RootName() const { return m_sRootName; }
@@ -72,4 +73,5 @@ class CProfileFile
     std::string m_sBody;
     int m_nIndent = 0;
     std::size_t m_nCursor = 0;
+    std::string m_sSaveError;
 };

@@ -46,14 +46,15 @@
     X(FrmCopy_Caption, "FrmCopy.Caption", "Database copy process", "") \
     X(FrmCopy_m_BTNStop, "FrmCopy.m_BTNStop", "STOP", "") \
     X(FrmCopy_m_LISOutput, "FrmCopy.m_LISOutput", "Table name", "") \
+    X(FrmCopy_m_acMAborted, "FrmCopy.m_acMAborted", "The copy was aborted by the user in table %s; its rows were rolled back.", "s") \
     X(FrmCopy_m_acMCopyFailed, "FrmCopy.m_acMCopyFailed", "%s copy failed.", "s") \
     X(FrmCopy_m_acMCopyFailed2, "FrmCopy.m_acMCopyFailed2", "Copy process failed", "d") \
     X(FrmCopy_m_acMCopySuccess, "FrmCopy.m_acMCopySuccess", "%s copy successful.", "s") \
-    X(FrmCopy_m_acMLogsLost, "FrmCopy.m_acMLogsLost", "The copy went on, but its log files could not be written: %s", "s") \
-    X(FrmCopy_m_acMAborted, "FrmCopy.m_acMAborted", "The copy was aborted by the user in table %s; its rows were rolled back.", "s") \
-    X(FrmCopy_m_acMDestKept, "FrmCopy.m_acMDestKept", "The destination database as it was before the copy is kept in %s", "s") \
+    X(FrmCopy_m_acMVerifying, "FrmCopy.m_acMVerifying", "Verifying %s", "s") \
     X(FrmCopy_m_acMCurrentTable, "FrmCopy.m_acMCurrentTable", "Current table: %s (%d", "sd") \
+    X(FrmCopy_m_acMDestKept, "FrmCopy.m_acMDestKept", "The destination database as it was before the copy is kept in %s", "s") \
     X(FrmCopy_m_acMError, "FrmCopy.m_acMError", "ERROR", "") \
+    X(FrmCopy_m_acMLogsLost, "FrmCopy.m_acMLogsLost", "The copy went on, but its log files could not be written: %s", "s") \
     X(FrmCopy_m_acMWarning, "FrmCopy.m_acMWarning", "WARNING", "") \
     X(FrmDB_Caption, "FrmDB.Caption", "Select database", "") \
     X(FrmDB_CaptionDest, "FrmDB.CaptionDest", "Select destination database", "") \
@@ -111,14 +112,16 @@
     X(FrmMain_m_LBLTables, "FrmMain.m_LBLTables", "3. Select tables to be copied", "") \
     X(FrmMain_m_LISSourceTables0, "FrmMain.m_LISSourceTables0", "Name", "") \
     X(FrmMain_m_LISSourceTables1, "FrmMain.m_LISSourceTables1", "Trigger(s)", "") \
+    X(FrmMain_m_aMAttaching, "FrmMain.m_aMAttaching", "Attaching the databases...", "") \
+    X(FrmMain_m_aMBackupMissing, "FrmMain.m_aMBackupMissing", "The backup of the source database could not be made: %s", "s") \
     X(FrmMain_m_aMBtnOk, "FrmMain.m_aMBtnOk", "OK", "") \
+    X(FrmMain_m_aMCancel, "FrmMain.m_aMCancel", "Cancel", "") \
+    X(FrmMain_m_aMDestCopyMissing, "FrmMain.m_aMDestCopyMissing", "No copy of the destination database as it was before the copy could be made: %s", "s") \
+    X(FrmMain_m_aMDestHeld, "FrmMain.m_aMDestHeld", "Another copy into this destination database is running (process %s). Start this one when it has ended.", "s") \
     X(FrmMain_m_aMError, "FrmMain.m_aMError", "ERROR", "") \
     X(FrmMain_m_aMErrorConnectDest, "FrmMain.m_aMErrorConnectDest", "Cannot attach destination database.", "") \
     X(FrmMain_m_aMErrorConnectSource, "FrmMain.m_aMErrorConnectSource", "Cannot attach source database.", "") \
     X(FrmMain_m_aMIdentical, "FrmMain.m_aMIdentical", "Source and destination database are identical!", "") \
-    X(FrmMain_m_aMBackupMissing, "FrmMain.m_aMBackupMissing", "The backup of the source database could not be made: %s", "s") \
-    X(FrmMain_m_aMDestCopyMissing, "FrmMain.m_aMDestCopyMissing", "No copy of the destination database as it was before the copy could be made: %s", "s") \
-    X(FrmMain_m_aMDestHeld, "FrmMain.m_aMDestHeld", "Another copy into this destination database is running (process %s). Start this one when it has ended.", "s") \
     X(FrmMain_m_aMNoDest, "FrmMain.m_aMNoDest", "No destination database selected.", "") \
     X(FrmMain_m_aMNoSelection, "FrmMain.m_aMNoSelection", "No table(s) selected for copy process!", "") \
     X(FrmMain_m_aMNoSource, "FrmMain.m_aMNoSource", "No source database selected.", "") \
@@ -127,6 +130,7 @@
     X(FrmMain_m_aMPasswordMissing, "FrmMain.m_aMPasswordMissing", "Standard input holds no password for %s.", "s") \
     X(FrmMain_m_aMPasswordPrompt, "FrmMain.m_aMPasswordPrompt", "Password for %s: ", "s") \
     X(FrmMain_m_aMSelectAll, "FrmMain.m_aMSelectAll", "Select all", "") \
+    X(FrmMain_m_aMSettingsNotSaved, "FrmMain.m_aMSettingsNotSaved", "The settings could not be saved to %s.", "s") \
     X(FrmMain_m_aMTriggersLeftOff, "FrmMain.m_aMTriggersLeftOff", "A copy that did not end left the triggers of these tables switched off: %s. Switch them on again now?", "s") \
     X(FrmMain_m_aMTriggersNotRestored, "FrmMain.m_aMTriggersNotRestored", "The triggers of these tables could not be switched on again: %s", "s") \
     X(FrmMain_m_aMUnSelectAll, "FrmMain.m_aMUnSelectAll", "Unselect all", "") \
@@ -138,6 +142,7 @@
     X(FrmOpt_m_CHKDoLogs, "FrmOpt.m_CHKDoLogs", "Create log files", "") \
     X(FrmOpt_m_CHKExtendDBName, "FrmOpt.m_CHKExtendDBName", "Extend database names", "") \
     X(FrmOpt_m_CHKRecentDBs, "FrmOpt.m_CHKRecentDBs", "Remember recent databases", "") \
+    X(FrmOpt_m_CHKVerify, "FrmOpt.m_CHKVerify", "Verify copied rows", "") \
     X(FrmOpt_m_LBLDefPass, "FrmOpt.m_LBLDefPass", "Default database password", "") \
     X(FrmOpt_m_LBLDefUser, "FrmOpt.m_LBLDefUser", "Default database user", "") \
     X(FrmOpt_m_LBLFont, "FrmOpt.m_LBLFont", "Font", "") \
@@ -159,7 +164,9 @@
     X(FrmSQL_ID_MENSQL_SAVE, "FrmSQL.ID_MENSQL_SAVE", "Save SQL statement\tCtrl+S", "") \
     X(FrmSQL_ID_MENSQL_SELECT, "FrmSQL.ID_MENSQL_SELECT", "Select", "") \
     X(FrmSQL_ID_MENSQL_SYSTEMTABLE, "FrmSQL.ID_MENSQL_SYSTEMTABLE", "Show system table", "") \
+    X(FrmSQL_m_BTNCancel, "FrmSQL.m_BTNCancel", "Cancel", "") \
     X(FrmSQL_m_BTNExecute, "FrmSQL.m_BTNExecute", "Execute", "") \
+    X(FrmSQL_m_BTNFetchAll, "FrmSQL.m_BTNFetchAll", "Fetch all", "") \
     X(FrmSQL_m_BTNOk, "FrmSQL.m_BTNOk", "OK", "") \
     X(FrmSQL_m_CHKMultiline, "FrmSQL.m_CHKMultiline", "Multiline", "") \
     X(FrmSQL_m_LBLResult, "FrmSQL.m_LBLResult", "SQL result-data:", "") \
@@ -169,8 +176,24 @@
     X(FrmSQL_m_acMConnectionFailed, "FrmSQL.m_acMConnectionFailed", "Failed to attach database!", "") \
     X(FrmSQL_m_acMError, "FrmSQL.m_acMError", "ERROR", "") \
     X(FrmSQL_m_acMStatementFailed, "FrmSQL.m_acMStatementFailed", "Statement failed!", "") \
+    X(FrmSQL_m_sMAttaching, "FrmSQL.m_sMAttaching", "Attaching %s ...", "s") \
     X(FrmSQL_m_sMCSVFile, "FrmSQL.m_sMCSVFile", "CSV file (*.csv)|*.csv||", "") \
-    X(FrmSQL_m_sMSqlScript, "FrmSQL.m_sMSqlScript", "SQL script (*.sql)|*.sql||", "")
+    X(FrmSQL_m_sMCancelled, "FrmSQL.m_sMCancelled", "Statement cancelled.", "") \
+    X(FrmSQL_m_sMDone, "FrmSQL.m_sMDone", "Statement executed.", "") \
+    X(FrmSQL_m_sMEmptyLine, "FrmSQL.m_sMEmptyLine", "Stopped at an empty line: the lines after it were not executed.", "") \
+    X(FrmSQL_m_sMExecuting, "FrmSQL.m_sMExecuting", "Executing... %s s", "s") \
+    X(FrmSQL_m_sMExportFailed, "FrmSQL.m_sMExportFailed", "The results could not be written to %s.", "s") \
+    X(FrmSQL_m_sMExported, "FrmSQL.m_sMExported", "All %d rows of the result were exported.", "d") \
+    X(FrmSQL_m_sMExporting, "FrmSQL.m_sMExporting", "Exporting... %d rows written", "d") \
+    X(FrmSQL_m_sMFetching, "FrmSQL.m_sMFetching", "Fetching rows... %s s", "s") \
+    X(FrmSQL_m_sMNotAttached, "FrmSQL.m_sMNotAttached", "No database is attached. Select one now?", "") \
+    X(FrmSQL_m_sMNull, "FrmSQL.m_sMNull", "<null>", "") \
+    X(FrmSQL_m_sMPartial, "FrmSQL.m_sMPartial", "The statements cover the selected rows of the %d rows loaded; rows not loaded yet are not among them.", "d") \
+    X(FrmSQL_m_sMRowsAll, "FrmSQL.m_sMRowsAll", "%d rows", "d") \
+    X(FrmSQL_m_sMRowsMore, "FrmSQL.m_sMRowsMore", "%d rows shown; more follow when you scroll to the end or press Fetch all", "d") \
+    X(FrmSQL_m_sMSaveFailed, "FrmSQL.m_sMSaveFailed", "The script could not be saved to %s.", "s") \
+    X(FrmSQL_m_sMSqlScript, "FrmSQL.m_sMSqlScript", "SQL script (*.sql)|*.sql||", "") \
+    X(FrmText_m_sMLastPart, "FrmText.m_sMLastPart", "This file is %d MB long; only its last part is shown.", "d")
 // clang-format on
 
 enum class ELanguageText : int

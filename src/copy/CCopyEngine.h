@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -62,6 +63,18 @@ class CCopyEngine
     void Configure(const SRunSettings& settings);
     void SetSourceCharset(const std::string& charset) { m_settings.sourceCharset = charset; }
     void SetMaxBatchRows(size_t rows) { m_settings.maxBatchRows = rows; }
+    void SetVerify(bool verify) { m_settings.verify = verify; }
+    // Called (on the copying thread) as a table's rows are read back to be
+    // compared with the source.
+    void SetVerifyListener(std::function<void(const std::string& table)> listener)
+    {
+        m_onVerifying = std::move(listener);
+    }
+    void NoteVerifying(const std::string& table) const
+    {
+        if (m_onVerifying)
+            m_onVerifying(table);
+    }
     const std::string& DefaultUser() const { return m_sDefUser; }
     const std::string& DefaultPassword() const { return m_sDefPass; }
 
@@ -149,6 +162,7 @@ class CCopyEngine
     bool FailGroup(const STableGroup& group, const std::string& reason);
 
     SRunSettings m_settings;
+    std::function<void(const std::string&)> m_onVerifying;
     std::string m_sDefUser;
     std::string m_sDefPass;
     CRunLogs m_logs;

@@ -59,6 +59,12 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         }
         return position;
     };
+    // The engine says when a table's rows are read back; the run names its row.
+    engine.SetVerifyListener([&](const std::string& table) {
+        const auto found = std::find(names.begin(), names.end(), table);
+        if (events.tableVerifying && found != names.end())
+            events.tableVerifying(static_cast<int>(found - names.begin()), table);
+    });
     std::set<std::string> deferredTables;
     for (const SDeferredColumns& entry : plan.deferred)
         deferredTables.insert(entry.table);
@@ -130,6 +136,7 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         }
     }
     result.lostLogFile = engine.LostLogFile();
+    engine.SetVerifyListener({});
     engine.Journal().Release(engine.DestinationKey());
     engine.EndRun();
     return result;

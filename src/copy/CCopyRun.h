@@ -15,6 +15,8 @@ struct SCopyRunEvents
     // finished before it, in percent.
     std::function<void(int index, int count, const std::string& table, int percent)> tableStarted;
     std::function<void(int index, const std::string& table, bool copied)> tableFinished;
+    // A table's rows are read back to be compared with the source.
+    std::function<void(int index, const std::string& table)> tableVerifying;
 };
 
 struct SCopyRunResult

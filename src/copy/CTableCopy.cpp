@@ -2,6 +2,7 @@
 
 #include "copy/CCopyEngine.h"
 #include "copy/CStagedRunLog.h"
+#include "copy/CopyCompare.h"
 #include "copy/SourceSelect.h"
 #include "db/CFbTransaction.h"
 #include "db/SchemaQueries.h"
@@ -197,6 +198,28 @@ void CTableCopy::ReportWhatIsLeft()
         m_logs.WriteLog(NotRefilled, "");
 }
 
+bool CTableCopy::Verify(int failedRecords)
+{
+    m_engine.NoteVerifying(m_sTable);
+    m_cursor.Close();
+    std::vector<SVerifyColumn> columns;
+    for (size_t i = 0; i < m_plan.columns.size(); ++i)
+    {
+        const SColumnPlan& column = m_plan.columns[i];
+        if (column.value != EColumnValue::Source)
+            continue;
+        const auto source = std::find_if(m_sourceInfo.begin(), m_sourceInfo.end(),
+                                         [&](const SColumnInfo& info) { return info.name == column.name; });
+        if (source == m_sourceInfo.end())
+            continue;
+        columns.push_back({*source, m_destInfo[i], column.legacyText ? m_settings.sourceCharset : ""});
+    }
+    const STableVerification result = VerifyTable(m_source, m_dest, m_sSourceTable, m_sTable, columns);
+    for (const auto& [message, detail] : VerificationEntries(result, failedRecords))
+        m_logs.WriteLog(message, detail);
+    return result.Identical();
+}
+
 bool CTableCopy::Run()
 {
     m_logs.SetTable(m_sTable);
@@ -265,6 +288,9 @@ bool CTableCopy::Run()
     if (committed && !m_engine.SetIdentities(m_dest, m_sTable, m_destInfo, m_sourceIdentities))
         failed = true;
     if (!(abort ? m_engine.RestoreTriggersAfterAbort(m_sTable) : m_engine.SetTriggersActive(m_dest, m_sTable, true)))
+        failed = true;
+    // What was committed is read back: the proof that every value arrived.
+    if (committed && m_settings.verify && !Verify(failedRecords))
         failed = true;
     if (!m_dest.Disconnect() && !abort)
     {

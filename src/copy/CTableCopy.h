@@ -47,6 +47,9 @@ class CTableCopy
     // emptied ahead of its turn, that it stays empty); false.
     bool FailBeforeRows(const std::string& message, const std::string& detail);
     bool Aborted();
+    // Reads the table back and compares it with the source; logs what it
+    // found and gives true when every row is as the source has it.
+    bool Verify(int failedRecords);
     // Says whether a table whose rows went back was left empty.
     void ReportWhatIsLeft();
     // Whether the destination table is one the copy may fill.

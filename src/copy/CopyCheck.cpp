@@ -59,11 +59,18 @@ std::string TypeText(const SColumnInfo& column)
     return FieldTypeName(column);
 }
 
-// The largest value an exact number of the column stores, whatever precision it declares.
+// The largest value an exact number of the column stores, whatever
+// precision it declares; the smallest is one unit further from zero.
 double StorageMaximum(const SColumnInfo& column)
 {
     const double units = column.fieldType == 7 ? 32767.0 : column.fieldType == 8 ? 2147483647.0 : 9223372036854775807.0;
     return units / std::pow(10.0, -column.scale);
+}
+
+double StorageMinimum(const SColumnInfo& column)
+{
+    const double units = column.fieldType == 7 ? 32768.0 : column.fieldType == 8 ? 2147483648.0 : 9223372036854775808.0;
+    return -units / std::pow(10.0, -column.scale);
 }
 
 // A limit as a double literal: compared with a double, a limit never
@@ -79,6 +86,7 @@ std::string Number(double value)
 struct SCount
 {
     std::string expression; // counts rows
+    std::string condition;  // the rows counted, when the count is of a condition
     EKind kind;
     ECheckSeverity severity;
     std::string column;
@@ -90,7 +98,7 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
     const std::string name = SqlIdentifier(source.name);
     const auto count = [&](const std::string& condition, EKind kind, ECheckSeverity severity,
                            const std::string& detail) {
-        counts.push_back({"SUM(IIF(" + condition + ", 1, 0))", kind, severity, dest.name, detail});
+        counts.push_back({"SUM(IIF(" + condition + ", 1, 0))", condition, kind, severity, dest.name, detail});
     };
     if (!dest.nullable && source.nullable)
         count(name + " IS NULL", EKind::NullIntoNotNull, ECheckSeverity::Fails, "");
@@ -110,8 +118,8 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
     {
         const double maximum = StorageMaximum(dest);
         const std::string value = "CAST(" + name + " AS DOUBLE PRECISION)";
-        count(value + " > " + Number(maximum) + " OR " + value + " < -" + Number(maximum), EKind::OutOfRange,
-              ECheckSeverity::Fails, TypeText(dest));
+        count(value + " > " + Number(maximum) + " OR " + value + " < " + Number(StorageMinimum(dest)),
+              EKind::OutOfRange, ECheckSeverity::Fails, TypeText(dest));
         if (dest.precision > 0 && dest.precision < 18)
         {
             const double digits = std::pow(10.0, dest.precision + dest.scale);
@@ -130,6 +138,23 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
         count("CAST(" + name + " AS TIME) <> TIME '00:00:00'", EKind::TimeDropped, ECheckSeverity::Warning, "");
 }
 
+} // namespace
+
+std::vector<std::string> FailingConversions(const SColumnInfo& source, const SColumnInfo& dest)
+{
+    std::vector<SCount> counts;
+    AddCountsOfColumn(source, dest, counts);
+    std::vector<std::string> conditions;
+    for (const SCount& count : counts)
+    {
+        if (count.severity == ECheckSeverity::Fails && !count.condition.empty())
+            conditions.push_back(count.condition);
+    }
+    return conditions;
+}
+
+namespace
+{
 class CTableChecker
 {
   public:
@@ -277,8 +302,8 @@ STableCheck CTableChecker::Check(const std::string& table)
         const bool carried = std::any_of(destInfo.begin(), destInfo.end(),
                                          [&](const SColumnInfo& dest) { return dest.name == source.name; });
         if (!carried && !source.computed)
-            counts.push_back({"COUNT(" + SqlIdentifier(source.name) + ")", EKind::DroppedData, ECheckSeverity::Warning,
-                              source.name, TypeText(source)});
+            counts.push_back({"COUNT(" + SqlIdentifier(source.name) + ")", "", EKind::DroppedData,
+                              ECheckSeverity::Warning, source.name, TypeText(source)});
     }
     if (!counts.empty())
     {

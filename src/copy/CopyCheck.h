@@ -67,6 +67,13 @@ struct SCheckReport
     int Count(ECheckSeverity severity) const;
 };
 
+struct SColumnInfo;
+
+// SQL conditions on the source column that are true for a value whose
+// conversion into the destination column makes its row fail (too long, out
+// of range, no number, NULL into NOT NULL).
+std::vector<std::string> FailingConversions(const SColumnInfo& source, const SColumnInfo& dest);
+
 // Foresees what a copy of tables (in list order) from the source into the
 // destination would do, reading both databases and writing to neither: one
 // aggregate query per table counts the rows each finding affects.

@@ -45,6 +45,8 @@ struct SRunSettings
     std::string sourceCharset;
     SRunFiles files;
     ELogging logging = ELogging::On;
+    // Each copied table is read back and compared with the source.
+    bool verify = true;
     int attempts = 1;          // attach attempts of every attachment
     size_t maxBatchRows = 128; // most rows sent per round trip (1: one INSERT per row)
 };

@@ -145,3 +145,27 @@ bool CopyFileInChunks(const std::u16string& source, const std::u16string& destin
 {
     return CopyFileInChunks(Narrow(source), Narrow(destination), chunkSize);
 }
+
+std::string ReadFileTail(const std::u16string& path, long long maxBytes, long long& size)
+{
+    size = 0;
+    std::unique_ptr<FILE, int (*)(FILE*)> file(OpenFileWide(path, "rb"), &std::fclose);
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
+        return {};
+    size = std::ftell(file.get());
+    if (size <= maxBytes)
+        return ReadWholeFile(path);
+    std::string text(static_cast<size_t>(maxBytes), '\0');
+    if (std::fseek(file.get(), static_cast<long>(size - maxBytes), SEEK_SET) != 0)
+        return {};
+    text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+    // The cut falls inside a line (and maybe inside a character): the part
+    // starts with the next whole line.
+    const size_t line = text.find('\n');
+    if (line != std::string::npos)
+        text.erase(0, line + 1);
+    const size_t zero = text.find('\0');
+    if (zero != std::string::npos)
+        text.resize(zero);
+    return text;
+}

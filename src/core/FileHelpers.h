@@ -34,3 +34,8 @@ bool AppendLineToFile(const std::string& path, const std::string& text);
 std::string ReadWholeFile(const std::string& path);
 bool CopyFileInChunks(const std::string& source, const std::string& destination, int chunkSize);
 bool CreateFolder(const std::string& path);
+
+// The file's bytes up to its first zero byte, but only its last maxBytes
+// (from the start of a line) when it is longer; size receives its whole
+// length. Empty when it cannot be read.
+std::string ReadFileTail(const std::u16string& path, long long maxBytes, long long& size);

@@ -180,6 +180,25 @@ bool GetPrimaryKey(CFbConnection& connection, const std::string& table, std::vec
     return true;
 }
 
+bool GetUniqueKey(CFbConnection& connection, const std::string& table, std::vector<std::string>& columns)
+{
+    columns.clear();
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute("SELECT c.rdb$constraint_name, s.rdb$field_name FROM rdb$relation_constraints c"
+                       " JOIN rdb$index_segments s ON s.rdb$index_name = c.rdb$index_name"
+                       " WHERE c.rdb$relation_name = '" +
+                           EscapeSqlString(table) +
+                           "'"
+                           " AND c.rdb$constraint_type = 'UNIQUE' ORDER BY c.rdb$constraint_name, s.rdb$field_position",
+                       failure, &rows);
+    if (failure != 0)
+        return false;
+    for (int r = 0; r < rows.RowCount() && rows.GetCell(0, r) == rows.GetCell(0, 0); ++r)
+        columns.push_back(rows.GetCell(1, r));
+    return true;
+}
+
 bool GetSequenceValue(CFbConnection& connection, const std::string& sequence, std::string& value)
 {
     CStringGrid rows;

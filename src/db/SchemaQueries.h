@@ -63,5 +63,8 @@ bool GetCheckReads(CFbConnection& connection, std::vector<SCheckRead>& reads);
 bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys);
 // The primary-key columns of a table in key order (empty without one).
 bool GetPrimaryKey(CFbConnection& connection, const std::string& table, std::vector<std::string>& columns);
+// The columns of the table's first UNIQUE constraint in key order (empty
+// without one).
+bool GetUniqueKey(CFbConnection& connection, const std::string& table, std::vector<std::string>& columns);
 // The current value of a sequence, or false when it cannot be read.
 bool GetSequenceValue(CFbConnection& connection, const std::string& sequence, std::string& value);

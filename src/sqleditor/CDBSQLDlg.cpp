@@ -4,7 +4,10 @@
 #include "core/TextEncoding.h"
 #include "db/CFbConnection.h"
 #include "db/SqlText.h"
+#include "sqleditor/CResultModel.h"
 #include "sqleditor/CSqlHighlighter.h"
+#include "sqleditor/CSqlSession.h"
+#include "sqleditor/EditorText.h"
 #include "sqleditor/SqlEditorFiles.h"
 #include "ui/Artwork.h"
 #include "ui/CFontSettings.h"
@@ -25,6 +28,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -40,16 +44,6 @@ TShowHelp& ShowHelpHook()
 {
     static TShowHelp hook;
     return hook;
-}
-
-QString ToQString(const std::string& utf8)
-{
-    return QString::fromStdU16String(Utf8ToWide(utf8));
-}
-
-std::string ToUtf8(const QString& text)
-{
-    return WideToUtf8(text.toStdU16String());
 }
 
 constexpr int kMinimumWidth = 540;
@@ -90,7 +84,6 @@ CDBSQLDlg::CDBSQLDlg(const std::u16string& languageFile, CFontSettings& font, co
     CreateControls();
     CreateMenu();
     SetTexts();
-    m_pConnection = std::make_unique<CFbConnection>(m_nRetries);
     if (askForDatabase)
         OnSelectDatabase();
     else
@@ -101,12 +94,14 @@ CDBSQLDlg::CDBSQLDlg(const std::u16string& languageFile, CFontSettings& font, co
 
 CDBSQLDlg::~CDBSQLDlg()
 {
-    m_pConnection->Disconnect();
+    // The session's thread detaches; a statement still running is cancelled
+    // and ends there, without holding up the window.
+    m_pSession.reset();
 }
 
 bool CDBSQLDlg::IsAttached() const
 {
-    return m_pConnection->m_bConnected;
+    return m_pSession != nullptr;
 }
 
 void CDBSQLDlg::CreateControls()
@@ -147,14 +142,45 @@ void CDBSQLDlg::CreateControls()
     m_LISTables->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     m_LBLResult = new QLabel(m_STAPanel);
     m_LBLResult->setObjectName("m_LBLResult");
-    m_LISResult = new QTreeWidget(m_STAPanel);
+    m_LISResult = new QTreeView(m_STAPanel);
     m_LISResult->setObjectName("m_LISResult");
     m_LISResult->setRootIsDecorated(false);
+    m_LISResult->setItemsExpandable(false);
     m_LISResult->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_LISResult->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_LISResult->setUniformRowHeights(true);
-    m_LISResult->setColumnCount(0);
+    m_pResultModel = new CResultModel(this);
+    m_pResultModel->setObjectName("m_pResultModel");
+    m_pResultModel->SetFetchRequest([this] {
+        // The view also asks while it lays itself out, before any row is
+        // seen; only a last row in sight asks for the next page.
+        const int rows = m_pResultModel->Rows();
+        const QRect last = rows > 0 ? m_LISResult->visualRect(m_pResultModel->index(rows - 1, 0)) : QRect();
+        if (rows > 0 && last.isValid() && last.intersects(m_LISResult->viewport()->rect()))
+            RequestRows(kPageRows);
+        else
+            m_pResultModel->SetFetching(false);
+    });
+    m_LISResult->setModel(m_pResultModel);
     m_LISResult->header()->setStretchLastSection(false);
+    m_LISResult->header()->setDefaultSectionSize(kResultColumnWidth);
+    m_LISResult->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_LBLStatus = new QLabel(m_STAPanel);
+    m_LBLStatus->setObjectName("m_LBLStatus");
+    m_LBLStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_BTNFetchAll = new QPushButton(m_STAPanel);
+    m_BTNFetchAll->setObjectName("m_BTNFetchAll");
+    m_BTNFetchAll->setAutoDefault(false);
+    m_BTNFetchAll->setEnabled(false);
+    m_BTNCancel = new QPushButton(m_STAPanel);
+    m_BTNCancel->setObjectName("m_BTNCancel");
+    m_BTNCancel->setAutoDefault(false);
+    m_BTNCancel->setEnabled(false);
+    m_pBusyTimer = new QTimer(this);
+    // Ten times a second: the elapsed time, and the cancel asked again for
+    // a call through a server that was too young to be cancelled safely.
+    m_pBusyTimer->setInterval(100);
+    connect(m_pBusyTimer, &QTimer::timeout, this, &CDBSQLDlg::ShowElapsed);
 
     auto* panelLayout = new QGridLayout(m_STAPanel);
     panelLayout->setContentsMargins(kGap, kGap, kGap, kGap);
@@ -174,6 +200,11 @@ void CDBSQLDlg::CreateControls()
     panelLayout->addWidget(m_EDTStatement, 1, 1);
     panelLayout->addLayout(resultRow, 2, 1);
     panelLayout->addWidget(m_LISResult, 3, 1);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_LBLStatus, 1);
+    statusRow->addWidget(m_BTNFetchAll);
+    statusRow->addWidget(m_BTNCancel);
+    panelLayout->addLayout(statusRow, 4, 1);
     panelLayout->setRowStretch(3, 1);
     panelLayout->setColumnStretch(1, 1);
     dialogLayout->addWidget(m_STAPanel, 1);
@@ -193,6 +224,8 @@ void CDBSQLDlg::CreateControls()
     setSizeGripEnabled(true);
 
     connect(m_BTNExecute, &QPushButton::clicked, this, &CDBSQLDlg::OnExecute);
+    connect(m_BTNFetchAll, &QPushButton::clicked, this, &CDBSQLDlg::OnFetchAll);
+    connect(m_BTNCancel, &QPushButton::clicked, this, &CDBSQLDlg::OnCancel);
     connect(m_BTNOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_LISTables, &QTreeWidget::itemClicked, this, [this] { OnTableClicked(); });
 }
@@ -289,6 +322,23 @@ void CDBSQLDlg::SetTexts()
     m_acMStatementFailed = text(ELanguageText::FrmSQL_m_acMStatementFailed);
     m_sMSqlScript = text(ELanguageText::FrmSQL_m_sMSqlScript);
     m_sMCSVFile = text(ELanguageText::FrmSQL_m_sMCSVFile);
+    m_BTNFetchAll->setText(text(ELanguageText::FrmSQL_m_BTNFetchAll));
+    m_BTNCancel->setText(text(ELanguageText::FrmSQL_m_BTNCancel));
+    m_pResultModel->SetNullText(text(ELanguageText::FrmSQL_m_sMNull));
+    m_sMExecuting = text(ELanguageText::FrmSQL_m_sMExecuting);
+    m_sMFetching = text(ELanguageText::FrmSQL_m_sMFetching);
+    m_sMRowsAll = text(ELanguageText::FrmSQL_m_sMRowsAll);
+    m_sMRowsMore = text(ELanguageText::FrmSQL_m_sMRowsMore);
+    m_sMDone = text(ELanguageText::FrmSQL_m_sMDone);
+    m_sMCancelled = text(ELanguageText::FrmSQL_m_sMCancelled);
+    m_sMEmptyLine = text(ELanguageText::FrmSQL_m_sMEmptyLine);
+    m_sMNotAttached = text(ELanguageText::FrmSQL_m_sMNotAttached);
+    m_sMAttaching = text(ELanguageText::FrmSQL_m_sMAttaching);
+    m_sMExporting = text(ELanguageText::FrmSQL_m_sMExporting);
+    m_sMExported = text(ELanguageText::FrmSQL_m_sMExported);
+    m_sMExportFailed = text(ELanguageText::FrmSQL_m_sMExportFailed);
+    m_sMSaveFailed = text(ELanguageText::FrmSQL_m_sMSaveFailed);
+    m_sMPartial = text(ELanguageText::FrmSQL_m_sMPartial);
 }
 
 void CDBSQLDlg::ApplyFonts()
@@ -324,14 +374,13 @@ void CDBSQLDlg::RestorePosition()
 
 void CDBSQLDlg::AttachAtStart(const std::u16string& table)
 {
-    if (!m_pConnection->Connect(WideToUtf8(m_sUser), WideToUtf8(m_sPassword), WideToUtf8(m_sDatabase)))
+    // Failed (said) or cancelled by the user: the editor has nothing to
+    // work on and ends as soon as it is shown.
+    if (Attach(m_sDatabase, m_sUser, m_sPassword) != EAttach::Attached)
     {
-        CMessageBox::ShowError(this, m_acMConnectionFailed, m_acMError, ToQString(m_pConnection->LastErrorMessage()));
         m_bEndAtStart = true;
         return;
     }
-    setWindowTitle(QString::fromStdU16String(m_sDatabase));
-    FillTablesList();
     if (!table.empty())
     {
         SetStatement("SELECT * FROM " + SqlIdentifier(WideToUtf8(table)), m_CHKMultiline->isChecked());
@@ -357,14 +406,19 @@ void CDBSQLDlg::closeEvent(QCloseEvent* event)
         const QRect area = geometry();
         *m_pWindowRect = SWindowRect{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
     }
+    // The close box ends the editor even while a statement runs: the
+    // session cancels it on its way out.
+    if (m_bBusy)
+    {
+        event->accept();
+        QDialog::done(QDialog::Rejected);
+        return;
+    }
     QDialog::closeEvent(event);
 }
 
-void CDBSQLDlg::FillTablesList()
+void CDBSQLDlg::FillTablesList(CStringGrid& relations)
 {
-    CStringGrid relations;
-    if (!m_pConnection->GetRelations(relations))
-        return;
     QList<QTreeWidgetItem*> items;
     for (int r = 0; r < relations.RowCount(); ++r)
         items.append(new QTreeWidgetItem(QStringList{ToQString(relations.GetCell(0, r))}));
@@ -374,7 +428,7 @@ void CDBSQLDlg::FillTablesList()
 void CDBSQLDlg::OnTableClicked()
 {
     const QList<QTreeWidgetItem*> selected = m_LISTables->selectedItems();
-    if (selected.isEmpty())
+    if (selected.isEmpty() || m_bBusy)
         return;
     std::string statement = "SELECT * FROM " + SqlIdentifier(ToUtf8(selected.first()->text(0)));
     if (statement.size() > kMaxStatementLength)
@@ -383,81 +437,11 @@ void CDBSQLDlg::OnTableClicked()
     OnExecute();
 }
 
-bool CDBSQLDlg::RunStatement(const std::string& sql)
-{
-    // A statement without result columns leaves the grids alone; emptied
-    // here, they never offer the rows of an earlier statement as this one's.
-    m_gridColumns.Clear();
-    m_gridRows.Clear();
-    int failure = 0;
-    m_pConnection->Execute(sql, failure, &m_gridRows, &m_gridColumns);
-    if (failure == 0)
-        return true;
-    // Rows fetched before a failure are not shown, so the Edit and export
-    // commands must not work on them either.
-    m_gridColumns.Clear();
-    m_gridRows.Clear();
-    CMessageBox::ShowError(this, m_acMStatementFailed, m_acMError, ToQString(m_pConnection->LastErrorMessage()));
-    return false;
-}
-
-void CDBSQLDlg::OnExecute()
-{
-    const QString text = m_EDTStatement->toPlainText();
-    if (text.isEmpty() || !m_pConnection->m_bConnected)
-        return;
-    m_LISResult->clear();
-    m_LISResult->setColumnCount(0);
-
-    if (m_CHKMultiline->isChecked())
-    {
-        if (!RunStatement(ToUtf8(text)))
-            return;
-    }
-    else
-    {
-        const SLineStatements statements = SplitStatementLines(ToUtf8(text));
-        for (const std::string& line : statements.lines)
-            if (!RunStatement(line))
-                return;
-        if (statements.stoppedAtEmptyLine)
-            return;
-    }
-    FillResultGrid();
-    m_sTableName = m_gridColumns.GetCell(0, 2);
-    update();
-}
-
-void CDBSQLDlg::FillResultGrid()
-{
-    const int columns = m_gridColumns.ColumnCount();
-    QStringList titles;
-    for (int c = 0; c < columns; ++c)
-        titles.append(ToQString(m_gridColumns.GetCell(c, 0)));
-    m_LISResult->setColumnCount(columns);
-    m_LISResult->setHeaderLabels(titles);
-    for (int c = 0; c < columns; ++c)
-    {
-        m_LISResult->setColumnWidth(c, kResultColumnWidth);
-        m_LISResult->headerItem()->setTextAlignment(c, Qt::AlignLeft | Qt::AlignVCenter);
-    }
-    QList<QTreeWidgetItem*> items;
-    items.reserve(m_gridRows.RowCount());
-    for (int r = 0; r < m_gridRows.RowCount(); ++r)
-    {
-        auto* item = new QTreeWidgetItem;
-        for (int c = 0; c < columns; ++c)
-            item->setText(c, ToQString(m_gridRows.GetCell(c, r)));
-        items.append(item);
-    }
-    m_LISResult->addTopLevelItems(items);
-}
-
 std::vector<int> CDBSQLDlg::SelectedRows() const
 {
     std::vector<int> rows;
-    for (QTreeWidgetItem* item : m_LISResult->selectedItems())
-        rows.push_back(m_LISResult->indexOfTopLevelItem(item));
+    for (const QModelIndex& index : m_LISResult->selectionModel()->selectedRows())
+        rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -470,26 +454,31 @@ void CDBSQLDlg::SetStatement(const std::string& text, bool multiline)
 
 void CDBSQLDlg::OnRefreshTables()
 {
-    m_LISTables->clear();
-    m_LISResult->clear();
-    m_pConnection->Disconnect();
-    if (!m_pConnection->Connect(WideToUtf8(m_sUser), WideToUtf8(m_sPassword), WideToUtf8(m_sDatabase)))
-        CMessageBox::ShowError(this, m_acMConnectionFailed, m_acMError, ToQString(m_pConnection->LastErrorMessage()));
-    setWindowTitle(QString::fromStdU16String(m_sDatabase));
-    FillTablesList();
-    update();
+    if (m_bBusy)
+        return;
+    Attach(m_sDatabase, m_sUser, m_sPassword);
 }
 
 void CDBSQLDlg::OnSelectDatabase()
 {
     const TSelectDatabase& select = SelectDatabaseHook();
-    if (!select)
+    if (!select || m_bBusy)
         return;
-    SSelectDatabaseArgs args{m_sLanguageFile, *m_pFont,        m_sDatabase,   m_sUser,    m_sPassword,
+    // The choice is the editor's only once it attaches; a cancelled wait
+    // leaves the editor as it was.
+    std::u16string database = m_sDatabase;
+    std::u16string user = m_sUser;
+    std::u16string password = m_sPassword;
+    SSelectDatabaseArgs args{m_sLanguageFile, *m_pFont,        database,      user,       password,
                              false,           m_sDefUser,      m_sDefPass,    m_nRetries, m_bRecentDBs,
                              *m_pRecentDBs,   m_bExtendDBName, *m_pWindowRect};
-    if (select(this, args))
-        OnRefreshTables();
+    if (!select(this, args))
+        return;
+    if (Attach(database, user, password) == EAttach::Cancelled)
+        return;
+    m_sDatabase = database;
+    m_sUser = user;
+    m_sPassword = password;
 }
 
 void CDBSQLDlg::OnHelp()

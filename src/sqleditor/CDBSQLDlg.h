@@ -4,6 +4,7 @@
 #include "core/CStringGrid.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <functional>
@@ -13,7 +14,9 @@
 
 class CFbConnection;
 class CFontSettings;
+class CResultModel;
 class CSqlHighlighter;
+class CSqlSession;
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -21,6 +24,8 @@ class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
+class QTreeView;
 class QTreeWidget;
 class QWidget;
 
@@ -53,6 +58,10 @@ using TShowHelp = std::function<void(QWidget* parent, const std::u16string& lang
 // runs the statements typed into its statement box (one per line, or the
 // whole text as one with Multiline), shows result rows, writes ready-made
 // record and table statements, loads and saves scripts and exports results.
+// Statements run on the session's thread: while one runs the window stays
+// alive, shows the time it has taken and offers Cancel (also Escape). A
+// result shows its first page of rows at once; more come as the grid is
+// scrolled to its end, or all of them with Fetch all.
 class CDBSQLDlg : public QDialog
 {
     Q_OBJECT
@@ -75,11 +84,17 @@ class CDBSQLDlg : public QDialog
     static void SetSelectDatabase(TSelectDatabase selectDatabase);
     static void SetShowHelp(TShowHelp showHelp);
 
+    // Rows a result shows at once, and that each scroll to its end adds.
+    static constexpr int kPageRows = 1000;
+
     bool IsAttached() const;
+    // True while a statement, a page of rows or an export is on its way.
+    bool IsBusy() const { return m_bBusy; }
     // The table the last shown result came from (UTF-8), empty if unknown.
     const std::string& CurrentTableName() const { return m_sTableName; }
     // True when attaching at start failed and the dialog ends when shown.
     bool EndsAtStart() const { return m_bEndAtStart; }
+    CResultModel* ResultModel() const { return m_pResultModel; }
 
   public slots:
     void OnExecute();
@@ -96,6 +111,12 @@ class CDBSQLDlg : public QDialog
     void OnOpenScript();
     void OnSaveScript();
     void OnExportResults();
+    // Stops what runs; the statement's transaction stays usable.
+    void OnCancel();
+    // Fetches every row of the result that is not shown yet.
+    void OnFetchAll();
+    // Escape: cancels while busy, else closes like OK.
+    void reject() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -108,11 +129,33 @@ class CDBSQLDlg : public QDialog
     void ApplyFonts();
     void RestorePosition();
     void AttachAtStart(const std::u16string& table);
-    void FillTablesList();
+    // Attaches database off the window's thread (with the wait window);
+    // on success the new attachment replaces the old one and the tables
+    // list is filled. Attached, failed (said) or cancelled (nothing changed).
+    enum class EAttach
+    {
+        Attached,
+        Failed,
+        Cancelled,
+    };
+    EAttach Attach(const std::u16string& database, const std::u16string& user, const std::u16string& password);
+    void FillTablesList(CStringGrid& relations);
     void OnTableClicked();
-    bool RunStatement(const std::string& sql);
-    void FillResultGrid();
+    // The busy state: what runs, since when, and Cancel.
+    void BeginBusy(const QString& format);
+    void EndBusy();
+    void ShowElapsed();
+    void ShowStatus(const QString& text);
+    void ShowResultStatus(bool stoppedAtEmptyLine);
+    void RequestRows(int rows);
+    void ExportQuery(const QString& path);
+    // Runs what the last line-mode or Multiline Execute asked for.
+    void RunStatements(std::vector<std::string> statements, bool stoppedAtEmptyLine);
     std::vector<int> SelectedRows() const;
+    // Asks the session for the current table's key fields and hands them to
+    // use on the window's thread.
+    void WithKeyFields(std::function<void(bool ok, CStringGrid& keyGrid)> use);
+    void SayWhatRecordsCover();
     void SetStatement(const std::string& text, bool multiline);
     QAction* AddAction(QMenu* menu, const char* objectName, const QKeySequence& shortcut, void (CDBSQLDlg::*slot)());
 
@@ -129,17 +172,39 @@ class CDBSQLDlg : public QDialog
     bool m_bExtendDBName;
     SWindowRect* m_pWindowRect;
 
-    std::unique_ptr<CFbConnection> m_pConnection;
+    std::unique_ptr<CSqlSession> m_pSession;
     CStringGrid m_gridColumns;
-    CStringGrid m_gridRows;
     std::string m_sTableName;
+    // The statement the shown result came from, and whether it has a cursor
+    // (the export runs it again); empty for none.
+    std::string m_sResultSql;
+    bool m_bResultCursor = false;
     bool m_bEndAtStart = false;
+    bool m_bBusy = false;
+    bool m_bCancelRequested = false;
+    QString m_sBusyFormat;
+    QElapsedTimer m_busyClock;
+    QTimer* m_pBusyTimer = nullptr;
 
     QString m_acMError;
     QString m_acMConnectionFailed;
     QString m_acMStatementFailed;
     QString m_sMSqlScript;
     QString m_sMCSVFile;
+    QString m_sMExecuting;
+    QString m_sMFetching;
+    QString m_sMRowsAll;
+    QString m_sMRowsMore;
+    QString m_sMDone;
+    QString m_sMCancelled;
+    QString m_sMEmptyLine;
+    QString m_sMNotAttached;
+    QString m_sMAttaching;
+    QString m_sMExporting;
+    QString m_sMExported;
+    QString m_sMExportFailed;
+    QString m_sMSaveFailed;
+    QString m_sMPartial;
 
     QMenuBar* m_pMenuBar = nullptr;
     QWidget* m_STAPanel = nullptr;
@@ -150,7 +215,11 @@ class CDBSQLDlg : public QDialog
     QLabel* m_LBLTables = nullptr;
     QTreeWidget* m_LISTables = nullptr;
     QLabel* m_LBLResult = nullptr;
-    QTreeWidget* m_LISResult = nullptr;
+    QTreeView* m_LISResult = nullptr;
+    CResultModel* m_pResultModel = nullptr;
+    QLabel* m_LBLStatus = nullptr;
+    QPushButton* m_BTNFetchAll = nullptr;
+    QPushButton* m_BTNCancel = nullptr;
     QPushButton* m_BTNOk = nullptr;
     CSqlHighlighter* m_pHighlighter = nullptr;
 };

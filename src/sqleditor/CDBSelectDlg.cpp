@@ -97,7 +97,7 @@ CDBSelectDlg::CDBSelectDlg(SSelectDatabaseArgs& args, QWidget* parent, ERole rol
 
 CDBSelectDlg::~CDBSelectDlg()
 {
-    WriteBack();
+    WriteBack(result() == QDialog::Accepted);
 }
 
 bool CDBSelectDlg::Run(QWidget* parent, SSelectDatabaseArgs& args)
@@ -312,15 +312,20 @@ void CDBSelectDlg::OnSqlEditor()
 
 void CDBSelectDlg::done(int result)
 {
-    WriteBack();
+    WriteBack(result == QDialog::Accepted);
     QDialog::done(result);
 }
 
-void CDBSelectDlg::WriteBack()
+void CDBSelectDlg::WriteBack(bool confirmed)
 {
-    m_args.database = m_CMBDBName->currentText().toStdU16String();
-    m_args.user = m_EDTDBUser->text().toStdU16String();
-    m_args.password = m_EDTDBPass->text().toStdU16String();
+    // A cancelled choice is no choice: the caller keeps the database it
+    // shows, so a later copy cannot reach one the window does not name.
+    if (confirmed)
+    {
+        m_args.database = m_CMBDBName->currentText().toStdU16String();
+        m_args.user = m_EDTDBUser->text().toStdU16String();
+        m_args.password = m_EDTDBPass->text().toStdU16String();
+    }
     if (!m_args.rememberRecent)
         return;
     // Rows past the box's entries keep what they held.

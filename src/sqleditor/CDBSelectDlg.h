@@ -13,8 +13,9 @@ class QWidget;
 
 // Names one database with its user and password: typed, picked from the
 // recently used databases or chosen with a file dialog. It never touches the
-// database; it edits the caller's texts and recent list, which receive the
-// boxes' contents whenever the dialog closes, by OK or by Cancel.
+// database; it edits the caller's texts, which receive the boxes' contents
+// when the dialog closes by OK, and its recent list, which is written back
+// on every close.
 class CDBSelectDlg : public QDialog
 {
     Q_OBJECT
@@ -74,7 +75,7 @@ class CDBSelectDlg : public QDialog
     // Browse when the database box is empty; false (with the message) when
     // a box is still empty.
     bool Validate();
-    void WriteBack();
+    void WriteBack(bool confirmed);
 
     SSelectDatabaseArgs& m_args;
     ERole m_eRole = ERole::Any;

@@ -1,6 +1,9 @@
 #include "sqleditor/SqlEditorFiles.h"
 
+#include "core/CReplacingFile.h"
 #include "core/FileHelpers.h"
+
+#include <algorithm>
 
 SLineStatements SplitStatementLines(const std::string& text)
 {
@@ -16,7 +19,7 @@ SLineStatements SplitStatementLines(const std::string& text)
             line.pop_back();
         if (line.find_first_not_of(" \t\r") == std::string::npos)
         {
-            result.stoppedAtEmptyLine = true;
+            result.stoppedAtEmptyLine = text.find_first_not_of(" \t\r\n", end) != std::string::npos;
             break;
         }
         result.lines.push_back(line);
@@ -53,23 +56,58 @@ std::string LoadSqlScript(const std::u16string& path)
     return ReadWholeFile(path);
 }
 
-bool SaveSqlScript(const std::u16string& path, const std::string& text)
+bool SaveSqlScript(const std::u16string& path, const std::string& text, std::string* error)
 {
-    // Appending creates the file; removing it first leaves nothing of a
-    // longer old script behind.
-    RemoveFile(path);
-    return AppendTextToFile(path, text);
+    return ReplaceFileContents(path, text, error);
 }
 
-bool ExportResults(CStringGrid& columnGrid, CStringGrid& rowGrid, const std::u16string& path)
+std::string CsvLine(const std::vector<std::string>& cells)
 {
-    CStringGrid exportGrid;
-    columnGrid.CopyTo(exportGrid);
-    // Rows 1 to 4 describe the columns (class, table, type, length); only the
-    // names make the header line.
-    for (int i = 0; i < 4; ++i)
-        exportGrid.DeleteRow(1);
-    for (int r = 0; r < rowGrid.RowCount(); ++r)
-        rowGrid.AppendRowTo(r, exportGrid);
-    return exportGrid.SaveToFile(path);
+    std::string line;
+    for (size_t i = 0; i < cells.size(); ++i)
+    {
+        if (i > 0)
+            line += ';';
+        const std::string& cell = cells[i];
+        if (cell.find_first_of(";\"\r\n") == std::string::npos)
+        {
+            line += cell;
+            continue;
+        }
+        line += '"';
+        for (const char c : cell)
+        {
+            if (c == '"')
+                line += '"';
+            line += c;
+        }
+        line += '"';
+    }
+    line += "  \r\n";
+    return line;
+}
+
+bool ExportResults(CStringGrid& columnGrid, CStringGrid& rowGrid, const std::u16string& path, std::string* error)
+{
+    CReplacingFile file(path);
+    bool ok = file.Open();
+    // Row 0 of the column grid holds the names; rows 1 to 4 describe the
+    // columns (class, table, type, length) and are not exported.
+    std::vector<std::string> cells(static_cast<size_t>(std::max(columnGrid.ColumnCount(), 0)));
+    if (ok && columnGrid.RowCount() > 0 && !cells.empty())
+    {
+        for (size_t c = 0; c < cells.size(); ++c)
+            cells[c] = columnGrid.GetCell(static_cast<int>(c), 0);
+        ok = file.Write(CsvLine(cells));
+        for (int r = 0; ok && r < rowGrid.RowCount(); ++r)
+        {
+            for (size_t c = 0; c < cells.size(); ++c)
+                cells[c] = rowGrid.GetCell(static_cast<int>(c), r);
+            ok = file.Write(CsvLine(cells));
+        }
+    }
+    ok = ok && file.Commit();
+    if (!ok && error)
+        *error = file.Error();
+    return ok;
 }

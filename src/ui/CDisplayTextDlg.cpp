@@ -1,5 +1,6 @@
 #include "ui/CDisplayTextDlg.h"
 
+#include "config/TextFormat.h"
 #include "core/FileHelpers.h"
 #include "core/PathHelpers.h"
 #include "core/TextEncoding.h"
@@ -28,12 +29,21 @@ CDisplayTextDlg::CDisplayTextDlg(const QString& languageFile, CFontSettings& fon
     m_EDTText->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_EDTText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_EDTText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // A missing or unreadable file simply shows nothing.
-    m_EDTText->setPlainText(QString::fromStdU16String(Utf8ToWide(ReadWholeFile(path))));
-
     // The window has no texts of its own: its OK is the program's OK.
     CLanguageCatalog catalog;
     catalog.Open(languageFile.toStdU16String());
+
+    // A missing or unreadable file simply shows nothing. A log of hundreds
+    // of megabytes would take seconds and gigabytes in the text box: its
+    // last part is what a reader of a log wants, and a note says so.
+    long long size = 0;
+    std::string text = ReadFileTail(path, kShownBytes, size);
+    if (size > kShownBytes)
+    {
+        const int megabytes = static_cast<int>((size + (1 << 20) - 1) >> 20);
+        text = FormatText(catalog.GetText(ELanguageText::FrmText_m_sMLastPart), megabytes) + "\n\n" + text;
+    }
+    m_EDTText->setPlainText(QString::fromStdU16String(Utf8ToWide(text)));
     m_BTNOk = new QPushButton(UiText(catalog, ELanguageText::FrmMain_m_aMBtnOk), this);
     m_BTNOk->setObjectName(QStringLiteral("m_BTNOk"));
     m_BTNOk->setDefault(true);

@@ -14,6 +14,9 @@ class CDisplayTextDlg : public QDialog
     Q_OBJECT
 
   public:
+    // Files longer than this show only their last this many bytes.
+    static constexpr long long kShownBytes = 4LL << 20;
+
     // The OK label comes from languageFile (empty for English).
     CDisplayTextDlg(const QString& languageFile, CFontSettings& font, const QString& filePath,
                     QWidget* parent = nullptr);

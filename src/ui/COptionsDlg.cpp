@@ -44,16 +44,18 @@ QStringList LegacyCodePages()
 
 COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool& doBackups, bool& doLogs,
                          std::u16string& defUser, std::u16string& defPass, int& retries, bool& recentDBs,
-                         CStringGrid& recentList, bool& extendDBName, std::u16string& sourceCharset, QWidget* parent)
+                         CStringGrid& recentList, bool& extendDBName, std::u16string& sourceCharset, bool& verify,
+                         QWidget* parent)
     : QDialog(parent), m_font(font), m_bDoBackups(doBackups), m_bDoLogs(doLogs), m_sDefUser(defUser),
       m_sDefPass(defPass), m_nRetries(retries), m_bRecentDBs(recentDBs), m_RecentDBs(recentList),
-      m_bExtendDBName(extendDBName), m_sSourceCharset(sourceCharset)
+      m_bExtendDBName(extendDBName), m_sSourceCharset(sourceCharset), m_bVerify(verify)
 {
     setObjectName(QStringLiteral("COptionsDlg"));
     setWindowIcon(ProgramIcon());
 
     m_CHKDoBackups = Named(new QCheckBox(this), "m_CHKDoBackups");
     m_CHKDoLogs = Named(new QCheckBox(this), "m_CHKDoLogs");
+    m_CHKVerify = Named(new QCheckBox(this), "m_CHKVerify");
     m_LBLDefUser = Named(new QLabel(this), "m_LBLDefUser");
     m_EDTDefUser = Named(new QLineEdit(this), "m_EDTDefUser");
     m_LBLDefPass = Named(new QLabel(this), "m_LBLDefPass");
@@ -87,6 +89,7 @@ COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool&
 
     m_CHKDoBackups->setChecked(m_bDoBackups);
     m_CHKDoLogs->setChecked(m_bDoLogs);
+    m_CHKVerify->setChecked(m_bVerify);
     m_EDTDefUser->setText(QString::fromStdU16String(m_sDefUser));
     m_EDTDefPass->setText(QString::fromStdU16String(m_sDefPass));
     m_EDTRetries->setText(QString::number(m_nRetries));
@@ -117,6 +120,7 @@ void COptionsDlg::SetTexts(const QString& languageFile)
     setWindowTitle(UiText(catalog, ELanguageText::FrmOpt_Caption));
     m_CHKDoBackups->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKDoBackups));
     m_CHKDoLogs->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKDoLogs));
+    m_CHKVerify->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKVerify));
     m_LBLDefUser->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLDefUser));
     m_LBLDefPass->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLDefPass));
     m_LBLRetries->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLRetries));
@@ -136,6 +140,7 @@ void COptionsDlg::BuildLayout()
     int row = 0;
     grid->addWidget(m_CHKDoBackups, row++, 0, 1, 2);
     grid->addWidget(m_CHKDoLogs, row++, 0, 1, 2);
+    grid->addWidget(m_CHKVerify, row++, 0, 1, 2);
     grid->addWidget(m_LBLDefUser, row, 0);
     grid->addWidget(m_EDTDefUser, row++, 1);
     grid->addWidget(m_LBLDefPass, row, 0);
@@ -243,6 +248,7 @@ void COptionsDlg::accept()
         return;
     m_bDoBackups = m_CHKDoBackups->isChecked();
     m_bDoLogs = m_CHKDoLogs->isChecked();
+    m_bVerify = m_CHKVerify->isChecked();
     m_sDefUser = m_EDTDefUser->text().toStdU16String();
     if (m_sDefUser.empty())
         m_sDefUser = kDefaultUser;

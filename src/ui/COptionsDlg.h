@@ -33,7 +33,8 @@ class COptionsDlg : public QDialog
 
     COptionsDlg(const QString& languageFile, CFontSettings& font, bool& doBackups, bool& doLogs,
                 std::u16string& defUser, std::u16string& defPass, int& retries, bool& recentDBs,
-                CStringGrid& recentList, bool& extendDBName, std::u16string& sourceCharset, QWidget* parent = nullptr);
+                CStringGrid& recentList, bool& extendDBName, std::u16string& sourceCharset, bool& verify,
+                QWidget* parent = nullptr);
     ~COptionsDlg() override;
 
     // The retry count typed as text: its leading decimal integer (0 when it
@@ -64,6 +65,7 @@ class COptionsDlg : public QDialog
     CStringGrid& m_RecentDBs;
     bool& m_bExtendDBName;
     std::u16string& m_sSourceCharset;
+    bool& m_bVerify;
 
     // Holds the font the dialogs are designed with, so that rebuilding the
     // working copy starts from it and not from the font the user chose.
@@ -72,6 +74,7 @@ class COptionsDlg : public QDialog
 
     QCheckBox* m_CHKDoBackups = nullptr;
     QCheckBox* m_CHKDoLogs = nullptr;
+    QCheckBox* m_CHKVerify = nullptr;
     QLabel* m_LBLDefUser = nullptr;
     QLineEdit* m_EDTDefUser = nullptr;
     QLabel* m_LBLDefPass = nullptr;

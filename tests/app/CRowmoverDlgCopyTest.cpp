@@ -74,7 +74,8 @@ class CRowmoverDlgCopyTest : public QObject
         for (const char* name : {"m_BTNCopy", "m_BTNSourceDB", "m_BTNDestDB", "m_BTNRefresh"})
             if (Child<QPushButton>(dialog, name)->isEnabled())
                 enabled << name;
-        for (const char* name : {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_COPY", "ID_MEN_EXIT", "ID_MEN_REFRESH"})
+        for (const char* name : {"ID_MEN_SOURCE", "ID_MEN_DESTINATION", "ID_MEN_COPY", "ID_MEN_EXIT", "ID_MEN_REFRESH",
+                                 "ID_MEN_SQLEDITOR", "ID_MEN_OPTIONS", "ID_MEN_LANGUAGE"})
             if (Child<QAction>(dialog, name)->isEnabled())
                 enabled << name;
         return enabled;
@@ -240,6 +241,26 @@ class CRowmoverDlgCopyTest : public QObject
         QCOMPARE(dialog->m_sSourceDb, chosenSource);
         dialog->RefreshTableList();
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 3);
+        // Nothing opens a modal window over the progress window: STOP stays
+        // within reach.
+        QTimer watch;
+        bool modalSeen = false;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (QApplication::activeModalWidget() != nullptr)
+            {
+                modalSeen = true;
+                QApplication::activeModalWidget()->close();
+            }
+        });
+        watch.start(5);
+        dialog->OnSqlEditor();
+        dialog->OnOptions();
+        dialog->OnLanguage();
+        List(dialog.get())->topLevelItem(0)->setSelected(true);
+        dialog->OnTableDblClick();
+        watch.stop();
+        QVERIFY(!modalSeen);
+        QVERIFY(progress->isEnabled());
 
         QVERIFY(finished.wait(kRunTimeoutMs));
         QCOMPARE(finished.at(0).at(0).toBool(), true);
@@ -249,7 +270,7 @@ class CRowmoverDlgCopyTest : public QObject
         QCOMPARE(dest.Scalar("SELECT COUNT(*) FROM CUSTOMER"), std::string("2"));
         QCOMPARE(dest.Scalar("SELECT LIST(ID) FROM STOCK"), std::string("3"));
         QCOMPARE(dest.Scalar("SELECT LIST(ID) FROM ORDERS"), std::string("42"));
-        QCOMPARE(RunCommandsEnabled(dialog.get()).size(), 9);
+        QCOMPARE(RunCommandsEnabled(dialog.get()).size(), 12);
         QVERIFY(dialog->acceptDrops());
         QVERIFY(!dialog->IsCopyRunning());
 
@@ -327,7 +348,7 @@ class CRowmoverDlgCopyTest : public QObject
         QVERIFY(messages.Text().contains("ERROR: Copy process failed"));
         QCOMPARE(ResultLines(dialog->CopyDialog()),
                  (QStringList{"CUSTOMER copy failed.", "ORDERS copy successful.", "STOCK copy successful."}));
-        QCOMPARE(RunCommandsEnabled(dialog.get()).size(), 9);
+        QCOMPARE(RunCommandsEnabled(dialog.get()).size(), 12);
     }
 };
 

@@ -14,10 +14,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace
 {
@@ -267,6 +274,61 @@ class CRowmoverDlgDatabasesTest : public QObject
         QCOMPARE(CMessageBox::LastText(), QString("Cannot attach destination database."));
         QVERIFY2(CMessageBox::LastDetail().contains(reason), qPrintable(CMessageBox::LastDetail()));
         QVERIFY(dialog->CopyDialog() == nullptr);
+    }
+
+    void AnAttachThatNeverAnswersIsCancelledAndTheWindowIsAsItWas()
+    {
+        CTempDatabase source(kOldDdl, {"UTF8", false, "old.fdb"});
+        CTempDatabase dest(kNewDdl, {"UTF8", false, "new.fdb"});
+        auto dialog = m_folders->Start();
+        dialog->m_bExtendDBName = false;
+        dialog->OnDropFiles({QString::fromStdString(source.Path()), QString::fromStdString(dest.Path())});
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 2);
+
+        // A server that takes the connection and never answers.
+        const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(silent, 8);
+        socklen_t length = sizeof address;
+        ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+        const QString hanging = QString("127.0.0.1/%1:/srv/never.fdb").arg(ntohs(address.sin_port));
+
+        int shown = 0;
+        QElapsedTimer clock;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (widget->objectName() == "CWaitDlg" && widget->isVisible())
+                {
+                    ++shown;
+                    QVERIFY(clock.elapsed() >= 400);
+                    QTest::mouseClick(widget->findChild<QPushButton*>("m_BTNCancel"), Qt::LeftButton);
+                }
+        });
+        poll.start(20);
+        MarkMessages();
+        // Refresh: the list and the names stay.
+        const std::u16string chosenSource = dialog->m_sSourceDb;
+        dialog->m_sSourceDb = hanging.toStdU16String();
+        clock.start();
+        QVERIFY(!dialog->RefreshTableList());
+        QCOMPARE(shown, 1);
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 2);
+        dialog->m_sSourceDb = chosenSource;
+        // Select: the choice is taken back.
+        clock.start();
+        Browse(*dialog, "m_BTNSourceDB", hanging);
+        QCOMPARE(shown, 2);
+        QCOMPARE(dialog->m_sSourceDb, chosenSource);
+        QCOMPARE(Shown(dialog.get(), "m_EDTSourceDB"), QString::fromStdString(source.Path()));
+        QCOMPARE(List(dialog.get())->topLevelItemCount(), 2);
+        QCOMPARE(CMessageBox::LastText(), QString("(no box)"));
+        poll.stop();
+        ::close(silent);
     }
 
     void TheSelectionSaysWhichDatabaseItChooses_data()

@@ -386,6 +386,10 @@ class CRowmoverDlgTest : public QObject
         // with that table's records.
         auto seen = std::make_shared<std::pair<bool, std::string>>(false, "");
         const auto look = [seen](QWidget* editor) {
+            // The table's rows come from the editor's thread.
+            auto* sqlEditor = static_cast<CDBSQLDlg*>(editor);
+            if (!QTest::qWaitFor([sqlEditor] { return !sqlEditor->IsBusy(); }, 20000))
+                qWarning("the editor is still busy");
             seen->first = static_cast<CDBSQLDlg*>(editor)->IsAttached();
             seen->second = static_cast<CDBSQLDlg*>(editor)->CurrentTableName();
             static_cast<CDBSQLDlg*>(editor)->OnExit();

@@ -128,3 +128,33 @@ TEST(CommandLine, CopiesThatCannotStartExitTwoWithTheReason)
     }
     EXPECT_EQ(ReadWholeFile(folder.File("notes.fdb")), "not a database");
 }
+
+TEST(CommandLine, TheWindowedRunLeavesArgumentsThatLookLikeQtOptionsToTheCopy)
+{
+    CInstalledProgram program;
+    CTempDatabase source("CREATE TABLE ALPHA (ID INTEGER); INSERT INTO ALPHA VALUES (7);");
+    CTempDatabase dest("CREATE TABLE ALPHA (ID INTEGER);");
+    // In process the password is not checked: it only has to reach the copy
+    // instead of naming Qt's platform (which would end the program).
+    SLaunch launch;
+    launch.environment = {{"QT_QPA_PLATFORM", "offscreen"}};
+    const SRunResult result =
+        program.Run({source.Path(), TestUser, "-platform", dest.Path(), TestUser, "-style"}, launch);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(dest.Scalar("SELECT ID FROM ALPHA"), "7");
+}
+
+TEST(CommandLine, ANamedDisplayThatCannotBeOpenedRunsTheCopyWithoutAWindow)
+{
+    CInstalledProgram program;
+    CTempDatabase source("CREATE TABLE ALPHA (ID INTEGER); INSERT INTO ALPHA VALUES (8);");
+    CTempDatabase dest("CREATE TABLE ALPHA (ID INTEGER);");
+    SLaunch launch;
+    launch.environment = {{"QT_QPA_PLATFORM", ""}, {"WAYLAND_DISPLAY", ""}, {"DISPLAY", ":97"}};
+    const SRunResult result =
+        program.Run({source.Path(), TestUser, TestPassword, dest.Path(), TestUser, TestPassword}, launch);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_TRUE(Contains(result.out, "ALPHA copy successful.")) << result.out;
+    EXPECT_EQ(dest.Scalar("SELECT ID FROM ALPHA"), "8");
+}

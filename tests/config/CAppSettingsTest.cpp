@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace
@@ -186,6 +189,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
                                                 "  <RecentDBs>1</RecentDBs>\r\n"
                                                 "  <ExtendDBName>0</ExtendDBName>\r\n"
                                                 "  <SourceCharset>WIN1252</SourceCharset>\r\n"
+                                                "  <VerifyCopies>1</VerifyCopies>\r\n"
                                                 "  <RecentDB0>/db/a.fdb</RecentDB0>\r\n"
                                                 "  <RecentDB1>localhost:/db/b.fdb</RecentDB1>\r\n"
                                                 "  <RecentDB3>/db/d.fdb</RecentDB3>\r\n"
@@ -381,4 +385,32 @@ TEST(CAppSettingsTest, UnwritableFileIsLeftAlone)
     SFixture f;
     f.settings.SaveSettings(f.folder.File("missing-folder/Rowmover.ini"));
     EXPECT_FALSE(FileExists(f.folder.File("missing-folder/Rowmover.ini")));
+}
+
+TEST(CAppSettingsSave, AFailedSaveSaysWhyAndKeepsTheOldFile)
+{
+    CTempFolder folder;
+    const std::string path = folder.File("Rowmover.ini");
+    AppendTextToFile(path, "old settings");
+    CAppSettings settings;
+    std::string error;
+    EXPECT_FALSE(settings.SaveSettings(folder.File("missing/Rowmover.ini"), &error));
+    EXPECT_NE(error, "");
+    // A disk that fills while the file is written.
+    struct rlimit old
+    {
+    };
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 20;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    error.clear();
+    const bool saved = settings.SaveSettings(path, &error);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(saved);
+    EXPECT_NE(error, "");
+    EXPECT_EQ(ReadWholeFile(path), "old settings");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }

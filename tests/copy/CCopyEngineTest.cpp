@@ -37,11 +37,11 @@ TEST(CCopyEngine, LogsShowEveryStatementAndRow)
 {
     SCopyFixture copy(CustomerSource, "CREATE TABLE CUSTOMER (ID INTEGER, NAME VARCHAR(40), NOTE VARCHAR(5));");
     ASSERT_TRUE(copy.Copy("CUSTOMER"));
-    EXPECT_EQ(copy.RunLog(), Entry("CUSTOMER", "Starting copy process...") +
-                                 Entry("CUSTOMER", "Successfully inserted", "O'Brien") +
-                                 Entry("CUSTOMER", "Successfully inserted", "") +
-                                 Entry("CUSTOMER", "Successfully inserted", "  spaced  ") +
-                                 Entry("CUSTOMER", "Copy finished successfully"));
+    EXPECT_EQ(copy.RunLog(),
+              Entry("CUSTOMER", "Starting copy process...") + Entry("CUSTOMER", "Successfully inserted", "O'Brien") +
+                  Entry("CUSTOMER", "Successfully inserted", "") +
+                  Entry("CUSTOMER", "Successfully inserted", "  spaced  ") +
+                  Entry("CUSTOMER", "Verified: 3 rows identical") + Entry("CUSTOMER", "Copy finished successfully"));
     EXPECT_EQ(copy.SqlLog(), "\r\n\r\n/* CUSTOMER*/\r\n\r\n"
                              "\r\n/* SELECT * FROM CUSTOMER ORDER BY ID */\r\n\r\n"
                              "DELETE FROM CUSTOMER;\r\n"

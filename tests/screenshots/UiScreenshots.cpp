@@ -45,13 +45,14 @@ struct SOptions
     CStringGrid recent;
     bool bExtendDBName = true;
     std::u16string sSourceCharset;
+    bool bVerify = true;
 };
 
 const SScreenshotRegistration kOptionsDialog("COptionsDlg", [](SScreenshotContext& context) {
     SOptions& o = context.Keep(std::make_shared<SOptions>());
     return std::unique_ptr<QWidget>(std::make_unique<COptionsDlg>(
         context.sLanguageFile, *context.pFont, o.bDoBackups, o.bDoLogs, o.sDefUser, o.sDefPass, o.nRetries,
-        o.bRecentDBs, o.recent, o.bExtendDBName, o.sSourceCharset));
+        o.bRecentDBs, o.recent, o.bExtendDBName, o.sSourceCharset, o.bVerify));
 });
 
 struct SLanguageChoice

@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 
@@ -49,11 +55,14 @@ TEST(SplitStatementLinesTest, AnEmptyLineEndsTheList)
     EXPECT_TRUE(result.stoppedAtEmptyLine);
 }
 
-TEST(SplitStatementLinesTest, AStatementFollowedByALineBreakEndsAtTheEmptyLastLine)
+TEST(SplitStatementLinesTest, EmptyLinesAtTheEndStopNothing)
 {
-    const SLineStatements result = SplitStatementLines("A\n");
-    EXPECT_EQ(result.lines, std::vector<std::string>{"A"});
-    EXPECT_TRUE(result.stoppedAtEmptyLine);
+    for (const char* text : {"A\n", "A\r\n", "A\n\n  \n", "A\n\t\r\n"})
+    {
+        const SLineStatements result = SplitStatementLines(text);
+        EXPECT_EQ(result.lines, std::vector<std::string>{"A"}) << text;
+        EXPECT_FALSE(result.stoppedAtEmptyLine) << text;
+    }
 }
 
 TEST(SplitStatementLinesTest, ALineOfBlanksCountsAsEmpty)
@@ -63,11 +72,11 @@ TEST(SplitStatementLinesTest, ALineOfBlanksCountsAsEmpty)
     EXPECT_TRUE(result.stoppedAtEmptyLine);
 }
 
-TEST(SplitStatementLinesTest, AnEmptyTextStopsAtOnce)
+TEST(SplitStatementLinesTest, AnEmptyTextHasNoStatement)
 {
     const SLineStatements result = SplitStatementLines("");
     EXPECT_TRUE(result.lines.empty());
-    EXPECT_TRUE(result.stoppedAtEmptyLine);
+    EXPECT_FALSE(result.stoppedAtEmptyLine);
 }
 
 TEST(LineEndsTest, ConvertBothWays)
@@ -118,7 +127,67 @@ TEST(SqlScriptTest, AMissingFileLoadsAsEmpty)
 TEST(SqlScriptTest, AFileThatCannotBeWrittenIsReported)
 {
     CTempFolder folder;
-    EXPECT_FALSE(SaveSqlScript(Wide(folder.File("no/such/folder.sql")), "x"));
+    std::string error;
+    EXPECT_FALSE(SaveSqlScript(Wide(folder.File("no/such/folder.sql")), "x", &error));
+    EXPECT_NE(error, "");
+}
+
+TEST(SqlScriptTest, AFailedSaveKeepsTheOldFileAndLeavesNothingBeside)
+{
+    CTempFolder folder;
+    WriteBytes(folder.File("keep.sql"), "old script");
+    // A disk that fills up while the script is written: files of this
+    // process may not grow past 16 bytes.
+    struct rlimit old
+    {
+    };
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    const bool saved = SaveSqlScript(Wide(folder.File("keep.sql")), std::string(100, 'n'), &error);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(saved);
+    EXPECT_NE(error, "");
+    EXPECT_EQ(Bytes(folder.File("keep.sql")), "old script");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+TEST(SqlScriptTest, ASavedScriptKeepsTheOldFilesPermissions)
+{
+    CTempFolder folder;
+    WriteBytes(folder.File("mode.sql"), "old");
+    ASSERT_EQ(::chmod(folder.File("mode.sql").c_str(), 0640), 0);
+    ASSERT_TRUE(SaveSqlScript(Wide(folder.File("mode.sql")), "new"));
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(folder.File("mode.sql").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+TEST(CsvLineTest, OnlyCellsWithSeparatorsQuotesOrLineBreaksAreQuoted)
+{
+    struct SCase
+    {
+        std::vector<std::string> cells;
+        const char* line;
+    };
+    const SCase cases[] = {
+        {{"1", "Ann"}, "1;Ann  \r\n"},
+        {{"x;y"}, "\"x;y\"  \r\n"},
+        {{"say \"hi\""}, "\"say \"\"hi\"\"\"  \r\n"},
+        {{"a\nb", "c\rd"}, "\"a\nb\";\"c\rd\"  \r\n"},
+        {{" padded ", "", "'apos'", "tab\there"}, " padded ;;'apos';tab\there  \r\n"},
+        {{"Größe"}, "Größe  \r\n"},
+        {{}, "  \r\n"},
+    };
+    for (const SCase& c : cases)
+        EXPECT_EQ(CsvLine(c.cells), c.line);
 }
 
 namespace
@@ -159,11 +228,19 @@ TEST_F(CExportTest, HeaderAndRowsEndWithTwoBlanksAndCrLf)
     EXPECT_EQ(Bytes(m_folder.File("r.csv")), "ID;NAME  \r\n1;Ann  \r\n2;Bob  \r\n");
 }
 
-TEST_F(CExportTest, ASeparatorInAValueIsWrittenAsItIsAndNullIsEmpty)
+TEST_F(CExportTest, ASeparatorInAValueIsQuotedAndNullIsEmpty)
 {
     Select("SELECT ID, NAME FROM T WHERE ID > 2 ORDER BY ID");
     ASSERT_TRUE(ExportResults(m_columns, m_rows, Wide(m_folder.File("s.csv"))));
-    EXPECT_EQ(Bytes(m_folder.File("s.csv")), "ID;NAME  \r\n3;x;y  \r\n4;  \r\n");
+    EXPECT_EQ(Bytes(m_folder.File("s.csv")), "ID;NAME  \r\n3;\"x;y\"  \r\n4;  \r\n");
+}
+
+TEST_F(CExportTest, AnExportThatCannotBeWrittenSaysWhy)
+{
+    Select("SELECT ID FROM T");
+    std::string error;
+    EXPECT_FALSE(ExportResults(m_columns, m_rows, Wide(m_folder.File("none/r.csv")), &error));
+    EXPECT_NE(error, "");
 }
 
 TEST_F(CExportTest, AResultWithoutRowsWritesTheHeaderOnly)

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFontInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -19,6 +20,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <fstream>
@@ -68,6 +70,7 @@ class CDBSQLDlgTest : public QObject
             std::make_unique<CDBSQLDlg>(m_sLanguageFile, *m_pFont, QString::fromStdString(database).toStdU16String(),
                                         u"SYSDBA", u"velvetoak", QString::fromStdString(table).toStdU16String(),
                                         u"SYSDBA", u"velvetoak", 1, true, m_recent, true, m_rect, askForDatabase);
+        WaitIdle(editor.get());
         return editor;
     }
 
@@ -81,7 +84,17 @@ class CDBSQLDlgTest : public QObject
 
     static QString Statement(QWidget* editor) { return Child<QPlainTextEdit>(editor, "m_EDTStatement")->toPlainText(); }
     static bool Multiline(QWidget* editor) { return Child<QCheckBox>(editor, "m_CHKMultiline")->isChecked(); }
-    static QTreeWidget* Result(QWidget* editor) { return Child<QTreeWidget>(editor, "m_LISResult"); }
+    static QTreeView* Result(QWidget* editor) { return Child<QTreeView>(editor, "m_LISResult"); }
+    static int RowCount(QWidget* editor) { return Result(editor)->model()->rowCount(); }
+    static int ColumnCount(QWidget* editor) { return Result(editor)->model()->columnCount(); }
+
+    // Statements run on the session's thread: waits (bounded) until the
+    // editor is idle again.
+    static bool WaitIdle(QWidget* editor, int milliseconds = 20000)
+    {
+        auto* dialog = static_cast<CDBSQLDlg*>(editor);
+        return QTest::qWaitFor([dialog] { return !dialog->IsBusy(); }, milliseconds);
+    }
 
     static void Type(QWidget* editor, const QString& text, bool multiline)
     {
@@ -92,24 +105,32 @@ class CDBSQLDlgTest : public QObject
     static void Execute(QWidget* editor)
     {
         QTest::mouseClick(Child<QPushButton>(editor, "m_BTNExecute"), Qt::LeftButton);
+        if (!WaitIdle(editor))
+            qWarning("the editor is still busy");
     }
 
-    static void Trigger(QWidget* editor, const char* action) { Child<QAction>(editor, action)->trigger(); }
+    static void Trigger(QWidget* editor, const char* action)
+    {
+        Child<QAction>(editor, action)->trigger();
+        if (!WaitIdle(editor))
+            qWarning("the editor is still busy");
+    }
 
     static QStringList Row(QWidget* editor, int row)
     {
         QStringList cells;
-        QTreeWidgetItem* item = Result(editor)->topLevelItem(row);
-        for (int c = 0; item && c < Result(editor)->columnCount(); ++c)
-            cells << item->text(c);
+        QAbstractItemModel* model = Result(editor)->model();
+        for (int c = 0; row < model->rowCount() && c < model->columnCount(); ++c)
+            cells << model->data(model->index(row, c)).toString();
         return cells;
     }
 
     static QStringList Titles(QWidget* editor)
     {
         QStringList titles;
-        for (int c = 0; c < Result(editor)->columnCount(); ++c)
-            titles << Result(editor)->headerItem()->text(c);
+        QAbstractItemModel* model = Result(editor)->model();
+        for (int c = 0; c < model->columnCount(); ++c)
+            titles << model->headerData(c, Qt::Horizontal).toString();
         return titles;
     }
 
@@ -120,8 +141,10 @@ class CDBSQLDlgTest : public QObject
     static void SelectRows(QWidget* editor, std::initializer_list<int> rows)
     {
         Result(editor)->clearSelection();
+        QAbstractItemModel* model = Result(editor)->model();
         for (int row : rows)
-            Result(editor)->topLevelItem(row)->setSelected(true);
+            Result(editor)->selectionModel()->select(model->index(row, 0),
+                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
   private slots:
@@ -154,7 +177,7 @@ class CDBSQLDlgTest : public QObject
         QCOMPARE(tables->headerItem()->text(0), QString("Table name"));
         QCOMPARE(Statement(editor.get()), QString("SELECT * FROM BETA"));
         QCOMPARE(Titles(editor.get()), (QStringList{"CODE", "QTY"}));
-        QCOMPARE(Result(editor.get())->topLevelItemCount(), 3);
+        QCOMPARE(RowCount(editor.get()), 3);
         QCOMPARE(Row(editor.get(), 2), (QStringList{"b3", "30"}));
         QCOMPARE(editor->CurrentTableName(), std::string("BETA"));
     }
@@ -165,7 +188,7 @@ class CDBSQLDlgTest : public QObject
         Type(editor.get(), "INSERT INTO LOG_ENTRY VALUES ('ran')\nSELECT * FROM ALPHA\nSELECT * FROM BETA", false);
         Execute(editor.get());
         QCOMPARE(Titles(editor.get()), (QStringList{"CODE", "QTY"}));
-        QCOMPARE(Result(editor.get())->topLevelItemCount(), 3);
+        QCOMPARE(RowCount(editor.get()), 3);
         QCOMPARE(Row(editor.get(), 0), (QStringList{"b1", "10"}));
         QCOMPARE(editor->CurrentTableName(), std::string("BETA"));
         editor.reset();
@@ -177,27 +200,31 @@ class CDBSQLDlgTest : public QObject
         auto editor = Open(m_db->Name(), "ALPHA");
         Type(editor.get(), "INSERT INTO LOG_ENTRY VALUES ('first')\n\nINSERT INTO LOG_ENTRY VALUES ('second')", false);
         Execute(editor.get());
-        QCOMPARE(Result(editor.get())->topLevelItemCount(), 0);
-        QCOMPARE(Result(editor.get())->columnCount(), 0);
+        QCOMPARE(RowCount(editor.get()), 0);
+        QCOMPARE(ColumnCount(editor.get()), 0);
         editor.reset();
         QCOMPARE(m_db->Query("SELECT TXT FROM LOG_ENTRY"), (std::vector<std::vector<std::string>>{{"first"}}));
     }
 
-    void AStatementFollowedByAnEmptyLineShowsNoRows()
+    void TrailingEmptyLinesNeverHideTheResult()
     {
         auto editor = Open(m_db->Name());
-        Type(editor.get(), "SELECT * FROM BETA\n", false);
-        Execute(editor.get());
-        QCOMPARE(Result(editor.get())->topLevelItemCount(), 0);
+        for (const char* text : {"SELECT * FROM BETA\n", "SELECT * FROM BETA\n\n  \n"})
+        {
+            Type(editor.get(), text, false);
+            Execute(editor.get());
+            QCOMPARE(RowCount(editor.get()), 3);
+            QCOMPARE(Child<QLabel>(editor.get(), "m_LBLStatus")->text(), QString("3 rows"));
+        }
     }
 
     void AStatementWithoutResultShowsNoEarlierRows()
     {
         auto editor = Open(m_db->Name(), "BETA");
-        QCOMPARE(Result(editor.get())->topLevelItemCount(), 3);
+        QCOMPARE(RowCount(editor.get()), 3);
         Type(editor.get(), "INSERT INTO LOG_ENTRY VALUES ('x')", false);
         Execute(editor.get());
-        QCOMPARE(Result(editor.get())->topLevelItemCount(), 0);
+        QCOMPARE(RowCount(editor.get()), 0);
         QCOMPARE(editor->CurrentTableName(), std::string());
     }
 
@@ -206,7 +233,7 @@ class CDBSQLDlgTest : public QObject
         auto editor = Open(m_db->Name());
         Type(editor.get(), "SELECT CODE, QTY\nFROM BETA\nWHERE QTY > 15 ORDER BY CODE", true);
         Execute(editor.get());
-        QCOMPARE(Result(editor.get())->topLevelItemCount(), 2);
+        QCOMPARE(RowCount(editor.get()), 2);
         QCOMPARE(Row(editor.get(), 0), (QStringList{"b2", "20"}));
     }
 
@@ -221,7 +248,7 @@ class CDBSQLDlgTest : public QObject
         box->moveCursor(QTextCursor::End);
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(Statement(editor.get()), QString("SELECT * FROM BETA\n"));
-        QCOMPARE(Result(editor.get())->columnCount(), 0);
+        QCOMPARE(ColumnCount(editor.get()), 0);
         QVERIFY(editor->isVisible());
     }
 
@@ -230,7 +257,7 @@ class CDBSQLDlgTest : public QObject
         auto editor = Open(m_db->Name(), "BETA");
         Type(editor.get(), "", false);
         Execute(editor.get());
-        QCOMPARE(Result(editor.get())->topLevelItemCount(), 3);
+        QCOMPARE(RowCount(editor.get()), 3);
     }
 
     void AClickInTheTablesListShowsTheTable()
@@ -242,6 +269,7 @@ class CDBSQLDlgTest : public QObject
         QTreeWidgetItem* alpha = tables->findItems("ALPHA", Qt::MatchExactly).value(0);
         QVERIFY(alpha != nullptr);
         QTest::mouseClick(tables->viewport(), Qt::LeftButton, {}, tables->visualItemRect(alpha).center());
+        QVERIFY(WaitIdle(editor.get()));
         QCOMPARE(Statement(editor.get()), QString("SELECT * FROM ALPHA"));
         QCOMPARE(Titles(editor.get()), (QStringList{"ID", "NAME"}));
         QCOMPARE(Row(editor.get(), 0), (QStringList{"1", "one"}));
@@ -256,7 +284,7 @@ class CDBSQLDlgTest : public QObject
         QCOMPARE(CMessageBox::LastCaption(), QString("ERROR"));
         QVERIFY2(CMessageBox::LastDetail().contains("NO_SUCH_TABLE"), qPrintable(CMessageBox::LastDetail()));
         QVERIFY(CMessageBox::LastDetail().contains("Table unknown"));
-        QCOMPARE(Result(editor.get())->topLevelItemCount(), 0);
+        QCOMPARE(RowCount(editor.get()), 0);
         // The failed statement's rows are gone; nothing is left to export or edit.
         Trigger(editor.get(), "ID_MENSQL_INSERT");
         QCOMPARE(Statement(editor.get()),
@@ -301,7 +329,7 @@ class CDBSQLDlgTest : public QObject
         QVERIFY(!editor->EndsAtStart());
         Type(editor.get(), "SELECT * FROM RDB$DATABASE", false);
         Execute(editor.get());
-        QCOMPARE(Result(editor.get())->columnCount(), 0);
+        QCOMPARE(ColumnCount(editor.get()), 0);
     }
 
     void SelectAttachesTheNewDatabase()
@@ -382,7 +410,7 @@ class CDBSQLDlgTest : public QObject
         QCOMPARE(Statement(editor.get()), QString("SELECT * FROM RDB$RELATIONS;"));
         QVERIFY(!Multiline(editor.get()));
         Execute(editor.get());
-        QVERIFY(Result(editor.get())->topLevelItemCount() > 10);
+        QVERIFY(RowCount(editor.get()) > 10);
         QCOMPARE(editor->CurrentTableName(), std::string("RDB$RELATIONS"));
         Type(editor.get(), "SELECT * FROM TEST_TABLE", false);
         Execute(editor.get());

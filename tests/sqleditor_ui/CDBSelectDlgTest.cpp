@@ -284,10 +284,12 @@ class CDBSelectDlgTest : public QObject
         QCOMPARE(caller.database, std::u16string(u"localhost:/data/picked.fdb"));
     }
 
-    void CancelStillWritesTheBoxesBack()
+    void CancelLeavesTheCallersDatabaseUserAndPasswordAlone()
     {
         SCaller caller;
         caller.database = u"/data/shop.fdb";
+        caller.user = u"ANN";
+        caller.password = u"secret";
         SSelectDatabaseArgs args = caller.Args(*m_font);
         const bool confirmed = [&] {
             QTimer::singleShot(0, [] {
@@ -299,9 +301,9 @@ class CDBSelectDlgTest : public QObject
             return CDBSelectDlg::Run(nullptr, args);
         }();
         QVERIFY(!confirmed);
-        QCOMPARE(caller.database, std::u16string(u"/data/typed.fdb"));
-        QCOMPARE(caller.password, std::u16string(u"typed"));
-        QCOMPARE(caller.user, std::u16string(u"SYSDBA"));
+        QCOMPARE(caller.database, std::u16string(u"/data/shop.fdb"));
+        QCOMPARE(caller.password, std::u16string(u"secret"));
+        QCOMPARE(caller.user, std::u16string(u"ANN"));
     }
 
     void TheSqlEditorButtonOpensTheEditorOnTheDatabaseAndStaysOpen()
@@ -315,14 +317,18 @@ class CDBSelectDlgTest : public QObject
         CDBSelectDlg dialog(args);
         dialog.show();
         auto attached = std::make_shared<int>(-1);
-        QTimer::singleShot(0, [attached] {
+        // The editor attaches before it is shown: it is closed once it runs.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [attached] {
             auto* editor = qobject_cast<CDBSQLDlg*>(QApplication::activeModalWidget());
-            if (editor == nullptr)
+            if (editor == nullptr || *attached != -1)
                 return;
             *attached = editor->IsAttached() ? 1 : 0;
             editor->OnExit();
         });
+        poll.start(10);
         Click(&dialog, "m_BTNSQLEditor");
+        poll.stop();
         QCOMPARE(*attached, 1);
         QVERIFY(dialog.isVisible());
 

@@ -2,7 +2,9 @@
 #include "ui/CFontSettings.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -58,6 +60,39 @@ class CDisplayTextDlgTest : public QObject
         CFontSettings font(&owner);
         CDisplayTextDlg dialog({}, font, path);
         QCOMPARE(dialog.findChild<QPlainTextEdit*>("m_EDTText")->toPlainText(), expected);
+    }
+
+    void AHugeLogOpensAtOnceWithItsLastPartAndANote()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("big_sql.txt");
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            // 40 MB of numbered lines: the whole would take seconds and
+            // hundreds of megabytes in a text box.
+            QByteArray block;
+            for (int line = 0; line < 400000; ++line)
+                block +=
+                    QByteArray("INSERT INTO T VALUES (") + QByteArray::number(line) + ", 'some text of the row');\r\n";
+            for (int i = 0; i < 2; ++i)
+                file.write(block);
+            file.write("LAST LINE\r\n");
+        }
+        const qint64 size = QFileInfo(path).size();
+        QVERIFY(size > 4 * CDisplayTextDlg::kShownBytes);
+        QWidget owner;
+        CFontSettings font(&owner);
+        QElapsedTimer clock;
+        clock.start();
+        CDisplayTextDlg dialog({}, font, path);
+        const QString text = dialog.findChild<QPlainTextEdit*>("m_EDTText")->toPlainText();
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(
+            text.startsWith(QString("This file is %1 MB long; only its last part is shown.\n\nINSERT INTO T VALUES (")
+                                .arg((size + (1 << 20) - 1) >> 20)));
+        QVERIFY(text.endsWith("LAST LINE\n"));
+        QVERIFY(text.size() <= CDisplayTextDlg::kShownBytes + 200);
     }
 
     void TextBoxUsesAFixedPitchFont()

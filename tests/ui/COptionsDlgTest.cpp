@@ -37,6 +37,7 @@ struct SSettings
     CStringGrid recent;
     bool bExtendDBName = false;
     std::u16string sSourceCharset = u"DOS850";
+    bool bVerify = true;
 
     SSettings()
     {
@@ -56,9 +57,9 @@ class CFixture
         QApplication::setFont(message, "QMessageBox");
         m_owner.setFont(TemplateFont());
         m_pFont = std::make_unique<CFontSettings>(&m_owner);
-        m_pDialog =
-            std::make_unique<COptionsDlg>(languageFile, *m_pFont, s.bDoBackups, s.bDoLogs, s.sDefUser, s.sDefPass,
-                                          s.nRetries, s.bRecentDBs, s.recent, s.bExtendDBName, s.sSourceCharset);
+        m_pDialog = std::make_unique<COptionsDlg>(languageFile, *m_pFont, s.bDoBackups, s.bDoLogs, s.sDefUser,
+                                                  s.sDefPass, s.nRetries, s.bRecentDBs, s.recent, s.bExtendDBName,
+                                                  s.sSourceCharset, s.bVerify);
     }
 
     COptionsDlg& Dialog() { return *m_pDialog; }
@@ -134,6 +135,8 @@ class COptionsDlgTest : public QObject
         CFixture f;
         f.Child<QCheckBox>("m_CHKDoBackups")->setChecked(false);
         f.Child<QCheckBox>("m_CHKDoLogs")->setChecked(true);
+        QVERIFY(f.Child<QCheckBox>("m_CHKVerify")->isChecked());
+        f.Child<QCheckBox>("m_CHKVerify")->setChecked(false);
         f.Type("m_EDTDefUser", "REPORTER");
         f.Type("m_EDTDefPass", "pw");
         f.Type("m_EDTRetries", "25");
@@ -155,6 +158,7 @@ class COptionsDlgTest : public QObject
         QVERIFY(f.s.bExtendDBName);
         // Only a name's letters, digits and underscores can be typed.
         QVERIFY(f.s.sSourceCharset == u"WIN1252X");
+        QVERIFY(!f.s.bVerify);
     }
 
     void OutOfRangeOrForeignRetriesBecomeTen()

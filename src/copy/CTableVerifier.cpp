@@ -1,0 +1,438 @@
+#include "copy/CTableVerifier.h"
+
+#include "copy/CopyCheck.h"
+#include "copy/LiteralText.h"
+#include "copy/SourceSelect.h"
+#include "db/BlobIo.h"
+#include "db/CFbConnection.h"
+#include "db/CFbCursor.h"
+#include "db/SqlText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+namespace
+{
+using CharsetNames = std::map<int, std::string>;
+
+CharsetNames ReadCharsetNames(CFbConnection& connection)
+{
+    CharsetNames names;
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute("SELECT rdb$character_set_id, rdb$character_set_name FROM rdb$character_sets", failure, &rows);
+    for (int r = 0; failure == 0 && r < rows.RowCount(); ++r)
+        names[static_cast<int>(rows.GetCellInt(0, r))] = rows.GetCell(1, r);
+    return names;
+}
+
+bool IsIntegerKey(const SColumnInfo& column)
+{
+    return (column.fieldType == 7 || column.fieldType == 8 || column.fieldType == 16) && column.scale == 0;
+}
+
+// The destination column's type as a CAST names it; empty when there is none.
+std::string CastType(const SColumnInfo& column, const CharsetNames& charsets)
+{
+    if (column.dimensions > 0)
+        return {};
+    const auto charset = [&]() -> std::string {
+        const auto found = charsets.find(column.characterSetId);
+        return found != charsets.end() ? " CHARACTER SET " + found->second : "";
+    };
+    const auto exact = [&](const char* integer, int digits) -> std::string {
+        if (column.scale == 0)
+            return integer;
+        return "NUMERIC(" + std::to_string(column.precision > 0 ? column.precision : digits) + "," +
+               std::to_string(-column.scale) + ")";
+    };
+    switch (column.fieldType)
+    {
+    case 7: return exact("SMALLINT", 4);
+    case 8: return exact("INTEGER", 9);
+    case 16: return exact("BIGINT", 18);
+    case 10: return "FLOAT";
+    case 27: return "DOUBLE PRECISION";
+    case 12: return "DATE";
+    case 13: return "TIME";
+    case 35: return "TIMESTAMP";
+    case 23: return "BOOLEAN";
+    case 14: return "CHAR(" + std::to_string(std::max(1, column.length)) + ")" + charset();
+    case 37: return "VARCHAR(" + std::to_string(std::max(1, column.length)) + ")" + charset();
+    case 261: return "BLOB SUB_TYPE " + std::to_string(column.blobSubType) + (column.blobSubType == 1 ? charset() : "");
+    default: return {};
+    }
+}
+
+// Bytes that the text of any value of the column takes: the room of the
+// order key, which the engine sorts by (a room far too large would make
+// every sort record as large).
+int TextBytes(const SColumnInfo& column)
+{
+    switch (column.fieldType)
+    {
+    case 14:
+    case 37: return std::max(1, column.length) * 4;
+    case 12:
+    case 13:
+    case 35: return 32;
+    case 23: return 8;
+    default: return 48; // numbers in their longest text form
+    }
+}
+
+// The source column as the destination holds it.
+std::string SourceExpression(const SVerifyColumn& column, const std::string& type)
+{
+    std::string value = SqlIdentifier(column.source.name);
+    if (!column.legacyCharset.empty() && column.source.characterSetId == 0)
+    {
+        const std::string legacy = column.source.blob
+                                       ? "BLOB SUB_TYPE TEXT"
+                                       : "VARCHAR(" + std::to_string(std::max(1, column.source.length)) + ")";
+        value = "CAST(" + value + " AS " + legacy + " CHARACTER SET " + column.legacyCharset + ")";
+    }
+    return "CAST(" + value + " AS " + type + ")";
+}
+
+// What orders both sides alike: an integer key by its number, anything else
+// by the bytes of its text.
+struct SOrderKey
+{
+    std::string sourceExpression;
+    std::string destExpression;
+    bool integer = false;
+    std::string name;
+    size_t valueColumn = 0; // the compared column that holds the key
+};
+
+std::int64_t IntegerOf(const XSQLVAR& var)
+{
+    switch (var.sqltype & ~1)
+    {
+    case SQL_SHORT: {
+        std::int16_t value = 0;
+        std::memcpy(&value, var.sqldata, sizeof value);
+        return value;
+    }
+    case SQL_LONG: {
+        std::int32_t value = 0;
+        std::memcpy(&value, var.sqldata, sizeof value);
+        return value;
+    }
+    default: {
+        std::int64_t value = 0;
+        std::memcpy(&value, var.sqldata, sizeof value);
+        return value;
+    }
+    }
+}
+
+bool IsNull(const XSQLVAR& var)
+{
+    return (var.sqltype & 1) != 0 && var.sqlind != nullptr && *var.sqlind < 0;
+}
+
+// The value's bytes as fetched: a varying text without its length word.
+std::string_view Bytes(const XSQLVAR& var)
+{
+    if ((var.sqltype & ~1) == SQL_VARYING)
+    {
+        std::uint16_t length = 0;
+        std::memcpy(&length, var.sqldata, 2);
+        return {var.sqldata + 2, length};
+    }
+    return {var.sqldata, static_cast<std::uint16_t>(var.sqllen)};
+}
+
+// Ascending, NULL first, as the engine orders; texts as OCTETS, shorter
+// ones padded with zero bytes.
+int CompareKey(const XSQLVAR& a, const XSQLVAR& b, bool integer)
+{
+    const bool nullA = IsNull(a);
+    const bool nullB = IsNull(b);
+    if (nullA || nullB)
+        return nullA == nullB ? 0 : (nullA ? -1 : 1);
+    if (integer)
+    {
+        const std::int64_t x = IntegerOf(a);
+        const std::int64_t y = IntegerOf(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    const std::string_view x = Bytes(a);
+    const std::string_view y = Bytes(b);
+    const size_t length = std::max(x.size(), y.size());
+    for (size_t i = 0; i < length; ++i)
+    {
+        const auto cx = static_cast<unsigned char>(i < x.size() ? x[i] : 0);
+        const auto cy = static_cast<unsigned char>(i < y.size() ? y[i] : 0);
+        if (cx != cy)
+            return cx < cy ? -1 : 1;
+    }
+    return 0;
+}
+
+class CComparison
+{
+  public:
+    CComparison(CFbConnection& source, CFbConnection& dest, const std::vector<SVerifyColumn>& columns,
+                const std::vector<SOrderKey>& keys)
+        : m_source(source), m_dest(dest), m_sourceRows(source), m_destRows(dest), m_columns(columns), m_keys(keys)
+    {
+    }
+
+    void Run(const std::string& sourceSql, const std::string& destSql, STableVerification& result);
+
+  private:
+    int CompareKeys();
+    void CompareValues(STableVerification& result);
+    bool SameValue(size_t column, std::string& sourceText, std::string& destText);
+    std::string KeyText(CFbCursor& cursor);
+    std::string Literal(CFbCursor& cursor, int i);
+
+    CFbConnection& m_source;
+    CFbConnection& m_dest;
+    CFbCursor m_sourceRows;
+    CFbCursor m_destRows;
+    const std::vector<SVerifyColumn>& m_columns;
+    const std::vector<SOrderKey>& m_keys;
+};
+
+std::string CComparison::Literal(CFbCursor& cursor, int i)
+{
+    SColumnValue value;
+    if (!cursor.Value(i, EValueForm::Exact, value))
+        return "?";
+    const int type = cursor.Column(i).sqltype & ~1;
+    const bool isString = !(type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64 || type == SQL_FLOAT ||
+                            type == SQL_DOUBLE || type == SQL_BOOLEAN);
+    return SqlLiteral(value.text, value.marks, isString);
+}
+
+std::string CComparison::KeyText(CFbCursor& cursor)
+{
+    std::string text;
+    for (size_t k = 0; k < m_keys.size(); ++k)
+        text += (k ? ", " : "") + m_keys[k].name + "=" +
+                Literal(cursor, static_cast<int>(m_keys.size() + m_keys[k].valueColumn));
+    return text;
+}
+
+int CComparison::CompareKeys()
+{
+    for (size_t k = 0; k < m_keys.size(); ++k)
+    {
+        const int order = CompareKey(m_sourceRows.Column(static_cast<int>(k)), m_destRows.Column(static_cast<int>(k)),
+                                     m_keys[k].integer);
+        if (order != 0)
+            return order;
+    }
+    return 0;
+}
+
+bool CComparison::SameValue(size_t column, std::string& sourceText, std::string& destText)
+{
+    const int i = static_cast<int>(m_keys.size() + column);
+    const XSQLVAR& a = m_sourceRows.Column(i);
+    const XSQLVAR& b = m_destRows.Column(i);
+    if (IsNull(a) || IsNull(b))
+        return IsNull(a) == IsNull(b);
+    if ((a.sqltype & ~1) == SQL_BLOB && (b.sqltype & ~1) == SQL_BLOB)
+    {
+        SColumnValue x;
+        SColumnValue y;
+        return m_sourceRows.Value(i, EValueForm::Exact, x) && m_destRows.Value(i, EValueForm::Exact, y) &&
+               x.text == y.text;
+    }
+    if ((a.sqltype & ~1) == (b.sqltype & ~1) && a.sqlscale == b.sqlscale)
+        return Bytes(a) == Bytes(b);
+    // Types the cast did not make alike are compared in their exact text.
+    SColumnValue x;
+    SColumnValue y;
+    m_sourceRows.Value(i, EValueForm::Exact, x);
+    m_destRows.Value(i, EValueForm::Exact, y);
+    sourceText = x.text;
+    destText = y.text;
+    return x.text == y.text && x.marks == y.marks;
+}
+
+void CComparison::CompareValues(STableVerification& result)
+{
+    bool differs = false;
+    for (size_t c = 0; c < m_columns.size(); ++c)
+    {
+        std::string ignoredSource;
+        std::string ignoredDest;
+        if (SameValue(c, ignoredSource, ignoredDest))
+            continue;
+        if (!differs && result.differences.size() < kShownDifferences)
+        {
+            const int i = static_cast<int>(m_keys.size() + c);
+            result.differences.push_back(
+                {KeyText(m_destRows), m_columns[c].dest.name, Literal(m_sourceRows, i), Literal(m_destRows, i)});
+        }
+        differs = true;
+    }
+    if (differs)
+        ++result.differing;
+    else
+        ++result.identical;
+}
+
+void CComparison::Run(const std::string& sourceSql, const std::string& destSql, STableVerification& result)
+{
+    if (!m_sourceRows.Open(sourceSql))
+    {
+        result.error = m_sourceRows.LastErrorMessage();
+        return;
+    }
+    if (!m_destRows.Open(destSql))
+    {
+        result.error = m_destRows.LastErrorMessage();
+        return;
+    }
+    int a = m_sourceRows.Fetch();
+    int b = m_destRows.Fetch();
+    while (a == 1 || b == 1)
+    {
+        const int order = a != 1 ? 1 : b != 1 ? -1 : CompareKeys();
+        if (order == 0)
+        {
+            CompareValues(result);
+            a = m_sourceRows.Fetch();
+            b = m_destRows.Fetch();
+        }
+        else if (order < 0)
+        {
+            if (++result.missing <= static_cast<long long>(kShownDifferences))
+                result.missingKeys.push_back(KeyText(m_sourceRows));
+            a = m_sourceRows.Fetch();
+        }
+        else
+        {
+            if (++result.extra <= static_cast<long long>(kShownDifferences))
+                result.extraKeys.push_back(KeyText(m_destRows));
+            b = m_destRows.Fetch();
+        }
+    }
+    // A fetch error is never the end of the rows.
+    if (a < 0 || b < 0)
+    {
+        result.error = a < 0 ? m_sourceRows.LastErrorMessage() : m_destRows.LastErrorMessage();
+        return;
+    }
+    result.ran = true;
+}
+} // namespace
+
+STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const std::string& sourceTable,
+                               const std::string& destTable, const std::vector<SVerifyColumn>& columns)
+{
+    STableVerification result;
+    const CharsetNames charsets = ReadCharsetNames(dest);
+    std::vector<SVerifyColumn> compared;
+    std::vector<std::string> types;
+    for (const SVerifyColumn& column : columns)
+    {
+        const std::string type = CastType(column.dest, charsets);
+        if (type.empty())
+            continue; // an array: its elements are not compared here
+        compared.push_back(column);
+        types.push_back(type);
+    }
+    if (compared.empty())
+    {
+        result.ran = true;
+        return result;
+    }
+
+    // The destination's primary key, or a unique key, when all its columns
+    // are compared; else every compared column that is not a BLOB.
+    std::vector<std::string> keyNames;
+    GetPrimaryKey(dest, destTable, keyNames);
+    if (keyNames.empty())
+        GetUniqueKey(dest, destTable, keyNames);
+    const auto comparedIndex = [&](const std::string& name) {
+        for (size_t c = 0; c < compared.size(); ++c)
+        {
+            if (compared[c].dest.name == name)
+                return static_cast<int>(c);
+        }
+        return -1;
+    };
+    if (keyNames.empty() ||
+        std::any_of(keyNames.begin(), keyNames.end(), [&](const std::string& name) { return comparedIndex(name) < 0; }))
+    {
+        keyNames.clear();
+        for (const SVerifyColumn& column : compared)
+        {
+            if (!column.dest.blob)
+                keyNames.push_back(column.dest.name);
+        }
+    }
+    std::vector<SOrderKey> keys;
+    for (const std::string& name : keyNames)
+    {
+        const size_t c = static_cast<size_t>(comparedIndex(name));
+        SOrderKey key;
+        key.name = name;
+        key.valueColumn = c;
+        key.integer = IsIntegerKey(compared[c].dest);
+        const std::string sourceValue = SourceExpression(compared[c], types[c]);
+        if (key.integer)
+        {
+            // The same type on both sides needs no cast, so an index can give the order.
+            const bool sameType =
+                compared[c].source.fieldType == compared[c].dest.fieldType && compared[c].source.scale == 0;
+            key.sourceExpression = sameType ? SqlIdentifier(compared[c].source.name) : sourceValue;
+            key.destExpression = SqlIdentifier(name);
+        }
+        else
+        {
+            const std::string room = std::to_string(std::min(32765, TextBytes(compared[c].dest)));
+            key.sourceExpression = "CAST(" + sourceValue + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
+            key.destExpression = "CAST(" + SqlIdentifier(name) + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
+        }
+        keys.push_back(key);
+    }
+    std::string sourceSql = "SELECT ";
+    std::string destSql = "SELECT ";
+    std::string order;
+    for (size_t k = 0; k < keys.size(); ++k)
+    {
+        sourceSql += keys[k].sourceExpression + ", ";
+        destSql += keys[k].destExpression + ", ";
+        order += (k ? ", " : " ORDER BY ") + std::to_string(k + 1);
+    }
+    for (size_t c = 0; c < compared.size(); ++c)
+    {
+        sourceSql += (c ? ", " : "") + SourceExpression(compared[c], types[c]);
+        destSql += (c ? ", " : "") + SqlIdentifier(compared[c].dest.name);
+    }
+    // Rows whose values the destination's types refuse could not be
+    // inserted; they are counted apart, since reading them as those types
+    // would fail the whole comparison.
+    std::string refused;
+    for (size_t c = 0; c < compared.size(); ++c)
+    {
+        for (const std::string& condition : FailingConversions(compared[c].source, compared[c].dest))
+            refused += (refused.empty() ? "" : " OR ") + condition;
+    }
+    const std::string from = " FROM " + SqlIdentifier(sourceTable);
+    if (!refused.empty())
+    {
+        CStringGrid count;
+        int failure = 0;
+        source.Execute("SELECT COUNT(*)" + from + " WHERE COALESCE(" + refused + ", FALSE)", failure, &count);
+        if (failure == 0 && count.RowCount() == 1)
+            result.refused = count.GetCellInt(0, 0);
+        sourceSql += from + " WHERE NOT COALESCE(" + refused + ", FALSE)" + order;
+    }
+    else
+        sourceSql += from + order;
+    destSql += " FROM " + SqlIdentifier(destTable) + order;
+    CComparison comparison(source, dest, compared, keys);
+    comparison.Run(sourceSql, destSql, result);
+    return result;
+}
