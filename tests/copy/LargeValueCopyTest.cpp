@@ -3,6 +3,8 @@
 // that fail with them, and how the logs show them.
 #include "CopyFixture.h"
 
+#include "copy/CopyCompare.h"
+
 #include "db/CFbConnection.h"
 #include "db/CFbParamStatement.h"
 #include "support/CrossDatabaseCompare.h"
@@ -169,6 +171,25 @@ TEST_P(LargeValueCopy, BlobsAcrossTheInlineLimitAndBeyondTheBatchBudgetArriveByt
             << c.id;
     }
     EXPECT_LT(sqlLog.size() + textLog.size() + runLog.size(), 64u * 1024);
+    EXPECT_NE(runLog.find(Entry("T", "Verified: 9 rows identical")), std::string::npos);
+
+    // The verification streams long BLOBs too: one byte changed deep inside
+    // and one cut short are found and shown abbreviated.
+    const std::string bytes = Bytes(8, BeyondBudget);
+    const std::string changed = Hex(std::string(1, static_cast<char>(bytes[2000000] ^ 0x5A)));
+    copy->dest.Run("UPDATE T SET BIN = OVERLAY(BIN PLACING " + changed +
+                   " FROM 2000001) WHERE ID = 8;"
+                   " UPDATE T SET TXT = SUBSTRING(TXT FROM 1 FOR 40000) WHERE ID = 7;");
+    const SCompareReport report = CompareTables(copy->engine.Settings(), {"T"});
+    ASSERT_TRUE(report.compared) << report.error;
+    EXPECT_EQ(report.tables.at(0).result.differing, 2);
+    const std::string text = CompareReportText(report);
+    EXPECT_NE(text.find("Difference (ID=8, BIN: " + Hex(bytes.substr(0, 64)) + LengthComment(bytes) + " in the source"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Difference (ID=7, TXT: '" + Head(Text(7, 65536)) + "'" + LengthComment(Text(7, 65536))),
+              std::string::npos)
+        << text;
 }
 
 TEST_P(LargeValueCopy, ManyMediumBlobsArriveByteForByte)
