@@ -1,5 +1,6 @@
 // Copy benchmark: builds a source table of N rows and times, embedded and
 // through the loopback server, the engine's copy (logs off and on), the
+// verification of a copy (its reading back and comparing, timed apart), the
 // in-database INSERT ... SELECT baseline and the literal-INSERT-per-row
 // baseline. Every mode runs in its own child process so its peak resident
 // memory is its own.
@@ -16,6 +17,7 @@
 //   copy_bench [rows] [--blob] [--repeat n] [--server host/port] [--only embedded|server] [--no-literal]
 //   copy_bench --large [--large-sizes count,mb,big-mb] [--repeat n] [--server host/port] [--only ...]
 #include "copy/CCopyEngine.h"
+#include "copy/CopyCompare.h"
 #include "core/FileHelpers.h"
 #include "db/BlobIo.h"
 #include "db/CFbConnection.h"
@@ -335,7 +337,23 @@ bool LiteralCopy(const std::string& source, const std::string& dest)
 bool PrepareEngine(CCopyEngine& engine, const std::string& source, const std::string& dest, const std::string& folder)
 {
     engine.Init(User, Password, 1);
-    return engine.PrepareCopy(source, "", "", dest, "", "", false, folder, false) == 0;
+    if (engine.PrepareCopy(source, "", "", dest, "", "", false, folder, false) != 0)
+        return false;
+    // The copy is timed on its own; the verification has a mode of its own.
+    engine.SetVerify(false);
+    return true;
+}
+
+// The verification's reading back: the copied table compared with the source.
+bool VerifyCopy(const std::string& source, const std::string& dest)
+{
+    SRunSettings settings;
+    settings.source = {source, User, Password};
+    settings.dest = {dest, User, Password};
+    const SCompareReport report = CompareTables(settings, {"SRC"});
+    if (!report.Identical())
+        std::fprintf(stderr, "verification failed:\n%s\n", CompareReportText(report).c_str());
+    return report.Identical();
 }
 
 bool EngineCopy(CCopyEngine& engine, bool logs)
@@ -414,6 +432,7 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
     SResult baseline;
     SResult off;
     SResult on;
+    SResult verified;
     for (int run = 0; run < options.repeat; ++run)
     {
         // The table is made here, not in the measured child, so that the
@@ -424,12 +443,19 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
                                [&] { return Run(prefix + source, "INSERT INTO COPY_TARGET SELECT * FROM SRC"); }));
         Keep(off, Measure(prepare, [&] { return EngineCopy(engine, false); }));
         Keep(on, Measure(prepare, [&] { return EngineCopy(engine, true); }));
+        // The copy it verifies runs in a child of its own, so that the peak
+        // memory is the verification's.
+        Keep(verified, Measure([&] { return InChild([&] { return prepare() && EngineCopy(engine, false); }); },
+                               [&] { return VerifyCopy(prefix + source, prefix + dest); }));
     }
     Report("in-database INSERT ... SELECT", amount, unit, baseline, baseline.seconds);
     Report("engine copy, logs off", amount, unit, off, baseline.seconds);
     Report("engine copy, logs on", amount, unit, on, baseline.seconds);
+    Report("verification of the copy", amount, unit, verified, baseline.seconds);
     if (off.seconds > 0 && on.seconds > 0)
         std::printf("  %-34s %5.2f\n", "logs on / logs off", on.seconds / off.seconds);
+    if (off.seconds > 0 && verified.seconds > 0)
+        std::printf("  %-34s %5.2f\n", "verification / copy logs off", verified.seconds / off.seconds);
     std::fflush(stdout);
     if (!options.literal || options.large)
         return;
