@@ -381,7 +381,8 @@ void CRunReport::WriteInterrupted(const std::string& message)
 {
     if (!Wanted())
         return;
-    Messages() << message << std::endl;
+    // A password prompt may stand unanswered on the line.
+    Messages() << "\n" << message << std::endl;
     std::string error;
     Write(Json(m_header, ExitNotStarted, false), error);
 }
