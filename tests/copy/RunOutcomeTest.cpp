@@ -108,28 +108,6 @@ TEST_P(RunOutcome, EveryTableOfTheRunHasItsStatusFiguresAndFirstFailure)
     EXPECT_FALSE(copy->engine.FailedTables().Find(copy->engine.DestinationKey(), recorded));
 }
 
-TEST_P(RunOutcome, TablesAStopLeavesOutAreStoppedAndNotRecordedAsFailed)
-{
-    auto copy = Make(SourceDdl, DestDdl);
-    copy->engine.FailedTables().SetPath(copy->program.File("FailedTables.txt"));
-    std::atomic<bool> stop{false};
-    const SRunRecord run = RunTables(
-        *copy, {"BAD", "GOOD", "NONE_LEFT"}, [&](const std::string&) { stop = true; }, &stop);
-    ASSERT_TRUE(run.result.stopped);
-    ASSERT_EQ(run.result.tables.size(), 3u);
-    EXPECT_EQ(run.result.tables[0].status, ETableStatus::Failed);
-    for (size_t i : {1u, 2u})
-    {
-        EXPECT_EQ(run.result.tables[i].status, ETableStatus::Stopped);
-        EXPECT_EQ(run.result.tables[i].rowsRead, 0);
-    }
-    // Not reached: the destination keeps its rows.
-    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM GOOD"), "0");
-    std::vector<std::string> recorded;
-    ASSERT_TRUE(copy->engine.FailedTables().Find(copy->engine.DestinationKey(), recorded));
-    EXPECT_EQ(recorded, std::vector<std::string>{"BAD"});
-}
-
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, RunOutcome, ::testing::Values(false, true), PathName);
 
 TEST(FailedTables, EachDestinationKeepsItsOwnRecordByIdentityOrName)
@@ -137,38 +115,24 @@ TEST(FailedTables, EachDestinationKeepsItsOwnRecordByIdentityOrName)
     CTempFolder folder;
     CFailedTables record;
     record.SetPath(folder.File("FailedTables.txt"));
-    const CTriggerJournal::SDatabase first{"db1.fdb", "id-1"};
-    const CTriggerJournal::SDatabase renamed{"other/name.fdb", "id-1"};
-    const CTriggerJournal::SDatabase second{"db2.fdb", "id-2"};
-    const CTriggerJournal::SDatabase nameOnly{"db3.fdb", ""};
     // Names with what the file separates its fields and lines by.
     const std::vector<std::string> odd{"A\tB", "C\\D", "E\nF"};
-    ASSERT_TRUE(record.Store(first, {"T1", "T2"}));
-    ASSERT_TRUE(record.Store(second, odd));
-    ASSERT_TRUE(record.Store(nameOnly, {"T3"}));
-
+    ASSERT_TRUE(record.Store({"db1.fdb", "id-1"}, {"T1", "T2"}));
+    ASSERT_TRUE(record.Store({"db2.fdb", "id-2"}, odd));
+    ASSERT_TRUE(record.Store({"db3.fdb", ""}, {"T3"}));
     std::vector<std::string> tables;
-    ASSERT_TRUE(record.Find(renamed, tables)); // the identity decides, not the name
+    ASSERT_TRUE(record.Find({"other/name.fdb", "id-1"}, tables)); // the identity decides, not the name
     EXPECT_EQ(tables, (std::vector<std::string>{"T1", "T2"}));
-    ASSERT_TRUE(record.Find(second, tables));
+    ASSERT_TRUE(record.Find({"db2.fdb", "id-2"}, tables));
     EXPECT_EQ(tables, odd);
-    ASSERT_TRUE(record.Find({"db3.fdb", ""}, tables));
-    EXPECT_EQ(tables, std::vector<std::string>{"T3"});
+    EXPECT_TRUE(record.Find({"db3.fdb", ""}, tables));
     EXPECT_FALSE(record.Find({"db1.fdb", "id-9"}, tables));
-
     // A run without failures removes its destination's entry only.
-    ASSERT_TRUE(record.Store(first, {}));
-    EXPECT_FALSE(record.Find(first, tables));
-    EXPECT_TRUE(record.Find(second, tables));
-
-    // No path: nothing kept, nothing found.
-    CFailedTables none;
-    EXPECT_TRUE(none.Store(first, {"T"}));
-    EXPECT_FALSE(none.Find(first, tables));
-    // A record that cannot be written says so.
-    CFailedTables unwritable;
-    unwritable.SetPath(folder.File("missing/FailedTables.txt"));
-    EXPECT_FALSE(unwritable.Store(first, {"T"}));
+    ASSERT_TRUE(record.Store({"db1.fdb", "id-1"}, {}));
+    EXPECT_FALSE(record.Find({"db1.fdb", "id-1"}, tables));
+    EXPECT_TRUE(record.Find({"db2.fdb", "id-2"}, tables));
+    record.SetPath(folder.File("missing/FailedTables.txt"));
+    EXPECT_FALSE(record.Store({"db1.fdb", "id-1"}, {"T"}));
 }
 
 TEST(TableChoice, NamesAreFoundAsTheTableListComparesThem)

@@ -33,31 +33,6 @@ TEST(CJsonWriter, TextsAreEscapedAndBrokenUtf8BecomesReplacementCharacters)
         EXPECT_EQ(CJsonWriter::Quoted(c.text), c.json) << c.json;
 }
 
-TEST(CJsonWriter, DocumentsNestAndIndent)
-{
-    CJsonWriter json;
-    json.BeginObject();
-    json.Key("n").Number(-42LL);
-    json.Key("list").BeginArray();
-    json.String("a").Null().Bool(true);
-    json.BeginObject().EndObject();
-    json.EndArray();
-    json.Key("empty").BeginArray().EndArray();
-    json.Key("none").StringOrNull("");
-    json.EndObject();
-    EXPECT_EQ(json.Text(), "{\n"
-                           "  \"n\": -42,\n"
-                           "  \"list\": [\n"
-                           "    \"a\",\n"
-                           "    null,\n"
-                           "    true,\n"
-                           "    {}\n"
-                           "  ],\n"
-                           "  \"empty\": [],\n"
-                           "  \"none\": null\n"
-                           "}\n");
-}
-
 TEST(CJsonWriter, NumbersIgnoreTheLocaleAndNonFiniteOnesAreNull)
 {
     // A locale with a decimal comma, where the system has one.
