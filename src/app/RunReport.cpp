@@ -185,6 +185,11 @@ bool CRunReport::CanWrite()
             return false;
         }
     }
+    if (std::filesystem::is_directory(m_sPath, ignored))
+    {
+        Messages() << "rowmover: the report cannot be written to " << m_sPath << ": it is a folder" << std::endl;
+        return false;
+    }
     CReplacingFile probe(Utf8ToWide(m_sPath));
     if (!probe.Open())
     {

@@ -274,7 +274,8 @@ TEST(ScriptedRunCommandLine, ReportsThatCannotBeWrittenStopTheRunBeforeItBegins)
     CInstalledProgram program;
     CWatchedDatabase source(std::string(Ddl) + SourceRows);
     CWatchedDatabase dest(std::string(Ddl) + OldRows);
-    for (const std::string& path : {program.ProgramFolder().File("no/such/folder/report.json"), dest.Path()})
+    for (const std::string& path :
+         {program.ProgramFolder().File("no/such/folder/report.json"), dest.Path(), program.ProgramFolder().Path()})
     {
         const SRunResult result = program.Run(With({"--report", path}, CopyArguments(source, dest)));
         EXPECT_EQ(result.exitCode, 2) << path;
