@@ -277,6 +277,9 @@ template <typename Setup, typename Fn> SResult Measure(Setup setup, Fn fn)
     {
         close(pipeFds[0]);
         const bool ready = setup();
+        // What the modes before wrote is still going to the disk: each mode
+        // starts once it is there, or it would pay for the one before.
+        sync();
         const auto start = std::chrono::steady_clock::now();
         const bool ok = ready && fn();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
