@@ -108,7 +108,7 @@ void CRowmoverDlg::OnCopy()
     connect(&dialog, &CDBCopyDlg::finished, this, &CRowmoverDlg::OnCopyFinished);
     dialog.show();
     dialog.SetLanguageFile(QString::fromStdU16String(m_sLanguageFile));
-    dialog.Setup(CCopyJob{&tables, m_pCopyEngine.get(), logging, m_bSilent});
+    dialog.Setup(CCopyJob{&tables, m_pCopyEngine.get(), logging, m_bSilent, {}});
     EnableRunCommands(false);
     if (!dialog.Start())
     {

@@ -207,7 +207,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
 
 CCopyJob UnattendedJob(SUnattendedRun& run)
 {
-    return CCopyJob{&run.tables, &run.engine, run.settings.m_bDoLogs ? ELogging::On : ELogging::Off, true};
+    return CCopyJob{&run.tables, &run.engine, run.settings.m_bDoLogs ? ELogging::On : ELogging::Off, true, {}};
 }
 
 std::string UnattendedResultLine(SUnattendedRun& run, const std::string& table, bool copied)

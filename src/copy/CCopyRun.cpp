@@ -70,6 +70,40 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         deferredTables.insert(entry.table);
 
     const int count = static_cast<int>(order.size());
+    // The rows of each table, for the progress within it and the run's
+    // share done, weighted by row counts.
+    std::vector<long long> rowCounts(order.size(), -1);
+    if (events.tableProgress)
+    {
+        if (job.m_sourceRows.size() == names.size())
+        {
+            for (int i = 0; i < count; ++i)
+                rowCounts[static_cast<size_t>(i)] =
+                    job.m_sourceRows[static_cast<size_t>(listIndex(i, order[static_cast<size_t>(i)]))];
+        }
+        else
+            rowCounts = engine.CountSourceRows(order);
+    }
+    CProgressMeter meter(rowCounts);
+    int progressIndex = 0;
+    bool firstRows = true;
+    auto lastReport = CProgressMeter::Clock::now();
+    engine.SetRowListener([&](long long rows, bool all) {
+        if (!events.tableProgress)
+            return;
+        const auto now = CProgressMeter::Clock::now();
+        if (firstRows)
+        {
+            // The speed counts from the first row, not from the emptying.
+            meter.StartTable(static_cast<size_t>(progressIndex), now);
+            firstRows = false;
+        }
+        if (!all && now - lastReport < events.progressInterval)
+            return;
+        lastReport = now;
+        events.tableProgress(listIndex(progressIndex, order[static_cast<size_t>(progressIndex)]),
+                             meter.Update(rows, now));
+    });
     const STableGroup* group = nullptr; // the group in progress
     bool groupReady = false;
     size_t groupLeft = 0;
@@ -105,9 +139,19 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         }
         if (events.tableStarted)
             events.tableStarted(listIndex(i, name), count, name, 100 * i / count);
+        progressIndex = i;
+        firstRows = true;
+        meter.StartTable(static_cast<size_t>(i), CProgressMeter::Clock::now());
+        if (events.tableProgress)
+            events.tableProgress(listIndex(i, name), meter.Update(0, CProgressMeter::Clock::now()));
         // A group that cannot be refilled is not touched at all.
         const bool copied = (!group || groupReady) && engine.RunTable(name, job.m_eLogging);
         ++result.tablesRun;
+        meter.FinishTable();
+        if (events.tableProgress)
+        {
+            events.tableProgress(listIndex(i, name), meter.Update(0, CProgressMeter::Clock::now()));
+        }
         result.aborted = engine.AbortRequested();
         if (result.aborted)
             result.abortedTable = name;
@@ -132,9 +176,11 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         if (!group && stop.load() && i + 1 < count)
         {
             result.stopped = true;
+            engine.ReportStopped(name, {order.begin() + i + 1, order.end()});
             break;
         }
     }
+    engine.SetRowListener({});
     result.lostLogFile = engine.LostLogFile();
     engine.SetVerifyListener({});
     engine.Journal().Release(engine.DestinationKey());

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "copy/CCopyJob.h"
+#include "copy/CProgressMeter.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -17,6 +19,12 @@ struct SCopyRunEvents
     std::function<void(int index, const std::string& table, bool copied)> tableFinished;
     // A table's rows are read back to be compared with the source.
     std::function<void(int index, const std::string& table)> tableVerifying;
+    // The rows of the table in progress as they go through, at most once per
+    // progressInterval and always once all of them have, and after each
+    // table the run's share done. Only a run that reports them counts the
+    // source rows (one COUNT(*) per table) unless the job brings the counts.
+    std::function<void(int index, const SRowProgress& progress)> tableProgress;
+    std::chrono::milliseconds progressInterval{250};
 };
 
 struct SCopyRunResult

@@ -423,6 +423,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     inserter.Prepare();
     inserter.SetMaxBatchRows(m_settings.maxBatchRows);
     std::vector<SReadRow> chunk;
+    m_engine.NoteRows(0, false);
     // An abort leaves the rows not yet sent: the transaction goes back whole.
     while (!m_engine.AbortRequested() && queue.Pop(chunk))
     {
@@ -439,10 +440,15 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
         }
         queue.Recycle(std::move(chunk));
         logPipe.Send();
+        m_engine.NoteRows(insertedRows + failedRecords, false);
     }
     const bool aborted = m_engine.AbortRequested();
     if (!aborted)
+    {
         inserter.Finish();
+        if (queue.Error().empty())
+            m_engine.NoteRows(insertedRows + failedRecords, true);
+    }
     queue.Abandon();
     logPipe.Close();
     if (reader.joinable())

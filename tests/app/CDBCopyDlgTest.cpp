@@ -69,7 +69,7 @@ struct SCopySetup
         }
     }
 
-    CCopyJob Job(bool unattended = false) { return CCopyJob{&tables, &engine, ELogging::On, unattended}; }
+    CCopyJob Job(bool unattended = false) { return CCopyJob{&tables, &engine, ELogging::On, unattended, {}}; }
 
     CTempDatabase source;
     CTempDatabase dest;

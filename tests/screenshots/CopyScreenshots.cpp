@@ -96,7 +96,7 @@ std::unique_ptr<CDBCopyDlg> MakeWindow(SScreenshotContext& context, SCopyScene& 
     dialog->Create(nullptr, *context.pFont);
     dialog->show();
     dialog->SetLanguageFile(context.sLanguageFile);
-    dialog->Setup(CCopyJob{&scene.tables, &scene.engine, ELogging::On, false});
+    dialog->Setup(CCopyJob{&scene.tables, &scene.engine, ELogging::On, false, {}});
     return dialog;
 }
 
