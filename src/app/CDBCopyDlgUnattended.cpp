@@ -24,9 +24,15 @@ int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const s
     const CInterruptWatch interrupts([&](int count) {
         if (count == 1)
             QMetaObject::invokeMethod(
-                &dialog, [&dialog] { dialog.OnStop(); }, Qt::QueuedConnection);
+                &dialog, [&dialog] { dialog.RequestStop(); }, Qt::QueuedConnection);
         else
+        {
+            // At once, whatever the window's thread is doing; the window
+            // then says so too.
             run.engine.RequestAbort();
+            QMetaObject::invokeMethod(
+                &dialog, [&dialog] { dialog.OnAbort(); }, Qt::QueuedConnection);
+        }
     });
     dialog.Create(nullptr, font);
     dialog.show();

@@ -196,7 +196,9 @@ void CRowmoverDlg::OnInterrupt(int count)
         return;
     }
     if (count == 1 && m_pCopyDlg)
-        m_pCopyDlg->OnStop();
+        m_pCopyDlg->RequestStop();
+    else if (m_pCopyDlg)
+        m_pCopyDlg->OnAbort();
     else
         m_pCopyEngine->RequestAbort();
 }

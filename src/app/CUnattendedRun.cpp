@@ -4,7 +4,9 @@
 #include "app/CheckReportText.h"
 #include "app/CommandLine.h"
 #include "app/CommandLinePasswords.h"
+#include "app/CTerminalProgress.h"
 #include "app/InterruptSignals.h"
+#include "app/ProgressText.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
@@ -19,6 +21,7 @@
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
+#include <memory>
 #include <ostream>
 #include <termios.h>
 #include <unistd.h>
@@ -236,6 +239,10 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     if (run.settings.m_bDoLogs)
         out << "Run log: " << named(log) << "\nSQL log: " << named(sql) << "\nData text log: " << named(text)
             << std::endl;
+    if (result.stopped)
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMStopped),
+                          std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})
+            << std::endl;
     if (result.aborted)
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMAborted), result.abortedTable) << std::endl;
     if (!result.allCopied)
@@ -255,9 +262,18 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
 }
 
 int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
-                  std::ostream& err)
+                  std::ostream& err, bool progressLine)
 {
     SUnattendedRun run;
+    // The line is rewritten in place, and taken away before anything else
+    // is printed; without a terminal nothing of it is written.
+    CTerminalProgress progress(err, CTerminalProgress::TerminalWidth(STDERR_FILENO));
+    const auto between = [&](const auto& write) {
+        if (progressLine)
+            progress.Between(write);
+        else
+            write();
+    };
     // Ctrl+C or SIGTERM: the run ends after the table in progress; a second
     // one aborts that table (its rows rolled back, its triggers on again).
     // Before the copy begins nothing is written to either database, and a
@@ -277,21 +293,36 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
         if (count == 1)
         {
             RequestUnattendedStop();
-            err << "Interrupted: the copy ends after the table in progress. Interrupt again to abort that table."
-                << std::endl;
+            between([&] {
+                err << "Interrupted: the copy ends after the table in progress. Interrupt again to abort that table."
+                    << std::endl;
+            });
             return;
         }
         run.engine.RequestAbort();
-        err << "Aborting the table in progress." << std::endl;
+        between([&] { err << "Aborting the table in progress." << std::endl; });
     });
     if (!PrepareUnattendedRun(arguments, programFile, err, run))
         return ExitNotStarted;
     copying.store(true);
     SCopyRunEvents events;
     events.tableFinished = [&](int, const std::string& table, bool copied) {
-        out << UnattendedResultLine(run, table, copied) << std::endl;
+        between([&] { out << UnattendedResultLine(run, table, copied) << std::endl; });
     };
-    return FinishUnattendedRun(run, RunCopyJob(UnattendedJob(run), g_stopRequested, events), out, err);
+    std::unique_ptr<SProgressTexts> texts;
+    if (progressLine)
+    {
+        texts = std::make_unique<SProgressTexts>(run.catalog);
+        events.tableProgress = [&](int index, const SRowProgress& rows) {
+            progress.Show(RowProgressText(*texts, run.tables.GetCell(0, index), rows));
+        };
+        events.tableVerifying = [&](int, const std::string& table) {
+            progress.Show(FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMVerifying), table));
+        };
+    }
+    const SCopyRunResult result = RunCopyJob(UnattendedJob(run), g_stopRequested, events);
+    progress.Clear();
+    return FinishUnattendedRun(run, result, out, err);
 }
 
 int RunCheck(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,

@@ -11,6 +11,7 @@
 #include <QByteArray>
 
 #include <iostream>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,7 @@ int RunWindowUnattended(int argc, char** argv)
         !platforms.startsWith(kNoDisplayPlatform))
     {
         // A display is named but cannot be opened: the copy runs as without one.
-        return RunUnattended(arguments, programFile, std::cout, std::cerr);
+        return RunUnattended(arguments, programFile, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
     }
     return RunUnattendedWithProgress(arguments, programFile, std::cout, std::cerr);
 }

@@ -13,6 +13,7 @@ struct SFinished
     int index;
     std::string table;
     bool copied;
+    long long rows = 0;
 };
 } // namespace
 
@@ -45,6 +46,8 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
             result.allCopied = false;
             ++result.failedTables;
         }
+        else
+            result.rowsCopied += table.rows;
         if (events.tableFinished)
             events.tableFinished(table.index, table.table, table.copied);
     };
@@ -88,7 +91,9 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     int progressIndex = 0;
     bool firstRows = true;
     auto lastReport = CProgressMeter::Clock::now();
+    long long tableRows = 0;
     engine.SetRowListener([&](long long rows, bool all) {
+        tableRows = rows;
         if (!events.tableProgress)
             return;
         const auto now = CProgressMeter::Clock::now();
@@ -141,6 +146,7 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
             events.tableStarted(listIndex(i, name), count, name, 100 * i / count);
         progressIndex = i;
         firstRows = true;
+        tableRows = 0;
         meter.StartTable(static_cast<size_t>(i), CProgressMeter::Clock::now());
         if (events.tableProgress)
             events.tableProgress(listIndex(i, name), meter.Update(0, CProgressMeter::Clock::now()));
@@ -158,9 +164,9 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         if (group && groupReady && !result.aborted)
             filled.insert(name);
         if (group && groupReady && deferredTables.count(name))
-            waiting.push_back({listIndex(i, name), name, copied});
+            waiting.push_back({listIndex(i, name), name, copied, tableRows});
         else
-            finish({listIndex(i, name), name, copied});
+            finish({listIndex(i, name), name, copied, tableRows});
         if (group && result.aborted && groupReady)
         {
             // The tables of the group not reached stay emptied: the log says so.
@@ -172,10 +178,15 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         // A stop takes effect between tables, and never inside a group: its
         // tables are empty until each one is refilled. An abort ends the run.
         if (result.aborted)
+        {
+            result.notStarted = count - i - 1;
             break;
+        }
         if (!group && stop.load() && i + 1 < count)
         {
             result.stopped = true;
+            result.stoppedAfter = name;
+            result.notStarted = count - i - 1;
             engine.ReportStopped(name, {order.begin() + i + 1, order.end()});
             break;
         }

@@ -34,6 +34,9 @@ struct SCopyRunResult
     int failedTables = 0;
     int tablesRun = 0;
     bool stopped = false; // a stop request ended the run before its last table
+    std::string stoppedAfter; // the last table of a stopped run
+    int notStarted = 0;       // tables a stop or an abort left untouched
+    long long rowsCopied = 0; // rows of the tables copied successfully
     bool aborted = false; // an abort ended the table in progress and the run
     std::string abortedTable;
     // Set when the run did not start because another copy that is still
