@@ -215,7 +215,8 @@ void CDBCopyDlg::DeliverReports()
         {
         case SReport::Started: OnTableStarted(report.index, report.percent); break;
         case SReport::Verifying:
-            m_sState = QString::fromStdString(FormatText(m_acMVerifying, m_tableNames.value(report.index).toStdString()));
+            m_sState =
+                QString::fromStdString(FormatText(m_acMVerifying, m_tableNames.value(report.index).toStdString()));
             ShowState();
             break;
         case SReport::Progress: OnProgress(report.index, report.progress); break;
@@ -275,8 +276,8 @@ void CDBCopyDlg::OnProgress(int index, const SRowProgress& progress)
     // After a table has ended its last numbers only move the bar.
     if (index != m_nCurrentTable || m_pProgressTexts == nullptr)
         return;
-    m_sState = QString::fromStdString(
-        RowProgressText(*m_pProgressTexts, m_tableNames.value(index).toStdString(), progress));
+    m_sState =
+        QString::fromStdString(RowProgressText(*m_pProgressTexts, m_tableNames.value(index).toStdString(), progress));
     ShowState();
 }
 
@@ -320,7 +321,8 @@ void CDBCopyDlg::OnTableStarted(int index, int percent)
     const QString table = m_tableNames.value(index);
     ++m_nTablesStarted;
     m_nCurrentTable = index;
-    m_sState = QString::fromStdString(FormatText(m_acMCurrentTable, table.toStdString(), percent)) + QStringLiteral("%)");
+    m_sState =
+        QString::fromStdString(FormatText(m_acMCurrentTable, table.toStdString(), percent)) + QStringLiteral("%)");
     ShowState();
     emit tableStarted(index, table, percent);
 }
@@ -343,12 +345,13 @@ void CDBCopyDlg::OnRunEnded()
     m_bStop.store(true);
     m_clock.stop();
     UpdateTime();
+    m_tEnd = std::chrono::steady_clock::now();
     m_btnStop->setEnabled(false);
     if (result.stopped)
-        AddResultLine(QString::fromStdString(FormatText(m_acMStopped, std::vector<std::string>{
-                                                                          result.stoppedAfter,
-                                                                          std::to_string(result.notStarted)})),
-                      EListImage::Warning);
+        AddResultLine(
+            QString::fromStdString(FormatText(
+                m_acMStopped, std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})),
+            EListImage::Warning);
     if (result.aborted)
         AddResultLine(QString::fromStdString(FormatText(m_acMAborted, result.abortedTable)), EListImage::Warning);
     if (!result.lostLogFile.empty())
@@ -367,8 +370,15 @@ void CDBCopyDlg::OnRunEnded()
     emit finished(result.started && result.allCopied, result.failedTables);
 }
 
+long long CDBCopyDlg::ElapsedSeconds() const
+{
+    if (!m_bStarted)
+        return 0;
+    const auto end = m_bFinished ? m_tEnd : std::chrono::steady_clock::now();
+    return std::chrono::duration_cast<std::chrono::seconds>(end - m_tStart).count();
+}
+
 void CDBCopyDlg::UpdateTime()
 {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_tStart);
-    m_lblTime->setText(FormatElapsed(elapsed.count()));
+    m_lblTime->setText(FormatElapsed(ElapsedSeconds()));
 }

@@ -75,6 +75,9 @@ class CDBCopyDlg : public QWidget
     // What the run did; meaningful once finished.
     const SCopyRunResult& RunResult() const { return m_workerResult; }
 
+    // Seconds since the start; at the end, the run's duration.
+    long long ElapsedSeconds() const;
+
     // "%02d:%02d:%02d" of a duration in whole seconds.
     static QString FormatElapsed(long long seconds);
 
@@ -164,6 +167,7 @@ class CDBCopyDlg : public QWidget
     EStopState m_eStopState = EStopState::Running;
     std::vector<long long> m_sourceRows;
     std::chrono::steady_clock::time_point m_tStart;
+    std::chrono::steady_clock::time_point m_tEnd;
 
     QTimer m_clock;
     std::thread m_worker;
