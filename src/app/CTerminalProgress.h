@@ -18,8 +18,7 @@ class CTerminalProgress
     void Show(const std::string& line);
     void Clear();
     // Clears the line, then runs write (which prints something else).
-    template <typename TWrite>
-    void Between(TWrite write)
+    template <typename TWrite> void Between(TWrite write)
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         ClearLocked();

@@ -1,10 +1,10 @@
 #include "app/CUnattendedRun.h"
 
 #include "app/CStartupFolders.h"
+#include "app/CTerminalProgress.h"
 #include "app/CheckReportText.h"
 #include "app/CommandLine.h"
 #include "app/CommandLinePasswords.h"
-#include "app/CTerminalProgress.h"
 #include "app/InterruptSignals.h"
 #include "app/ProgressText.h"
 #include "config/CLanguageCatalog.h"

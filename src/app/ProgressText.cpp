@@ -33,7 +33,8 @@ std::string TimeLeftText(long long seconds)
 }
 
 SProgressTexts::SProgressTexts(CLanguageCatalog& catalog)
-    : rowsOf(catalog.GetText(ELanguageText::FrmCopy_m_acMRowsOf)), rows(catalog.GetText(ELanguageText::FrmCopy_m_acMRows)),
+    : rowsOf(catalog.GetText(ELanguageText::FrmCopy_m_acMRowsOf)),
+      rows(catalog.GetText(ELanguageText::FrmCopy_m_acMRows)),
       speed(catalog.GetText(ELanguageText::FrmCopy_m_acMSpeed)),
       timeLeft(catalog.GetText(ELanguageText::FrmCopy_m_acMTimeLeft)),
       thousands(WideToUtf8(catalog.GetText(ELanguageText::FrmCopy_m_acMThousands)))
@@ -43,9 +44,10 @@ SProgressTexts::SProgressTexts(CLanguageCatalog& catalog)
 std::string RowProgressText(const SProgressTexts& texts, const std::string& table, const SRowProgress& progress)
 {
     const auto number = [&](long long value) { return GroupedNumber(value, texts.thousands); };
-    std::string text = progress.total >= 0 ? FormatText(texts.rowsOf, std::vector<std::string>{table, number(progress.rows),
-                                                                                            number(progress.total)})
-                                           : FormatText(texts.rows, std::vector<std::string>{table, number(progress.rows)});
+    std::string text =
+        progress.total >= 0
+            ? FormatText(texts.rowsOf, std::vector<std::string>{table, number(progress.rows), number(progress.total)})
+            : FormatText(texts.rows, std::vector<std::string>{table, number(progress.rows)});
     if (progress.rowsPerSecond > 0)
     {
         text += FormatText(texts.speed, number(std::llround(progress.rowsPerSecond)));

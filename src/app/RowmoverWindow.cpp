@@ -11,8 +11,8 @@
 #include <QByteArray>
 
 #include <iostream>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 bool WindowsAvailable()
