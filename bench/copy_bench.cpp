@@ -1,24 +1,36 @@
 // Copy benchmark: builds a source table of N rows and times, embedded and
 // through the loopback server, the engine's copy (logs off and on), the
+// verification of a copy (its reading back and comparing, timed apart), the
 // in-database INSERT ... SELECT baseline and the literal-INSERT-per-row
 // baseline. Every mode runs in its own child process so its peak resident
 // memory is its own.
+//
+// With --large the table holds few rows with very long values instead: by
+// default 12 rows of 32 MB (text and binary BLOBs in turn) and one row of a
+// 256 MB text BLOB (--large-sizes count,mb,big-mb changes them); the literal
+// baseline, which would hold all of it in memory, is left out.
 //
 // The baseline and the engine's copies run --repeat times (default 5), taking
 // turns so that a slow spell of the machine falls on all of them; the fastest
 // run of each is reported, with the highest peak memory of its runs.
 //
 //   copy_bench [rows] [--blob] [--repeat n] [--server host/port] [--only embedded|server] [--no-literal]
+//   copy_bench --large [--large-sizes count,mb,big-mb] [--repeat n] [--server host/port] [--only ...]
 #include "copy/CCopyEngine.h"
+#include "copy/CopyCompare.h"
 #include "core/FileHelpers.h"
+#include "db/BlobIo.h"
 #include "db/CFbConnection.h"
+#include "db/CFbParamStatement.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <ibase.h>
 #include <string>
 #include <sys/resource.h>
@@ -39,10 +51,19 @@ struct SOptions
     std::string only;
     bool literal = true;
     int repeat = 5;
+    bool large = false;
+    long largeRows = 12; // of largeMb each, text and binary in turn
+    long largeMb = 32;
+    long bigMb = 256; // one more row, a text BLOB; 0 leaves it out
 };
 
-std::string TableDdl(const std::string& name, bool blob)
+constexpr size_t Megabyte = 1024 * 1024;
+
+std::string TableDdl(const std::string& name, bool blob, bool large = false)
 {
+    if (large)
+        return "CREATE TABLE " + name +
+               " (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), TXT BLOB SUB_TYPE TEXT, BIN BLOB SUB_TYPE BINARY)";
     return "CREATE TABLE " + name +
            " (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), AMOUNT NUMERIC(15,2), RATIO DOUBLE PRECISION,"
            " CREATED TIMESTAMP, FLAGS SMALLINT, NOTE VARCHAR(200)" +
@@ -90,9 +111,112 @@ bool FillSource(const std::string& database, long rows, bool blob)
                              body + "); i = i + 1; END END");
 }
 
+// Text for the long values: numbered UTF-8 lines, letters beyond ASCII among them.
+class CTextSource
+{
+  public:
+    // Fills piece with size bytes: whole lines, dots where the next one does not fit.
+    void Fill(std::string& piece, size_t size)
+    {
+        piece.clear();
+        while (true)
+        {
+            if (m_sLine.empty())
+                m_sLine = "Line " + std::to_string(m_nLine++) +
+                          ": Grüße aus Köln, ¿qué tal? 日本語 lorem ipsum dolor sit amet, consectetur adipiscing\n";
+            if (piece.size() + m_sLine.size() > size)
+            {
+                piece.append(size - piece.size(), '.');
+                return;
+            }
+            piece += m_sLine;
+            m_sLine.clear();
+        }
+    }
+
+  private:
+    std::string m_sLine;
+    long m_nLine = 0;
+};
+
+// Bytes of every value for the binary values (xorshift).
+void FillBytes(std::string& piece, size_t size, std::uint64_t& state)
+{
+    piece.resize(size);
+    for (size_t i = 0; i < size; i += 8)
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        std::memcpy(piece.data() + i, &state, std::min<size_t>(8, size - i));
+    }
+}
+
+// Writes one long value into a new BLOB, a megabyte at a time, so this
+// process (whose memory the measured children start from) stays small.
+bool WriteLongBlob(CFbConnection& connection, bool text, size_t size, ISC_QUAD& id, std::uint64_t& state)
+{
+    CFbStatus status;
+    CBlobWriter blob;
+    CTextSource lines;
+    std::string piece;
+    if (!blob.Create(status, connection.DatabaseHandle(), connection.TransactionHandle()))
+        return false;
+    for (size_t written = 0; written < size; written += piece.size())
+    {
+        const size_t part = std::min(Megabyte, size - written);
+        if (text)
+            lines.Fill(piece, part);
+        else
+            FillBytes(piece, part, state);
+        if (!blob.Write(status, piece.data(), piece.size()))
+        {
+            std::fprintf(stderr, "%s\n", status.Message().c_str());
+            return false;
+        }
+    }
+    return blob.Close(status, id);
+}
+
+bool FillLarge(const std::string& database, const SOptions& options)
+{
+    CFbConnection connection(1);
+    CFbParamStatement insert(connection);
+    if (!connection.Connect(User, Password, database) || !connection.EnsureTransaction() ||
+        !insert.Prepare("INSERT INTO SRC (ID, NAME, TXT, BIN) VALUES (?, ?, ?, ?)"))
+    {
+        std::fprintf(stderr, "%s%s\n", connection.LastErrorMessage().c_str(), insert.LastErrorMessage().c_str());
+        return false;
+    }
+    std::uint64_t state = 88172645463325252ull;
+    const long rows = options.largeRows + (options.bigMb > 0 ? 1 : 0);
+    for (long row = 0; row < rows; ++row)
+    {
+        const bool big = row == options.largeRows;
+        const bool text = big || row % 2 == 0;
+        const size_t size = static_cast<size_t>(big ? options.bigMb : options.largeMb) * Megabyte;
+        ISC_QUAD id{};
+        if (!connection.EnsureTransaction() || !WriteLongBlob(connection, text, size, id, state))
+        {
+            std::fprintf(stderr, "row %ld: the BLOB could not be written\n", row + 1);
+            return false;
+        }
+        insert.SetBytes(0, std::to_string(row + 1), false);
+        insert.SetBytes(1, "Row " + std::to_string(row + 1), false);
+        insert.SetNull(text ? 3 : 2);
+        insert.SetBlob(text ? 2 : 3, id);
+        if (!insert.Execute() || !connection.Commit())
+        {
+            std::fprintf(stderr, "%s\n%s\n", insert.LastErrorMessage().c_str(), connection.LastErrorMessage().c_str());
+            return false;
+        }
+    }
+    return connection.Disconnect();
+}
+
 // A new destination database holding the empty table, so every timed copy
 // starts from the same state (no rows of an earlier mode to delete first).
-bool FreshDestination(const std::string& dest, bool blob)
+bool FreshDestination(const std::string& dest, bool blob, bool large)
 {
     ISC_STATUS_ARRAY status;
     isc_db_handle db = 0;
@@ -118,7 +242,21 @@ bool FreshDestination(const std::string& dest, bool blob)
                              'k'};
     if (isc_attach_database(status, 0, dest.c_str(), &db, static_cast<short>(dpb.size()), dpb.data()) == 0)
         isc_drop_database(status, &db);
-    return CreateDatabase(dest) && Run(dest, TableDdl("SRC", blob));
+    return CreateDatabase(dest) && Run(dest, TableDdl("SRC", blob, large));
+}
+
+// Runs fn in a child process and gives its result. This process never runs
+// the embedded engine itself: a child forked while the engine's threads hold
+// its locks (a cache writer still flushing what was just filled) would wait
+// for them forever.
+bool InChild(const std::function<bool()>& fn)
+{
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(fn() ? 0 : 1);
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Runs setup and then fn in a child process; gives the seconds fn took (or
@@ -199,7 +337,23 @@ bool LiteralCopy(const std::string& source, const std::string& dest)
 bool PrepareEngine(CCopyEngine& engine, const std::string& source, const std::string& dest, const std::string& folder)
 {
     engine.Init(User, Password, 1);
-    return engine.PrepareCopy(source, "", "", dest, "", "", false, folder, false) == 0;
+    if (engine.PrepareCopy(source, "", "", dest, "", "", false, folder, false) != 0)
+        return false;
+    // The copy is timed on its own; the verification has a mode of its own.
+    engine.SetVerify(false);
+    return true;
+}
+
+// The verification's reading back: the copied table compared with the source.
+bool VerifyCopy(const std::string& source, const std::string& dest)
+{
+    SRunSettings settings;
+    settings.source = {source, User, Password};
+    settings.dest = {dest, User, Password};
+    const SCompareReport report = CompareTables(settings, {"SRC"});
+    if (!report.Identical())
+        std::fprintf(stderr, "verification failed:\n%s\n", CompareReportText(report).c_str());
+    return report.Identical();
 }
 
 bool EngineCopy(CCopyEngine& engine, bool logs)
@@ -222,43 +376,63 @@ void Keep(SResult& kept, const SResult& run)
     kept.peakKb = std::max(kept.peakKb, std::max(run.peakKb, 1L));
 }
 
-void Report(const char* label, long rows, const SResult& result, double baseline)
+// amount: rows, or megabytes of a large-value set.
+void Report(const char* label, double amount, const char* unit, const SResult& result, double baseline)
 {
     if (result.seconds < 0)
     {
         std::printf("  %-34s failed\n", label);
         return;
     }
-    std::printf("  %-34s %9.0f rows/s  %7.2f s  peak %6.1f MB  ratio to baseline %5.2f\n", label, rows / result.seconds,
-                result.seconds, result.peakKb / 1024.0, result.seconds / baseline);
+    std::printf("  %-34s %9.0f %s/s  %7.2f s  peak %6.1f MB  ratio to baseline %5.2f\n", label, amount / result.seconds,
+                unit, result.seconds, result.peakKb / 1024.0, result.seconds / baseline);
 }
 
 void RunSet(const char* title, const std::string& prefix, const std::string& folder, const SOptions& options)
 {
     const std::string source = folder + "source.fdb";
     const std::string dest = folder + "dest.fdb";
-    if (!CreateDatabase(prefix + source))
+    const bool filled = InChild([&] {
+        if (!CreateDatabase(prefix + source) || !Run(prefix + source, TableDdl("SRC", options.blob, options.large)))
+            return false;
+        return options.large ? FillLarge(prefix + source, options)
+                             : FillSource(prefix + source, options.rows, options.blob);
+    });
+    if (!filled)
+    {
+        std::fprintf(stderr, "%s: the source could not be filled\n", title);
         return;
-    Run(prefix + source, TableDdl("SRC", options.blob));
-    if (!FillSource(prefix + source, options.rows, options.blob))
-        return;
-    std::printf("%s (%ld rows%s, fastest of %d runs)\n", title, options.rows, options.blob ? ", with a text BLOB" : "",
-                options.repeat);
+    }
+    const double megabytes = static_cast<double>(options.largeRows * options.largeMb + options.bigMb);
+    const double amount = options.large ? megabytes : static_cast<double>(options.rows);
+    const char* unit = options.large ? "MB" : "rows";
+    if (options.large)
+        std::printf("%s (%ld rows of %ld MB%s, %.0f MB of text and binary BLOBs, fastest of %d runs)\n", title,
+                    options.largeRows, options.largeMb,
+                    options.bigMb > 0 ? (" and one of " + std::to_string(options.bigMb) + " MB").c_str() : "",
+                    megabytes, options.repeat);
+    else
+        std::printf("%s (%ld rows%s, fastest of %d runs)\n", title, options.rows,
+                    options.blob ? ", with a text BLOB" : "", options.repeat);
+    std::fflush(stdout);
     // The baseline fills a new table each time.
     bool targetExists = false;
     const auto newTarget = [&] {
-        const bool dropped = !targetExists || Run(prefix + source, "DROP TABLE COPY_TARGET");
-        targetExists = dropped && Run(prefix + source, TableDdl("COPY_TARGET", options.blob));
+        targetExists = InChild([&] {
+            const bool dropped = !targetExists || Run(prefix + source, "DROP TABLE COPY_TARGET");
+            return dropped && Run(prefix + source, TableDdl("COPY_TARGET", options.blob, options.large));
+        });
         return targetExists;
     };
     CCopyEngine engine;
     const auto prepare = [&] {
-        return FreshDestination(prefix + dest, options.blob) &&
+        return FreshDestination(prefix + dest, options.blob, options.large) &&
                PrepareEngine(engine, prefix + source, prefix + dest, folder);
     };
     SResult baseline;
     SResult off;
     SResult on;
+    SResult verified;
     for (int run = 0; run < options.repeat; ++run)
     {
         // The table is made here, not in the measured child, so that the
@@ -269,17 +443,25 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
                                [&] { return Run(prefix + source, "INSERT INTO COPY_TARGET SELECT * FROM SRC"); }));
         Keep(off, Measure(prepare, [&] { return EngineCopy(engine, false); }));
         Keep(on, Measure(prepare, [&] { return EngineCopy(engine, true); }));
+        // The copy it verifies runs in a child of its own, so that the peak
+        // memory is the verification's.
+        Keep(verified, Measure([&] { return InChild([&] { return prepare() && EngineCopy(engine, false); }); },
+                               [&] { return VerifyCopy(prefix + source, prefix + dest); }));
     }
-    Report("in-database INSERT ... SELECT", options.rows, baseline, baseline.seconds);
-    Report("engine copy, logs off", options.rows, off, baseline.seconds);
-    Report("engine copy, logs on", options.rows, on, baseline.seconds);
+    Report("in-database INSERT ... SELECT", amount, unit, baseline, baseline.seconds);
+    Report("engine copy, logs off", amount, unit, off, baseline.seconds);
+    Report("engine copy, logs on", amount, unit, on, baseline.seconds);
+    Report("verification of the copy", amount, unit, verified, baseline.seconds);
     if (off.seconds > 0 && on.seconds > 0)
         std::printf("  %-34s %5.2f\n", "logs on / logs off", on.seconds / off.seconds);
-    if (!options.literal)
+    if (off.seconds > 0 && verified.seconds > 0)
+        std::printf("  %-34s %5.2f\n", "verification / copy logs off", verified.seconds / off.seconds);
+    std::fflush(stdout);
+    if (!options.literal || options.large)
         return;
-    const SResult literal = Measure([&] { return FreshDestination(prefix + dest, options.blob); },
+    const SResult literal = Measure([&] { return FreshDestination(prefix + dest, options.blob, false); },
                                     [&] { return LiteralCopy(prefix + source, prefix + dest); });
-    Report("literal INSERT per row, in memory", options.rows, literal, baseline.seconds);
+    Report("literal INSERT per row, in memory", amount, unit, literal, baseline.seconds);
     std::fflush(stdout);
 }
 } // namespace
@@ -300,6 +482,17 @@ int main(int argc, char** argv)
             options.literal = false;
         else if (arg == "--only" && i + 1 < argc)
             options.only = argv[++i];
+        else if (arg == "--large")
+            options.large = true;
+        else if (arg == "--large-sizes" && i + 1 < argc)
+        {
+            options.large = true;
+            if (std::sscanf(argv[++i], "%ld,%ld,%ld", &options.largeRows, &options.largeMb, &options.bigMb) != 3)
+            {
+                std::fprintf(stderr, "--large-sizes count,mb,big-mb\n");
+                return 2;
+            }
+        }
         else
             options.rows = std::atol(arg.c_str());
     }
@@ -307,10 +500,22 @@ int main(int argc, char** argv)
     if (!mkdtemp(pattern))
         return 1;
     const std::string folder = std::string(pattern) + "/";
+    // Each set's databases go before the next set: the large ones take gigabytes.
+    const auto removeSet = [&](const std::string& set) {
+        std::error_code ignored;
+        for (const char* file : {"source.fdb", "dest.fdb"})
+            std::filesystem::remove(folder + set + file, ignored);
+    };
     if (options.only != "server")
+    {
         RunSet("Embedded", "", folder + "embedded-", options);
+        removeSet("embedded-");
+    }
     if (options.only != "embedded")
+    {
         RunSet("Loopback server", options.server + ":", folder + "server-", options);
+        removeSet("server-");
+    }
     std::error_code ignored;
     std::filesystem::remove_all(pattern, ignored);
     return 0;

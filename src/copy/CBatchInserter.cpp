@@ -4,6 +4,9 @@
 #include "db/CFbParamStatement.h"
 #include "db/SqlText.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace
 {
 // Firebird 3 limits a statement's message to 64 KB and its text to 64 KB;
@@ -31,6 +34,12 @@ void BindRow(CFbParamStatement& statement, const BoundRow& row, int first, const
         case SBoundValue::Bytes: statement.SetBytes(i, value.bytes, value.binary); break;
         case SBoundValue::Raw: statement.SetRaw(i, value.sqlType, value.scale, value.subType, value.bytes); break;
         case SBoundValue::Array: statement.SetArray(i, table, columns[c], value.array); break;
+        case SBoundValue::Blob: {
+            ISC_QUAD id{};
+            std::memcpy(&id, value.bytes.data(), std::min(sizeof id, value.bytes.size()));
+            statement.SetBlob(i, id);
+            break;
+        }
         }
     }
 }
@@ -79,6 +88,10 @@ size_t CBatchInserter::RowBytes(const BoundRow& row)
 
 void CBatchInserter::Add(BoundRow& row)
 {
+    const bool alone =
+        std::any_of(row.begin(), row.end(), [](const SBoundValue& v) { return v.kind == SBoundValue::Blob; });
+    if (alone)
+        Flush();
     const size_t bytes = RowBytes(row);
     const size_t limit = std::min(m_nMaxBatchRows, m_nTextRowLimit);
     if (m_nPending > 0 && (m_nPending >= limit || m_nPendingBytes + bytes > MessageBudget))
@@ -87,11 +100,24 @@ void CBatchInserter::Add(BoundRow& row)
     if (m_nPending == m_pending.size())
         m_pending.emplace_back();
     m_pending[m_nPending++].swap(row);
+    if (alone)
+        Flush();
+}
+
+void CBatchInserter::AddFailed(const std::string& message)
+{
+    Flush();
+    m_onResult(false, message);
 }
 
 void CBatchInserter::Finish()
 {
     Flush();
+}
+
+std::string CBatchInserter::BlobBpb(size_t column, bool binary) const
+{
+    return m_bPrepared ? m_single->BlobBpb(static_cast<int>(column), binary) : std::string();
 }
 
 bool CBatchInserter::RunSingle(const BoundRow& row, std::string& error)

@@ -21,10 +21,11 @@ struct SBoundValue
         Bytes,
         Raw,
         Array,
+        Blob,
     };
     EKind kind = Null;
     double number = 0;
-    std::string bytes; // Bytes: text or binary bytes; Raw: the value's data
+    std::string bytes; // Bytes: text or binary bytes; Raw: the value's data; Blob: its ISC_QUAD
     bool binary = false;
     short sqlType = 0; // Raw only
     short scale = 0;
@@ -37,11 +38,13 @@ using BoundRow = std::vector<SBoundValue>;
 // Inserts rows into one table, several rows per round trip: rows are
 // gathered and sent as one prepared EXECUTE BLOCK holding one INSERT per
 // row. When a block fails, its rows are inserted again one by one, so a row
-// that the server refuses fails alone and every other row goes in. Results
+// that the server refuses fails alone and every other row goes in. A row
+// holding a BLOB written ahead (kind Blob) is always inserted alone: the
+// BLOB can be stored only once, and a retry would need it again. Results
 // are reported in the order the rows were added.
 class CBatchInserter
 {
-public:
+  public:
     using ResultCallback = std::function<void(bool ok, const std::string& serverMessage)>;
 
     // columns: the destination column names in parameter order.
@@ -54,18 +57,25 @@ public:
     // Prepares the single-row INSERT; false when the server refuses it (then
     // every added row fails with that message).
     bool Prepare();
+    bool Prepared() const { return m_bPrepared; }
     const std::string& PrepareError() const { return m_sPrepareError; }
     // The single-row statement with "?" markers.
     const std::string& InsertSql() const { return m_sInsertSql; }
     // Takes the row's values; row is left holding the storage of an earlier
     // row, ready to be refilled without allocating.
     void Add(BoundRow& row);
+    // Reports a row that cannot be inserted (its BLOB could not be written),
+    // in its place among the rows added.
+    void AddFailed(const std::string& message);
     // Sends what is still gathered.
     void Finish();
+    // The BLOB parameter buffer for a BLOB written for the column (see
+    // CFbParamStatement::BlobBpb); empty before Prepare.
+    std::string BlobBpb(size_t column, bool binary) const;
     // Most rows per round trip (1 turns batching off).
     void SetMaxBatchRows(size_t rows) { m_nMaxBatchRows = rows < 1 ? 1 : rows; }
 
-private:
+  private:
     void Flush();
     bool RunSingle(const BoundRow& row, std::string& error);
     CFbParamStatement* BlockStatement(size_t rows);

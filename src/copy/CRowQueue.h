@@ -10,20 +10,22 @@
 // A bounded queue of row chunks between the thread that reads the source and
 // the thread that writes the destination. The reader blocks while the queue
 // is full, so memory stays bounded whatever the table's size.
-template <typename Row>
-class CRowQueue
+template <typename Row> class CRowQueue
 {
-public:
+  public:
     explicit CRowQueue(size_t maxChunks) : m_nMaxChunks(maxChunks) {}
 
-    void Push(std::vector<Row> chunk)
+    // Waits for room and queues the chunk; false (the chunk dropped) once
+    // the queue is abandoned.
+    bool Push(std::vector<Row> chunk)
     {
         std::unique_lock lock(m_mutex);
         m_notFull.wait(lock, [&] { return m_chunks.size() < m_nMaxChunks || m_bAbandoned; });
         if (m_bAbandoned)
-            return;
+            return false;
         m_chunks.push_back(std::move(chunk));
         m_notEmpty.notify_one();
+        return true;
     }
 
     // Marks the end of the rows; error is empty when the source was read whole.
@@ -88,7 +90,7 @@ public:
         return m_sError;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_notEmpty;
     std::condition_variable m_notFull;

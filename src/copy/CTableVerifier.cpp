@@ -1,7 +1,7 @@
 #include "copy/CTableVerifier.h"
 
 #include "copy/CopyCheck.h"
-#include "copy/LiteralText.h"
+#include "copy/LogValues.h"
 #include "copy/SourceSelect.h"
 #include "db/BlobIo.h"
 #include "db/CFbConnection.h"
@@ -173,6 +173,8 @@ int CompareKey(const XSQLVAR& a, const XSQLVAR& b, bool integer)
     return 0;
 }
 
+constexpr size_t kBlobPieceBytes = 256 * 1024;
+
 class CComparison
 {
   public:
@@ -190,6 +192,8 @@ class CComparison
     bool SameValue(size_t column, std::string& sourceText, std::string& destText);
     std::string KeyText(CFbCursor& cursor);
     std::string Literal(CFbCursor& cursor, int i);
+    // Compares the BLOBs of column i of both rows without holding either whole.
+    bool SameBlob(int i);
 
     CFbConnection& m_source;
     CFbConnection& m_dest;
@@ -201,13 +205,85 @@ class CComparison
 
 std::string CComparison::Literal(CFbCursor& cursor, int i)
 {
+    const XSQLVAR& var = cursor.Column(i);
+    const int type = var.sqltype & ~1;
+    std::string text;
+    if (type == SQL_BLOB && !IsNull(var))
+    {
+        // A BLOB passes through in pieces: the log shows it as the run's
+        // logs do, abbreviated when long, without ever holding it whole.
+        CValueDigest digest;
+        digest.Reset(true);
+        CBlobReader blob;
+        if (!cursor.OpenBlob(i, blob))
+            return "?";
+        std::string piece;
+        int read = 1;
+        while ((read = cursor.ReadBlobPiece(blob, piece, kBlobPieceBytes)) > 0)
+        {
+            digest.Add(piece.data(), piece.size());
+            piece.clear();
+        }
+        if (read < 0 || !cursor.CloseBlob(blob))
+            return "?";
+        const bool binary = var.sqlsubtype != 1;
+        if (digest.Length() > LogWholeBytes)
+            digest.AppendTo(text, ELogForm::Sql, binary);
+        else
+        {
+            // Short enough to be shown whole: the head holds all of it.
+            SColumnValue value;
+            if (!cursor.Value(i, EValueForm::Exact, value))
+                return "?";
+            AppendLogValue(text, ELogForm::Sql, true, value.text, value.marks);
+        }
+        return text;
+    }
     SColumnValue value;
     if (!cursor.Value(i, EValueForm::Exact, value))
         return "?";
-    const int type = cursor.Column(i).sqltype & ~1;
     const bool isString = !(type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64 || type == SQL_FLOAT ||
                             type == SQL_DOUBLE || type == SQL_BOOLEAN);
-    return SqlLiteral(value.text, value.marks, isString);
+    AppendLogValue(text, ELogForm::Sql, isString, value.text, value.marks);
+    return text;
+}
+
+bool CComparison::SameBlob(int i)
+{
+    CBlobReader a;
+    CBlobReader b;
+    if (!m_sourceRows.OpenBlob(i, a) || !m_destRows.OpenBlob(i, b))
+        return false;
+    // Both BLOBs are read piece by piece and compared as far as both have
+    // arrived; segment boundaries need not agree.
+    std::string x;
+    std::string y;
+    int readA = 1;
+    int readB = 1;
+    bool same = true;
+    while (same)
+    {
+        if (readA > 0 && x.size() < kBlobPieceBytes)
+            readA = m_sourceRows.ReadBlobPiece(a, x, kBlobPieceBytes - x.size());
+        if (readB > 0 && y.size() < kBlobPieceBytes)
+            readB = m_destRows.ReadBlobPiece(b, y, kBlobPieceBytes - y.size());
+        if (readA < 0 || readB < 0)
+            return false;
+        const size_t common = std::min(x.size(), y.size());
+        same = std::memcmp(x.data(), y.data(), common) == 0;
+        x.erase(0, common);
+        y.erase(0, common);
+        if (readA == 0 && readB == 0)
+        {
+            same = same && x.empty() && y.empty();
+            break;
+        }
+        if ((readA == 0 && x.empty() && !y.empty()) || (readB == 0 && y.empty() && !x.empty()))
+            same = false;
+    }
+    const bool closedA = m_sourceRows.CloseBlob(a);
+    const bool closedB = m_destRows.CloseBlob(b);
+    return same && closedA && closedB;
 }
 
 std::string CComparison::KeyText(CFbCursor& cursor)
@@ -240,10 +316,7 @@ bool CComparison::SameValue(size_t column, std::string& sourceText, std::string&
         return IsNull(a) == IsNull(b);
     if ((a.sqltype & ~1) == SQL_BLOB && (b.sqltype & ~1) == SQL_BLOB)
     {
-        SColumnValue x;
-        SColumnValue y;
-        return m_sourceRows.Value(i, EValueForm::Exact, x) && m_destRows.Value(i, EValueForm::Exact, y) &&
-               x.text == y.text;
+        return SameBlob(i);
     }
     if ((a.sqltype & ~1) == (b.sqltype & ~1) && a.sqlscale == b.sqlscale)
         return Bytes(a) == Bytes(b);

@@ -1,15 +1,18 @@
-// The row-level steps of a table copy: reading the source through a cursor,
-// matching columns by name and inserting the rows in batches.
+// The row-level steps of a table copy: matching columns by name and
+// inserting the rows that the source row reader delivers, in batches.
 #include "copy/CCopyEngine.h"
 #include "copy/CTableCopy.h"
 
 #include "copy/CBatchInserter.h"
 #include "copy/CRowLogPipe.h"
 #include "copy/CRowQueue.h"
+#include "copy/CSourceRowReader.h"
 #include "copy/CStagedRunLog.h"
+#include "copy/LogValues.h"
 #include "copy/TablePlan.h"
 #include "core/PathHelpers.h"
 #include "core/TextEncoding.h"
+#include "db/BlobIo.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
 #include "db/SchemaQueries.h"
@@ -24,25 +27,7 @@
 
 namespace
 {
-std::string HexLiteral(const std::string& bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text = "x'";
-    for (unsigned char c : bytes)
-    {
-        text += digits[c >> 4];
-        text += digits[c & 15];
-    }
-    return text + "'";
-}
-
-// A value as the run log and the data text log show it.
-std::string LogText(const std::string& text, std::uint8_t marks)
-{
-    return (marks & CStringGrid::MarkBinary) ? HexLiteral(text) : text;
-}
-
-// One value of a literal INSERT as the SQL log shows it.
+// One value of a literal INSERT, whole, as it must stand in SQL.
 void AppendLiteral(std::string& text, bool isString, const std::string& value, std::uint8_t marks)
 {
     if (marks & CStringGrid::MarkNull)
@@ -66,166 +51,96 @@ std::string MissingValue(bool isString, const std::string& typeName, bool litera
     return "0";
 }
 
-// What the logs say of one row.
-struct SLogLines
-{
-    std::string insert;
-    std::string detail;
-    std::string text;
-    // The first inserted column holding NONE text that is not UTF-8, or -1.
-    int legacyColumn = -1;
-
-    void Swap(SLogLines& other) noexcept
-    {
-        insert.swap(other.insert);
-        detail.swap(other.detail);
-        text.swap(other.text);
-        std::swap(legacyColumn, other.legacyColumn);
-    }
-};
-
-// A source row ready for the destination. Rows are refilled in place, so
-// their buffers circulate between the reader and the writer instead of being
-// allocated on one thread and freed on the other for every row.
-struct SReadRow
-{
-    BoundRow row;
-    SLogLines lines;
-};
-
-constexpr size_t ChunkRows = 256;
 constexpr size_t QueueChunks = 4;
 
-// Source types whose fetched data is bound as it is: the server converts
-// numbers, dates, times and UTF-8 text to the destination's types exactly,
-// with no text form in between.
-bool BindsRaw(int type)
+// Writes the long BLOBs whose pieces arrive ahead of their row into new
+// BLOBs of the destination, each piece as it comes, and puts them into the
+// row. A BLOB that cannot be written fails its row with the server's reason.
+class CLongBlobWriter
 {
-    switch (type)
-    {
-    case SQL_SHORT:
-    case SQL_LONG:
-    case SQL_INT64:
-    case SQL_FLOAT:
-    case SQL_DOUBLE:
-    case SQL_TIMESTAMP:
-    case SQL_TYPE_DATE:
-    case SQL_TYPE_TIME:
-    case SQL_BOOLEAN:
-    case SQL_VARYING: return true;
-    default: return false;
-    }
-}
+  public:
+    CLongBlobWriter(CFbConnection& dest, const CBatchInserter& inserter) : m_dest(dest), m_inserter(inserter) {}
 
-// True when the bound value needs the formatted value of the column.
-bool NeedsFormattedValue(const XSQLVAR& column)
-{
-    return !BindsRaw(column.sqltype & ~1);
-}
+    void Take(SReadRow& piece)
+    {
+        if (piece.firstPiece)
+        {
+            Close();
+            m_bActive = true;
+            m_nColumn = static_cast<size_t>(piece.pieceColumn);
+            m_sError.clear();
+            if (!m_inserter.Prepared())
+                m_sError = m_inserter.PrepareError();
+            else if (!m_writer.Create(m_status, m_dest.DatabaseHandle(), m_dest.TransactionHandle(),
+                                      m_inserter.BlobBpb(m_nColumn, piece.pieceBinary)))
+                m_sError = m_status.Message();
+        }
+        if (m_bActive && m_sError.empty() && !m_writer.Write(m_status, piece.piece.data(), piece.piece.size()))
+            m_sError = m_status.Message();
+        // Only the pieces on their way hold memory.
+        std::string().swap(piece.piece);
+    }
 
-void Bind(const XSQLVAR& column, const SColumnValue& value, SBoundValue& bound)
-{
-    const bool isNull = (column.sqltype & 1) != 0 && column.sqlind && *column.sqlind < 0;
-    if (isNull)
+    // Puts the BLOBs written for the row into it; false, with the reason,
+    // when one of them could not be written.
+    bool Bind(BoundRow& row, std::string& error)
     {
-        bound.kind = SBoundValue::Null;
-        return;
+        if (!m_bActive && m_written.empty())
+            return true;
+        Close();
+        bool ok = true;
+        for (size_t c = 0; c < row.size(); ++c)
+        {
+            if (row[c].kind != SBoundValue::Blob)
+                continue;
+            for (const SWritten& written : m_written)
+            {
+                if (written.column != c)
+                    continue;
+                row[c].bytes = written.id;
+                if (!written.error.empty() && ok)
+                {
+                    ok = false;
+                    error = written.error;
+                }
+            }
+        }
+        m_written.clear();
+        return ok;
     }
-    const int type = column.sqltype & ~1;
-    if (BindsRaw(type))
+
+  private:
+    struct SWritten
     {
-        bound.kind = SBoundValue::Raw;
-        bound.sqlType = static_cast<short>(type);
-        bound.scale = column.sqlscale;
-        bound.subType = column.sqlsubtype;
-        size_t length = static_cast<unsigned short>(column.sqllen);
-        if (type == SQL_VARYING)
-        {
-            unsigned short characters = 0;
-            std::memcpy(&characters, column.sqldata, 2);
-            length = 2 + characters;
-        }
-        bound.bytes.assign(column.sqldata, length);
-        return;
-    }
-    bound.kind = SBoundValue::Bytes;
-    bound.bytes = value.text;
-    bound.binary = (value.marks & CStringGrid::MarkBinary) != 0;
-}
-// Binds the current source row for the destination and, with logging on,
-// prepares what the logs say of it.
-bool ReadRow(CFbCursor& cursor, const std::vector<const SColumnPlan*>& plan, const std::vector<SColumnValue>& values,
-             const std::string& prefix, bool logging, bool checkLegacyText, SReadRow& read)
-{
-    read.row.resize(plan.size());
-    SLogLines& lines = read.lines;
-    if (logging)
+        size_t column = 0;
+        std::string id;
+        std::string error;
+    };
+
+    void Close()
     {
-        lines.insert = prefix;
-        lines.legacyColumn = -1;
+        if (!m_bActive)
+            return;
+        m_bActive = false;
+        SWritten written{m_nColumn, {}, m_sError};
+        ISC_QUAD id{};
+        if (written.error.empty() && !m_writer.Close(m_status, id))
+            written.error = m_status.Message();
+        if (written.error.empty())
+            written.id.assign(reinterpret_cast<const char*>(&id), sizeof id);
+        m_writer.Cancel();
+        m_written.push_back(std::move(written));
     }
-    for (size_t i = 0; i < plan.size(); ++i)
-    {
-        const SColumnPlan& column = *plan[i];
-        SBoundValue& bound = read.row[i];
-        bound.array.reset(); // the slot may hold an earlier row's array
-        if (logging && i > 0)
-            lines.insert += ",";
-        switch (column.value)
-        {
-        case EColumnValue::Filler:
-            bound.kind = SBoundValue::Bytes;
-            bound.bytes = column.filler;
-            bound.binary = false;
-            if (logging)
-                lines.insert += column.fillerLiteral;
-            continue;
-        case EColumnValue::Null:
-        case EColumnValue::Deferred:
-            // A deferred column is set once the tables it waits for are filled.
-            bound.kind = SBoundValue::Null;
-            if (logging)
-                lines.insert += "NULL";
-            continue;
-        default: break;
-        }
-        const int j = column.sourceIndex;
-        const SColumnValue& value = values[static_cast<size_t>(j)];
-        Bind(cursor.Column(j), value, bound);
-        if (bound.kind == SBoundValue::Bytes && (cursor.Column(j).sqltype & ~1) == SQL_ARRAY)
-        {
-            // An array's elements are read from the source and written as a
-            // new array of the destination column.
-            auto slice = std::make_shared<SArraySlice>();
-            if (!cursor.ReadArrayValue(j, *slice))
-                return false;
-            bound.kind = SBoundValue::Array;
-            bound.array = std::move(slice);
-        }
-        if (logging)
-        {
-            AppendLiteral(lines.insert, column.isString, value.text, value.marks);
-            if (checkLegacyText && column.legacyText && lines.legacyColumn < 0 && !IsValidUtf8(value.text))
-                lines.legacyColumn = static_cast<int>(i);
-        }
-    }
-    if (logging)
-    {
-        lines.insert += ");";
-        lines.text.clear();
-        for (size_t j = 0; j < values.size(); ++j)
-        {
-            if (j)
-                lines.text += ';';
-            lines.text += LogText(values[j].text, values[j].marks);
-        }
-        if (values.size() > 1)
-            lines.detail = LogText(values[1].text, values[1].marks);
-        else
-            lines.detail.clear();
-    }
-    return true;
-}
+
+    CFbConnection& m_dest;
+    const CBatchInserter& m_inserter;
+    CFbStatus m_status;
+    CBlobWriter m_writer;
+    bool m_bActive = false;
+    size_t m_nColumn = 0;
+    std::string m_sError;
+    std::vector<SWritten> m_written;
+};
 } // namespace
 
 std::string CTableCopy::InsertPrefix(const std::string& table, const std::vector<std::string>& columns)
@@ -296,7 +211,6 @@ std::string CCopyEngine::BuildInsert(CStringGrid& destColumns, CStringGrid& sour
 
 bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows)
 {
-    CFbCursor& cursor = m_cursor;
     CFbConnection& dest = m_dest;
     const STablePlan& tablePlan = m_plan;
     const std::vector<const SColumnPlan*> plan = tablePlan.InsertColumns();
@@ -304,68 +218,18 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     std::vector<std::string> destNames;
     for (const SColumnPlan* column : plan)
         destNames.push_back(column->name);
-    const std::string prefix = InsertPrefix(table, destNames);
-    const int sourceCount = cursor.ColumnCount();
-    std::vector<bool> needed(static_cast<size_t>(sourceCount), m_logs.Logging());
-    for (const SColumnPlan* column : plan)
-    {
-        if (column->value == EColumnValue::Source && NeedsFormattedValue(cursor.Column(column->sourceIndex)))
-            needed[static_cast<size_t>(column->sourceIndex)] = true;
-    }
+    const bool logging = m_logs.Logging();
     // Without a code page NONE text reaches a real character set as bytes,
     // and the rows the server refuses for it are explained once per column.
     const bool checkLegacyText = m_settings.sourceCharset.empty();
     std::set<int> explainedLegacyColumns;
-    const bool logging = m_logs.Logging();
-
-    // Reads up to one chunk of rows (the current row first); false at the end
-    // of the rows or on a read error (readError then says why).
-    int fetch = 1;
-    std::vector<SColumnValue> values(static_cast<size_t>(sourceCount));
-    auto readChunk = [&](std::vector<SReadRow>& chunk, std::string& readError) {
-        size_t filled = 0;
-        while (fetch == 1 && filled < ChunkRows)
-        {
-            for (int j = 0; j < sourceCount && fetch == 1; ++j)
-            {
-                if (needed[static_cast<size_t>(j)] &&
-                    !cursor.Value(j, EValueForm::Exact, values[static_cast<size_t>(j)]))
-                    fetch = -1;
-            }
-            if (fetch < 0)
-                break;
-            if (filled == chunk.size())
-                chunk.emplace_back();
-            if (!ReadRow(cursor, plan, values, prefix, logging, checkLegacyText, chunk[filled]))
-            {
-                fetch = -1;
-                break;
-            }
-            ++filled;
-            fetch = cursor.Fetch();
-        }
-        chunk.resize(filled);
-        if (fetch < 0)
-            readError = cursor.LastErrorMessage() + "\n";
-        return filled > 0;
-    };
 
     // The source is read on its own thread while this one writes, so reading
     // and writing overlap: in process the two attachments run on two cores,
     // through a server each one's round trips leave time for the other.
+    CSourceRowReader rowReader(m_cursor, plan, InsertPrefix(table, destNames), logging, checkLegacyText);
     CRowQueue<SReadRow> queue(QueueChunks);
-    std::thread reader([&] {
-        std::vector<SReadRow> chunk;
-        std::string readError;
-        while (!queue.Abandoned())
-        {
-            queue.TakeSpare(chunk);
-            if (!readChunk(chunk, readError))
-                break;
-            queue.Push(std::move(chunk));
-        }
-        queue.Finish(readError);
-    });
+    std::thread reader([&] { rowReader.Run(queue); });
     // Whatever way this function is left, the reader is released and joined.
     struct SJoinReader
     {
@@ -393,7 +257,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
         (file == CRowLogPipe::SqlLog ? m_logs.SqlWriter() : m_logs.TextWriter()).AppendText(text);
     });
     // The log lines of the rows the inserter holds, in the order it reports
-    // them; it reports every row it holds at once, so the list then restarts.
+    // them: the lines of pendingLogs[loggedRows, heldRows) wait for their rows.
     std::vector<SLogLines> pendingLogs;
     size_t loggedRows = 0;
     size_t heldRows = 0;
@@ -422,21 +286,40 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     });
     inserter.Prepare();
     inserter.SetMaxBatchRows(m_settings.maxBatchRows);
+    CLongBlobWriter longBlobs(dest, inserter);
     std::vector<SReadRow> chunk;
     m_engine.NoteRows(0, false);
+    std::string blobError;
     // An abort leaves the rows not yet sent: the transaction goes back whole.
     while (!m_engine.AbortRequested() && queue.Pop(chunk))
     {
         for (SReadRow& read : chunk)
         {
-            // Rows the inserter sends now are reported before this one is held.
-            inserter.Add(read.row);
+            if (read.IsPiece())
+            {
+                longBlobs.Take(read);
+                continue;
+            }
             if (logging)
             {
+                // The lines wait before the row is added: a row sent at once
+                // (one with a long BLOB) is reported within Add.
+                if (loggedRows > 0)
+                {
+                    for (size_t k = loggedRows; k < heldRows; ++k)
+                        pendingLogs[k - loggedRows].Swap(pendingLogs[k]);
+                    heldRows -= loggedRows;
+                    loggedRows = 0;
+                }
                 if (heldRows == pendingLogs.size())
                     pendingLogs.emplace_back();
                 pendingLogs[heldRows++].Swap(read.lines);
             }
+            // Rows the inserter sends now are reported before this one.
+            if (longBlobs.Bind(read.row, blobError))
+                inserter.Add(read.row);
+            else
+                inserter.AddFailed(blobError);
         }
         queue.Recycle(std::move(chunk));
         logPipe.Send();

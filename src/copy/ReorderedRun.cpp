@@ -2,6 +2,7 @@
 // whole, emptied children first in one transaction, filled parents first,
 // and its deferred columns are set afterwards.
 #include "copy/CCopyEngine.h"
+#include "copy/LogValues.h"
 
 #include "copy/CRunPlan.h"
 #include "copy/TablePlan.h"
@@ -271,8 +272,9 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
             else
                 statement.SetBytes(i, value.text, (value.marks & CStringGrid::MarkBinary) != 0);
             const size_t mark = literal.find('?');
-            const std::string text =
-                (value.marks & CStringGrid::MarkNull) ? "NULL" : "'" + EscapeSqlString(value.text) + "'";
+            // Shown as text, as the statement binds it; a long one abbreviated.
+            std::string text;
+            AppendLogValue(text, ELogForm::Sql, true, value.text, value.marks & CStringGrid::MarkNull);
             literal.replace(mark, 1, text);
         }
         const bool updated = statement.Execute();

@@ -49,9 +49,15 @@ std::map<std::string, std::string> InlineBlobCasts(CFbConnection& connection, co
         const bool legacy = !legacyCharset.empty() && legacyColumns.count(column.name);
         if (text && IsNoneText(column) && !legacy)
             continue;
-        // Characters for text (as the cast counts them), bytes otherwise.
-        lengths += std::string(blobs.empty() ? "" : ", ") + (text ? "MAX(CHAR_LENGTH(" : "MAX(OCTET_LENGTH(") +
-                   SqlIdentifier(column.name) + "))";
+        // Bytes, and for text the characters (as the cast counts them).
+        // Counting characters reads a whole BLOB, so it is done only for
+        // values short enough to come inline at all: the server reads a
+        // BLOB's length without its contents.
+        const std::string name = SqlIdentifier(column.name);
+        lengths += std::string(blobs.empty() ? "" : ", ") + "MAX(OCTET_LENGTH(" + name + "))";
+        if (text)
+            lengths += ", MAX(IIF(OCTET_LENGTH(" + name + ") <= " + std::to_string(LongestInlineText * 4) +
+                       ", CHAR_LENGTH(" + name + "), 0))";
         blobs.push_back(&column);
     }
     if (blobs.empty())
@@ -62,11 +68,17 @@ std::map<std::string, std::string> InlineBlobCasts(CFbConnection& connection, co
     if (failure != 0 || maxima.RowCount() != 1)
         return casts;
     long budget = MessageBudget;
+    int cell = 0;
     for (size_t b = 0; b < blobs.size(); ++b)
     {
-        const long longest = std::max(1L, maxima.GetCellInt(static_cast<int>(b), 0));
         const SColumnInfo& column = *blobs[b];
         const bool text = column.blobSubType == 1;
+        const long octets = maxima.GetCellInt(cell++, 0);
+        const long characters = text ? maxima.GetCellInt(cell++, 0) : 0;
+        // A text longer than its characters could be in UTF-8 never fits.
+        if (text && octets > LongestInlineText * 4)
+            continue;
+        const long longest = std::max(1L, text ? characters : octets);
         const long bytes = text ? longest * 4 : longest; // UTF-8 takes up to four bytes a character
         if (bytes > budget || longest > LongestInlineBytes || (text && longest > LongestInlineText))
             continue;

@@ -199,11 +199,13 @@ STablePlan BuildTablePlan(const std::string& table, const std::vector<SSourceCol
 {
     STablePlan plan;
     plan.table = table;
+    plan.source = source;
     for (const SColumnInfo& column : dest)
     {
         SColumnPlan planned;
         planned.name = column.name;
         planned.isString = IsStringClass(column);
+        planned.dest = column;
         int index = -1;
         const SSourceColumn* from = FindSource(source, column.name, index);
         if (column.computed)

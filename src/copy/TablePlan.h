@@ -38,6 +38,10 @@ struct SColumnPlan
     // A source text column in CHARACTER SET NONE carried into a column of a
     // real character set: its bytes mean characters only in a code page.
     bool legacyText = false;
+    // What the destination's system tables say of the column: type, length,
+    // precision and scale, character set, nullability, default, computed and
+    // identity flags.
+    SColumnInfo dest;
 };
 
 // How one table is copied, decided from both databases' columns before
@@ -45,7 +49,8 @@ struct SColumnPlan
 struct STablePlan
 {
     std::string table;
-    std::vector<SColumnPlan> columns; // the destination's columns in their order
+    std::vector<SColumnPlan> columns;  // the destination's columns in their order
+    std::vector<SSourceColumn> source; // the source's columns as its SELECT reads them
     // Why the table cannot be filled, each a run-log message; the table
     // fails before it is emptied when any is present.
     std::vector<std::string> problems;

@@ -170,3 +170,29 @@ bool CFbCursor::ReadArrayValue(int i, SArraySlice& slice)
     m_sLastError = m_status.Message();
     return false;
 }
+
+bool CFbCursor::OpenBlob(int i, CBlobReader& blob)
+{
+    ISC_QUAD id;
+    std::memcpy(&id, m_descriptor.Var(i).sqldata, sizeof id);
+    if (blob.Open(m_status, m_connection.DatabaseHandle(), &m_hTransaction, id))
+        return true;
+    m_sLastError = m_status.Message();
+    return false;
+}
+
+int CFbCursor::ReadBlobPiece(CBlobReader& blob, std::string& piece, size_t most)
+{
+    const int read = blob.Read(m_status, piece, most);
+    if (read < 0)
+        m_sLastError = m_status.Message();
+    return read;
+}
+
+bool CFbCursor::CloseBlob(CBlobReader& blob)
+{
+    if (blob.Close(m_status))
+        return true;
+    m_sLastError = m_status.Message();
+    return false;
+}

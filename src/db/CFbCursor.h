@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/ArrayIo.h"
+#include "db/BlobIo.h"
 #include "db/CFbConnection.h"
 #include "db/CXsqlda.h"
 #include "db/FbStatus.h"
@@ -33,6 +34,14 @@ class CFbCursor
     bool Value(int i, EValueForm form, SColumnValue& value);
     // The current row's ARRAY value of column i; false when it cannot be read.
     bool ReadArrayValue(int i, SArraySlice& slice);
+    // Opens the current row's BLOB in column i (not NULL) to be read in
+    // pieces; it stays readable while later rows are fetched. False with
+    // LastErrorMessage on failure.
+    bool OpenBlob(int i, CBlobReader& blob);
+    // The next piece of a BLOB opened by OpenBlob, as CBlobReader::Read
+    // gives it; a failure's message is LastErrorMessage.
+    int ReadBlobPiece(CBlobReader& blob, std::string& piece, size_t most);
+    bool CloseBlob(CBlobReader& blob);
     const std::string& LastErrorMessage() const { return m_sLastError; }
 
   private:

@@ -52,10 +52,9 @@ bool CFbParamStatement::Prepare(const std::string& sql)
         m_sLastError = m_status.Message();
         return false;
     }
-    if (isc_dsql_prepare(m_status, m_connection.TransactionHandle(), &m_hStatement, 0, sql.c_str(), Dialect,
-                         nullptr)
-            != 0
-        || isc_dsql_describe_bind(m_status, &m_hStatement, Dialect, m_params.Get()) != 0)
+    if (isc_dsql_prepare(m_status, m_connection.TransactionHandle(), &m_hStatement, 0, sql.c_str(), Dialect, nullptr) !=
+            0 ||
+        isc_dsql_describe_bind(m_status, &m_hStatement, Dialect, m_params.Get()) != 0)
     {
         m_sLastError = m_status.Message();
         return false;
@@ -87,6 +86,30 @@ void CFbParamStatement::SetArray(int i, const std::string& table, const std::str
     slot.array = std::move(slice);
     slot.arrayTable = table;
     slot.arrayColumn = column;
+}
+
+void CFbParamStatement::SetBlob(int i, const ISC_QUAD& id)
+{
+    SSlot& slot = m_slots[static_cast<size_t>(i)];
+    slot.array.reset();
+    XSQLVAR& var = m_params.Var(i);
+    slot.indicator = 0;
+    slot.pendingBlob = false;
+    slot.buffer.assign(reinterpret_cast<const char*>(&id), sizeof id);
+    var.sqltype = static_cast<short>(SQL_BLOB | 1);
+    var.sqlsubtype = m_described[static_cast<size_t>(i)].sqlsubtype;
+    var.sqlscale = 0;
+    var.sqllen = sizeof id;
+}
+
+std::string CFbParamStatement::BlobBpb(int i, bool binary) const
+{
+    if (i < 0 || static_cast<size_t>(i) >= m_described.size())
+        return {};
+    // A text BLOB column's character set is held in sqlscale.
+    const XSQLVAR& described = m_described[static_cast<size_t>(i)];
+    const bool textBlob = (described.sqltype & ~1) == SQL_BLOB && described.sqlsubtype == 1 && !binary;
+    return textBlob ? TextBlobBpb(described.sqlscale & 0xFF) : std::string();
 }
 
 void CFbParamStatement::SetNull(int i)
@@ -197,20 +220,8 @@ bool CFbParamStatement::WritePendingBlobs()
         XSQLVAR& var = m_params.Var(static_cast<int>(i));
         const XSQLVAR& described = m_described[i];
         ISC_QUAD id{};
-        // A text BLOB is filtered from the connection's UTF-8 into the
-        // column's own character set (held in sqlscale for BLOBs).
-        const bool textBlob = (described.sqltype & ~1) == SQL_BLOB && described.sqlsubtype == 1 && !slot.binary;
-        std::string bpb;
-        if (textBlob)
-        {
-            bpb = {static_cast<char>(isc_bpb_version1),
-                   static_cast<char>(isc_bpb_source_type), 1, 1,
-                   static_cast<char>(isc_bpb_source_interp), 1, 4,
-                   static_cast<char>(isc_bpb_target_type), 1, 1,
-                   static_cast<char>(isc_bpb_target_interp), 1, static_cast<char>(described.sqlscale & 0xFF)};
-        }
-        if (!WriteBlob(m_status, m_connection.DatabaseHandle(), m_connection.TransactionHandle(), slot.buffer, id,
-                       bpb))
+        const std::string bpb = BlobBpb(static_cast<int>(i), slot.binary);
+        if (!WriteBlob(m_status, m_connection.DatabaseHandle(), m_connection.TransactionHandle(), slot.buffer, id, bpb))
         {
             m_sLastError = m_status.Message();
             return false;
@@ -252,8 +263,7 @@ bool CFbParamStatement::Execute()
         var.sqlind = &m_slots[i].indicator;
     }
     if (isc_dsql_execute(m_status, m_connection.TransactionHandle(), &m_hStatement, Dialect,
-                         m_slots.empty() ? nullptr : m_params.Get())
-        != 0)
+                         m_slots.empty() ? nullptr : m_params.Get()) != 0)
     {
         m_sLastError = m_status.Message();
         return false;
@@ -327,8 +337,7 @@ bool CFbParamStatement::ExecuteMessage(bool& ran)
     const auto blrLength = static_cast<unsigned short>(sameLayout ? 0 : blr.size());
     if (isc_dsql_execute2_m(m_status, m_connection.TransactionHandle(), &m_hStatement, blrLength,
                             sameLayout ? nullptr : blr.data(), 0, static_cast<unsigned short>(m_message.size()),
-                            m_message.data(), 0, nullptr, 0, 0, nullptr)
-        != 0)
+                            m_message.data(), 0, nullptr, 0, 0, nullptr) != 0)
     {
         m_sLastError = m_status.Message();
         m_bLayoutKnown = false;

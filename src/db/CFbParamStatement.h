@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/CFbConnection.h"
 #include "db/ArrayIo.h"
+#include "db/CFbConnection.h"
 #include "db/CMessageLayout.h"
 #include "db/CXsqlda.h"
 #include "db/FbStatus.h"
@@ -20,7 +20,7 @@
 // which is most of its cost for a statement with hundreds of parameters.
 class CFbParamStatement
 {
-public:
+  public:
     explicit CFbParamStatement(CFbConnection& connection);
     ~CFbParamStatement();
     CFbParamStatement(const CFbParamStatement&) = delete;
@@ -40,13 +40,20 @@ public:
     // Text (UTF-8) or, with binary, bytes that are not transliterated. A BLOB
     // parameter receives the bytes as its contents.
     void SetBytes(int i, const std::string& bytes, bool binary);
+    // A BLOB already written in the connection's transaction (CBlobWriter);
+    // the server stores it in the row. Each BLOB serves one execution.
+    void SetBlob(int i, const ISC_QUAD& id);
+    // What a BLOB written for parameter i asks the server to filter: text,
+    // unless binary, from the connection's UTF-8 into the character set of
+    // a text BLOB column; empty for every other parameter.
+    std::string BlobBpb(int i, bool binary) const;
     // An array of table.column, stored just before the execution.
     void SetArray(int i, const std::string& table, const std::string& column, std::shared_ptr<const SArraySlice> slice);
     // Runs the statement with the bound values; false with LastErrorMessage.
     bool Execute();
     const std::string& LastErrorMessage() const { return m_sLastError; }
 
-private:
+  private:
     struct SSlot
     {
         std::string buffer; // the value as the parameter's data

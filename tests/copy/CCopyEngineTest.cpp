@@ -247,8 +247,15 @@ TEST_P(ManyRows, EveryRowArrivesWithItsOwnValuesAndLogLines)
         ASSERT_NE(found, std::string::npos) << id;
         at = found + start.size();
     }
-    EXPECT_NE(runLog.find(Entry("T", "ERROR: Failed to add", std::string(260, 'x'))), std::string::npos);
-    EXPECT_NE(copy.TextLog().find("\r\n2999;" + copy.source.Scalar("SELECT S FROM T WHERE ID = 2999") + ";blob 2999"),
+    // Values longer than 256 bytes are shown by their first 64 bytes, length and CRC-32.
+    EXPECT_NE(runLog.find(Entry("T", "ERROR: Failed to add", std::string(64, 'x') + "/* 260 bytes, crc32 244cebaa */")),
+              std::string::npos);
+    std::string shortened;
+    for (int i = 0; i < 32; ++i)
+        shortened += "é";
+    EXPECT_NE(copy.TextLog().find("\r\n2999;" + shortened + "/* 342 bytes, crc32 757b0e3a */;blob 2999"),
+              std::string::npos);
+    EXPECT_NE(copy.TextLog().find("\r\n2990;" + copy.source.Scalar("SELECT S FROM T WHERE ID = 2990") + ";blob 2990"),
               std::string::npos);
 }
 
