@@ -47,6 +47,9 @@ CDBCopyDlg::CDBCopyDlg() : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint
 
     m_lblState = new QLabel(this);
     m_lblState->setObjectName(QStringLiteral("m_lblState"));
+    // A long state line (rows, speed, time left, the stop) takes a second
+    // line rather than widening the window while it runs.
+    m_lblState->setWordWrap(true);
     m_lblTime = new QLabel(this);
     m_lblTime->setObjectName(QStringLiteral("m_lblTime"));
     m_lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
