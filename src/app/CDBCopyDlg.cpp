@@ -269,7 +269,10 @@ void CDBCopyDlg::ShowState()
     case EStopState::Stopping:
         m_lblState->setText(QString::fromStdString(FormatText(m_acMStopping, m_sState.toStdString())));
         break;
-    case EStopState::Aborting: m_lblState->setText(QString::fromStdString(FormatText(m_acMAborting, table))); break;
+    case EStopState::Aborting:
+        // Before the first table (while the rows are counted) there is no table to name.
+        m_lblState->setText(m_nCurrentTable < 0 ? m_sState : QString::fromStdString(FormatText(m_acMAborting, table)));
+        break;
     }
 }
 

@@ -140,6 +140,9 @@ std::vector<long long> CCopyEngine::CountSourceRows(const std::vector<std::strin
     CFbConnection source(m_settings.attempts);
     if (!source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
         return counts;
+    // A count of a big table takes the server a while: an abort cancels it.
+    std::vector<std::uintptr_t> cancelable;
+    RegisterCancelable(source, cancelable);
     std::vector<std::string> names;
     GetUserTables(source, names);
     const auto folded = [](std::string text) {
@@ -165,6 +168,7 @@ std::vector<long long> CCopyEngine::CountSourceRows(const std::vector<std::strin
         if (failure == 0 && rows.RowCount() == 1)
             counts[i] = std::stoll("0" + rows.GetCell(0, 0));
     }
+    UnregisterCancelable(cancelable);
     source.Disconnect();
     return counts;
 }
