@@ -221,6 +221,7 @@ void CDBCopyDlg::DeliverReports()
             m_sState =
                 QString::fromStdString(FormatText(m_acMVerifying, m_tableNames.value(report.index).toStdString()));
             ShowState();
+            emit stateShown(m_sState);
             break;
         case SReport::Progress: OnProgress(report.index, report.progress); break;
         case SReport::Finished: OnTableFinished(report.index, report.copied); break;
@@ -285,6 +286,7 @@ void CDBCopyDlg::OnProgress(int index, const SRowProgress& progress)
     m_sState =
         QString::fromStdString(RowProgressText(*m_pProgressTexts, m_tableNames.value(index).toStdString(), progress));
     ShowState();
+    emit stateShown(m_sState);
 }
 
 void CDBCopyDlg::AddResultLine(const QString& text, EListImage image)

@@ -86,6 +86,9 @@ class CDBCopyDlg : public QWidget
     void tableStarted(int index, const QString& table, int percent);
     // On the window's thread, after the table's result line was added.
     void tableFinished(int index, const QString& table, bool copied);
+    // On the window's thread, after the state line shows the rows of the
+    // table in progress (or that it is verified).
+    void stateShown(const QString& state);
     // The run has ended and the window is hidden; allCopied is false also
     // when the engine refused the run because another one held it.
     void finished(bool allCopied, int failedTables);

@@ -1,14 +1,16 @@
 #include "app/CDBCopyDlgUnattended.h"
 
 #include "app/CDBCopyDlg.h"
+#include "app/CTerminalProgress.h"
 #include "app/CUnattendedRun.h"
 #include "app/InterruptSignals.h"
 #include "ui/CFontSettings.h"
 
 #include <ostream>
+#include <unistd.h>
 
 int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const std::string& programFile,
-                              std::ostream& out, std::ostream& err)
+                              std::ostream& out, std::ostream& err, bool progressLine)
 {
     // The stored font needs a window to belong to; the progress window is
     // the only one shown.
@@ -38,11 +40,16 @@ int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const s
     dialog.show();
     dialog.SetLanguageFile(QString::fromStdU16String(run.settings.m_sLanguageFile));
     dialog.Setup(UnattendedJob(run));
+    CTerminalProgress progress(err, CTerminalProgress::TerminalWidth(STDERR_FILENO));
     QObject::connect(&dialog, &CDBCopyDlg::tableFinished, [&](int, const QString& table, bool copied) {
-        out << UnattendedResultLine(run, table.toStdString(), copied) << std::endl;
+        progress.Between([&] { out << UnattendedResultLine(run, table.toStdString(), copied) << std::endl; });
     });
+    if (progressLine)
+        QObject::connect(&dialog, &CDBCopyDlg::stateShown,
+                         [&](const QString& state) { progress.Show(state.toStdString()); });
     if (!dialog.Start())
         return ExitNotStarted;
     dialog.WaitForEnd(-1);
+    progress.Clear();
     return FinishUnattendedRun(run, dialog.RunResult(), out, err);
 }

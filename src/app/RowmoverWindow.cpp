@@ -61,7 +61,7 @@ int RunWindowUnattended(int argc, char** argv)
         // A display is named but cannot be opened: the copy runs as without one.
         return RunUnattended(arguments, programFile, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
     }
-    return RunUnattendedWithProgress(arguments, programFile, std::cout, std::cerr);
+    return RunUnattendedWithProgress(arguments, programFile, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
 }
 
 QByteArray UnattendedPlatforms()
