@@ -186,6 +186,42 @@ TEST_P(ProgressCopy, AnAbortInTheMiddleOfATableLeavesTriggersGeneratorsAndTheJou
     }
 }
 
+TEST_P(ProgressCopy, AnAbortInAGroupOfJoinedTablesLeavesItConsistentAndNamesWhatStaysEmpty)
+{
+    const char* ddl = "CREATE TABLE PARENT (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(20));"
+                      "CREATE TABLE CHILD (ID INTEGER, PARENT_ID INTEGER REFERENCES PARENT (ID));";
+    auto copy = Make(std::string(ddl) + ManyRows("PARENT", 60000) + "INSERT INTO CHILD VALUES (1, 1);",
+                     std::string(ddl) + "INSERT INTO PARENT VALUES (-1, 'old'); INSERT INTO CHILD VALUES (5, -1);");
+    copy->engine.SetMaxBatchRows(1);
+    CStringGrid grid;
+    grid.SetSize(1, 2);
+    grid.SetCell(0, 0, "CHILD");
+    grid.SetCell(0, 1, "PARENT");
+    CCopyJob job{&grid, &copy->engine, ELogging::On, true, {}};
+    SCopyRunEvents events;
+    events.progressInterval = std::chrono::milliseconds(0);
+    std::thread aborter;
+    events.tableProgress = [&](int index, const SRowProgress& progress) {
+        if (index == 1 && progress.rows >= 500 && !aborter.joinable())
+            aborter = std::thread([&] { copy->engine.RequestAbort(); });
+    };
+    const std::atomic<bool> never{false};
+    const SCopyRunResult result = RunCopyJob(job, never, events);
+    if (aborter.joinable())
+        aborter.join();
+    EXPECT_TRUE(result.aborted);
+    EXPECT_EQ(result.abortedTable, "PARENT");
+    const std::string log = copy->RunLog();
+    EXPECT_TRUE(Contains(log, Entry("PARENT", "Copy aborted by the user"))) << log.substr(log.size() - 1500);
+    // The group was emptied together; neither table is filled again, and the log names both.
+    EXPECT_TRUE(Contains(log, Entry("PARENT", "ERROR: The table was emptied for this run and is not refilled")));
+    EXPECT_TRUE(Contains(log, Entry("CHILD", "ERROR: The table was emptied for this run and is not refilled")))
+        << log.substr(log.size() - 1500);
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM PARENT"), "0");
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM CHILD"), "0");
+    EXPECT_TRUE(copy->engine.Journal().Entries().empty());
+}
+
 TEST(ProgressMeter, SpeedAndTimeLeftFollowTheRowsAndTheClock)
 {
     CProgressMeter meter({10000, -1});
