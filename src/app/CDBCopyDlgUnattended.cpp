@@ -4,6 +4,7 @@
 #include "app/CTerminalProgress.h"
 #include "app/CUnattendedRun.h"
 #include "app/InterruptSignals.h"
+#include "app/RunReport.h"
 #include "ui/CFontSettings.h"
 
 #include <ostream>
@@ -12,13 +13,20 @@
 int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const std::string& programFile,
                               std::ostream& out, std::ostream& err, bool progressLine)
 {
+    CRunReport report(arguments, "copy", out, err);
+    std::ostream& lines = report.Lines();
+    std::ostream& messages = report.Messages();
     // The stored font needs a window to belong to; the progress window is
     // the only one shown.
     QWidget fontOwner;
     CFontSettings font(&fontOwner);
     SUnattendedRun run;
-    if (!PrepareUnattendedRun(arguments, programFile, err, run, &font))
+    if (!report.CanWrite())
         return ExitNotStarted;
+    const bool prepared = PrepareUnattendedRun(arguments, programFile, messages, run, &font);
+    report.TakeRun(run);
+    if (!prepared)
+        return report.Finish(run.nothingToDo ? ExitAllCopied : ExitNotStarted, run.catalog);
 
     CDBCopyDlg dialog;
     // As without a window: the first interrupt stops after the table in
@@ -42,14 +50,16 @@ int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const s
     dialog.Setup(UnattendedJob(run));
     CTerminalProgress progress(err, CTerminalProgress::TerminalWidth(STDERR_FILENO));
     QObject::connect(&dialog, &CDBCopyDlg::tableFinished, [&](int, const QString& table, bool copied) {
-        progress.Between([&] { out << UnattendedResultLine(run, table.toStdString(), copied) << std::endl; });
+        progress.Between([&] { lines << UnattendedResultLine(run, table.toStdString(), copied) << std::endl; });
     });
     if (progressLine)
         QObject::connect(&dialog, &CDBCopyDlg::stateShown,
                          [&](const QString& state) { progress.Show(state.toStdString()); });
     if (!dialog.Start())
-        return ExitNotStarted;
+        return report.Finish(ExitNotStarted, run.catalog);
     dialog.WaitForEnd(-1);
     progress.Clear();
-    return FinishUnattendedRun(run, dialog.RunResult(), out, err);
+    const int exitCode = FinishUnattendedRun(run, dialog.RunResult(), lines, messages);
+    report.TakeCopy(dialog.RunResult());
+    return report.Finish(exitCode, run.catalog);
 }

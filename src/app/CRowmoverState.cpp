@@ -36,6 +36,8 @@ void CRowmoverState::CreateCopyEngine()
     // The same journal as the unattended run's, so either one can switch on
     // what the other left off.
     m_pCopyEngine->Journal().SetPath(WideToUtf8(m_sAppDir) + TriggerJournalFileName);
+    // Tables that fail in the window can be copied again from the command line.
+    m_pCopyEngine->FailedTables().SetPath(WideToUtf8(m_sAppDir) + FailedTablesFileName);
 }
 
 void CRowmoverState::UseDefaultCredentials()

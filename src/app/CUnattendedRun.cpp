@@ -7,6 +7,7 @@
 #include "app/CommandLinePasswords.h"
 #include "app/InterruptSignals.h"
 #include "app/ProgressText.h"
+#include "app/RunReport.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
@@ -76,6 +77,70 @@ bool CompleteLogin(SDatabaseLogin& login, CLanguageCatalog& catalog, std::ostrea
         login.password = EnvironmentValue("ISC_PASSWORD");
     return true;
 }
+std::string Joined(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+// The tables of the run from the list of those in both databases: all, or
+// as --tables, --exclude and --retry-failed choose. False when a name fits
+// no table or several, or when nothing is left to do; said on err.
+bool ChooseRunTables(SUnattendedRun& run, const SRunOptions& options, const std::vector<STableListRow>& rows,
+                     std::ostream& err, std::vector<std::string>& chosen)
+{
+    CLanguageCatalog& catalog = run.catalog;
+    if (options.retryFailed)
+    {
+        std::vector<std::string> failed;
+        const CCopyEngine& engine = run.engine;
+        if (!run.engine.FailedTables().Find(engine.DestinationKey(), failed))
+        {
+            err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMNothingToRetry),
+                              engine.Settings().dest.database)
+                << std::endl;
+            run.nothingToDo = true;
+            return false;
+        }
+        for (const std::string& table : failed)
+        {
+            std::vector<std::string> matches;
+            // Recorded under the destination's spelling: only that one is the table.
+            if (FindListedTable(rows, table, matches) != STableChoice::EError::None || matches.front() != table)
+            {
+                err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMRetryTableGone), table) << std::endl;
+                return false;
+            }
+        }
+        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMRetryTables), Joined(failed)) << std::endl;
+        // In list order, as every run goes.
+        const STableChoice choice = ChooseTables(rows, false, failed, {});
+        chosen = choice.tables;
+        return true;
+    }
+    const STableChoice choice = ChooseTables(rows, !options.tablesGiven, options.tables, options.exclude);
+    switch (choice.error)
+    {
+    case STableChoice::EError::Unknown:
+        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMUnknownTable), choice.name) << std::endl;
+        return false;
+    case STableChoice::EError::Ambiguous:
+        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMAmbiguousTable),
+                          std::vector<std::string>{choice.name, Joined(choice.candidates)})
+            << std::endl;
+        return false;
+    case STableChoice::EError::None: break;
+    }
+    if (choice.tables.empty())
+    {
+        err << Text(catalog, ELanguageText::FrmMain_m_aMNoSelection) << std::endl;
+        return false;
+    }
+    chosen = choice.tables;
+    return true;
+}
 } // namespace
 
 void RestoreLeftoverTriggers(CCopyEngine& engine, std::ostream& err)
@@ -127,6 +192,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     CCopyEngine& engine = run.engine;
     engine.Init(WideToUtf8(settings.m_sDefUser), WideToUtf8(settings.m_sDefPass), settings.m_nRetries);
     engine.Journal().SetPath(folders.appDir + TriggerJournalFileName);
+    engine.FailedTables().SetPath(folders.appDir + FailedTablesFileName);
     SDatabaseLogin source{databases[0], databases[1], databases[2]};
     SDatabaseLogin dest{databases[3], databases[4], databases[5]};
     // The command line's code page goes before the settings' one.
@@ -176,8 +242,6 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         err << "rowmover: the source database knows no character set " << charset << std::endl;
         return false;
     }
-    if (!forCheck)
-        RestoreLeftoverTriggers(engine, err);
     std::vector<STableListRow> rows;
     BuildTableList(
         engine.Settings().attempts,
@@ -186,6 +250,13 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     SortTableList(rows);
     if (rows.empty())
         return fail(ELanguageText::FrmMain_m_aMNoTables);
+    // The choice is settled before anything is written, to either database
+    // or beside them.
+    std::vector<std::string> chosen;
+    if (!ChooseRunTables(run, options, rows, err, chosen))
+        return false;
+    if (!forCheck)
+        RestoreLeftoverTriggers(engine, err);
     if (!forCheck && !prepare(false))
         return false;
     // The run goes on without them, but the user must know the way back is missing.
@@ -200,9 +271,9 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
 
     CStringGrid& tables = run.tables;
     tables.SetSize(1, 0);
-    for (const STableListRow& row : rows)
+    for (const std::string& name : chosen)
     {
-        tables.SetCell(0, tables.RowCount(), row.name);
+        tables.SetCell(0, tables.RowCount(), name);
         tables.AddRows(1);
     }
     return true;
@@ -258,12 +329,18 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     // caller that relies on them must not be told that all went well.
     if (!result.lostLogFile.empty())
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLogsLost), result.lostLogFile) << std::endl;
+    if (!result.failedTablesNotRecorded.empty())
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMNotRecorded), result.failedTablesNotRecorded)
+            << std::endl;
     return result.allCopied && !result.stopped && result.lostLogFile.empty() ? ExitAllCopied : ExitTableFailed;
 }
 
 int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
                   std::ostream& err, bool progressLine)
 {
+    CRunReport report(arguments, "copy", out, err);
+    std::ostream& lines = report.Lines();
+    std::ostream& messages = report.Messages();
     SUnattendedRun run;
     // The line is rewritten in place, and taken away before anything else
     // is printed; without a terminal nothing of it is written.
@@ -287,27 +364,36 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
         {
             if (onTerminal)
                 tcsetattr(STDIN_FILENO, TCSANOW, &terminal);
-            err << "\nInterrupted before the copy began; nothing was written." << std::endl;
+            const char* said = "Interrupted before the copy began; nothing was written.";
+            if (report.Wanted())
+                report.WriteInterrupted(said);
+            else
+                messages << "\n" << said << std::endl;
             std::_Exit(ExitNotStarted);
         }
         if (count == 1)
         {
             RequestUnattendedStop();
             between([&] {
-                err << "Interrupted: the copy ends after the table in progress. Interrupt again to abort that table."
+                messages
+                    << "Interrupted: the copy ends after the table in progress. Interrupt again to abort that table."
                     << std::endl;
             });
             return;
         }
         run.engine.RequestAbort();
-        between([&] { err << "Aborting the table in progress." << std::endl; });
+        between([&] { messages << "Aborting the table in progress." << std::endl; });
     });
-    if (!PrepareUnattendedRun(arguments, programFile, err, run))
+    if (!report.CanWrite())
         return ExitNotStarted;
+    const bool prepared = PrepareUnattendedRun(arguments, programFile, messages, run);
+    report.TakeRun(run);
+    if (!prepared)
+        return report.Finish(run.nothingToDo ? ExitAllCopied : ExitNotStarted, run.catalog);
     copying.store(true);
     SCopyRunEvents events;
     events.tableFinished = [&](int, const std::string& table, bool copied) {
-        between([&] { out << UnattendedResultLine(run, table, copied) << std::endl; });
+        between([&] { lines << UnattendedResultLine(run, table, copied) << std::endl; });
     };
     std::unique_ptr<SProgressTexts> texts;
     if (progressLine)
@@ -322,37 +408,57 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
     }
     const SCopyRunResult result = RunCopyJob(UnattendedJob(run), g_stopRequested, events);
     progress.Clear();
-    return FinishUnattendedRun(run, result, out, err);
+    const int exitCode = FinishUnattendedRun(run, result, lines, messages);
+    report.TakeCopy(result);
+    return report.Finish(exitCode, run.catalog);
 }
+
+namespace
+{
+// The tables of a prepared run as a list.
+std::vector<std::string> TableNames(SUnattendedRun& run)
+{
+    std::vector<std::string> tables;
+    for (int row = 0; row < run.tables.RowCount(); ++row)
+        tables.push_back(run.tables.GetCell(0, row));
+    return tables;
+}
+} // namespace
 
 int RunCheck(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
              std::ostream& err)
 {
+    CRunReport report(arguments, "check", out, err);
     SUnattendedRun run;
-    if (!PrepareUnattendedRun(arguments, programFile, err, run, nullptr, true))
+    if (!report.CanWrite())
         return ExitNotStarted;
-    std::vector<std::string> tables;
-    for (int row = 0; row < run.tables.RowCount(); ++row)
-        tables.push_back(run.tables.GetCell(0, row));
-    const SCheckReport report = CheckCopy(run.engine.Settings(), tables);
-    out << CheckReportText(report, run.catalog) << std::flush;
-    if (!report.checked)
-        return ExitNotStarted;
-    return report.Count(ECheckSeverity::Fails) == 0 ? ExitAllCopied : ExitTableFailed;
+    const bool prepared = PrepareUnattendedRun(arguments, programFile, report.Messages(), run, nullptr, true);
+    report.TakeRun(run);
+    if (!prepared)
+        return report.Finish(run.nothingToDo ? ExitAllCopied : ExitNotStarted, run.catalog);
+    const SCheckReport check = CheckCopy(run.engine.Settings(), TableNames(run));
+    report.Lines() << CheckReportText(check, run.catalog) << std::flush;
+    report.TakeCheck(check, run.catalog);
+    if (!check.checked)
+        return report.Finish(ExitNotStarted, run.catalog);
+    return report.Finish(check.Count(ECheckSeverity::Fails) == 0 ? ExitAllCopied : ExitTableFailed, run.catalog);
 }
 
 int RunCompare(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
                std::ostream& err)
 {
+    CRunReport report(arguments, "compare", out, err);
     SUnattendedRun run;
-    if (!PrepareUnattendedRun(arguments, programFile, err, run, nullptr, true))
+    if (!report.CanWrite())
         return ExitNotStarted;
-    std::vector<std::string> tables;
-    for (int row = 0; row < run.tables.RowCount(); ++row)
-        tables.push_back(run.tables.GetCell(0, row));
-    const SCompareReport report = CompareTables(run.engine.Settings(), tables);
-    out << CompareReportText(report) << std::flush;
-    if (!report.compared)
-        return ExitNotStarted;
-    return report.Identical() ? ExitAllCopied : ExitTableFailed;
+    const bool prepared = PrepareUnattendedRun(arguments, programFile, report.Messages(), run, nullptr, true);
+    report.TakeRun(run);
+    if (!prepared)
+        return report.Finish(run.nothingToDo ? ExitAllCopied : ExitNotStarted, run.catalog);
+    const SCompareReport compare = CompareTables(run.engine.Settings(), TableNames(run));
+    report.Lines() << CompareReportText(compare) << std::flush;
+    report.TakeCompare(compare);
+    if (!compare.compared)
+        return report.Finish(ExitNotStarted, run.catalog);
+    return report.Finish(compare.Identical() ? ExitAllCopied : ExitTableFailed, run.catalog);
 }

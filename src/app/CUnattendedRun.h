@@ -11,6 +11,9 @@
 
 class IFontSettings;
 
+// The file in the data folder that records triggers a copy switched off.
+inline constexpr const char* TriggerJournalFileName = "TriggerJournal.txt";
+
 // Exit codes of an unattended run.
 enum EUnattendedExit
 {
@@ -41,9 +44,6 @@ int RunCompare(const std::vector<std::string>& arguments, const std::string& pro
 
 class CCopyEngine;
 
-// The file in the data folder that records triggers a copy switched off.
-inline constexpr const char* TriggerJournalFileName = "TriggerJournal.txt";
-
 // Switches on the triggers that an interrupted copy left off in the engine's
 // destination, and says so (or that it failed) on err.
 void RestoreLeftoverTriggers(CCopyEngine& engine, std::ostream& err);
@@ -60,11 +60,21 @@ struct SUnattendedRun
     CLanguageCatalog catalog;
     CCopyEngine engine;
     CStringGrid tables;
+    // Set when the preparation found nothing to do (--retry-failed with no
+    // failed table recorded): not started, yet no failure.
+    bool nothingToDo = false;
 };
 
-// The preparation shared by the run with and without a window. font, when
-// given, receives the stored font before the settings are read. False when
-// the run cannot start; the reason went to err.
+// The file in the data folder that records the tables the last run into
+// each destination failed.
+inline constexpr const char* FailedTablesFileName = "FailedTables.txt";
+
+// The preparation shared by the run with and without a window: the
+// settings, both databases attached, the tables chosen (--tables, --exclude,
+// --retry-failed; a name that fits no table stops the run before anything
+// is written). font, when given, receives the stored font before the
+// settings are read. False when the run cannot start, the reason said on
+// err, or when there is nothing to do (run.nothingToDo).
 // With forCheck only reads: no trigger restored, no folder, log or backup made.
 bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& err,
                           SUnattendedRun& run, IFontSettings* font = nullptr, bool forCheck = false);

@@ -15,6 +15,8 @@ std::string Rows(long long rows, CLanguageCatalog& catalog)
     return rows < 0 ? FormatText(catalog.GetText(T::FrmCheck_m_aMSomeValues), std::string()) : std::to_string(rows);
 }
 
+} // namespace
+
 std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
 {
     const auto text = [&](T id, std::initializer_list<std::string> values) {
@@ -47,6 +49,8 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     return {};
 }
 
+namespace
+{
 std::string StateText(ECheckSeverity severity, CLanguageCatalog& catalog)
 {
     const T id = severity == ECheckSeverity::Fails     ? T::FrmCheck_m_aMFails

@@ -21,5 +21,7 @@ struct SCheckReportLine
 std::vector<SCheckReportLine> CheckReportLines(const SCheckReport& report, CLanguageCatalog& catalog);
 // The same as plain text, findings indented, for the command line.
 std::string CheckReportText(const SCheckReport& report, CLanguageCatalog& catalog);
+// One finding as the report words it.
+std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog);
 // "0.4 s" style estimates: whole seconds below two minutes, then minutes.
 std::string DurationText(double seconds);

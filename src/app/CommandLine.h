@@ -28,7 +28,20 @@ struct SRunOptions
     bool compare = false;
     // --no-verify: copied tables are not read back and compared.
     bool noVerify = false;
+    // --tables NAME[,NAME...]: only these tables (tablesGiven tells an
+    // empty choice from none).
+    std::vector<std::string> tables;
+    bool tablesGiven = false;
+    // --exclude NAME[,NAME...]: all shared tables but these.
+    std::vector<std::string> exclude;
+    // --retry-failed: the tables that failed in the last run into the destination.
+    bool retryFailed = false;
+    // --report FILE: a JSON report at the end; "-" for standard output.
+    std::string report;
 };
+
+// The report option's value that means standard output.
+inline constexpr const char* ReportToStandardOutput = "-";
 
 ECommand ParseCommandLine(const std::vector<std::string>& arguments);
 // Takes the leading options off arguments ("--" ends them); false with the

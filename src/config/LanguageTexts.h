@@ -55,6 +55,7 @@
     X(FrmCopy_m_acMDestKept, "FrmCopy.m_acMDestKept", "The destination database as it was before the copy is kept in %s", "s") \
     X(FrmCopy_m_acMError, "FrmCopy.m_acMError", "ERROR", "") \
     X(FrmCopy_m_acMLogsLost, "FrmCopy.m_acMLogsLost", "The copy went on, but its log files could not be written: %s", "s") \
+    X(FrmCopy_m_acMNotRecorded, "FrmCopy.m_acMNotRecorded", "The tables that failed could not be recorded for a retry in %s.", "s") \
     X(FrmCopy_m_acMWarning, "FrmCopy.m_acMWarning", "WARNING", "") \
     X(FrmCopy_m_BTNAbort, "FrmCopy.m_BTNAbort", "Abort table now", "") \
     X(FrmCopy_m_acMRowsOf, "FrmCopy.m_acMRowsOf", "%s: %s of %s rows", "sss") \
@@ -123,6 +124,7 @@
     X(FrmMain_m_LISSourceTables0, "FrmMain.m_LISSourceTables0", "Name", "") \
     X(FrmMain_m_LISSourceTables1, "FrmMain.m_LISSourceTables1", "Trigger(s)", "") \
     X(FrmMain_m_aMAttaching, "FrmMain.m_aMAttaching", "Attaching the databases...", "") \
+    X(FrmMain_m_aMAmbiguousTable, "FrmMain.m_aMAmbiguousTable", "The name %s fits several tables (%s): write it as the table list shows it.", "ss") \
     X(FrmMain_m_aMBackupMissing, "FrmMain.m_aMBackupMissing", "The backup of the source database could not be made: %s", "s") \
     X(FrmMain_m_aMBtnOk, "FrmMain.m_aMBtnOk", "OK", "") \
     X(FrmMain_m_aMCancel, "FrmMain.m_aMCancel", "Cancel", "") \
@@ -136,13 +138,18 @@
     X(FrmMain_m_aMNoSelection, "FrmMain.m_aMNoSelection", "No table(s) selected for copy process!", "") \
     X(FrmMain_m_aMNoSource, "FrmMain.m_aMNoSource", "No source database selected.", "") \
     X(FrmMain_m_aMNoTables, "FrmMain.m_aMNoTables", "No tables available, that exist in source and destination database!", "") \
+    X(FrmMain_m_aMNothingToRetry, "FrmMain.m_aMNothingToRetry", "No tables that failed are recorded for the destination database %s: nothing to copy again.", "s") \
     X(FrmMain_m_aMOpenedDirectly, "FrmMain.m_aMOpenedDirectly", "No Firebird server answered at localhost; opened directly by the embedded engine: %s", "s") \
     X(FrmMain_m_aMPasswordMissing, "FrmMain.m_aMPasswordMissing", "Standard input holds no password for %s.", "s") \
     X(FrmMain_m_aMPasswordPrompt, "FrmMain.m_aMPasswordPrompt", "Password for %s: ", "s") \
+    X(FrmMain_m_aMReportNotWritten, "FrmMain.m_aMReportNotWritten", "The report could not be written to %s: %s", "ss") \
+    X(FrmMain_m_aMRetryTableGone, "FrmMain.m_aMRetryTableGone", "The table %s failed in the last run but is no longer present in both databases.", "s") \
+    X(FrmMain_m_aMRetryTables, "FrmMain.m_aMRetryTables", "Copying again the tables that failed in the last run: %s", "s") \
     X(FrmMain_m_aMSelectAll, "FrmMain.m_aMSelectAll", "Select all", "") \
     X(FrmMain_m_aMSettingsNotSaved, "FrmMain.m_aMSettingsNotSaved", "The settings could not be saved to %s.", "s") \
     X(FrmMain_m_aMTriggersLeftOff, "FrmMain.m_aMTriggersLeftOff", "A copy that did not end left the triggers of these tables switched off: %s. Switch them on again now?", "s") \
     X(FrmMain_m_aMTriggersNotRestored, "FrmMain.m_aMTriggersNotRestored", "The triggers of these tables could not be switched on again: %s", "s") \
+    X(FrmMain_m_aMUnknownTable, "FrmMain.m_aMUnknownTable", "No table %s exists in both the source and the destination database.", "s") \
     X(FrmMain_m_aMUnSelectAll, "FrmMain.m_aMUnSelectAll", "Unselect all", "") \
     X(FrmMain_m_aMConfirmCopy, "FrmMain.m_aMConfirmCopy", "The rows of %s table(s) in the destination database %s will be replaced by the rows of the source.", "ss") \
     X(FrmMain_m_aMLastRun, "FrmMain.m_aMLastRun", "Last run: %s table(s) copied, %s failed, %s rows, %s", "ssss") \

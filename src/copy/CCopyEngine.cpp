@@ -55,10 +55,23 @@ bool CCopyEngine::RunTable(const std::string& table, ELogging logging)
 
 bool CCopyEngine::CopyTable(const std::string& table)
 {
+    m_outcome = STableOutcome{};
+    m_outcome.table = table;
     if (m_settings.source.database.empty() || m_settings.dest.database.empty())
+    {
+        m_outcome.status = ETableStatus::Failed;
+        m_outcome.error = "no source or destination database";
         return false;
+    }
     CTableCopy copy(*this, table);
-    return copy.Run();
+    const bool copied = copy.Run();
+    if (!copied && m_outcome.error.empty())
+        m_outcome.error = m_logs.FirstFailure();
+    if (!copied && m_outcome.error.empty())
+        m_outcome.error = "Copy failed";
+    if (m_outcome.status != ETableStatus::EmptySource)
+        m_outcome.status = copied ? ETableStatus::Copied : ETableStatus::Failed;
+    return copied;
 }
 
 void CCopyEngine::GetLogFiles(std::string& log, std::string& sql, std::string& text) const

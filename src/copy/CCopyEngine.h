@@ -1,8 +1,10 @@
 #pragma once
 
+#include "copy/CFailedTables.h"
 #include "copy/CRunLogs.h"
 #include "copy/CTriggerJournal.h"
 #include "copy/RunSettings.h"
+#include "copy/TableOutcome.h"
 #include "core/CStringGrid.h"
 
 #include <atomic>
@@ -124,6 +126,14 @@ class CCopyEngine
     bool CleanupTable(CFbConnection& connection, const std::string& table);
     // The record of switched-off triggers; its path is set by the program.
     CTriggerJournal& Journal() { return m_journal; }
+    // The record of the tables the last run into each destination failed;
+    // its path is set by the program.
+    CFailedTables& FailedTables() { return m_failedTables; }
+    // The figures of the table last copied (RunTable, CopyTable); the table's
+    // copy fills them in as it goes.
+    STableOutcome& TableOutcome() { return m_outcome; }
+    // Why the last group could not be copied; empty when it could.
+    const std::string& GroupFailure() const { return m_sGroupFailure; }
 
     // The order of a run whose tables foreign keys or CHECKs join (see
     // SRunPlan); an unreadable destination gives the list order.
@@ -183,6 +193,9 @@ class CCopyEngine
     std::string m_sDefPass;
     CRunLogs m_logs;
     CTriggerJournal m_journal;
+    CFailedTables m_failedTables;
+    STableOutcome m_outcome;
+    std::string m_sGroupFailure;
     std::string m_sAttachError;
     // Set while a group is copied: its tables emptied ahead of their turn,
     // and the columns its copies insert as NULL.

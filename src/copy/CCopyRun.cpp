@@ -4,6 +4,7 @@
 #include "copy/CRunPlan.h"
 
 #include <algorithm>
+#include <chrono>
 #include <set>
 
 namespace
@@ -33,6 +34,9 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     std::vector<std::string> names;
     for (int i = 0; i < job.m_pTables->RowCount(); ++i)
         names.push_back(job.m_pTables->GetCell(0, i));
+    result.tables.resize(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        result.tables[i].table = names[i];
 
     // Tables that foreign keys or CHECKs join are copied as a group: emptied
     // together, children first, and filled parents first. All others keep
@@ -48,6 +52,14 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         }
         else
             result.rowsCopied += table.rows;
+        STableOutcome& outcome = result.tables[static_cast<size_t>(table.index)];
+        // A table whose deferred columns could not be set fails after its rows arrived.
+        if (!table.copied && (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource))
+        {
+            outcome.status = ETableStatus::Failed;
+            if (outcome.error.empty())
+                outcome.error = "Failed to set deferred columns";
+        }
         if (events.tableFinished)
             events.tableFinished(table.index, table.table, table.copied);
     };
@@ -151,7 +163,9 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         if (events.tableProgress)
             events.tableProgress(listIndex(i, name), meter.Update(0, CProgressMeter::Clock::now()));
         // A group that cannot be refilled is not touched at all.
-        const bool copied = (!group || groupReady) && engine.RunTable(name, job.m_eLogging);
+        const auto began = std::chrono::steady_clock::now();
+        const bool skipped = group && !groupReady;
+        const bool copied = !skipped && engine.RunTable(name, job.m_eLogging);
         ++result.tablesRun;
         meter.FinishTable();
         if (events.tableProgress)
@@ -161,6 +175,20 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         result.aborted = engine.AbortRequested();
         if (result.aborted)
             result.abortedTable = name;
+        STableOutcome& outcome = result.tables[static_cast<size_t>(listIndex(i, name))];
+        if (skipped)
+        {
+            outcome.status = ETableStatus::Skipped;
+            outcome.error = engine.GroupFailure();
+        }
+        else
+        {
+            outcome = engine.TableOutcome();
+            outcome.table = name;
+            if (result.aborted)
+                outcome.status = ETableStatus::Stopped;
+        }
+        outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
         if (group && groupReady && !result.aborted)
             filled.insert(name);
         if (group && groupReady && deferredTables.count(name))
@@ -193,6 +221,14 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     }
     engine.SetRowListener({});
     result.lostLogFile = engine.LostLogFile();
+    std::vector<std::string> failed;
+    for (const STableOutcome& outcome : result.tables)
+    {
+        if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
+            failed.push_back(outcome.table);
+    }
+    if (!engine.FailedTables().Store(engine.DestinationKey(), failed))
+        result.failedTablesNotRecorded = engine.FailedTables().Path();
     engine.SetVerifyListener({});
     engine.Journal().Release(engine.DestinationKey());
     engine.EndRun();

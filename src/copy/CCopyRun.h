@@ -2,11 +2,13 @@
 
 #include "copy/CCopyJob.h"
 #include "copy/CProgressMeter.h"
+#include "copy/TableOutcome.h"
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What a copy run reports while it goes through its tables. Every callback
 // is called on the thread that runs the copy. index is the table's row in the
@@ -45,11 +47,19 @@ struct SCopyRunResult
     // The first log file that lost entries (folder not writable, disk full);
     // empty when the logs are complete. The copy itself goes on regardless.
     std::string lostLogFile;
+    // Every table of the job in list order with what the run did with it;
+    // tables the run did not reach are Stopped. Empty when it did not start.
+    std::vector<STableOutcome> tables;
+    // Set when the tables that failed could not be recorded for a retry
+    // (CCopyEngine::FailedTables): the record's path.
+    std::string failedTablesNotRecorded;
 };
 
 // Copies the job's tables in list order with the job's engine. A stop
 // request is honoured between tables: the table in progress is completed.
 // An abort (CCopyEngine::RequestAbort) ends the table in progress at once and
 // the run with it. The engine runs one copy at a time; a second run at once,
-// also one in another process into the same destination, is refused.
+// also one in another process into the same destination, is refused. The
+// tables that failed or were skipped replace the engine's record of the
+// destination's failed tables.
 SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events);

@@ -31,6 +31,16 @@ bool CRunLogs::Append(CLogWriter& writer, const std::string& path, const std::st
 
 bool CRunLogs::WriteLog(const std::string& message, const std::string& detail)
 {
+    if (m_bInTable && m_sFirstErrorEntry.empty() && message.rfind("ERROR: ", 0) == 0)
+    {
+        std::string entry = OneLine(message.substr(7));
+        while (!entry.empty() && (entry.back() == ' ' || entry.back() == '!'))
+            entry.pop_back();
+        // Some entries carry the table's prefix as their detail.
+        if (!detail.empty() && detail != m_sTablePrefix)
+            entry += " (" + OneLine(detail) + ")";
+        m_sFirstErrorEntry = entry;
+    }
     if (!m_bLog)
         return true;
     // One buffer serves every entry: a copy writes one entry per row.
@@ -50,7 +60,19 @@ bool CRunLogs::WriteTextLog(const std::string& text)
 
 void CRunLogs::WriteSqlFailure(const std::string& serverMessage)
 {
+    NoteServerFailure(serverMessage);
     WriteSqlLog(SqlFailureComment(serverMessage));
+}
+
+void CRunLogs::NoteServerFailure(const std::string& serverMessage)
+{
+    if (m_bInTable && m_sFirstServerFailure.empty())
+        m_sFirstServerFailure = OneLine(serverMessage);
+}
+
+std::string CRunLogs::FirstFailure() const
+{
+    return m_sFirstServerFailure.empty() ? m_sFirstErrorEntry : m_sFirstServerFailure;
 }
 
 void CRunLogs::WriteReport(int failedRecords, const std::string& table)

@@ -18,7 +18,12 @@ class CRunLogs
     // The run-log prefix of the table whose entries follow ("<TBL_%-18s>").
     void SetTable(const std::string& table);
     const std::string& TablePrefix() const { return m_sTablePrefix; }
-    void BeginTable() { m_bInTable = true; }
+    void BeginTable()
+    {
+        m_bInTable = true;
+        m_sFirstServerFailure.clear();
+        m_sFirstErrorEntry.clear();
+    }
     // Flushes and closes the log files of a table.
     void EndTable();
 
@@ -29,6 +34,11 @@ class CRunLogs
     bool WriteTextLog(const std::string& text);
     // The server's message for a failed statement, as an SQL comment.
     void WriteSqlFailure(const std::string& serverMessage);
+    // Keeps a server message as the table's first failure unless one came before.
+    void NoteServerFailure(const std::string& serverMessage);
+    // The first failure of the table in progress: the server's message, or
+    // where the server gave none, the first error entry; logged or not.
+    std::string FirstFailure() const;
     // Appends "%i %s record(s) could not be copied." to the report.
     void WriteReport(int failedRecords, const std::string& table);
 
@@ -61,6 +71,8 @@ class CRunLogs
     CLogWriter m_text;
     std::string m_sTablePrefix;
     std::string m_sEntry; // the run-log entry being written
+    std::string m_sFirstServerFailure;
+    std::string m_sFirstErrorEntry;
     bool m_bLog = false;
     bool m_bInTable = false;
 };

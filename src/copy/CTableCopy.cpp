@@ -56,6 +56,7 @@ bool CTableCopy::FailBeforeRows(const std::string& message, const std::string& d
 
 bool CTableCopy::Aborted()
 {
+    m_engine.TableOutcome().error = "Copy aborted by the user";
     m_logs.WriteLog("Copy aborted by the user", "");
     if (m_bEmptiedAhead)
         m_logs.WriteLog(NotRefilled, "");
@@ -140,6 +141,7 @@ CTableCopy::ESource CTableCopy::OpenSource()
     }
     if (first == 0)
     {
+        m_engine.TableOutcome().status = ETableStatus::EmptySource;
         m_logs.WriteLog("Table is empty", "");
         return ESource::Empty;
     }
@@ -217,6 +219,9 @@ bool CTableCopy::Verify(int failedRecords)
         columns.push_back({*source, m_destInfo[i], column.legacyText ? m_settings.sourceCharset : ""});
     }
     const STableVerification result = VerifyTable(m_source, m_dest, m_sSourceTable, m_sTable, columns);
+    STableOutcome& outcome = m_engine.TableOutcome();
+    outcome.verified = true;
+    outcome.verification = result;
     for (const auto& [message, detail] : VerificationEntries(result, failedRecords))
         m_logs.WriteLog(message, detail);
     return result.Identical();
@@ -275,7 +280,11 @@ bool CTableCopy::Run()
         failed = true;
         failedRecords += insertedRows;
         if (abort)
+        {
+            if (m_engine.TableOutcome().error.empty())
+                m_engine.TableOutcome().error = "Copy aborted by the user";
             m_logs.WriteLog("Copy aborted by the user", "");
+        }
         else
         {
             m_logs.WriteLog("ERROR: Failed to commit the copied rows", CRunLogs::OneLine(commitError));
@@ -284,6 +293,8 @@ bool CTableCopy::Run()
         }
         ReportWhatIsLeft();
     }
+    m_engine.TableOutcome().rowsWritten = committed ? insertedRows : 0;
+    m_engine.TableOutcome().rowsFailed = failedRecords;
     // Generators and identities follow rows that arrived.
     if (committed && !m_engine.SetGenerators(m_dest, m_sourceTriggers, m_sTable))
         failed = true;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 namespace
 {
@@ -77,4 +78,57 @@ void SortTableList(std::vector<STableListRow>& rows)
         const std::string foldedB = Folded(b.name);
         return foldedA != foldedB ? foldedA < foldedB : a.name < b.name;
     });
+}
+
+STableChoice::EError FindListedTable(const std::vector<STableListRow>& rows, const std::string& name,
+                                     std::vector<std::string>& matches)
+{
+    matches.clear();
+    for (const STableListRow& row : rows)
+    {
+        if (row.name == name)
+        {
+            matches = {row.name};
+            return STableChoice::EError::None;
+        }
+    }
+    const std::string folded = Folded(name);
+    for (const STableListRow& row : rows)
+    {
+        if (Folded(row.name) == folded)
+            matches.push_back(row.name);
+    }
+    if (matches.empty())
+        return STableChoice::EError::Unknown;
+    return matches.size() == 1 ? STableChoice::EError::None : STableChoice::EError::Ambiguous;
+}
+
+STableChoice ChooseTables(const std::vector<STableListRow>& rows, bool includeAll,
+                          const std::vector<std::string>& include, const std::vector<std::string>& exclude)
+{
+    STableChoice choice;
+    std::set<std::string> included;
+    std::set<std::string> excluded;
+    for (const auto* names : {&include, &exclude})
+    {
+        for (const std::string& name : *names)
+        {
+            std::vector<std::string> matches;
+            choice.error = FindListedTable(rows, name, matches);
+            if (choice.error != STableChoice::EError::None)
+            {
+                choice.name = name;
+                if (choice.error == STableChoice::EError::Ambiguous)
+                    choice.candidates = matches;
+                return choice;
+            }
+            (names == &include ? included : excluded).insert(matches.front());
+        }
+    }
+    for (const STableListRow& row : rows)
+    {
+        if ((includeAll || included.count(row.name)) && !excluded.count(row.name))
+            choice.tables.push_back(row.name);
+    }
+    return choice;
 }

@@ -25,3 +25,27 @@ std::string BuildTriggerText(CStringGrid& triggers);
 // Sorts rows ascending by name as the table list shows them (letter case
 // ignored, then byte order).
 void SortTableList(std::vector<STableListRow>& rows);
+
+// The rows a command line chooses, or why it cannot choose them.
+struct STableChoice
+{
+    enum class EError
+    {
+        None,
+        Unknown,   // a name that is no table of the list
+        Ambiguous, // a name that fits several tables but none exactly
+    };
+    EError error = EError::None;
+    std::string name;                    // the name at fault
+    std::vector<std::string> candidates; // the tables an ambiguous name fits
+    std::vector<std::string> tables;     // the chosen tables, in list order
+};
+
+// Finds a name among the rows as the list compares names: the exact
+// spelling first, else the one row that matches with ASCII letters folded.
+STableChoice::EError FindListedTable(const std::vector<STableListRow>& rows, const std::string& name,
+                                     std::vector<std::string>& matches);
+// The rows named in include (every row when includeAll), less those named
+// in exclude, in list order. Every name must find its table.
+STableChoice ChooseTables(const std::vector<STableListRow>& rows, bool includeAll,
+                          const std::vector<std::string>& include, const std::vector<std::string>& exclude);

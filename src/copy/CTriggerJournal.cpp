@@ -1,5 +1,6 @@
 #include "copy/CTriggerJournal.h"
 
+#include "core/CFileLock.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
@@ -82,31 +83,6 @@ std::string HostName()
     return name;
 }
 
-// Holds the journal's lock file for one read-modify-write, so that copies in
-// several processes never write over each other's entries.
-class CJournalLock
-{
-public:
-    explicit CJournalLock(const std::string& path) : m_fd(::open((path + ".lock").c_str(), O_RDWR | O_CREAT, 0600))
-    {
-        if (m_fd >= 0)
-        {
-            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR)
-            {
-            }
-        }
-    }
-    ~CJournalLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd); // closing drops the lock
-    }
-    CJournalLock(const CJournalLock&) = delete;
-    CJournalLock& operator=(const CJournalLock&) = delete;
-
-private:
-    int m_fd;
-};
 } // namespace
 
 bool SameDatabase(const CTriggerJournal::SEntry& entry, const CTriggerJournal::SDatabase& database)
@@ -121,7 +97,6 @@ std::string CTriggerJournal::ThisProcess()
     const pid_t pid = ::getpid();
     return std::to_string(pid) + ":" + ProcessStart(pid) + "@" + HostName();
 }
-
 
 bool CTriggerJournal::IsAlive(const std::string& owner)
 {
@@ -191,8 +166,8 @@ bool CTriggerJournal::Write(const std::vector<SEntry>& entries) const
     bool ok = true;
     for (const SEntry& entry : entries)
     {
-        std::string line = "\t" + Escape(entry.owner) + "\t" + Escape(entry.identity) + "\t" + Escape(entry.database)
-                         + "\t" + Escape(entry.table);
+        std::string line = "\t" + Escape(entry.owner) + "\t" + Escape(entry.identity) + "\t" + Escape(entry.database) +
+                           "\t" + Escape(entry.table);
         for (const std::string& trigger : entry.triggers)
             line += "\t" + Escape(trigger);
         line += "\n";
@@ -220,7 +195,7 @@ bool CTriggerJournal::Record(const SDatabase& database, const std::string& table
 {
     if (m_sPath.empty() || triggers.empty())
         return true;
-    CJournalLock lock(m_sPath);
+    CFileLock lock(m_sPath);
     std::vector<SEntry> entries = AllEntries();
     entries.push_back({database.name, table, triggers, database.identity, ThisProcess()});
     return Write(entries);
@@ -230,7 +205,7 @@ bool CTriggerJournal::Remove(const SDatabase& database, const std::string& table
 {
     if (m_sPath.empty() || !FileExists(m_sPath))
         return true;
-    CJournalLock lock(m_sPath);
+    CFileLock lock(m_sPath);
     std::vector<SEntry> kept;
     for (SEntry& entry : AllEntries())
     {
@@ -245,7 +220,7 @@ bool CTriggerJournal::Claim(const SDatabase& database, std::string& holder)
     holder.clear();
     if (m_sPath.empty())
         return true;
-    CJournalLock lock(m_sPath);
+    CFileLock lock(m_sPath);
     const std::string self = ThisProcess();
     std::vector<SEntry> kept;
     for (SEntry& entry : AllEntries())
@@ -267,7 +242,7 @@ void CTriggerJournal::Release(const SDatabase& database)
 {
     if (m_sPath.empty() || !FileExists(m_sPath))
         return;
-    CJournalLock lock(m_sPath);
+    CFileLock lock(m_sPath);
     const std::string self = ThisProcess();
     std::vector<SEntry> kept;
     for (SEntry& entry : AllEntries())
@@ -280,8 +255,7 @@ void CTriggerJournal::Release(const SDatabase& database)
 
 std::vector<CTriggerJournal::SEntry> RestoreJournalTriggers(CTriggerJournal& journal, const std::string& database,
                                                             const std::string& user, const std::string& password,
-                                                            int attempts,
-                                                            std::vector<CTriggerJournal::SEntry>* failed)
+                                                            int attempts, std::vector<CTriggerJournal::SEntry>* failed)
 {
     std::vector<CTriggerJournal::SEntry> restored;
     // A copy that is still running switches its own triggers on.

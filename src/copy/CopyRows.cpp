@@ -263,7 +263,10 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     size_t heldRows = 0;
     CBatchInserter inserter(dest, table, destNames, [&](bool ok, const std::string& serverMessage) {
         if (!ok)
+        {
             ++failedRecords;
+            m_logs.NoteServerFailure(serverMessage);
+        }
         else
             ++insertedRows;
         if (!logging)
@@ -291,8 +294,10 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     m_engine.NoteRows(0, false);
     std::string blobError;
     // An abort leaves the rows not yet sent: the transaction goes back whole.
+    long long& rowsRead = m_engine.TableOutcome().rowsRead;
     while (!m_engine.AbortRequested() && queue.Pop(chunk))
     {
+        rowsRead += static_cast<long long>(chunk.size());
         for (SReadRow& read : chunk)
         {
             if (read.IsPiece())

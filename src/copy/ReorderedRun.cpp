@@ -68,6 +68,7 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
 {
     m_emptiedTables.clear();
     m_deferredColumns.clear();
+    m_sGroupFailure.clear();
     CFbConnection source(m_settings.attempts);
     CFbConnection dest(m_settings.attempts);
     const std::string& first = group.fillOrder.front();
@@ -185,6 +186,8 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
 
 bool CCopyEngine::FailGroup(const STableGroup& group, const std::string& reason)
 {
+    m_sGroupFailure =
+        "Not copied: it is copied together with " + CRunLogs::OneLine(reason) + ", which cannot be refilled";
     for (const std::string& table : group.fillOrder)
     {
         m_logs.SetTable(table);

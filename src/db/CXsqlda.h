@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <ibase.h>
 #include <memory>
 #include <vector>
@@ -8,7 +9,7 @@
 // when it goes out of scope.
 class CXsqlda
 {
-public:
+  public:
     explicit CXsqlda(int capacity);
 
     XSQLDA* Get() { return m_pData.get(); }
@@ -20,7 +21,7 @@ public:
     // Makes room for `capacity` entries; the contents are lost.
     void Grow(int capacity);
 
-private:
+  private:
     struct SFree
     {
         void operator()(XSQLDA* p) const { ::operator delete(p); }
@@ -32,11 +33,15 @@ private:
 // column, sized for the described statement.
 class CRowArea
 {
-public:
+  public:
     // Lays out slots for the first `count` entries of the descriptor and
     // points their sqldata and sqlind into this area.
     void Bind(XSQLDA* descriptor, int count);
+    // The row's bytes as they stand, to be put back later by Restore: a row
+    // kept this way needs no knowledge of its columns.
+    const std::vector<char>& Bytes() const { return m_area; }
+    void Restore(const std::vector<char>& bytes) { std::copy(bytes.begin(), bytes.end(), m_area.begin()); }
 
-private:
+  private:
     std::vector<char> m_area;
 };

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -425,6 +426,10 @@ class CRowmoverDlgCopyTest : public QObject
         QCOMPARE(ResultLines(dialog->CopyDialog()),
                  (QStringList{"CUSTOMER copy failed.", "ORDERS copy successful.", "STOCK copy successful."}));
         QCOMPARE(RunCommandsEnabled(dialog.get()).size(), 12);
+        // The command line's --retry-failed finds the failed table of a window's run.
+        QFile record(QString::fromStdU16String(dialog->m_sAppDir) + "FailedTables.txt");
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QVERIFY(record.readAll().endsWith("\tCUSTOMER\n"));
     }
 };
 

@@ -1,6 +1,7 @@
 // Interrupting an unattended copy, a second copy into the same destination,
 // and one database under two names: nothing may cost data.
 #include "cli/InstalledProgram.h"
+#include "cli/ReportSchema.h"
 
 #include <chrono>
 #include <filesystem>
@@ -77,7 +78,10 @@ TEST_P(InterruptCommandLine, OneSignalEndsTheRunAfterTheTableInProgress)
 {
     CInstalledProgram program;
     SDatabases databases(GetParam());
-    const pid_t child = program.Start(databases.Arguments());
+    std::vector<std::string> arguments{"--report", program.ProgramFolder().File("report.json")};
+    for (const std::string& argument : databases.Arguments())
+        arguments.push_back(argument);
+    const pid_t child = program.Start(arguments);
     ASSERT_TRUE(WaitForRows(databases)) << program.ErrorSoFar();
     kill(child, SIGINT);
     const SRunResult result = program.Wait(child);
@@ -92,13 +96,22 @@ TEST_P(InterruptCommandLine, OneSignalEndsTheRunAfterTheTableInProgress)
     EXPECT_EQ(databases.dest.Scalar("SELECT RDB$TRIGGER_INACTIVE FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = 'BIG_BI'"),
               "0");
     EXPECT_FALSE(FileExists(program.ConfigFolder() + "TriggerJournal.txt"));
+    // The report tells the table the stop left out.
+    QJsonObject report;
+    ASSERT_TRUE(IsValidReport(ReadWholeFile(program.ProgramFolder().File("report.json")), report));
+    EXPECT_EQ(TableField(report), (std::map<std::string, std::string>{{"BIG", "copied"}, {"SMALL", "stopped"}}));
+    EXPECT_EQ(TableField(report, "rows_written")["BIG"], "300000");
+    EXPECT_EQ(report.value("exit_code").toInt(), 1);
 }
 
 TEST_P(InterruptCommandLine, ASecondSignalAbortsTheTableAndClaimsNoRow)
 {
     CInstalledProgram program;
     SDatabases databases(GetParam());
-    const pid_t child = program.Start(databases.Arguments());
+    std::vector<std::string> arguments{"--report", "-"};
+    for (const std::string& argument : databases.Arguments())
+        arguments.push_back(argument);
+    const pid_t child = program.Start(arguments);
     ASSERT_TRUE(WaitForRows(databases)) << program.ErrorSoFar();
     kill(child, SIGTERM);
     for (int tenth = 0; tenth < 100 && !Contains(program.ErrorSoFar(), "Interrupted"); ++tenth)
@@ -121,6 +134,12 @@ TEST_P(InterruptCommandLine, ASecondSignalAbortsTheTableAndClaimsNoRow)
               "0");
     EXPECT_EQ(databases.dest.Scalar("SELECT LIST(ID) FROM SMALL"), "99");
     EXPECT_FALSE(FileExists(program.ConfigFolder() + "TriggerJournal.txt"));
+    // The aborted table wrote nothing; an aborted table is no failure to retry.
+    QJsonObject report;
+    ASSERT_TRUE(IsValidReport(result.out, report));
+    EXPECT_EQ(TableField(report), (std::map<std::string, std::string>{{"BIG", "stopped"}, {"SMALL", "stopped"}}));
+    EXPECT_EQ(TableField(report, "rows_written")["BIG"], "0");
+    EXPECT_FALSE(FileExists(program.ConfigFolder() + "FailedTables.txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, InterruptCommandLine, ::testing::Values(false, true),

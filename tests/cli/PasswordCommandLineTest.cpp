@@ -2,6 +2,7 @@
 // ISC_PASSWORD for empty arguments, a password "-" read from standard input
 // (not echoed by a terminal), and no password in any file a run leaves.
 #include "cli/InstalledProgram.h"
+#include "cli/ReportSchema.h"
 #include "support/DatabaseFingerprint.h"
 
 #include <chrono>
@@ -100,7 +101,9 @@ TEST_P(PasswordCommandLine, APasswordTypedAtATerminalIsAskedForAndNotShown)
     CTempDatabase dest(Shop, On("dest.fdb"));
     source.Run("INSERT INTO T VALUES (1, 'one');");
     int terminal = -1;
-    const pid_t child = program.Start({source.Name(), TestUser, "-", dest.Name(), TestUser, "-"}, {"", {}, &terminal});
+    const std::string reportFile = program.ProgramFolder().File("report.json");
+    const pid_t child = program.Start(
+        {"--report", reportFile, source.Name(), TestUser, "-", dest.Name(), TestUser, "-"}, {"", {}, &terminal});
     ASSERT_GE(terminal, 0);
     std::string prompts;
     std::string shown;
@@ -165,7 +168,9 @@ TEST_P(PasswordCommandLine, AnInterruptAtThePasswordPromptEndsTheProgramWithTheT
     CTempDatabase source(Shop, On("source.fdb"));
     CTempDatabase dest(Shop, On("dest.fdb"));
     int terminal = -1;
-    const pid_t child = program.Start({source.Name(), TestUser, "-", dest.Name(), TestUser, "-"}, {"", {}, &terminal});
+    const std::string reportFile = program.ProgramFolder().File("report.json");
+    const pid_t child = program.Start(
+        {"--report", reportFile, source.Name(), TestUser, "-", dest.Name(), TestUser, "-"}, {"", {}, &terminal});
     ASSERT_GE(terminal, 0);
     for (int i = 0; i < 300 && !(Contains(program.ErrorSoFar(), "Password for") && !Echoes(terminal)); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -176,6 +181,14 @@ TEST_P(PasswordCommandLine, AnInterruptAtThePasswordPromptEndsTheProgramWithTheT
     EXPECT_EQ(result.exitCode, 2) << result.err;
     EXPECT_TRUE(Contains(result.err, "Interrupted before the copy began; nothing was written.")) << result.err;
     EXPECT_TRUE(Echoes(terminal));
+    // The report of a run that never began says what ended it.
+    QJsonObject report;
+    ASSERT_TRUE(IsValidReport(ReadWholeFile(reportFile), report));
+    EXPECT_EQ(report.value("exit_code").toInt(), 2);
+    EXPECT_TRUE(report.value("tables").toArray().isEmpty());
+    EXPECT_TRUE(report.value("messages")
+                    .toArray()
+                    .contains(QJsonValue("Interrupted before the copy began; nothing was written.")));
     close(terminal);
 }
 

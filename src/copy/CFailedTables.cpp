@@ -1,0 +1,128 @@
+#include "copy/CFailedTables.h"
+
+#include "core/CFileLock.h"
+#include "core/CReplacingFile.h"
+#include "core/FileHelpers.h"
+#include "core/TextEncoding.h"
+
+// One line per destination, fields separated by tabs: the destination's
+// identity (possibly empty), its name, then the tables. A tab, line break or
+// backslash in a name is escaped, so a line always reads back.
+namespace
+{
+std::string Escape(const std::string& text)
+{
+    std::string escaped;
+    for (char c : text)
+    {
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\t')
+            escaped += "\\t";
+        else if (c == '\n')
+            escaped += "\\n";
+        else if (c == '\r')
+            escaped += "\\r";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+std::vector<std::string> SplitLine(const std::string& line)
+{
+    std::vector<std::string> fields(1);
+    for (size_t i = 0; i < line.size(); ++i)
+    {
+        const char c = line[i];
+        if (c == '\t')
+            fields.emplace_back();
+        else if (c == '\\' && i + 1 < line.size())
+        {
+            const char next = line[++i];
+            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+        }
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
+bool Same(const std::string& identity, const std::string& name, const CTriggerJournal::SDatabase& database)
+{
+    if (!identity.empty() && !database.identity.empty())
+        return identity == database.identity;
+    return name == database.name;
+}
+} // namespace
+
+std::vector<CFailedTables::SEntry> CFailedTables::Entries() const
+{
+    std::vector<SEntry> entries;
+    const std::string content = ReadWholeFile(m_sPath);
+    size_t start = 0;
+    while (start < content.size())
+    {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        std::vector<std::string> fields = SplitLine(content.substr(start, end - start));
+        start = end + 1;
+        // A line without a table says nothing (or was cut short).
+        if (fields.size() < 3 || fields[1].empty())
+            continue;
+        SEntry entry{fields[0], fields[1], {}};
+        for (size_t i = 2; i < fields.size(); ++i)
+        {
+            if (!fields[i].empty())
+                entry.tables.push_back(fields[i]);
+        }
+        if (!entry.tables.empty())
+            entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+bool CFailedTables::Store(const CTriggerJournal::SDatabase& database, const std::vector<std::string>& tables)
+{
+    if (m_sPath.empty())
+        return true;
+    const CFileLock lock(m_sPath);
+    std::vector<SEntry> entries = Entries();
+    std::vector<SEntry> kept;
+    for (SEntry& entry : entries)
+    {
+        if (!Same(entry.identity, entry.database, database))
+            kept.push_back(std::move(entry));
+    }
+    // Nothing to remove and nothing to add: the file stays as it is (or absent).
+    if (tables.empty() && kept.size() == entries.size())
+        return true;
+    if (!tables.empty())
+        kept.push_back({database.identity, database.name, tables});
+    std::string content;
+    for (const SEntry& entry : kept)
+    {
+        content += Escape(entry.identity) + "\t" + Escape(entry.database);
+        for (const std::string& table : entry.tables)
+            content += "\t" + Escape(table);
+        content += "\n";
+    }
+    return ReplaceFileContents(Utf8ToWide(m_sPath), content);
+}
+
+bool CFailedTables::Find(const CTriggerJournal::SDatabase& database, std::vector<std::string>& tables) const
+{
+    tables.clear();
+    if (m_sPath.empty())
+        return false;
+    for (const SEntry& entry : Entries())
+    {
+        if (Same(entry.identity, entry.database, database))
+        {
+            tables = entry.tables;
+            return true;
+        }
+    }
+    return false;
+}

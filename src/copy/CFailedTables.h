@@ -1,0 +1,36 @@
+#pragma once
+
+#include "copy/CTriggerJournal.h"
+
+#include <string>
+#include <vector>
+
+// A record, kept on disk next to the settings, of the tables that failed in
+// the last copy run into each destination, so that a later run can copy
+// exactly those again. A destination is known by its identity
+// (ReadDatabaseIdentity) wherever the server tells it, else by its name.
+class CFailedTables
+{
+  public:
+    // An empty path keeps no record.
+    void SetPath(const std::string& path) { m_sPath = path; }
+    const std::string& Path() const { return m_sPath; }
+
+    // Replaces what is recorded for database with tables (none: removes its
+    // entry). False when the record could not be written.
+    bool Store(const CTriggerJournal::SDatabase& database, const std::vector<std::string>& tables);
+    // The tables recorded for database, in the order of the run; false when
+    // nothing is recorded for it.
+    bool Find(const CTriggerJournal::SDatabase& database, std::vector<std::string>& tables) const;
+
+  private:
+    struct SEntry
+    {
+        std::string identity;
+        std::string database;
+        std::vector<std::string> tables;
+    };
+    std::vector<SEntry> Entries() const;
+
+    std::string m_sPath;
+};
