@@ -9,6 +9,7 @@
 #include "app/InterruptSignals.h"
 
 #include <iostream>
+#include <unistd.h>
 
 int main(int argc, char** argv)
 {
@@ -32,7 +33,7 @@ int main(int argc, char** argv)
         if (DisplayAvailable() && WindowsAvailable())
             return RunWindowUnattended(argc, argv);
         return RunUnattended(arguments, RunningProgramFile().empty() ? argv[0] : RunningProgramFile(), std::cout,
-                             std::cerr);
+                             std::cerr, isatty(STDERR_FILENO) != 0);
     case ECommand::Check:
         return RunCheck(arguments, RunningProgramFile().empty() ? argv[0] : RunningProgramFile(), std::cout, std::cerr);
     case ECommand::Compare:

@@ -92,6 +92,7 @@ void CCheckReportDlg::Start(const SRunSettings& settings, const std::vector<std:
 
 void CCheckReportDlg::ShowReport(const SCheckReport& report)
 {
+    m_report = report;
     CLanguageCatalog catalog;
     catalog.Open(m_sLanguageFile);
     const std::vector<SCheckReportLine> lines = CheckReportLines(report, catalog);

@@ -33,6 +33,8 @@ class CCheckReportDlg : public QDialog
     void ShowReport(const SCheckReport& report);
     // True when the window ended with Copy.
     bool CopyChosen() const { return m_bCopy; }
+    // The report shown; empty before it.
+    const SCheckReport& Report() const { return m_report; }
 
   signals:
     void reportShown();
@@ -47,4 +49,5 @@ class CCheckReportDlg : public QDialog
     QPushButton* m_BTNClose = nullptr;
     std::thread m_worker;
     bool m_bCopy = false;
+    SCheckReport m_report;
 };

@@ -1,6 +1,7 @@
 #include "app/CDBCopyDlg.h"
 
 #include "config/TextFormat.h"
+#include "copy/CCopyEngine.h"
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"
 #include "ui/CFontSettings.h"
@@ -26,6 +27,7 @@ namespace
 // The window's size in dialog units, the measure its layout was drawn in.
 constexpr int kDesignWidthDlu = 347;
 constexpr int kDesignHeightDlu = 117;
+constexpr int kBarSteps = 1000;
 
 // Pixels of a dialog-unit size in font: a horizontal unit is a quarter of
 // the average letter width, a vertical unit an eighth of the line height.
@@ -45,6 +47,9 @@ CDBCopyDlg::CDBCopyDlg() : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint
 
     m_lblState = new QLabel(this);
     m_lblState->setObjectName(QStringLiteral("m_lblState"));
+    // A long state line (rows, speed, time left, the stop) takes a second
+    // line rather than widening the window while it runs.
+    m_lblState->setWordWrap(true);
     m_lblTime = new QLabel(this);
     m_lblTime->setObjectName(QStringLiteral("m_lblTime"));
     m_lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -123,6 +128,7 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     for (int row = 0; row < m_pTables->RowCount(); ++row)
         m_tableNames.append(QString::fromStdString(m_pTables->GetCell(0, row)));
     m_pEngine = job.m_pEngine;
+    m_sourceRows = job.m_sourceRows;
     m_eLogging = job.m_eLogging;
     m_bUnattended = job.m_bUnattended;
 
@@ -138,6 +144,15 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_acMCurrentTable = catalog.GetText(ELanguageText::FrmCopy_m_acMCurrentTable);
     m_acMVerifying = catalog.GetText(ELanguageText::FrmCopy_m_acMVerifying);
     m_acMError = catalog.GetText(ELanguageText::FrmCopy_m_acMError);
+    m_acMStopping = catalog.GetText(ELanguageText::FrmCopy_m_acMStopping);
+    m_acMAborting = catalog.GetText(ELanguageText::FrmCopy_m_acMAborting);
+    m_acMAborted = catalog.GetText(ELanguageText::FrmCopy_m_acMAborted);
+    m_acMStopped = catalog.GetText(ELanguageText::FrmCopy_m_acMStopped);
+    m_sAbortText = UiText(catalog, ELanguageText::FrmCopy_m_BTNAbort);
+    m_pProgressTexts = std::make_unique<SProgressTexts>(catalog);
+    // Until the first table starts the run counts its rows (unless a check did).
+    m_sState = m_sourceRows.empty() ? UiText(catalog, ELanguageText::FrmCopy_m_acMCounting) : QString();
+    m_lblState->setText(m_sState);
     m_btnStop->setVisible(!m_bUnattended);
 }
 
@@ -151,14 +166,13 @@ bool CDBCopyDlg::Start()
     UpdateTime();
     m_clock.start();
 
-    const int count = m_pTables->RowCount();
-    // A range of 0..0 would turn the bar into a busy indicator.
-    m_progress->setRange(0, std::max(1, count - 1));
+    // The bar shows the run's share done in thousandths.
+    m_progress->setRange(0, kBarSteps);
     m_progress->setValue(0);
     m_nTablesStarted = 0;
     m_lstOutput->clear();
 
-    const CCopyJob job{m_pTables.get(), m_pEngine, m_eLogging, m_bUnattended};
+    const CCopyJob job{m_pTables.get(), m_pEngine, m_eLogging, m_bUnattended, m_sourceRows};
     m_worker = std::thread([this, job] {
         SCopyRunEvents events;
         events.tableStarted = [this](int index, int, const std::string&, int percent) {
@@ -169,6 +183,9 @@ bool CDBCopyDlg::Start()
         };
         events.tableFinished = [this](int index, const std::string&, bool copied) {
             Report({SReport::Finished, index, 0, copied});
+        };
+        events.tableProgress = [this](int index, const SRowProgress& progress) {
+            Report({SReport::Progress, index, 0, false, progress});
         };
         const SCopyRunResult result = RunCopyJob(job, m_bStop, events);
         m_workerResult = result;
@@ -201,9 +218,12 @@ void CDBCopyDlg::DeliverReports()
         {
         case SReport::Started: OnTableStarted(report.index, report.percent); break;
         case SReport::Verifying:
-            m_lblState->setText(
-                QString::fromStdString(FormatText(m_acMVerifying, m_tableNames.value(report.index).toStdString())));
+            m_sState =
+                QString::fromStdString(FormatText(m_acMVerifying, m_tableNames.value(report.index).toStdString()));
+            ShowState();
+            emit stateShown(m_sState);
             break;
+        case SReport::Progress: OnProgress(report.index, report.progress); break;
         case SReport::Finished: OnTableFinished(report.index, report.copied); break;
         case SReport::Ended: OnRunEnded(); break;
         }
@@ -212,7 +232,70 @@ void CDBCopyDlg::DeliverReports()
 
 void CDBCopyDlg::OnStop()
 {
+    if (m_eStopState == EStopState::Stopping)
+        OnAbort();
+    else
+        RequestStop();
+}
+
+void CDBCopyDlg::RequestStop()
+{
     m_bStop.store(true);
+    if (!IsRunning() || m_eStopState != EStopState::Running)
+        return;
+    // Said at once: the table in progress may take minutes yet.
+    m_eStopState = EStopState::Stopping;
+    m_btnStop->setText(m_sAbortText);
+    ShowState();
+}
+
+void CDBCopyDlg::OnAbort()
+{
+    m_bStop.store(true);
+    if (m_pEngine != nullptr && m_bStarted && !m_bFinished)
+        m_pEngine->RequestAbort();
+    if (!IsRunning() || m_eStopState == EStopState::Aborting)
+        return;
+    m_eStopState = EStopState::Aborting;
+    m_btnStop->setEnabled(false);
+    ShowState();
+}
+
+void CDBCopyDlg::ShowState()
+{
+    const std::string table = m_tableNames.value(m_nCurrentTable).toStdString();
+    switch (m_eStopState)
+    {
+    case EStopState::Running: m_lblState->setText(m_sState); break;
+    case EStopState::Stopping:
+        m_lblState->setText(QString::fromStdString(FormatText(m_acMStopping, m_sState.toStdString())));
+        break;
+    case EStopState::Aborting:
+        // Before the first table (while the rows are counted) there is no table to name.
+        m_lblState->setText(m_nCurrentTable < 0 ? m_sState : QString::fromStdString(FormatText(m_acMAborting, table)));
+        break;
+    }
+}
+
+void CDBCopyDlg::OnProgress(int index, const SRowProgress& progress)
+{
+    m_progress->setValue(static_cast<int>(progress.runShare * kBarSteps));
+    // After a table has ended its last numbers only move the bar.
+    if (index != m_nCurrentTable || m_pProgressTexts == nullptr)
+        return;
+    m_sState =
+        QString::fromStdString(RowProgressText(*m_pProgressTexts, m_tableNames.value(index).toStdString(), progress));
+    ShowState();
+    emit stateShown(m_sState);
+}
+
+void CDBCopyDlg::AddResultLine(const QString& text, EListImage image)
+{
+    auto* item = new QTreeWidgetItem(m_lstOutput);
+    item->setText(0, text);
+    if (static_cast<size_t>(image) < m_imageList.size())
+        item->setIcon(0, m_imageList[static_cast<size_t>(image)]);
+    m_lstOutput->scrollToItem(item);
 }
 
 bool CDBCopyDlg::WaitForEnd(int timeoutMs)
@@ -244,23 +327,19 @@ void CDBCopyDlg::closeEvent(QCloseEvent* event)
 void CDBCopyDlg::OnTableStarted(int index, int percent)
 {
     const QString table = m_tableNames.value(index);
-    // Tables joined by foreign keys may run in another order than the list's.
-    m_progress->setValue(m_nTablesStarted++);
-    m_lblState->setText(QString::fromStdString(FormatText(m_acMCurrentTable, table.toStdString(), percent)) +
-                        QStringLiteral("%)"));
+    ++m_nTablesStarted;
+    m_nCurrentTable = index;
+    m_sState =
+        QString::fromStdString(FormatText(m_acMCurrentTable, table.toStdString(), percent)) + QStringLiteral("%)");
+    ShowState();
     emit tableStarted(index, table, percent);
 }
 
 void CDBCopyDlg::OnTableFinished(int index, bool copied)
 {
     const QString table = m_tableNames.value(index);
-    auto* item = new QTreeWidgetItem(m_lstOutput);
-    item->setText(0,
-                  QString::fromStdString(FormatText(copied ? m_acMCopySuccess : m_acMCopyFailed, table.toStdString())));
-    const EListImage image = copied ? EListImage::Success : EListImage::Failure;
-    if (static_cast<size_t>(image) < m_imageList.size())
-        item->setIcon(0, m_imageList[static_cast<size_t>(image)]);
-    m_lstOutput->scrollToItem(item);
+    AddResultLine(QString::fromStdString(FormatText(copied ? m_acMCopySuccess : m_acMCopyFailed, table.toStdString())),
+                  copied ? EListImage::Success : EListImage::Failure);
     emit tableFinished(index, table, copied);
 }
 
@@ -274,15 +353,20 @@ void CDBCopyDlg::OnRunEnded()
     m_bStop.store(true);
     m_clock.stop();
     UpdateTime();
+    m_tEnd = std::chrono::steady_clock::now();
     m_btnStop->setEnabled(false);
+    if (result.stopped)
+        AddResultLine(
+            QString::fromStdString(FormatText(
+                m_acMStopped, std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})),
+            EListImage::Warning);
+    if (result.aborted)
+        AddResultLine(QString::fromStdString(FormatText(m_acMAborted, result.abortedTable)), EListImage::Warning);
     if (!result.lostLogFile.empty())
     {
         // The rows arrived, but the record of them did not: said once.
         const QString lost = QString::fromStdString(FormatText(m_acMLogsLost, result.lostLogFile));
-        auto* item = new QTreeWidgetItem(m_lstOutput);
-        item->setText(0, lost);
-        if (static_cast<size_t>(EListImage::Failure) < m_imageList.size())
-            item->setIcon(0, m_imageList[static_cast<size_t>(EListImage::Failure)]);
+        AddResultLine(lost, EListImage::Failure);
         if (!m_bUnattended)
             CMessageBox::ShowError(this, lost, QString::fromStdU16String(m_acMError));
     }
@@ -294,8 +378,15 @@ void CDBCopyDlg::OnRunEnded()
     emit finished(result.started && result.allCopied, result.failedTables);
 }
 
+long long CDBCopyDlg::ElapsedSeconds() const
+{
+    if (!m_bStarted)
+        return 0;
+    const auto end = m_bFinished ? m_tEnd : std::chrono::steady_clock::now();
+    return std::chrono::duration_cast<std::chrono::seconds>(end - m_tStart).count();
+}
+
 void CDBCopyDlg::UpdateTime()
 {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_tStart);
-    m_lblTime->setText(FormatElapsed(elapsed.count()));
+    m_lblTime->setText(FormatElapsed(ElapsedSeconds()));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ProgressText.h"
 #include "copy/CCopyJob.h"
 #include "copy/CCopyRun.h"
 #include "core/CStringGrid.h"
@@ -18,17 +19,21 @@
 #include <thread>
 #include <vector>
 
+#include "ui/Artwork.h"
+
 class CFontSettings;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
 
-// The progress window of one copy run: the table in progress with the share
-// of tables done, one result line per finished table, the elapsed time and a
-// Stop button that takes effect between tables. The copy runs on a worker
-// thread; everything it reports reaches the widgets through queued calls.
-// The window has no close box: only the end of the run hides it.
+// The progress window of one copy run: the table in progress with its rows
+// done, speed and time left, a bar for the whole run weighted by row counts,
+// one result line per finished table, the elapsed time and a Stop button
+// that takes effect between tables and, once pressed, offers to abort the
+// table in progress. The copy runs on a worker thread; everything it reports
+// reaches the widgets through queued calls, as numbers. The window has no
+// close box: only the end of the run hides it.
 class CDBCopyDlg : public QWidget
 {
     Q_OBJECT
@@ -52,8 +57,14 @@ class CDBCopyDlg : public QWidget
     // Starts the clock and the worker and returns at once; false when there
     // is no job or the window has run already (a window serves one run).
     bool Start();
-    // The Stop button: the run ends after the table in progress.
+    // The Stop button: the run ends after the table in progress (RequestStop);
+    // pressed again, it aborts that table (OnAbort).
     void OnStop();
+    // The run ends after the table in progress; the button then offers the abort.
+    void RequestStop();
+    // Ends the table in progress at once: cancelled at the server, its rows
+    // rolled back, its triggers on again; the run ends with it.
+    void OnAbort();
 
     bool IsRunning() const { return m_bStarted && !m_bFinished; }
     bool IsFinished() const { return m_bFinished; }
@@ -64,6 +75,9 @@ class CDBCopyDlg : public QWidget
     // What the run did; meaningful once finished.
     const SCopyRunResult& RunResult() const { return m_workerResult; }
 
+    // Seconds since the start; at the end, the run's duration.
+    long long ElapsedSeconds() const;
+
     // "%02d:%02d:%02d" of a duration in whole seconds.
     static QString FormatElapsed(long long seconds);
 
@@ -72,6 +86,9 @@ class CDBCopyDlg : public QWidget
     void tableStarted(int index, const QString& table, int percent);
     // On the window's thread, after the table's result line was added.
     void tableFinished(int index, const QString& table, bool copied);
+    // On the window's thread, after the state line shows the rows of the
+    // table in progress (or that it is verified).
+    void stateShown(const QString& state);
     // The run has ended and the window is hidden; allCopied is false also
     // when the engine refused the run because another one held it.
     void finished(bool allCopied, int failedTables);
@@ -88,12 +105,20 @@ class CDBCopyDlg : public QWidget
         {
             Started,
             Verifying,
+            Progress,
             Finished,
             Ended,
         } kind;
         int index;
         int percent;
         bool copied;
+        SRowProgress progress{};
+    };
+    enum class EStopState
+    {
+        Running,
+        Stopping,
+        Aborting,
     };
 
     // On the worker: queues a report and posts its delivery to the window.
@@ -102,6 +127,10 @@ class CDBCopyDlg : public QWidget
     Q_INVOKABLE void DeliverReports();
     void OnTableStarted(int index, int percent);
     void OnTableFinished(int index, bool copied);
+    void OnProgress(int index, const SRowProgress& progress);
+    // The state line: the table's text, and what a stop request changes.
+    void ShowState();
+    void AddResultLine(const QString& text, EListImage image);
     void OnRunEnded();
     void UpdateTime();
 
@@ -129,7 +158,19 @@ class CDBCopyDlg : public QWidget
     std::u16string m_acMCurrentTable;
     std::u16string m_acMVerifying;
     std::u16string m_acMError;
+    std::u16string m_acMStopping;
+    std::u16string m_acMAborting;
+    std::u16string m_acMAborted;
+    std::u16string m_acMStopped;
+    QString m_sAbortText;
+    std::unique_ptr<SProgressTexts> m_pProgressTexts;
+    // What the state line says of the table in progress, and its name.
+    QString m_sState;
+    int m_nCurrentTable = -1;
+    EStopState m_eStopState = EStopState::Running;
+    std::vector<long long> m_sourceRows;
     std::chrono::steady_clock::time_point m_tStart;
+    std::chrono::steady_clock::time_point m_tEnd;
 
     QTimer m_clock;
     std::thread m_worker;

@@ -1,15 +1,17 @@
 #include "app/CDBCopyDlgUnattended.h"
 
 #include "app/CDBCopyDlg.h"
+#include "app/CTerminalProgress.h"
 #include "app/CUnattendedRun.h"
 #include "app/InterruptSignals.h"
 #include "app/RunReport.h"
 #include "ui/CFontSettings.h"
 
 #include <ostream>
+#include <unistd.h>
 
 int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const std::string& programFile,
-                              std::ostream& out, std::ostream& err)
+                              std::ostream& out, std::ostream& err, bool progressLine)
 {
     CRunReport report(arguments, "copy", out, err);
     std::ostream& lines = report.Lines();
@@ -32,20 +34,31 @@ int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const s
     const CInterruptWatch interrupts([&](int count) {
         if (count == 1)
             QMetaObject::invokeMethod(
-                &dialog, [&dialog] { dialog.OnStop(); }, Qt::QueuedConnection);
+                &dialog, [&dialog] { dialog.RequestStop(); }, Qt::QueuedConnection);
         else
+        {
+            // At once, whatever the window's thread is doing; the window
+            // then says so too.
             run.engine.RequestAbort();
+            QMetaObject::invokeMethod(
+                &dialog, [&dialog] { dialog.OnAbort(); }, Qt::QueuedConnection);
+        }
     });
     dialog.Create(nullptr, font);
     dialog.show();
     dialog.SetLanguageFile(QString::fromStdU16String(run.settings.m_sLanguageFile));
     dialog.Setup(UnattendedJob(run));
+    CTerminalProgress progress(err, CTerminalProgress::TerminalWidth(STDERR_FILENO));
     QObject::connect(&dialog, &CDBCopyDlg::tableFinished, [&](int, const QString& table, bool copied) {
-        lines << UnattendedResultLine(run, table.toStdString(), copied) << std::endl;
+        progress.Between([&] { lines << UnattendedResultLine(run, table.toStdString(), copied) << std::endl; });
     });
+    if (progressLine)
+        QObject::connect(&dialog, &CDBCopyDlg::stateShown,
+                         [&](const QString& state) { progress.Show(state.toStdString()); });
     if (!dialog.Start())
         return report.Finish(ExitNotStarted, run.catalog);
     dialog.WaitForEnd(-1);
+    progress.Clear();
     const int exitCode = FinishUnattendedRun(run, dialog.RunResult(), lines, messages);
     report.TakeCopy(dialog.RunResult());
     return report.Finish(exitCode, run.catalog);

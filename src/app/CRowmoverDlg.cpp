@@ -103,6 +103,11 @@ void CRowmoverDlg::CreateControls()
     m_BTNCheck = Named(new QPushButton(this), "m_BTNCheck");
     m_BTNCheck->setAutoDefault(false);
     m_BTNCopy = Named(new QPushButton(this), "m_BTNCopy");
+    m_LBLLastRun = Named(new QLabel(m_PICPanel), "m_LBLLastRun");
+    m_LBLLastRun->setWordWrap(true);
+    m_LBLLastRun->setTextFormat(Qt::RichText);
+    m_LBLLastRun->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    m_LBLLastRun->hide();
 
     QFont bold = m_LBLSourceDB->font();
     bold.setBold(true);
@@ -117,7 +122,9 @@ void CRowmoverDlg::CreateControls()
     }
     for (QPushButton* button : {m_BTNSourceDB, m_BTNDestDB, m_BTNRefresh})
         button->setAutoDefault(false);
-    m_BTNCopy->setDefault(true);
+    // Copying replaces rows: a stray Return (in the table list, say) must not
+    // start it, so the window has no default button.
+    m_BTNCopy->setAutoDefault(false);
 
     m_LISSourceTables->setColumnCount(2);
     m_LISSourceTables->setRootIsDecorated(false);
@@ -140,6 +147,7 @@ void CRowmoverDlg::CreateControls()
     connect(m_BTNCheck, &QPushButton::clicked, this, &CRowmoverDlg::OnCheck);
     connect(m_BTNCopy, &QPushButton::clicked, this, &CRowmoverDlg::OnCopy);
     connect(m_LISSourceTables, &QTreeWidget::itemDoubleClicked, this, &CRowmoverDlg::OnTableDblClick);
+    connect(m_LBLLastRun, &QLabel::linkActivated, this, [this] { OnViewLog(); });
     setAcceptDrops(true);
 }
 
@@ -237,6 +245,7 @@ void CRowmoverDlg::BuildLayout()
     listTools->addWidget(m_BTNRefresh);
     tables->addLayout(listTools);
     tables->addWidget(m_LISSourceTables, 1);
+    tables->addWidget(m_LBLLastRun);
 
     auto* panel = new QHBoxLayout(m_PICPanel);
     panel->setContentsMargins(kPanelMargin, kPanelMargin, kPanelMargin, kPanelMargin);
@@ -351,6 +360,7 @@ void CRowmoverDlg::ApplyTexts(const std::u16string& languageFilePath)
     m_aMAttaching = UiText(catalog, T::FrmMain_m_aMAttaching);
     m_aMCancel = UiText(catalog, T::FrmMain_m_aMCancel);
     ShowDatabases();
+    ShowLastRun();
 }
 
 bool CRowmoverDlg::IsMenuShortcut(const QKeyEvent* event) const

@@ -3,6 +3,7 @@
 #include "app/CRowmoverState.h"
 #include "config/LanguageTexts.h"
 #include "copy/CTriggerJournal.h"
+#include "copy/CopyCheck.h"
 
 #include <QDialog>
 #include <QKeySequence>
@@ -148,6 +149,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     QLabel* m_LBLStatus = nullptr;
     QPushButton* m_BTNCheck = nullptr;
     QPushButton* m_BTNCopy = nullptr;
+    // The outcome of the last run, with a link to its run log.
+    QLabel* m_LBLLastRun = nullptr;
 
     QString m_aMError;
     QString m_aMNoSource;
@@ -199,6 +202,20 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // run's credentials.
     void RestoreDestinationTriggers();
     void ShowTriggersNotRestored(const std::vector<CTriggerJournal::SEntry>& failed);
+    // Before a copy that replaces rows: names the destination and the
+    // tables (with the check's summary when a check came first); true to go on.
+    bool ConfirmCopy();
+    void ShowLastRun();
+
+    struct SLastRun
+    {
+        int copied = 0;
+        int failed = 0;
+        long long rows = 0;
+        long long seconds = 0;
+        bool stopped = false;
+        bool aborted = false;
+    };
 
     std::unique_ptr<CFontSettings> m_pFont;
     // The menu entries and menus with the text each one takes from the language.
@@ -209,4 +226,7 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // The progress window of the last run; the previous one goes when the
     // next run starts, its worker having ended.
     std::unique_ptr<CDBCopyDlg> m_pCopyDlg;
+    std::optional<SLastRun> m_lastRun;
+    // The report of the check whose Copy started the copy in progress of starting.
+    const SCheckReport* m_pCheckBeforeCopy = nullptr;
 };

@@ -106,6 +106,7 @@ void CRowmoverDlg::OnOptions()
     COptionsDlg options(QString::fromStdU16String(m_sLanguageFile), *m_pFont, m_bDoBackups, m_bDoLogs, m_sDefUser,
                         m_sDefPass, m_nRetries, m_bRecentDBs, m_RecentDBs, m_bExtendDBName, m_sSourceCharset, m_bVerify,
                         this);
+    options.EditAskBeforeCopy(m_bAskBeforeCopy);
     if (options.exec() != QDialog::Accepted)
         return;
     // The new defaults replace what was chosen for the two databases; the

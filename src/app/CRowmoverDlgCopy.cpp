@@ -5,16 +5,21 @@
 
 #include "app/CCheckReportDlg.h"
 #include "app/CDBCopyDlg.h"
+#include "app/CheckReportText.h"
+#include "app/ProgressText.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CCopyEngine.h"
 #include "core/CStringGrid.h"
+#include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
 #include "ui/CMessageBox.h"
+#include "ui/UiText.h"
 #include "ui/WaitForWork.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -71,7 +76,12 @@ void CRowmoverDlg::OnCheck()
     CCheckReportDlg report(QString::fromStdU16String(m_sLanguageFile), *m_pFont, this);
     report.Start(m_pCopyEngine->Settings(), ChosenTables());
     if (report.exec() == QDialog::Accepted && report.CopyChosen())
+    {
+        // The question names what the check found, and the run takes its row counts.
+        m_pCheckBeforeCopy = &report.Report();
         OnCopy();
+        m_pCheckBeforeCopy = nullptr;
+    }
 }
 
 void CRowmoverDlg::OnCopy()
@@ -83,11 +93,22 @@ void CRowmoverDlg::OnCopy()
 
     CStringGrid tables;
     tables.SetSize(1, 0);
+    std::vector<long long> sourceRows;
     for (const std::string& table : ChosenTables())
     {
         tables.SetCell(0, tables.RowCount(), table);
         tables.AddRows(1);
+        sourceRows.push_back(-1);
+        if (m_pCheckBeforeCopy == nullptr)
+            continue;
+        for (const STableCheck& check : m_pCheckBeforeCopy->tables)
+        {
+            if (check.table == table)
+                sourceRows.back() = check.sourceRows;
+        }
     }
+    if (m_pCheckBeforeCopy == nullptr || !m_pCheckBeforeCopy->checked)
+        sourceRows.clear();
     RestoreDestinationTriggers();
     // The copy goes on without them, but the way back must not be missing unnoticed.
     if (!m_bSilent && m_bDoBackups && !m_pCopyEngine->BackupMade())
@@ -108,7 +129,7 @@ void CRowmoverDlg::OnCopy()
     connect(&dialog, &CDBCopyDlg::finished, this, &CRowmoverDlg::OnCopyFinished);
     dialog.show();
     dialog.SetLanguageFile(QString::fromStdU16String(m_sLanguageFile));
-    dialog.Setup(CCopyJob{&tables, m_pCopyEngine.get(), logging, m_bSilent});
+    dialog.Setup(CCopyJob{&tables, m_pCopyEngine.get(), logging, m_bSilent, sourceRows});
     EnableRunCommands(false);
     if (!dialog.Start())
     {
@@ -142,7 +163,12 @@ bool CRowmoverDlg::CheckCopyInput(bool forCopy)
     if (m_LISSourceTables->topLevelItemCount() == 0)
         return refuse(m_aMNoTables, nullptr);
     if (m_CHKAllTables->isChecked() || !m_LISSourceTables->selectedItems().isEmpty())
+    {
+        // Asked before the backups and logs are made: Cancel leaves nothing behind.
+        if (forCopy && !ConfirmCopy())
+            return false;
         return PrepareDatabases(!forCopy);
+    }
     return refuse(m_aMNoSelection, m_LISSourceTables);
 }
 
@@ -175,6 +201,12 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
 {
     EnableRunCommands(true);
     const SCopyRunResult& result = m_pCopyDlg->RunResult();
+    if (result.started)
+    {
+        m_lastRun = SLastRun{result.tablesRun - result.failedTables, result.failedTables, result.rowsCopied,
+                             m_pCopyDlg->ElapsedSeconds(),           result.stopped,      result.aborted};
+        ShowLastRun();
+    }
     if (!result.started && !result.heldBy.empty() && !m_bSilent)
         CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestHeld, result.heldBy),
                                m_aMError);
@@ -196,7 +228,9 @@ void CRowmoverDlg::OnInterrupt(int count)
         return;
     }
     if (count == 1 && m_pCopyDlg)
-        m_pCopyDlg->OnStop();
+        m_pCopyDlg->RequestStop();
+    else if (m_pCopyDlg)
+        m_pCopyDlg->OnAbort();
     else
         m_pCopyEngine->RequestAbort();
 }
@@ -260,4 +294,52 @@ void CRowmoverDlg::ShowTriggersNotRestored(const std::vector<CTriggerJournal::SE
     CMessageBox::ShowError(
         this, QString::fromStdString(FormatText(m_aMTriggersNotRestored.toStdU16String(), ListEntries(failed))),
         m_aMError);
+}
+
+bool CRowmoverDlg::ConfirmCopy()
+{
+    if (m_bSilent || !m_bAskBeforeCopy)
+        return true;
+    CLanguageCatalog catalog;
+    catalog.Open(m_sLanguageFile);
+    const std::vector<std::string> tables = ChosenTables();
+    QString question = QString::fromStdString(
+        FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMConfirmCopy),
+                   std::vector<std::string>{std::to_string(tables.size()), WideToUtf8(m_sDestDb)}));
+    if (m_pCheckBeforeCopy != nullptr && m_pCheckBeforeCopy->checked)
+    {
+        const std::vector<SCheckReportLine> lines = CheckReportLines(*m_pCheckBeforeCopy, catalog);
+        if (!lines.empty())
+            question += QStringLiteral("\n\n") + QString::fromStdString(lines.front().text);
+    }
+    const QString copy = UiText(catalog, ELanguageText::FrmMain_m_BTNCopy);
+    const QString cancel = UiText(catalog, ELanguageText::FrmMain_m_aMCancel);
+    return CMessageBox::Ask(this, question, QString::fromLatin1(kCaption), QMessageBox::Ok | QMessageBox::Cancel,
+                            QMessageBox::Cancel,
+                            {{QMessageBox::Ok, copy}, {QMessageBox::Cancel, cancel}}) == QMessageBox::Ok;
+}
+
+void CRowmoverDlg::ShowLastRun()
+{
+    if (!m_lastRun)
+        return;
+    CLanguageCatalog catalog;
+    catalog.Open(m_sLanguageFile);
+    const std::string thousands = WideToUtf8(catalog.GetText(ELanguageText::FrmCopy_m_acMThousands));
+    const SLastRun& run = *m_lastRun;
+    std::string text = FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMLastRun),
+                                  std::vector<std::string>{std::to_string(run.copied), std::to_string(run.failed),
+                                                           GroupedNumber(run.rows, thousands),
+                                                           CDBCopyDlg::FormatElapsed(run.seconds).toStdString()});
+    if (run.aborted)
+        text += WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMLastRunAborted));
+    else if (run.stopped)
+        text += WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMLastRunStopped));
+    QString line = QString::fromStdString(text).toHtmlEscaped();
+    // A run without logs has no run log to open.
+    if (!m_sLastLog.empty() && FileExists(WideToUtf8(m_sLastLog)))
+        line += QStringLiteral(" - <a href=\"log\">") +
+                UiText(catalog, ELanguageText::FrmMain_m_aMRunLog).toHtmlEscaped() + QStringLiteral("</a>");
+    m_LBLLastRun->setText(line);
+    m_LBLLastRun->show();
 }

@@ -1,10 +1,12 @@
 #include "app/CUnattendedRun.h"
 
 #include "app/CStartupFolders.h"
+#include "app/CTerminalProgress.h"
 #include "app/CheckReportText.h"
 #include "app/CommandLine.h"
 #include "app/CommandLinePasswords.h"
 #include "app/InterruptSignals.h"
+#include "app/ProgressText.h"
 #include "app/RunReport.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
@@ -20,6 +22,7 @@
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
+#include <memory>
 #include <ostream>
 #include <termios.h>
 #include <unistd.h>
@@ -278,7 +281,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
 
 CCopyJob UnattendedJob(SUnattendedRun& run)
 {
-    return CCopyJob{&run.tables, &run.engine, run.settings.m_bDoLogs ? ELogging::On : ELogging::Off, true};
+    return CCopyJob{&run.tables, &run.engine, run.settings.m_bDoLogs ? ELogging::On : ELogging::Off, true, {}};
 }
 
 std::string UnattendedResultLine(SUnattendedRun& run, const std::string& table, bool copied)
@@ -307,6 +310,10 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     if (run.settings.m_bDoLogs)
         out << "Run log: " << named(log) << "\nSQL log: " << named(sql) << "\nData text log: " << named(text)
             << std::endl;
+    if (result.stopped)
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMStopped),
+                          std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})
+            << std::endl;
     if (result.aborted)
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMAborted), result.abortedTable) << std::endl;
     if (!result.allCopied)
@@ -329,12 +336,21 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
 }
 
 int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
-                  std::ostream& err)
+                  std::ostream& err, bool progressLine)
 {
     CRunReport report(arguments, "copy", out, err);
     std::ostream& lines = report.Lines();
     std::ostream& messages = report.Messages();
     SUnattendedRun run;
+    // The line is rewritten in place, and taken away before anything else
+    // is printed; without a terminal nothing of it is written.
+    CTerminalProgress progress(err, CTerminalProgress::TerminalWidth(STDERR_FILENO));
+    const auto between = [&](const auto& write) {
+        if (progressLine)
+            progress.Between(write);
+        else
+            write();
+    };
     // Ctrl+C or SIGTERM: the run ends after the table in progress; a second
     // one aborts that table (its rows rolled back, its triggers on again).
     // Before the copy begins nothing is written to either database, and a
@@ -358,12 +374,15 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
         if (count == 1)
         {
             RequestUnattendedStop();
-            messages << "Interrupted: the copy ends after the table in progress. Interrupt again to abort that table."
-                     << std::endl;
+            between([&] {
+                messages
+                    << "Interrupted: the copy ends after the table in progress. Interrupt again to abort that table."
+                    << std::endl;
+            });
             return;
         }
         run.engine.RequestAbort();
-        messages << "Aborting the table in progress." << std::endl;
+        between([&] { messages << "Aborting the table in progress." << std::endl; });
     });
     if (!report.CanWrite())
         return ExitNotStarted;
@@ -374,9 +393,21 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
     copying.store(true);
     SCopyRunEvents events;
     events.tableFinished = [&](int, const std::string& table, bool copied) {
-        lines << UnattendedResultLine(run, table, copied) << std::endl;
+        between([&] { lines << UnattendedResultLine(run, table, copied) << std::endl; });
     };
+    std::unique_ptr<SProgressTexts> texts;
+    if (progressLine)
+    {
+        texts = std::make_unique<SProgressTexts>(run.catalog);
+        events.tableProgress = [&](int index, const SRowProgress& rows) {
+            progress.Show(RowProgressText(*texts, run.tables.GetCell(0, index), rows));
+        };
+        events.tableVerifying = [&](int, const std::string& table) {
+            progress.Show(FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMVerifying), table));
+        };
+    }
     const SCopyRunResult result = RunCopyJob(UnattendedJob(run), g_stopRequested, events);
+    progress.Clear();
     const int exitCode = FinishUnattendedRun(run, result, lines, messages);
     report.TakeCopy(result);
     return report.Finish(exitCode, run.catalog);

@@ -26,9 +26,11 @@ enum EUnattendedExit
 // command line with six arguments asks: source database, user, password,
 // destination database, user, password. Prints one result line per table to
 // out and the paths of the three logs at the end; every message that a
-// window would show goes to err. Returns an EUnattendedExit code.
+// window would show goes to err. With progressLine (err is a terminal) one
+// line on err shows the table in progress, rewritten in place. Returns an
+// EUnattendedExit code.
 int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
-                  std::ostream& err);
+                  std::ostream& err, bool progressLine = false);
 // Reports what a copy of every table present in both databases would do
 // (command line with --check) and writes nothing anywhere: exit code 0 when
 // no table would fail, 1 when one would, 2 when the check could not run.

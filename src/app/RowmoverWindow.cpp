@@ -12,6 +12,7 @@
 
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 bool WindowsAvailable()
@@ -58,9 +59,9 @@ int RunWindowUnattended(int argc, char** argv)
         !platforms.startsWith(kNoDisplayPlatform))
     {
         // A display is named but cannot be opened: the copy runs as without one.
-        return RunUnattended(arguments, programFile, std::cout, std::cerr);
+        return RunUnattended(arguments, programFile, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
     }
-    return RunUnattendedWithProgress(arguments, programFile, std::cout, std::cerr);
+    return RunUnattendedWithProgress(arguments, programFile, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
 }
 
 QByteArray UnattendedPlatforms()

@@ -102,6 +102,7 @@ void CAppSettings::LoadFrom(CProfileFile& file)
     m_bExtendDBName = file.GetBool("ExtendDBName", true);
     m_sSourceCharset = Utf8ToWide(file.GetString("SourceCharset", ""));
     m_bVerify = file.GetBool("VerifyCopies", true);
+    m_bAskBeforeCopy = file.GetBool("AskBeforeCopy", true);
 
     for (int row = 0; row < kRecentCount; ++row)
         m_RecentDBs.SetCell(0, row, file.GetString(RecentKey(row), ""));
@@ -167,6 +168,7 @@ void CAppSettings::SaveTo(CProfileFile& file)
     file.WriteBool("ExtendDBName", m_bExtendDBName);
     file.WriteString("SourceCharset", WideToUtf8(m_sSourceCharset));
     file.WriteBool("VerifyCopies", m_bVerify);
+    file.WriteBool("AskBeforeCopy", m_bAskBeforeCopy);
 
     for (int row = 0; row < kRecentCount; ++row)
     {

@@ -62,6 +62,8 @@ class CAppSettings
     std::u16string m_sSourceCharset;
     // Each copied table is read back and compared with the source.
     bool m_bVerify = true;
+    // A copy that replaces rows asks first (never when unattended).
+    bool m_bAskBeforeCopy = true;
     // Column 0 of rows 0 to 24: the recent databases. Row 25 is scratch space
     // of the database selection and is neither loaded nor saved.
     CStringGrid m_RecentDBs;

@@ -57,6 +57,16 @@
     X(FrmCopy_m_acMLogsLost, "FrmCopy.m_acMLogsLost", "The copy went on, but its log files could not be written: %s", "s") \
     X(FrmCopy_m_acMNotRecorded, "FrmCopy.m_acMNotRecorded", "The tables that failed could not be recorded for a retry in %s.", "s") \
     X(FrmCopy_m_acMWarning, "FrmCopy.m_acMWarning", "WARNING", "") \
+    X(FrmCopy_m_BTNAbort, "FrmCopy.m_BTNAbort", "Abort table now", "") \
+    X(FrmCopy_m_acMRowsOf, "FrmCopy.m_acMRowsOf", "%s: %s of %s rows", "sss") \
+    X(FrmCopy_m_acMRows, "FrmCopy.m_acMRows", "%s: %s rows", "ss") \
+    X(FrmCopy_m_acMSpeed, "FrmCopy.m_acMSpeed", ", %s rows/s", "s") \
+    X(FrmCopy_m_acMTimeLeft, "FrmCopy.m_acMTimeLeft", ", %s left", "s") \
+    X(FrmCopy_m_acMThousands, "FrmCopy.m_acMThousands", ",", "") \
+    X(FrmCopy_m_acMCounting, "FrmCopy.m_acMCounting", "Counting the source rows...", "") \
+    X(FrmCopy_m_acMStopping, "FrmCopy.m_acMStopping", "%s - stopping after this table", "s") \
+    X(FrmCopy_m_acMAborting, "FrmCopy.m_acMAborting", "Aborting %s: its rows are rolled back...", "s") \
+    X(FrmCopy_m_acMStopped, "FrmCopy.m_acMStopped", "The copy was stopped by the user after table %s; %s table(s) were not started.", "ss") \
     X(FrmDB_Caption, "FrmDB.Caption", "Select database", "") \
     X(FrmDB_CaptionDest, "FrmDB.CaptionDest", "Select destination database", "") \
     X(FrmDB_CaptionSource, "FrmDB.CaptionSource", "Select source database", "") \
@@ -141,6 +151,11 @@
     X(FrmMain_m_aMTriggersNotRestored, "FrmMain.m_aMTriggersNotRestored", "The triggers of these tables could not be switched on again: %s", "s") \
     X(FrmMain_m_aMUnknownTable, "FrmMain.m_aMUnknownTable", "No table %s exists in both the source and the destination database.", "s") \
     X(FrmMain_m_aMUnSelectAll, "FrmMain.m_aMUnSelectAll", "Unselect all", "") \
+    X(FrmMain_m_aMConfirmCopy, "FrmMain.m_aMConfirmCopy", "The rows of %s table(s) in the destination database %s will be replaced by the rows of the source.", "ss") \
+    X(FrmMain_m_aMLastRun, "FrmMain.m_aMLastRun", "Last run: %s table(s) copied, %s failed, %s rows, %s", "ssss") \
+    X(FrmMain_m_aMLastRunStopped, "FrmMain.m_aMLastRunStopped", ", stopped by the user", "") \
+    X(FrmMain_m_aMLastRunAborted, "FrmMain.m_aMLastRunAborted", ", aborted by the user", "") \
+    X(FrmMain_m_aMRunLog, "FrmMain.m_aMRunLog", "Run log", "") \
     X(FrmOpt_Caption, "FrmOpt.Caption", "Options", "") \
     X(FrmOpt_m_BTNCancel, "FrmOpt.m_BTNCancel", "Cancel", "") \
     X(FrmOpt_m_BTNOk, "FrmOpt.m_BTNOk", "OK", "") \
@@ -150,6 +165,7 @@
     X(FrmOpt_m_CHKExtendDBName, "FrmOpt.m_CHKExtendDBName", "Extend database names", "") \
     X(FrmOpt_m_CHKRecentDBs, "FrmOpt.m_CHKRecentDBs", "Remember recent databases", "") \
     X(FrmOpt_m_CHKVerify, "FrmOpt.m_CHKVerify", "Verify copied rows", "") \
+    X(FrmOpt_m_CHKAskBeforeCopy, "FrmOpt.m_CHKAskBeforeCopy", "Ask before copying", "") \
     X(FrmOpt_m_LBLDefPass, "FrmOpt.m_LBLDefPass", "Default database password", "") \
     X(FrmOpt_m_LBLDefUser, "FrmOpt.m_LBLDefUser", "Default database user", "") \
     X(FrmOpt_m_LBLFont, "FrmOpt.m_LBLFont", "Font", "") \

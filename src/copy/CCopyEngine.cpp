@@ -3,8 +3,11 @@
 #include "copy/CTableCopy.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
+#include "db/SchemaQueries.h"
+#include "db/SqlText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <ibase.h>
 
@@ -142,4 +145,54 @@ bool CCopyEngine::CommitRows(CFbConnection& dest)
     WriteSqlLog("COMMIT;");
     m_logs.WriteSqlFailure(reason);
     return false;
+}
+
+std::vector<long long> CCopyEngine::CountSourceRows(const std::vector<std::string>& tables)
+{
+    std::vector<long long> counts(tables.size(), -1);
+    CFbConnection source(m_settings.attempts);
+    if (!source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
+        return counts;
+    // A count of a big table takes the server a while: an abort cancels it.
+    std::vector<std::uintptr_t> cancelable;
+    RegisterCancelable(source, cancelable);
+    std::vector<std::string> names;
+    GetUserTables(source, names);
+    const auto folded = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    for (size_t i = 0; i < tables.size() && !AbortRequested(); ++i)
+    {
+        // The source's own spelling of a name the list matched regardless of case.
+        std::string name = tables[i];
+        if (std::find(names.begin(), names.end(), name) == names.end())
+        {
+            const auto same = std::find_if(names.begin(), names.end(), [&](const std::string& candidate) {
+                return folded(candidate) == folded(name);
+            });
+            if (same != names.end())
+                name = *same;
+        }
+        CStringGrid rows;
+        int failure = 0;
+        source.Execute("SELECT COUNT(*) FROM " + SqlIdentifier(name), failure, &rows);
+        if (failure == 0 && rows.RowCount() == 1)
+            counts[i] = std::stoll("0" + rows.GetCell(0, 0));
+    }
+    UnregisterCancelable(cancelable);
+    source.Disconnect();
+    return counts;
+}
+
+void CCopyEngine::ReportStopped(const std::string& lastTable, const std::vector<std::string>& notStarted)
+{
+    std::string list;
+    for (const std::string& table : notStarted)
+        list += (list.empty() ? "" : ", ") + table;
+    m_logs.SetTable(lastTable);
+    WriteLog("Copy stopped by the user after this table; not started: " + std::to_string(notStarted.size()) +
+                 " table(s)",
+             list);
 }

@@ -77,6 +77,21 @@ class CCopyEngine
         if (m_onVerifying)
             m_onVerifying(table);
     }
+    // Called (on the copying thread) with the rows of the table in progress
+    // that went through; all is true once every row has.
+    void SetRowListener(std::function<void(long long rows, bool all)> listener) { m_onRows = std::move(listener); }
+    void NoteRows(long long rows, bool all) const
+    {
+        if (m_onRows)
+            m_onRows(rows, all);
+    }
+    // The source rows of each table (one COUNT(*) each, counted by the
+    // server); -1 for a table that could not be counted. Stops counting
+    // once an abort is requested.
+    std::vector<long long> CountSourceRows(const std::vector<std::string>& tables);
+    // Writes to the run log, under the table the run stopped after, that a
+    // stop request ended the run and which tables it did not start.
+    void ReportStopped(const std::string& lastTable, const std::vector<std::string>& notStarted);
     const std::string& DefaultUser() const { return m_sDefUser; }
     const std::string& DefaultPassword() const { return m_sDefPass; }
 
@@ -173,6 +188,7 @@ class CCopyEngine
 
     SRunSettings m_settings;
     std::function<void(const std::string&)> m_onVerifying;
+    std::function<void(long long, bool)> m_onRows;
     std::string m_sDefUser;
     std::string m_sDefPass;
     CRunLogs m_logs;

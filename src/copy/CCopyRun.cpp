@@ -14,6 +14,7 @@ struct SFinished
     int index;
     std::string table;
     bool copied;
+    long long rows = 0;
 };
 } // namespace
 
@@ -49,6 +50,8 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
             result.allCopied = false;
             ++result.failedTables;
         }
+        else
+            result.rowsCopied += table.rows;
         STableOutcome& outcome = result.tables[static_cast<size_t>(table.index)];
         // A table whose deferred columns could not be set fails after its rows arrived.
         if (!table.copied && (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource))
@@ -82,6 +85,42 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         deferredTables.insert(entry.table);
 
     const int count = static_cast<int>(order.size());
+    // The rows of each table, for the progress within it and the run's
+    // share done, weighted by row counts.
+    std::vector<long long> rowCounts(order.size(), -1);
+    if (events.tableProgress)
+    {
+        if (job.m_sourceRows.size() == names.size())
+        {
+            for (int i = 0; i < count; ++i)
+                rowCounts[static_cast<size_t>(i)] =
+                    job.m_sourceRows[static_cast<size_t>(listIndex(i, order[static_cast<size_t>(i)]))];
+        }
+        else
+            rowCounts = engine.CountSourceRows(order);
+    }
+    CProgressMeter meter(rowCounts);
+    int progressIndex = 0;
+    bool firstRows = true;
+    auto lastReport = CProgressMeter::Clock::now();
+    long long tableRows = 0;
+    engine.SetRowListener([&](long long rows, bool all) {
+        tableRows = rows;
+        if (!events.tableProgress)
+            return;
+        const auto now = CProgressMeter::Clock::now();
+        if (firstRows)
+        {
+            // The speed counts from the first row, not from the emptying.
+            meter.StartTable(static_cast<size_t>(progressIndex), now);
+            firstRows = false;
+        }
+        if (!all && now - lastReport < events.progressInterval)
+            return;
+        lastReport = now;
+        events.tableProgress(listIndex(progressIndex, order[static_cast<size_t>(progressIndex)]),
+                             meter.Update(rows, now));
+    });
     const STableGroup* group = nullptr; // the group in progress
     bool groupReady = false;
     size_t groupLeft = 0;
@@ -117,11 +156,22 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         }
         if (events.tableStarted)
             events.tableStarted(listIndex(i, name), count, name, 100 * i / count);
+        progressIndex = i;
+        firstRows = true;
+        tableRows = 0;
+        meter.StartTable(static_cast<size_t>(i), CProgressMeter::Clock::now());
+        if (events.tableProgress)
+            events.tableProgress(listIndex(i, name), meter.Update(0, CProgressMeter::Clock::now()));
         // A group that cannot be refilled is not touched at all.
         const auto began = std::chrono::steady_clock::now();
         const bool skipped = group && !groupReady;
         const bool copied = !skipped && engine.RunTable(name, job.m_eLogging);
         ++result.tablesRun;
+        meter.FinishTable();
+        if (events.tableProgress)
+        {
+            events.tableProgress(listIndex(i, name), meter.Update(0, CProgressMeter::Clock::now()));
+        }
         result.aborted = engine.AbortRequested();
         if (result.aborted)
             result.abortedTable = name;
@@ -142,9 +192,9 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         if (group && groupReady && !result.aborted)
             filled.insert(name);
         if (group && groupReady && deferredTables.count(name))
-            waiting.push_back({listIndex(i, name), name, copied});
+            waiting.push_back({listIndex(i, name), name, copied, tableRows});
         else
-            finish({listIndex(i, name), name, copied});
+            finish({listIndex(i, name), name, copied, tableRows});
         if (group && result.aborted && groupReady)
         {
             // The tables of the group not reached stay emptied: the log says so.
@@ -156,13 +206,20 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         // A stop takes effect between tables, and never inside a group: its
         // tables are empty until each one is refilled. An abort ends the run.
         if (result.aborted)
+        {
+            result.notStarted = count - i - 1;
             break;
+        }
         if (!group && stop.load() && i + 1 < count)
         {
             result.stopped = true;
+            result.stoppedAfter = name;
+            result.notStarted = count - i - 1;
+            engine.ReportStopped(name, {order.begin() + i + 1, order.end()});
             break;
         }
     }
+    engine.SetRowListener({});
     result.lostLogFile = engine.LostLogFile();
     std::vector<std::string> failed;
     for (const STableOutcome& outcome : result.tables)

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "copy/CCopyJob.h"
+#include "copy/CProgressMeter.h"
 #include "copy/TableOutcome.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,6 +21,12 @@ struct SCopyRunEvents
     std::function<void(int index, const std::string& table, bool copied)> tableFinished;
     // A table's rows are read back to be compared with the source.
     std::function<void(int index, const std::string& table)> tableVerifying;
+    // The rows of the table in progress as they go through, at most once per
+    // progressInterval and always once all of them have, and after each
+    // table the run's share done. Only a run that reports them counts the
+    // source rows (one COUNT(*) per table) unless the job brings the counts.
+    std::function<void(int index, const SRowProgress& progress)> tableProgress;
+    std::chrono::milliseconds progressInterval{250};
 };
 
 struct SCopyRunResult
@@ -28,6 +36,9 @@ struct SCopyRunResult
     int failedTables = 0;
     int tablesRun = 0;
     bool stopped = false; // a stop request ended the run before its last table
+    std::string stoppedAfter; // the last table of a stopped run
+    int notStarted = 0;       // tables a stop or an abort left untouched
+    long long rowsCopied = 0; // rows of the tables copied successfully
     bool aborted = false; // an abort ended the table in progress and the run
     std::string abortedTable;
     // Set when the run did not start because another copy that is still

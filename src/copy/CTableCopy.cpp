@@ -198,6 +198,8 @@ void CTableCopy::ReportWhatIsLeft()
         check.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(m_sTable), failure, &left);
     if (check.m_bConnected && failure == 0 && left.RowCount() == 0)
         m_logs.WriteLog(NotRefilled, "");
+    else if (check.m_bConnected && failure == 0)
+        m_logs.WriteLog("The table holds the rows it had before this copy", "");
 }
 
 bool CTableCopy::Verify(int failedRecords)

@@ -291,6 +291,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     inserter.SetMaxBatchRows(m_settings.maxBatchRows);
     CLongBlobWriter longBlobs(dest, inserter);
     std::vector<SReadRow> chunk;
+    m_engine.NoteRows(0, false);
     std::string blobError;
     // An abort leaves the rows not yet sent: the transaction goes back whole.
     long long& rowsRead = m_engine.TableOutcome().rowsRead;
@@ -327,10 +328,15 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
         }
         queue.Recycle(std::move(chunk));
         logPipe.Send();
+        m_engine.NoteRows(insertedRows + failedRecords, false);
     }
     const bool aborted = m_engine.AbortRequested();
     if (!aborted)
+    {
         inserter.Finish();
+        if (queue.Error().empty())
+            m_engine.NoteRows(insertedRows + failedRecords, true);
+    }
     queue.Abandon();
     logPipe.Close();
     if (reader.joinable())

@@ -1,5 +1,6 @@
 #include "ui/CMessageBox.h"
 
+#include <QAbstractButton>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -62,7 +63,8 @@ void CMessageBox::ShowError(QWidget* parent, const QString& text, const QString&
 }
 
 int CMessageBox::Ask(QWidget* parent, const QString& text, const QString& caption, QMessageBox::StandardButtons buttons,
-                     QMessageBox::StandardButton defaultButton)
+                     QMessageBox::StandardButton defaultButton,
+                     const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttonTexts)
 {
     Record(text, caption, {});
     if (const std::optional<QMessageBox::StandardButton> answer = TakeNextAnswer())
@@ -75,6 +77,11 @@ int CMessageBox::Ask(QWidget* parent, const QString& text, const QString& captio
     QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
     box.setObjectName(QStringLiteral("CMessageBox"));
     box.setDefaultButton(defaultButton);
+    for (const auto& [button, buttonText] : buttonTexts)
+    {
+        if (QAbstractButton* shown = box.button(button))
+            shown->setText(buttonText);
+    }
     return box.exec();
 }
 

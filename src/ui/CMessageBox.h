@@ -3,6 +3,9 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 class QWidget;
 
 // Every message box of the program goes through here, so that tests can
@@ -16,8 +19,10 @@ class CMessageBox
     static void ShowError(QWidget* parent, const QString& text, const QString& caption, const QString& detail = {});
     // A question with the given buttons; returns the button pressed (a
     // QMessageBox::StandardButton), defaultButton when no display can show it.
+    // buttonTexts name buttons in the program's own words (Copy for Ok).
     static int Ask(QWidget* parent, const QString& text, const QString& caption, QMessageBox::StandardButtons buttons,
-                   QMessageBox::StandardButton defaultButton);
+                   QMessageBox::StandardButton defaultButton,
+                   const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttonTexts = {});
 
     // The next box is answered with button and not shown.
     static void SetNextAnswer(QMessageBox::StandardButton button);

@@ -56,6 +56,9 @@ COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool&
     m_CHKDoBackups = Named(new QCheckBox(this), "m_CHKDoBackups");
     m_CHKDoLogs = Named(new QCheckBox(this), "m_CHKDoLogs");
     m_CHKVerify = Named(new QCheckBox(this), "m_CHKVerify");
+    m_CHKAskBeforeCopy = Named(new QCheckBox(this), "m_CHKAskBeforeCopy");
+    m_CHKAskBeforeCopy->setChecked(true);
+    m_CHKAskBeforeCopy->setEnabled(false);
     m_LBLDefUser = Named(new QLabel(this), "m_LBLDefUser");
     m_EDTDefUser = Named(new QLineEdit(this), "m_EDTDefUser");
     m_LBLDefPass = Named(new QLabel(this), "m_LBLDefPass");
@@ -121,6 +124,7 @@ void COptionsDlg::SetTexts(const QString& languageFile)
     m_CHKDoBackups->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKDoBackups));
     m_CHKDoLogs->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKDoLogs));
     m_CHKVerify->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKVerify));
+    m_CHKAskBeforeCopy->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKAskBeforeCopy));
     m_LBLDefUser->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLDefUser));
     m_LBLDefPass->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLDefPass));
     m_LBLRetries->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLRetries));
@@ -141,6 +145,7 @@ void COptionsDlg::BuildLayout()
     grid->addWidget(m_CHKDoBackups, row++, 0, 1, 2);
     grid->addWidget(m_CHKDoLogs, row++, 0, 1, 2);
     grid->addWidget(m_CHKVerify, row++, 0, 1, 2);
+    grid->addWidget(m_CHKAskBeforeCopy, row++, 0, 1, 2);
     grid->addWidget(m_LBLDefUser, row, 0);
     grid->addWidget(m_EDTDefUser, row++, 1);
     grid->addWidget(m_LBLDefPass, row, 0);
@@ -249,6 +254,8 @@ void COptionsDlg::accept()
     m_bDoBackups = m_CHKDoBackups->isChecked();
     m_bDoLogs = m_CHKDoLogs->isChecked();
     m_bVerify = m_CHKVerify->isChecked();
+    if (m_pAskBeforeCopy != nullptr)
+        *m_pAskBeforeCopy = m_CHKAskBeforeCopy->isChecked();
     m_sDefUser = m_EDTDefUser->text().toStdU16String();
     if (m_sDefUser.empty())
         m_sDefUser = kDefaultUser;
@@ -268,4 +275,11 @@ void COptionsDlg::reject()
 {
     m_pWorkFont.reset();
     QDialog::reject();
+}
+
+void COptionsDlg::EditAskBeforeCopy(bool& askBeforeCopy)
+{
+    m_pAskBeforeCopy = &askBeforeCopy;
+    m_CHKAskBeforeCopy->setChecked(askBeforeCopy);
+    m_CHKAskBeforeCopy->setEnabled(true);
 }

@@ -44,6 +44,9 @@ class COptionsDlg : public QDialog
     void accept() override;
     void reject() override;
 
+    // Lets the dialog edit whether a copy asks before it replaces rows.
+    void EditAskBeforeCopy(bool& askBeforeCopy);
+
     // The font being edited; nothing once the dialog has closed.
     const CFontSettings* WorkingFont() const { return m_pWorkFont.get(); }
 
@@ -66,6 +69,7 @@ class COptionsDlg : public QDialog
     bool& m_bExtendDBName;
     std::u16string& m_sSourceCharset;
     bool& m_bVerify;
+    bool* m_pAskBeforeCopy = nullptr;
 
     // Holds the font the dialogs are designed with, so that rebuilding the
     // working copy starts from it and not from the font the user chose.
@@ -75,6 +79,7 @@ class COptionsDlg : public QDialog
     QCheckBox* m_CHKDoBackups = nullptr;
     QCheckBox* m_CHKDoLogs = nullptr;
     QCheckBox* m_CHKVerify = nullptr;
+    QCheckBox* m_CHKAskBeforeCopy = nullptr;
     QLabel* m_LBLDefUser = nullptr;
     QLineEdit* m_EDTDefUser = nullptr;
     QLabel* m_LBLDefPass = nullptr;

@@ -7,6 +7,7 @@
 #include "app/CDBCopyDlg.h"
 #include "support/CTempDatabase.h"
 #include "ui/CFontSettings.h"
+#include "ui/CMessageBox.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -80,7 +81,7 @@ class CCheckReportDlgTest : public QObject
     {
         CTempDatabase source(kSource);
         CTempDatabase dest(kDest);
-        auto dialog = m_folders->Start();
+        auto dialog = m_folders->Start(true);
         dialog->m_sSourceDb = Wide(source.Name());
         dialog->m_sDestDb = Wide(dest.Name());
         dialog->OnRefresh();
@@ -95,9 +96,15 @@ class CCheckReportDlgTest : public QObject
             shown = Lines(Child<QTreeWidget>(report, "m_LISReport"));
             QTest::mouseClick(copy, Qt::LeftButton);
         });
+        // The question before the copy carries what the check found.
+        CMessageBox::SetNextAnswer(QMessageBox::Ok);
         QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNCheck"), Qt::LeftButton);
         QVERIFY(*answered);
         QCOMPARE(shown, QStringList({"CUSTOMER: fine, 1 rows, about 1 s"}));
+        QCOMPARE(CMessageBox::LastText(),
+                 QString::fromStdString("The rows of 1 table(s) in the destination database " + dest.Name() +
+                                        " will be replaced by the rows of the source.\n\n"
+                                        "1 tables checked: 0 will fail, 0 with warnings, 1 fine."));
         QVERIFY(dialog->CopyDialog() != nullptr);
         QSignalSpy ended(dialog.get(), &CRowmoverDlg::copyFinished);
         QTRY_VERIFY_WITH_TIMEOUT(ended.count() == 1, 120000);

@@ -2,6 +2,7 @@
 #include "app/CDBCopyDlg.h"
 
 #include "copy/CCopyEngine.h"
+#include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
 #include "support/CTempDatabase.h"
 #include "ui/Artwork.h"
@@ -18,6 +19,7 @@
 
 #include <ibase.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -69,7 +71,7 @@ struct SCopySetup
         }
     }
 
-    CCopyJob Job(bool unattended = false) { return CCopyJob{&tables, &engine, ELogging::On, unattended}; }
+    CCopyJob Job(bool unattended = false) { return CCopyJob{&tables, &engine, ELogging::On, unattended, {}}; }
 
     CTempDatabase source;
     CTempDatabase dest;
@@ -173,12 +175,13 @@ class CDBCopyDlgTest : public QObject
 
         QVERIFY(dialog->Start());
         QCOMPARE(progress->minimum(), 0);
-        QCOMPARE(progress->maximum(), 3);
+        QCOMPARE(progress->maximum(), 1000);
         QVERIFY(dialog->WaitForEnd(60000));
 
         QCOMPARE(states, QStringList({"Current table: A (0%)", "Current table: B (25%)", "Current table: C (50%)",
                                       "Current table: D (75%)"}));
-        QCOMPARE(positions, QList<int>({0, 1, 2, 3}));
+        // Tables of one row each weigh the same: each is a quarter of the run.
+        QCOMPARE(positions, QList<int>({0, 250, 500, 750}));
         QCOMPARE(ResultLines(list),
                  QStringList({"A copy successful.", "B copy failed.", "C copy successful.", "D copy successful."}));
         const QSize imageSize = list->iconSize();
@@ -236,7 +239,7 @@ class CDBCopyDlgTest : public QObject
         ForgetLastBox();
 
         QVERIFY(dialog->Start());
-        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QString("Current table: T2 (20%)"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith("T2: 0 of 1 rows"), 30000);
         QTest::mouseClick(stop, Qt::LeftButton);
         // The window cannot be closed while the run goes on.
         QVERIFY(!dialog->close());
@@ -245,13 +248,98 @@ class CDBCopyDlgTest : public QObject
         QVERIFY(dialog->WaitForEnd(60000));
 
         auto* list = dialog->findChild<QTreeWidget*>("m_lstOutput");
-        QCOMPARE(ResultLines(list), QStringList({"T1 copy successful.", "T2 copy successful."}));
+        QCOMPARE(ResultLines(list),
+                 QStringList({"T1 copy successful.", "T2 copy successful.",
+                              "The copy was stopped by the user after table T2; 3 table(s) were not started."}));
         QCOMPARE(copy.dest.Scalar("SELECT NAME FROM T2"), std::string("new"));
         for (const char* table : {"T3", "T4", "T5"})
             QCOMPARE(copy.dest.Scalar(std::string("SELECT NAME FROM ") + table), std::string("old"));
         QCOMPARE(CMessageBox::LastText(), kNoBox);
         QVERIFY(dialog->RunResult().stopped);
         QVERIFY(dialog->isHidden());
+    }
+
+    void ProgressWithinATableRisesWithItsRowsAndTheBarWithTheRun()
+    {
+        SCopySetup copy(TablesDdl({"BIG", "SMALL"}) + RowsDml({"SMALL"}, "new") +
+                            "SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 150000) DO BEGIN"
+                            " INSERT INTO BIG VALUES (:I, 'row ' || :I); I = I + 1; END END^ SET TERM ; ^",
+                        TablesDdl({"BIG", "SMALL"}), {"BIG", "SMALL"});
+        QCOMPARE(copy.prepared, 0);
+        copy.engine.SetMaxBatchRows(1); // slow enough to be seen in the middle
+        auto dialog = MakeDialog(copy.Job());
+        auto* state = dialog->findChild<QLabel*>("m_lblState");
+        auto* progress = dialog->findChild<QProgressBar*>("m_progress");
+        QCOMPARE(state->text(), QString("Counting the source rows..."));
+        QStringList states;
+        QList<int> bar;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (states.isEmpty() || states.back() != state->text())
+                states.append(state->text());
+            bar.append(progress->value());
+        });
+        watch.start(5);
+        QVERIFY(dialog->Start());
+        QVERIFY(dialog->WaitForEnd(120000));
+        watch.stop();
+
+        const QRegularExpression middle("^BIG: ([0-9,]+) of 150,000 rows, [0-9,]+ rows/s, [0-9]+:[0-5][0-9] left$");
+        bool seenMiddle = false;
+        for (const QString& text : states)
+        {
+            const QRegularExpressionMatch match = middle.match(text);
+            const int rows = match.hasMatch() ? match.captured(1).remove(',').toInt() : 0;
+            seenMiddle = seenMiddle || (rows > 0 && rows < 150000);
+        }
+        QVERIFY2(seenMiddle, qPrintable(states.join(" | ")));
+        QVERIFY(std::is_sorted(bar.begin(), bar.end()));
+        QVERIFY(std::any_of(bar.begin(), bar.end(), [](int value) { return value > 0 && value < 990; }));
+        QCOMPARE(progress->value(), 1000);
+        QCOMPARE(copy.dest.Scalar("SELECT COUNT(*) FROM BIG"), std::string("150000"));
+    }
+
+    void StopSaysSoAtOnceAndThenOffersToAbortTheTable()
+    {
+        const std::vector<std::string> names{"T1", "T2", "T3"};
+        SCopySetup copy(TablesDdl(names) + RowsDml(names, "new"), TablesDdl(names) + RowsDml(names, "old"), names);
+        QCOMPARE(copy.prepared, 0);
+        // T2's emptying waits for this lock: the table is in progress when the
+        // buttons are pressed, and the abort cancels the wait at the server.
+        CRowLock lock(copy.dest.Name(), "T2");
+        QVERIFY(lock.Held());
+        auto dialog = MakeDialog(copy.Job());
+        auto* state = dialog->findChild<QLabel*>("m_lblState");
+        auto* stop = dialog->findChild<QPushButton*>("m_btnStop");
+        QCOMPARE(stop->text(), QString("STOP"));
+        ForgetLastBox();
+        QVERIFY(dialog->Start());
+        QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith("T2: 0 of 1 rows"), 30000);
+
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QCOMPARE(state->text(), QString("T2: 0 of 1 rows - stopping after this table"));
+        QCOMPARE(stop->text(), QString("Abort table now"));
+        QVERIFY(stop->isEnabled());
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QCOMPARE(state->text(), QString("Aborting T2: its rows are rolled back..."));
+        QVERIFY(!stop->isEnabled());
+        QVERIFY(dialog->WaitForEnd(60000));
+        lock.Release();
+
+        auto* list = dialog->findChild<QTreeWidget*>("m_lstOutput");
+        QCOMPARE(ResultLines(list),
+                 QStringList({"T1 copy successful.", "T2 copy failed.",
+                              "The copy was aborted by the user in table T2; its rows were rolled back."}));
+        QVERIFY(dialog->RunResult().aborted);
+        QCOMPARE(dialog->RunResult().notStarted, 1);
+        QCOMPARE(copy.dest.Scalar("SELECT NAME FROM T2"), std::string("old"));
+        QCOMPARE(copy.dest.Scalar("SELECT NAME FROM T3"), std::string("old"));
+        std::string log;
+        std::string sql;
+        std::string text;
+        copy.engine.GetLogFiles(log, sql, text);
+        QVERIFY(ReadWholeFile(log).find("Copy aborted by the user") != std::string::npos);
+        QVERIFY(copy.engine.Journal().Entries().empty());
     }
 
     void EmptyTableListHidesAtOnceWithoutBox()
@@ -367,7 +455,7 @@ class CDBCopyDlgTest : public QObject
         auto dialog = MakeDialog(copy.Job());
         auto* state = dialog->findChild<QLabel*>("m_lblState");
         QVERIFY(dialog->Start());
-        QTRY_COMPARE_WITH_TIMEOUT(state->text(), QString("Current table: T2 (33%)"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(state->text().startsWith("T2: 0 of 1 rows"), 30000);
 
         // The worker is held inside T2 while the window goes away.
         std::thread release([&] {

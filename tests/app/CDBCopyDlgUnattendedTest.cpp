@@ -146,6 +146,28 @@ class CDBCopyDlgUnattendedTest : public QObject
         QCOMPARE(dest.Scalar("SELECT NAME FROM A"), std::string("a"));
     }
 
+    void OnATerminalTheWindowsStateLineIsAlsoTheProgressLine()
+    {
+        CTempDatabase source(kSourceDdl);
+        CTempDatabase dest(
+            "CREATE TABLE A (ID INTEGER, NAME VARCHAR(9)); CREATE TABLE C (ID INTEGER, NAME VARCHAR(9));");
+        SProgramFolder program;
+        std::ostringstream out;
+        std::ostringstream err;
+
+        QCOMPARE(
+            RunUnattendedWithProgress(Arguments(source.Name(), dest.Name()), program.ProgramFile(), out, err, true),
+            int(ExitAllCopied));
+        const std::string rewrite = "\r\x1b[K";
+        const std::string shown = err.str();
+        QVERIFY2(shown.find(rewrite + "A: 1 of 1 rows") != std::string::npos, shown.c_str());
+        QVERIFY2(shown.find(rewrite + "C: ") != std::string::npos, shown.c_str());
+        // Cleared before each result line and at the end; no line of its own.
+        QCOMPARE(shown.substr(shown.size() - rewrite.size()), rewrite);
+        QVERIFY(shown.find('\n') == std::string::npos);
+        QCOMPARE(Lines(out.str()).at(0), std::string("A copy successful."));
+    }
+
     void UnattachableSourceDoesNotStartAndShowsNoWindow()
     {
         CTempDatabase dest("CREATE TABLE A (ID INTEGER);");

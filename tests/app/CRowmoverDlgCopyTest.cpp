@@ -13,11 +13,15 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTreeWidget>
+
+#include <functional>
 
 namespace
 {
@@ -84,6 +88,78 @@ class CRowmoverDlgCopyTest : public QObject
 
   private slots:
     void init() { m_folders = std::make_unique<SMainWindowFolders>(); }
+
+    void ReturnStartsNothingAndEveryCopyCommandAsksFirst()
+    {
+        CTempDatabase source(kShopDdl);
+        source.Run(kShopRows);
+        CTempDatabase dest(kShopDdl);
+        dest.Run("INSERT INTO STOCK VALUES (99);");
+        auto dialog = m_folders->Start(true);
+        Activate(dialog.get());
+        Choose(*dialog, source, dest);
+        dialog->RefreshTableList();
+        QSignalSpy finished(dialog.get(), &CRowmoverDlg::copyFinished);
+        const QString question = QString::fromStdString("The rows of 3 table(s) in the destination database " +
+                                                        dest.Name() + " will be replaced by the rows of the source.");
+        const QString runFolders = QString::fromStdString(source.Folder().Path());
+
+        // Return and Enter in the table list start nothing and ask nothing.
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+        {
+            MarkMessages();
+            List(dialog.get())->setFocus();
+            QTest::keyClick(List(dialog.get()), key);
+            QCOMPARE(CMessageBox::LastText(), QString("(no box)"));
+            QVERIFY(dialog->CopyDialog() == nullptr);
+        }
+        // Each command asks; Cancel leaves no run, no folder, no backup.
+        const std::vector<std::function<void()>> commands{
+            [&] { QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNCopy"), Qt::LeftButton); },
+            [&] { Child<QAction>(dialog.get(), "ID_MEN_COPY")->trigger(); },
+            [&] { QTest::keyClick(List(dialog.get()), Qt::Key_C, Qt::ControlModifier); }};
+        for (const auto& command : commands)
+        {
+            MarkMessages();
+            CMessageBox::SetNextAnswer(QMessageBox::Cancel);
+            command();
+            QCOMPARE(CMessageBox::LastText(), question);
+            QCOMPARE(CMessageBox::LastCaption(), QString("Rowmover"));
+            QVERIFY(dialog->CopyDialog() == nullptr);
+            QCOMPARE(QDir(runFolders).entryList({"DB_copy_*"}, QDir::Dirs).size(), 0);
+        }
+        QCOMPARE(dest.Scalar("SELECT LIST(ID) FROM STOCK"), std::string("99"));
+        QVERIFY(!Child<QLabel>(dialog.get(), "m_LBLLastRun")->isVisible());
+
+        // Copy: the run goes, and the window keeps its result with a link to its log.
+        CMessageBox::SetNextAnswer(QMessageBox::Ok);
+        commands[2]();
+        QVERIFY(dialog->CopyDialog() != nullptr);
+        QVERIFY(finished.wait(kRunTimeoutMs));
+        QCOMPARE(dest.Scalar("SELECT LIST(ID) FROM STOCK"), std::string("3"));
+        auto* lastRun = Child<QLabel>(dialog.get(), "m_LBLLastRun");
+        QVERIFY(lastRun->isVisible());
+        QVERIFY2(QRegularExpression("^Last run: 3 table\\(s\\) copied, 0 failed, 4 rows, 00:00:[0-9][0-9] - "
+                                    "<a href=\"log\">Run log</a>$")
+                     .match(lastRun->text())
+                     .hasMatch(),
+                 qPrintable(lastRun->text()));
+        auto shown = std::make_shared<QString>();
+        auto answered = OnNextModal("CDisplayTextDlg", [shown](QWidget* viewer) {
+            *shown = viewer->windowTitle();
+            static_cast<QDialog*>(viewer)->accept();
+        });
+        emit lastRun->linkActivated("log");
+        QVERIFY(*answered);
+        QCOMPARE(*shown, QFileInfo(QString::fromStdU16String(dialog->m_sLastLog)).fileName());
+
+        // Asked no more when the setting says so.
+        dialog->m_bAskBeforeCopy = false;
+        MarkMessages();
+        dialog->OnCopy();
+        QCOMPARE(CMessageBox::LastText(), QString("(no box)"));
+        QVERIFY(finished.wait(kRunTimeoutMs));
+    }
 
     void MissingDatabasesAreReportedWithTheFocusOnTheirBox()
     {

@@ -163,7 +163,8 @@ class CRowmoverDlgTest : public QObject
         auto* copy = Child<QPushButton>(dialog.get(), "m_BTNCopy");
         QCOMPARE(copy->text(), QString("Copy"));
         QCOMPARE(copy->toolTip(), QString("Copy"));
-        QVERIFY(copy->isDefault());
+        QVERIFY(!copy->isDefault());
+        QVERIFY(!copy->autoDefault());
         QCOMPARE(List(dialog.get())->headerItem()->text(0), QString("Name"));
         QCOMPARE(List(dialog.get())->headerItem()->text(1), QString("Trigger(s)"));
         QCOMPARE(List(dialog.get())->selectionMode(), QAbstractItemView::ExtendedSelection);

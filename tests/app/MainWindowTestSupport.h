@@ -67,10 +67,13 @@ struct SMainWindowFolders
 
     QString DataFolder() const { return sConfig + "Quenstead/Rowmover/"; }
 
-    std::unique_ptr<CRowmoverDlg> Start() const
+    // The question before a copy is its own test's business; the other
+    // tests copy without it.
+    std::unique_ptr<CRowmoverDlg> Start(bool askBeforeCopy = false) const
     {
         auto dialog =
             std::make_unique<CRowmoverDlg>((sProgram + "rowmover").toStdString(), std::vector<std::string>{"rowmover"});
+        dialog->m_bAskBeforeCopy = askBeforeCopy;
         dialog->show();
         return dialog;
     }

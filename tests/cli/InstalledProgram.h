@@ -42,6 +42,10 @@ struct SLaunch
     // Programs started at the same time need tags of their own for their
     // output files.
     std::string tag = {};
+    // When given, standard error is a new terminal (of errorColumns
+    // columns), and this receives its other side to read what is shown.
+    int* errorTerminal = nullptr;
+    int errorColumns = 100;
 };
 
 // A copy of the program in a folder of its own, so that its program folder
@@ -81,6 +85,13 @@ class CInstalledProgram
         int typed = -1;
         if (launch.terminal != nullptr && openpty(&terminal, &typed, nullptr, nullptr, nullptr) != 0)
             return -1;
+        int errorSide = -1;
+        int errorShown = -1;
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = static_cast<unsigned short>(launch.errorColumns);
+        if (launch.errorTerminal != nullptr && openpty(&errorSide, &errorShown, nullptr, nullptr, &size) != 0)
+            return -1;
         const pid_t child = fork();
         if (child == 0)
         {
@@ -101,6 +112,13 @@ class CInstalledProgram
             argv.push_back(nullptr);
             if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr))
                 _exit(126);
+            if (launch.errorTerminal != nullptr)
+            {
+                close(errorSide);
+                if (dup2(errorShown, STDERR_FILENO) < 0)
+                    _exit(126);
+                close(errorShown);
+            }
             // No display: the copy runs without windows.
             unsetenv("DISPLAY");
             unsetenv("WAYLAND_DISPLAY");
@@ -119,6 +137,12 @@ class CInstalledProgram
             }
             execv(program.c_str(), argv.data());
             _exit(127);
+        }
+        if (launch.errorTerminal != nullptr)
+        {
+            close(errorShown);
+            fcntl(errorSide, F_SETFL, fcntl(errorSide, F_GETFL) | O_NONBLOCK);
+            *launch.errorTerminal = errorSide;
         }
         if (launch.terminal != nullptr)
         {

@@ -176,6 +176,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
     s.m_bLanguageUnset = false;
     s.m_sHomeBase = u"/opt/rowmover/";
     s.m_sAppDir = u"/home/u/.local/share/Rowmover/";
+    s.m_bAskBeforeCopy = false;
     s.SaveSettings(f.Path());
 
     EXPECT_EQ(ReadBytes(f.Path()), SettingsFile("  <DoBackups>0</DoBackups>\r\n"
@@ -190,6 +191,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
                                                 "  <ExtendDBName>0</ExtendDBName>\r\n"
                                                 "  <SourceCharset>WIN1252</SourceCharset>\r\n"
                                                 "  <VerifyCopies>1</VerifyCopies>\r\n"
+                                                "  <AskBeforeCopy>0</AskBeforeCopy>\r\n"
                                                 "  <RecentDB0>/db/a.fdb</RecentDB0>\r\n"
                                                 "  <RecentDB1>localhost:/db/b.fdb</RecentDB1>\r\n"
                                                 "  <RecentDB3>/db/d.fdb</RecentDB3>\r\n"
@@ -237,6 +239,7 @@ TEST(CAppSettingsTest, SaveThenLoadGivesTheSameRecord)
     f.settings.m_bRecentDBs = false;
     f.settings.m_rcSQLEditor = {1, 2, 3, 4};
     f.settings.m_rcMain = {40, 30, 1240, 830};
+    f.settings.m_bAskBeforeCopy = false;
     f.settings.SaveSettings(f.Path());
     const std::string first = ReadBytes(f.Path());
 
@@ -247,6 +250,7 @@ TEST(CAppSettingsTest, SaveThenLoadGivesTheSameRecord)
     EXPECT_EQ(back.m_sDefUser, u"ADMIN");
     EXPECT_EQ(back.m_sLastSqlLog, u"/tmp/_sql.txt");
     EXPECT_FALSE(back.m_bRecentDBs);
+    EXPECT_FALSE(back.m_bAskBeforeCopy);
     EXPECT_EQ(back.m_rcSQLEditor.bottom, 4);
     EXPECT_EQ(back.m_rcMain.left, 40);
     EXPECT_EQ(back.m_rcMain.bottom, 830);

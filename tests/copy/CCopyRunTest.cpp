@@ -97,7 +97,7 @@ TEST(CCopyRun, SecondOfFourFailsAndTheOthersAreCopied)
     SRecorder recorder;
     const std::atomic<bool> stop{false};
 
-    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false}, stop, recorder.Events());
+    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false, {}}, stop, recorder.Events());
 
     EXPECT_TRUE(result.started);
     EXPECT_FALSE(result.allCopied);
@@ -128,7 +128,7 @@ TEST(CCopyRun, StopDuringTheSecondOfFiveCompletesItAndLeavesTheRest)
             stop.store(true);
     };
 
-    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false}, stop, recorder.Events());
+    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false, {}}, stop, recorder.Events());
 
     EXPECT_TRUE(result.started);
     EXPECT_TRUE(result.stopped);
@@ -157,7 +157,7 @@ TEST(CCopyRun, StopDuringTheLastTableIsNoStop)
             stop.store(true);
     };
 
-    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false}, stop, recorder.Events());
+    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false, {}}, stop, recorder.Events());
 
     EXPECT_FALSE(result.stopped);
     EXPECT_EQ(result.tablesRun, 2);
@@ -171,7 +171,7 @@ TEST(CCopyRun, EmptyTableGridCopiesNothing)
     SRecorder recorder;
     const std::atomic<bool> stop{false};
 
-    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false}, stop, recorder.Events());
+    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false, {}}, stop, recorder.Events());
 
     EXPECT_TRUE(result.started);
     EXPECT_TRUE(result.allCopied);
@@ -197,13 +197,13 @@ TEST(CCopyRun, SecondRunOnTheSameEngineIsRefusedWhileTheFirstRuns)
     // While the first run is inside its table, another thread asks for a run.
     firstRecorder.onStarted = [&](int) {
         std::thread other([&] {
-            secondResult = RunCopyJob({&second, &copy.engine, ELogging::On, false}, stop, secondRecorder.Events());
+            secondResult = RunCopyJob({&second, &copy.engine, ELogging::On, false, {}}, stop, secondRecorder.Events());
         });
         other.join();
     };
 
     const SCopyRunResult firstResult =
-        RunCopyJob({&first, &copy.engine, ELogging::On, false}, stop, firstRecorder.Events());
+        RunCopyJob({&first, &copy.engine, ELogging::On, false, {}}, stop, firstRecorder.Events());
 
     EXPECT_TRUE(firstResult.started);
     EXPECT_TRUE(firstResult.allCopied);
@@ -216,7 +216,7 @@ TEST(CCopyRun, SecondRunOnTheSameEngineIsRefusedWhileTheFirstRuns)
 
     // Once the first run has ended, the engine takes the next one.
     const SCopyRunResult later =
-        RunCopyJob({&second, &copy.engine, ELogging::On, false}, stop, secondRecorder.Events());
+        RunCopyJob({&second, &copy.engine, ELogging::On, false, {}}, stop, secondRecorder.Events());
     EXPECT_TRUE(later.started);
     EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM B"), "1");
 }

@@ -48,13 +48,13 @@ TEST(CLogWriter, RunReportsTheFirstLostLogAndStillCopies)
     tables.SetSize(1, 1);
     tables.SetCell(0, 0, "T");
     std::atomic<bool> stop{false};
-    SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, true}, stop, {});
+    SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, true, {}}, stop, {});
     EXPECT_TRUE(result.allCopied);
     EXPECT_EQ(result.lostLogFile, copy.program.File("gone/run_log.txt"));
     EXPECT_EQ(copy.dest.Scalar("SELECT ID FROM T"), "1");
 
     // Without logs nothing can be lost, and a new run starts clean.
-    result = RunCopyJob({&tables, &copy.engine, ELogging::Off, true}, stop, {});
+    result = RunCopyJob({&tables, &copy.engine, ELogging::Off, true, {}}, stop, {});
     EXPECT_TRUE(result.allCopied);
     EXPECT_EQ(result.lostLogFile, "");
 }

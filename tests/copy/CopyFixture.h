@@ -72,7 +72,7 @@ inline SRunRecord RunTables(SCopyFixture& copy, const std::vector<std::string>& 
     grid.SetSize(1, static_cast<int>(tables.size()));
     for (size_t i = 0; i < tables.size(); ++i)
         grid.SetCell(0, static_cast<int>(i), tables[i]);
-    CCopyJob job{&grid, &copy.engine, ELogging::On, true};
+    CCopyJob job{&grid, &copy.engine, ELogging::On, true, {}};
     static const std::atomic<bool> never{false};
     SRunRecord run;
     SCopyRunEvents events;

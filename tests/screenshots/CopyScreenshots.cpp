@@ -8,6 +8,7 @@
 #include "ui/CMessageBox.h"
 
 #include <QEventLoop>
+#include <QLabel>
 #include <QTimer>
 
 #include <ibase.h>
@@ -96,7 +97,7 @@ std::unique_ptr<CDBCopyDlg> MakeWindow(SScreenshotContext& context, SCopyScene& 
     dialog->Create(nullptr, *context.pFont);
     dialog->show();
     dialog->SetLanguageFile(context.sLanguageFile);
-    dialog->Setup(CCopyJob{&scene.tables, &scene.engine, ELogging::On, false});
+    dialog->Setup(CCopyJob{&scene.tables, &scene.engine, ELogging::On, false, {}});
     return dialog;
 }
 
@@ -115,6 +116,72 @@ const SScreenshotRegistration kRunning("CDBCopyDlg_Running", [](SScreenshotConte
     scene.ReleaseLockLater();
     return std::unique_ptr<QWidget>(std::move(dialog));
 });
+
+// A table of many rows in the middle of its copy: its rows, speed and time
+// left, and the bar within it.
+struct SLongScene
+{
+    SLongScene()
+        : source("CREATE TABLE CUSTOMERS (ID INTEGER, NAME VARCHAR(40)); CREATE TABLE ORDERS (ID INTEGER, NOTE "
+                 "VARCHAR(40)); INSERT INTO CUSTOMERS VALUES (1, 'Ann Archer');"
+                 "SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 100000) DO BEGIN"
+                 " INSERT INTO ORDERS VALUES (:I, 'order ' || :I); I = I + 1; END END^ SET TERM ; ^"),
+          // The destination's CHECK reads a system table for every row: a
+          // slow disk, as it were, so the picture finds the table in progress.
+          dest("CREATE TABLE CUSTOMERS (ID INTEGER, NAME VARCHAR(40)); CREATE TABLE ORDERS (ID INTEGER, NOTE "
+               "VARCHAR(40), CHECK (ID >= -(SELECT COUNT(*) FROM RDB$FIELDS)));")
+    {
+        engine.Init(TestUser, TestPassword, 1);
+        engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", false, program.Path(), false);
+        engine.SetMaxBatchRows(1); // slow enough to be seen in the middle
+        engine.SetVerify(false);
+        tables.SetSize(1, 0);
+        for (const char* name : {"CUSTOMERS", "ORDERS"})
+        {
+            tables.SetCell(0, tables.RowCount(), name);
+            tables.AddRows(1);
+        }
+    }
+
+    CTempDatabase source;
+    CTempDatabase dest;
+    CTempFolder program;
+    CCopyEngine engine;
+    CStringGrid tables;
+};
+
+std::unique_ptr<QWidget> InTheMiddleOfATable(SScreenshotContext& context, bool stopPressed)
+{
+    SLongScene& scene = context.Keep(std::make_shared<SLongScene>());
+    auto dialog = std::make_unique<CDBCopyDlg>();
+    dialog->Create(nullptr, *context.pFont);
+    dialog->show();
+    dialog->SetLanguageFile(context.sLanguageFile);
+    dialog->Setup(CCopyJob{&scene.tables, &scene.engine, ELogging::On, false, {}});
+    auto* state = dialog->findChild<QLabel*>("m_lblState");
+    auto* clock = dialog->findChild<QLabel*>("m_lblTime");
+    QEventLoop loop;
+    QTimer poll;
+    // Taken once the speed and the time left are known and the clock has moved.
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (state->text().startsWith("ORDERS") && clock->text() != QStringLiteral("00:00:00") &&
+            state->text().count(QChar(':')) >= 2)
+            loop.quit();
+    });
+    poll.start(20);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    dialog->Start();
+    loop.exec();
+    // STOP pressed once: the state line says so and the button offers the abort.
+    if (stopPressed)
+        dialog->OnStop();
+    return std::unique_ptr<QWidget>(std::move(dialog));
+}
+
+const SScreenshotRegistration kInTable("CDBCopyDlg_InTable",
+                                       [](SScreenshotContext& context) { return InTheMiddleOfATable(context, false); });
+const SScreenshotRegistration kStopping("CDBCopyDlg_Stopping",
+                                        [](SScreenshotContext& context) { return InTheMiddleOfATable(context, true); });
 
 const SScreenshotRegistration kFinished("CDBCopyDlg_Finished", [](SScreenshotContext& context) {
     SCopyScene& scene = context.Keep(std::make_shared<SCopyScene>());

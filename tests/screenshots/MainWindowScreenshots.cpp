@@ -10,12 +10,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace
@@ -97,6 +99,21 @@ const SScreenshotRegistration kAttachFailed("CRowmoverDlg_AttachFailed", [](SScr
 const SScreenshotRegistration kResized("CRowmoverDlg_Resized", [](SScreenshotContext& context) {
     std::unique_ptr<CRowmoverDlg> dialog = MakeMainWindow(context, "localhost:");
     dialog->resize(dialog->sizeHint() * 4 / 3);
+    return std::unique_ptr<QWidget>(std::move(dialog));
+});
+
+// After a copy: the line of its result below the table list, with the link
+// to its run log.
+const SScreenshotRegistration kLastRun("CRowmoverDlg_LastRun", [](SScreenshotContext& context) {
+    std::unique_ptr<CRowmoverDlg> dialog = MakeMainWindow(context);
+    dialog->m_bAskBeforeCopy = false;
+    dialog->show();
+    QEventLoop loop;
+    QObject::connect(dialog.get(), &CRowmoverDlg::copyFinished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    dialog->OnCopy();
+    if (dialog->IsCopyRunning())
+        loop.exec();
     return std::unique_ptr<QWidget>(std::move(dialog));
 });
 

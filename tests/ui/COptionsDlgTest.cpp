@@ -161,6 +161,22 @@ class COptionsDlgTest : public QObject
         QVERIFY(!f.s.bVerify);
     }
 
+    void AskBeforeCopyIsEditedWhereBoundAndWrittenOnlyOnOk()
+    {
+        for (const bool ok : {true, false})
+        {
+            CFixture f;
+            bool ask = true;
+            QVERIFY(!f.Child<QCheckBox>("m_CHKAskBeforeCopy")->isEnabled());
+            f.Dialog().EditAskBeforeCopy(ask);
+            QCOMPARE(f.Child<QCheckBox>("m_CHKAskBeforeCopy")->text(), QString("Ask before copying"));
+            QVERIFY(f.Child<QCheckBox>("m_CHKAskBeforeCopy")->isChecked());
+            f.Child<QCheckBox>("m_CHKAskBeforeCopy")->setChecked(false);
+            f.Click(ok ? "m_BTNOk" : "m_BTNCancel");
+            QCOMPARE(ask, !ok);
+        }
+    }
+
     void OutOfRangeOrForeignRetriesBecomeTen()
     {
         QCOMPARE(RetriesAfterOk("0"), 10);
