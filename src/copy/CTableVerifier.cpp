@@ -1,6 +1,5 @@
 #include "copy/CTableVerifier.h"
 
-#include "copy/CRowsAhead.h"
 #include "copy/CopyCheck.h"
 #include "copy/LogValues.h"
 #include "copy/SourceSelect.h"
@@ -175,8 +174,6 @@ int CompareKey(const XSQLVAR& a, const XSQLVAR& b, bool integer)
 }
 
 constexpr size_t kBlobPieceBytes = 256 * 1024;
-constexpr size_t kAheadBytes = 1024 * 1024; // of each side's batch of rows fetched ahead
-constexpr size_t kAheadRows = 512;
 
 class CComparison
 {
@@ -368,38 +365,28 @@ void CComparison::Run(const std::string& sourceSql, const std::string& destSql, 
         result.error = m_destRows.LastErrorMessage();
         return;
     }
-    // Both sides are fetched ahead in batches of the same number of rows, so
-    // that while they go in step both batches are fetched at once.
-    CRowsAhead sourceAhead(m_sourceRows);
-    CRowsAhead destAhead(m_destRows);
-    const size_t widest = std::max<size_t>({m_sourceRows.RowBytes(), m_destRows.RowBytes(), 1});
-    const size_t batch = std::clamp<size_t>(kAheadBytes / widest, 1, kAheadRows);
-    sourceAhead.SetBatchRows(batch);
-    destAhead.SetBatchRows(batch);
-    FillBoth(&sourceAhead, &destAhead);
-    int a = sourceAhead.Next();
-    int b = destAhead.Next();
+    int a = m_sourceRows.Fetch();
+    int b = m_destRows.Fetch();
     while (a == 1 || b == 1)
     {
         const int order = a != 1 ? 1 : b != 1 ? -1 : CompareKeys();
         if (order == 0)
         {
             CompareValues(result);
-            FillBoth(&sourceAhead, &destAhead);
-            a = sourceAhead.Next();
-            b = destAhead.Next();
+            a = m_sourceRows.Fetch();
+            b = m_destRows.Fetch();
         }
         else if (order < 0)
         {
             if (++result.missing <= static_cast<long long>(kShownDifferences))
                 result.missingKeys.push_back(KeyText(m_sourceRows));
-            a = sourceAhead.Next();
+            a = m_sourceRows.Fetch();
         }
         else
         {
             if (++result.extra <= static_cast<long long>(kShownDifferences))
                 result.extraKeys.push_back(KeyText(m_destRows));
-            b = destAhead.Next();
+            b = m_destRows.Fetch();
         }
     }
     // A fetch error is never the end of the rows.

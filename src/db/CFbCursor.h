@@ -26,12 +26,6 @@ class CFbCursor
     int Fetch();
     void Close();
 
-    // Keeps the current row, to be made current again by LoadRow while the
-    // cursor has moved on (its BLOBs stay readable). RowBytes is its size.
-    void SaveRow(std::vector<char>& row) const { row = m_area.Bytes(); }
-    void LoadRow(const std::vector<char>& row) { m_area.Restore(row); }
-    size_t RowBytes() const { return m_area.Bytes().size(); }
-
     int ColumnCount() const { return m_nColumns; }
     const XSQLVAR& Column(int i) { return m_descriptor.Var(i); }
     std::string ColumnName(int i);

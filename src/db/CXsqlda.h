@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <ibase.h>
 #include <memory>
 #include <vector>
@@ -9,7 +8,7 @@
 // when it goes out of scope.
 class CXsqlda
 {
-  public:
+public:
     explicit CXsqlda(int capacity);
 
     XSQLDA* Get() { return m_pData.get(); }
@@ -21,7 +20,7 @@ class CXsqlda
     // Makes room for `capacity` entries; the contents are lost.
     void Grow(int capacity);
 
-  private:
+private:
     struct SFree
     {
         void operator()(XSQLDA* p) const { ::operator delete(p); }
@@ -33,15 +32,11 @@ class CXsqlda
 // column, sized for the described statement.
 class CRowArea
 {
-  public:
+public:
     // Lays out slots for the first `count` entries of the descriptor and
     // points their sqldata and sqlind into this area.
     void Bind(XSQLDA* descriptor, int count);
-    // The row's bytes as they stand, to be put back later by Restore: a row
-    // kept this way needs no knowledge of its columns.
-    const std::vector<char>& Bytes() const { return m_area; }
-    void Restore(const std::vector<char>& bytes) { std::copy(bytes.begin(), bytes.end(), m_area.begin()); }
 
-  private:
+private:
     std::vector<char> m_area;
 };
