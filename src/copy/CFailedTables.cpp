@@ -3,6 +3,7 @@
 #include "core/CFileLock.h"
 #include "core/CReplacingFile.h"
 #include "core/FileHelpers.h"
+#include "core/TabFields.h"
 #include "core/TextEncoding.h"
 
 // One line per destination, fields separated by tabs: the destination's
@@ -10,44 +11,6 @@
 // backslash in a name is escaped, so a line always reads back.
 namespace
 {
-std::string Escape(const std::string& text)
-{
-    std::string escaped;
-    for (char c : text)
-    {
-        if (c == '\\')
-            escaped += "\\\\";
-        else if (c == '\t')
-            escaped += "\\t";
-        else if (c == '\n')
-            escaped += "\\n";
-        else if (c == '\r')
-            escaped += "\\r";
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
-std::vector<std::string> SplitLine(const std::string& line)
-{
-    std::vector<std::string> fields(1);
-    for (size_t i = 0; i < line.size(); ++i)
-    {
-        const char c = line[i];
-        if (c == '\t')
-            fields.emplace_back();
-        else if (c == '\\' && i + 1 < line.size())
-        {
-            const char next = line[++i];
-            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-        }
-        else
-            fields.back() += c;
-    }
-    return fields;
-}
-
 bool Same(const std::string& identity, const std::string& name, const CTriggerJournal::SDatabase& database)
 {
     if (!identity.empty() && !database.identity.empty())
@@ -66,7 +29,7 @@ std::vector<CFailedTables::SEntry> CFailedTables::Entries() const
         size_t end = content.find('\n', start);
         if (end == std::string::npos)
             end = content.size();
-        std::vector<std::string> fields = SplitLine(content.substr(start, end - start));
+        std::vector<std::string> fields = SplitTabFields(content.substr(start, end - start));
         start = end + 1;
         // A line without a table says nothing (or was cut short).
         if (fields.size() < 3 || fields[1].empty())
@@ -103,9 +66,9 @@ bool CFailedTables::Store(const CTriggerJournal::SDatabase& database, const std:
     std::string content;
     for (const SEntry& entry : kept)
     {
-        content += Escape(entry.identity) + "\t" + Escape(entry.database);
+        content += EscapeTabField(entry.identity) + "\t" + EscapeTabField(entry.database);
         for (const std::string& table : entry.tables)
-            content += "\t" + Escape(table);
+            content += "\t" + EscapeTabField(table);
         content += "\n";
     }
     return ReplaceFileContents(Utf8ToWide(m_sPath), content);

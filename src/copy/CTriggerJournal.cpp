@@ -2,6 +2,7 @@
 
 #include "core/CFileLock.h"
 #include "core/FileHelpers.h"
+#include "core/TabFields.h"
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
@@ -21,44 +22,6 @@
 // escaped anyway so a line always reads back.
 namespace
 {
-std::string Escape(const std::string& text)
-{
-    std::string escaped;
-    for (char c : text)
-    {
-        if (c == '\\')
-            escaped += "\\\\";
-        else if (c == '\t')
-            escaped += "\\t";
-        else if (c == '\n')
-            escaped += "\\n";
-        else if (c == '\r')
-            escaped += "\\r";
-        else
-            escaped += c;
-    }
-    return escaped;
-}
-
-std::vector<std::string> SplitLine(const std::string& line)
-{
-    std::vector<std::string> fields(1);
-    for (size_t i = 0; i < line.size(); ++i)
-    {
-        const char c = line[i];
-        if (c == '\t')
-            fields.emplace_back();
-        else if (c == '\\' && i + 1 < line.size())
-        {
-            const char next = line[++i];
-            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-        }
-        else
-            fields.back() += c;
-    }
-    return fields;
-}
-
 // The start time of a process in clock ticks since boot (field 22 of its
 // stat file), which tells a live process from a later one with its number.
 std::string ProcessStart(pid_t pid)
@@ -124,7 +87,7 @@ std::vector<CTriggerJournal::SEntry> CTriggerJournal::AllEntries() const
         size_t end = content.find('\n', start);
         if (end == std::string::npos)
             end = content.size();
-        const std::vector<std::string> fields = SplitLine(content.substr(start, end - start));
+        const std::vector<std::string> fields = SplitTabFields(content.substr(start, end - start));
         start = end + 1;
         const bool current = !fields.empty() && fields[0].empty();
         const size_t first = current ? 3 : 0;
@@ -166,10 +129,10 @@ bool CTriggerJournal::Write(const std::vector<SEntry>& entries) const
     bool ok = true;
     for (const SEntry& entry : entries)
     {
-        std::string line = "\t" + Escape(entry.owner) + "\t" + Escape(entry.identity) + "\t" + Escape(entry.database) +
-                           "\t" + Escape(entry.table);
+        std::string line = "\t" + EscapeTabField(entry.owner) + "\t" + EscapeTabField(entry.identity) + "\t" +
+                           EscapeTabField(entry.database) + "\t" + EscapeTabField(entry.table);
         for (const std::string& trigger : entry.triggers)
-            line += "\t" + Escape(trigger);
+            line += "\t" + EscapeTabField(trigger);
         line += "\n";
         ok = ok && std::fwrite(line.data(), 1, line.size(), file) == line.size();
     }

@@ -4,6 +4,7 @@
 #include "CopyFixture.h"
 
 #include "copy/CopyCompare.h"
+#include "core/Crc32.h"
 
 #include "db/CFbConnection.h"
 #include "db/CFbParamStatement.h"
@@ -47,26 +48,13 @@ std::string Text(unsigned seed, size_t size, bool wide = false)
     return text;
 }
 
-// The CRC-32 the logs name, bit by bit as the definition goes.
-std::uint32_t PlainCrc32(const std::string& bytes)
-{
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char c : bytes)
-    {
-        crc ^= c;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ ((crc & 1) ? 0xEDB88320u : 0);
-    }
-    return ~crc;
-}
-
 std::string LengthComment(const std::string& bytes)
 {
     std::string digits = std::to_string(bytes.size());
     for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
         digits.insert(static_cast<size_t>(at), ",");
     char crc[16];
-    std::snprintf(crc, sizeof crc, "%08x", PlainCrc32(bytes));
+    std::snprintf(crc, sizeof crc, "%08x", Crc32Update(0, bytes.data(), bytes.size()));
     return "/* " + digits + " bytes, crc32 " + crc + " */";
 }
 
