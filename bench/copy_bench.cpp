@@ -14,17 +14,32 @@
 // turns so that a slow spell of the machine falls on all of them; the fastest
 // run of each is reported, with the highest peak memory of its runs.
 //
+// With --network the table (100,000 rows unless a count is given) is copied
+// between two databases of the loopback server through a relay that delays
+// every byte (bench/relay): at 0, 0.5 and 5 ms one way, that is 0, 1 and
+// 10 ms more per round trip; --latency MS runs one chosen delay next to 0 ms.
+// Each delay is reported with its ratio to the 0 ms relay run.
+//
+// With --tables N a run over N small tables (20 rows each) is timed,
+// embedded and through the loopback server: the cost of a table beyond its
+// rows, reported per table.
+//
 //   copy_bench [rows] [--blob] [--repeat n] [--server host/port] [--only embedded|server] [--no-literal]
 //   copy_bench --large [--large-sizes count,mb,big-mb] [--repeat n] [--server host/port] [--only ...]
+//   copy_bench --network [rows] [--latency ms] [--blob] [--repeat n] [--server host/port]
+//   copy_bench --tables n [--table-rows n] [--repeat n] [--server host/port] [--only ...]
 #include "copy/CCopyEngine.h"
+#include "copy/CCopyRun.h"
 #include "copy/CopyCompare.h"
 #include "core/FileHelpers.h"
 #include "db/BlobIo.h"
 #include "db/CFbConnection.h"
 #include "db/CFbParamStatement.h"
+#include "relay/CLatencyRelay.h"
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +70,11 @@ struct SOptions
     long largeRows = 12; // of largeMb each, text and binary in turn
     long largeMb = 32;
     long bigMb = 256; // one more row, a text BLOB; 0 leaves it out
+    bool rowsGiven = false;
+    bool network = false;
+    double latencyMs = -1; // one delay of --network; -1 runs the standard ones
+    int tables = 0;        // --tables: a run over this many small tables
+    long tableRows = 20;
 };
 
 constexpr size_t Megabyte = 1024 * 1024;
@@ -467,6 +487,236 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
     Report("literal INSERT per row, in memory", amount, unit, literal, baseline.seconds);
     std::fflush(stdout);
 }
+
+// The port of "host/port".
+std::uint16_t ServerPort(const std::string& server)
+{
+    const size_t slash = server.rfind('/');
+    return static_cast<std::uint16_t>(slash == std::string::npos ? 3050 : std::atoi(server.c_str() + slash + 1));
+}
+
+// A relay in a child process of its own (this process starts no threads:
+// its children fork from it); gives its pid and the port it listens on.
+struct SRelayProcess
+{
+    pid_t pid = -1;
+    std::uint16_t port = 0;
+};
+
+SRelayProcess StartRelay(std::uint16_t target, double delayMs)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {};
+    std::fflush(stdout);
+    SRelayProcess relay;
+    relay.pid = fork();
+    if (relay.pid == 0)
+    {
+        close(pipeFds[0]);
+        sigset_t signals;
+        sigemptyset(&signals);
+        sigaddset(&signals, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        CLatencyRelay running;
+        std::uint16_t port = 0;
+        if (running.Start(target, std::chrono::microseconds(static_cast<long>(delayMs * 1000))))
+            port = running.Port();
+        if (write(pipeFds[1], &port, sizeof port) != sizeof port || port == 0)
+            _exit(1);
+        int received = 0;
+        sigwait(&signals, &received);
+        running.Stop();
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    if (relay.pid < 0 || read(pipeFds[0], &relay.port, sizeof relay.port) != sizeof relay.port)
+        relay.port = 0;
+    close(pipeFds[0]);
+    return relay;
+}
+
+void StopRelay(const SRelayProcess& relay)
+{
+    if (relay.pid <= 0)
+        return;
+    kill(relay.pid, SIGTERM);
+    int status = 0;
+    waitpid(relay.pid, &status, 0);
+}
+
+// The bench table copied between two databases of the server, through
+// relays of several delays, each run of every delay in turn.
+void RunNetwork(const std::string& folder, const SOptions& options)
+{
+    const std::string direct = options.server + ":";
+    const std::string source = folder + "source.fdb";
+    const std::string dest = folder + "dest.fdb";
+    if (!InChild([&] {
+            return CreateDatabase(direct + source) && Run(direct + source, TableDdl("SRC", options.blob)) &&
+                   FillSource(direct + source, options.rows, options.blob);
+        }))
+    {
+        std::fprintf(stderr, "network: the source could not be filled\n");
+        return;
+    }
+    std::vector<double> delays = {0, 0.5, 5};
+    if (options.latencyMs >= 0)
+        delays = options.latencyMs > 0 ? std::vector<double>{0, options.latencyMs} : std::vector<double>{0};
+    std::vector<SRelayProcess> relays;
+    for (double delay : delays)
+    {
+        relays.push_back(StartRelay(ServerPort(options.server), delay));
+        if (relays.back().port == 0)
+        {
+            std::fprintf(stderr, "network: the relay of %.1f ms did not start\n", delay);
+            for (const SRelayProcess& relay : relays)
+                StopRelay(relay);
+            return;
+        }
+    }
+    std::printf("Loopback server through a delaying relay (%ld rows%s, engine copy with logs off, fastest of %d "
+                "runs)\n",
+                options.rows, options.blob ? ", with a text BLOB" : "", options.repeat);
+    std::fflush(stdout);
+    CCopyEngine engine;
+    std::vector<SResult> results(delays.size());
+    for (int run = 0; run < options.repeat; ++run)
+    {
+        for (size_t d = 0; d < delays.size(); ++d)
+        {
+            const std::string prefix = "127.0.0.1/" + std::to_string(relays[d].port) + ":";
+            Keep(results[d], Measure(
+                                 [&] {
+                                     return FreshDestination(direct + dest, options.blob, false) &&
+                                            PrepareEngine(engine, prefix + source, prefix + dest, folder);
+                                 },
+                                 [&] { return EngineCopy(engine, false); }));
+        }
+    }
+    for (const SRelayProcess& relay : relays)
+        StopRelay(relay);
+    for (size_t d = 0; d < delays.size(); ++d)
+    {
+        char label[80];
+        std::snprintf(label, sizeof label, "%.1f ms one way (%.0f ms round trip)", delays[d], 2 * delays[d]);
+        if (results[d].seconds < 0)
+        {
+            std::printf("  %-34s failed\n", label);
+            continue;
+        }
+        std::printf("  %-34s %9.0f rows/s  %7.2f s  peak %6.1f MB  ratio to 0 ms %5.2f\n", label,
+                    static_cast<double>(options.rows) / results[d].seconds, results[d].seconds,
+                    results[d].peakKb / 1024.0, results[0].seconds > 0 ? results[0].seconds / results[d].seconds : 0);
+    }
+    std::fflush(stdout);
+}
+
+std::string SmallTableName(int i)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "T%04d", i);
+    return name;
+}
+
+bool MakeSmallTables(const std::string& database, int tables, long rows)
+{
+    if (!CreateDatabase(database))
+        return false;
+    CFbConnection connection(1);
+    if (!connection.Connect(User, Password, database))
+        return false;
+    int failure = 0;
+    for (int i = 0; i < tables && failure == 0; ++i)
+        connection.Execute("CREATE TABLE " + SmallTableName(i) +
+                               " (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), AMOUNT NUMERIC(15,2),"
+                               " CREATED TIMESTAMP)",
+                           failure);
+    for (int i = 0; i < tables && failure == 0 && rows > 0; ++i)
+        connection.Execute("EXECUTE BLOCK AS DECLARE i INTEGER = 0; BEGIN WHILE (i < " + std::to_string(rows) +
+                               ") DO BEGIN INSERT INTO " + SmallTableName(i) +
+                               " VALUES (:i, 'Name ' || :i, :i * 1.25, DATEADD(:i SECOND TO TIMESTAMP "
+                               "'2020-01-01 00:00:00')); i = i + 1; END END",
+                           failure);
+    if (failure != 0)
+        std::fprintf(stderr, "%s\n", connection.LastErrorMessage().c_str());
+    return failure == 0 && connection.Disconnect();
+}
+
+// A run over many small tables, as the window or the unattended run starts
+// it: the cost of each table beyond its rows.
+void RunTables(const char* title, const std::string& prefix, const std::string& folder, const SOptions& options)
+{
+    const std::string source = folder + "source.fdb";
+    const std::string dest = folder + "dest.fdb";
+    if (!InChild([&] {
+            return MakeSmallTables(prefix + source, options.tables, options.tableRows) &&
+                   MakeSmallTables(prefix + dest, options.tables, 0);
+        }))
+    {
+        std::fprintf(stderr, "%s: the tables could not be made\n", title);
+        return;
+    }
+    std::printf("%s (%d tables of %ld rows, fastest of %d runs)\n", title, options.tables, options.tableRows,
+                options.repeat);
+    std::fflush(stdout);
+    CStringGrid names;
+    names.SetSize(1, 0);
+    for (int i = 0; i < options.tables; ++i)
+    {
+        names.SetCell(0, names.RowCount(), SmallTableName(i));
+        names.AddRows(1);
+    }
+    CCopyEngine engine;
+    struct SMode
+    {
+        const char* label;
+        bool logs;
+        bool verify;
+        SResult result;
+    };
+    std::vector<SMode> modes = {{"run, logs off", false, false, {}},
+                                {"run, logs on", true, false, {}},
+                                {"run, logs on, verified", true, true, {}}};
+    for (int run = 0; run < options.repeat; ++run)
+    {
+        for (SMode& mode : modes)
+        {
+            CCopyJob job;
+            job.m_pTables = &names;
+            job.m_pEngine = &engine;
+            job.m_eLogging = mode.logs ? ELogging::On : ELogging::Off;
+            Keep(mode.result, Measure(
+                                  [&] {
+                                      engine.Journal().SetPath(folder + "triggers.journal");
+                                      if (!PrepareEngine(engine, prefix + source, prefix + dest, folder))
+                                          return false;
+                                      engine.SetVerify(mode.verify);
+                                      return true;
+                                  },
+                                  [&] {
+                                      const std::atomic<bool> stop{false};
+                                      const SCopyRunResult result = RunCopyJob(job, stop, {});
+                                      if (!result.allCopied || result.tablesRun != options.tables)
+                                          std::fprintf(stderr, "%d tables failed\n", result.failedTables);
+                                      return result.started && result.allCopied;
+                                  }));
+        }
+    }
+    const double rows = static_cast<double>(options.tables * options.tableRows);
+    for (const SMode& mode : modes)
+    {
+        if (mode.result.seconds < 0)
+        {
+            std::printf("  %-34s failed\n", mode.label);
+            continue;
+        }
+        std::printf("  %-34s %7.2f s  %6.1f ms per table  %7.0f rows/s  peak %6.1f MB\n", mode.label,
+                    mode.result.seconds, 1000 * mode.result.seconds / options.tables, rows / mode.result.seconds,
+                    mode.result.peakKb / 1024.0);
+    }
+    std::fflush(stdout);
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -485,6 +735,17 @@ int main(int argc, char** argv)
             options.literal = false;
         else if (arg == "--only" && i + 1 < argc)
             options.only = argv[++i];
+        else if (arg == "--network")
+            options.network = true;
+        else if (arg == "--latency" && i + 1 < argc)
+        {
+            options.network = true;
+            options.latencyMs = std::max(0.0, std::atof(argv[++i]));
+        }
+        else if (arg == "--tables" && i + 1 < argc)
+            options.tables = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--table-rows" && i + 1 < argc)
+            options.tableRows = std::max(0L, std::atol(argv[++i]));
         else if (arg == "--large")
             options.large = true;
         else if (arg == "--large-sizes" && i + 1 < argc)
@@ -497,12 +758,34 @@ int main(int argc, char** argv)
             }
         }
         else
+        {
             options.rows = std::atol(arg.c_str());
+            options.rowsGiven = true;
+        }
     }
+    if (options.network && !options.rowsGiven)
+        options.rows = 100000;
     char pattern[] = "/tmp/rowmover-bench-XXXXXX";
     if (!mkdtemp(pattern))
         return 1;
     const std::string folder = std::string(pattern) + "/";
+    if (options.network)
+    {
+        RunNetwork(folder + "network-", options);
+        std::error_code ignored;
+        std::filesystem::remove_all(pattern, ignored);
+        return 0;
+    }
+    if (options.tables > 0)
+    {
+        if (options.only != "server")
+            RunTables("Embedded", "", folder + "embedded-", options);
+        if (options.only != "embedded")
+            RunTables("Loopback server", options.server + ":", folder + "server-", options);
+        std::error_code ignored;
+        std::filesystem::remove_all(pattern, ignored);
+        return 0;
+    }
     // Each set's databases go before the next set: the large ones take gigabytes.
     const auto removeSet = [&](const std::string& set) {
         std::error_code ignored;
