@@ -1,5 +1,6 @@
 #include "copy/CCopyEngine.h"
 
+#include "copy/CRunAttachments.h"
 #include "copy/CTableCopy.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
@@ -11,10 +12,21 @@
 #include <filesystem>
 #include <ibase.h>
 
+CCopyEngine::CCopyEngine() = default;
+
 CCopyEngine::~CCopyEngine()
 {
+    m_sharedAttachments.reset();
     if (!m_settings.files.destinationCopy.empty())
         RemoveFile(m_settings.files.destinationCopy);
+}
+
+void CCopyEngine::ShareAttachments(bool share)
+{
+    if (share && !m_sharedAttachments)
+        m_sharedAttachments = std::make_unique<CRunAttachments>(m_settings);
+    else if (!share)
+        m_sharedAttachments.reset();
 }
 
 void CCopyEngine::Init(const std::string& defUser, const std::string& defPass, int attempts)

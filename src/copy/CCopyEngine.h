@@ -11,12 +11,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 class CFbConnection;
+class CRunAttachments;
 struct SColumnInfo;
 struct SDeferredColumns;
 struct SRunPlan;
@@ -32,7 +34,7 @@ struct STableGroup;
 class CCopyEngine
 {
   public:
-    CCopyEngine() = default;
+    CCopyEngine();
     ~CCopyEngine();
     CCopyEngine(const CCopyEngine&) = delete;
     CCopyEngine& operator=(const CCopyEngine&) = delete;
@@ -94,6 +96,12 @@ class CCopyEngine
     void ReportStopped(const std::string& lastTable, const std::vector<std::string>& notStarted);
     const std::string& DefaultUser() const { return m_sDefUser; }
     const std::string& DefaultPassword() const { return m_sDefPass; }
+
+    // While on, the tables copied share one source and one destination
+    // attachment (made when the first table needs them); turning it off
+    // detaches them. Off, every table attaches both databases for itself.
+    void ShareAttachments(bool share);
+    CRunAttachments* SharedAttachments() { return m_sharedAttachments.get(); }
 
     // Marks the engine busy with a run; false when a run holds it already.
     bool BeginRun();
@@ -187,6 +195,7 @@ class CCopyEngine
     bool FailGroup(const STableGroup& group, const std::string& reason);
 
     SRunSettings m_settings;
+    std::unique_ptr<CRunAttachments> m_sharedAttachments;
     std::function<void(const std::string&)> m_onVerifying;
     std::function<void(long long, bool)> m_onRows;
     std::string m_sDefUser;

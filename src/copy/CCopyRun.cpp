@@ -31,6 +31,8 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         return result;
     }
     result.started = true;
+    // One pair of attachments serves every table of the run.
+    engine.ShareAttachments(true);
     std::vector<std::string> names;
     for (int i = 0; i < job.m_pTables->RowCount(); ++i)
         names.push_back(job.m_pTables->GetCell(0, i));
@@ -220,6 +222,7 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         }
     }
     engine.SetRowListener({});
+    engine.ShareAttachments(false);
     result.lostLogFile = engine.LostLogFile();
     std::vector<std::string> failed;
     for (const STableOutcome& outcome : result.tables)

@@ -34,14 +34,16 @@ const char* const NotRefilled = "ERROR: The table was emptied for this run and i
 
 CTableCopy::CTableCopy(CCopyEngine& engine, const std::string& table)
     : m_engine(engine), m_settings(engine.Settings()), m_logs(engine.Logs()), m_sTable(table),
-      m_bEmptiedAhead(engine.EmptiedAhead(table)), m_source(m_settings.attempts), m_dest(m_settings.attempts),
-      m_cursor(m_source)
+      m_bEmptiedAhead(engine.EmptiedAhead(table)), m_attachments(m_settings, engine.SharedAttachments()),
+      m_source(m_attachments.Source()), m_dest(m_attachments.Dest()), m_cursor(m_source)
 {
 }
 
 CTableCopy::~CTableCopy()
 {
     m_engine.UnregisterCancelable(m_cancelable);
+    // The cursor goes before the attachments pass to the next table.
+    m_cursor.Close();
     // Each table's entries reach the files when the table is done.
     m_logs.EndTable();
 }
@@ -69,7 +71,7 @@ std::string CTableCopy::SourceSpelling()
     // database is then addressed with its own spelling ("Customer" and
     // CUSTOMER are different names to the server).
     std::vector<std::string> tables;
-    if (!GetUserTables(m_source, tables) || std::find(tables.begin(), tables.end(), m_sTable) != tables.end())
+    if (!m_attachments.SourceTables(tables) || std::find(tables.begin(), tables.end(), m_sTable) != tables.end())
         return m_sTable;
     for (const std::string& name : tables)
     {
@@ -82,7 +84,7 @@ std::string CTableCopy::SourceSpelling()
 bool CTableCopy::IsDestinationTable(std::string& reason)
 {
     std::vector<std::string> tables;
-    if (!GetUserTables(m_dest, tables))
+    if (!m_attachments.DestTables(tables))
     {
         reason = m_dest.LastErrorMessage();
         return false;
@@ -229,6 +231,13 @@ bool CTableCopy::Verify(int failedRecords)
 
 bool CTableCopy::Run()
 {
+    const bool succeeded = RunSteps();
+    m_attachments.SetSucceeded(succeeded);
+    return succeeded;
+}
+
+bool CTableCopy::RunSteps()
+{
     m_logs.SetTable(m_sTable);
     m_logs.BeginTable();
     m_logs.WriteLog("Starting copy process...", "");
@@ -305,14 +314,14 @@ bool CTableCopy::Run()
     // What was committed is read back: the proof that every value arrived.
     if (committed && m_settings.verify && !Verify(failedRecords))
         failed = true;
-    if (!m_dest.Disconnect() && !abort)
+    if (!m_attachments.CloseDestination() && !abort)
     {
         failed = true;
         m_logs.WriteLog("ERROR: Failed to close the destination database",
                         CRunLogs::OneLine(m_dest.LastErrorMessage()));
     }
     m_cursor.Close();
-    m_source.Disconnect();
+    m_attachments.CloseSource();
 
     m_logs.WriteLog(failed ? "WARNING: Copy failed" : "Copy finished successfully", "");
     if (failedRecords != 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "copy/CRunAttachments.h"
 #include "copy/TablePlan.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
@@ -17,8 +18,9 @@ struct SRunSettings;
 // The copy of one table: reads the source through an ordered cursor, plans
 // the destination's columns from both databases, empties the destination,
 // inserts the rows in one transaction that is committed and checked, and
-// sets the generators and identities that follow the rows. It owns its two
-// attachments; whatever way it ends, the destination's triggers are on again.
+// sets the generators and identities that follow the rows. It works with
+// the run's shared attachments, or with two of its own; whatever way it
+// ends, the destination's triggers are on again.
 class CTableCopy
 {
   public:
@@ -31,6 +33,7 @@ class CTableCopy
     bool Run();
 
   private:
+    bool RunSteps();
     enum class ESource
     {
         Rows,
@@ -67,8 +70,9 @@ class CTableCopy
     CRunLogs& m_logs;
     const std::string m_sTable;
     const bool m_bEmptiedAhead;
-    CFbConnection m_source;
-    CFbConnection m_dest;
+    CTableAttachments m_attachments;
+    CFbConnection& m_source;
+    CFbConnection& m_dest;
     CFbCursor m_cursor;
     std::string m_sSourceTable;
     std::vector<SColumnInfo> m_sourceInfo;

@@ -15,6 +15,14 @@ namespace
 constexpr int ListedRows = 12;
 constexpr size_t ListedRowBytes = 300;
 
+std::string EscapedLiteral(const std::string& text)
+{
+    std::string escaped;
+    for (char c : text)
+        escaped += c == '\'' ? std::string("''") : std::string(1, c);
+    return escaped;
+}
+
 std::string Quoted(const std::string& name)
 {
     std::string text = "\"";
@@ -97,7 +105,17 @@ std::string DatabaseFingerprint(const std::string& database)
     for (int t = 0; t < tables.RowCount(); ++t)
     {
         const std::string table = Trimmed(tables.GetCell(0, t));
-        CStringGrid rows = reader.Rows("SELECT * FROM " + Quoted(table));
+        // Stored values only: a computed column shows who reads it (the
+        // attachment, the time), not what the database holds.
+        CStringGrid stored =
+            reader.Rows("SELECT RF.RDB$FIELD_NAME FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = "
+                        "RF.RDB$FIELD_SOURCE WHERE RF.RDB$RELATION_NAME = '" +
+                        EscapedLiteral(table) + "' AND F.RDB$COMPUTED_BLR IS NULL ORDER BY RF.RDB$FIELD_POSITION");
+        std::string columns;
+        for (int c = 0; c < stored.RowCount(); ++c)
+            columns += (c ? ", " : "") + Quoted(Trimmed(stored.GetCell(0, c)));
+        CStringGrid rows =
+            reader.Rows("SELECT " + (columns.empty() ? std::string("*") : columns) + " FROM " + Quoted(table));
         std::vector<std::string> rowTexts;
         rowTexts.reserve(static_cast<size_t>(rows.RowCount()));
         for (int r = 0; r < rows.RowCount(); ++r)
