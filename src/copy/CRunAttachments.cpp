@@ -1,6 +1,9 @@
 #include "copy/CRunAttachments.h"
 
+#include "db/FbStatus.h"
 #include "db/SchemaQueries.h"
+
+#include <ibase.h>
 
 CRunAttachments::CRunAttachments(const SRunSettings& settings)
     : m_nAttempts(settings.attempts), m_source(std::make_unique<CFbConnection>(m_nAttempts)),
@@ -26,6 +29,23 @@ void CRunAttachments::Follow(const SRunSettings& settings)
 CRunAttachments::~CRunAttachments()
 {
     Close();
+}
+
+void CRunAttachments::DropBroken()
+{
+    for (std::unique_ptr<CFbConnection>* connection : {&m_source, &m_dest})
+    {
+        if (!(*connection)->m_bConnected)
+            continue;
+        const char items[] = {isc_info_ods_version, isc_info_end};
+        char reply[32] = {};
+        CFbStatus status;
+        if (isc_database_info(status, (*connection)->DatabaseHandle(), sizeof items, items, sizeof reply, reply) == 0)
+            continue;
+        // Its destructor rolls back and detaches what can still be reached.
+        *connection = std::make_unique<CFbConnection>(m_nAttempts);
+        (connection == &m_source ? m_bSourceTablesRead : m_bDestTablesRead) = false;
+    }
 }
 
 bool CRunAttachments::Tables(CFbConnection& connection, bool& read, std::vector<std::string>& cache,
@@ -82,7 +102,10 @@ CTableAttachments::CTableAttachments(const SRunSettings& settings, CRunAttachmen
     : m_pShared(shared), m_source(settings.attempts), m_dest(settings.attempts)
 {
     if (m_pShared)
+    {
         m_pShared->Follow(settings);
+        m_pShared->DropBroken();
+    }
 }
 
 CTableAttachments::~CTableAttachments()

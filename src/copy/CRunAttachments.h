@@ -23,6 +23,10 @@ class CRunAttachments
     // Makes sure the attachments reach the databases settings name: ones
     // made for other databases or users are detached first.
     void Follow(const SRunSettings& settings);
+    // Lets go of an attachment the server no longer answers (a restart, a
+    // dropped connection), so the next table attaches anew instead of
+    // failing on it.
+    void DropBroken();
     CFbConnection& Source() { return *m_source; }
     CFbConnection& Dest() { return *m_dest; }
     // The user tables of each database, read at the first call after an

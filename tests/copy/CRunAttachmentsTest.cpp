@@ -109,5 +109,26 @@ TEST_P(RunAttachments, MissingAndDifferentlySpelledTablesInOneRun)
               1u);
 }
 
+// An attachment that the server dropped between two tables (an
+// administrator, a restart) is let go of, and the next table attaches anew.
+TEST_P(RunAttachments, AnAttachmentTheServerDroppedIsReplaced)
+{
+    const std::vector<std::string> tables = {"A", "B", "C"};
+    auto copy = Make(SourceTables(tables), DestTables(tables));
+    const SRunRecord run = RunTables(*copy, tables, [&](const std::string& table) {
+        if (table != "B")
+            return;
+        const char* others =
+            "DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0";
+        copy->source.Run(others);
+        copy->dest.Run(others);
+    });
+    EXPECT_TRUE(run.result.allCopied) << copy->RunLog();
+    EXPECT_EQ(run.finished, (std::vector<std::string>{"A ok", "B ok", "C ok"}));
+    const std::vector<std::string> readers = ReadBy(*copy, tables);
+    EXPECT_NE(readers[0], readers[1]);
+    EXPECT_EQ(readers[1], readers[2]);
+}
+
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, RunAttachments, ::testing::Values(false, true), PathName);
 } // namespace
