@@ -425,10 +425,15 @@ std::vector<std::string> TableNames(SUnattendedRun& run)
 }
 } // namespace
 
-int RunCheck(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
-             std::ostream& err)
+namespace
 {
-    CRunReport report(arguments, "check", out, err);
+// A run that only reads both databases: prepared as a copy would be, then
+// body reads the chosen tables, writes its report and gives the exit code.
+template <typename Body>
+int RunReadOnly(const std::vector<std::string>& arguments, const std::string& programFile, const char* kind,
+                std::ostream& out, std::ostream& err, Body body)
+{
+    CRunReport report(arguments, kind, out, err);
     SUnattendedRun run;
     if (!report.CanWrite())
         return ExitNotStarted;
@@ -436,29 +441,32 @@ int RunCheck(const std::vector<std::string>& arguments, const std::string& progr
     report.TakeRun(run);
     if (!prepared)
         return report.Finish(run.nothingToDo ? ExitAllCopied : ExitNotStarted, run.catalog);
-    const SCheckReport check = CheckCopy(run.engine.Settings(), TableNames(run));
-    report.Lines() << CheckReportText(check, run.catalog) << std::flush;
-    report.TakeCheck(check, run.catalog);
-    if (!check.checked)
-        return report.Finish(ExitNotStarted, run.catalog);
-    return report.Finish(check.Count(ECheckSeverity::Fails) == 0 ? ExitAllCopied : ExitTableFailed, run.catalog);
+    return report.Finish(body(run, report), run.catalog);
+}
+} // namespace
+
+int RunCheck(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
+             std::ostream& err)
+{
+    return RunReadOnly(arguments, programFile, "check", out, err, [](SUnattendedRun& run, CRunReport& report) {
+        const SCheckReport check = CheckCopy(run.engine.Settings(), TableNames(run));
+        report.Lines() << CheckReportText(check, run.catalog) << std::flush;
+        report.TakeCheck(check, run.catalog);
+        if (!check.checked)
+            return ExitNotStarted;
+        return check.Count(ECheckSeverity::Fails) == 0 ? ExitAllCopied : ExitTableFailed;
+    });
 }
 
 int RunCompare(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
                std::ostream& err)
 {
-    CRunReport report(arguments, "compare", out, err);
-    SUnattendedRun run;
-    if (!report.CanWrite())
-        return ExitNotStarted;
-    const bool prepared = PrepareUnattendedRun(arguments, programFile, report.Messages(), run, nullptr, true);
-    report.TakeRun(run);
-    if (!prepared)
-        return report.Finish(run.nothingToDo ? ExitAllCopied : ExitNotStarted, run.catalog);
-    const SCompareReport compare = CompareTables(run.engine.Settings(), TableNames(run));
-    report.Lines() << CompareReportText(compare) << std::flush;
-    report.TakeCompare(compare);
-    if (!compare.compared)
-        return report.Finish(ExitNotStarted, run.catalog);
-    return report.Finish(compare.Identical() ? ExitAllCopied : ExitTableFailed, run.catalog);
+    return RunReadOnly(arguments, programFile, "compare", out, err, [](SUnattendedRun& run, CRunReport& report) {
+        const SCompareReport compare = CompareTables(run.engine.Settings(), TableNames(run));
+        report.Lines() << CompareReportText(compare) << std::flush;
+        report.TakeCompare(compare);
+        if (!compare.compared)
+            return ExitNotStarted;
+        return compare.Identical() ? ExitAllCopied : ExitTableFailed;
+    });
 }
