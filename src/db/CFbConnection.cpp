@@ -4,6 +4,7 @@
 #include "db/CXsqlda.h"
 
 #include <algorithm>
+#include <firebird/Interface.h>
 
 namespace
 {
@@ -45,6 +46,7 @@ CFbConnection::~CFbConnection()
             isc_rollback_transaction(status, &m_hTransaction);
         isc_detach_database(status, &m_hDatabase);
     }
+    ReleaseAttachment();
 }
 
 std::string CFbConnection::BuildDpb(const std::string& user, const std::string& password)
@@ -86,10 +88,7 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
         ++m_nLastAttachAttempts;
         m_aStatus.Reset();
         m_hDatabase = 0;
-        attached = isc_attach_database(m_aStatus, static_cast<short>(database.size()), database.c_str(), &m_hDatabase,
-                                       static_cast<short>(dpb.size()), dpb.data()) == 0;
-        if (!attached)
-            NoteFailure(m_aStatus);
+        attached = Attach(database, dpb);
     }
     if (!attached)
     {
@@ -107,6 +106,48 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
     }
     FillRelations();
     return true;
+}
+
+bool CFbConnection::Attach(const std::string& database, const std::string& dpb)
+{
+    ReleaseAttachment();
+    Firebird::IMaster* master = Firebird::fb_get_master_interface();
+    Firebird::IStatus* rawStatus = master->getStatus();
+    Firebird::CheckStatusWrapper status(rawStatus);
+    Firebird::IProvider* dispatcher = master->getDispatcher();
+    Firebird::IAttachment* attachment =
+        dispatcher->attachDatabase(&status, database.c_str(), static_cast<unsigned>(dpb.size()),
+                                   reinterpret_cast<const unsigned char*>(dpb.data()));
+    bool attached = attachment && !(status.getState() & Firebird::IStatus::STATE_ERRORS);
+    if (!attached)
+        m_sLastError = StatusMessage(&status);
+    else if (fb_get_database_handle(m_aStatus, &m_hDatabase, attachment) != 0)
+    {
+        NoteFailure(m_aStatus);
+        status.init();
+        attachment->detach(&status);
+        if (status.getState() & Firebird::IStatus::STATE_ERRORS)
+            attachment->release();
+        m_hDatabase = 0;
+        attached = false;
+    }
+    else
+    {
+        // The reference that attachDatabase gave belongs to the raw handle
+        // and goes with its detach; this one is the connection's own.
+        attachment->addRef();
+        m_pAttachment = attachment;
+    }
+    dispatcher->release();
+    rawStatus->dispose();
+    return attached;
+}
+
+void CFbConnection::ReleaseAttachment()
+{
+    if (m_pAttachment)
+        m_pAttachment->release();
+    m_pAttachment = nullptr;
 }
 
 bool CFbConnection::AskInProcess()
@@ -165,6 +206,7 @@ bool CFbConnection::Disconnect()
         NoteFailure(m_aStatus);
         return false;
     }
+    ReleaseAttachment();
     m_bConnected = false;
     return true;
 }
