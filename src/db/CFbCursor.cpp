@@ -44,11 +44,13 @@ CFbCursor::~CFbCursor()
     m_pStatus->dispose();
 }
 
-bool CFbCursor::Failed()
+bool CFbCursor::Failed(Firebird::CheckStatusWrapper& status)
 {
-    if (!(m_pStatus->getState() & Firebird::IStatus::STATE_ERRORS))
+    // Through the wrapper: it knows whether the last call set the errors,
+    // where the status itself still holds those of an earlier failure.
+    if (!(status.getState() & Firebird::IStatus::STATE_ERRORS))
         return false;
-    m_sLastError = StatusMessage(m_pStatus);
+    m_sLastError = StatusMessage(&status);
     return true;
 }
 
@@ -69,7 +71,7 @@ bool CFbCursor::Open(const std::string& sql)
     Firebird::CheckStatusWrapper status(m_pStatus);
     m_pTransaction = attachment->startTransaction(&status, static_cast<unsigned>(sizeof SnapshotTpb),
                                                   reinterpret_cast<const unsigned char*>(SnapshotTpb));
-    if (Failed())
+    if (Failed(status))
     {
         m_pTransaction = nullptr;
         return false;
@@ -83,13 +85,13 @@ bool CFbCursor::Open(const std::string& sql)
     }
     m_pStatement = attachment->prepare(&status, m_pTransaction, 0, sql.c_str(), Dialect,
                                        Firebird::IStatement::PREPARE_PREFETCH_METADATA);
-    if (!Failed())
+    if (!Failed(status))
         m_pMetadata = m_pStatement->getOutputMetadata(&status);
-    if (!Failed())
-        Describe();
-    if (!Failed())
+    if (!Failed(status))
+        Describe(status);
+    if (!Failed(status))
         m_pResultSet = m_pStatement->openCursor(&status, m_pTransaction, nullptr, nullptr, m_pMetadata, 0);
-    if (m_sLastError.empty() && Failed())
+    if (m_sLastError.empty() && Failed(status))
         m_pResultSet = nullptr;
     if (!m_sLastError.empty())
     {
@@ -100,9 +102,8 @@ bool CFbCursor::Open(const std::string& sql)
     return true;
 }
 
-void CFbCursor::Describe()
+void CFbCursor::Describe(Firebird::CheckStatusWrapper& status)
 {
-    Firebird::CheckStatusWrapper status(m_pStatus);
     const unsigned count = m_pMetadata->getCount(&status);
     m_message.assign(m_pMetadata->getMessageLength(&status), 0);
     if (static_cast<int>(count) > m_descriptor.Capacity())
@@ -154,7 +155,7 @@ int CFbCursor::Fetch()
         return 1;
     if (result == Firebird::IStatus::RESULT_NO_DATA)
         return 0;
-    Failed();
+    Failed(status);
     return -1;
 }
 

@@ -16,6 +16,7 @@ class ITransaction;
 class IStatement;
 class IResultSet;
 class IMessageMetadata;
+class CheckStatusWrapper;
 } // namespace Firebird
 
 // A streaming cursor over one SELECT on an attached connection, with its own
@@ -60,9 +61,9 @@ class CFbCursor
   private:
     // Describes the columns of m_pMetadata in m_descriptor, pointing each
     // value and NULL indicator into m_message.
-    void Describe();
-    // Takes the object-interface status's message; true when it held an error.
-    bool Failed();
+    void Describe(Firebird::CheckStatusWrapper& status);
+    // Takes the message of the call just made; true when it failed.
+    bool Failed(Firebird::CheckStatusWrapper& status);
 
     CFbConnection& m_connection;
     CFbStatus m_status; // the BLOB and array calls, which take raw handles
