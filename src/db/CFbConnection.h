@@ -97,8 +97,10 @@ class CFbConnection
     int StatementType();
 
     isc_db_handle m_hDatabase = 0;
-    // Held while attached: the raw handle's detach ends the attachment, this
-    // reference keeps the interface answering (with an error) until then.
+    // The connection's own reference to the attachment behind m_hDatabase:
+    // the raw handle's detach ends the attachment and gives up the reference
+    // that attaching returned; this one keeps the interface valid (answering
+    // with an error once detached) until the connection lets go of it.
     Firebird::IAttachment* m_pAttachment = nullptr;
     isc_tr_handle m_hTransaction = 0;
     isc_stmt_handle m_hStatement = 0;

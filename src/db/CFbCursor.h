@@ -23,9 +23,9 @@ class CheckStatusWrapper;
 // statement and its own read-only snapshot transaction, so rows are read one
 // at a time and the connection stays free for other statements. Rows arrive
 // through the object interface straight into a message laid out as the
-// statement describes it; the columns' descriptors point into that message,
-// so nothing is converted or copied column by column on the way (the
-// descriptor API would do both for every row).
+// statement describes it, and the columns' descriptors point into that
+// message: the descriptor API would build a description of the row and copy
+// it column by column for every row.
 class CFbCursor
 {
   public:
