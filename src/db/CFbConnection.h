@@ -68,6 +68,9 @@ class CFbConnection
     bool Commit();
     // Undoes the open transaction (if any); false on failure.
     bool Rollback();
+    // Lets go of the open transaction without ending it: a prepared one
+    // stays in limbo when the attachment goes, for its group's decision.
+    void ForgetTransaction() { m_hTransaction = 0; }
     // Records the message of a failed client call.
     void NoteFailure(const CFbStatus& status) { m_sLastError = status.Message(); }
 
