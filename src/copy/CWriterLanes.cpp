@@ -76,7 +76,22 @@ CWriterLanes::~CWriterLanes()
             lane->thread.join();
     }
     // A lane's attachment would commit what is open as it detaches.
-    Rollback();
+    ForEachLane([](SLane& lane) {
+        if (lane.connection.m_bConnected)
+            lane.connection.Rollback();
+        lane.connection.Disconnect();
+    });
+}
+
+void CWriterLanes::ForEachLane(const std::function<void(SLane&)>& work)
+{
+    // Over a slow network each call is a round trip: the lanes take theirs
+    // side by side. Their own threads are idle by now.
+    std::vector<std::thread> threads;
+    for (auto& lane : m_lanes)
+        threads.emplace_back([&work, &lane] { work(*lane); });
+    for (std::thread& thread : threads)
+        thread.join();
 }
 
 int CWriterLanes::LanesFor(double rttMs)
@@ -108,17 +123,21 @@ double CWriterLanes::RoundTripMs(CFbConnection& connection)
     return fastest;
 }
 
-bool CWriterLanes::Open(int count, std::string& reason)
+void CWriterLanes::Start(int count)
 {
     for (int i = 0; i < count; ++i)
         m_lanes.push_back(std::make_unique<SLane>(m_settings.attempts));
     // Each lane attaches on its own thread: over a slow network the attaches
-    // take their round trips side by side.
+    // take their round trips side by side, while the table's own writer goes on.
     for (auto& pointer : m_lanes)
     {
         SLane* lane = pointer.get();
         lane->thread = std::thread([this, lane] { Run(*lane); });
     }
+}
+
+bool CWriterLanes::Open(std::string& reason)
+{
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] {
         return std::all_of(m_lanes.begin(), m_lanes.end(), [](const auto& lane) { return lane->ready; });
@@ -318,48 +337,46 @@ void CWriterLanes::Report(bool wait)
 
 bool CWriterLanes::Prepare(const std::string& mark, std::string& error)
 {
-    for (auto& lane : m_lanes)
-    {
-        if (!lane->connection.m_bConnected || !*lane->connection.TransactionHandle())
-            continue;
-        if (!PrepareTransaction(lane->connection, mark))
-        {
-            error = lane->connection.LastErrorMessage();
-            Rollback();
-            return false;
-        }
-    }
-    return true;
+    std::mutex failures;
+    ForEachLane([&](SLane& lane) {
+        if (!lane.connection.m_bConnected || !*lane.connection.TransactionHandle() ||
+            PrepareTransaction(lane.connection, mark))
+            return;
+        std::lock_guard lock(failures);
+        if (error.empty())
+            error = lane.connection.LastErrorMessage();
+    });
+    if (error.empty())
+        return true;
+    Rollback();
+    return false;
 }
 
 bool CWriterLanes::Commit(std::string& error)
 {
-    bool ok = true;
-    for (auto& lane : m_lanes)
-    {
-        if (lane->connection.m_bConnected && !lane->connection.Commit())
-        {
-            error = lane->connection.LastErrorMessage();
-            ok = false;
-        }
-    }
-    return ok;
+    std::mutex failures;
+    ForEachLane([&](SLane& lane) {
+        if (!lane.connection.m_bConnected || lane.connection.Commit())
+            return;
+        std::lock_guard lock(failures);
+        if (error.empty())
+            error = lane.connection.LastErrorMessage();
+    });
+    return error.empty();
 }
 
 void CWriterLanes::Abandon()
 {
-    for (auto& lane : m_lanes)
-    {
-        lane->connection.ForgetTransaction();
-        lane->connection.Disconnect();
-    }
+    ForEachLane([](SLane& lane) {
+        lane.connection.ForgetTransaction();
+        lane.connection.Disconnect();
+    });
 }
 
 void CWriterLanes::Rollback()
 {
-    for (auto& lane : m_lanes)
-    {
-        if (lane->connection.m_bConnected)
-            lane->connection.Rollback();
-    }
+    ForEachLane([](SLane& lane) {
+        if (lane.connection.m_bConnected)
+            lane.connection.Rollback();
+    });
 }

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,12 +43,14 @@ class CWriterLanes
     // information requests (0 in process).
     static double RoundTripMs(CFbConnection& connection);
 
-    // Attaches count lanes. False, with none kept, when one cannot attach,
+    // Starts attaching count lanes, each on its own thread, and returns.
+    void Start(int count);
+    // Waits for the lanes Start began. False, with none kept, when one cannot attach,
     // when the table's unique keys could meet across lanes (more than one
     // unique index) or when committed rows stand in the table: the old rows
     // that the table's own transaction deletes would hold every new row of
     // the same key.
-    bool Open(int count, std::string& reason);
+    bool Open(std::string& reason);
     int Count() const { return static_cast<int>(m_lanes.size()); }
     // As CBatchInserter::Add; the row's result comes later, in order.
     void Add(BoundRow& row);
@@ -78,6 +81,7 @@ class CWriterLanes
     struct SLane;
 
     void Run(SLane& lane);
+    void ForEachLane(const std::function<void(SLane&)>& work);
     void Dispatch(size_t lane);
     void Report(bool wait);
     size_t LaneOf(const BoundRow& row);

@@ -54,8 +54,10 @@ std::string MissingValue(bool isString, const std::string& typeName, bool litera
 
 constexpr size_t QueueChunks = 4;
 
-// Rows a table must reach before extra writers are attached: a small
-// table is done before their attaches would pay off.
+// Rows a table must reach before extra writers start to attach, and
+// before they take rows: a small table is done before their attaches would
+// pay off, and a larger one goes on meanwhile.
+constexpr size_t LaneStartRows = 500;
 constexpr size_t LaneThresholdRows = 2000;
 
 bool HoldsWrittenBlob(const BoundRow& row)
@@ -306,6 +308,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                           ? CWriterLanes::LanesFor(CWriterLanes::RoundTripMs(dest))
                           : 0;
     size_t rowsSeen = 0;
+    std::unique_ptr<CWriterLanes> startedLanes; // attaching, not yet writing
     m_engine.NoteTableWriters(1);
 
     std::vector<SReadRow> chunk;
@@ -338,18 +341,29 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                     pendingLogs.emplace_back();
                 pendingLogs[heldRows++].Swap(read.lines);
             }
-            if (wantedLanes > 0 && !m_lanes && ++rowsSeen >= LaneThresholdRows)
+            if (wantedLanes > 0)
             {
-                // The rows gathered so far go first, in the table's own transaction.
-                inserter.Finish();
-                auto lanes = std::make_unique<CWriterLanes>(m_settings, table, destNames, inserter.ResultHandler());
-                std::string whyNot;
-                if (lanes->Open(wantedLanes, whyNot))
+                ++rowsSeen;
+                if (!startedLanes && rowsSeen >= LaneStartRows)
                 {
-                    m_lanes = std::move(lanes);
-                    m_engine.NoteTableWriters(1 + m_lanes->Count());
+                    // The lanes attach while the table's own writer goes on.
+                    startedLanes =
+                        std::make_unique<CWriterLanes>(m_settings, table, destNames, inserter.ResultHandler());
+                    startedLanes->Start(wantedLanes);
                 }
-                wantedLanes = 0;
+                if (startedLanes && rowsSeen >= LaneThresholdRows)
+                {
+                    // The rows gathered so far go first, in the table's own transaction.
+                    inserter.Finish();
+                    std::string whyNot;
+                    if (startedLanes->Open(whyNot))
+                    {
+                        m_lanes = std::move(startedLanes);
+                        m_engine.NoteTableWriters(1 + m_lanes->Count());
+                    }
+                    startedLanes.reset();
+                    wantedLanes = 0;
+                }
             }
             // Rows the inserter sends now are reported before this one.
             const bool bound = longBlobs.Bind(read.row, blobError);
