@@ -303,10 +303,9 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     inserter.SetMaxBatchRows(m_settings.maxBatchRows);
     CLongBlobWriter longBlobs(dest, inserter);
     // Over a slow network every block waits a round trip: a large table
-    // then gets writers side by side, as many as the round trip asks for.
-    int wantedLanes = m_settings.maxBatchRows > 1 && inserter.Prepared() && !dest.IsInProcess()
-                          ? CWriterLanes::LanesFor(CWriterLanes::RoundTripMs(dest))
-                          : 0;
+    // then gets writers side by side, as many as the round trip asks for
+    // (measured once the table is large enough to deserve them).
+    bool mayAddLanes = m_settings.maxBatchRows > 1 && inserter.Prepared() && !dest.IsInProcess();
     size_t rowsSeen = 0;
     std::unique_ptr<CWriterLanes> startedLanes; // attaching, not yet writing
     m_engine.NoteTableWriters(1);
@@ -341,15 +340,20 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                     pendingLogs.emplace_back();
                 pendingLogs[heldRows++].Swap(read.lines);
             }
-            if (wantedLanes > 0)
+            if (mayAddLanes)
             {
                 ++rowsSeen;
                 if (!startedLanes && rowsSeen >= LaneStartRows)
                 {
+                    const int wantedLanes = CWriterLanes::LanesFor(CWriterLanes::RoundTripMs(dest));
+                    mayAddLanes = wantedLanes > 0;
                     // The lanes attach while the table's own writer goes on.
-                    startedLanes =
-                        std::make_unique<CWriterLanes>(m_settings, table, destNames, inserter.ResultHandler());
-                    startedLanes->Start(wantedLanes);
+                    if (mayAddLanes)
+                    {
+                        startedLanes =
+                            std::make_unique<CWriterLanes>(m_settings, table, destNames, inserter.ResultHandler());
+                        startedLanes->Start(wantedLanes);
+                    }
                 }
                 if (startedLanes && rowsSeen >= LaneThresholdRows)
                 {
@@ -362,7 +366,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                         m_engine.NoteTableWriters(1 + m_lanes->Count());
                     }
                     startedLanes.reset();
-                    wantedLanes = 0;
+                    mayAddLanes = false;
                 }
             }
             // Rows the inserter sends now are reported before this one.
