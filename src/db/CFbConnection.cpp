@@ -154,7 +154,9 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
         NoteFailure(m_aStatus);
         return false;
     }
-    FillRelations();
+    // The table list is read when first asked for: most attachments never
+    // ask, and over a network the query costs several round trips.
+    m_bRelationsRead = false;
     return true;
 }
 
@@ -188,6 +190,7 @@ bool CFbConnection::AskInProcess()
 void CFbConnection::FillRelations()
 {
     int failure = 0;
+    m_gridRelations.SetSize(0, 0);
     Execute(RelationListSql, failure, &m_gridRelations, nullptr);
     for (int row = 0; row < m_gridRelations.RowCount();)
     {
@@ -263,6 +266,11 @@ bool CFbConnection::GetRelations(CStringGrid& target)
 {
     if (!m_bConnected)
         return false;
+    if (!m_bRelationsRead)
+    {
+        FillRelations();
+        m_bRelationsRead = true;
+    }
     m_gridRelations.CopyTo(target);
     return true;
 }

@@ -39,7 +39,8 @@ class CFbConnection
     // and their description go to the grids when given. DDL commits at once.
     void Execute(const std::string& sql, int& failure, CStringGrid* rowGrid = nullptr,
                  CStringGrid* columnGrid = nullptr, EValueForm form = EValueForm::Display);
-    // The user tables found at attach time; false when not attached.
+    // The user tables, read at the first call after the attach; false when
+    // not attached.
     bool GetRelations(CStringGrid& target);
     // The triggers of a table with the generator each one uses and its value.
     bool GetTableTriggers(const std::string& table, CStringGrid& triggerGrid);
@@ -80,6 +81,9 @@ class CFbConnection
     bool Commit();
     // Undoes the open transaction (if any); false on failure.
     bool Rollback();
+    // Lets go of the open transaction without ending it: a prepared one
+    // stays in limbo when the attachment goes, for its group's decision.
+    void ForgetTransaction() { m_hTransaction = 0; }
     // Records the message of a failed client call.
     void NoteFailure(const CFbStatus& status) { m_sLastError = status.Message(); }
 
@@ -103,6 +107,7 @@ class CFbConnection
     isc_stmt_handle m_hStatement = 0;
     CFbStatus m_aStatus;
     CStringGrid m_gridRelations;
+    bool m_bRelationsRead = false;
     int m_nAttempts = 1;
     int m_nLastAttachAttempts = 0;
     bool m_bInProcess = false;
