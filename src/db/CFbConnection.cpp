@@ -2,6 +2,7 @@
 
 #include "db/BlobIo.h"
 #include "db/CXsqlda.h"
+#include "db/ServerName.h"
 
 #include <algorithm>
 
@@ -47,7 +48,7 @@ CFbConnection::~CFbConnection()
     }
 }
 
-std::string CFbConnection::BuildDpb(const std::string& user, const std::string& password)
+std::string CFbConnection::BuildDpb(const std::string& user, const std::string& password, EWire wire)
 {
     std::string dpb;
     dpb += static_cast<char>(isc_dpb_version1);
@@ -66,7 +67,59 @@ std::string CFbConnection::BuildDpb(const std::string& user, const std::string& 
     // in the character set of the process's locale (see FileNameLocale.h).
     dpb += static_cast<char>(isc_dpb_utf8_filename);
     dpb += static_cast<char>(0);
+    if (wire == EWire::Plain)
+    {
+        // Settings of the client library for this attachment alone, in the
+        // form of its configuration file.
+        const std::string config = "WireCrypt = Disabled";
+        dpb += static_cast<char>(isc_dpb_config);
+        dpb += static_cast<char>(config.size());
+        dpb += config;
+    }
     return dpb;
+}
+
+CFbConnection::EWire CFbConnection::WireFor(const std::string& database)
+{
+    // Bytes that never leave the machine gain nothing from encryption, and
+    // through the loopback server every value crosses the wire twice: the
+    // cipher of the client library and the server cost more processor time
+    // than the copy itself (RC4 at a few hundred MB/s, four times per byte).
+    return IsLoopbackHost(ServerHost(database)) ? EWire::Plain : EWire::Default;
+}
+
+bool CFbConnection::AttachTo(const std::string& database, const std::string& user, const std::string& password)
+{
+    const EWire wire = WireFor(database);
+    for (const EWire tried : {wire, EWire::Default})
+    {
+        m_aStatus.Reset();
+        m_hDatabase = 0;
+        const std::string dpb = BuildDpb(user, password, tried);
+        if (isc_attach_database(m_aStatus, static_cast<short>(database.size()), database.c_str(), &m_hDatabase,
+                                static_cast<short>(dpb.size()), dpb.data()) == 0)
+            return true;
+        // A server that requires encryption refuses a plain wire: it gets
+        // the client library's default at once.
+        if (tried == EWire::Default || !RefusedPlainWire(m_aStatus))
+            return false;
+    }
+    return false;
+}
+
+bool CFbConnection::RefusedPlainWire(CFbStatus& status)
+{
+    const ISC_STATUS* vector = status.Vector();
+    for (size_t i = 0; i + 1 < ISC_STATUS_LENGTH && vector[i] != isc_arg_end; i += 2)
+    {
+        if (vector[i] == isc_arg_gds && vector[i + 1] == isc_wirecrypt_incompatible)
+            return true;
+        // Strings, numbers and the rest take one slot after their type
+        // (isc_arg_cstring two).
+        if (vector[i] == isc_arg_cstring)
+            ++i;
+    }
+    return false;
 }
 
 bool CFbConnection::Connect(const std::string& user, const std::string& password, const std::string& database)
@@ -75,7 +128,6 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
         return true;
     m_sLastError.clear();
     m_nLastAttachAttempts = 0;
-    const std::string dpb = BuildDpb(user, password);
     bool attached = false;
     // A count beyond what the options dialog accepts comes from a damaged or
     // hand-edited settings file; taken as it stands it would keep a copy
@@ -84,10 +136,7 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
     for (int attempt = 0; attempt < attempts && !attached; ++attempt)
     {
         ++m_nLastAttachAttempts;
-        m_aStatus.Reset();
-        m_hDatabase = 0;
-        attached = isc_attach_database(m_aStatus, static_cast<short>(database.size()), database.c_str(), &m_hDatabase,
-                                       static_cast<short>(dpb.size()), dpb.data()) == 0;
+        attached = AttachTo(database, user, password);
         if (!attached)
             NoteFailure(m_aStatus);
     }

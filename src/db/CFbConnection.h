@@ -51,9 +51,21 @@ class CFbConnection
     const std::string& LastErrorMessage() const { return m_sLastError; }
     // How many attach calls the last Connect made.
     int LastAttachAttempts() const { return m_nLastAttachAttempts; }
+    // How the bytes of an attachment travel through a server.
+    enum class EWire
+    {
+        Default, // as the client library's configuration says (encrypted when the server agrees)
+        Plain,   // unencrypted
+    };
     // The bytes of the database parameter buffer sent at attach: user,
-    // password, UTF-8 text and a UTF-8 file name.
-    static std::string BuildDpb(const std::string& user, const std::string& password);
+    // password, UTF-8 text, a UTF-8 file name and, for a plain wire, the
+    // client setting that turns the wire's encryption off.
+    static std::string BuildDpb(const std::string& user, const std::string& password, EWire wire = EWire::Default);
+    // The wire an attachment of database asks for: plain through a server
+    // on this machine's loopback address, the default otherwise.
+    static EWire WireFor(const std::string& database);
+    // True when the status says the server refused a plain wire.
+    static bool RefusedPlainWire(CFbStatus& status);
 
     // True when the attachment runs in this process (the embedded engine, no
     // remote layer in between), as the server's implementation list says.
@@ -78,6 +90,9 @@ class CFbConnection
     bool m_bConnected = false;
 
   private:
+    // One attach: with the wire WireFor asks for and, when the server
+    // refuses that, once more with the default; false (status kept) on failure.
+    bool AttachTo(const std::string& database, const std::string& user, const std::string& password);
     void FillRelations();
     // Links the generators that triggers name only in dynamic SQL.
     bool LinkGeneratorsByName(const std::string& table, CStringGrid& triggerGrid);
