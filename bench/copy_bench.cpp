@@ -14,7 +14,7 @@
 // turns so that a slow spell of the machine falls on all of them; the fastest
 // run of each is reported, with the highest peak memory of its runs.
 //
-// With --network the table (100,000 rows unless a count is given) is copied
+// With --network the table (200,000 rows unless a count is given) is copied
 // between two databases of the loopback server through a relay that delays
 // every byte (bench/relay): at 0, 0.5 and 5 ms one way, that is 0, 1 and
 // 10 ms more per round trip; --latency MS runs one chosen delay next to 0 ms.
@@ -764,7 +764,7 @@ int main(int argc, char** argv)
         }
     }
     if (options.network && !options.rowsGiven)
-        options.rows = 100000;
+        options.rows = 200000;
     char pattern[] = "/tmp/rowmover-bench-XXXXXX";
     if (!mkdtemp(pattern))
         return 1;

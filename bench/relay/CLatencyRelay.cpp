@@ -120,6 +120,20 @@ void CLatencyRelay::Stop()
     m_nListen = -1;
 }
 
+bool CLatencyRelay::CutNewest()
+{
+    std::shared_ptr<SLink> link;
+    {
+        std::lock_guard lock(m_mutex);
+        link = m_newest.lock();
+    }
+    if (!link)
+        return false;
+    shutdown(link->client, SHUT_RDWR);
+    shutdown(link->server, SHUT_RDWR);
+    return true;
+}
+
 void CLatencyRelay::Accept()
 {
     while (!m_bStop.load())
@@ -148,6 +162,7 @@ void CLatencyRelay::Accept()
         link->server = server;
         ++m_nConnections;
         std::lock_guard lock(m_mutex);
+        m_newest = link;
         m_pumps.emplace_back([this, link] { Pump(link, link->client, link->server); });
         m_pumps.emplace_back([this, link] { Pump(link, link->server, link->client); });
     }

@@ -30,6 +30,9 @@ class CLatencyRelay
     std::uint16_t Port() const { return m_nPort; }
     // Connections accepted so far.
     int Connections() const { return m_nConnections.load(); }
+    // Breaks the connection accepted last, as a network that fails: both
+    // ends see it closed at once. False when there is none.
+    bool CutNewest();
     // Closes the listening port and every forwarded connection, and waits
     // for the relay's threads.
     void Stop();
@@ -49,4 +52,5 @@ class CLatencyRelay
     std::thread m_acceptor;
     std::mutex m_mutex;
     std::vector<std::thread> m_pumps;
+    std::weak_ptr<SLink> m_newest;
 };

@@ -2,6 +2,7 @@
 
 #include "db/ArrayIo.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -72,6 +73,10 @@ class CBatchInserter
     // The BLOB parameter buffer for a BLOB written for the column (see
     // CFbParamStatement::BlobBpb); empty before Prepare.
     std::string BlobBpb(size_t column, bool binary) const;
+    // Where the results go: other writers of the same rows report there too.
+    const ResultCallback& ResultHandler() const { return m_onResult; }
+    // Most rows one block carries (after Prepare, which knows the text).
+    size_t BlockRows() const { return std::min(m_nMaxBatchRows, m_nTextRowLimit); }
     // Most rows per round trip (1 turns batching off).
     void SetMaxBatchRows(size_t rows) { m_nMaxBatchRows = rows < 1 ? 1 : rows; }
 

@@ -91,6 +91,10 @@ class CCopyEngine
     // server); -1 for a table that could not be counted. Stops counting
     // once an abort is requested.
     std::vector<long long> CountSourceRows(const std::vector<std::string>& tables);
+    // Ends what a copy interrupted between the two phases of its commit
+    // left in limbo in the destination (see PreparedCommits.h), and says so
+    // in the run log; false when some of it could not be ended.
+    bool ResolveInterruptedCommits(ELogging logging);
     // Writes to the run log, under the table the run stopped after, that a
     // stop request ended the run and which tables it did not start.
     void ReportStopped(const std::string& lastTable, const std::vector<std::string>& notStarted);
@@ -102,6 +106,10 @@ class CCopyEngine
     // detaches them. Off, every table attaches both databases for itself.
     void ShareAttachments(bool share);
     CRunAttachments* SharedAttachments() { return m_sharedAttachments.get(); }
+    // How many attachments wrote the rows of the table copied last: 1, or
+    // more when a large table went over a slow network (see CWriterLanes).
+    int LastTableWriters() const { return m_nLastTableWriters.load(); }
+    void NoteTableWriters(int writers) { m_nLastTableWriters.store(writers); }
 
     // Marks the engine busy with a run; false when a run holds it already.
     bool BeginRun();
@@ -196,6 +204,7 @@ class CCopyEngine
 
     SRunSettings m_settings;
     std::unique_ptr<CRunAttachments> m_sharedAttachments;
+    std::atomic<int> m_nLastTableWriters{1};
     std::function<void(const std::string&)> m_onVerifying;
     std::function<void(long long, bool)> m_onRows;
     std::string m_sDefUser;

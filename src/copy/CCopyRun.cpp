@@ -33,6 +33,8 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     result.started = true;
     // One pair of attachments serves every table of the run.
     engine.ShareAttachments(true);
+    // Rows a crashed run left prepared hide from every reader until decided.
+    engine.ResolveInterruptedCommits(job.m_eLogging);
     std::vector<std::string> names;
     for (int i = 0; i < job.m_pTables->RowCount(); ++i)
         names.push_back(job.m_pTables->GetCell(0, i));

@@ -2,7 +2,9 @@
 
 #include "copy/CCopyEngine.h"
 #include "copy/CStagedRunLog.h"
+#include "copy/CWriterLanes.h"
 #include "copy/CopyCompare.h"
+#include "copy/PreparedCommits.h"
 #include "copy/SourceSelect.h"
 #include "db/CFbTransaction.h"
 #include "db/SchemaQueries.h"
@@ -180,6 +182,57 @@ bool CTableCopy::OpenDestination()
     return false;
 }
 
+bool CTableCopy::CommitRows(CFbTransaction& rows, std::string& error)
+{
+    if (!m_lanes)
+    {
+        const bool committed = rows.Commit();
+        error = rows.Error();
+        return committed;
+    }
+    // Two phases, in the order PreparedCommits.h explains: the table's own
+    // transaction is prepared first and commits before the writers.
+    const std::string group = NewCommitGroup();
+    if (!rows.Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, true))))
+    {
+        error = rows.Error();
+        m_lanes->Rollback();
+        rows.Rollback();
+        return false;
+    }
+    if (!m_lanes->Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, false)), error))
+    {
+        rows.Rollback();
+        return false;
+    }
+    const bool mainCommitted = rows.Commit();
+    if (mainCommitted && m_lanes->Commit(error))
+        return true;
+    if (!mainCommitted)
+        error = rows.Error();
+    // An answer got lost between the commits: the database decides, read
+    // from an attachment of its own once the writers let go of theirs.
+    m_lanes->Abandon();
+    CFbConnection decider(m_settings.attempts);
+    std::vector<SResolvedCommit> resolved;
+    std::string resolveError;
+    const bool ended =
+        decider.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database) &&
+        ResolvePreparedCommits(
+            decider, [&](const SPreparedMark& mark) { return mark.group == group; }, resolved, resolveError);
+    if (!ended)
+    {
+        if (resolveError.empty())
+            resolveError = decider.LastErrorMessage();
+        m_logs.WriteLog("ERROR: Rows of this table wait in prepared transactions; the next run into this database"
+                        " ends them",
+                        CRunLogs::OneLine(resolveError));
+        return false;
+    }
+    // Nothing left in limbo means every part committed.
+    return resolved.empty() || resolved.front().committed;
+}
+
 void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed)
 {
     if (!m_logs.Logging())
@@ -278,10 +331,10 @@ bool CTableCopy::RunSteps()
         m_engine.UnregisterCancelable(m_cancelable);
         if (m_engine.AbortRequested())
             return true;
-        committed = rows.Commit();
-        commitError = rows.Error();
+        committed = CommitRows(rows, commitError);
         return false;
     }();
+    m_lanes.reset();
     // Only now is it known which rows arrived.
     PublishRows(stagedRows, committed);
     if (!committed)

@@ -7,12 +7,15 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 class CCopyEngine;
 class CRunLogs;
+class CFbTransaction;
 class CStagedRunLog;
+class CWriterLanes;
 struct SRunSettings;
 
 // The copy of one table: reads the source through an ordered cursor, plans
@@ -46,6 +49,9 @@ class CTableCopy
     // Writes the rows; the transaction is the caller's to end.
     bool InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows);
     void PublishRows(CStagedRunLog& stagedRows, bool committed);
+    // Commits the rows: the table's transaction and, when several writers
+    // carried them, theirs with it (see CWriterLanes).
+    bool CommitRows(CFbTransaction& rows, std::string& error);
     // Logs a failure before any row was written (and, for a table the run
     // emptied ahead of its turn, that it stays empty); false.
     bool FailBeforeRows(const std::string& message, const std::string& detail);
@@ -81,4 +87,6 @@ class CTableCopy
     std::map<std::string, std::string> m_sourceIdentities;
     STablePlan m_plan;
     std::vector<std::uintptr_t> m_cancelable;
+    // The extra writers of a large table over a slow network, or none.
+    std::unique_ptr<CWriterLanes> m_lanes;
 };

@@ -8,6 +8,7 @@
 #include "copy/CRowQueue.h"
 #include "copy/CSourceRowReader.h"
 #include "copy/CStagedRunLog.h"
+#include "copy/CWriterLanes.h"
 #include "copy/LogValues.h"
 #include "copy/TablePlan.h"
 #include "core/PathHelpers.h"
@@ -52,6 +53,17 @@ std::string MissingValue(bool isString, const std::string& typeName, bool litera
 }
 
 constexpr size_t QueueChunks = 4;
+
+// Rows a table must reach before extra writers start to attach, and
+// before they take rows: a small table is done before their attaches would
+// pay off, and a larger one goes on meanwhile.
+constexpr size_t LaneStartRows = 500;
+constexpr size_t LaneThresholdRows = 2000;
+
+bool HoldsWrittenBlob(const BoundRow& row)
+{
+    return std::any_of(row.begin(), row.end(), [](const SBoundValue& v) { return v.kind == SBoundValue::Blob; });
+}
 
 // Writes the long BLOBs whose pieces arrive ahead of their row into new
 // BLOBs of the destination, each piece as it comes, and puts them into the
@@ -290,6 +302,14 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     inserter.Prepare();
     inserter.SetMaxBatchRows(m_settings.maxBatchRows);
     CLongBlobWriter longBlobs(dest, inserter);
+    // Over a slow network every block waits a round trip: a large table
+    // then gets writers side by side, as many as the round trip asks for
+    // (measured once the table is large enough to deserve them).
+    bool mayAddLanes = m_settings.maxBatchRows > 1 && inserter.Prepared() && !dest.IsInProcess();
+    size_t rowsSeen = 0;
+    std::unique_ptr<CWriterLanes> startedLanes; // attaching, not yet writing
+    m_engine.NoteTableWriters(1);
+
     std::vector<SReadRow> chunk;
     m_engine.NoteRows(0, false);
     std::string blobError;
@@ -320,17 +340,59 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                     pendingLogs.emplace_back();
                 pendingLogs[heldRows++].Swap(read.lines);
             }
+            if (mayAddLanes)
+            {
+                ++rowsSeen;
+                if (!startedLanes && rowsSeen >= LaneStartRows)
+                {
+                    const int wantedLanes = CWriterLanes::LanesFor(CWriterLanes::RoundTripMs(dest));
+                    mayAddLanes = wantedLanes > 0;
+                    // The lanes attach while the table's own writer goes on.
+                    if (mayAddLanes)
+                    {
+                        startedLanes =
+                            std::make_unique<CWriterLanes>(m_settings, table, destNames, inserter.ResultHandler());
+                        startedLanes->Start(wantedLanes);
+                    }
+                }
+                if (startedLanes && rowsSeen >= LaneThresholdRows)
+                {
+                    // The rows gathered so far go first, in the table's own transaction.
+                    inserter.Finish();
+                    std::string whyNot;
+                    if (startedLanes->Open(whyNot))
+                    {
+                        m_lanes = std::move(startedLanes);
+                        m_engine.NoteTableWriters(1 + m_lanes->Count());
+                    }
+                    startedLanes.reset();
+                    mayAddLanes = false;
+                }
+            }
             // Rows the inserter sends now are reported before this one.
-            if (longBlobs.Bind(read.row, blobError))
-                inserter.Add(read.row);
+            const bool bound = longBlobs.Bind(read.row, blobError);
+            if (m_lanes && bound && !HoldsWrittenBlob(read.row))
+                m_lanes->Add(read.row);
+            else if (m_lanes && !bound)
+                m_lanes->AddFailed(blobError);
             else
-                inserter.AddFailed(blobError);
+            {
+                // A BLOB written ahead belongs to the table's own transaction.
+                if (m_lanes)
+                    m_lanes->Finish();
+                if (bound)
+                    inserter.Add(read.row);
+                else
+                    inserter.AddFailed(blobError);
+            }
         }
         queue.Recycle(std::move(chunk));
         logPipe.Send();
         m_engine.NoteRows(insertedRows + failedRecords, false);
     }
     const bool aborted = m_engine.AbortRequested();
+    if (!aborted && m_lanes)
+        m_lanes->Finish();
     if (!aborted)
     {
         inserter.Finish();

@@ -4,8 +4,8 @@
 
 namespace
 {
-constexpr unsigned short MaxSegment = 65535;
-constexpr char UnicodeCharacterSet = 4; // UTF8
+constexpr unsigned short MaxSegment = 65535; // the longest segment the client library takes
+constexpr char UnicodeCharacterSet = 4;      // UTF8
 } // namespace
 
 CBlobReader::CBlobReader() : m_segment(new char[MaxSegment]) {}
@@ -75,29 +75,49 @@ void CBlobWriter::Cancel()
         isc_cancel_blob(ignored, &m_handle);
     }
     m_handle = 0;
+    m_sTail.clear();
 }
 
 bool CBlobWriter::Create(CFbStatus& status, isc_db_handle* database, isc_tr_handle* transaction, const std::string& bpb)
 {
+    m_sTail.clear();
     return isc_create_blob2(status, database, transaction, &m_handle, &m_id, static_cast<short>(bpb.size()),
                             bpb.empty() ? nullptr : bpb.data()) == 0;
 }
 
 bool CBlobWriter::Write(CFbStatus& status, const char* data, size_t size)
 {
-    size_t offset = 0;
-    while (offset < size)
+    // Only whole segments go out before Close, so pieces of any length make
+    // the same segments. Through a server a segment longer than the client
+    // library's buffer is one round trip, and a short one left between two
+    // long ones would be a round trip of its own.
+    if (!m_sTail.empty())
     {
-        const auto length = static_cast<unsigned short>(std::min<size_t>(MaxSegment, size - offset));
-        if (isc_put_segment(status, &m_handle, length, data + offset) != 0)
+        const size_t taken = std::min(size, MaxSegment - m_sTail.size());
+        m_sTail.append(data, taken);
+        data += taken;
+        size -= taken;
+        if (m_sTail.size() < MaxSegment)
+            return true;
+        if (isc_put_segment(status, &m_handle, MaxSegment, m_sTail.data()) != 0)
             return false;
-        offset += length;
+        m_sTail.clear();
     }
+    for (; size >= MaxSegment; data += MaxSegment, size -= MaxSegment)
+    {
+        if (isc_put_segment(status, &m_handle, MaxSegment, data) != 0)
+            return false;
+    }
+    m_sTail.assign(data, size);
     return true;
 }
 
 bool CBlobWriter::Close(CFbStatus& status, ISC_QUAD& id)
 {
+    if (!m_sTail.empty() &&
+        isc_put_segment(status, &m_handle, static_cast<unsigned short>(m_sTail.size()), m_sTail.data()) != 0)
+        return false;
+    m_sTail.clear();
     if (isc_close_blob(status, &m_handle) != 0)
         return false;
     id = m_id;

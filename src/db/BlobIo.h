@@ -44,9 +44,12 @@ class CBlobWriter
     // Creates the BLOB in the transaction; a BLOB parameter buffer (bpb) may
     // ask the server to filter what is written. False (status filled) on failure.
     bool Create(CFbStatus& status, isc_db_handle* database, isc_tr_handle* transaction, const std::string& bpb = {});
-    // Appends bytes to the BLOB; false (status filled) on failure.
+    // Appends bytes to the BLOB, as segments of the longest length whatever
+    // the lengths written (the last one shorter); false (status filled) on
+    // failure, which may show only at Close for the last bytes.
     bool Write(CFbStatus& status, const char* data, size_t size);
-    // Closes the BLOB and gives its id; false (status filled) on failure.
+    // Writes what is left, closes the BLOB and gives its id; false (status
+    // filled) on failure.
     bool Close(CFbStatus& status, ISC_QUAD& id);
     // Drops a BLOB that was not closed; nothing when there is none.
     void Cancel();
@@ -54,6 +57,7 @@ class CBlobWriter
   private:
     isc_blob_handle m_handle = 0;
     ISC_QUAD m_id{};
+    std::string m_sTail; // the bytes of a segment not yet full
 };
 
 // Reads all segments of a BLOB into contents; false (status filled) on failure.

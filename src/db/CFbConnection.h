@@ -44,7 +44,8 @@ class CFbConnection
     // and their description go to the grids when given. DDL commits at once.
     void Execute(const std::string& sql, int& failure, CStringGrid* rowGrid = nullptr,
                  CStringGrid* columnGrid = nullptr, EValueForm form = EValueForm::Display);
-    // The user tables found at attach time; false when not attached.
+    // The user tables, read at the first call after the attach; false when
+    // not attached.
     bool GetRelations(CStringGrid& target);
     // The triggers of a table with the generator each one uses and its value.
     bool GetTableTriggers(const std::string& table, CStringGrid& triggerGrid);
@@ -55,9 +56,21 @@ class CFbConnection
     const std::string& LastErrorMessage() const { return m_sLastError; }
     // How many attach calls the last Connect made.
     int LastAttachAttempts() const { return m_nLastAttachAttempts; }
+    // How the bytes of an attachment travel through a server.
+    enum class EWire
+    {
+        Default, // as the client library's configuration says (encrypted when the server agrees)
+        Plain,   // unencrypted
+    };
     // The bytes of the database parameter buffer sent at attach: user,
-    // password, UTF-8 text and a UTF-8 file name.
-    static std::string BuildDpb(const std::string& user, const std::string& password);
+    // password, UTF-8 text, a UTF-8 file name and, for a plain wire, the
+    // client setting that turns the wire's encryption off.
+    static std::string BuildDpb(const std::string& user, const std::string& password, EWire wire = EWire::Default);
+    // The wire an attachment of database asks for: plain through a server
+    // on this machine's loopback address, the default otherwise.
+    static EWire WireFor(const std::string& database);
+    // True when the status says the server refused a plain wire.
+    static bool RefusedPlainWire(CFbStatus& status);
 
     // True when the attachment runs in this process (the embedded engine, no
     // remote layer in between), as the server's implementation list says.
@@ -77,12 +90,18 @@ class CFbConnection
     bool Commit();
     // Undoes the open transaction (if any); false on failure.
     bool Rollback();
+    // Lets go of the open transaction without ending it: a prepared one
+    // stays in limbo when the attachment goes, for its group's decision.
+    void ForgetTransaction() { m_hTransaction = 0; }
     // Records the message of a failed client call.
     void NoteFailure(const CFbStatus& status) { m_sLastError = status.Message(); }
 
     bool m_bConnected = false;
 
   private:
+    // One attach: with the wire WireFor asks for and, when the server
+    // refuses that, once more with the default; false (status kept) on failure.
+    bool AttachTo(const std::string& database, const std::string& user, const std::string& password);
     void FillRelations();
     // Links the generators that triggers name only in dynamic SQL.
     bool LinkGeneratorsByName(const std::string& table, CStringGrid& triggerGrid);
@@ -106,6 +125,7 @@ class CFbConnection
     isc_stmt_handle m_hStatement = 0;
     CFbStatus m_aStatus;
     CStringGrid m_gridRelations;
+    bool m_bRelationsRead = false;
     int m_nAttempts = 1;
     int m_nLastAttachAttempts = 0;
     bool m_bInProcess = false;

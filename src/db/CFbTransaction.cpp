@@ -1,6 +1,7 @@
 #include "db/CFbTransaction.h"
 
 #include "db/CFbConnection.h"
+#include "db/PreparedTransactions.h"
 
 CFbTransaction::CFbTransaction(CFbConnection& connection) : m_connection(connection)
 {
@@ -15,6 +16,16 @@ CFbTransaction::~CFbTransaction()
         Rollback();
 }
 
+bool CFbTransaction::Prepare(const std::string& mark)
+{
+    if (!m_bStarted || m_bEnded)
+        return false;
+    m_bPrepared = PrepareTransaction(m_connection, mark);
+    if (!m_bPrepared)
+        m_sError = m_connection.LastErrorMessage();
+    return m_bPrepared;
+}
+
 bool CFbTransaction::Commit()
 {
     m_bEnded = true;
@@ -23,7 +34,10 @@ bool CFbTransaction::Commit()
     if (m_connection.Commit())
         return true;
     m_sError = m_connection.LastErrorMessage();
-    m_connection.Rollback();
+    if (m_bPrepared)
+        m_connection.ForgetTransaction();
+    else
+        m_connection.Rollback();
     return false;
 }
 

@@ -51,9 +51,11 @@ int ShellStatus(const std::string& command)
 class CPrivateServer
 {
   public:
-    CPrivateServer() : m_nPort(FreeLoopbackPort())
+    // wireCrypt: the server's WireCrypt setting (Enabled, Required, Disabled).
+    explicit CPrivateServer(const std::string& wireCrypt = "Enabled") : m_nPort(FreeLoopbackPort())
     {
-        m_bRunning = m_nPort > 0 && ShellStatus(Script("start") + " >/dev/null") == 0;
+        m_bRunning = m_nPort > 0 &&
+                     ShellStatus("ROWMOVER_FB_WIRECRYPT=" + wireCrypt + " " + Script("start") + " >/dev/null") == 0;
     }
     ~CPrivateServer() { ShellStatus(Script("stop") + " >/dev/null"); }
     CPrivateServer(const CPrivateServer&) = delete;
@@ -306,6 +308,37 @@ TEST(Faults, ServerStoppedInTheMiddleOfATableFailsThatTableAndTheRunGoesOn)
     ExpectUnchanged(before, source.Path());
     EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM A"), "5");
     EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM C"), "0");
+}
+
+TEST(Faults, AServerThatRequiresAnEncryptedWireIsAttachedWithOne)
+{
+    CPrivateServer server("Required");
+    ASSERT_TRUE(server.Running()) << "a private loopback Firebird server could not be started";
+    CInstalledProgram program;
+    program.WriteSettings("<Retries>1</Retries>\r\n");
+    CTempDatabase source("CREATE TABLE T (ID INTEGER, B BLOB SUB_TYPE 0); INSERT INTO T VALUES (1, x'00FF');");
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER, B BLOB SUB_TYPE 0);");
+    {
+        // The plain wire asked for on this machine is refused: the attach
+        // goes on at once with the encryption the server wants.
+        CFbConnection connection(1);
+        ASSERT_TRUE(connection.Connect(TestUser, TestPassword, server.Prefix() + dest.Path()))
+            << connection.LastErrorMessage();
+        EXPECT_EQ(connection.LastAttachAttempts(), 1);
+        CStringGrid rows;
+        int failure = -1;
+        connection.Execute("SELECT RDB$GET_CONTEXT('SYSTEM', 'WIRE_ENCRYPTED') FROM RDB$DATABASE", failure, &rows);
+        ASSERT_EQ(failure, 0) << connection.LastErrorMessage();
+        EXPECT_EQ(rows.GetCell(0, 0), "TRUE");
+    }
+    const SRunResult result = program.Run({server.Prefix() + source.Path(), TestUser, TestPassword,
+                                           server.Prefix() + dest.Path(), TestUser, TestPassword});
+    EXPECT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find("Run log:")), "T copy successful.\n") << result.out;
+    server.Kill();
+    EXPECT_EQ(dest.Scalar("SELECT ID || ':' || CAST(B AS VARCHAR(8) CHARACTER SET OCTETS) FROM T"),
+              source.Scalar("SELECT ID || ':' || CAST(B AS VARCHAR(8) CHARACTER SET OCTETS) FROM T"));
 }
 
 TEST(Faults, UnreachableServersAreReportedWithoutHanging)

@@ -3,7 +3,9 @@
 #include "db/CFbParamStatement.h"
 #include "support/CTempDatabase.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace
 {
@@ -14,6 +16,31 @@ std::string Pattern(size_t size)
     for (size_t i = 0; i < size; ++i)
         bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
     return bytes;
+}
+
+// The number of segments of a stored BLOB and the length of its longest.
+std::pair<long, long> Segments(CFbConnection& connection, const XSQLVAR& column)
+{
+    ISC_QUAD id{};
+    std::memcpy(&id, column.sqldata, sizeof id);
+    CFbStatus status;
+    isc_blob_handle handle = 0;
+    if (!connection.EnsureTransaction() ||
+        isc_open_blob2(status, connection.DatabaseHandle(), connection.TransactionHandle(), &handle, &id, 0, nullptr))
+        return {-1, -1};
+    const char items[] = {isc_info_blob_num_segments, isc_info_blob_max_segment};
+    char reply[64] = {};
+    const bool asked = isc_blob_info(status, &handle, sizeof items, items, sizeof reply, reply) == 0;
+    isc_close_blob(status, &handle);
+    std::pair<long, long> segments{-1, -1};
+    for (const char* at = reply; asked && at < reply + sizeof reply - 3 && *at != isc_info_end;)
+    {
+        const short length = static_cast<short>(isc_vax_integer(at + 1, 2));
+        const long value = isc_vax_integer(at + 3, length);
+        (*at == isc_info_blob_num_segments ? segments.first : segments.second) = value;
+        at += 3 + length;
+    }
+    return segments;
 }
 
 class BlobIo : public ::testing::TestWithParam<bool>
@@ -88,6 +115,12 @@ TEST_P(BlobIo, ValuesPassInPiecesOfTheSizeAsked)
         EXPECT_EQ(read, 0) << cursor.LastErrorMessage();
         EXPECT_TRUE(cursor.CloseBlob(blob));
         EXPECT_TRUE(whole == Pattern(c.size)) << c.size;
+        // Whole segments whatever the pieces written: only the last is short.
+        const long full = 65535;
+        const auto size = static_cast<long>(c.size);
+        EXPECT_EQ(Segments(connection, cursor.Column(0)),
+                  std::make_pair((size + full - 1) / full, std::min(size, full)))
+            << c.size << " in pieces of " << c.writePiece;
     }
 }
 

@@ -315,3 +315,45 @@ TEST(CFbConnection, WrongPasswordThroughTheServerFailsAfterTheConfiguredAttempts
     EXPECT_EQ(connection.LastAttachAttempts(), 2);
     EXPECT_NE(connection.LastErrorMessage().find("password"), std::string::npos) << connection.LastErrorMessage();
 }
+
+TEST(CFbConnection, APlainWireAsksTheClientLibraryToLeaveEncryptionOff)
+{
+    const std::string plain = CFbConnection::BuildDpb("SYSDBA", "masterkey", CFbConnection::EWire::Plain);
+    const std::string defaults = CFbConnection::BuildDpb("SYSDBA", "masterkey");
+    // 87 (isc_dpb_config): settings in the form of firebird.conf.
+    EXPECT_EQ(plain, defaults + std::string("\x57\x14WireCrypt = Disabled", 22));
+    EXPECT_EQ(CFbConnection::WireFor("localhost/3057:/data/x.fdb"), CFbConnection::EWire::Plain);
+    EXPECT_EQ(CFbConnection::WireFor("/data/x.fdb"), CFbConnection::EWire::Default);
+    EXPECT_EQ(CFbConnection::WireFor("db.example.org:/data/x.fdb"), CFbConnection::EWire::Default);
+}
+
+// The wire's encryption as the server sees the attachment: "TRUE", "FALSE",
+// or "<null>" in process, where there is no wire.
+class WireOfAttachment : public ::testing::TestWithParam<bool>
+{
+};
+
+TEST_P(WireOfAttachment, AttachmentsOnThisMachineTravelUnencrypted)
+{
+    const bool viaServer = GetParam();
+    if (viaServer)
+        REQUIRE_TEST_SERVER();
+    CTempDatabase db("CREATE TABLE A (ID INTEGER);", CTempDatabase::SOptions{"UTF8", viaServer, "wire.fdb"});
+    SAttached attached(db);
+    ASSERT_TRUE(attached.attached) << attached.connection.LastErrorMessage();
+    CStringGrid rows;
+    int failure = -1;
+    attached.connection.Execute("SELECT RDB$GET_CONTEXT('SYSTEM', 'WIRE_ENCRYPTED') FROM RDB$DATABASE", failure, &rows);
+    ASSERT_EQ(failure, 0) << attached.connection.LastErrorMessage();
+    ASSERT_EQ(rows.RowCount(), 1);
+    if (viaServer)
+        EXPECT_EQ(rows.GetCell(0, 0), "FALSE");
+    else
+        EXPECT_TRUE(rows.GetCellMarks(0, 0) & CStringGrid::MarkNull);
+    EXPECT_EQ(attached.connection.LastAttachAttempts(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, WireOfAttachment, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? std::string("Server") : std::string("Embedded");
+                         });

@@ -1,0 +1,29 @@
+// The prepared transactions that an interrupted copy left in the
+// destination, ended at the start of the next run into it.
+#include "copy/CCopyEngine.h"
+#include "copy/PreparedCommits.h"
+#include "db/CFbConnection.h"
+
+bool CCopyEngine::ResolveInterruptedCommits(ELogging logging)
+{
+    m_settings.logging = logging;
+    m_logs.SetLogging(logging);
+    CFbConnection dest(m_settings.attempts);
+    // A destination that cannot be reached is reported by the tables.
+    if (!dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
+        return true;
+    std::vector<SResolvedCommit> resolved;
+    std::string error;
+    const bool ended = ResolvePreparedCommits(dest, PreparedOwnerGone, resolved, error);
+    for (const SResolvedCommit& outcome : resolved)
+    {
+        m_logs.SetTable(outcome.table);
+        WriteLog(outcome.committed ? "Rows of an interrupted copy committed from prepared transactions"
+                                   : "Rows of an interrupted copy rolled back from prepared transactions",
+                 std::to_string(outcome.transactions) + " transaction(s)");
+    }
+    if (!ended)
+        WriteLog("ERROR: Prepared transactions of an interrupted copy could not be ended", CRunLogs::OneLine(error));
+    dest.Disconnect();
+    return ended;
+}

@@ -1,0 +1,72 @@
+#include "db/PreparedTransactions.h"
+
+#include "db/CFbConnection.h"
+
+#include <ibase.h>
+
+bool PrepareTransaction(CFbConnection& connection, const std::string& description)
+{
+    if (!connection.EnsureTransaction())
+        return false;
+    CFbStatus status;
+    if (isc_prepare_transaction2(status, connection.TransactionHandle(),
+                                 static_cast<unsigned short>(description.size()),
+                                 reinterpret_cast<const ISC_UCHAR*>(description.data())) != 0)
+    {
+        connection.NoteFailure(status);
+        return false;
+    }
+    return true;
+}
+
+bool ReadPreparedTransactions(CFbConnection& connection, std::vector<SPreparedTransaction>& prepared,
+                              std::string& error)
+{
+    prepared.clear();
+    // RDB$TRANSACTIONS holds the descriptions; state 1 is "in limbo". The
+    // reading transaction ends at once: a later reconnect must not wait on it.
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute("SELECT RDB$TRANSACTION_ID, CAST(SUBSTRING(RDB$TRANSACTION_DESCRIPTION FROM 1 FOR 1000) AS"
+                       " VARCHAR(1000) CHARACTER SET OCTETS) FROM RDB$TRANSACTIONS WHERE RDB$TRANSACTION_STATE = 1"
+                       " ORDER BY RDB$TRANSACTION_ID",
+                       failure, &rows, nullptr, EValueForm::Exact);
+    if (failure != 0 || !connection.Commit())
+    {
+        error = connection.LastErrorMessage();
+        connection.Rollback();
+        return false;
+    }
+    for (int r = 0; r < rows.RowCount(); ++r)
+    {
+        SPreparedTransaction transaction;
+        transaction.id = static_cast<std::uint32_t>(std::stoul(rows.GetCell(0, r)));
+        transaction.description = rows.GetCell(1, r);
+        prepared.push_back(std::move(transaction));
+    }
+    return true;
+}
+
+bool EndPreparedTransaction(CFbConnection& connection, std::uint32_t id, bool commit, std::string& error)
+{
+    isc_tr_handle transaction = 0;
+    CFbStatus status;
+    // The identifier goes in the byte order the client library reads it in.
+    const ISC_ULONG number = id;
+    if (isc_reconnect_transaction(status, connection.DatabaseHandle(), &transaction, static_cast<short>(sizeof number),
+                                  reinterpret_cast<const ISC_SCHAR*>(&number)) != 0)
+    {
+        error = status.Message();
+        return false;
+    }
+    const ISC_STATUS result =
+        commit ? isc_commit_transaction(status, &transaction) : isc_rollback_transaction(status, &transaction);
+    if (result != 0)
+    {
+        // Nothing else is tried: the decision stands, and the transaction
+        // returns to limbo when this attachment goes.
+        error = status.Message();
+        return false;
+    }
+    return true;
+}

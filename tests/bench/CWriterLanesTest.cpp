@@ -1,0 +1,148 @@
+// The writers that carry a large table side by side over a slow network,
+// measured through the relay that gives the loopback server a network's
+// round trip.
+#include "copy/CopyFixture.h"
+#include "relay/CLatencyRelay.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace
+{
+using std::chrono::milliseconds;
+
+std::string Rows(int count)
+{
+    return "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(40), N NUMERIC(12,2), D DOUBLE PRECISION);"
+           "SET TERM ^;"
+           "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= " +
+           std::to_string(count) +
+           ") DO BEGIN INSERT INTO T VALUES (:I, IIF(MOD(:I, 11) = 0, NULL, 'row ' || :I || LPAD('', MOD(:I, 23), "
+           "'ü')),"
+           " :I * 1.25, :I / 7.0e0); I = I + 1; END END^"
+           "SET TERM ;^";
+}
+
+std::uint16_t ServerPort()
+{
+    const std::string& prefix = TestServer().prefix; // "host/port:"
+    const size_t slash = prefix.rfind('/');
+    return static_cast<std::uint16_t>(slash == std::string::npos ? 3050 : std::stoi(prefix.substr(slash + 1)));
+}
+
+// The fixture's databases, reached through a relay of the given delay.
+struct SRelayedCopy
+{
+    SRelayedCopy(const std::string& sourceDdl, const std::string& destDdl, int delayMs)
+        : copy(sourceDdl, destDdl, OnPath(true, "source.fdb"), OnPath(true, "dest.fdb"))
+    {
+        started = relay.Start(ServerPort(), milliseconds(delayMs));
+        const std::string prefix = "127.0.0.1/" + std::to_string(relay.Port()) + ":";
+        prepared = copy.engine.PrepareCopy(prefix + copy.source.Path(), "", "", prefix + copy.dest.Path(), "", "",
+                                           false, copy.program.Path(), false);
+    }
+
+    CLatencyRelay relay;
+    SCopyFixture copy;
+    bool started = false;
+    int prepared = -1;
+};
+
+// Rows, logs and the report are those of a copy that inserts one row at a
+// time: refused rows fail alone, with their own server message, in order.
+TEST(WriterLanes, CarryALargeTableWithTheLogsOfOneWriterAtATime)
+{
+    REQUIRE_TEST_SERVER();
+    const std::string source = Rows(6000);
+    const std::string dest =
+        "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(40), N NUMERIC(12,2), D DOUBLE PRECISION,"
+        " CONSTRAINT NO_SEVENS CHECK (MOD(ID, 1000) <> 7));";
+    SRelayedCopy relayed(source, dest, 1);
+    ASSERT_TRUE(relayed.started);
+    ASSERT_EQ(relayed.prepared, 0);
+    SCopyFixture single(source, dest);
+    single.engine.SetMaxBatchRows(1);
+    EXPECT_FALSE(relayed.copy.Copy("T"));
+    EXPECT_FALSE(single.Copy("T"));
+    EXPECT_GE(relayed.copy.engine.LastTableWriters(), 3);
+    EXPECT_EQ(single.engine.LastTableWriters(), 1);
+    EXPECT_EQ(relayed.copy.RunLog(), single.RunLog());
+    EXPECT_EQ(relayed.copy.SqlLog(), single.SqlLog());
+    EXPECT_EQ(relayed.copy.TextLog(), single.TextLog());
+    EXPECT_EQ(relayed.copy.Report(), "6 T record(s) could not be copied.\r\n\r\n");
+    const char* rows = "SELECT ID, S, N, D FROM T ORDER BY ID";
+    EXPECT_EQ(relayed.copy.dest.Query(rows), single.dest.Query(rows));
+    EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "5994");
+    EXPECT_EQ(CountOf(relayed.copy.SqlLog(), "NO_SEVENS"), 6u);
+}
+
+// Old rows that the table's own transaction deletes would hold every new
+// row of the same key in the other writers' transactions: a table that had
+// rows is written by one writer, and copies as before.
+TEST(WriterLanes, TableWithOldRowsKeepsOneWriter)
+{
+    REQUIRE_TEST_SERVER();
+    const std::string source = Rows(3000);
+    SRelayedCopy relayed(source, Rows(10), 1);
+    ASSERT_EQ(relayed.prepared, 0);
+    EXPECT_TRUE(relayed.copy.Copy("T")) << relayed.copy.RunLog();
+    EXPECT_EQ(relayed.copy.engine.LastTableWriters(), 1);
+    EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "3000");
+}
+
+// Two unique keys could meet in two writers' transactions: one writer.
+TEST(WriterLanes, SecondUniqueKeyKeepsOneWriter)
+{
+    REQUIRE_TEST_SERVER();
+    SRelayedCopy relayed(Rows(3000),
+                         "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(40) UNIQUE, N NUMERIC(12,2),"
+                         " D DOUBLE PRECISION);",
+                         1);
+    ASSERT_EQ(relayed.prepared, 0);
+    EXPECT_TRUE(relayed.copy.Copy("T")) << relayed.copy.RunLog();
+    EXPECT_EQ(relayed.copy.engine.LastTableWriters(), 1);
+    EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "3000");
+}
+
+// Writers that carry a table commit together: when the network of one of
+// them fails, the table fails and no writer's rows stay.
+TEST(WriterLanes, AWriterThatDiesRollsBackEveryWritersRows)
+{
+    REQUIRE_TEST_SERVER();
+    SRelayedCopy relayed(Rows(60000),
+                         "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(40), N NUMERIC(12,2),"
+                         " D DOUBLE PRECISION);",
+                         5);
+    ASSERT_EQ(relayed.prepared, 0);
+    std::atomic<bool> done{false};
+    bool copied = true;
+    std::thread copying([&] {
+        copied = relayed.copy.Copy("T");
+        done = true;
+    });
+    // The writers attach once the first rows are on their way; once they
+    // write, the last connection through the relay is one of theirs.
+    bool cut = false;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done && !cut && std::chrono::steady_clock::now() < end)
+    {
+        if (relayed.copy.engine.LastTableWriters() >= 3)
+            cut = relayed.relay.CutNewest();
+        else
+            std::this_thread::sleep_for(milliseconds(5)); // polling, bounded by end
+    }
+    copying.join();
+    ASSERT_TRUE(cut) << "no writer attached while the table was copied";
+    EXPECT_FALSE(copied);
+    EXPECT_GE(relayed.copy.engine.LastTableWriters(), 3);
+    EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "0");
+    EXPECT_EQ(CountOf(relayed.copy.RunLog(), "ERROR: Failed to commit the copied rows"), 1u) << relayed.copy.RunLog();
+    // Every writer let go of its attachment, and nothing waits in limbo (the
+    // engine keeps a line for each prepared transaction rolled back).
+    EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> "
+                                       "CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0"),
+              "0");
+    EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM RDB$TRANSACTIONS WHERE RDB$TRANSACTION_STATE = 1"), "0");
+}
+} // namespace
