@@ -82,10 +82,24 @@ int TextBytes(const SColumnInfo& column)
     }
 }
 
+// Whether the source column already holds the destination's type: a cast
+// to it would change no value and only cost the engine work on every row.
+bool SameType(const SVerifyColumn& column)
+{
+    const SColumnInfo& source = column.source;
+    const SColumnInfo& dest = column.dest;
+    const bool legacyText = !column.legacyCharset.empty() && source.characterSetId == 0;
+    return !legacyText && source.dimensions == 0 && dest.dimensions == 0 && source.fieldType == dest.fieldType &&
+           source.scale == dest.scale && source.length == dest.length && source.characterSetId == dest.characterSetId &&
+           source.blobSubType == dest.blobSubType;
+}
+
 // The source column as the destination holds it.
 std::string SourceExpression(const SVerifyColumn& column, const std::string& type)
 {
     std::string value = SqlIdentifier(column.source.name);
+    if (SameType(column))
+        return value;
     if (!column.legacyCharset.empty() && column.source.characterSetId == 0)
     {
         const std::string legacy = column.source.blob
@@ -105,6 +119,7 @@ struct SOrderKey
     bool integer = false;
     std::string name;
     size_t valueColumn = 0; // the compared column that holds the key
+    int column = 0;         // the result column the rows are ordered by
 };
 
 std::int64_t IntegerOf(const XSQLVAR& var)
@@ -178,9 +193,12 @@ constexpr size_t kBlobPieceBytes = 256 * 1024;
 class CComparison
 {
   public:
+    // valueOffset: the result column of the first compared column, after the
+    // keys that need a column of their own.
     CComparison(CFbConnection& source, CFbConnection& dest, const std::vector<SVerifyColumn>& columns,
-                const std::vector<SOrderKey>& keys)
-        : m_source(source), m_dest(dest), m_sourceRows(source), m_destRows(dest), m_columns(columns), m_keys(keys)
+                const std::vector<SOrderKey>& keys, int valueOffset)
+        : m_source(source), m_dest(dest), m_sourceRows(source), m_destRows(dest), m_columns(columns), m_keys(keys),
+          m_nValueOffset(valueOffset)
     {
     }
 
@@ -201,6 +219,7 @@ class CComparison
     CFbCursor m_destRows;
     const std::vector<SVerifyColumn>& m_columns;
     const std::vector<SOrderKey>& m_keys;
+    const int m_nValueOffset;
 };
 
 std::string CComparison::Literal(CFbCursor& cursor, int i)
@@ -291,7 +310,7 @@ std::string CComparison::KeyText(CFbCursor& cursor)
     std::string text;
     for (size_t k = 0; k < m_keys.size(); ++k)
         text += (k ? ", " : "") + m_keys[k].name + "=" +
-                Literal(cursor, static_cast<int>(m_keys.size() + m_keys[k].valueColumn));
+                Literal(cursor, m_nValueOffset + static_cast<int>(m_keys[k].valueColumn));
     return text;
 }
 
@@ -299,8 +318,8 @@ int CComparison::CompareKeys()
 {
     for (size_t k = 0; k < m_keys.size(); ++k)
     {
-        const int order = CompareKey(m_sourceRows.Column(static_cast<int>(k)), m_destRows.Column(static_cast<int>(k)),
-                                     m_keys[k].integer);
+        const int order =
+            CompareKey(m_sourceRows.Column(m_keys[k].column), m_destRows.Column(m_keys[k].column), m_keys[k].integer);
         if (order != 0)
             return order;
     }
@@ -309,7 +328,7 @@ int CComparison::CompareKeys()
 
 bool CComparison::SameValue(size_t column, std::string& sourceText, std::string& destText)
 {
-    const int i = static_cast<int>(m_keys.size() + column);
+    const int i = m_nValueOffset + static_cast<int>(column);
     const XSQLVAR& a = m_sourceRows.Column(i);
     const XSQLVAR& b = m_destRows.Column(i);
     if (IsNull(a) || IsNull(b))
@@ -341,7 +360,7 @@ void CComparison::CompareValues(STableVerification& result)
             continue;
         if (!differs && result.differences.size() < kShownDifferences)
         {
-            const int i = static_cast<int>(m_keys.size() + c);
+            const int i = m_nValueOffset + static_cast<int>(c);
             result.differences.push_back(
                 {KeyText(m_destRows), m_columns[c].dest.name, Literal(m_sourceRows, i), Literal(m_destRows, i)});
         }
@@ -469,14 +488,31 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
         }
         keys.push_back(key);
     }
+    // An integer key read alike on both sides is its compared column itself;
+    // every other key gets a column of its own, before the compared ones.
+    std::vector<bool> ownColumn(keys.size());
+    int valueOffset = 0;
+    for (size_t k = 0; k < keys.size(); ++k)
+    {
+        const size_t c = keys[k].valueColumn;
+        ownColumn[k] = !keys[k].integer || keys[k].sourceExpression != SourceExpression(compared[c], types[c]) ||
+                       keys[k].destExpression != SqlIdentifier(compared[c].dest.name);
+        if (ownColumn[k])
+            keys[k].column = valueOffset++;
+    }
     std::string sourceSql = "SELECT ";
     std::string destSql = "SELECT ";
     std::string order;
     for (size_t k = 0; k < keys.size(); ++k)
     {
-        sourceSql += keys[k].sourceExpression + ", ";
-        destSql += keys[k].destExpression + ", ";
-        order += (k ? ", " : " ORDER BY ") + std::to_string(k + 1);
+        if (ownColumn[k])
+        {
+            sourceSql += keys[k].sourceExpression + ", ";
+            destSql += keys[k].destExpression + ", ";
+        }
+        else
+            keys[k].column = valueOffset + static_cast<int>(keys[k].valueColumn);
+        order += (k ? ", " : " ORDER BY ") + std::to_string(keys[k].column + 1);
     }
     for (size_t c = 0; c < compared.size(); ++c)
     {
@@ -505,7 +541,7 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     else
         sourceSql += from + order;
     destSql += " FROM " + SqlIdentifier(destTable) + order;
-    CComparison comparison(source, dest, compared, keys);
+    CComparison comparison(source, dest, compared, keys, valueOffset);
     comparison.Run(sourceSql, destSql, result);
     return result;
 }

@@ -140,6 +140,35 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
 
 } // namespace
 
+namespace
+{
+// Whether every value the source column can hold converts into the
+// destination column without the failure of that kind, by their declared
+// types alone: a text no longer than the destination's, an exact number of
+// the same scale in a storage no wider.
+bool AlwaysConverts(const SColumnInfo& source, const SColumnInfo& dest, EKind kind)
+{
+    if (source.dimensions > 0 || dest.dimensions > 0)
+        return false;
+    const auto width = [](const SColumnInfo& column) {
+        return column.fieldType == 7 ? 2 : column.fieldType == 8 ? 4 : 8;
+    };
+    switch (kind)
+    {
+    case EKind::TooLong: {
+        const bool sourceText = source.fieldType == 14 || source.fieldType == 37;
+        if (!sourceText || source.length > dest.length)
+            return false;
+        // The length counted is the characters, or the bytes of an OCTETS
+        // destination, which a single-byte source holds as many as characters.
+        return dest.characterSetId != 1 || source.characterSetId == 0 || source.characterSetId == 1;
+    }
+    case EKind::OutOfRange: return IsExactNumber(source) && source.scale == dest.scale && width(source) <= width(dest);
+    default: return false;
+    }
+}
+} // namespace
+
 std::vector<std::string> FailingConversions(const SColumnInfo& source, const SColumnInfo& dest)
 {
     std::vector<SCount> counts;
@@ -147,7 +176,9 @@ std::vector<std::string> FailingConversions(const SColumnInfo& source, const SCo
     std::vector<std::string> conditions;
     for (const SCount& count : counts)
     {
-        if (count.severity == ECheckSeverity::Fails && !count.condition.empty())
+        // A condition the types rule out would only cost a pass over the rows.
+        if (count.severity == ECheckSeverity::Fails && !count.condition.empty() &&
+            !AlwaysConverts(source, dest, count.kind))
             conditions.push_back(count.condition);
     }
     return conditions;

@@ -5,6 +5,7 @@
 #include "db/ServerName.h"
 
 #include <algorithm>
+#include <firebird/Interface.h>
 
 namespace
 {
@@ -46,6 +47,7 @@ CFbConnection::~CFbConnection()
             isc_rollback_transaction(status, &m_hTransaction);
         isc_detach_database(status, &m_hDatabase);
     }
+    ReleaseAttachment();
 }
 
 std::string CFbConnection::BuildDpb(const std::string& user, const std::string& password, EWire wire)
@@ -95,9 +97,7 @@ bool CFbConnection::AttachTo(const std::string& database, const std::string& use
     {
         m_aStatus.Reset();
         m_hDatabase = 0;
-        const std::string dpb = BuildDpb(user, password, tried);
-        if (isc_attach_database(m_aStatus, static_cast<short>(database.size()), database.c_str(), &m_hDatabase,
-                                static_cast<short>(dpb.size()), dpb.data()) == 0)
+        if (Attach(database, BuildDpb(user, password, tried)))
             return true;
         // A server that requires encryption refuses a plain wire: it gets
         // the client library's default at once.
@@ -137,8 +137,6 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
     {
         ++m_nLastAttachAttempts;
         attached = AttachTo(database, user, password);
-        if (!attached)
-            NoteFailure(m_aStatus);
     }
     if (!attached)
     {
@@ -158,6 +156,66 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
     // ask, and over a network the query costs several round trips.
     m_bRelationsRead = false;
     return true;
+}
+
+bool CFbConnection::Attach(const std::string& database, const std::string& dpb)
+{
+    ReleaseAttachment();
+    Firebird::IMaster* master = Firebird::fb_get_master_interface();
+    Firebird::IStatus* rawStatus = master->getStatus();
+    Firebird::CheckStatusWrapper status(rawStatus);
+    Firebird::IProvider* dispatcher = master->getDispatcher();
+    Firebird::IAttachment* attachment =
+        dispatcher->attachDatabase(&status, database.c_str(), static_cast<unsigned>(dpb.size()),
+                                   reinterpret_cast<const unsigned char*>(dpb.data()));
+    bool attached = attachment && !(status.getState() & Firebird::IStatus::STATE_ERRORS);
+    if (!attached)
+    {
+        m_sLastError = StatusMessage(&status);
+        // The error codes alone, for RefusedPlainWire: the texts of the
+        // vector go with the status.
+        const ISC_STATUS* errors = status.getErrors();
+        ISC_STATUS* codes = m_aStatus.Vector();
+        size_t kept = 0;
+        for (size_t i = 0; i + 1 < ISC_STATUS_LENGTH && errors[i] != isc_arg_end; i += 2)
+        {
+            if (errors[i] == isc_arg_gds && kept + 3 <= ISC_STATUS_LENGTH)
+            {
+                codes[kept++] = isc_arg_gds;
+                codes[kept++] = errors[i + 1];
+            }
+            if (errors[i] == isc_arg_cstring)
+                ++i;
+        }
+        codes[kept] = isc_arg_end;
+    }
+    else if (fb_get_database_handle(m_aStatus, &m_hDatabase, attachment) != 0)
+    {
+        NoteFailure(m_aStatus);
+        status.init();
+        attachment->detach(&status);
+        if (status.getState() & Firebird::IStatus::STATE_ERRORS)
+            attachment->release();
+        m_hDatabase = 0;
+        attached = false;
+    }
+    else
+    {
+        // The reference that attachDatabase gave belongs to the raw handle
+        // and goes with its detach; this one is the connection's own.
+        attachment->addRef();
+        m_pAttachment = attachment;
+    }
+    dispatcher->release();
+    rawStatus->dispose();
+    return attached;
+}
+
+void CFbConnection::ReleaseAttachment()
+{
+    if (m_pAttachment)
+        m_pAttachment->release();
+    m_pAttachment = nullptr;
 }
 
 bool CFbConnection::AskInProcess()
@@ -217,6 +275,7 @@ bool CFbConnection::Disconnect()
         NoteFailure(m_aStatus);
         return false;
     }
+    ReleaseAttachment();
     m_bConnected = false;
     return true;
 }

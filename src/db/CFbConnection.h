@@ -7,6 +7,11 @@
 #include <ibase.h>
 #include <string>
 
+namespace Firebird
+{
+class IAttachment;
+}
+
 // One attachment to one Firebird database, with at most one open transaction
 // and one statement handle reused by every statement. Values come back as
 // text in grids. Not copyable; used by one thread at a time.
@@ -73,6 +78,10 @@ class CFbConnection
 
     // Raw handles for the statement classes of this layer.
     isc_db_handle* DatabaseHandle() { return &m_hDatabase; }
+    // The same attachment as the client library's object interface has it,
+    // for the cursors that fetch into a message of their own; null when not
+    // attached.
+    Firebird::IAttachment* Attachment() const { return m_pAttachment; }
     isc_tr_handle* TransactionHandle() { return &m_hTransaction; }
     // Starts the transaction when none is open; false on failure.
     bool EnsureTransaction();
@@ -96,6 +105,10 @@ class CFbConnection
     void FillRelations();
     // Links the generators that triggers name only in dynamic SQL.
     bool LinkGeneratorsByName(const std::string& table, CStringGrid& triggerGrid);
+    // One attach through the object interface; the raw handle follows from it.
+    bool Attach(const std::string& database, const std::string& dpb);
+    // Lets go of the object interface's attachment once it is detached.
+    void ReleaseAttachment();
     bool AskInProcess();
     bool RunStatementWithoutRows(int statementType, int& failure);
     void FetchRows(XSQLDA* descriptor, int n, int& failure, CStringGrid& rowGrid, CStringGrid* columnGrid,
@@ -103,6 +116,11 @@ class CFbConnection
     int StatementType();
 
     isc_db_handle m_hDatabase = 0;
+    // The connection's own reference to the attachment behind m_hDatabase:
+    // the raw handle's detach ends the attachment and gives up the reference
+    // that attaching returned; this one keeps the interface valid (answering
+    // with an error once detached) until the connection lets go of it.
+    Firebird::IAttachment* m_pAttachment = nullptr;
     isc_tr_handle m_hTransaction = 0;
     isc_stmt_handle m_hStatement = 0;
     CFbStatus m_aStatus;

@@ -9,9 +9,23 @@
 #include <string>
 #include <vector>
 
+namespace Firebird
+{
+class IStatus;
+class ITransaction;
+class IStatement;
+class IResultSet;
+class IMessageMetadata;
+class CheckStatusWrapper;
+} // namespace Firebird
+
 // A streaming cursor over one SELECT on an attached connection, with its own
-// statement handle and its own read-only snapshot transaction, so rows are
-// read one at a time and the connection stays free for other statements.
+// statement and its own read-only snapshot transaction, so rows are read one
+// at a time and the connection stays free for other statements. Rows arrive
+// through the object interface straight into a message laid out as the
+// statement describes it, and the columns' descriptors point into that
+// message: the descriptor API would build a description of the row and copy
+// it column by column for every row.
 class CFbCursor
 {
   public:
@@ -45,12 +59,22 @@ class CFbCursor
     const std::string& LastErrorMessage() const { return m_sLastError; }
 
   private:
+    // Describes the columns of m_pMetadata in m_descriptor, pointing each
+    // value and NULL indicator into m_message.
+    void Describe(Firebird::CheckStatusWrapper& status);
+    // Takes the message of the call just made; true when it failed.
+    bool Failed(Firebird::CheckStatusWrapper& status);
+
     CFbConnection& m_connection;
-    CFbStatus m_status;
-    isc_stmt_handle m_hStatement = 0;
-    isc_tr_handle m_hTransaction = 0;
+    CFbStatus m_status; // the BLOB and array calls, which take raw handles
+    Firebird::IStatus* m_pStatus = nullptr;
+    Firebird::ITransaction* m_pTransaction = nullptr;
+    Firebird::IStatement* m_pStatement = nullptr;
+    Firebird::IResultSet* m_pResultSet = nullptr;
+    Firebird::IMessageMetadata* m_pMetadata = nullptr;
+    isc_tr_handle m_hTransaction = 0; // m_pTransaction's raw handle
     CXsqlda m_descriptor{32};
-    CRowArea m_area;
+    std::vector<char> m_message;
     int m_nColumns = 0;
     bool m_bOpen = false;
     std::string m_sLastError;

@@ -3,11 +3,16 @@
 #include <ibase.h>
 #include <string>
 
+namespace Firebird
+{
+class IStatus;
+}
+
 // The status vector shared by client-library calls, with the server's own
 // message for the last failure.
 class CFbStatus
 {
-public:
+  public:
     CFbStatus() { Reset(); }
 
     ISC_STATUS* Vector() { return m_aStatus; }
@@ -18,6 +23,10 @@ public:
     // The messages of the vector joined by line breaks (fb_interpret).
     std::string Message() const;
 
-private:
+  private:
     ISC_STATUS_ARRAY m_aStatus;
 };
+
+// The messages of an object-interface status joined by line breaks, as
+// CFbStatus::Message words them; empty when it holds no error.
+std::string StatusMessage(Firebird::IStatus* status);

@@ -4,6 +4,7 @@
 #include "CopyFixture.h"
 
 #include "copy/CopyCheck.h"
+#include "db/SchemaQueries.h"
 #include "support/DatabaseFingerprint.h"
 
 #include <map>
@@ -169,6 +170,67 @@ TEST_P(CopyCheck, DatabasesThatCannotBeReadAreSaidSo)
     const SCheckReport report = CheckCopy(settings, {"T"});
     EXPECT_FALSE(report.checked);
     EXPECT_NE(report.error, "");
+}
+
+namespace
+{
+SColumnInfo Column(int fieldType, int length, int scale = 0, int characterSetId = -1, bool nullable = true)
+{
+    SColumnInfo column;
+    column.name = "C";
+    column.fieldType = fieldType;
+    column.length = length;
+    column.scale = scale;
+    column.characterSetId = characterSetId;
+    column.nullable = nullable;
+    column.blob = fieldType == 261;
+    column.blobSubType = column.blob ? 1 : 0;
+    return column;
+}
+} // namespace
+
+// The verification counts apart the rows a conversion refuses; a condition
+// that the two columns' types rule out is left out, the others stay.
+TEST(FailingConversions, OnlyConversionsThatCanFailAreLookedFor)
+{
+    const int Utf8 = 4;
+    const int Octets = 1;
+    const int None = 0;
+    const struct
+    {
+        SColumnInfo source;
+        SColumnInfo dest;
+        const char* condition; // a part of the one condition expected, or nullptr for none
+    } cases[] = {
+        {Column(37, 40, 0, Utf8), Column(37, 40, 0, Utf8), nullptr},
+        {Column(14, 5, 0, Utf8), Column(37, 5, 0, Utf8), nullptr},
+        {Column(37, 20, 0, Utf8), Column(37, 30, 0, Utf8), nullptr},
+        {Column(37, 40, 0, Utf8), Column(37, 30, 0, Utf8), "CHAR_LENGTH(TRIM(TRAILING FROM C)) > 30"},
+        {Column(37, 10, 0, Utf8), Column(37, 10, 0, Octets), "OCTET_LENGTH(C) > 10"},
+        {Column(37, 10, 0, Octets), Column(37, 10, 0, Octets), nullptr},
+        {Column(37, 10, 0, None), Column(37, 10, 0, Octets), nullptr},
+        {Column(261, 8), Column(37, 10, 0, Utf8), "CHAR_LENGTH(TRIM(TRAILING FROM C)) > 10"},
+        {Column(8, 4), Column(8, 4), nullptr},
+        {Column(7, 2), Column(16, 8), nullptr},
+        {Column(16, 8, -2), Column(16, 8, -2), nullptr},
+        {Column(8, 4), Column(7, 2), "CAST(C AS DOUBLE PRECISION) > 3.27670000000000000e+04"},
+        {Column(8, 4, -2), Column(16, 8, -4), "CAST(C AS DOUBLE PRECISION) >"},
+        {Column(27, 8), Column(8, 4), "CAST(C AS DOUBLE PRECISION) >"},
+        {Column(8, 4, 0, -1, true), Column(8, 4, 0, -1, false), "C IS NULL"},
+        {Column(37, 10, 0, Utf8), Column(8, 4), "NOT SIMILAR TO"},
+    };
+    for (const auto& test : cases)
+    {
+        const std::vector<std::string> conditions = FailingConversions(test.source, test.dest);
+        const std::string seen = conditions.empty() ? "" : conditions.front();
+        if (!test.condition)
+            EXPECT_TRUE(conditions.empty()) << test.source.fieldType << " -> " << test.dest.fieldType << ": " << seen;
+        else
+        {
+            ASSERT_EQ(conditions.size(), 1u) << test.condition;
+            EXPECT_NE(seen.find(test.condition), std::string::npos) << test.condition << " not in " << seen;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, CopyCheck, ::testing::Values(false, true), PathName);
