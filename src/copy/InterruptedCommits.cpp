@@ -1,6 +1,7 @@
 // The prepared transactions that an interrupted copy left in the
 // destination, ended at the start of the next run into it.
 #include "copy/CCopyEngine.h"
+#include "copy/CRunAttachments.h"
 #include "copy/PreparedCommits.h"
 #include "db/CFbConnection.h"
 
@@ -8,13 +9,21 @@ bool CCopyEngine::ResolveInterruptedCommits(ELogging logging)
 {
     m_settings.logging = logging;
     m_logs.SetLogging(logging);
-    CFbConnection dest(m_settings.attempts);
+    // The run's shared attachment serves its first table next, so the
+    // check costs no attach of its own.
+    CFbConnection own(m_settings.attempts);
+    CFbConnection* dest = &own;
+    if (m_sharedAttachments)
+    {
+        m_sharedAttachments->Follow(m_settings);
+        dest = &m_sharedAttachments->Dest();
+    }
     // A destination that cannot be reached is reported by the tables.
-    if (!dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
+    if (!dest->Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
         return true;
     std::vector<SResolvedCommit> resolved;
     std::string error;
-    const bool ended = ResolvePreparedCommits(dest, PreparedOwnerGone, resolved, error);
+    const bool ended = ResolvePreparedCommits(*dest, PreparedOwnerGone, resolved, error);
     for (const SResolvedCommit& outcome : resolved)
     {
         m_logs.SetTable(outcome.table);
@@ -24,6 +33,7 @@ bool CCopyEngine::ResolveInterruptedCommits(ELogging logging)
     }
     if (!ended)
         WriteLog("ERROR: Prepared transactions of an interrupted copy could not be ended", CRunLogs::OneLine(error));
-    dest.Disconnect();
+    if (dest == &own)
+        own.Disconnect();
     return ended;
 }
