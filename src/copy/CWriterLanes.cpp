@@ -163,19 +163,41 @@ bool CWriterLanes::Open(std::string& reason)
                       "' AND i.rdb$unique_flag = 1 AND COALESCE(i.rdb$index_inactive, 0) = 0"
                       " ORDER BY s.rdb$field_position",
                   failure, &rows);
-    CStringGrid uniqueIndexes;
+    // Each writer sees only its own rows until the end: a row that must
+    // find another row of the table (a foreign key to the table itself, a
+    // CHECK that selects) could wait on, or miss, one in another writer.
+    CStringGrid guards;
     if (failure == 0)
-        probe.Execute("SELECT COUNT(*), COUNT(rdb$expression_blr) FROM rdb$indices WHERE rdb$relation_name = '" + name +
-                          "' AND rdb$unique_flag = 1 AND COALESCE(rdb$index_inactive, 0) = 0",
-                      failure, &uniqueIndexes);
-    if (failure != 0 || uniqueIndexes.RowCount() != 1)
+        probe.Execute("SELECT (SELECT COUNT(*) FROM rdb$indices WHERE rdb$relation_name = '" + name +
+                          "' AND rdb$unique_flag = 1 AND COALESCE(rdb$index_inactive, 0) = 0),"
+                          " (SELECT COUNT(rdb$expression_blr) FROM rdb$indices WHERE rdb$relation_name = '" +
+                          name +
+                          "' AND rdb$unique_flag = 1 AND COALESCE(rdb$index_inactive, 0) = 0),"
+                          " (SELECT COUNT(*) FROM rdb$relation_constraints fk JOIN rdb$ref_constraints r ON"
+                          " r.rdb$constraint_name = fk.rdb$constraint_name JOIN rdb$relation_constraints pk ON"
+                          " pk.rdb$constraint_name = r.rdb$const_name_uq WHERE fk.rdb$relation_name = '" +
+                          name + "' AND pk.rdb$relation_name = '" + name +
+                          "'),"
+                          " (SELECT COUNT(*) FROM rdb$relation_constraints c JOIN rdb$check_constraints cc ON"
+                          " cc.rdb$constraint_name = c.rdb$constraint_name JOIN rdb$triggers t ON"
+                          " t.rdb$trigger_name = cc.rdb$trigger_name WHERE c.rdb$relation_name = '" +
+                          name +
+                          "' AND c.rdb$constraint_type = 'CHECK' AND t.rdb$trigger_source CONTAINING 'SELECT')"
+                          " FROM rdb$database",
+                      failure, &guards);
+    if (failure != 0 || guards.RowCount() != 1)
     {
         reason = probe.LastErrorMessage();
         return false;
     }
-    if (uniqueIndexes.GetCellInt(0, 0) > 1 || uniqueIndexes.GetCellInt(1, 0) > 0)
+    if (guards.GetCellInt(0, 0) > 1 || guards.GetCellInt(1, 0) > 0)
     {
         reason = "unique keys that could meet across lanes";
+        return false;
+    }
+    if (guards.GetCellInt(2, 0) > 0 || guards.GetCellInt(3, 0) > 0)
+    {
+        reason = "rows that must find other rows of the table";
         return false;
     }
     for (int r = 0; r < rows.RowCount(); ++r)

@@ -77,32 +77,49 @@ TEST(WriterLanes, CarryALargeTableWithTheLogsOfOneWriterAtATime)
     EXPECT_EQ(CountOf(relayed.copy.SqlLog(), "NO_SEVENS"), 6u);
 }
 
-// Old rows that the table's own transaction deletes would hold every new
-// row of the same key in the other writers' transactions: a table that had
-// rows is written by one writer, and copies as before.
-TEST(WriterLanes, TableWithOldRowsKeepsOneWriter)
+std::string Chain(int count)
 {
-    REQUIRE_TEST_SERVER();
-    const std::string source = Rows(3000);
-    SRelayedCopy relayed(source, Rows(10), 1);
-    ASSERT_EQ(relayed.prepared, 0);
-    EXPECT_TRUE(relayed.copy.Copy("T")) << relayed.copy.RunLog();
-    EXPECT_EQ(relayed.copy.engine.LastTableWriters(), 1);
-    EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "3000");
+    return "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, P INTEGER NOT NULL);"
+           "SET TERM ^;"
+           "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= " +
+           std::to_string(count) +
+           ") DO BEGIN INSERT INTO T VALUES (:I, MAXVALUE(:I - 1, 1)); I = I + 1; END END^"
+           "SET TERM ;^";
 }
 
-// Two unique keys could meet in two writers' transactions: one writer.
-TEST(WriterLanes, SecondUniqueKeyKeepsOneWriter)
+// Tables that other writers' transactions would change the copy of keep
+// one writer, and copy as before: old rows (deleted by the table's own
+// transaction, they would hold every new row of the same key), two unique
+// keys that could meet, and rows that must find earlier rows of the table,
+// which another writer's transaction hides until the end.
+TEST(WriterLanes, TablesWhoseRowsCouldMeetKeepOneWriter)
 {
     REQUIRE_TEST_SERVER();
-    SRelayedCopy relayed(Rows(3000),
-                         "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(40) UNIQUE, N NUMERIC(12,2),"
-                         " D DOUBLE PRECISION);",
-                         1);
-    ASSERT_EQ(relayed.prepared, 0);
-    EXPECT_TRUE(relayed.copy.Copy("T")) << relayed.copy.RunLog();
-    EXPECT_EQ(relayed.copy.engine.LastTableWriters(), 1);
-    EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "3000");
+    const struct
+    {
+        const char* what;
+        std::string source;
+        std::string dest;
+    } cases[] = {
+        {"old rows", Rows(3000), Rows(10)},
+        {"a second unique key", Rows(3000),
+         "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(40) UNIQUE, N NUMERIC(12,2),"
+         " D DOUBLE PRECISION);"},
+        {"a foreign key to the table itself", Chain(3000),
+         "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, P INTEGER NOT NULL REFERENCES T (ID));"},
+        {"a CHECK that selects from the table", Chain(3000),
+         "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, P INTEGER NOT NULL,"
+         " CONSTRAINT AFTER_ITS_PARENT CHECK (ID = 1 OR P IN (SELECT E.ID FROM T E)));"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        SRelayedCopy relayed(c.source, c.dest, 1);
+        ASSERT_EQ(relayed.prepared, 0);
+        EXPECT_TRUE(relayed.copy.Copy("T")) << relayed.copy.RunLog();
+        EXPECT_EQ(relayed.copy.engine.LastTableWriters(), 1);
+        EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "3000");
+    }
 }
 
 // Writers that carry a table commit together: when the network of one of
