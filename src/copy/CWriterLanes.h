@@ -45,11 +45,12 @@ class CWriterLanes
 
     // Starts attaching count lanes, each on its own thread, and returns.
     void Start(int count);
-    // Waits for the lanes Start began. False, with none kept, when one cannot attach,
-    // when the table's unique keys could meet across lanes (more than one
-    // unique index) or when committed rows stand in the table: the old rows
-    // that the table's own transaction deletes would hold every new row of
-    // the same key.
+    // Waits for the lanes Start began. False, with none kept, when one
+    // cannot attach, when the table's unique keys could meet across lanes
+    // (more than one unique index), when a row must find other rows of the
+    // table (a foreign key to itself, a CHECK that selects) or when
+    // committed rows stand in the table: the old rows that the table's own
+    // transaction deletes would hold every new row of the same key.
     bool Open(std::string& reason);
     int Count() const { return static_cast<int>(m_lanes.size()); }
     // As CBatchInserter::Add; the row's result comes later, in order.
