@@ -36,6 +36,7 @@
 #include "db/CFbConnection.h"
 #include "db/CFbParamStatement.h"
 #include "relay/CLatencyRelay.h"
+#include "support/BenchDatabase.h"
 
 #include <algorithm>
 #include <chrono>
@@ -55,8 +56,10 @@
 
 namespace
 {
-const char* const User = "SYSDBA";
-const char* const Password = "velvetoak";
+using bench::CreateDatabase;
+using bench::Password;
+using bench::Run;
+using bench::User;
 
 struct SOptions
 {
@@ -88,37 +91,6 @@ std::string TableDdl(const std::string& name, bool blob, bool large = false)
            " (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(40), AMOUNT NUMERIC(15,2), RATIO DOUBLE PRECISION,"
            " CREATED TIMESTAMP, FLAGS SMALLINT, NOTE VARCHAR(200)" +
            (blob ? ", BODY BLOB SUB_TYPE TEXT" : "") + ")";
-}
-
-bool Run(const std::string& database, const std::string& sql)
-{
-    CFbConnection connection(1);
-    if (!connection.Connect(User, Password, database))
-    {
-        std::fprintf(stderr, "attach %s: %s\n", database.c_str(), connection.LastErrorMessage().c_str());
-        return false;
-    }
-    int failure = 0;
-    connection.Execute(sql, failure);
-    if (failure != 0)
-        std::fprintf(stderr, "%s\n%s\n", sql.c_str(), connection.LastErrorMessage().c_str());
-    return failure == 0 && connection.Disconnect();
-}
-
-bool CreateDatabase(const std::string& name)
-{
-    ISC_STATUS_ARRAY status;
-    isc_db_handle db = 0;
-    isc_tr_handle tr = 0;
-    const std::string sql = "CREATE DATABASE '" + name + "' USER '" + User + "' PASSWORD '" + Password +
-                            "' PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8";
-    if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr) != 0)
-    {
-        isc_print_status(status);
-        return false;
-    }
-    isc_detach_database(status, &db);
-    return true;
 }
 
 bool FillSource(const std::string& database, long rows, bool blob)

@@ -7,6 +7,7 @@
 //   verify_bench [rows] [--repeat n] [--server host/port] [--only embedded|server] [--keep folder]
 #include "copy/CopyCompare.h"
 #include "db/CFbConnection.h"
+#include "support/BenchDatabase.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,8 +21,10 @@
 
 namespace
 {
-const char* const User = "SYSDBA";
-const char* const Password = "velvetoak";
+using bench::CreateDatabase;
+using bench::Password;
+using bench::Run;
+using bench::User;
 
 struct SOptions
 {
@@ -31,37 +34,6 @@ struct SOptions
     std::string only;
     std::string keep;
 };
-
-bool Run(const std::string& database, const std::string& sql)
-{
-    CFbConnection connection(1);
-    if (!connection.Connect(User, Password, database))
-    {
-        std::fprintf(stderr, "attach %s: %s\n", database.c_str(), connection.LastErrorMessage().c_str());
-        return false;
-    }
-    int failure = 0;
-    connection.Execute(sql, failure);
-    if (failure != 0)
-        std::fprintf(stderr, "%s\n%s\n", sql.c_str(), connection.LastErrorMessage().c_str());
-    return failure == 0 && connection.Disconnect();
-}
-
-bool CreateDatabase(const std::string& name)
-{
-    ISC_STATUS_ARRAY status;
-    isc_db_handle db = 0;
-    isc_tr_handle tr = 0;
-    const std::string sql = "CREATE DATABASE '" + name + "' USER '" + User + "' PASSWORD '" + Password +
-                            "' PAGE_SIZE 8192 DEFAULT CHARACTER SET UTF8";
-    if (isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr) != 0)
-    {
-        isc_print_status(status);
-        return false;
-    }
-    isc_detach_database(status, &db);
-    return true;
-}
 
 // The table of copy_bench, filled by the same statement.
 bool MakeTable(const std::string& database, long rows)
