@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -19,10 +20,10 @@ class CFbConnection;
 // rows costs a round trip: each lane is an attachment of its own to the
 // destination, with its own transaction and thread, inserting blocks as a
 // CBatchInserter does (a block that fails is inserted again row by row, so a
-// row the server refuses fails alone with its own message). Rows whose key
-// is equal go to the same lane, so two rows never meet across transactions;
-// results are reported in the order the rows were added, as one writer
-// would. The lanes' transactions are prepared together (two-phase) after
+// row the server refuses fails alone with its own message). Rows go to the
+// lanes in runs of consecutive rows, but rows whose key is equal always go
+// to the same lane, so two rows never meet across transactions. Results
+// are reported in the order the rows were added, as one writer would. The lanes' transactions are prepared together (two-phase) after
 // the table's own and committed after it (see PreparedCommits.h): a lane
 // that cannot prepare rolls back every lane's rows.
 class CWriterLanes
@@ -94,9 +95,9 @@ class CWriterLanes
     std::vector<std::unique_ptr<SLane>> m_lanes;
     std::vector<size_t> m_keyColumns; // the unique key's columns in parameter order
     size_t m_nBlockRows = 128;
-    size_t m_nNextLane = 0;
-    size_t m_nAdded = 0;    // rows added so far
-    size_t m_nReported = 0; // rows whose results went out
+    std::vector<std::uint8_t> m_keyLanes; // by key hash: 0 none yet, else the lane + 1
+    size_t m_nAdded = 0;                  // rows added so far
+    size_t m_nReported = 0;               // rows whose results went out
     // Results by row, from the first row not yet reported.
     std::deque<std::pair<int, std::string>> m_results; // -1 waiting, 0 failed, 1 inserted
     std::mutex m_mutex;

@@ -77,6 +77,51 @@ TEST(WriterLanes, CarryALargeTableWithTheLogsOfOneWriterAtATime)
     EXPECT_EQ(CountOf(relayed.copy.SqlLog(), "NO_SEVENS"), 6u);
 }
 
+// Keys that the destination's case-insensitive key holds equal, far apart
+// in the source's order: upper-case "K" keys sort between "A" and "k" keys,
+// and each repeats a "k" key (every 5,000th less 4,321) that lies a few
+// runs of rows later.
+std::string RepeatedKeys()
+{
+    return "CREATE TABLE T (ID VARCHAR(10) CHARACTER SET UTF8 NOT NULL, S VARCHAR(40), N NUMERIC(12,2));"
+           "SET TERM ^;"
+           "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 30000) DO BEGIN"
+           " INSERT INTO T VALUES ('k' || LPAD(:I, 5, '0'), 'row ' || :I, :I * 1.25);"
+           " IF (I <= 3000) THEN INSERT INTO T VALUES ('A' || LPAD(:I, 5, '0'), 'early ' || :I, 0);"
+           " IF (MOD(I, 5000) = 0) THEN INSERT INTO T VALUES ('K' || LPAD(:I - 4321, 5, '0'), 'upper ' || :I, 1);"
+           " I = I + 1; END END^"
+           "SET TERM ;^";
+}
+
+// Rows of equal key go to the same writer however far apart they are read:
+// a repeated key fails at once with the key's own message, as with one
+// writer, instead of waiting for another writer's transaction.
+TEST(WriterLanes, ARepeatedKeyFailsAsWithOneWriter)
+{
+    REQUIRE_TEST_SERVER();
+    const std::string source = RepeatedKeys();
+    const std::string dest =
+        "CREATE TABLE T (ID VARCHAR(10) CHARACTER SET UTF8 NOT NULL PRIMARY KEY COLLATE UNICODE_CI,"
+        " S VARCHAR(40), N NUMERIC(12,2));";
+    SRelayedCopy relayed(source, dest, 1);
+    ASSERT_EQ(relayed.prepared, 0);
+    SCopyFixture single(source, dest);
+    single.engine.SetMaxBatchRows(1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(relayed.copy.Copy("T"));
+    // A writer that waited for another's row would wait out the lock
+    // timeout (10 s) and then fail with the same message.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_FALSE(single.Copy("T"));
+    EXPECT_GE(relayed.copy.engine.LastTableWriters(), 3);
+    EXPECT_EQ(relayed.copy.Report(), "6 T record(s) could not be copied.\r\n\r\n");
+    EXPECT_EQ(relayed.copy.RunLog(), single.RunLog());
+    EXPECT_EQ(relayed.copy.SqlLog(), single.SqlLog());
+    EXPECT_EQ(CountOf(relayed.copy.SqlLog(), "violation of PRIMARY or UNIQUE KEY"), 6u);
+    const char* rows = "SELECT ID, S FROM T ORDER BY ID";
+    EXPECT_EQ(relayed.copy.dest.Query(rows), single.dest.Query(rows));
+}
+
 std::string Chain(int count)
 {
     return "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, P INTEGER NOT NULL);"
