@@ -22,6 +22,10 @@ constexpr size_t RunBlocks = 32;
 // Jobs waiting for a lane beyond the one it works on: a whole run, so the
 // other lanes get theirs meanwhile, and no more, to bound the memory held.
 constexpr size_t QueuedJobs = RunBlocks + 2;
+// The most memory one job's rows hold: a job of long texts goes before it
+// has a block's count of rows, so that queued runs of them stay within a
+// few tens of megabytes even with twelve lanes.
+constexpr size_t JobBytes = 96 * 1024;
 // The lane that rows of a unique key go to is remembered by a hash of the
 // key: 4 MB of lane numbers. Once most buckets are taken, rows spread over
 // the lanes by their hash, as equal keys still must.
@@ -289,7 +293,7 @@ void CWriterLanes::Run(SLane& lane)
 
 size_t CWriterLanes::LaneOf(const BoundRow& row)
 {
-    const size_t runLane = (m_nAdded / (RunBlocks * m_nBlockRows)) % m_lanes.size();
+    const size_t runLane = m_nRunLane;
     if (m_keyColumns.empty())
         return runLane;
     std::string key;
@@ -322,14 +326,24 @@ void CWriterLanes::Add(BoundRow& row)
     if (!lane.building)
         lane.building = std::make_shared<SJob>();
     SJob& job = *lane.building;
+    for (const SBoundValue& value : row)
+        job.bytes += sizeof value + value.bytes.size();
     job.rows.emplace_back().swap(row);
     job.sequence.push_back(m_nAdded++);
     {
         std::lock_guard lock(m_mutex);
         m_results.emplace_back(-1, std::string());
     }
-    if (job.rows.size() >= m_nBlockRows)
+    if (job.rows.size() >= m_nBlockRows || job.bytes >= JobBytes)
+    {
         Dispatch(index);
+        // The run moves on to the next lane after RunBlocks jobs of its own.
+        if (index == m_nRunLane && ++m_nRunJobs == RunBlocks)
+        {
+            m_nRunLane = (m_nRunLane + 1) % m_lanes.size();
+            m_nRunJobs = 0;
+        }
+    }
     Report(false);
 }
 

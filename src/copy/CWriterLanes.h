@@ -23,9 +23,10 @@ class CFbConnection;
 // row the server refuses fails alone with its own message). Rows go to the
 // lanes in runs of consecutive rows, but rows whose key is equal always go
 // to the same lane, so two rows never meet across transactions. Results
-// are reported in the order the rows were added, as one writer would. The lanes' transactions are prepared together (two-phase) after
-// the table's own and committed after it (see PreparedCommits.h): a lane
-// that cannot prepare rolls back every lane's rows.
+// are reported in the order the rows were added, as one writer would. The
+// lanes' transactions are prepared together (two-phase) after the table's
+// own and committed after it (see PreparedCommits.h): a lane that cannot
+// prepare rolls back every lane's rows.
 class CWriterLanes
 {
   public:
@@ -78,6 +79,7 @@ class CWriterLanes
         std::vector<BoundRow> rows;
         std::vector<size_t> sequence; // each row's place among the rows added
         std::vector<std::pair<bool, std::string>> results;
+        size_t bytes = 0; // what the rows hold, roughly
         bool done = false;
     };
     struct SLane;
@@ -95,6 +97,8 @@ class CWriterLanes
     std::vector<std::unique_ptr<SLane>> m_lanes;
     std::vector<size_t> m_keyColumns; // the unique key's columns in parameter order
     size_t m_nBlockRows = 128;
+    size_t m_nRunLane = 0;                // the lane that takes rows of new keys
+    size_t m_nRunJobs = 0;                // the jobs it took in this run
     std::vector<std::uint8_t> m_keyLanes; // by key hash: 0 none yet, else the lane + 1
     size_t m_nAdded = 0;                  // rows added so far
     size_t m_nReported = 0;               // rows whose results went out
