@@ -5,6 +5,8 @@
 //   check_bench [tables] [--rows n] [--server host/port]
 #include "copy/CopyCheck.h"
 
+#include "support/BenchDatabase.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +18,8 @@
 
 namespace
 {
-const char* const User = "SYSDBA";
-const char* const Password = "velvetoak";
+using bench::Password;
+using bench::User;
 
 bool Run(isc_db_handle& db, const std::string& sql)
 {
@@ -37,29 +39,27 @@ bool Create(const std::string& name, int tables, int rows, bool redesigned)
 {
     ISC_STATUS_ARRAY status;
     isc_db_handle db = 0;
-    isc_tr_handle tr = 0;
-    const std::string create = "CREATE DATABASE '" + name + "' USER '" + User + "' PASSWORD '" + Password +
-                               "' DEFAULT CHARACTER SET UTF8";
-    if (isc_dsql_execute_immediate(status, &db, &tr, 0, create.c_str(), 3, nullptr) != 0)
-    {
-        isc_print_status(status);
+    if (!bench::CreateDatabase(name, &db))
         return false;
-    }
     bool ok = Run(db, "CREATE TABLE MAIN (ID INTEGER NOT NULL PRIMARY KEY)");
     for (int i = 0; ok && i < tables; ++i)
     {
         const std::string t = "T" + std::to_string(i);
-        const std::string columns = redesigned ? "ID INTEGER NOT NULL PRIMARY KEY, MAIN_ID INTEGER REFERENCES MAIN (ID),"
-                                                 " NAME VARCHAR(30), AMOUNT NUMERIC(15,2), CREATED TIMESTAMP DEFAULT"
-                                                 " CURRENT_TIMESTAMP"
-                                               : "ID INTEGER NOT NULL PRIMARY KEY, MAIN_ID INTEGER, NAME VARCHAR(40),"
-                                                 " AMOUNT NUMERIC(15,4), OLD_CODE VARCHAR(10)";
+        const std::string columns = redesigned
+                                        ? "ID INTEGER NOT NULL PRIMARY KEY, MAIN_ID INTEGER REFERENCES MAIN (ID),"
+                                          " NAME VARCHAR(30), AMOUNT NUMERIC(15,2), CREATED TIMESTAMP DEFAULT"
+                                          " CURRENT_TIMESTAMP"
+                                        : "ID INTEGER NOT NULL PRIMARY KEY, MAIN_ID INTEGER, NAME VARCHAR(40),"
+                                          " AMOUNT NUMERIC(15,4), OLD_CODE VARCHAR(10)";
         ok = Run(db, "CREATE TABLE " + t + " (" + columns + ")") && Run(db, "CREATE GENERATOR GEN_" + t) &&
-             Run(db, "CREATE TRIGGER " + t + "_BI FOR " + t + " BEFORE INSERT AS BEGIN IF (NEW.ID IS NULL) THEN"
-                     " NEW.ID = GEN_ID(GEN_" + t + ", 1); END");
+             Run(db, "CREATE TRIGGER " + t + "_BI FOR " + t +
+                         " BEFORE INSERT AS BEGIN IF (NEW.ID IS NULL) THEN"
+                         " NEW.ID = GEN_ID(GEN_" +
+                         t + ", 1); END");
         if (ok && !redesigned)
             ok = Run(db, "EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < " + std::to_string(rows) +
-                             ") DO BEGIN INSERT INTO " + t + " (MAIN_ID, NAME, AMOUNT, OLD_CODE) VALUES (:I, 'name ' ||"
+                             ") DO BEGIN INSERT INTO " + t +
+                             " (MAIN_ID, NAME, AMOUNT, OLD_CODE) VALUES (:I, 'name ' ||"
                              " :I, :I / 3.0, 'c' || :I); I = I + 1; END END");
     }
     isc_detach_database(status, &db);

@@ -5,6 +5,8 @@
 #include "copy/CTableList.h"
 #include "db/CFbConnection.h"
 
+#include "support/BenchDatabase.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,21 +17,15 @@
 
 namespace
 {
-const char* const User = "SYSDBA";
-const char* const Password = "velvetoak";
+using bench::Password;
+using bench::User;
 
 bool Create(const std::string& name, int tables)
 {
     ISC_STATUS_ARRAY status;
     isc_db_handle db = 0;
-    isc_tr_handle tr = 0;
-    const std::string create = "CREATE DATABASE '" + name + "' USER '" + User + "' PASSWORD '" + Password +
-                               "' DEFAULT CHARACTER SET UTF8";
-    if (isc_dsql_execute_immediate(status, &db, &tr, 0, create.c_str(), 3, nullptr) != 0)
-    {
-        isc_print_status(status);
+    if (!bench::CreateDatabase(name, &db))
         return false;
-    }
     // Each table gets a generator, a trigger that uses it and one that does not.
     for (int i = 0; i < tables; ++i)
     {
@@ -40,7 +36,7 @@ bool Create(const std::string& name, int tables)
                   ", 1); END",
               "CREATE TRIGGER T" + n + "_AU FOR T" + n + " AFTER UPDATE AS BEGIN END"})
         {
-            tr = 0;
+            isc_tr_handle tr = 0;
             if (isc_start_transaction(status, &tr, 1, &db, 0, nullptr) != 0 ||
                 isc_dsql_execute_immediate(status, &db, &tr, 0, sql.c_str(), 3, nullptr) != 0 ||
                 isc_commit_transaction(status, &tr) != 0)

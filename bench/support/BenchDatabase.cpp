@@ -10,7 +10,7 @@ namespace bench
 const char* const User = "SYSDBA";
 const char* const Password = "velvetoak";
 
-bool CreateDatabase(const std::string& name)
+bool CreateDatabase(const std::string& name, isc_db_handle* attached)
 {
     ISC_STATUS_ARRAY status;
     isc_db_handle db = 0;
@@ -22,7 +22,10 @@ bool CreateDatabase(const std::string& name)
         isc_print_status(status);
         return false;
     }
-    isc_detach_database(status, &db);
+    if (attached)
+        *attached = db;
+    else
+        isc_detach_database(status, &db);
     return true;
 }
 
