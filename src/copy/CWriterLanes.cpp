@@ -293,15 +293,14 @@ void CWriterLanes::Run(SLane& lane)
 
 size_t CWriterLanes::LaneOf(const BoundRow& row)
 {
-    const size_t runLane = m_nRunLane;
     if (m_keyColumns.empty())
-        return runLane;
+        return m_nRunLane;
     std::string key;
     for (size_t column : m_keyColumns)
         AppendKeyValue(key, row[column]);
     std::uint8_t& lane = m_keyLanes[std::hash<std::string>{}(key) & (KeyBuckets - 1)];
     if (lane == 0)
-        lane = static_cast<std::uint8_t>(runLane + 1);
+        lane = static_cast<std::uint8_t>(m_nRunLane + 1);
     return lane - 1u;
 }
 
