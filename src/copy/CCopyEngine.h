@@ -5,6 +5,7 @@
 #include "copy/CTriggerJournal.h"
 #include "copy/RunSettings.h"
 #include "copy/TableOutcome.h"
+#include "core/CFileLock.h"
 #include "core/CStringGrid.h"
 
 #include <atomic>
@@ -201,6 +202,7 @@ class CCopyEngine
 
   private:
     bool FailGroup(const STableGroup& group, const std::string& reason);
+    std::string ReserveProgramFolderNames(const std::string& programFolder);
 
     SRunSettings m_settings;
     std::unique_ptr<CRunAttachments> m_sharedAttachments;
@@ -230,4 +232,7 @@ class CCopyEngine
     std::string m_sRunStamp;
     bool m_bBackupMade = true;
     bool m_bDestinationCopyMade = true;
+    // Held while this engine's destination copy and failure list use their
+    // names in the program folder.
+    std::unique_ptr<CFileLock> m_programFolderNames;
 };

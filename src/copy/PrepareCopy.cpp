@@ -89,7 +89,8 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     if (attached != 0 || checkOnly)
         return attached;
 
-    m_settings.files.errorReport = programFolder + "update_error.txt";
+    const std::string names = ReserveProgramFolderNames(programFolder);
+    m_settings.files.errorReport = programFolder + "update_error" + names + ".txt";
     RemoveFile(m_settings.files.errorReport);
 
     const SStamps stamps = ReadClock();
@@ -124,12 +125,32 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     m_bBackupMade = !makeBackup || CopyFileInChunks(GetLocalDatabasePath(m_settings.source.database),
                                                     m_settings.files.sourceBackup, BackupChunkSize);
 
-    m_settings.files.destinationCopy = programFolder + "temp_db_backup" + extension;
+    m_settings.files.destinationCopy = programFolder + "temp_db_backup" + names + extension;
     RemoveFile(m_settings.files.destinationCopy);
     m_bDestinationCopyMade = CopyFileInChunks(GetLocalDatabasePath(m_settings.dest.database),
                                               m_settings.files.destinationCopy, BackupChunkSize);
     m_logs.SetFiles(m_settings.files);
     return 0;
+}
+
+std::string CCopyEngine::ReserveProgramFolderNames(const std::string& programFolder)
+{
+    // Copies that run at the same time from one program folder (two windows,
+    // two scripts) must not remove or hand out each other's copy of their
+    // destination: each holds its names for as long as its engine lives. A
+    // copy running alone keeps the plain names; one beside it gets "-2".
+    m_programFolderNames.reset();
+    for (int slot = 1; slot < 100; ++slot)
+    {
+        const std::string names = slot == 1 ? std::string() : "-" + std::to_string(slot);
+        auto lock = std::make_unique<CFileLock>(programFolder + "temp_db_backup" + names, CFileLock::EWait::No);
+        if (!lock->HeldElsewhere())
+        {
+            m_programFolderNames = std::move(lock);
+            return names;
+        }
+    }
+    return {};
 }
 
 std::string CCopyEngine::KeepDestinationCopy()

@@ -25,7 +25,7 @@ struct SRunFiles
     std::string runLog;
     std::string sqlLog;
     std::string textLog;
-    std::string errorReport;     // "update_error.txt" in the program folder
+    std::string errorReport;     // "update_error.txt" in the program folder ("-2" beside a running copy)
     std::string sourceBackup;    // the dated copy of the source database
     std::string destinationCopy; // the destination as it was before the run
 };

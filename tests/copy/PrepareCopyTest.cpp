@@ -89,6 +89,41 @@ TEST(PrepareCopy, TemporaryDestinationCopyIsMadeWithoutBackupAndRemovedWithTheEn
     EXPECT_FALSE(FileExists(tempCopy));
 }
 
+TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList)
+{
+    SPrepared run;
+    CTempDatabase otherDest("CREATE TABLE T (ID INTEGER); CREATE TABLE ONLY_HERE (ID INTEGER);");
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
+    const SRunFiles first = run.engine.Settings().files;
+    EXPECT_EQ(first.destinationCopy, run.program.Path() + "temp_db_backup.fdb");
+    AppendTextToFile(first.errorReport, "T\r\n");
+    std::string besideCopy;
+    {
+        // Another copy from the same program folder starts while the first runs.
+        CCopyEngine beside;
+        beside.Init(TestUser, TestPassword, 1);
+        ASSERT_EQ(
+            beside.PrepareCopy(run.source.Name(), "", "", otherDest.Name(), "", "", false, run.program.Path(), false),
+            0);
+        besideCopy = beside.Settings().files.destinationCopy;
+        EXPECT_EQ(besideCopy, run.program.Path() + "temp_db_backup-2.fdb");
+        EXPECT_EQ(beside.Settings().files.errorReport, run.program.Path() + "update_error-2.txt");
+        EXPECT_EQ(FileBytes(besideCopy), FileBytes(otherDest.Path()));
+        // The first run's way back and failure list are its own still.
+        EXPECT_EQ(ReadWholeFile(first.errorReport), "T\r\n");
+        const std::string kept = run.engine.KeepDestinationCopy();
+        ASSERT_FALSE(kept.empty());
+        EXPECT_EQ(FileBytes(kept), FileBytes(run.dest.Path()));
+        EXPECT_NE(FileBytes(kept), FileBytes(otherDest.Path()));
+    }
+    EXPECT_FALSE(FileExists(besideCopy));
+    // The first engine's next run keeps the plain names.
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
+    EXPECT_EQ(run.engine.Settings().files.destinationCopy, run.program.Path() + "temp_db_backup.fdb");
+}
+
 TEST(PrepareCopy, CheckOnlyTouchesNoFilesButMakesTheDestinationWritable)
 {
     SPrepared run;
