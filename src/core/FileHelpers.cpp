@@ -114,18 +114,24 @@ bool CopyFileInChunks(const std::string& source, const std::string& destination,
     CFileHandle out = Open(destination, "wb+");
     if (!out)
         return false;
+    bool copied = false;
     while (true)
     {
         const size_t got = std::fread(buffer.data(), 1, buffer.size(), in.get());
         if (got == 0)
         {
-            if (std::ferror(in.get()))
-                return false;
-            return CloseChecked(out);
+            copied = !std::ferror(in.get());
+            break;
         }
         if (std::fwrite(buffer.data(), 1, got, out.get()) != got)
-            return false;
+            break;
     }
+    if (CloseChecked(out) && copied)
+        return true;
+    // A cut copy must not pass for a backup, nor keep the space of a full
+    // disk from the logs and the database that need it.
+    RemoveFile(destination);
+    return false;
 }
 
 bool CreateFolder(const std::string& path)

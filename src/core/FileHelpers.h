@@ -20,7 +20,8 @@ bool AppendTextToFile(const std::u16string& path, const std::string& text);
 bool AppendLineToFile(const std::u16string& path, const std::string& text);
 // All bytes of the file cut at the first zero byte; empty when unreadable.
 std::string ReadWholeFile(const std::u16string& path);
-// Copies source to destination chunkSize bytes at a time, replacing it.
+// Copies source to destination chunkSize bytes at a time, replacing it;
+// a copy that cannot be completed is removed.
 bool CopyFileInChunks(const std::u16string& source, const std::u16string& destination, int chunkSize);
 // Creates one folder; false when it cannot be made (also when it exists).
 bool CreateFolder(const std::u16string& path);

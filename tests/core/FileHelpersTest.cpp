@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace std::string_literals;
@@ -240,6 +242,29 @@ TEST(CopyFileInChunks, EmptySourceGivesAnEmptyDestination)
     EXPECT_EQ(ReadBytes(folder.File("dst.fdb")), "");
     EXPECT_TRUE(CopyFileInChunks(folder.File("src.fdb"), folder.File("old.fdb"), 20480));
     EXPECT_EQ(ReadBytes(folder.File("old.fdb")), "");
+}
+
+TEST(CopyFileInChunks, ACopyCutShortByAFullDiskIsRemoved)
+{
+    // A file size limit stands in for a full disk: writes past it fail.
+    CTempFolder folder;
+    WriteBytes(folder.File("src.fdb"), Pattern(5 * 20480));
+    WriteBytes(folder.File("dst.fdb"), "an earlier copy");
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit limited = previous;
+    limited.rlim_cur = 3 * 20480 + 100;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool copied = CopyFileInChunks(folder.File("src.fdb"), folder.File("dst.fdb"), 20480);
+    const bool wideCopied = CopyFileInChunks(Wide(folder.File("src.fdb")), Wide(folder.File("wide.fdb")), 4096);
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(copied);
+    EXPECT_FALSE(wideCopied);
+    EXPECT_FALSE(FileExists(folder.File("dst.fdb")));
+    EXPECT_FALSE(FileExists(folder.File("wide.fdb")));
+    EXPECT_EQ(ReadBytes(folder.File("src.fdb")), Pattern(5 * 20480));
 }
 
 TEST(CopyFileInChunks, MissingSourceFailsAndLeavesTheDestinationAlone)
