@@ -4,6 +4,7 @@
 
 #include "core/FileHelpers.h"
 #include "core/PathHelpers.h"
+#include "core/ThisMachine.h"
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
 
@@ -83,8 +84,13 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
                              bool checkOnly)
 {
     const std::string extension = GetExtension(sourceDB);
+    // Files are copied or changed only on this computer: behind another
+    // host's name the same path is another file, if any.
+    const bool sourceHere = IsDatabaseOnThisMachine(sourceDB);
+    const bool destHere = IsDatabaseOnThisMachine(destDB);
     // The source is read, never changed: its file keeps its mode too.
-    MakeFileWritable(GetLocalDatabasePath(destDB));
+    if (destHere)
+        MakeFileWritable(GetLocalDatabasePath(destDB));
     const int attached = PrepareAttachments({sourceDB, sourceUser, sourcePassword}, {destDB, destUser, destPassword});
     if (attached != 0 || checkOnly)
         return attached;
@@ -122,13 +128,13 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     m_settings.files.textLog = JoinPath(runFolder, stamp + "_txt.txt");
     m_settings.files.runLog = JoinPath(runFolder, stamp + "_log.txt");
     m_settings.files.sourceBackup = JoinPath(runFolder, stamp + extension);
-    m_bBackupMade = !makeBackup || CopyFileInChunks(GetLocalDatabasePath(m_settings.source.database),
-                                                    m_settings.files.sourceBackup, BackupChunkSize);
+    m_bBackupMade = !makeBackup || (sourceHere && CopyFileInChunks(GetLocalDatabasePath(m_settings.source.database),
+                                                                   m_settings.files.sourceBackup, BackupChunkSize));
 
     m_settings.files.destinationCopy = programFolder + "temp_db_backup" + names + extension;
     RemoveFile(m_settings.files.destinationCopy);
-    m_bDestinationCopyMade = CopyFileInChunks(GetLocalDatabasePath(m_settings.dest.database),
-                                              m_settings.files.destinationCopy, BackupChunkSize);
+    m_bDestinationCopyMade = destHere && CopyFileInChunks(GetLocalDatabasePath(m_settings.dest.database),
+                                                          m_settings.files.destinationCopy, BackupChunkSize);
     m_logs.SetFiles(m_settings.files);
     return 0;
 }

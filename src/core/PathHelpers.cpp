@@ -121,8 +121,44 @@ Str LocalDatabasePath(const Str& name)
     const size_t colon = ServerPartColon(name);
     return colon == Str::npos ? name : name.substr(colon + 1);
 }
+
+template <typename Str>
+Str DatabaseHost(const Str& name)
+{
+    using C = Ch<Str>;
+    Str host;
+    for (const char* scheme : {"inet://", "inet4://", "inet6://"})
+    {
+        const Str prefix = Ascii<Str>(scheme);
+        if (name.size() >= prefix.size() && name.compare(0, prefix.size(), prefix) == 0)
+        {
+            const Str rest = name.substr(prefix.size());
+            host = rest.substr(0, rest.find(C('/')));
+            // "host:port" or "[v6]:port"
+            const size_t close = host.find(C(']'));
+            const size_t colon = host.find(C(':'), close == Str::npos ? 0 : close);
+            if (colon != Str::npos && (host[0] != C('[') || close != Str::npos))
+                host = host.substr(0, colon);
+            break;
+        }
+    }
+    if (host.empty())
+    {
+        const size_t colon = ServerPartColon(name);
+        if (colon == Str::npos)
+            return {};
+        host = name.substr(0, colon);
+        const size_t close = host.find(C(']'));
+        // "host/port" or "host/service"
+        host = host.substr(0, host.find(C('/'), close == Str::npos ? 0 : close));
+    }
+    if (host.size() >= 2 && host.front() == C('[') && host.back() == C(']'))
+        host = host.substr(1, host.size() - 2);
+    return host;
+}
 } // namespace
 
+std::string GetDatabaseHost(const std::string& databaseName) { return DatabaseHost(databaseName); }
 std::u16string GetDirectoryPart(const std::u16string& path) { return DirectoryPart(path); }
 std::string GetDirectoryPart(const std::string& path) { return DirectoryPart(path); }
 std::u16string GetFileNamePart(const std::u16string& path) { return FileNamePart(path); }

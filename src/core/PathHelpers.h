@@ -25,6 +25,9 @@ std::u16string JoinPath(const std::u16string& folder, const std::u16string& name
 
 // Narrow (UTF-8) forms of the database-name helpers, for the engine.
 std::string GetLocalDatabasePath(const std::string& databaseName);
+// The host of a database name's server part, without port, service or the
+// brackets of an IPv6 address; empty for a file the embedded engine opens.
+std::string GetDatabaseHost(const std::string& databaseName);
 std::string GetDirectoryPart(const std::string& path);
 std::string GetExtension(const std::string& path);
 std::string JoinPath(const std::string& folder, const std::string& name);

@@ -127,6 +127,28 @@ TEST(GetLocalDatabasePath, NameWithoutServerPartIsUnchanged)
     }
 }
 
+TEST(GetDatabaseHost, TheHostWithoutPortServiceOrBrackets)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"dbhost:/srv/main.fdb", "dbhost"},
+        {"dbhost/3051:/srv/main.fdb", "dbhost"},
+        {"dbhost/gds_db:/srv/main.fdb", "dbhost"},
+        {"192.168.1.7:/srv/main.fdb", "192.168.1.7"},
+        {"[::1]:/srv/main.fdb", "::1"},
+        {"[fe80::1]/3051:/srv/main.fdb", "fe80::1"},
+        {"inet://dbhost/srv/main.fdb", "dbhost"},
+        {"inet://dbhost:3051//srv/main.fdb", "dbhost"},
+        {"inet6://[::1]:3051//srv/main.fdb", "::1"},
+        {"dbhost:C:\\a.fdb", "dbhost"},
+        {"/srv/odd:name.fdb", ""},
+        {"main.fdb", ""},
+        {"C:\\a.fdb", ""},
+        {"", ""},
+    };
+    for (const auto& [name, host] : cases)
+        EXPECT_EQ(GetDatabaseHost(name), host) << name;
+}
+
 TEST(ConvertSeparators, ConvertsInTheAskedDirectionOnly)
 {
     EXPECT_EQ(ConvertSeparators(u"C:/data\\sub/x.fdb", true), u"C:\\data\\sub\\x.fdb");
