@@ -202,7 +202,7 @@ class CCopyEngine
 
   private:
     bool FailGroup(const STableGroup& group, const std::string& reason);
-    std::string ReserveProgramFolderNames(const std::string& programFolder);
+    std::string ReserveProgramFolderNames(const std::string& programFolder, const std::string& extension);
 
     SRunSettings m_settings;
     std::unique_ptr<CRunAttachments> m_sharedAttachments;

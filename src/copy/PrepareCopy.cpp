@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -95,7 +96,7 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     if (attached != 0 || checkOnly)
         return attached;
 
-    const std::string names = ReserveProgramFolderNames(programFolder);
+    const std::string names = ReserveProgramFolderNames(programFolder, extension);
     m_settings.files.errorReport = programFolder + "update_error" + names + ".txt";
     RemoveFile(m_settings.files.errorReport);
 
@@ -139,8 +140,16 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     return 0;
 }
 
-std::string CCopyEngine::ReserveProgramFolderNames(const std::string& programFolder)
+std::string CCopyEngine::ReserveProgramFolderNames(const std::string& programFolder, const std::string& extension)
 {
+    // The names are removed and written over: never where one of the
+    // databases lives (a database opened from the program folder, say the
+    // previous run's copy of a destination, to copy its rows back).
+    const auto isDatabase = [this](const std::string& file) {
+        std::error_code ignored;
+        return std::filesystem::equivalent(file, GetLocalDatabasePath(m_settings.source.database), ignored) ||
+               std::filesystem::equivalent(file, GetLocalDatabasePath(m_settings.dest.database), ignored);
+    };
     // Copies that run at the same time from one program folder (two windows,
     // two scripts) must not remove or hand out each other's copy of their
     // destination: each holds its names for as long as its engine lives. A
@@ -149,6 +158,9 @@ std::string CCopyEngine::ReserveProgramFolderNames(const std::string& programFol
     for (int slot = 1; slot < 100; ++slot)
     {
         const std::string names = slot == 1 ? std::string() : "-" + std::to_string(slot);
+        if (isDatabase(programFolder + "temp_db_backup" + names + extension) ||
+            isDatabase(programFolder + "update_error" + names + ".txt"))
+            continue;
         auto lock = std::make_unique<CFileLock>(programFolder + "temp_db_backup" + names, CFileLock::EWait::No);
         if (!lock->HeldElsewhere())
         {

@@ -124,6 +124,40 @@ TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList
     EXPECT_EQ(run.engine.Settings().files.destinationCopy, run.program.Path() + "temp_db_backup.fdb");
 }
 
+TEST(PrepareCopy, ADatabaseOpenedFromTheProgramFolderIsNeverWrittenOver)
+{
+    // The previous run's copy of the destination, opened as the source to
+    // copy its rows back, or as the destination.
+    SPrepared run;
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
+    const std::string previous = run.program.File("temp_db_backup.fdb");
+    const auto inode = [](const std::string& path) {
+        struct stat info
+        {
+        };
+        return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    const auto kept = inode(previous);
+    ASSERT_NE(kept, 0u);
+    for (const bool sameEngine : {true, false})
+    {
+        CCopyEngine other;
+        other.Init(TestUser, TestPassword, 1);
+        CCopyEngine& engine = sameEngine ? run.engine : other;
+        ASSERT_EQ(engine.PrepareCopy(previous, "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
+        EXPECT_EQ(inode(previous), kept);
+        EXPECT_NE(engine.Settings().files.destinationCopy, previous);
+        EXPECT_TRUE(FileBytes(engine.Settings().files.destinationCopy) == FileBytes(run.dest.Path()));
+        ASSERT_EQ(engine.PrepareCopy(run.source.Name(), "", "", previous, "", "", false, run.program.Path(), false),
+                  0);
+        EXPECT_EQ(inode(previous), kept);
+        EXPECT_NE(engine.Settings().files.destinationCopy, previous);
+        EXPECT_TRUE(FileBytes(engine.Settings().files.destinationCopy) == FileBytes(previous));
+    }
+    EXPECT_EQ(inode(previous), kept);
+}
+
 TEST(PrepareCopy, CheckOnlyTouchesNoFilesButMakesTheDestinationWritable)
 {
     SPrepared run;
