@@ -107,6 +107,10 @@ std::string SourceExpression(const SVerifyColumn& column, const std::string& typ
                                        : "VARCHAR(" + std::to_string(std::max(1, column.source.length)) + ")";
         value = "CAST(" + value + " AS " + legacy + " CHARACTER SET " + column.legacyCharset + ")";
     }
+    // A CHAR's padding is no part of its text: the copy sends the text
+    // without it, so a destination of another type holds it without.
+    if (column.source.fieldType == 14 && column.dest.fieldType != 14 && column.source.characterSetId != 1)
+        value = "TRIM(TRAILING FROM " + value + ")";
     return "CAST(" + value + " AS " + type + ")";
 }
 

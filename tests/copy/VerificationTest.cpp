@@ -103,6 +103,9 @@ TEST_P(Verification, EveryKindOfKeyOrdersBothSidesAlike)
         {"CREATE TABLE K (ID INTEGER NOT NULL, V VARCHAR(10) NOT NULL, PRIMARY KEY (V, ID));",
          "CREATE TABLE K (ID INTEGER NOT NULL, V VARCHAR(10) NOT NULL, W INTEGER, PRIMARY KEY (V, ID));",
          "DELETE FROM K WHERE ID = 20"},
+        // CHAR padding is not copied into a VARCHAR, and not asked for there
+        {"CREATE TABLE K (ID CHAR(8) NOT NULL PRIMARY KEY, V CHAR(10));",
+         "CREATE TABLE K (ID VARCHAR(8) NOT NULL PRIMARY KEY, V VARCHAR(5));", "UPDATE K SET V = '6 ' WHERE ID = '20'"},
     };
     const std::string rows = "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 30; BEGIN WHILE (i > 0) DO BEGIN "
                              "INSERT INTO K (ID, V) VALUES (:i, MOD(:i, 7)); i = i - 1; END END^\nSET TERM ; ^\n";
