@@ -38,6 +38,7 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     case EKind::Unreadable: return text(T::FrmCheck_m_aMUnreadable, {finding.column, finding.detail});
     case EKind::NotATable: return text(T::FrmCheck_m_aMNotATable, {finding.detail});
     case EKind::MissingParentKeys: return text(T::FrmCheck_m_aMMissingParent, {finding.column, rows, finding.detail});
+    case EKind::ReachesOthers: return text(T::FrmCheck_m_aMReachesOthers, {finding.detail});
     case EKind::GroupRefused: return text(T::FrmCheck_m_aMGroupRefused, {finding.detail});
     case EKind::Deferred: return text(T::FrmCheck_m_aMDeferred, {finding.column, finding.detail});
     case EKind::Receives: return text(T::FrmCheck_m_aMReceives, {finding.column, finding.detail});

@@ -54,6 +54,7 @@ const char* KindName(SCheckFinding::EKind kind)
     case EKind::Unreadable: return "unreadable";
     case EKind::NotATable: return "not_a_table";
     case EKind::MissingParentKeys: return "missing_parent_keys";
+    case EKind::ReachesOthers: return "reaches_other_tables";
     case EKind::GroupRefused: return "group_refused";
     case EKind::Deferred: return "deferred";
     case EKind::Receives: return "receives";

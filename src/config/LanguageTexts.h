@@ -34,6 +34,7 @@
     X(FrmCheck_m_aMUnreadable, "FrmCheck.m_aMUnreadable", "%s (%s): a type this program cannot read; the table is not copied", "ss") \
     X(FrmCheck_m_aMNotATable, "FrmCheck.m_aMNotATable", "Not copied: %s", "s") \
     X(FrmCheck_m_aMMissingParent, "FrmCheck.m_aMMissingParent", "%s: %s rows refer to keys that %s of the destination does not hold; those rows fail", "sss") \
+    X(FrmCheck_m_aMReachesOthers, "FrmCheck.m_aMReachesOthers", "Not copied: rows of %s refer to its rows, and this copy does not refill that table", "s") \
     X(FrmCheck_m_aMGroupRefused, "FrmCheck.m_aMGroupRefused", "Not copied: it is copied together with %s, which cannot be refilled", "s") \
     X(FrmCheck_m_aMDeferred, "FrmCheck.m_aMDeferred", "%s: inserted empty and set after the other tables (%s)", "ss") \
     X(FrmCheck_m_aMReceives, "FrmCheck.m_aMReceives", "%s: not in the source, receives %s", "ss") \

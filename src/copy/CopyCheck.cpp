@@ -209,6 +209,7 @@ class CTableChecker
         check.severity = std::max(check.severity, severity);
     }
     void CheckParentKeys(STableCheck& check, const std::string& sourceTable);
+    void CheckReachedTables(STableCheck& check);
     long long CountLegacyText(const std::string& sourceTable, const SColumnInfo& source, const SColumnInfo& dest);
     void AddSteps(STableCheck& check, const std::string& sourceTable, const std::vector<SColumnInfo>& destInfo);
 
@@ -351,6 +352,7 @@ STableCheck CTableChecker::Check(const std::string& table)
         }
     }
     CheckParentKeys(check, sourceTable);
+    CheckReachedTables(check);
     AddSteps(check, sourceTable, destInfo);
     const double rate = m_source.IsInProcess() && m_dest.IsInProcess() ? EmbeddedRowsPerSecond : ServerRowsPerSecond;
     check.estimatedSeconds = SecondsPerTable + static_cast<double>(check.sourceRows) / rate;
@@ -425,6 +427,37 @@ void CTableChecker::CheckParentKeys(STableCheck& check, const std::string& sourc
     }
 }
 
+void CTableChecker::CheckReachedTables(STableCheck& check)
+{
+    // As the copy's emptying: rows of a table it does not empty first that
+    // refer to this one keep it from being emptied, whether their key
+    // refuses the DELETE or its ON DELETE rule would delete or change them.
+    // A table of the run is emptied first only when its source has rows.
+    for (const SForeignKey& key : m_keys)
+    {
+        if (key.parentTable != check.table || key.childTable == check.table)
+            continue;
+        int failure = 0;
+        const std::string childSource = SourceSpelling(key.childTable);
+        if (std::find(m_runTables.begin(), m_runTables.end(), key.childTable) != m_runTables.end() &&
+            !childSource.empty())
+        {
+            CStringGrid rows;
+            m_source.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(childSource), failure, &rows);
+            if (failure == 0 && rows.RowCount() > 0)
+                continue;
+        }
+        std::string sql = "SELECT FIRST 1 1 FROM " + SqlIdentifier(key.childTable) + " WHERE ";
+        for (size_t c = 0; c < key.childColumns.size(); ++c)
+            sql += (c ? " AND " : "") + SqlIdentifier(key.childColumns[c]) + " IS NOT NULL";
+        CStringGrid rows;
+        m_dest.Execute(sql, failure, &rows);
+        if (failure == 0 && rows.RowCount() > 0)
+            Add(check, EKind::ReachesOthers, ECheckSeverity::Fails, "", -1,
+                key.childTable + " (foreign key " + key.name + " ON DELETE " + key.deleteRule + ")");
+    }
+}
+
 void CTableChecker::AddSteps(STableCheck& check, const std::string& sourceTable,
                              const std::vector<SColumnInfo>& destInfo)
 {
@@ -465,7 +498,7 @@ bool Refuses(const STableCheck& check)
 {
     return std::any_of(check.findings.begin(), check.findings.end(), [](const SCheckFinding& finding) {
         return finding.kind == EKind::NeedsDefault || finding.kind == EKind::Unreadable ||
-               finding.kind == EKind::NotATable;
+               finding.kind == EKind::NotATable || finding.kind == EKind::ReachesOthers;
     });
 }
 } // namespace

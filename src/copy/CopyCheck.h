@@ -31,6 +31,7 @@ struct SCheckFinding
         Unreadable,        // a column type this program cannot read
         NotATable,         // a view, no table, or a table the source lacks
         MissingParentKeys, // keys a table outside the run does not hold
+        ReachesOthers,     // rows of a table the run does not refill refer to its rows
         GroupRefused,      // joined to a table that cannot be refilled
         Deferred,          // inserted empty and set after the other tables
         Receives,          // a column only the destination has, and what it gets

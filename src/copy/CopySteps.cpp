@@ -2,9 +2,43 @@
 // its triggers and setting the generators its triggers use.
 #include "copy/CCopyEngine.h"
 
+#include "core/CStringGrid.h"
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
+
+namespace
+{
+// Why emptying the table would delete or change rows of another table
+// through a foreign key's ON DELETE rule, or empty when it would not. Rows
+// of tables emptied earlier in the same transaction are gone already.
+std::string RowsReachedByEmptying(CFbConnection& connection, const std::string& table)
+{
+    std::vector<SForeignKey> keys;
+    if (!GetForeignKeys(connection, keys))
+        return connection.LastErrorMessage();
+    for (const SForeignKey& key : keys)
+    {
+        const bool acts = key.deleteRule == "CASCADE" || key.deleteRule == "SET NULL" || key.deleteRule == "SET DEFAULT";
+        if (!acts || key.parentTable != table || key.childTable == table)
+            continue;
+        // A row with a NULL in its key refers to nothing.
+        std::string sql = "SELECT FIRST 1 1 FROM " + SqlIdentifier(key.childTable) + " WHERE ";
+        for (size_t c = 0; c < key.childColumns.size(); ++c)
+            sql += (c ? " AND " : "") + SqlIdentifier(key.childColumns[c]) + " IS NOT NULL";
+        CStringGrid rows;
+        int failure = 0;
+        connection.Execute(sql, failure, &rows);
+        if (failure != 0)
+            return connection.LastErrorMessage();
+        if (rows.RowCount() > 0)
+            return "Emptying it would " + std::string(key.deleteRule == "CASCADE" ? "delete" : "change") +
+                   " rows of " + key.childTable + " (foreign key " + key.name + " ON DELETE " + key.deleteRule +
+                   "), which this copy does not refill";
+    }
+    return {};
+}
+} // namespace
 
 bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& table)
 {
@@ -12,6 +46,15 @@ bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& tab
         return false;
     if (table.empty())
         return true;
+    // The DELETE would carry the database's ON DELETE rules into tables the
+    // copy leaves alone: their rows would be lost unseen.
+    const std::string reached = RowsReachedByEmptying(connection, table);
+    if (!reached.empty())
+    {
+        WriteLog("ERROR: Failed to cleanup table!\r\n", m_logs.TablePrefix());
+        WriteLog("ERROR: " + CRunLogs::OneLine(reached), "");
+        return false;
+    }
     const std::string sql = "DELETE FROM " + SqlIdentifier(table) + ";";
     int failure = 0;
     connection.Execute(sql, failure);

@@ -138,7 +138,7 @@ bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys)
     int failure = 0;
     // One row per key column: the child's and the parent's column at the same position.
     connection.Execute("SELECT c.rdb$constraint_name, c.rdb$relation_name, cs.rdb$field_name, p.rdb$relation_name,"
-                       " ps.rdb$field_name"
+                       " ps.rdb$field_name, r.rdb$delete_rule"
                        " FROM rdb$relation_constraints c"
                        " JOIN rdb$ref_constraints r ON r.rdb$constraint_name = c.rdb$constraint_name"
                        " JOIN rdb$relation_constraints p ON p.rdb$constraint_name = r.rdb$const_name_uq"
@@ -154,7 +154,7 @@ bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys)
     {
         const std::string name = rows.GetCell(0, r);
         if (keys.empty() || keys.back().name != name)
-            keys.push_back({name, rows.GetCell(1, r), {}, rows.GetCell(3, r), {}});
+            keys.push_back({name, rows.GetCell(1, r), {}, rows.GetCell(3, r), {}, rows.GetCell(5, r)});
         keys.back().childColumns.push_back(rows.GetCell(2, r));
         keys.back().parentColumns.push_back(rows.GetCell(4, r));
     }

@@ -40,6 +40,7 @@ struct SForeignKey
     std::vector<std::string> childColumns;
     std::string parentTable;
     std::vector<std::string> parentColumns;
+    std::string deleteRule; // "CASCADE", "SET NULL", "SET DEFAULT", "NO ACTION" or "RESTRICT"
 };
 
 // The database's own tables: no views, no system, temporary or external

@@ -6,7 +6,7 @@ namespace
 {
 SForeignKey Key(const std::string& name, const std::string& child, const std::string& column, const std::string& parent)
 {
-    return {name, child, {column}, parent, {"ID"}};
+    return {name, child, {column}, parent, {"ID"}, "NO ACTION"};
 }
 
 const NullableColumns AllNullable = [](const std::string&, const std::vector<std::string>&) { return true; };

@@ -89,6 +89,31 @@ TEST_P(SafetyCopy, AFailedEmptyingLeavesTheTableAsItWas)
     EXPECT_FALSE(Contains(copy->SqlLog(), "INSERT INTO PARENT")) << copy->SqlLog();
 }
 
+TEST_P(SafetyCopy, EmptyingNeverDeletesOrChangesRowsOfTablesTheCopyLeavesAlone)
+{
+    const std::string parent = "CREATE TABLE PARENT (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(10));";
+    for (const std::string rule : {"CASCADE", "SET NULL"})
+    {
+        // NOTE is a table of the destination only.
+        auto copy = Make(parent + "INSERT INTO PARENT VALUES (1, 'new');",
+                         parent + "CREATE TABLE NOTE (ID INTEGER, PARENT_ID INTEGER CONSTRAINT FK_NOTE_PARENT"
+                                  " REFERENCES PARENT (ID) ON DELETE " +
+                             rule + ");");
+        copy->dest.Run("INSERT INTO PARENT VALUES (1, 'old'); INSERT INTO NOTE VALUES (5, 1);"
+                       " INSERT INTO NOTE VALUES (6, NULL);");
+        EXPECT_FALSE(copy->Copy("PARENT")) << rule;
+        EXPECT_TRUE(Contains(copy->RunLog(), "rows of NOTE (foreign key FK_NOTE_PARENT ON DELETE " + rule + ")"))
+            << copy->RunLog();
+        EXPECT_EQ(copy->dest.Query("SELECT ID, NAME FROM PARENT"), (Rows{{"1", "old"}})) << rule;
+        EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM NOTE WHERE PARENT_ID = 1"), "1") << rule;
+        // A row whose key is NULL refers to nothing: the copy goes on.
+        copy->dest.Run("DELETE FROM NOTE WHERE ID = 5;");
+        EXPECT_TRUE(copy->Copy("PARENT")) << copy->RunLog();
+        EXPECT_EQ(copy->dest.Query("SELECT ID, NAME FROM PARENT"), (Rows{{"1", "new"}})) << rule;
+        EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM NOTE"), "1") << rule;
+    }
+}
+
 TEST_P(SafetyCopy, OnlyTheTriggersTheCopySwitchedOffComeOnAgain)
 {
     const char* ddl = R"(CREATE TABLE T (ID INTEGER, S VARCHAR(10));
