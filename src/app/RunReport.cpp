@@ -15,6 +15,7 @@
 #include <ctime>
 #include <filesystem>
 #include <ostream>
+#include <sys/stat.h>
 
 namespace
 {
@@ -191,6 +192,12 @@ bool CRunReport::CanWrite()
         Messages() << "rowmover: the report cannot be written to " << m_sPath << ": it is a folder" << std::endl;
         return false;
     }
+    // Opening a pipe to try it would end its reader's input.
+    struct stat target
+    {
+    };
+    if (::stat(m_sPath.c_str(), &target) == 0 && S_ISFIFO(target.st_mode))
+        return true;
     CReplacingFile probe(Utf8ToWide(m_sPath));
     if (!probe.Open())
     {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +54,19 @@ bool CReplacingFile::Open()
         errno = ENOENT;
         return Fail();
     }
+    struct stat target
+    {
+    };
+    if (::stat(m_sTarget.c_str(), &target) == 0 && !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
+    {
+        // A pipe without a reader fails here instead of waiting for one.
+        m_bDirect = true;
+        m_fd = ::open(m_sTarget.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+        if (m_fd < 0)
+            return Fail();
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+        return true;
+    }
     const size_t slash = m_sTarget.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : m_sTarget.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? m_sTarget : m_sTarget.substr(slash + 1);
@@ -90,6 +104,24 @@ bool CReplacingFile::Write(const std::string& bytes)
 
 bool CReplacingFile::Flush()
 {
+    // A reader that went away must fail the write, not end the program.
+    struct sigaction ignore
+    {
+    };
+    struct sigaction previous
+    {
+    };
+    ignore.sa_handler = SIG_IGN;
+    if (m_bDirect)
+        ::sigaction(SIGPIPE, &ignore, &previous);
+    const bool flushed = WriteBuffer();
+    if (m_bDirect)
+        ::sigaction(SIGPIPE, &previous, nullptr);
+    return flushed;
+}
+
+bool CReplacingFile::WriteBuffer()
+{
     size_t done = 0;
     while (done < m_buffer.size())
     {
@@ -110,6 +142,12 @@ bool CReplacingFile::Commit()
 {
     if (m_bFailed || m_fd < 0 || !Flush())
         return false;
+    if (m_bDirect)
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0 || Fail();
+    }
     if (::fsync(m_fd) != 0)
         return Fail();
     const int fd = m_fd;

@@ -6,6 +6,8 @@
 // once every byte is on disk, so that a failed write (a full disk, a folder
 // without write access) keeps the old file whole. The new file takes over
 // the old one's permissions; a link is followed to the file it names.
+// A target that is no regular file (a device such as /dev/null, a pipe) is
+// written into directly: putting a file in its place would destroy it.
 class CReplacingFile
 {
   public:
@@ -28,6 +30,7 @@ class CReplacingFile
     bool Fail();
     // Writes the buffer out.
     bool Flush();
+    bool WriteBuffer();
 
     std::string m_sTarget;
     std::string m_sTemporary;
@@ -35,6 +38,7 @@ class CReplacingFile
     std::string m_sError;
     int m_fd = -1;
     bool m_bFailed = false;
+    bool m_bDirect = false; // writing into the target itself
 };
 
 // Replaces the file's contents with bytes in the way of CReplacingFile;
