@@ -21,7 +21,7 @@ int RunUnattendedWithProgress(const std::vector<std::string>& arguments, const s
     QWidget fontOwner;
     CFontSettings font(&fontOwner);
     SUnattendedRun run;
-    if (!report.CanWrite())
+    if (!report.CanWrite(programFile))
         return ExitNotStarted;
     const bool prepared = PrepareUnattendedRun(arguments, programFile, messages, run, &font);
     report.TakeRun(run);

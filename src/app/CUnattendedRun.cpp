@@ -384,7 +384,7 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
         run.engine.RequestAbort();
         between([&] { messages << "Aborting the table in progress." << std::endl; });
     });
-    if (!report.CanWrite())
+    if (!report.CanWrite(programFile))
         return ExitNotStarted;
     const bool prepared = PrepareUnattendedRun(arguments, programFile, messages, run);
     report.TakeRun(run);
@@ -435,7 +435,7 @@ int RunReadOnly(const std::vector<std::string>& arguments, const std::string& pr
 {
     CRunReport report(arguments, kind, out, err);
     SUnattendedRun run;
-    if (!report.CanWrite())
+    if (!report.CanWrite(programFile))
         return ExitNotStarted;
     const bool prepared = PrepareUnattendedRun(arguments, programFile, report.Messages(), run, nullptr, true);
     report.TakeRun(run);

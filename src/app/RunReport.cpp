@@ -171,10 +171,32 @@ CRunReport::~CRunReport()
     m_pMessages->flush();
 }
 
-bool CRunReport::CanWrite()
+bool CRunReport::CanWrite(const std::string& programFile)
 {
     if (!Wanted() || m_bToOutput)
         return true;
+    // Nor may it take the place of the program's settings or of the records
+    // that other runs rely on: the trigger journal, the failed tables.
+    if (!programFile.empty())
+    {
+        const SStartupFolders folders = ResolveFolders(programFile, programFile);
+        const auto same = [](const std::string& a, const std::string& b) {
+            std::error_code first;
+            std::error_code second;
+            const auto left = std::filesystem::weakly_canonical(a, first);
+            return !first && left == std::filesystem::weakly_canonical(b, second) && !second;
+        };
+        for (const std::string& own : {folders.appDir + "Rowmover.ini", folders.appDir + TriggerJournalFileName,
+                                       folders.appDir + FailedTablesFileName})
+        {
+            if (same(m_sPath, own) || same(m_sPath, own + ".lock"))
+            {
+                Messages() << "rowmover: the report " << m_sPath << " would overwrite the program's own file " << own
+                           << std::endl;
+                return false;
+            }
+        }
+    }
     // A report named like a database would overwrite it at the end of the run.
     std::error_code ignored;
     for (const std::string& database : {m_header.sourceDb, m_header.destDb})

@@ -38,7 +38,9 @@ class CRunReport
 
     // Before the run: false, said on err, when the report could not be
     // written there (no such folder, no write access, a database's file).
-    bool CanWrite();
+    // programFile finds the program's own files, which a report must not
+    // take the place of either.
+    bool CanWrite(const std::string& programFile = {});
     // What the preparation knew: the users and the log files.
     void TakeRun(const SUnattendedRun& run);
     void TakeCopy(const SCopyRunResult& result);

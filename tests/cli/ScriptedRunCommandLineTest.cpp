@@ -274,8 +274,13 @@ TEST(ScriptedRunCommandLine, ReportsThatCannotBeWrittenStopTheRunBeforeItBegins)
     CInstalledProgram program;
     CWatchedDatabase source(std::string(Ddl) + SourceRows);
     CWatchedDatabase dest(std::string(Ddl) + OldRows);
+    // The program's own records, which other runs rely on, are no report
+    // either, whether they exist yet or not.
+    AppendTextToFile(program.ConfigFolder() + "FailedTables.txt", "");
     for (const std::string& path :
-         {program.ProgramFolder().File("no/such/folder/report.json"), dest.Path(), program.ProgramFolder().Path()})
+         {program.ProgramFolder().File("no/such/folder/report.json"), dest.Path(), program.ProgramFolder().Path(),
+          program.ConfigFolder() + "FailedTables.txt", program.ConfigFolder() + "TriggerJournal.txt",
+          program.ConfigFolder() + "Rowmover.ini"})
     {
         const SRunResult result = program.Run(With({"--report", path}, CopyArguments(source, dest)));
         EXPECT_EQ(result.exitCode, 2) << path;
