@@ -177,16 +177,22 @@ std::string CCopyEngine::KeepDestinationCopy()
         !FileExists(m_settings.files.destinationCopy))
         return {};
     // Beside the run's logs the copy outlives the next run, which makes its
-    // own temporary copy in the program folder.
-    const std::string kept =
-        JoinPath(m_sRunFolder, m_sRunStamp + "_destination_before" + GetExtension(m_settings.files.destinationCopy));
-    if (std::rename(m_settings.files.destinationCopy.c_str(), kept.c_str()) == 0)
+    // own temporary copy in the program folder. Without a run folder (or on
+    // another file system) it takes the same name in the program folder,
+    // which the next run does not remove either. An existing file of that
+    // name is never written over.
+    const std::string copy = m_settings.files.destinationCopy;
+    const std::string name = m_sRunStamp + "_destination_before" + GetExtension(copy);
+    const std::string programFolder = copy.substr(0, copy.rfind('/') + 1);
+    for (const std::string& kept : {JoinPath(m_sRunFolder, name), programFolder + name})
     {
-        m_settings.files.destinationCopy.clear();
-        return kept;
+        if (::renameat2(AT_FDCWD, copy.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0)
+        {
+            m_settings.files.destinationCopy.clear();
+            return kept;
+        }
     }
-    // Another file system: the copy stays where it is, and is kept there.
-    const std::string stays = m_settings.files.destinationCopy;
+    // The copy stays where it is, and is kept there.
     m_settings.files.destinationCopy.clear();
-    return stays;
+    return copy;
 }

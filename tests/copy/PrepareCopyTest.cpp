@@ -158,6 +158,22 @@ TEST(PrepareCopy, ADatabaseOpenedFromTheProgramFolderIsNeverWrittenOver)
     EXPECT_EQ(inode(previous), kept);
 }
 
+TEST(PrepareCopy, TheKeptDestinationCopyOutlivesTheNextRunWithoutARunFolder)
+{
+    SPrepared run;
+    // A file where the run folder would go: the logs are lost, not the copy.
+    AppendTextToFile(run.source.Folder().Path() + "DB_copy_" + Today(), "in the way");
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
+    const std::string kept = run.engine.KeepDestinationCopy();
+    EXPECT_EQ(kept.substr(0, run.program.Path().size()), run.program.Path());
+    EXPECT_NE(kept.find("_destination_before.fdb"), std::string::npos) << kept;
+    EXPECT_TRUE(FileBytes(kept) == FileBytes(run.dest.Path()));
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
+    EXPECT_TRUE(FileExists(kept));
+}
+
 TEST(PrepareCopy, CheckOnlyTouchesNoFilesButMakesTheDestinationWritable)
 {
     SPrepared run;
