@@ -177,6 +177,13 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
             events.tableProgress(listIndex(i, name), meter.Update(0, CProgressMeter::Clock::now()));
         }
         result.aborted = engine.AbortRequested();
+        // An abort that came once the table's rows were committed (while they
+        // were read back) rolls nothing back. Outside a group, or at its end,
+        // it ends the run after the table as a stop does.
+        const bool committed = copied || engine.TableOutcome().rowsWritten > 0;
+        const bool afterTable = result.aborted && committed && !skipped && (!group || groupLeft == 1);
+        if (afterTable)
+            result.aborted = false;
         if (result.aborted)
             result.abortedTable = name;
         STableOutcome& outcome = result.tables[static_cast<size_t>(listIndex(i, name))];
@@ -214,7 +221,7 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
             result.notStarted = count - i - 1;
             break;
         }
-        if (!group && stop.load() && i + 1 < count)
+        if ((afterTable || (!group && stop.load())) && i + 1 < count)
         {
             result.stopped = true;
             result.stoppedAfter = name;

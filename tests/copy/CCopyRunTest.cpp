@@ -145,6 +145,34 @@ TEST(CCopyRun, StopDuringTheSecondOfFiveCompletesItAndLeavesTheRest)
     EXPECT_FALSE(copy.engine.IsRunActive());
 }
 
+TEST(CCopyRun, AnAbortWhileACommittedTableIsReadBackEndsTheRunAfterItAsAStop)
+{
+    // Its rows are in: nothing is rolled back, and the run says so.
+    const std::vector<std::string> names{"T1", "T2", "T3"};
+    SCopyFixture copy(TablesDdl(names) + RowsDml(names), TablesDdl(names));
+    ASSERT_EQ(copy.prepared, 0);
+    CStringGrid tables = TableGrid(names);
+    SRecorder recorder;
+    SCopyRunEvents events = recorder.Events();
+    events.tableVerifying = [&](int, const std::string& table) {
+        if (table == "T2")
+            copy.engine.RequestAbort();
+    };
+    std::atomic<bool> stop{false};
+
+    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false, {}}, stop, events);
+
+    EXPECT_FALSE(result.aborted);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.stoppedAfter, "T2");
+    EXPECT_EQ(result.notStarted, 1);
+    EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM T2"), "1");
+    EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM T3"), "0");
+    EXPECT_NE(copy.RunLog().find("Copy stopped by the user after this table; not started: 1 table(s) (T3)"),
+              std::string::npos)
+        << copy.RunLog();
+}
+
 TEST(CCopyRun, StopDuringTheLastTableIsNoStop)
 {
     SCopyFixture copy(TablesDdl({"A", "B"}) + RowsDml({"A", "B"}), TablesDdl({"A", "B"}));
