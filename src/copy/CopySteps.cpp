@@ -15,7 +15,7 @@ namespace
 std::string RowsReachedByEmptying(CFbConnection& connection, const std::string& table)
 {
     std::vector<SForeignKey> keys;
-    if (!GetForeignKeys(connection, keys))
+    if (!GetForeignKeys(connection, keys, table))
         return connection.LastErrorMessage();
     for (const SForeignKey& key : keys)
     {

@@ -131,8 +131,10 @@ bool GetCheckReads(CFbConnection& connection, std::vector<SCheckRead>& reads)
     return true;
 }
 
-bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys)
+bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys, const std::string& parentTable)
 {
+    const std::string parent =
+        parentTable.empty() ? std::string() : " AND p.rdb$relation_name = '" + EscapeSqlString(parentTable) + "'";
     keys.clear();
     CStringGrid rows;
     int failure = 0;
@@ -145,8 +147,8 @@ bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys)
                        " JOIN rdb$index_segments cs ON cs.rdb$index_name = c.rdb$index_name"
                        " JOIN rdb$index_segments ps ON ps.rdb$index_name = p.rdb$index_name"
                        "  AND ps.rdb$field_position = cs.rdb$field_position"
-                       " WHERE c.rdb$constraint_type = 'FOREIGN KEY'"
-                       " ORDER BY c.rdb$constraint_name, cs.rdb$field_position",
+                       " WHERE c.rdb$constraint_type = 'FOREIGN KEY'" +
+                           parent + " ORDER BY c.rdb$constraint_name, cs.rdb$field_position",
                        failure, &rows);
     if (failure != 0)
         return false;

@@ -60,8 +60,9 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
 // The columns of other tables that CHECK constraints read, as the engine's
 // dependency records name them; false when a query fails.
 bool GetCheckReads(CFbConnection& connection, std::vector<SCheckRead>& reads);
-// Every foreign key of the database; false when a query fails.
-bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys);
+// Every foreign key of the database, or with parentTable those that refer
+// to that table; false when a query fails.
+bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys, const std::string& parentTable = {});
 // The primary-key columns of a table in key order (empty without one).
 bool GetPrimaryKey(CFbConnection& connection, const std::string& table, std::vector<std::string>& columns);
 // The columns of the table's first UNIQUE constraint in key order (empty
