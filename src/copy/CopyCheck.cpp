@@ -131,6 +131,16 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
             count(name + " <> ROUND(" + name + ", " + std::to_string(-dest.scale) + ")", EKind::Rounded,
                   ECheckSeverity::Warning, TypeText(dest));
     }
+    if (IsFloat(dest) && dest.dimensions == 0 && IsExactNumber(source) && source.dimensions == 0)
+    {
+        // A DOUBLE PRECISION holds every whole number below 2^53 exactly, a
+        // FLOAT below 2^24: an exact value with more significant digits may
+        // arrive changed (9007199254740993 as 9007199254740992, which is
+        // also what it reads as here, hence from 2^53 on).
+        const double exactUnits = dest.fieldType == 10 ? 16777216.0 : 9007199254740992.0;
+        count("ABS(CAST(" + name + " AS DOUBLE PRECISION)) >= " + Number(exactUnits / std::pow(10.0, -source.scale)),
+              EKind::BeyondPrecision, ECheckSeverity::Warning, TypeText(dest));
+    }
     if ((IsExactNumber(dest) || IsFloat(dest)) && dest.dimensions == 0 && IsText(source) && source.fieldType != 261)
         count(name + " IS NOT NULL AND TRIM(" + name + ") NOT SIMILAR TO " + NumberPattern, EKind::NotANumber,
               ECheckSeverity::Fails, TypeText(dest));
