@@ -270,8 +270,19 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
         for (int i = 0; i < cursor.ColumnCount(); ++i)
         {
             cursor.Value(i, EValueForm::Exact, value);
+            // Numbers, dates and times go as they are, as the rows' inserts
+            // send them: the server converts them to the column's type the
+            // same way (a DOUBLE into a VARCHAR reads alike on both paths).
+            const XSQLVAR& column = cursor.Column(i);
+            const int type = column.sqltype & ~1;
+            const bool raw = type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64 || type == SQL_FLOAT ||
+                             type == SQL_DOUBLE || type == SQL_TIMESTAMP || type == SQL_TYPE_DATE ||
+                             type == SQL_TYPE_TIME || type == SQL_BOOLEAN;
             if (value.marks & CStringGrid::MarkNull)
                 statement.SetNull(i);
+            else if (raw)
+                statement.SetRaw(i, type, column.sqlscale, column.sqlsubtype,
+                                 std::string(column.sqldata, static_cast<unsigned short>(column.sqllen)));
             else
                 statement.SetBytes(i, value.text, (value.marks & CStringGrid::MarkBinary) != 0);
             const size_t mark = literal.find('?');

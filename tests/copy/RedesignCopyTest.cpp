@@ -293,6 +293,28 @@ TEST_P(RedesignCopy, CheckReadingAnotherTableAcceptsTheSourcesHistory)
     }
 }
 
+TEST_P(RedesignCopy, ColumnsSetAfterTheOtherTablesConvertAsTheInsertsDo)
+{
+    // RATE is read by a CHECK of ORDERS, so it is set once both tables are in.
+    const std::string orders = "CREATE TABLE ORDERS (ID INTEGER NOT NULL PRIMARY KEY, CUST_ID INTEGER,"
+                               " CONSTRAINT CHK_RATED CHECK ((SELECT C.RATE FROM CUSTOMER C WHERE C.ID ="
+                               " ORDERS.CUST_ID) <> '-1'));";
+    auto copy = Make("CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, RATE DOUBLE PRECISION, SINCE DATE);" +
+                         orders +
+                         "INSERT INTO CUSTOMER VALUES (1, 0.1e0 + 0.2e0, '2020-02-29');"
+                         "INSERT INTO CUSTOMER VALUES (2, 1e20, '1999-12-31'); INSERT INTO ORDERS VALUES (10, 1);",
+                     "CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, RATE VARCHAR(30), SINCE VARCHAR(30));" +
+                         orders);
+    const SRunRecord run = RunTables(*copy, {"ORDERS", "CUSTOMER"});
+    EXPECT_TRUE(run.result.allCopied) << copy->RunLog() << copy->SqlLog();
+    EXPECT_TRUE(Contains(copy->SqlLog(), "UPDATE CUSTOMER SET RATE=")) << copy->SqlLog();
+    // As the engine turns the source's values into text itself.
+    EXPECT_EQ(copy->dest.Query("SELECT ID, RATE FROM CUSTOMER ORDER BY ID"),
+              copy->source.Query("SELECT ID, CAST(RATE AS VARCHAR(30)) FROM CUSTOMER ORDER BY ID"));
+    EXPECT_EQ(copy->dest.Query("SELECT ID, SINCE FROM CUSTOMER ORDER BY ID"),
+              copy->source.Query("SELECT ID, CAST(SINCE AS VARCHAR(30)) FROM CUSTOMER ORDER BY ID"));
+}
+
 TEST_P(RedesignCopy, LegacyTextArrivesAsTheNamedCodePage)
 {
     // "Grüße" and "Ä€" in Windows-1252 bytes, in a database without a
