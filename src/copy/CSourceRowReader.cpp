@@ -5,14 +5,9 @@
 #include <cstring>
 #include <memory>
 
-namespace
+bool IsPlainValueType(int sqlType)
 {
-// Source types whose fetched data is bound as it is: the server converts
-// numbers, dates, times and UTF-8 text to the destination's types exactly,
-// with no text form in between.
-bool BindsRaw(int type)
-{
-    switch (type)
+    switch (sqlType)
     {
     case SQL_SHORT:
     case SQL_LONG:
@@ -22,10 +17,19 @@ bool BindsRaw(int type)
     case SQL_TIMESTAMP:
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIME:
-    case SQL_BOOLEAN:
-    case SQL_VARYING: return true;
+    case SQL_BOOLEAN: return true;
     default: return false;
     }
+}
+
+namespace
+{
+// Source types whose fetched data is bound as it is: the server converts
+// numbers, dates, times and UTF-8 text to the destination's types exactly,
+// with no text form in between.
+bool BindsRaw(int type)
+{
+    return type == SQL_VARYING || IsPlainValueType(type);
 }
 
 bool IsNull(const XSQLVAR& column)

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// Numbers, dates, times and booleans: source values the server converts to
+// any destination type itself when they are bound as they were fetched.
+bool IsPlainValueType(int sqlType);
+
 // What the logs say of one row.
 struct SLogLines
 {

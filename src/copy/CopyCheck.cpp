@@ -447,22 +447,18 @@ void CTableChecker::CheckReachedTables(STableCheck& check)
     {
         if (key.parentTable != check.table || key.childTable == check.table)
             continue;
-        int failure = 0;
         const std::string childSource = SourceSpelling(key.childTable);
         if (std::find(m_runTables.begin(), m_runTables.end(), key.childTable) != m_runTables.end() &&
             !childSource.empty())
         {
+            int failure = 0;
             CStringGrid rows;
             m_source.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(childSource), failure, &rows);
             if (failure == 0 && rows.RowCount() > 0)
                 continue;
         }
-        std::string sql = "SELECT FIRST 1 1 FROM " + SqlIdentifier(key.childTable) + " WHERE ";
-        for (size_t c = 0; c < key.childColumns.size(); ++c)
-            sql += (c ? " AND " : "") + SqlIdentifier(key.childColumns[c]) + " IS NOT NULL";
-        CStringGrid rows;
-        m_dest.Execute(sql, failure, &rows);
-        if (failure == 0 && rows.RowCount() > 0)
+        bool found = false;
+        if (FindReferringRow(m_dest, key, found) && found)
             Add(check, EKind::ReachesOthers, ECheckSeverity::Fails, "", -1,
                 key.childTable + " (foreign key " + key.name + " ON DELETE " + key.deleteRule + ")");
     }

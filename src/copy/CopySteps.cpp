@@ -2,7 +2,6 @@
 // its triggers and setting the generators its triggers use.
 #include "copy/CCopyEngine.h"
 
-#include "core/CStringGrid.h"
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
@@ -22,16 +21,10 @@ std::string RowsReachedByEmptying(CFbConnection& connection, const std::string& 
         const bool acts = key.deleteRule == "CASCADE" || key.deleteRule == "SET NULL" || key.deleteRule == "SET DEFAULT";
         if (!acts || key.parentTable != table || key.childTable == table)
             continue;
-        // A row with a NULL in its key refers to nothing.
-        std::string sql = "SELECT FIRST 1 1 FROM " + SqlIdentifier(key.childTable) + " WHERE ";
-        for (size_t c = 0; c < key.childColumns.size(); ++c)
-            sql += (c ? " AND " : "") + SqlIdentifier(key.childColumns[c]) + " IS NOT NULL";
-        CStringGrid rows;
-        int failure = 0;
-        connection.Execute(sql, failure, &rows);
-        if (failure != 0)
+        bool found = false;
+        if (!FindReferringRow(connection, key, found))
             return connection.LastErrorMessage();
-        if (rows.RowCount() > 0)
+        if (found)
             return "Emptying it would " + std::string(key.deleteRule == "CASCADE" ? "delete" : "change") +
                    " rows of " + key.childTable + " (foreign key " + key.name + " ON DELETE " + key.deleteRule +
                    "), which this copy does not refill";

@@ -5,6 +5,7 @@
 #include "copy/LogValues.h"
 
 #include "copy/CRunPlan.h"
+#include "copy/CSourceRowReader.h"
 #include "copy/TablePlan.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
@@ -275,9 +276,7 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
             // same way (a DOUBLE into a VARCHAR reads alike on both paths).
             const XSQLVAR& column = cursor.Column(i);
             const int type = column.sqltype & ~1;
-            const bool raw = type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64 || type == SQL_FLOAT ||
-                             type == SQL_DOUBLE || type == SQL_TIMESTAMP || type == SQL_TYPE_DATE ||
-                             type == SQL_TYPE_TIME || type == SQL_BOOLEAN;
+            const bool raw = IsPlainValueType(type);
             if (value.marks & CStringGrid::MarkNull)
                 statement.SetNull(i);
             else if (raw)

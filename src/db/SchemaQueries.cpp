@@ -163,6 +163,18 @@ bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys, c
     return true;
 }
 
+bool FindReferringRow(CFbConnection& connection, const SForeignKey& key, bool& found)
+{
+    std::string sql = "SELECT FIRST 1 1 FROM " + SqlIdentifier(key.childTable) + " WHERE ";
+    for (size_t c = 0; c < key.childColumns.size(); ++c)
+        sql += (c ? " AND " : "") + SqlIdentifier(key.childColumns[c]) + " IS NOT NULL";
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute(sql, failure, &rows);
+    found = failure == 0 && rows.RowCount() > 0;
+    return failure == 0;
+}
+
 bool GetPrimaryKey(CFbConnection& connection, const std::string& table, std::vector<std::string>& columns)
 {
     columns.clear();

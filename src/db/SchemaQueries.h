@@ -63,6 +63,9 @@ bool GetCheckReads(CFbConnection& connection, std::vector<SCheckRead>& reads);
 // Every foreign key of the database, or with parentTable those that refer
 // to that table; false when a query fails.
 bool GetForeignKeys(CFbConnection& connection, std::vector<SForeignKey>& keys, const std::string& parentTable = {});
+// Whether a row of the key's table refers to a row through the key (a row
+// with a NULL in its key refers to nothing); false when the query fails.
+bool FindReferringRow(CFbConnection& connection, const SForeignKey& key, bool& found);
 // The primary-key columns of a table in key order (empty without one).
 bool GetPrimaryKey(CFbConnection& connection, const std::string& table, std::vector<std::string>& columns);
 // The columns of the table's first UNIQUE constraint in key order (empty
