@@ -33,6 +33,7 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     case EKind::TimeDropped: return text(T::FrmCheck_m_aMTimeDropped, {finding.column, rows});
     case EKind::NotANumber: return text(T::FrmCheck_m_aMNotANumber, {finding.column, rows});
     case EKind::LegacyText: return text(T::FrmCheck_m_aMLegacyText, {finding.column, rows});
+    case EKind::UnmappedBytes: return text(T::FrmCheck_m_aMUnmappedBytes, {finding.column, rows, finding.detail});
     case EKind::NullIntoNotNull: return text(T::FrmCheck_m_aMNullIntoNotNull, {finding.column, rows});
     case EKind::NeedsDefault: return text(T::FrmCheck_m_aMNeedsDefault, {finding.column, finding.detail});
     case EKind::Unreadable: return text(T::FrmCheck_m_aMUnreadable, {finding.column, finding.detail});

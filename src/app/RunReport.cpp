@@ -50,6 +50,7 @@ const char* KindName(SCheckFinding::EKind kind)
     case EKind::TimeDropped: return "time_dropped";
     case EKind::NotANumber: return "not_a_number";
     case EKind::LegacyText: return "legacy_text";
+    case EKind::UnmappedBytes: return "unmapped_bytes";
     case EKind::NullIntoNotNull: return "null_into_not_null";
     case EKind::NeedsDefault: return "needs_default";
     case EKind::Unreadable: return "unreadable";

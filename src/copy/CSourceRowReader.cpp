@@ -1,5 +1,6 @@
 #include "copy/CSourceRowReader.h"
 
+#include "copy/SourceSelect.h"
 #include "core/TextEncoding.h"
 
 #include <cstring>
@@ -66,6 +67,13 @@ void Bind(const XSQLVAR& column, const SColumnValue& value, SBoundValue& bound)
     bound.binary = (value.marks & CStringGrid::MarkBinary) != 0;
 }
 
+// Puts U+FFFD, the replacement character, in place of every zero byte.
+void ReplaceZeroBytes(std::string& text)
+{
+    for (size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at + 3))
+        text.replace(at, 1, "\xEF\xBF\xBD");
+}
+
 // Whether text passing through in pieces is UTF-8: a character cut by the
 // end of a piece is checked with the next one.
 class CUtf8Check
@@ -130,6 +138,28 @@ CSourceRowReader::CSourceRowReader(CFbCursor& cursor, const std::vector<const SC
     m_long.assign(count, false);
     m_digests.resize(count);
     m_validUtf8.assign(count, true);
+}
+
+void CSourceRowReader::RefuseUnmappedBytes(int column, const std::string& charset)
+{
+    m_nUnmappedColumn = column;
+    m_sLegacyCharset = charset;
+    // Read straight from the fetched data, and never shown as a value.
+    m_needed[static_cast<size_t>(column)] = false;
+}
+
+void CSourceRowReader::NoteRefusal(SReadRow& read) const
+{
+    read.refusal.clear();
+    if (m_nUnmappedColumn < 0)
+        return;
+    const XSQLVAR& marker = m_cursor.Column(m_nUnmappedColumn);
+    ISC_LONG code = 0;
+    if (IsNull(marker) || (marker.sqltype & ~1) != SQL_LONG)
+        return;
+    std::memcpy(&code, marker.sqldata, sizeof code);
+    if (code > 0)
+        read.refusal = UnmappedByteMessage(m_cursor.ColumnName(code / 256 - 1), code % 256, m_sLegacyCharset);
 }
 
 SReadRow& CSourceRowReader::NextItem()
@@ -236,6 +266,7 @@ bool CSourceRowReader::ReadValues()
 bool CSourceRowReader::ReadRow(SReadRow& read)
 {
     read.pieceColumn = -1;
+    NoteRefusal(read);
     read.row.resize(m_plan.size());
     SLogLines& lines = read.lines;
     if (m_bLogging)
@@ -312,7 +343,8 @@ bool CSourceRowReader::ReadRow(SReadRow& read)
     {
         lines.insert += ");";
         lines.text.clear();
-        for (size_t j = 0; j < m_values.size(); ++j)
+        const size_t shown = m_nUnmappedColumn < 0 ? m_values.size() : static_cast<size_t>(m_nUnmappedColumn);
+        for (size_t j = 0; j < shown; ++j)
         {
             if (j)
                 lines.text += ';';
@@ -321,6 +353,14 @@ bool CSourceRowReader::ReadRow(SReadRow& read)
         lines.detail.clear();
         if (m_values.size() > 1)
             appendValue(lines.detail, ELogForm::Plain, true, 1);
+        if (!read.refusal.empty())
+        {
+            // The refused text holds U+0000 where the bytes without a
+            // character were; a zero byte would cut the logs short for
+            // whoever reads them.
+            for (std::string* text : {&lines.insert, &lines.text, &lines.detail})
+                ReplaceZeroBytes(*text);
+        }
     }
     return true;
 }

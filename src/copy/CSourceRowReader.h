@@ -46,6 +46,9 @@ struct SReadRow
     int pieceColumn = -1;
     bool firstPiece = false;
     bool pieceBinary = false; // bytes that are not text (no character set filter)
+    // Why the row is not inserted at all, though it was read; empty for a
+    // row to insert.
+    std::string refusal;
 
     bool IsPiece() const { return pieceColumn >= 0; }
 };
@@ -73,6 +76,9 @@ class CSourceRowReader
     // finishes it, with the reason when the source could not be read whole.
     // Stops early once the queue is abandoned.
     void Run(CRowQueue<SReadRow>& queue);
+    // The cursor's column `column` is the select's UnmappedByteColumn: it is
+    // no value of the row, and a row it marks is refused.
+    void RefuseUnmappedBytes(int column, const std::string& charset);
 
   private:
     // Holds the next item of the chunk being filled.
@@ -84,6 +90,8 @@ class CSourceRowReader
     // pieces for its inserted column (or only for its digest).
     bool ReadBlobValue(int j);
     bool ReadRow(SReadRow& read);
+    // Why the current row is refused, or nothing.
+    void NoteRefusal(SReadRow& read) const;
 
     CFbCursor& m_cursor;
     const std::vector<const SColumnPlan*> m_plan;
@@ -103,4 +111,6 @@ class CSourceRowReader
     CBlobReader m_blob;
     std::string m_sPiece;
     bool m_bAbandoned = false;
+    int m_nUnmappedColumn = -1;
+    std::string m_sLegacyCharset;
 };

@@ -15,10 +15,11 @@
 
 namespace
 {
-std::vector<SResultColumn> ResultColumns(CFbCursor& cursor)
+// The source's columns the select reads, without the marker of its rows.
+std::vector<SResultColumn> ResultColumns(CFbCursor& cursor, int unmappedColumn)
 {
     std::vector<SResultColumn> columns;
-    for (int i = 0; i < cursor.ColumnCount(); ++i)
+    for (int i = 0; i < cursor.ColumnCount() && i != unmappedColumn; ++i)
         columns.push_back({cursor.ColumnName(i), cursor.Column(i).sqltype & ~1});
     return columns;
 }
@@ -125,11 +126,15 @@ CTableCopy::ESource CTableCopy::OpenSource()
         if (peek.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database) &&
             GetColumnInfo(peek, m_sTable, destColumns))
             options.legacyColumns = LegacyTextColumns(m_sourceInfo, destColumns);
+        if (!options.legacyColumns.empty())
+            options.unmappedBytes = UnmappedBytes(m_source, m_settings.sourceCharset);
     }
     options.inlineBlobs = !m_source.IsInProcess();
     const std::string sql =
         m_sourceInfo.empty() ? "" : BuildSourceSelect(m_source, m_sSourceTable, m_sourceInfo, options);
     const bool selected = !sql.empty() && m_cursor.Open(sql);
+    const int last = selected ? m_cursor.ColumnCount() - 1 : -1;
+    m_nUnmappedColumn = last >= 0 && m_cursor.ColumnName(last) == UnmappedByteColumn ? last : -1;
     const std::string selectLine = "\r\n/* " + sql + " */\r\n";
     m_logs.WriteSqlLog(selectLine);
     m_logs.WriteTextLog(selectLine);
@@ -169,7 +174,7 @@ bool CTableCopy::OpenDestination()
         return FailBeforeRows("ERROR: Failed to open or table is empty", CRunLogs::OneLine(notATable));
     if (!GetColumnInfo(m_dest, m_sTable, m_destInfo) || m_destInfo.empty())
         return FailBeforeRows("ERROR: Failed to open or table is empty", CRunLogs::OneLine(m_dest.LastErrorMessage()));
-    m_plan = BuildTablePlan(m_sTable, MatchSourceColumns(ResultColumns(m_cursor), m_sourceInfo), m_destInfo,
+    m_plan = BuildTablePlan(m_sTable, MatchSourceColumns(ResultColumns(m_cursor, m_nUnmappedColumn), m_sourceInfo), m_destInfo,
                             m_engine.DeferredColumnsOf(m_sTable));
     if (m_plan.problems.empty())
         return true;

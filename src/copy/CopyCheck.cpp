@@ -16,6 +16,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace
@@ -221,6 +222,7 @@ class CTableChecker
     void CheckParentKeys(STableCheck& check, const std::string& sourceTable);
     void CheckReachedTables(STableCheck& check);
     long long CountLegacyText(const std::string& sourceTable, const SColumnInfo& source, const SColumnInfo& dest);
+    long long CountUnmappedBytes(const std::string& sourceTable, const SColumnInfo& source);
     void AddSteps(STableCheck& check, const std::string& sourceTable, const std::vector<SColumnInfo>& destInfo);
 
     const SRunSettings& m_settings;
@@ -231,6 +233,7 @@ class CTableChecker
     std::vector<std::string> m_sourceTables;
     std::vector<std::string> m_destTables;
     std::vector<SForeignKey> m_keys;
+    std::optional<std::string> m_unmappedBytes; // of the source code page, once asked for
 };
 
 std::string CTableChecker::SourceSpelling(const std::string& table) const
@@ -321,6 +324,13 @@ STableCheck CTableChecker::Check(const std::string& table)
                     if (rows != 0)
                         Add(check, EKind::LegacyText, ECheckSeverity::Fails, column.name, rows, "");
                 }
+                if (column.legacyText && legacyTextKnown)
+                {
+                    const long long rows = CountUnmappedBytes(sourceTable, from);
+                    if (rows != 0)
+                        Add(check, EKind::UnmappedBytes, ECheckSeverity::Fails, column.name, rows,
+                            m_settings.sourceCharset);
+                }
             }
             break;
         case EColumnValue::LeftOut:
@@ -393,6 +403,22 @@ long long CTableChecker::CountLegacyText(const std::string& sourceTable, const S
                          " BEGIN T = S; WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
                      failure, &bad);
     return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;
+}
+
+long long CTableChecker::CountUnmappedBytes(const std::string& sourceTable, const SColumnInfo& source)
+{
+    // The copy refuses these rows rather than let the server store U+0000
+    // for the bytes. -1 when the source cannot say.
+    if (!m_unmappedBytes)
+        m_unmappedBytes = UnmappedBytes(m_source, m_settings.sourceCharset);
+    if (m_unmappedBytes->empty())
+        return 0;
+    CStringGrid count;
+    int failure = 0;
+    m_source.Execute("SELECT COUNT(*) FROM " + SqlIdentifier(sourceTable) + " WHERE " +
+                         HoldsAnyByte(SqlIdentifier(source.name), *m_unmappedBytes),
+                     failure, &count);
+    return failure == 0 && count.RowCount() == 1 ? count.GetCellInt(0, 0) : -1;
 }
 
 void CTableChecker::CheckParentKeys(STableCheck& check, const std::string& sourceTable)

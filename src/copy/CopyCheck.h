@@ -26,6 +26,7 @@ struct SCheckFinding
         TimeDropped,       // a TIMESTAMP into a DATE loses its time of day
         NotANumber,        // text that does not read as a number
         LegacyText,        // CHARACTER SET NONE bytes without the code page
+        UnmappedBytes,     // NONE bytes that stand for no character in the code page
         NullIntoNotNull,   // NULLs into a NOT NULL column
         NeedsDefault,      // a NOT NULL column nothing can fill
         Unreadable,        // a column type this program cannot read

@@ -240,6 +240,8 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     // and writing overlap: in process the two attachments run on two cores,
     // through a server each one's round trips leave time for the other.
     CSourceRowReader rowReader(m_cursor, plan, InsertPrefix(table, destNames), logging, checkLegacyText);
+    if (m_nUnmappedColumn >= 0)
+        rowReader.RefuseUnmappedBytes(m_nUnmappedColumn, m_settings.sourceCharset);
     CRowQueue<SReadRow> queue(QueueChunks);
     std::thread reader([&] { rowReader.Run(queue); });
     // Whatever way this function is left, the reader is released and joined.
@@ -312,7 +314,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
 
     std::vector<SReadRow> chunk;
     m_engine.NoteRows(0, false);
-    std::string blobError;
+    std::string rowError;
     // An abort leaves the rows not yet sent: the transaction goes back whole.
     long long& rowsRead = m_engine.TableOutcome().rowsRead;
     while (!m_engine.AbortRequested() && queue.Pop(chunk))
@@ -370,11 +372,16 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                 }
             }
             // Rows the inserter sends now are reported before this one.
-            const bool bound = longBlobs.Bind(read.row, blobError);
+            bool bound = longBlobs.Bind(read.row, rowError);
+            if (bound && !read.refusal.empty())
+            {
+                bound = false;
+                rowError.swap(read.refusal);
+            }
             if (m_lanes && bound && !HoldsWrittenBlob(read.row))
                 m_lanes->Add(read.row);
             else if (m_lanes && !bound)
-                m_lanes->AddFailed(blobError);
+                m_lanes->AddFailed(rowError);
             else
             {
                 // A BLOB written ahead belongs to the table's own transaction.
@@ -383,7 +390,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                 if (bound)
                     inserter.Add(read.row);
                 else
-                    inserter.AddFailed(blobError);
+                    inserter.AddFailed(rowError);
             }
         }
         queue.Recycle(std::move(chunk));

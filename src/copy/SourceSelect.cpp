@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <map>
 
 namespace
@@ -89,6 +90,33 @@ std::map<std::string, std::string> InlineBlobCasts(CFbConnection& connection, co
     }
     return casts;
 }
+
+std::string HexByte(int byte)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X", byte & 0xFF);
+    return text;
+}
+
+// Which legacy column of a row holds a byte without a character, and which
+// byte: tried column by column, byte by byte, the first found wins.
+std::string UnmappedByteSelect(const std::vector<SColumnInfo>& columns, const std::set<std::string>& legacyColumns,
+                               const std::string& bytes)
+{
+    std::string cases;
+    for (size_t i = 0; i < columns.size(); ++i)
+    {
+        if (!IsNoneText(columns[i]) || !legacyColumns.count(columns[i].name))
+            continue;
+        const std::string name = SqlIdentifier(columns[i].name);
+        for (const char byte : bytes)
+        {
+            const int code = static_cast<int>(i + 1) * 256 + static_cast<unsigned char>(byte);
+            cases += " WHEN POSITION(x'" + HexByte(byte) + "' IN " + name + ") > 0 THEN " + std::to_string(code);
+        }
+    }
+    return cases.empty() ? "" : "CASE" + cases + " ELSE 0 END AS " + SqlIdentifier(UnmappedByteColumn);
+}
 } // namespace
 
 std::set<std::string> LegacyTextColumns(const std::vector<SColumnInfo>& source, const std::vector<SColumnInfo>& dest)
@@ -110,6 +138,53 @@ std::set<std::string> LegacyTextColumns(const std::vector<SColumnInfo>& source, 
 bool HasNoneText(const std::vector<SColumnInfo>& source)
 {
     return std::any_of(source.begin(), source.end(), IsNoneText);
+}
+
+std::string UnmappedBytes(CFbConnection& connection, const std::string& charset)
+{
+    if (!IsCharacterSetName(charset))
+        return {};
+    std::string every;
+    for (int byte = 1; byte < 256; ++byte)
+        every += HexByte(byte);
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute("SELECT CAST(CAST(x'" + every + "' AS VARCHAR(255) CHARACTER SET " + charset +
+                           ") AS VARCHAR(1020) CHARACTER SET UTF8) FROM rdb$database",
+                       failure, &rows, nullptr, EValueForm::Exact);
+    if (failure != 0 || rows.RowCount() != 1)
+        return {}; // several bytes a character: a byte alone is no text there
+    // Byte n became the n-th character: U+0000 is the only one written as
+    // a zero byte, and every character starts with a byte that does not
+    // continue another.
+    const std::string text = rows.GetCell(0, 0);
+    std::string unmapped;
+    int characters = 0;
+    for (const char c : text)
+    {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        ++characters;
+        if (byte == 0)
+            unmapped += static_cast<char>(characters);
+    }
+    return characters == 255 ? unmapped : std::string();
+}
+
+std::string HoldsAnyByte(const std::string& quotedColumn, const std::string& bytes)
+{
+    std::string condition;
+    for (const char byte : bytes)
+        condition += std::string(condition.empty() ? "" : " OR ") + "POSITION(x'" + HexByte(byte) + "' IN " +
+                     quotedColumn + ") > 0";
+    return condition;
+}
+
+std::string UnmappedByteMessage(const std::string& column, int byte, const std::string& charset)
+{
+    return "Column " + column + " holds the byte 0x" + HexByte(byte) + ", which stands for no character in " +
+           charset + ": the row is not copied rather than stored with U+0000 in its place";
 }
 
 bool IsCharacterSetName(const std::string& name)
@@ -147,7 +222,9 @@ std::string BuildSourceSelect(CFbConnection& connection, const std::string& tabl
                 casts[column.name] = LegacyCast(column, legacy);
         }
     }
-    if (casts.empty())
+    const std::string unmapped =
+        legacy.empty() ? "" : UnmappedByteSelect(columns, options.legacyColumns, options.unmappedBytes);
+    if (casts.empty() && unmapped.empty())
         return plain;
     std::string list;
     for (const SColumnInfo& column : columns)
@@ -155,5 +232,7 @@ std::string BuildSourceSelect(CFbConnection& connection, const std::string& tabl
         const auto cast = casts.find(column.name);
         list += (list.empty() ? "" : ", ") + (cast != casts.end() ? cast->second : SqlIdentifier(column.name));
     }
+    if (!unmapped.empty())
+        list += ", " + unmapped;
     return "SELECT " + list + " FROM " + SqlIdentifier(table) + order;
 }

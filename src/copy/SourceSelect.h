@@ -19,7 +19,14 @@ struct SSourceSelectOptions
     // Through a server every BLOB read costs round trips of its own; small
     // BLOBs then come along in the rows as strings instead.
     bool inlineBlobs = false;
+    // Bytes that stand for no character in legacyCharset (see UnmappedBytes).
+    // With any, the SELECT ends with the column UnmappedByteColumn: for a row
+    // whose legacy text holds one, the column's position in the SELECT (from
+    // 1) times 256 plus the first such byte found; 0 for every other row.
+    std::string unmappedBytes;
 };
+
+inline constexpr const char* UnmappedByteColumn = "ROWMOVER$UNMAPPED_BYTE";
 
 // The SELECT that reads every column of table (columns as the system tables
 // list them, in their order), ordered by the first column. Columns are
@@ -32,6 +39,15 @@ std::string BuildSourceSelect(CFbConnection& connection, const std::string& tabl
 std::set<std::string> LegacyTextColumns(const std::vector<SColumnInfo>& source, const std::vector<SColumnInfo>& dest);
 // True when any column of the source holds CHARACTER SET NONE text.
 bool HasNoneText(const std::vector<SColumnInfo>& source);
+// The bytes of a single-byte character set that stand for no character in
+// it: the server turns each of them into U+0000 without a word. Empty for a
+// set without such bytes, for one of several bytes a character, and when
+// the server does not know the set.
+std::string UnmappedBytes(CFbConnection& connection, const std::string& charset);
+// The condition that a column holds one of the bytes.
+std::string HoldsAnyByte(const std::string& quotedColumn, const std::string& bytes);
+// Why a row whose column holds such a byte is not copied.
+std::string UnmappedByteMessage(const std::string& column, int byte, const std::string& charset);
 // True for a name that can stand as a character set in a statement.
 bool IsCharacterSetName(const std::string& name);
 // True when the attached database has a character set of that name.

@@ -3,7 +3,10 @@
 // tables that foreign keys join.
 #include "CopyFixture.h"
 
+#include "copy/CopyCheck.h"
 #include "support/CrossDatabaseCompare.h"
+
+#include <map>
 
 namespace
 {
@@ -340,6 +343,41 @@ TEST_P(RedesignCopy, LegacyTextArrivesAsTheNamedCodePage)
                                 " AND B = 'Grüße' AND OCTET_LENGTH(S) = 7 AND RAW = x'4772FCDF65'"),
               "1");
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 2 AND S = 'plain' AND C = 'ab' AND B IS NULL"), "1");
+}
+
+TEST_P(RedesignCopy, LegacyBytesWithoutACharacterInTheCodePageFailTheirRowsAsTheCheckForesaw)
+{
+    // 0x81, 0x90 and 0x9D stand for nothing in Windows-1252; the engine would
+    // store U+0000 for each. A zero byte is a character of its own and stays.
+    const char* ddl = "CREATE TABLE T (ID INTEGER, S VARCHAR(10), B BLOB SUB_TYPE TEXT);";
+    const char* rows = "INSERT INTO T VALUES (1, x'4772FCDF65', x'E9');"
+                       "INSERT INTO T VALUES (2, x'41814290', 'fine');"
+                       "INSERT INTO T VALUES (3, 'fine', x'419D');"
+                       "INSERT INTO T VALUES (4, x'410042', NULL);";
+    auto copy = Make(std::string(ddl) + rows, ddl, "NONE");
+    copy->engine.SetSourceCharset("WIN1252");
+
+    const SCheckReport report = CheckCopy(copy->engine.Settings(), {"T"});
+    ASSERT_TRUE(report.checked) << report.error;
+    ASSERT_EQ(report.tables.size(), 1u);
+    std::map<std::string, long long> unmapped;
+    for (const SCheckFinding& finding : report.tables[0].findings)
+    {
+        if (finding.kind == SCheckFinding::EKind::UnmappedBytes && finding.detail == "WIN1252")
+            unmapped[finding.column] = finding.rows;
+    }
+    EXPECT_EQ(unmapped, (std::map<std::string, long long>{{"B", 1}, {"S", 1}}));
+    EXPECT_EQ(report.tables[0].severity, ECheckSeverity::Fails);
+
+    EXPECT_FALSE(copy->Copy("T"));
+    const std::string log = copy->SqlLog();
+    EXPECT_TRUE(Contains(log, "Column S holds the byte 0x81, which stands for no character in WIN1252")) << log;
+    EXPECT_TRUE(Contains(log, "Column B holds the byte 0x9D, which stands for no character in WIN1252")) << log;
+    EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM (SELECT ID FROM T ORDER BY ID)"), "1,4");
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 1 AND S = 'Grüße' AND B = 'é'"), "1");
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 4 AND OCTET_LENGTH(S) = 3"
+                                " AND POSITION(ASCII_CHAR(0) IN S) = 2"),
+              "1");
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, RedesignCopy, ::testing::Values(false, true), PathName);
