@@ -140,10 +140,11 @@ CSourceRowReader::CSourceRowReader(CFbCursor& cursor, const std::vector<const SC
     m_validUtf8.assign(count, true);
 }
 
-void CSourceRowReader::RefuseUnmappedBytes(int column, const std::string& charset)
+void CSourceRowReader::RefuseUnmappedBytes(int column, const std::string& charset, const std::string& bytes)
 {
     m_nUnmappedColumn = column;
     m_sLegacyCharset = charset;
+    m_sUnmappedBytes = bytes;
     // Read straight from the fetched data, and never shown as a value.
     m_needed[static_cast<size_t>(column)] = false;
 }
@@ -158,8 +159,8 @@ void CSourceRowReader::NoteRefusal(SReadRow& read) const
     if (IsNull(marker) || (marker.sqltype & ~1) != SQL_LONG)
         return;
     std::memcpy(&code, marker.sqldata, sizeof code);
-    if (code > 0)
-        read.refusal = UnmappedByteMessage(m_cursor.ColumnName(code / 256 - 1), code % 256, m_sLegacyCharset);
+    if (code > 0 && code <= m_nUnmappedColumn)
+        read.refusal = UnmappedByteMessage(m_cursor.ColumnName(code - 1), m_sLegacyCharset, m_sUnmappedBytes);
 }
 
 SReadRow& CSourceRowReader::NextItem()

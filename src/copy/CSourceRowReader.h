@@ -78,7 +78,7 @@ class CSourceRowReader
     void Run(CRowQueue<SReadRow>& queue);
     // The cursor's column `column` is the select's UnmappedByteColumn: it is
     // no value of the row, and a row it marks is refused.
-    void RefuseUnmappedBytes(int column, const std::string& charset);
+    void RefuseUnmappedBytes(int column, const std::string& charset, const std::string& bytes);
 
   private:
     // Holds the next item of the chunk being filled.
@@ -113,4 +113,5 @@ class CSourceRowReader
     bool m_bAbandoned = false;
     int m_nUnmappedColumn = -1;
     std::string m_sLegacyCharset;
+    std::string m_sUnmappedBytes;
 };

@@ -127,14 +127,18 @@ CTableCopy::ESource CTableCopy::OpenSource()
             GetColumnInfo(peek, m_sTable, destColumns))
             options.legacyColumns = LegacyTextColumns(m_sourceInfo, destColumns);
         if (!options.legacyColumns.empty())
-            options.unmappedBytes = UnmappedBytes(m_source, m_settings.sourceCharset);
+            options.unmappedBytes = m_sUnmappedBytes = UnmappedBytes(m_source, m_settings.sourceCharset);
     }
     options.inlineBlobs = !m_source.IsInProcess();
     const std::string sql =
         m_sourceInfo.empty() ? "" : BuildSourceSelect(m_source, m_sSourceTable, m_sourceInfo, options);
     const bool selected = !sql.empty() && m_cursor.Open(sql);
-    const int last = selected ? m_cursor.ColumnCount() - 1 : -1;
-    m_nUnmappedColumn = last >= 0 && m_cursor.ColumnName(last) == UnmappedByteColumn ? last : -1;
+    // The select lists the source's columns, and the marker after them.
+    const int marker = static_cast<int>(m_sourceInfo.size());
+    m_nUnmappedColumn = selected && !options.unmappedBytes.empty() && m_cursor.ColumnCount() == marker + 1 &&
+                                m_cursor.ColumnName(marker) == UnmappedByteColumn
+                            ? marker
+                            : -1;
     const std::string selectLine = "\r\n/* " + sql + " */\r\n";
     m_logs.WriteSqlLog(selectLine);
     m_logs.WriteTextLog(selectLine);
@@ -174,8 +178,8 @@ bool CTableCopy::OpenDestination()
         return FailBeforeRows("ERROR: Failed to open or table is empty", CRunLogs::OneLine(notATable));
     if (!GetColumnInfo(m_dest, m_sTable, m_destInfo) || m_destInfo.empty())
         return FailBeforeRows("ERROR: Failed to open or table is empty", CRunLogs::OneLine(m_dest.LastErrorMessage()));
-    m_plan = BuildTablePlan(m_sTable, MatchSourceColumns(ResultColumns(m_cursor, m_nUnmappedColumn), m_sourceInfo), m_destInfo,
-                            m_engine.DeferredColumnsOf(m_sTable));
+    m_plan = BuildTablePlan(m_sTable, MatchSourceColumns(ResultColumns(m_cursor, m_nUnmappedColumn), m_sourceInfo),
+                            m_destInfo, m_engine.DeferredColumnsOf(m_sTable));
     if (m_plan.problems.empty())
         return true;
     // Refused before anything is written: the destination keeps its rows.

@@ -81,6 +81,7 @@ class CTableCopy
     CFbConnection& m_dest;
     CFbCursor m_cursor;
     int m_nUnmappedColumn = -1; // the cursor's UnmappedByteColumn, if it has one
+    std::string m_sUnmappedBytes;
     std::string m_sSourceTable;
     std::vector<SColumnInfo> m_sourceInfo;
     std::vector<SColumnInfo> m_destInfo;

@@ -21,8 +21,8 @@ struct SSourceSelectOptions
     bool inlineBlobs = false;
     // Bytes that stand for no character in legacyCharset (see UnmappedBytes).
     // With any, the SELECT ends with the column UnmappedByteColumn: for a row
-    // whose legacy text holds one, the column's position in the SELECT (from
-    // 1) times 256 plus the first such byte found; 0 for every other row.
+    // whose legacy text holds one, the position (from 1) of the first column
+    // in the SELECT that does; 0 for every other row.
     std::string unmappedBytes;
 };
 
@@ -47,7 +47,7 @@ std::string UnmappedBytes(CFbConnection& connection, const std::string& charset)
 // The condition that a column holds one of the bytes.
 std::string HoldsAnyByte(const std::string& quotedColumn, const std::string& bytes);
 // Why a row whose column holds such a byte is not copied.
-std::string UnmappedByteMessage(const std::string& column, int byte, const std::string& charset);
+std::string UnmappedByteMessage(const std::string& column, const std::string& charset, const std::string& bytes);
 // True for a name that can stand as a character set in a statement.
 bool IsCharacterSetName(const std::string& name);
 // True when the attached database has a character set of that name.

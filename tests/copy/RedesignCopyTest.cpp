@@ -371,8 +371,11 @@ TEST_P(RedesignCopy, LegacyBytesWithoutACharacterInTheCodePageFailTheirRowsAsThe
 
     EXPECT_FALSE(copy->Copy("T"));
     const std::string log = copy->SqlLog();
-    EXPECT_TRUE(Contains(log, "Column S holds the byte 0x81, which stands for no character in WIN1252")) << log;
-    EXPECT_TRUE(Contains(log, "Column B holds the byte 0x9D, which stands for no character in WIN1252")) << log;
+    for (const char* column : {"S", "B"})
+        EXPECT_TRUE(Contains(log, "Column " + std::string(column) +
+                                      " holds a byte that stands for no character in WIN1252 (0x81, 0x8D, 0x8F,"
+                                      " 0x90 or 0x9D): the row is not copied"))
+            << log;
     EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM (SELECT ID FROM T ORDER BY ID)"), "1,4");
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 1 AND S = 'Grüße' AND B = 'é'"), "1");
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 4 AND OCTET_LENGTH(S) = 3"
