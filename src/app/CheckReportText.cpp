@@ -32,6 +32,7 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     case EKind::Rounded: return text(T::FrmCheck_m_aMRounded, {finding.column, rows, finding.detail});
     case EKind::TimeDropped: return text(T::FrmCheck_m_aMTimeDropped, {finding.column, rows});
     case EKind::NotANumber: return text(T::FrmCheck_m_aMNotANumber, {finding.column, rows});
+    case EKind::NotConvertible: return text(T::FrmCheck_m_aMNotConvertible, {finding.column, rows, finding.detail});
     case EKind::LegacyText: return text(T::FrmCheck_m_aMLegacyText, {finding.column, rows});
     case EKind::UnmappedBytes: return text(T::FrmCheck_m_aMUnmappedBytes, {finding.column, rows, finding.detail});
     case EKind::NullIntoNotNull: return text(T::FrmCheck_m_aMNullIntoNotNull, {finding.column, rows});

@@ -49,6 +49,7 @@ const char* KindName(SCheckFinding::EKind kind)
     case EKind::Rounded: return "rounded";
     case EKind::TimeDropped: return "time_dropped";
     case EKind::NotANumber: return "not_a_number";
+    case EKind::NotConvertible: return "not_convertible";
     case EKind::LegacyText: return "legacy_text";
     case EKind::UnmappedBytes: return "unmapped_bytes";
     case EKind::NullIntoNotNull: return "null_into_not_null";

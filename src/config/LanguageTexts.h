@@ -28,6 +28,7 @@
     X(FrmCheck_m_aMRounded, "FrmCheck.m_aMRounded", "%s: %s values are rounded to %s", "sss") \
     X(FrmCheck_m_aMTimeDropped, "FrmCheck.m_aMTimeDropped", "%s: %s values lose their time of day", "ss") \
     X(FrmCheck_m_aMNotANumber, "FrmCheck.m_aMNotANumber", "%s: %s values are not numbers; those rows fail", "ss") \
+    X(FrmCheck_m_aMNotConvertible, "FrmCheck.m_aMNotConvertible", "%s: %s values do not convert to %s; those rows fail", "sss") \
     X(FrmCheck_m_aMLegacyText, "FrmCheck.m_aMLegacyText", "%s: %s values hold CHARACTER SET NONE bytes that the destination refuses without the source code page; those rows fail", "ss") \
     X(FrmCheck_m_aMUnmappedBytes, "FrmCheck.m_aMUnmappedBytes", "%s: %s values hold bytes that stand for no character in %s; those rows fail", "sss") \
     X(FrmCheck_m_aMNullIntoNotNull, "FrmCheck.m_aMNullIntoNotNull", "%s: %s values are NULL and the column is NOT NULL; those rows fail", "ss") \

@@ -149,6 +149,61 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
         count("CAST(" + name + " AS TIME) <> TIME '00:00:00'", EKind::TimeDropped, ECheckSeverity::Warning, "");
 }
 
+// What a value is, as far as converting it goes.
+enum class EValueKind
+{
+    Text,
+    Number,
+    Boolean,
+    Date,
+    Time,
+    Timestamp,
+    Other,
+};
+
+EValueKind ValueKind(const SColumnInfo& column)
+{
+    if (column.dimensions > 0)
+        return EValueKind::Other;
+    if (column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40)
+        return EValueKind::Text;
+    if (IsExactNumber(column) || IsFloat(column))
+        return EValueKind::Number;
+    switch (column.fieldType)
+    {
+    case 23: return EValueKind::Boolean;
+    case 12: return EValueKind::Date;
+    case 13: return EValueKind::Time;
+    case 35: return EValueKind::Timestamp;
+    default: return EValueKind::Other;
+    }
+}
+
+// Whether the server may refuse to turn a value of the source column into
+// the destination's type, beyond the cases counted by condition above: text
+// into a date, a time, a timestamp or a boolean, and the pairs it never
+// converts (a number into a boolean or a date, a date into a time ...).
+bool MayFailToConvert(const SColumnInfo& source, const SColumnInfo& dest)
+{
+    const EValueKind from = ValueKind(source);
+    const EValueKind to = ValueKind(dest);
+    if (from == EValueKind::Other || to == EValueKind::Other || from == to)
+        return false;
+    switch (to)
+    {
+    case EValueKind::Boolean: return true;
+    case EValueKind::Date:
+    case EValueKind::Time:
+    case EValueKind::Timestamp:
+        // A timestamp gives and takes a date or a time; a date and a time
+        // have nothing in common.
+        return from == EValueKind::Text || from == EValueKind::Number || from == EValueKind::Boolean ||
+               (from == EValueKind::Date && to == EValueKind::Time) ||
+               (from == EValueKind::Time && to == EValueKind::Date);
+    case EValueKind::Number: return from != EValueKind::Text; // text is counted by its pattern
+    default: return false;
+    }
+}
 } // namespace
 
 namespace
@@ -223,6 +278,8 @@ class CTableChecker
     void CheckReachedTables(STableCheck& check);
     long long CountLegacyText(const std::string& sourceTable, const SColumnInfo& source, const SColumnInfo& dest);
     long long CountUnmappedBytes(const std::string& sourceTable, const SColumnInfo& source);
+    long long CountFailedConversions(const std::string& sourceTable, const SColumnInfo& source,
+                                     const SColumnInfo& dest);
     void AddSteps(STableCheck& check, const std::string& sourceTable, const std::vector<SColumnInfo>& destInfo);
 
     const SRunSettings& m_settings;
@@ -318,6 +375,12 @@ STableCheck CTableChecker::Check(const std::string& table)
             {
                 const SColumnInfo& from = sourceInfo[static_cast<size_t>(column.sourceIndex)];
                 AddCountsOfColumn(from, dest, counts);
+                if (MayFailToConvert(from, dest))
+                {
+                    const long long rows = CountFailedConversions(sourceTable, from, dest);
+                    if (rows != 0)
+                        Add(check, EKind::NotConvertible, ECheckSeverity::Fails, column.name, rows, TypeText(dest));
+                }
                 if (column.legacyText && !legacyTextKnown && from.fieldType != 261)
                 {
                     const long long rows = CountLegacyText(sourceTable, from, dest);
@@ -419,6 +482,25 @@ long long CTableChecker::CountUnmappedBytes(const std::string& sourceTable, cons
                          HoldsAnyByte(SqlIdentifier(source.name), *m_unmappedBytes),
                      failure, &count);
     return failure == 0 && count.RowCount() == 1 ? count.GetCellInt(0, 0) : -1;
+}
+
+long long CTableChecker::CountFailedConversions(const std::string& sourceTable, const SColumnInfo& source,
+                                               const SColumnInfo& dest)
+{
+    // The source's own server tries each value as the copy's insert would
+    // have it converted, and counts the values it refuses. -1 when it
+    // cannot say.
+    const std::string table = SqlIdentifier(sourceTable);
+    const std::string name = SqlIdentifier(source.name);
+    const std::string target = ValueKind(dest) == EValueKind::Number ? "DOUBLE PRECISION" : FieldTypeName(dest);
+    CStringGrid bad;
+    int failure = 0;
+    m_source.Execute("EXECUTE BLOCK RETURNS (BAD BIGINT) AS DECLARE S TYPE OF COLUMN " + table + "." + name +
+                         "; DECLARE T " + target + "; BEGIN BAD = 0; FOR SELECT " + name + " FROM " + table +
+                         " WHERE " + name + " IS NOT NULL INTO :S DO BEGIN BEGIN T = S; WHEN ANY DO BAD = BAD + 1;"
+                         " END END SUSPEND; END",
+                     failure, &bad);
+    return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;
 }
 
 void CTableChecker::CheckParentKeys(STableCheck& check, const std::string& sourceTable)

@@ -25,6 +25,7 @@ struct SCheckFinding
         Rounded,           // more decimals than the destination keeps
         TimeDropped,       // a TIMESTAMP into a DATE loses its time of day
         NotANumber,        // text that does not read as a number
+        NotConvertible,    // values the destination's type does not take (text that is no date)
         LegacyText,        // CHARACTER SET NONE bytes without the code page
         UnmappedBytes,     // NONE bytes that stand for no character in the code page
         NullIntoNotNull,   // NULLs into a NOT NULL column
