@@ -128,9 +128,12 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
                 count("ABS(" + value + ") >= " + Number(digits) + " AND ABS(" + value + ") <= " + Number(maximum),
                       EKind::BeyondPrecision, ECheckSeverity::Warning, TypeText(dest));
         }
+        // ROUND of a double beyond the column's range overflows, and would
+        // take the whole query down with it: such values are out of range.
         if ((IsExactNumber(source) && source.scale < dest.scale) || IsFloat(source))
-            count(name + " <> ROUND(" + name + ", " + std::to_string(-dest.scale) + ")", EKind::Rounded,
-                  ECheckSeverity::Warning, TypeText(dest));
+            count("ABS(" + value + ") <= " + Number(maximum) + " AND " + name + " <> ROUND(" + name + ", " +
+                      std::to_string(-dest.scale) + ")",
+                  EKind::Rounded, ECheckSeverity::Warning, TypeText(dest));
     }
     if (IsFloat(dest) && dest.dimensions == 0 && IsExactNumber(source) && source.dimensions == 0)
     {
@@ -426,11 +429,25 @@ STableCheck CTableChecker::Check(const std::string& table)
         for (const SCount& count : counts)
             sql += (sql.empty() ? "SELECT " : ", ") + count.expression;
         CStringGrid values;
-        m_source.Execute(sql + " FROM " + SqlIdentifier(sourceTable), failure, &values);
-        for (size_t c = 0; failure == 0 && values.RowCount() == 1 && c < counts.size(); ++c)
+        const std::string from = " FROM " + SqlIdentifier(sourceTable);
+        m_source.Execute(sql + from, failure, &values);
+        const bool together = failure == 0 && values.RowCount() == 1;
+        for (size_t c = 0; c < counts.size(); ++c)
         {
-            const long long rows = values.GetCellInt(static_cast<int>(c), 0);
-            if (rows > 0)
+            // One value the server cannot evaluate fails the query of all
+            // counts: they are then made one by one, so that one hides no
+            // other, and a count the server cannot make is said as such.
+            long long rows = -1;
+            if (together)
+                rows = values.GetCellInt(static_cast<int>(c), 0);
+            else
+            {
+                CStringGrid alone;
+                m_source.Execute("SELECT " + counts[c].expression + from, failure, &alone);
+                if (failure == 0 && alone.RowCount() == 1)
+                    rows = alone.GetCellInt(0, 0);
+            }
+            if (rows != 0)
                 Add(check, counts[c].kind, counts[c].severity, counts[c].column, rows, counts[c].detail);
         }
     }

@@ -56,6 +56,8 @@ INSERT INTO APPROX VALUES (1, 9007199254740993, 1.2345); INSERT INTO APPROX VALU
 CREATE TABLE CONVERTS (ID INTEGER, D VARCHAR(20), F SMALLINT, T TIME, AT_TIME TIME);
 INSERT INTO CONVERTS VALUES (1, '29.02.2020', NULL, NULL, '10:00');
 INSERT INTO CONVERTS VALUES (2, 'no date', 1, '10:00', NULL);
+CREATE TABLE HUGE (ID INTEGER, X DOUBLE PRECISION, S VARCHAR(30));
+INSERT INTO HUGE VALUES (1, 1e300, 'ok'); INSERT INTO HUGE VALUES (2, 1.5, 'far too long for it');
 )";
 
 const char* const Dest = R"(
@@ -86,6 +88,7 @@ CREATE TABLE R_NOTE (ID INTEGER, P_ID INTEGER CONSTRAINT FK_R_NOTE REFERENCES R_
 INSERT INTO R_NOTE VALUES (1, 1);
 CREATE TABLE APPROX (ID INTEGER, B DOUBLE PRECISION, N FLOAT);
 CREATE TABLE CONVERTS (ID INTEGER, D DATE, F BOOLEAN, T DATE, AT_TIME TIMESTAMP);
+CREATE TABLE HUGE (ID INTEGER, X NUMERIC(15,2), S VARCHAR(5));
 )";
 
 struct SExpected
@@ -125,6 +128,9 @@ const SExpected Expected[] = {
     {"CONVERTS", ECheckSeverity::Fails, EKind::NotConvertible, "D", 1, "DATE"},
     {"CONVERTS", ECheckSeverity::Fails, EKind::NotConvertible, "F", 1, "BOOLEAN"},
     {"CONVERTS", ECheckSeverity::Fails, EKind::NotConvertible, "T", 1, "DATE"},
+    // A double far beyond the column once hid every finding of its table.
+    {"HUGE", ECheckSeverity::Fails, EKind::OutOfRange, "X", 1, "NUMERIC(15,2)"},
+    {"HUGE", ECheckSeverity::Fails, EKind::TooLong, "S", 1, "VARCHAR(5)"},
 };
 
 std::vector<std::string> Tables()
