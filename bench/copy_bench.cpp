@@ -689,6 +689,20 @@ void RunTables(const char* title, const std::string& prefix, const std::string& 
     }
     std::fflush(stdout);
 }
+const char* const Usage =
+    "usage: copy_bench [rows] [--blob] [--repeat n] [--server host/port] [--only embedded|server] [--no-literal]\n"
+    "       copy_bench --large [--large-sizes count,mb,big-mb] [--repeat n] [--server host/port] [--only ...]\n"
+    "       copy_bench --network [rows] [--latency ms] [--blob] [--repeat n] [--server host/port]\n"
+    "       copy_bench --tables n [--table-rows n] [--repeat n] [--server host/port] [--only ...]\n";
+
+// A row count: digits only, so that a mistyped option is no count of 0.
+bool ReadRowCount(const std::string& text, long& rows)
+{
+    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    rows = std::atol(text.c_str());
+    return true;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -729,10 +743,17 @@ int main(int argc, char** argv)
                 return 2;
             }
         }
+        else if (arg == "--help" || arg == "-h")
+        {
+            std::fputs(Usage, stdout);
+            return 0;
+        }
+        else if (ReadRowCount(arg, options.rows))
+            options.rowsGiven = true;
         else
         {
-            options.rows = std::atol(arg.c_str());
-            options.rowsGiven = true;
+            std::fprintf(stderr, "copy_bench: %s is no option or row count\n%s", arg.c_str(), Usage);
+            return 2;
         }
     }
     if (options.network && !options.rowsGiven)

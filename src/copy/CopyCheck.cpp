@@ -384,7 +384,7 @@ STableCheck CTableChecker::Check(const std::string& table)
                     if (rows != 0)
                         Add(check, EKind::NotConvertible, ECheckSeverity::Fails, column.name, rows, TypeText(dest));
                 }
-                if (column.legacyText && !legacyTextKnown && from.fieldType != 261)
+                if (column.legacyText && !legacyTextKnown)
                 {
                     const long long rows = CountLegacyText(sourceTable, from, dest);
                     if (rows != 0)
@@ -472,14 +472,15 @@ long long CTableChecker::CountLegacyText(const std::string& sourceTable, const S
                    failure, &names);
     if (failure != 0 || names.RowCount() != 1 || !IsCharacterSetName(names.GetCell(0, 0)))
         return -1;
-    const std::string length = std::to_string(std::max(1, source.length));
+    // A text BLOB's bytes are checked as the server writes them into a BLOB
+    // of the destination's character set.
+    const std::string type = source.fieldType == 261 ? "BLOB SUB_TYPE TEXT"
+                                                     : "VARCHAR(" + std::to_string(std::max(1, source.length)) + ")";
     const std::string name = SqlIdentifier(source.name);
     CStringGrid bad;
-    m_source.Execute("EXECUTE BLOCK RETURNS (BAD BIGINT) AS DECLARE S VARCHAR(" + length +
-                         ") CHARACTER SET NONE; DECLARE T VARCHAR(" + length + ") CHARACTER SET " +
-                         names.GetCell(0, 0) + "; BEGIN BAD = 0; FOR SELECT " + name + " FROM " +
-                         SqlIdentifier(sourceTable) + " WHERE " + name +
-                         " SIMILAR TO '%[^' || ASCII_CHAR(1) || '-' || ASCII_CHAR(127) || ']%' INTO :S DO BEGIN"
+    m_source.Execute("EXECUTE BLOCK RETURNS (BAD BIGINT) AS DECLARE S " + type + " CHARACTER SET NONE; DECLARE T " +
+                         type + " CHARACTER SET " + names.GetCell(0, 0) + "; BEGIN BAD = 0; FOR SELECT " + name +
+                         " FROM " + SqlIdentifier(sourceTable) + " WHERE " + name + " SIMILAR TO '%[^' || ASCII_CHAR(1) || '-' || ASCII_CHAR(127) || ']%' INTO :S DO BEGIN"
                          " BEGIN T = S; WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
                      failure, &bad);
     return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;

@@ -220,8 +220,9 @@ std::string BuildSourceSelect(CFbConnection& connection, const std::string& tabl
                 casts[column.name] = LegacyCast(column, legacy);
         }
     }
-    const std::string unmapped =
-        legacy.empty() ? "" : UnmappedByteSelect(columns, options.legacyColumns, options.unmappedBytes);
+    const std::string unmapped = legacy.empty() || options.unmappedBytes.empty()
+                                     ? ""
+                                     : UnmappedByteSelect(columns, options.legacyColumns, options.unmappedBytes);
     if (casts.empty() && unmapped.empty())
         return plain;
     std::string list;
