@@ -319,7 +319,6 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     long long& rowsRead = m_engine.TableOutcome().rowsRead;
     while (!m_engine.AbortRequested() && queue.Pop(chunk))
     {
-        rowsRead += static_cast<long long>(chunk.size());
         for (SReadRow& read : chunk)
         {
             if (read.IsPiece())
@@ -327,6 +326,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                 longBlobs.Take(read);
                 continue;
             }
+            ++rowsRead; // pieces of long BLOBs travel as items of their own
             if (logging)
             {
                 // The lines wait before the row is added: a row sent at once
