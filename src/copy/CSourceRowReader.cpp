@@ -23,8 +23,27 @@ bool IsPlainValueType(int sqlType)
     }
 }
 
+bool GoesAsCastText(int sqlType, bool intoText)
+{
+    return intoText && sqlType == SQL_TIMESTAMP;
+}
+
+std::string CastText(const XSQLVAR& column)
+{
+    ISC_TIMESTAMP stamp{};
+    std::memcpy(&stamp, column.sqldata, sizeof stamp);
+    return TimestampText(stamp);
+}
+
 namespace
 {
+// Whether a destination column holds text.
+bool IsTextColumn(const SColumnInfo& column)
+{
+    return column.dimensions == 0 && (column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40 ||
+                                      (column.fieldType == 261 && column.blobSubType == 1));
+}
+
 // Source types whose fetched data is bound as it is: the server converts
 // numbers, dates, times and UTF-8 text to the destination's types exactly,
 // with no text form in between.
@@ -322,6 +341,12 @@ bool CSourceRowReader::ReadRow(SReadRow& read)
             bound.kind = SBoundValue::Null; // a second column of the same source column: none exists
         else
             Bind(source, value, bound);
+        if (bound.kind == SBoundValue::Raw && GoesAsCastText(bound.sqlType, IsTextColumn(column.dest)))
+        {
+            bound.kind = SBoundValue::Bytes;
+            bound.bytes = CastText(source);
+            bound.binary = false;
+        }
         if (bound.kind == SBoundValue::Bytes && (source.sqltype & ~1) == SQL_ARRAY)
         {
             // An array's elements are read from the source and written as a

@@ -12,6 +12,13 @@
 // Numbers, dates, times and booleans: source values the server converts to
 // any destination type itself when they are bound as they were fetched.
 bool IsPlainValueType(int sqlType);
+// Whether a value of sqlType goes into a text parameter as the text CAST
+// writes: the server turns a TIMESTAMP parameter into text in the old
+// "01-JAN-2020 10:00:00.0000" form, where CAST and INSERT ... SELECT write
+// "2020-01-01 10:00:00.0000".
+bool GoesAsCastText(int sqlType, bool intoText);
+// That text of a fetched TIMESTAMP.
+std::string CastText(const XSQLVAR& column);
 
 // What the logs say of one row.
 struct SLogLines

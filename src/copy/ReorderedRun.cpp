@@ -276,9 +276,13 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
             // same way (a DOUBLE into a VARCHAR reads alike on both paths).
             const XSQLVAR& column = cursor.Column(i);
             const int type = column.sqltype & ~1;
+            const int paramType = statement.ParamType(i);
+            const bool intoText = paramType == SQL_TEXT || paramType == SQL_VARYING || paramType == SQL_BLOB;
             const bool raw = IsPlainValueType(type);
             if (value.marks & CStringGrid::MarkNull)
                 statement.SetNull(i);
+            else if (GoesAsCastText(type, intoText))
+                statement.SetBytes(i, CastText(column), false);
             else if (raw)
                 statement.SetRaw(i, type, column.sqlscale, column.sqlsubtype,
                                  std::string(column.sqldata, static_cast<unsigned short>(column.sqllen)));

@@ -107,6 +107,11 @@ bool FormatCommon(const XSQLVAR& column, std::string& text)
 }
 } // namespace
 
+std::string TimestampText(const ISC_TIMESTAMP& stamp)
+{
+    return FormatTimestamp(stamp);
+}
+
 std::string FormatScaledInteger(std::int64_t value, int scale)
 {
     if (scale == 0)

@@ -37,6 +37,8 @@ std::string TrimSpaces(const std::string& text);
 // Fills the five-row column grid for the first n columns; nothing without a grid.
 void DescribeColumns(XSQLDA* descriptor, CStringGrid* columnGrid, int n);
 
+// A timestamp as CAST writes it: "2020-01-01 10:00:00.1234".
+std::string TimestampText(const ISC_TIMESTAMP& stamp);
 // The scaled decimal text of an integer value with a Firebird scale.
 std::string FormatScaledInteger(std::int64_t value, int scale);
 // The shortest text that reads back to the same double.

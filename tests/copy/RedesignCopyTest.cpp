@@ -121,17 +121,19 @@ TEST_P(RedesignCopy, ColumnThatNothingCanFillRefusesTheTableBeforeItIsTouched)
 TEST_P(RedesignCopy, ChangedTypesKeepTheirValues)
 {
     auto copy = Make(R"(CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, I INTEGER, S VARCHAR(10),
-                          N NUMERIC(9,2), SI SMALLINT, F DOUBLE PRECISION);
-                        INSERT INTO T VALUES (1, 2147483647, '42', 1234567.89, -32768, 0.1);
-                        INSERT INTO T VALUES (2, -5, ' 7 ', -0.01, 32767, -2.5e-300);
-                        INSERT INTO T VALUES (3, NULL, NULL, NULL, NULL, NULL);)",
+                          N NUMERIC(9,2), SI SMALLINT, F DOUBLE PRECISION, TS TIMESTAMP, TB TIMESTAMP);
+                        INSERT INTO T VALUES (1, 2147483647, '42', 1234567.89, -32768, 0.1,
+                                              '2020-01-01 10:00:00.1234', '1999-12-31 23:59:59');
+                        INSERT INTO T VALUES (2, -5, ' 7 ', -0.01, 32767, -2.5e-300, NULL, NULL);
+                        INSERT INTO T VALUES (3, NULL, NULL, NULL, NULL, NULL, NULL, NULL);)",
                      R"(CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, I VARCHAR(20), S INTEGER,
-                          N NUMERIC(18,4), SI BIGINT, F VARCHAR(30));)");
+                          N NUMERIC(18,4), SI BIGINT, F VARCHAR(30), TS VARCHAR(30), TB BLOB SUB_TYPE TEXT);)");
     ASSERT_TRUE(copy->Copy("T")) << copy->RunLog() << copy->SqlLog();
     // The source's values, cast by the engine into the destination's types.
-    EXPECT_EQ(Mismatches(*copy, "T", {"ID", "I", "S", "N", "SI"}), 0);
+    EXPECT_EQ(Mismatches(*copy, "T", {"ID", "I", "S", "N", "SI", "TS"}), 0);
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 1 AND I = '2147483647' AND S = 42"
-                                " AND N = 1234567.8900 AND SI = -32768"),
+                                " AND N = 1234567.8900 AND SI = -32768 AND TS = '2020-01-01 10:00:00.1234'"
+                                " AND TB = '1999-12-31 23:59:59.0000'"),
               "1");
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE I IS NULL AND S IS NULL AND N IS NULL AND F IS NULL"),
               "1");
@@ -298,19 +300,20 @@ TEST_P(RedesignCopy, CheckReadingAnotherTableAcceptsTheSourcesHistory)
 
 TEST_P(RedesignCopy, ColumnsSetAfterTheOtherTablesConvertAsTheInsertsDo)
 {
-    // RATE is read by a CHECK of ORDERS, so it is set once both tables are in.
+    // RATE and SINCE are read by a CHECK of ORDERS, so they are set once both tables are in.
     const std::string orders = "CREATE TABLE ORDERS (ID INTEGER NOT NULL PRIMARY KEY, CUST_ID INTEGER,"
-                               " CONSTRAINT CHK_RATED CHECK ((SELECT C.RATE FROM CUSTOMER C WHERE C.ID ="
+                               " CONSTRAINT CHK_RATED CHECK ((SELECT C.RATE || C.SINCE FROM CUSTOMER C WHERE C.ID ="
                                " ORDERS.CUST_ID) <> '-1'));";
-    auto copy = Make("CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, RATE DOUBLE PRECISION, SINCE DATE);" +
+    auto copy = Make("CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, RATE DOUBLE PRECISION, SINCE TIMESTAMP);" +
                          orders +
-                         "INSERT INTO CUSTOMER VALUES (1, 0.1e0 + 0.2e0, '2020-02-29');"
+                         "INSERT INTO CUSTOMER VALUES (1, 0.1e0 + 0.2e0, '2020-02-29 10:00:00.5');"
                          "INSERT INTO CUSTOMER VALUES (2, 1e20, '1999-12-31'); INSERT INTO ORDERS VALUES (10, 1);",
                      "CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, RATE VARCHAR(30), SINCE VARCHAR(30));" +
                          orders);
     const SRunRecord run = RunTables(*copy, {"ORDERS", "CUSTOMER"});
     EXPECT_TRUE(run.result.allCopied) << copy->RunLog() << copy->SqlLog();
-    EXPECT_TRUE(Contains(copy->SqlLog(), "UPDATE CUSTOMER SET RATE=")) << copy->SqlLog();
+    EXPECT_TRUE(Contains(copy->SqlLog(), "UPDATE CUSTOMER SET RATE='0.30000000000000004',SINCE='2020-02-29"))
+        << copy->SqlLog();
     // As the engine turns the source's values into text itself.
     EXPECT_EQ(copy->dest.Query("SELECT ID, RATE FROM CUSTOMER ORDER BY ID"),
               copy->source.Query("SELECT ID, CAST(RATE AS VARCHAR(30)) FROM CUSTOMER ORDER BY ID"));
