@@ -31,8 +31,12 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     case EKind::BeyondPrecision: return text(T::FrmCheck_m_aMBeyondPrecision, {finding.column, rows, finding.detail});
     case EKind::Rounded: return text(T::FrmCheck_m_aMRounded, {finding.column, rows, finding.detail});
     case EKind::TimeDropped: return text(T::FrmCheck_m_aMTimeDropped, {finding.column, rows});
+    case EKind::DateDropped: return text(T::FrmCheck_m_aMDateDropped, {finding.column, rows});
+    case EKind::CopyDate: return text(T::FrmCheck_m_aMCopyDate, {finding.column, rows});
     case EKind::NotANumber: return text(T::FrmCheck_m_aMNotANumber, {finding.column, rows});
     case EKind::NotConvertible: return text(T::FrmCheck_m_aMNotConvertible, {finding.column, rows, finding.detail});
+    case EKind::NotInCharacterSet:
+        return text(T::FrmCheck_m_aMNotInCharacterSet, {finding.column, rows, finding.detail});
     case EKind::LegacyText: return text(T::FrmCheck_m_aMLegacyText, {finding.column, rows});
     case EKind::UnmappedBytes: return text(T::FrmCheck_m_aMUnmappedBytes, {finding.column, rows, finding.detail});
     case EKind::NullIntoNotNull: return text(T::FrmCheck_m_aMNullIntoNotNull, {finding.column, rows});
@@ -40,6 +44,7 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     case EKind::Unreadable: return text(T::FrmCheck_m_aMUnreadable, {finding.column, finding.detail});
     case EKind::NotATable: return text(T::FrmCheck_m_aMNotATable, {finding.detail});
     case EKind::MissingParentKeys: return text(T::FrmCheck_m_aMMissingParent, {finding.column, rows, finding.detail});
+    case EKind::DuplicateKeys: return text(T::FrmCheck_m_aMDuplicateKeys, {finding.column, rows, finding.detail});
     case EKind::ReachesOthers: return text(T::FrmCheck_m_aMReachesOthers, {finding.detail});
     case EKind::GroupRefused: return text(T::FrmCheck_m_aMGroupRefused, {finding.detail});
     case EKind::Deferred: return text(T::FrmCheck_m_aMDeferred, {finding.column, finding.detail});

@@ -48,8 +48,11 @@ const char* KindName(SCheckFinding::EKind kind)
     case EKind::BeyondPrecision: return "beyond_precision";
     case EKind::Rounded: return "rounded";
     case EKind::TimeDropped: return "time_dropped";
+    case EKind::DateDropped: return "date_dropped";
+    case EKind::CopyDate: return "copy_date";
     case EKind::NotANumber: return "not_a_number";
     case EKind::NotConvertible: return "not_convertible";
+    case EKind::NotInCharacterSet: return "not_in_character_set";
     case EKind::LegacyText: return "legacy_text";
     case EKind::UnmappedBytes: return "unmapped_bytes";
     case EKind::NullIntoNotNull: return "null_into_not_null";
@@ -57,6 +60,7 @@ const char* KindName(SCheckFinding::EKind kind)
     case EKind::Unreadable: return "unreadable";
     case EKind::NotATable: return "not_a_table";
     case EKind::MissingParentKeys: return "missing_parent_keys";
+    case EKind::DuplicateKeys: return "duplicate_keys";
     case EKind::ReachesOthers: return "reaches_other_tables";
     case EKind::GroupRefused: return "group_refused";
     case EKind::Deferred: return "deferred";

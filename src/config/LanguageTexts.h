@@ -27,8 +27,11 @@
     X(FrmCheck_m_aMBeyondPrecision, "FrmCheck.m_aMBeyondPrecision", "%s: %s values have more digits than %s declares", "sss") \
     X(FrmCheck_m_aMRounded, "FrmCheck.m_aMRounded", "%s: %s values are rounded to %s", "sss") \
     X(FrmCheck_m_aMTimeDropped, "FrmCheck.m_aMTimeDropped", "%s: %s values lose their time of day", "ss") \
+    X(FrmCheck_m_aMDateDropped, "FrmCheck.m_aMDateDropped", "%s: %s values lose their date", "ss") \
+    X(FrmCheck_m_aMCopyDate, "FrmCheck.m_aMCopyDate", "%s: %s values take the date or time of the copy", "ss") \
     X(FrmCheck_m_aMNotANumber, "FrmCheck.m_aMNotANumber", "%s: %s values are not numbers; those rows fail", "ss") \
     X(FrmCheck_m_aMNotConvertible, "FrmCheck.m_aMNotConvertible", "%s: %s values do not convert to %s; those rows fail", "sss") \
+    X(FrmCheck_m_aMNotInCharacterSet, "FrmCheck.m_aMNotInCharacterSet", "%s: %s values hold characters that %s does not have; those rows fail", "sss") \
     X(FrmCheck_m_aMLegacyText, "FrmCheck.m_aMLegacyText", "%s: %s values hold CHARACTER SET NONE bytes that the destination refuses without the source code page; those rows fail", "ss") \
     X(FrmCheck_m_aMUnmappedBytes, "FrmCheck.m_aMUnmappedBytes", "%s: %s values hold bytes that stand for no character in %s; those rows fail", "sss") \
     X(FrmCheck_m_aMNullIntoNotNull, "FrmCheck.m_aMNullIntoNotNull", "%s: %s values are NULL and the column is NOT NULL; those rows fail", "ss") \
@@ -36,6 +39,7 @@
     X(FrmCheck_m_aMUnreadable, "FrmCheck.m_aMUnreadable", "%s (%s): a type this program cannot read; the table is not copied", "ss") \
     X(FrmCheck_m_aMNotATable, "FrmCheck.m_aMNotATable", "Not copied: %s", "s") \
     X(FrmCheck_m_aMMissingParent, "FrmCheck.m_aMMissingParent", "%s: %s rows refer to keys that %s of the destination does not hold; those rows fail", "sss") \
+    X(FrmCheck_m_aMDuplicateKeys, "FrmCheck.m_aMDuplicateKeys", "%s: %s rows repeat a key of %s that an earlier row holds; those rows fail", "sss") \
     X(FrmCheck_m_aMReachesOthers, "FrmCheck.m_aMReachesOthers", "Not copied: rows of %s refer to its rows, and this copy does not refill that table", "s") \
     X(FrmCheck_m_aMGroupRefused, "FrmCheck.m_aMGroupRefused", "Not copied: it is copied together with %s, which cannot be refilled", "s") \
     X(FrmCheck_m_aMDeferred, "FrmCheck.m_aMDeferred", "%s: inserted empty and set after the other tables (%s)", "ss") \

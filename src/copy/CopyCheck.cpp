@@ -33,6 +33,10 @@ constexpr double SecondsPerTable = 0.05;
 // looked up one by one.
 constexpr size_t MaxCheckedKeys = 200000;
 
+// Rows whose text holds a character beyond ASCII: only they can be refused
+// for their characters.
+const char* const NotAscii = " SIMILAR TO '%[^' || ASCII_CHAR(1) || '-' || ASCII_CHAR(127) || ']%'";
+
 const char* const NumberPattern = "'[-+]?([0-9]+(.[0-9]*)?|.[0-9]+)([eE][-+]?[0-9]+)?'";
 
 bool IsText(const SColumnInfo& column)
@@ -49,6 +53,12 @@ bool IsExactNumber(const SColumnInfo& column)
 bool IsFloat(const SColumnInfo& column)
 {
     return column.fieldType == 10 || column.fieldType == 27 || column.fieldType == 11;
+}
+
+// A text type as long as the column, without its character set.
+std::string TextType(const SColumnInfo& column)
+{
+    return column.fieldType == 261 ? "BLOB SUB_TYPE TEXT" : "VARCHAR(" + std::to_string(std::max(1, column.length)) + ")";
 }
 
 std::string TypeText(const SColumnInfo& column)
@@ -106,7 +116,8 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
     if ((dest.fieldType == 14 || dest.fieldType == 37) && dest.dimensions == 0 && source.dimensions == 0)
     {
         std::string length;
-        if (dest.characterSetId == 1)
+        // OCTETS and NONE hold bytes: their length is in bytes.
+        if (dest.characterSetId == 1 || dest.characterSetId == 0)
             length = "OCTET_LENGTH(" + name + ")";
         else if (IsText(source))
             length = "CHAR_LENGTH(TRIM(TRAILING FROM " + name + "))";
@@ -135,6 +146,10 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
                       std::to_string(-dest.scale) + ")",
                   EKind::Rounded, ECheckSeverity::Warning, TypeText(dest));
     }
+    if (dest.fieldType == 10 && dest.dimensions == 0 && IsFloat(source) && source.fieldType != 10 &&
+        source.dimensions == 0)
+        count("ABS(" + name + ") > " + Number(3.4028234663852886e38), EKind::OutOfRange, ECheckSeverity::Fails,
+              TypeText(dest));
     if (IsFloat(dest) && dest.dimensions == 0 && IsExactNumber(source) && source.dimensions == 0)
     {
         // A DOUBLE PRECISION holds every whole number below 2^53 exactly, a
@@ -146,16 +161,42 @@ void AddCountsOfColumn(const SColumnInfo& source, const SColumnInfo& dest, std::
               EKind::BeyondPrecision, ECheckSeverity::Warning, TypeText(dest));
     }
     if ((IsExactNumber(dest) || IsFloat(dest)) && dest.dimensions == 0 && IsText(source) && source.fieldType != 261)
+    {
         count(name + " IS NOT NULL AND TRIM(" + name + ") NOT SIMILAR TO " + NumberPattern, EKind::NotANumber,
               ECheckSeverity::Fails, TypeText(dest));
+        if (IsExactNumber(dest))
+        {
+            // Only text that reads as a number is read as one here.
+            const std::string number = "CASE WHEN TRIM(" + name + ") SIMILAR TO " + NumberPattern + " THEN CAST(TRIM(" +
+                                       name + ") AS DOUBLE PRECISION) END";
+            count(number + " > " + Number(StorageMaximum(dest)) + " OR " + number + " < " +
+                      Number(StorageMinimum(dest)),
+                  EKind::OutOfRange, ECheckSeverity::Fails, TypeText(dest));
+            // A digit other than 0 beyond the decimals the column keeps.
+            const std::string kept = dest.scale < 0 ? "{" + std::to_string(-dest.scale) + "}" : "{0}";
+            count("TRIM(" + name + ") SIMILAR TO '[-+]?[0-9]*.[0-9]" + kept + "[0-9]*[1-9][0-9]*'", EKind::Rounded,
+                  ECheckSeverity::Warning, TypeText(dest));
+        }
+    }
     if (source.fieldType == 35 && dest.fieldType == 12)
         count("CAST(" + name + " AS TIME) <> TIME '00:00:00'", EKind::TimeDropped, ECheckSeverity::Warning, "");
+    if (source.fieldType == 35 && dest.fieldType == 13)
+        count(name + " IS NOT NULL", EKind::DateDropped, ECheckSeverity::Warning, "");
+    // A time has no date, and the server reads these words as the moment
+    // of the copy: the values take the date or time of the copy.
+    const bool dated = dest.fieldType == 12 || dest.fieldType == 13 || dest.fieldType == 35;
+    if (source.fieldType == 13 && dest.fieldType == 35)
+        count(name + " IS NOT NULL", EKind::CopyDate, ECheckSeverity::Warning, "");
+    if (dated && dest.dimensions == 0 && IsText(source) && source.fieldType != 261)
+        count("UPPER(TRIM(" + name + ")) IN ('NOW', 'TODAY', 'TOMORROW', 'YESTERDAY')", EKind::CopyDate,
+              ECheckSeverity::Warning, "");
 }
 
 // What a value is, as far as converting it goes.
 enum class EValueKind
 {
     Text,
+    TextBlob,
     Number,
     Boolean,
     Date,
@@ -172,6 +213,8 @@ EValueKind ValueKind(const SColumnInfo& column)
         return EValueKind::Text;
     if (IsExactNumber(column) || IsFloat(column))
         return EValueKind::Number;
+    if (column.fieldType == 261 && column.blobSubType == 1)
+        return EValueKind::TextBlob;
     switch (column.fieldType)
     {
     case 23: return EValueKind::Boolean;
@@ -200,10 +243,11 @@ bool MayFailToConvert(const SColumnInfo& source, const SColumnInfo& dest)
     case EValueKind::Timestamp:
         // A timestamp gives and takes a date or a time; a date and a time
         // have nothing in common.
-        return from == EValueKind::Text || from == EValueKind::Number || from == EValueKind::Boolean ||
+        return from == EValueKind::Text || from == EValueKind::TextBlob || from == EValueKind::Number ||
+               from == EValueKind::Boolean ||
                (from == EValueKind::Date && to == EValueKind::Time) ||
                (from == EValueKind::Time && to == EValueKind::Date);
-    case EValueKind::Number: return from != EValueKind::Text; // text is counted by its pattern
+    case EValueKind::Number: return from != EValueKind::Text; // text, not a text BLOB, is counted by its pattern
     default: return false;
     }
 }
@@ -228,9 +272,9 @@ bool AlwaysConverts(const SColumnInfo& source, const SColumnInfo& dest, EKind ki
         const bool sourceText = source.fieldType == 14 || source.fieldType == 37;
         if (!sourceText || source.length > dest.length)
             return false;
-        // The length counted is the characters, or the bytes of an OCTETS
-        // destination, which a single-byte source holds as many as characters.
-        return dest.characterSetId != 1 || source.characterSetId == 0 || source.characterSetId == 1;
+        // The length counted is the characters, or the bytes of an OCTETS or
+        // NONE destination, which a single-byte source holds as many as characters.
+        return dest.characterSetId > 1 || source.characterSetId == 0 || source.characterSetId == 1;
     }
     case EKind::OutOfRange: return IsExactNumber(source) && source.scale == dest.scale && width(source) <= width(dest);
     default: return false;
@@ -278,8 +322,15 @@ class CTableChecker
         check.severity = std::max(check.severity, severity);
     }
     void CheckParentKeys(STableCheck& check, const std::string& sourceTable);
+    bool RefilledFromSource(const std::string& table);
+    long long CountRowsWithoutSourceParent(const std::string& sourceTable, const SForeignKey& key);
+    void CheckDuplicateKeys(STableCheck& check, const std::string& sourceTable, const STablePlan& plan);
     void CheckReachedTables(STableCheck& check);
+    long long CountRefusedValues(const std::string& sourceTable, const std::string& column,
+                                 const std::vector<std::string>& steps, const std::string& where);
+    std::string DestCharacterSet(int id);
     long long CountLegacyText(const std::string& sourceTable, const SColumnInfo& source, const SColumnInfo& dest);
+    long long CountUnstorableText(const std::string& sourceTable, const SColumnInfo& source, const SColumnInfo& dest);
     long long CountUnmappedBytes(const std::string& sourceTable, const SColumnInfo& source);
     long long CountFailedConversions(const std::string& sourceTable, const SColumnInfo& source,
                                      const SColumnInfo& dest);
@@ -390,6 +441,16 @@ STableCheck CTableChecker::Check(const std::string& table)
                     if (rows != 0)
                         Add(check, EKind::LegacyText, ECheckSeverity::Fails, column.name, rows, "");
                 }
+                // Into UTF-8 every character goes; into another character set
+                // only those it has.
+                if (IsText(from) && IsText(dest) && from.characterSetId > 1 && dest.characterSetId > 4 &&
+                    from.characterSetId != dest.characterSetId)
+                {
+                    const long long rows = CountUnstorableText(sourceTable, from, dest);
+                    if (rows != 0)
+                        Add(check, EKind::NotInCharacterSet, ECheckSeverity::Fails, column.name, rows,
+                            DestCharacterSet(dest.characterSetId));
+                }
                 if (column.legacyText && legacyTextKnown)
                 {
                     const long long rows = CountUnmappedBytes(sourceTable, from);
@@ -452,6 +513,7 @@ STableCheck CTableChecker::Check(const std::string& table)
         }
     }
     CheckParentKeys(check, sourceTable);
+    CheckDuplicateKeys(check, sourceTable, plan);
     CheckReachedTables(check);
     AddSteps(check, sourceTable, destInfo);
     const double rate = m_source.IsInProcess() && m_dest.IsInProcess() ? EmbeddedRowsPerSecond : ServerRowsPerSecond;
@@ -459,31 +521,66 @@ STableCheck CTableChecker::Check(const std::string& table)
     return check;
 }
 
-long long CTableChecker::CountLegacyText(const std::string& sourceTable, const SColumnInfo& source,
-                                         const SColumnInfo& dest)
+long long CTableChecker::CountRefusedValues(const std::string& sourceTable, const std::string& column,
+                                           const std::vector<std::string>& steps, const std::string& where)
 {
-    // Without a code page the copy hands NONE bytes to the destination's
-    // character set as they are; the engine tells which of them it refuses,
-    // row by row on its side. -1 when it cannot say.
+    // The source's own server passes each value through variables of the
+    // given types in turn, as the copy's values travel, and counts those it
+    // refuses on the way. -1 when it cannot say.
+    std::string declared;
+    std::string moves;
+    for (size_t i = 0; i < steps.size(); ++i)
+    {
+        const std::string variable = "V" + std::to_string(i);
+        declared += "DECLARE " + variable + " " + steps[i] + "; ";
+        if (i > 0)
+            moves += variable + " = V" + std::to_string(i - 1) + "; ";
+    }
+    const std::string name = SqlIdentifier(column);
+    CStringGrid bad;
+    int failure = 0;
+    m_source.Execute("EXECUTE BLOCK RETURNS (BAD BIGINT) AS " + declared + "BEGIN BAD = 0; FOR SELECT " + name +
+                         " FROM " + SqlIdentifier(sourceTable) + " WHERE " + where +
+                         " INTO :V0 DO BEGIN BEGIN " + moves + "WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
+                     failure, &bad);
+    return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;
+}
+
+std::string CTableChecker::DestCharacterSet(int id)
+{
     CStringGrid names;
     int failure = 0;
     m_dest.Execute("SELECT rdb$character_set_name FROM rdb$character_sets WHERE rdb$character_set_id = " +
-                       std::to_string(dest.characterSetId),
+                       std::to_string(id),
                    failure, &names);
-    if (failure != 0 || names.RowCount() != 1 || !IsCharacterSetName(names.GetCell(0, 0)))
+    return failure == 0 && names.RowCount() == 1 && IsCharacterSetName(names.GetCell(0, 0)) ? names.GetCell(0, 0)
+                                                                                            : std::string();
+}
+
+long long CTableChecker::CountLegacyText(const std::string& sourceTable, const SColumnInfo& source,
+                                         const SColumnInfo& dest)
+{
+    // Without a code page the copy hands NONE bytes on as UTF-8 text, which
+    // the server then puts into the destination's character set.
+    const std::string charset = DestCharacterSet(dest.characterSetId);
+    if (charset.empty())
         return -1;
-    // A text BLOB's bytes are checked as the server writes them into a BLOB
-    // of the destination's character set.
-    const std::string type = source.fieldType == 261 ? "BLOB SUB_TYPE TEXT"
-                                                     : "VARCHAR(" + std::to_string(std::max(1, source.length)) + ")";
-    const std::string name = SqlIdentifier(source.name);
-    CStringGrid bad;
-    m_source.Execute("EXECUTE BLOCK RETURNS (BAD BIGINT) AS DECLARE S " + type + " CHARACTER SET NONE; DECLARE T " +
-                         type + " CHARACTER SET " + names.GetCell(0, 0) + "; BEGIN BAD = 0; FOR SELECT " + name +
-                         " FROM " + SqlIdentifier(sourceTable) + " WHERE " + name + " SIMILAR TO '%[^' || ASCII_CHAR(1) || '-' || ASCII_CHAR(127) || ']%' INTO :S DO BEGIN"
-                         " BEGIN T = S; WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
-                     failure, &bad);
-    return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;
+    return CountRefusedValues(sourceTable, source.name,
+                              {TextType(source) + " CHARACTER SET NONE", TextType(source) + " CHARACTER SET UTF8",
+                               TextType(source) + " CHARACTER SET " + charset},
+                              SqlIdentifier(source.name) + NotAscii);
+}
+
+long long CTableChecker::CountUnstorableText(const std::string& sourceTable, const SColumnInfo& source,
+                                             const SColumnInfo& dest)
+{
+    const std::string charset = DestCharacterSet(dest.characterSetId);
+    if (charset.empty())
+        return -1;
+    return CountRefusedValues(sourceTable, source.name,
+                              {"TYPE OF COLUMN " + SqlIdentifier(sourceTable) + "." + SqlIdentifier(source.name),
+                               TextType(source) + " CHARACTER SET " + charset},
+                              SqlIdentifier(source.name) + NotAscii);
 }
 
 long long CTableChecker::CountUnmappedBytes(const std::string& sourceTable, const SColumnInfo& source)
@@ -505,30 +602,120 @@ long long CTableChecker::CountUnmappedBytes(const std::string& sourceTable, cons
 long long CTableChecker::CountFailedConversions(const std::string& sourceTable, const SColumnInfo& source,
                                                const SColumnInfo& dest)
 {
-    // The source's own server tries each value as the copy's insert would
-    // have it converted, and counts the values it refuses. -1 when it
-    // cannot say.
-    const std::string table = SqlIdentifier(sourceTable);
-    const std::string name = SqlIdentifier(source.name);
+    // Each value as the copy's insert would have it converted.
     const std::string target = ValueKind(dest) == EValueKind::Number ? "DOUBLE PRECISION" : FieldTypeName(dest);
-    CStringGrid bad;
+    return CountRefusedValues(sourceTable, source.name,
+                              {"TYPE OF COLUMN " + SqlIdentifier(sourceTable) + "." + SqlIdentifier(source.name), target},
+                              SqlIdentifier(source.name) + " IS NOT NULL");
+}
+
+long long CTableChecker::CountRowsWithoutSourceParent(const std::string& sourceTable, const SForeignKey& key)
+{
+    // The parent is refilled from the source: a key must find its row there.
+    const std::string parent = SourceSpelling(key.parentTable);
+    std::string present;
+    std::string match;
+    for (size_t c = 0; c < key.childColumns.size() && c < key.parentColumns.size(); ++c)
+    {
+        const std::string child = "C." + SqlIdentifier(key.childColumns[c]);
+        present += (c ? " AND " : "") + child + " IS NOT NULL";
+        match += (c ? " AND " : "") + ("P." + SqlIdentifier(key.parentColumns[c])) + " = " + child;
+    }
+    CStringGrid count;
     int failure = 0;
-    m_source.Execute("EXECUTE BLOCK RETURNS (BAD BIGINT) AS DECLARE S TYPE OF COLUMN " + table + "." + name +
-                         "; DECLARE T " + target + "; BEGIN BAD = 0; FOR SELECT " + name + " FROM " + table +
-                         " WHERE " + name + " IS NOT NULL INTO :S DO BEGIN BEGIN T = S; WHEN ANY DO BAD = BAD + 1;"
-                         " END END SUSPEND; END",
-                     failure, &bad);
-    return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;
+    m_source.Execute("SELECT COUNT(*) FROM " + SqlIdentifier(sourceTable) + " C WHERE " + present +
+                         " AND NOT EXISTS (SELECT 1 FROM " + SqlIdentifier(parent) + " P WHERE " + match + ")",
+                     failure, &count);
+    return failure == 0 && count.RowCount() == 1 ? count.GetCellInt(0, 0) : 0;
+}
+
+void CTableChecker::CheckDuplicateKeys(STableCheck& check, const std::string& sourceTable, const STablePlan& plan)
+{
+    // The destination's primary key, unique constraints and unique indexes
+    // on columns: source rows that meet on such a key fail beyond the first.
+    CStringGrid segments;
+    int failure = 0;
+    m_dest.Execute("SELECT COALESCE(rc.rdb$constraint_name, i.rdb$index_name), s.rdb$field_name FROM rdb$indices i"
+                   " JOIN rdb$index_segments s ON s.rdb$index_name = i.rdb$index_name"
+                   " LEFT JOIN rdb$relation_constraints rc ON rc.rdb$index_name = i.rdb$index_name"
+                   " WHERE i.rdb$relation_name = '" +
+                       EscapeSqlString(check.table) +
+                       "' AND i.rdb$unique_flag = 1 AND COALESCE(i.rdb$index_inactive, 0) = 0"
+                       " AND i.rdb$expression_blr IS NULL ORDER BY i.rdb$index_name, s.rdb$field_position",
+                   failure, &segments);
+    std::map<std::string, std::vector<std::string>> keys;
+    for (int r = 0; failure == 0 && r < segments.RowCount(); ++r)
+        keys[segments.GetCell(0, r)].push_back(segments.GetCell(1, r));
+    for (const auto& [name, columns] : keys)
+    {
+        // Grouped by the source's values; a column that every row gets the
+        // same value (a filler, a DEFAULT) groups nothing apart. NULL meets
+        // nothing, and an identity is new in every row.
+        std::string grouped;
+        std::string present;
+        bool mayRepeat = true;
+        for (const std::string& column : columns)
+        {
+            const auto planned = std::find_if(plan.columns.begin(), plan.columns.end(),
+                                              [&](const SColumnPlan& c) { return c.name == column; });
+            if (planned == plan.columns.end())
+                mayRepeat = false;
+            else if (planned->value == EColumnValue::Source)
+            {
+                const std::string source = SqlIdentifier(plan.source[static_cast<size_t>(planned->sourceIndex)].name);
+                grouped += (grouped.empty() ? "" : ", ") + source;
+                present += (present.empty() ? "" : " AND ") + source + " IS NOT NULL";
+            }
+            else if (planned->value != EColumnValue::Filler &&
+                     !(planned->value == EColumnValue::LeftOut && planned->dest.identitySequence.empty()))
+                mayRepeat = false;
+        }
+        if (!mayRepeat)
+            continue;
+        const std::string table = SqlIdentifier(sourceTable);
+        const std::string sql =
+            grouped.empty() ? "SELECT IIF(COUNT(*) > 1, COUNT(*) - 1, 0) FROM " + table
+                            : "SELECT SUM(N - 1) FROM (SELECT COUNT(*) AS N FROM " + table + " WHERE " + present +
+                                  " GROUP BY " + grouped + " HAVING COUNT(*) > 1)";
+        CStringGrid count;
+        m_source.Execute(sql, failure, &count);
+        const long long repeated = failure == 0 && count.RowCount() == 1 ? count.GetCellInt(0, 0) : 0;
+        if (repeated > 0)
+            Add(check, EKind::DuplicateKeys, ECheckSeverity::Fails, Joined(columns, ", "), repeated, name);
+    }
+}
+
+bool CTableChecker::RefilledFromSource(const std::string& table)
+{
+    if (std::find(m_runTables.begin(), m_runTables.end(), table) == m_runTables.end())
+        return false;
+    // A table whose source is empty keeps the destination's rows.
+    const std::string source = SourceSpelling(table);
+    CStringGrid any;
+    int failure = 0;
+    if (!source.empty())
+        m_source.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(source), failure, &any);
+    return !source.empty() && failure == 0 && any.RowCount() == 1;
 }
 
 void CTableChecker::CheckParentKeys(STableCheck& check, const std::string& sourceTable)
 {
-    // A key into a table that the run does not fill must find its row among
-    // the destination's rows as they are.
+    // A key into a table that the run refills must find its row among the
+    // source's rows of that table; into any other table among the
+    // destination's rows as they are.
     for (const SForeignKey& key : m_keys)
     {
-        if (key.childTable != check.table || key.childColumns.size() != 1 ||
-            std::find(m_runTables.begin(), m_runTables.end(), key.parentTable) != m_runTables.end())
+        if (key.childTable != check.table)
+            continue;
+        if (RefilledFromSource(key.parentTable))
+        {
+            const long long missing = CountRowsWithoutSourceParent(sourceTable, key);
+            if (missing > 0)
+                Add(check, EKind::MissingParentKeys, ECheckSeverity::Fails, Joined(key.childColumns, ", "), missing,
+                    key.parentTable);
+            continue;
+        }
+        if (key.childColumns.size() != 1)
             continue;
         const std::string column = SqlIdentifier(key.childColumns[0]);
         CStringGrid keys;

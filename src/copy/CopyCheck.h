@@ -24,15 +24,19 @@ struct SCheckFinding
         BeyondPrecision,   // more digits than the destination declares
         Rounded,           // more decimals than the destination keeps
         TimeDropped,       // a TIMESTAMP into a DATE loses its time of day
+        DateDropped,       // a TIMESTAMP into a TIME loses its date
+        CopyDate,          // the date or time of the copy: a TIME into a TIMESTAMP, 'NOW' into a DATE
         NotANumber,        // text that does not read as a number
         NotConvertible,    // values the destination's type does not take (text that is no date)
         LegacyText,        // CHARACTER SET NONE bytes without the code page
+        NotInCharacterSet, // characters the destination's character set does not have
         UnmappedBytes,     // NONE bytes that stand for no character in the code page
         NullIntoNotNull,   // NULLs into a NOT NULL column
         NeedsDefault,      // a NOT NULL column nothing can fill
         Unreadable,        // a column type this program cannot read
         NotATable,         // a view, no table, or a table the source lacks
-        MissingParentKeys, // keys a table outside the run does not hold
+        MissingParentKeys, // keys the parent table will not hold
+        DuplicateKeys,     // rows that meet on a primary or unique key of the destination
         ReachesOthers,     // rows of a table the run does not refill refer to its rows
         GroupRefused,      // joined to a table that cannot be refilled
         Deferred,          // inserted empty and set after the other tables

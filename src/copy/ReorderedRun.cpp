@@ -17,14 +17,6 @@
 
 namespace
 {
-std::string Joined(const std::vector<std::string>& names, const char* separator)
-{
-    std::string text;
-    for (const std::string& name : names)
-        text += (text.empty() ? "" : separator) + name;
-    return text;
-}
-
 // The deferred columns of one table, as a plan of that table names them.
 std::set<std::string> DeferredColumnsIn(const std::vector<SDeferredColumns>& deferred, const std::string& table)
 {

@@ -86,7 +86,10 @@ void PlanMissingColumn(const SColumnInfo& column, SColumnPlan& plan, std::vector
         plan.value = EColumnValue::LeftOut;
         return;
     }
-    switch (KindOf(column))
+    // A 0 or '' in a key column would have to be a key of the parent table,
+    // and every row would fail; NULL refers to nothing.
+    const bool nullKey = column.inForeignKey && column.nullable;
+    switch (nullKey ? EKind::Other : KindOf(column))
     {
     case EKind::Text:
         plan.value = EColumnValue::Filler;

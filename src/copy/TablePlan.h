@@ -21,7 +21,7 @@ enum class EColumnValue
 {
     Source,     // the source column's value, NULL kept, converted by the engine
     LeftOut,    // not in the INSERT: its DEFAULT or identity fills it
-    Filler,     // '' for text, 0 for numbers, FALSE for a BOOLEAN
+    Filler,     // '' for text, 0 for numbers, FALSE for a BOOLEAN (a nullable key column gets NULL)
     Null,       // no source column, no default, no filler for its type
     Deferred,   // NULL now; the source's value once the tables it waits for are filled
     NotWritten, // COMPUTED BY: takes no value

@@ -17,7 +17,10 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
                        " COALESCE(f.rdb$field_sub_type, 0),"
                        " IIF(rf.rdb$default_value IS NULL AND f.rdb$default_value IS NULL, 0, 1),"
                        " COALESCE(f.rdb$field_scale, 0), COALESCE(f.rdb$character_set_id, -1),"
-                       " COALESCE(f.rdb$character_length, f.rdb$field_length, 0), COALESCE(f.rdb$field_precision, 0)"
+                       " COALESCE(f.rdb$character_length, f.rdb$field_length, 0), COALESCE(f.rdb$field_precision, 0),"
+                       " IIF(EXISTS(SELECT 1 FROM rdb$relation_constraints rc JOIN rdb$index_segments s"
+                       " ON s.rdb$index_name = rc.rdb$index_name WHERE rc.rdb$relation_name = rf.rdb$relation_name"
+                       " AND rc.rdb$constraint_type = 'FOREIGN KEY' AND s.rdb$field_name = rf.rdb$field_name), 1, 0)"
                        " FROM rdb$relation_fields rf JOIN rdb$fields f ON f.rdb$field_name = rf.rdb$field_source"
                        " WHERE rf.rdb$relation_name = '" +
                            EscapeSqlString(table) + "' ORDER BY rf.rdb$field_position",
@@ -43,6 +46,7 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
         const bool text = column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40 ||
                           (column.blob && column.blobSubType == 1);
         column.characterSetId = text ? static_cast<int>(rows.GetCellInt(10, r)) : -1;
+        column.inForeignKey = rows.GetCellInt(13, r) != 0;
         columns.push_back(column);
     }
     return true;

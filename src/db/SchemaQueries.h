@@ -21,6 +21,7 @@ struct SColumnInfo
     int length = 0;          // characters of CHAR and VARCHAR, bytes of other types
     int precision = 0;       // declared digits of NUMERIC and DECIMAL, 0 otherwise
     int characterSetId = -1; // text and text BLOBs: 0 NONE, 1 OCTETS, 4 UTF8 ...; -1 otherwise
+    bool inForeignKey = false; // a column of one of the table's foreign keys
 };
 
 // A column of another table that a CHECK constraint reads.

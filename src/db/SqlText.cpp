@@ -103,3 +103,11 @@ bool MentionsIdentifier(const std::string& sql, const std::string& name)
     }
     return false;
 }
+
+std::string Joined(const std::vector<std::string>& names, const char* separator)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : separator) + name;
+    return text;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The name as it must stand in a statement: plain upper-case names that are
 // not reserved words stay as they are, every other name is double-quoted.
@@ -10,6 +11,8 @@ std::string SqlIdentifier(const std::string& name);
 std::string QuotedSqlIdentifier(const std::string& name);
 // The text with every apostrophe doubled, for use inside '...'.
 std::string EscapeSqlString(const std::string& text);
+// The names one after the other, separated as asked.
+std::string Joined(const std::vector<std::string>& names, const char* separator);
 // True for the reserved words of Firebird 3 (upper-case input).
 bool IsReservedWord(const std::string& word);
 // True when sql names the identifier as a whole, also inside string

@@ -59,6 +59,21 @@ INSERT INTO CONVERTS VALUES (1, '29.02.2020', NULL, NULL, '10:00');
 INSERT INTO CONVERTS VALUES (2, 'no date', 1, '10:00', NULL);
 CREATE TABLE HUGE (ID INTEGER, X DOUBLE PRECISION, S VARCHAR(30));
 INSERT INTO HUGE VALUES (1, 1e300, 'ok'); INSERT INTO HUGE VALUES (2, 1.5, 'far too long for it');
+CREATE TABLE IN_PARENT (ID INTEGER NOT NULL PRIMARY KEY); INSERT INTO IN_PARENT VALUES (1);
+CREATE TABLE IN_CHILD (ID INTEGER, P_ID INTEGER); INSERT INTO IN_CHILD VALUES (1, 1); INSERT INTO IN_CHILD VALUES (2, 2);
+CREATE TABLE E_PARENT (ID INTEGER NOT NULL PRIMARY KEY);
+CREATE TABLE E_CHILD (ID INTEGER, P_ID INTEGER); INSERT INTO E_CHILD VALUES (1, 5); INSERT INTO E_CHILD VALUES (2, 6);
+CREATE TABLE SELF_CHAIN (ID INTEGER NOT NULL PRIMARY KEY, UP_ID INTEGER);
+INSERT INTO SELF_CHAIN VALUES (1, NULL); INSERT INTO SELF_CHAIN VALUES (2, 1); INSERT INTO SELF_CHAIN VALUES (3, 99);
+CREATE TABLE DUPS (ID INTEGER, CODE VARCHAR(5));
+INSERT INTO DUPS VALUES (1, 'a'); INSERT INTO DUPS VALUES (1, 'b'); INSERT INTO DUPS VALUES (2, 'a');
+INSERT INTO DUPS VALUES (3, NULL); INSERT INTO DUPS VALUES (4, NULL);
+CREATE TABLE TEXTS (ID INTEGER, BIG VARCHAR(30), FRACTION VARCHAR(10), DAY_WORD VARCHAR(10),
+    U VARCHAR(10) CHARACTER SET UTF8, U2 VARCHAR(10) CHARACTER SET UTF8, L VARCHAR(10), BT BLOB SUB_TYPE TEXT,
+    DF DOUBLE PRECISION, STAMP TIMESTAMP);
+INSERT INTO TEXTS VALUES (1, '99999999999999999999', '1.239', ' Today', _UTF8 '€日本', _UTF8 'äöüäö', x'E4', 'x',
+    1e300, '2020-01-01 10:00');
+INSERT INTO TEXTS VALUES (2, '12', '1.230', '2020-01-01', _UTF8 '€uro', 'abc', 'plain', '7', 1.5, NULL);
 )";
 
 const char* const Dest = R"(
@@ -90,6 +105,15 @@ INSERT INTO R_NOTE VALUES (1, 1);
 CREATE TABLE APPROX (ID INTEGER, B DOUBLE PRECISION, N FLOAT);
 CREATE TABLE CONVERTS (ID INTEGER, D DATE, F BOOLEAN, T DATE, AT_TIME TIMESTAMP);
 CREATE TABLE HUGE (ID INTEGER, X NUMERIC(15,2), S VARCHAR(5));
+CREATE TABLE IN_PARENT (ID INTEGER NOT NULL PRIMARY KEY);
+CREATE TABLE IN_CHILD (ID INTEGER, P_ID INTEGER REFERENCES IN_PARENT (ID));
+CREATE TABLE E_PARENT (ID INTEGER NOT NULL PRIMARY KEY); INSERT INTO E_PARENT VALUES (5);
+CREATE TABLE E_CHILD (ID INTEGER, P_ID INTEGER REFERENCES E_PARENT (ID));
+CREATE TABLE SELF_CHAIN (ID INTEGER NOT NULL PRIMARY KEY, UP_ID INTEGER REFERENCES SELF_CHAIN (ID));
+CREATE TABLE DUPS (ID INTEGER NOT NULL PRIMARY KEY, CODE VARCHAR(5) UNIQUE, TAG VARCHAR(5) NOT NULL UNIQUE);
+CREATE TABLE TEXTS (ID INTEGER, BIG BIGINT, FRACTION NUMERIC(9,2), DAY_WORD DATE,
+    U VARCHAR(10) CHARACTER SET WIN1252, U2 VARCHAR(5) CHARACTER SET NONE, L VARCHAR(10) CHARACTER SET WIN1252,
+    BT INTEGER, DF FLOAT, STAMP TIME);
 )";
 
 struct SExpected
@@ -130,14 +154,36 @@ const SExpected Expected[] = {
     {"CONVERTS", ECheckSeverity::Fails, EKind::NotConvertible, "D", 1, "DATE"},
     {"CONVERTS", ECheckSeverity::Fails, EKind::NotConvertible, "F", 1, "BOOLEAN"},
     {"CONVERTS", ECheckSeverity::Fails, EKind::NotConvertible, "T", 1, "DATE"},
+    // A time goes into a timestamp whole, with the date of the copy.
+    {"CONVERTS", ECheckSeverity::Fails, EKind::CopyDate, "AT_TIME", 1, ""},
     // A double far beyond the column once hid every finding of its table.
     {"HUGE", ECheckSeverity::Fails, EKind::OutOfRange, "X", 1, "NUMERIC(15,2)"},
     {"HUGE", ECheckSeverity::Fails, EKind::TooLong, "S", 1, "VARCHAR(5)"},
+    // Keys into tables the run refills are looked up among their source rows,
+    // into a table whose source is empty among its destination rows.
+    {"IN_CHILD", ECheckSeverity::Fails, EKind::MissingParentKeys, "P_ID", 1, "IN_PARENT"},
+    {"E_PARENT", ECheckSeverity::Fine, EKind::SourceEmpty, "", 0, ""},
+    {"E_CHILD", ECheckSeverity::Fails, EKind::MissingParentKeys, "P_ID", 1, "E_PARENT"},
+    {"SELF_CHAIN", ECheckSeverity::Fails, EKind::MissingParentKeys, "UP_ID", 1, "SELF_CHAIN"},
+    // Beyond the first row of each key; NULLs meet nothing; every row gets TAG ''.
+    {"DUPS", ECheckSeverity::Fails, EKind::DuplicateKeys, "ID", 1, "INTEG_"},
+    {"DUPS", ECheckSeverity::Fails, EKind::DuplicateKeys, "CODE", 1, "INTEG_"},
+    {"DUPS", ECheckSeverity::Fails, EKind::DuplicateKeys, "TAG", 4, "INTEG_"},
+    {"TEXTS", ECheckSeverity::Fails, EKind::OutOfRange, "BIG", 1, "BIGINT"},
+    {"TEXTS", ECheckSeverity::Fails, EKind::Rounded, "FRACTION", 1, "NUMERIC(9,2)"},
+    {"TEXTS", ECheckSeverity::Fails, EKind::CopyDate, "DAY_WORD", 1, ""},
+    {"TEXTS", ECheckSeverity::Fails, EKind::NotInCharacterSet, "U", 1, "WIN1252"},
+    {"TEXTS", ECheckSeverity::Fails, EKind::TooLong, "U2", 1, "VARCHAR(5)"}, // bytes, in NONE
+    {"TEXTS", ECheckSeverity::Fails, EKind::LegacyText, "L", 1, ""},          // UTF-8 first, then WIN1252
+    {"TEXTS", ECheckSeverity::Fails, EKind::NotConvertible, "BT", 1, "INTEGER"},
+    {"TEXTS", ECheckSeverity::Fails, EKind::OutOfRange, "DF", 1, "FLOAT"},
+    {"TEXTS", ECheckSeverity::Fails, EKind::DateDropped, "STAMP", 1, ""},
 };
 
 std::vector<std::string> Tables()
 {
-    std::vector<std::string> tables;
+    std::vector<std::string> tables{"IN_PARENT"}; // refilled, with nothing to find
+
     for (const SExpected& expected : Expected)
     {
         if (tables.empty() || tables.back() != expected.table)
@@ -173,9 +219,6 @@ TEST_P(CopyCheck, EveryFindingIsForeseenAndTheCopyBearsItOut)
         EXPECT_EQ(found->rows, expected.rows) << expected.table;
         EXPECT_EQ(found->detail.substr(0, std::string(expected.detail).size()), expected.detail) << expected.table;
     }
-    // A time goes into a timestamp whole: nothing to foresee there.
-    for (const SCheckFinding& finding : checks.at("CONVERTS")->findings)
-        EXPECT_NE(finding.column, "AT_TIME") << static_cast<int>(finding.kind);
     EXPECT_EQ(checks.at("TOO_LONG")->sourceRows, 2);
     EXPECT_EQ(checks.at("EMPTY_ONE")->sourceRows, 0);
 
