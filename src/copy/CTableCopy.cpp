@@ -118,14 +118,20 @@ CTableCopy::ESource CTableCopy::OpenSource()
     GetColumnInfo(m_source, m_sSourceTable, m_sourceInfo);
     SSourceSelectOptions options;
     options.legacyCharset = m_settings.sourceCharset;
-    if (!m_settings.sourceCharset.empty() && HasNoneText(m_sourceInfo))
+    const bool legacy = !m_settings.sourceCharset.empty() && HasNoneText(m_sourceInfo);
+    if (legacy || HasRealText(m_sourceInfo))
     {
-        // Which NONE columns become text depends on the destination's columns.
-        CFbConnection peek(m_settings.attempts);
+        // Which NONE columns become text, and which texts go on as their
+        // bytes, depends on the destination's columns. An attachment that
+        // fails here is not tried once more for the rows.
         std::vector<SColumnInfo> destColumns;
-        if (peek.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database) &&
-            GetColumnInfo(peek, m_sTable, destColumns))
-            options.legacyColumns = LegacyTextColumns(m_sourceInfo, destColumns);
+        m_bDestRefused = !m_dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database);
+        if (!m_bDestRefused && GetColumnInfo(m_dest, m_sTable, destColumns))
+        {
+            if (legacy)
+                options.legacyColumns = LegacyTextColumns(m_sourceInfo, destColumns);
+            options.bytesColumns = TextIntoBytesColumns(m_sourceInfo, destColumns);
+        }
         if (!options.legacyColumns.empty())
             options.unmappedBytes = m_sUnmappedBytes = UnmappedBytes(m_source, m_settings.sourceCharset);
     }
@@ -169,7 +175,7 @@ CTableCopy::ESource CTableCopy::OpenSource()
 
 bool CTableCopy::OpenDestination()
 {
-    if (!m_dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
+    if (m_bDestRefused || !m_dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
         return FailBeforeRows("ERROR: Cannot open destination database", m_settings.dest.database);
     // The destination is described from its own system tables, whatever
     // the source holds.

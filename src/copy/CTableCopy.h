@@ -82,6 +82,7 @@ class CTableCopy
     CFbCursor m_cursor;
     int m_nUnmappedColumn = -1; // the cursor's UnmappedByteColumn, if it has one
     std::string m_sUnmappedBytes;
+    bool m_bDestRefused = false; // the destination refused the attachment before the rows were read
     std::string m_sSourceTable;
     std::vector<SColumnInfo> m_sourceInfo;
     std::vector<SColumnInfo> m_destInfo;

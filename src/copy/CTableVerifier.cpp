@@ -94,12 +94,23 @@ bool SameType(const SVerifyColumn& column)
            source.blobSubType == dest.blobSubType;
 }
 
+// Text of a real character set going into bytes: the copy reads it as the
+// bytes it is stored as, padding and all.
+bool TextIntoBytes(const SVerifyColumn& column)
+{
+    const SColumnInfo& dest = column.dest;
+    return column.source.characterSetId > 1 && column.source.dimensions == 0 && dest.dimensions == 0 &&
+           (dest.characterSetId == 0 || dest.characterSetId == 1 || (dest.blob && dest.blobSubType != 1));
+}
+
 // The source column as the destination holds it.
 std::string SourceExpression(const SVerifyColumn& column, const std::string& type)
 {
     std::string value = SqlIdentifier(column.source.name);
     if (SameType(column))
         return value;
+    if (TextIntoBytes(column))
+        return column.source.blob || column.dest.blob ? TextAsBytes(column.source) : "CAST(" + value + " AS " + type + ")";
     if (!column.legacyCharset.empty() && column.source.characterSetId == 0)
     {
         const std::string legacy = column.source.blob
@@ -433,7 +444,10 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     {
         const std::string type = CastType(column.dest, charsets);
         if (type.empty())
-            continue; // an array: its elements are not compared here
+        {
+            result.notCompared.push_back(column.dest.name); // an array
+            continue;
+        }
         compared.push_back(column);
         types.push_back(type);
     }

@@ -38,6 +38,8 @@ struct STableVerification
     // Source rows whose values the destination's types refuse: their INSERT
     // failed, so they are missing too.
     long long refused = 0;
+    // Array columns: their elements are not read, so not compared.
+    std::vector<std::string> notCompared;
     // The first few of each, for the log.
     std::vector<SVerifyDifference> differences;
     std::vector<std::string> missingKeys;

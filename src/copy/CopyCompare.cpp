@@ -25,9 +25,14 @@ std::vector<std::pair<std::string, std::string>> VerificationEntries(const STabl
         entries.emplace_back("ERROR: Verification could not read the rows", CRunLogs::OneLine(result.error));
         return entries;
     }
+    // Said with every result: "identical" would claim the arrays too.
+    const std::string notCompared = result.notCompared.empty() ? ""
+                                                               : "the elements of the arrays " +
+                                                                     Joined(result.notCompared, ", ") +
+                                                                     " are not compared";
     if (result.Identical())
     {
-        entries.emplace_back("Verified: " + std::to_string(result.identical) + " rows identical", "");
+        entries.emplace_back("Verified: " + std::to_string(result.identical) + " rows identical", notCompared);
         return entries;
     }
     std::string detail = std::to_string(result.identical) + " rows identical, " + std::to_string(result.differing) +
@@ -35,6 +40,8 @@ std::vector<std::pair<std::string, std::string>> VerificationEntries(const STabl
                          std::to_string(result.extra) + " extra";
     if (failedInserts > 0)
         detail += "; " + std::to_string(failedInserts) + " rows failed to insert and are among the missing";
+    if (!notCompared.empty())
+        detail += "; " + notCompared;
     entries.emplace_back("ERROR: Verification found " + std::to_string(result.Differences()) + " differences", detail);
     for (const SVerifyDifference& difference : result.differences)
         entries.emplace_back("Difference", difference.key + ", " + difference.column + ": " + difference.source +

@@ -2,6 +2,7 @@
 
 #include "db/CFbConnection.h"
 #include "db/SqlText.h"
+#include "db/ValueFormat.h"
 
 #include <algorithm>
 #include <cctype>
@@ -17,6 +18,33 @@ constexpr long LongestInlineText = 8191; // characters, at four bytes each in UT
 bool IsNoneText(const SColumnInfo& column)
 {
     return column.characterSetId == 0 && column.dimensions == 0;
+}
+
+bool IsRealText(const SColumnInfo& column)
+{
+    return column.characterSetId > 1 && column.dimensions == 0;
+}
+
+} // namespace
+
+std::string TextAsBytes(const SColumnInfo& column)
+{
+    const std::string name = SqlIdentifier(column.name);
+    // A cast alone keeps the stored BLOB, which the server then hands out in
+    // the connection's character set; joined to nothing it is a new BLOB of
+    // the bytes themselves.
+    if (column.blob)
+        return "CAST(" + name + " AS BLOB SUB_TYPE BINARY) || x''";
+    const int bytes = std::max(1, column.length) * CharacterSetBytesPerChar(column.characterSetId);
+    return "CAST(" + name + " AS VARCHAR(" + std::to_string(bytes) + ") CHARACTER SET OCTETS)";
+}
+
+namespace
+{
+// Text read as its stored bytes; a CHAR keeps its padding, as CAST does.
+std::string BytesCast(const SColumnInfo& column)
+{
+    return TextAsBytes(column) + " AS " + SqlIdentifier(column.name);
 }
 
 // NONE text read as the legacy code page: the bytes stay, their meaning is given.
@@ -129,6 +157,30 @@ std::set<std::string> LegacyTextColumns(const std::vector<SColumnInfo>& source, 
     return columns;
 }
 
+std::set<std::string> TextIntoBytesColumns(const std::vector<SColumnInfo>& source,
+                                           const std::vector<SColumnInfo>& dest)
+{
+    std::set<std::string> columns;
+    for (const SColumnInfo& column : source)
+    {
+        if (!IsRealText(column))
+            continue;
+        for (const SColumnInfo& target : dest)
+        {
+            const bool bytes = target.dimensions == 0 && (target.characterSetId == 0 || target.characterSetId == 1 ||
+                                                          (target.blob && target.blobSubType != 1));
+            if (target.name == column.name && bytes)
+                columns.insert(column.name);
+        }
+    }
+    return columns;
+}
+
+bool HasRealText(const std::vector<SColumnInfo>& source)
+{
+    return std::any_of(source.begin(), source.end(), IsRealText);
+}
+
 bool HasNoneText(const std::vector<SColumnInfo>& source)
 {
     return std::any_of(source.begin(), source.end(), IsNoneText);
@@ -210,8 +262,13 @@ std::string BuildSourceSelect(CFbConnection& connection, const std::string& tabl
     const std::string plain = "SELECT * FROM " + SqlIdentifier(table) + order;
     const std::string legacy = IsCharacterSetName(options.legacyCharset) ? options.legacyCharset : "";
     std::map<std::string, std::string> casts;
+    for (const SColumnInfo& column : columns)
+    {
+        if (options.bytesColumns.count(column.name) && IsRealText(column))
+            casts[column.name] = BytesCast(column);
+    }
     if (options.inlineBlobs)
-        casts = InlineBlobCasts(connection, table, columns, legacy, options.legacyColumns);
+        casts.merge(InlineBlobCasts(connection, table, columns, legacy, options.legacyColumns));
     if (!legacy.empty())
     {
         for (const SColumnInfo& column : columns)

@@ -24,6 +24,9 @@ struct SSourceSelectOptions
     // whose legacy text holds one, the position (from 1) of the first column
     // in the SELECT that does; 0 for every other row.
     std::string unmappedBytes;
+    // Text columns going into columns of bytes (OCTETS, NONE, a binary
+    // BLOB): read as the bytes they are stored as, as CAST hands them over.
+    std::set<std::string> bytesColumns;
 };
 
 inline constexpr const char* UnmappedByteColumn = "ROWMOVER$UNMAPPED_BYTE";
@@ -37,6 +40,14 @@ std::string BuildSourceSelect(CFbConnection& connection, const std::string& tabl
 // a real character set: only their bytes need a code page to become text.
 // Into NONE or OCTETS the bytes go as they are.
 std::set<std::string> LegacyTextColumns(const std::vector<SColumnInfo>& source, const std::vector<SColumnInfo>& dest);
+// The source's text columns of a real character set whose destination
+// column holds bytes: an OCTETS or NONE column, a binary or such a text BLOB.
+std::set<std::string> TextIntoBytesColumns(const std::vector<SColumnInfo>& source,
+                                           const std::vector<SColumnInfo>& dest);
+// The expression that reads a text column as the bytes it is stored as.
+std::string TextAsBytes(const SColumnInfo& column);
+// True when any column of the source holds text of a real character set.
+bool HasRealText(const std::vector<SColumnInfo>& source);
 // True when any column of the source holds CHARACTER SET NONE text.
 bool HasNoneText(const std::vector<SColumnInfo>& source);
 // The bytes of a single-byte character set that stand for no character in
