@@ -103,11 +103,26 @@ bool TextIntoBytes(const SVerifyColumn& column)
            (dest.characterSetId == 0 || dest.characterSetId == 1 || (dest.blob && dest.blobSubType != 1));
 }
 
+// A TIME going into a TIMESTAMP takes the date of the day it is copied on,
+// which no later day can tell again: only the time of day is compared.
+bool TimeIntoTimestamp(const SVerifyColumn& column)
+{
+    return column.source.fieldType == 13 && column.dest.fieldType == 35 && column.source.dimensions == 0 &&
+           column.dest.dimensions == 0;
+}
+
+// The destination column as it is compared.
+std::string DestExpression(const SVerifyColumn& column)
+{
+    const std::string name = SqlIdentifier(column.dest.name);
+    return TimeIntoTimestamp(column) ? "CAST(" + name + " AS TIME)" : name;
+}
+
 // The source column as the destination holds it.
 std::string SourceExpression(const SVerifyColumn& column, const std::string& type)
 {
     std::string value = SqlIdentifier(column.source.name);
-    if (SameType(column))
+    if (SameType(column) || TimeIntoTimestamp(column))
         return value;
     if (TextIntoBytes(column))
         return column.source.blob || column.dest.blob ? TextAsBytes(column.source) : "CAST(" + value + " AS " + type + ")";
@@ -135,6 +150,7 @@ struct SOrderKey
     std::string name;
     size_t valueColumn = 0; // the compared column that holds the key
     int column = 0;         // the result column the rows are ordered by
+    bool shown = true;      // named in the log's key text (not a BLOB's hash)
 };
 
 std::int64_t IntegerOf(const XSQLVAR& var)
@@ -323,9 +339,12 @@ bool CComparison::SameBlob(int i)
 std::string CComparison::KeyText(CFbCursor& cursor)
 {
     std::string text;
-    for (size_t k = 0; k < m_keys.size(); ++k)
-        text += (k ? ", " : "") + m_keys[k].name + "=" +
-                Literal(cursor, m_nValueOffset + static_cast<int>(m_keys[k].valueColumn));
+    for (const SOrderKey& key : m_keys)
+    {
+        if (key.shown)
+            text += (text.empty() ? "" : ", ") + key.name + "=" +
+                    Literal(cursor, m_nValueOffset + static_cast<int>(key.valueColumn));
+    }
     return text;
 }
 
@@ -458,7 +477,9 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     }
 
     // The destination's primary key, or a unique key, when all its columns
-    // are compared; else every compared column that is not a BLOB.
+    // are compared; else every compared column that is not a BLOB, and then
+    // the BLOBs by a hash of their contents.
+    bool byEveryColumn = false;
     std::vector<std::string> keyNames;
     GetPrimaryKey(dest, destTable, keyNames);
     if (keyNames.empty())
@@ -475,6 +496,7 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
         std::any_of(keyNames.begin(), keyNames.end(), [&](const std::string& name) { return comparedIndex(name) < 0; }))
     {
         keyNames.clear();
+        byEveryColumn = true;
         for (const SVerifyColumn& column : compared)
         {
             if (!column.dest.blob)
@@ -502,8 +524,25 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
         {
             const std::string room = std::to_string(std::min(32765, TextBytes(compared[c].dest)));
             key.sourceExpression = "CAST(" + sourceValue + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
-            key.destExpression = "CAST(" + SqlIdentifier(name) + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
+            key.destExpression =
+                "CAST(" + DestExpression(compared[c]) + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
         }
+        keys.push_back(key);
+    }
+    for (size_t c = 0; byEveryColumn && c < compared.size(); ++c)
+    {
+        // Rows alike but for their BLOBs would otherwise meet in the order
+        // the engine happens to give, and be paired wrongly. The hash is
+        // taken of what is stored, so only of BLOBs stored alike.
+        if (!compared[c].dest.blob || !SameType(compared[c]))
+            continue;
+        SOrderKey key;
+        key.name = compared[c].dest.name;
+        key.valueColumn = c;
+        key.integer = true;
+        key.sourceExpression = "HASH(" + SqlIdentifier(compared[c].source.name) + ")";
+        key.destExpression = "HASH(" + SqlIdentifier(compared[c].dest.name) + ")";
+        key.shown = false;
         keys.push_back(key);
     }
     // An integer key read alike on both sides is its compared column itself;
@@ -514,7 +553,7 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     {
         const size_t c = keys[k].valueColumn;
         ownColumn[k] = !keys[k].integer || keys[k].sourceExpression != SourceExpression(compared[c], types[c]) ||
-                       keys[k].destExpression != SqlIdentifier(compared[c].dest.name);
+                       keys[k].destExpression != DestExpression(compared[c]);
         if (ownColumn[k])
             keys[k].column = valueOffset++;
     }
@@ -535,7 +574,7 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     for (size_t c = 0; c < compared.size(); ++c)
     {
         sourceSql += (c ? ", " : "") + SourceExpression(compared[c], types[c]);
-        destSql += (c ? ", " : "") + SqlIdentifier(compared[c].dest.name);
+        destSql += (c ? ", " : "") + DestExpression(compared[c]);
     }
     // Rows whose values the destination's types refuse could not be
     // inserted; they are counted apart, since reading them as those types

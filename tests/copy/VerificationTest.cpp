@@ -106,6 +106,10 @@ TEST_P(Verification, EveryKindOfKeyOrdersBothSidesAlike)
         // CHAR padding is not copied into a VARCHAR, and not asked for there
         {"CREATE TABLE K (ID CHAR(8) NOT NULL PRIMARY KEY, V CHAR(10));",
          "CREATE TABLE K (ID VARCHAR(8) NOT NULL PRIMARY KEY, V VARCHAR(5));", "UPDATE K SET V = '6 ' WHERE ID = '20'"},
+        // Without a key, rows alike but for their BLOBs meet by the BLOBs' contents, whatever order they were stored in
+        {"CREATE TABLE K (ID INTEGER, V VARCHAR(10), B BLOB SUB_TYPE TEXT);\nSET TERM ^ ;\n"
+         "CREATE TRIGGER K_B FOR K BEFORE INSERT AS BEGIN NEW.B = 'b' || NEW.ID; END^\nSET TERM ; ^",
+         "CREATE TABLE K (V VARCHAR(10), B BLOB SUB_TYPE TEXT);", "DELETE FROM K WHERE B = 'b20'"},
     };
     const std::string rows = "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 30; BEGIN WHILE (i > 0) DO BEGIN "
                              "INSERT INTO K (ID, V) VALUES (:i, MOD(:i, 7)); i = i - 1; END END^\nSET TERM ; ^\n";
@@ -121,6 +125,22 @@ TEST_P(Verification, EveryKindOfKeyOrdersBothSidesAlike)
         EXPECT_EQ(result.identical, 29) << test.destDdl << "\n" << CompareReportText(report);
         EXPECT_EQ(result.Differences(), 1) << test.destDdl << "\n" << CompareReportText(report);
     }
+}
+
+TEST_P(Verification, ATimeCopiedIntoATimestampIsComparedByItsTimeOfDay)
+{
+    auto copy = Make("CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, AT_TIME TIME);"
+                     "INSERT INTO T VALUES (1, '10:00:00.5'); INSERT INTO T VALUES (2, NULL);",
+                     "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, AT_TIME TIMESTAMP);");
+    ASSERT_TRUE(copy->Copy("T")) << copy->RunLog();
+    // As if copied the day before: the date was the copy's own.
+    copy->dest.Run("UPDATE T SET AT_TIME = AT_TIME - 1;");
+    SCompareReport report = CompareTables(copy->engine.Settings(), {"T"});
+    ASSERT_TRUE(report.compared) << report.error;
+    EXPECT_TRUE(report.tables.at(0).result.Identical()) << CompareReportText(report);
+    copy->dest.Run("UPDATE T SET AT_TIME = AT_TIME + 1e0 / 24;");
+    report = CompareTables(copy->engine.Settings(), {"T"});
+    EXPECT_EQ(report.tables.at(0).result.differing, 1) << CompareReportText(report);
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, Verification, ::testing::Values(false, true), PathName);
