@@ -46,6 +46,8 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     case EKind::MissingParentKeys: return text(T::FrmCheck_m_aMMissingParent, {finding.column, rows, finding.detail});
     case EKind::DuplicateKeys: return text(T::FrmCheck_m_aMDuplicateKeys, {finding.column, rows, finding.detail});
     case EKind::ReachesOthers: return text(T::FrmCheck_m_aMReachesOthers, {finding.detail});
+    case EKind::Cycle: return text(T::FrmCheck_m_aMCycle, {finding.detail});
+    case EKind::UndeferredCheck: return text(T::FrmCheck_m_aMUndeferredCheck, {finding.detail, finding.column});
     case EKind::GroupRefused: return text(T::FrmCheck_m_aMGroupRefused, {finding.detail});
     case EKind::Deferred: return text(T::FrmCheck_m_aMDeferred, {finding.column, finding.detail});
     case EKind::Receives: return text(T::FrmCheck_m_aMReceives, {finding.column, finding.detail});

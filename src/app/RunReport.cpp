@@ -62,6 +62,8 @@ const char* KindName(SCheckFinding::EKind kind)
     case EKind::MissingParentKeys: return "missing_parent_keys";
     case EKind::DuplicateKeys: return "duplicate_keys";
     case EKind::ReachesOthers: return "reaches_other_tables";
+    case EKind::Cycle: return "cycle";
+    case EKind::UndeferredCheck: return "undeferred_check";
     case EKind::GroupRefused: return "group_refused";
     case EKind::Deferred: return "deferred";
     case EKind::Receives: return "receives";

@@ -514,6 +514,16 @@ STableCheck CTableChecker::Check(const std::string& table)
     }
     CheckParentKeys(check, sourceTable);
     CheckDuplicateKeys(check, sourceTable, plan);
+    // What the run's plan already knows: rows of a key cycle wait for each
+    // other, and a CHECK that cannot wait refuses rows not yet matched.
+    if (std::find(m_plan.unbreakable.begin(), m_plan.unbreakable.end(), table) != m_plan.unbreakable.end())
+        Add(check, EKind::Cycle, ECheckSeverity::Fails, "", -1, Joined(m_plan.unbreakable, ", "));
+    for (const SCheckRead& read : m_plan.undeferredChecks)
+    {
+        if (read.checkedTable == table)
+            Add(check, EKind::UndeferredCheck, ECheckSeverity::Warning, read.readTable + "." + read.readColumn, -1,
+                read.constraint);
+    }
     CheckReachedTables(check);
     AddSteps(check, sourceTable, destInfo);
     const double rate = m_source.IsInProcess() && m_dest.IsInProcess() ? EmbeddedRowsPerSecond : ServerRowsPerSecond;

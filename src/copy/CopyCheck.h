@@ -39,6 +39,8 @@ struct SCheckFinding
         DuplicateKeys,     // rows that meet on a primary or unique key of the destination
         ReachesOthers,     // rows of a table the run does not refill refer to its rows
         GroupRefused,      // joined to a table that cannot be refilled
+        Cycle,             // foreign keys in a cycle that no nullable key can break
+        UndeferredCheck,   // a CHECK reading another table that cannot wait for it
         Deferred,          // inserted empty and set after the other tables
         Receives,          // a column only the destination has, and what it gets
         Triggers,          // triggers switched off during the copy
