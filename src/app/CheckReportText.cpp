@@ -45,6 +45,7 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     case EKind::NotATable: return text(T::FrmCheck_m_aMNotATable, {finding.detail});
     case EKind::MissingParentKeys: return text(T::FrmCheck_m_aMMissingParent, {finding.column, rows, finding.detail});
     case EKind::DuplicateKeys: return text(T::FrmCheck_m_aMDuplicateKeys, {finding.column, rows, finding.detail});
+    case EKind::CheckRefuses: return text(T::FrmCheck_m_aMCheckRefuses, {rows, finding.detail});
     case EKind::ReachesOthers: return text(T::FrmCheck_m_aMReachesOthers, {finding.detail});
     case EKind::Cycle: return text(T::FrmCheck_m_aMCycle, {finding.detail});
     case EKind::UndeferredCheck: return text(T::FrmCheck_m_aMUndeferredCheck, {finding.detail, finding.column});

@@ -61,6 +61,7 @@ const char* KindName(SCheckFinding::EKind kind)
     case EKind::NotATable: return "not_a_table";
     case EKind::MissingParentKeys: return "missing_parent_keys";
     case EKind::DuplicateKeys: return "duplicate_keys";
+    case EKind::CheckRefuses: return "check_refuses";
     case EKind::ReachesOthers: return "reaches_other_tables";
     case EKind::Cycle: return "cycle";
     case EKind::UndeferredCheck: return "undeferred_check";

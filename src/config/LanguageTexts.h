@@ -40,6 +40,7 @@
     X(FrmCheck_m_aMNotATable, "FrmCheck.m_aMNotATable", "Not copied: %s", "s") \
     X(FrmCheck_m_aMMissingParent, "FrmCheck.m_aMMissingParent", "%s: %s rows refer to keys that %s of the destination does not hold; those rows fail", "sss") \
     X(FrmCheck_m_aMDuplicateKeys, "FrmCheck.m_aMDuplicateKeys", "%s: %s rows repeat a key of %s that an earlier row holds; those rows fail", "sss") \
+    X(FrmCheck_m_aMCheckRefuses, "FrmCheck.m_aMCheckRefuses", "%s rows are refused by the CHECK of %s; those rows fail", "ss") \
     X(FrmCheck_m_aMReachesOthers, "FrmCheck.m_aMReachesOthers", "Not copied: rows of %s refer to its rows, and this copy does not refill that table", "s") \
     X(FrmCheck_m_aMCycle, "FrmCheck.m_aMCycle", "Foreign keys form a cycle that no nullable key can break (%s); rows that wait for one another fail", "s") \
     X(FrmCheck_m_aMUndeferredCheck, "FrmCheck.m_aMUndeferredCheck", "CHECK constraint %s reads %s, which cannot wait until this table is filled (NOT NULL, or no primary key); rows it refuses fail", "ss") \

@@ -37,6 +37,7 @@ struct SCheckFinding
         NotATable,         // a view, no table, or a table the source lacks
         MissingParentKeys, // keys the parent table will not hold
         DuplicateKeys,     // rows that meet on a primary or unique key of the destination
+        CheckRefuses,      // rows a CHECK of the destination (or of a column's domain) refuses
         ReachesOthers,     // rows of a table the run does not refill refer to its rows
         GroupRefused,      // joined to a table that cannot be refilled
         Cycle,             // foreign keys in a cycle that no nullable key can break
