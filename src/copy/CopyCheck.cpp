@@ -310,6 +310,10 @@ class CTableChecker
         GetUserTables(m_source, m_sourceTables);
         GetUserTables(m_dest, m_destTables);
         GetForeignKeys(m_dest, m_keys);
+        CStringGrid mode;
+        int failure = 0;
+        m_dest.Execute("SELECT mon$read_only FROM mon$database", failure, &mode);
+        m_bDestReadOnly = failure == 0 && mode.RowCount() == 1 && mode.GetCellInt(0, 0) != 0;
     }
 
     STableCheck Check(const std::string& table);
@@ -347,6 +351,7 @@ class CTableChecker
     std::vector<std::string> m_destTables;
     std::vector<SForeignKey> m_keys;
     std::optional<std::string> m_unmappedBytes; // of the source code page, once asked for
+    bool m_bDestReadOnly = false;
 };
 
 std::string CTableChecker::SourceSpelling(const std::string& table) const
@@ -370,6 +375,11 @@ STableCheck CTableChecker::Check(const std::string& table)
 {
     STableCheck check;
     check.table = table;
+    if (m_bDestReadOnly)
+    {
+        Add(check, EKind::NotATable, ECheckSeverity::Fails, "", -1, "the destination database is read-only");
+        return check;
+    }
     const std::string sourceTable = SourceSpelling(table);
     if (sourceTable.empty())
     {

@@ -7,7 +7,9 @@
 #include "db/SchemaQueries.h"
 #include "support/DatabaseFingerprint.h"
 
+#include <ibase.h>
 #include <map>
+#include <utility>
 
 namespace
 {
@@ -264,6 +266,29 @@ TEST_P(CopyCheck, DatabasesThatCannotBeReadAreSaidSo)
     const SCheckReport report = CheckCopy(settings, {"T"});
     EXPECT_FALSE(report.checked);
     EXPECT_NE(report.error, "");
+}
+
+TEST_P(CopyCheck, AReadOnlyDestinationIsSaidSoForEveryTable)
+{
+    auto copy = Make("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);", "CREATE TABLE T (ID INTEGER);");
+    // As gfix -mode read_only sets it.
+    std::string dpb{static_cast<char>(isc_dpb_version1)};
+    for (const auto& [tag, value] : {std::pair<char, std::string>{isc_dpb_user_name, TestUser},
+                                     std::pair<char, std::string>{isc_dpb_password, TestPassword},
+                                     std::pair<char, std::string>{isc_dpb_set_db_readonly, std::string(1, '\1')}})
+        dpb.append(1, tag).append(1, static_cast<char>(value.size())).append(value);
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle handle = 0;
+    const std::string name = copy->dest.Name();
+    ASSERT_EQ(isc_attach_database(status, 0, name.c_str(), &handle, static_cast<short>(dpb.size()), dpb.data()), 0);
+    isc_detach_database(status, &handle);
+
+    const SCheckReport report = CheckCopy(copy->engine.Settings(), {"T"});
+    ASSERT_TRUE(report.checked) << report.error;
+    ASSERT_EQ(report.tables.size(), 1u);
+    EXPECT_EQ(report.tables[0].severity, ECheckSeverity::Fails);
+    ASSERT_EQ(report.tables[0].findings.size(), 1u);
+    EXPECT_EQ(report.tables[0].findings[0].detail, "the destination database is read-only");
 }
 
 namespace
