@@ -124,13 +124,12 @@ CTableCopy::ESource CTableCopy::OpenSource()
         // Which NONE columns become text, and which texts go on as their
         // bytes, depends on the destination's columns. An attachment that
         // fails here is not tried once more for the rows.
-        std::vector<SColumnInfo> destColumns;
         m_bDestRefused = !m_dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database);
-        if (!m_bDestRefused && GetColumnInfo(m_dest, m_sTable, destColumns))
+        if (!m_bDestRefused && GetColumnInfo(m_dest, m_sTable, m_destInfo))
         {
             if (legacy)
-                options.legacyColumns = LegacyTextColumns(m_sourceInfo, destColumns);
-            options.bytesColumns = TextIntoBytesColumns(m_sourceInfo, destColumns);
+                options.legacyColumns = LegacyTextColumns(m_sourceInfo, m_destInfo);
+            options.bytesColumns = TextIntoBytesColumns(m_sourceInfo, m_destInfo);
         }
         if (!options.legacyColumns.empty())
             options.unmappedBytes = m_sUnmappedBytes = UnmappedBytes(m_source, m_settings.sourceCharset);
@@ -182,7 +181,8 @@ bool CTableCopy::OpenDestination()
     std::string notATable;
     if (!IsDestinationTable(notATable))
         return FailBeforeRows("ERROR: Failed to open or table is empty", CRunLogs::OneLine(notATable));
-    if (!GetColumnInfo(m_dest, m_sTable, m_destInfo) || m_destInfo.empty())
+    // Read once: the source's select may have asked for them already.
+    if ((m_destInfo.empty() && !GetColumnInfo(m_dest, m_sTable, m_destInfo)) || m_destInfo.empty())
         return FailBeforeRows("ERROR: Failed to open or table is empty", CRunLogs::OneLine(m_dest.LastErrorMessage()));
     m_plan = BuildTablePlan(m_sTable, MatchSourceColumns(ResultColumns(m_cursor, m_nUnmappedColumn), m_sourceInfo),
                             m_destInfo, m_engine.DeferredColumnsOf(m_sTable));
