@@ -330,6 +330,7 @@ class CTableChecker
     bool RefilledFromSource(const std::string& table);
     long long CountRowsWithoutSourceParent(const std::string& sourceTable, const SForeignKey& key);
     void CheckDuplicateKeys(STableCheck& check, const std::string& sourceTable, const STablePlan& plan);
+    std::string ComparedAsInDestination(const std::string& table, const std::string& source, const SColumnInfo& dest);
     void CheckConstraints(STableCheck& check, const std::string& sourceTable, const STablePlan& plan);
     void CheckReachedTables(STableCheck& check);
     long long CountRefusedValues(const std::string& sourceTable, const std::string& column,
@@ -787,6 +788,32 @@ void CTableChecker::CheckConstraints(STableCheck& check, const std::string& sour
     }
 }
 
+std::string CTableChecker::ComparedAsInDestination(const std::string& table, const std::string& source,
+                                                   const SColumnInfo& dest)
+{
+    // Text meets as the destination's collation compares it: 'a' and 'A'
+    // are one key under UNICODE_CI. A default collation compares as the
+    // source does already.
+    if (!IsText(dest) || dest.fieldType == 261 || dest.characterSetId < 0)
+        return source;
+    CStringGrid names;
+    int failure = 0;
+    m_dest.Execute("SELECT cs.rdb$character_set_name, c.rdb$collation_name FROM rdb$relation_fields rf"
+                   " JOIN rdb$fields f ON f.rdb$field_name = rf.rdb$field_source"
+                   " JOIN rdb$collations c ON c.rdb$character_set_id = f.rdb$character_set_id"
+                   " AND c.rdb$collation_id = COALESCE(rf.rdb$collation_id, f.rdb$collation_id, 0)"
+                   " JOIN rdb$character_sets cs ON cs.rdb$character_set_id = f.rdb$character_set_id"
+                   " WHERE COALESCE(rf.rdb$collation_id, f.rdb$collation_id, 0) <> 0 AND rf.rdb$relation_name = '" +
+                       EscapeSqlString(table) + "' AND rf.rdb$field_name = '" + EscapeSqlString(dest.name) +
+                       "'",
+                   failure, &names);
+    if (failure != 0 || names.RowCount() != 1 || !IsCharacterSetName(names.GetCell(0, 0)) ||
+        !IsCharacterSetName(names.GetCell(1, 0)))
+        return source;
+    return "CAST(" + source + " AS VARCHAR(" + std::to_string(std::max(1, dest.length)) + ") CHARACTER SET " +
+           names.GetCell(0, 0) + ") COLLATE " + names.GetCell(1, 0);
+}
+
 void CTableChecker::CheckDuplicateKeys(STableCheck& check, const std::string& sourceTable, const STablePlan& plan)
 {
     // The destination's primary key, unique constraints and unique indexes
@@ -821,7 +848,7 @@ void CTableChecker::CheckDuplicateKeys(STableCheck& check, const std::string& so
             else if (planned->value == EColumnValue::Source)
             {
                 const std::string source = SqlIdentifier(plan.source[static_cast<size_t>(planned->sourceIndex)].name);
-                grouped += (grouped.empty() ? "" : ", ") + source;
+                grouped += (grouped.empty() ? "" : ", ") + ComparedAsInDestination(check.table, source, planned->dest);
                 present += (present.empty() ? "" : " AND ") + source + " IS NOT NULL";
             }
             else if (planned->value != EColumnValue::Filler &&
