@@ -346,7 +346,10 @@ bool CTableCopy::RunSteps()
         m_engine.UnregisterCancelable(m_cancelable);
         if (m_engine.AbortRequested())
             return true;
-        committed = CommitRows(rows, commitError);
+        // Rows of a source read only in part are no copy of it: they go
+        // back, as the rows of a stopped copy do.
+        if (!m_bSourceBroke)
+            committed = CommitRows(rows, commitError);
         return false;
     }();
     m_lanes.reset();
@@ -362,6 +365,8 @@ bool CTableCopy::RunSteps()
                 m_engine.TableOutcome().error = "Copy aborted by the user";
             m_logs.WriteLog("Copy aborted by the user", "");
         }
+        else if (m_bSourceBroke)
+            m_logs.WriteLog("The rows read before the source failed were rolled back", "");
         else
         {
             m_logs.WriteLog("ERROR: Failed to commit the copied rows", CRunLogs::OneLine(commitError));

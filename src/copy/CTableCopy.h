@@ -83,6 +83,7 @@ class CTableCopy
     int m_nUnmappedColumn = -1; // the cursor's UnmappedByteColumn, if it has one
     std::string m_sUnmappedBytes;
     bool m_bDestRefused = false; // the destination refused the attachment before the rows were read
+    bool m_bSourceBroke = false; // the source stopped delivering rows: the copy is incomplete
     std::string m_sSourceTable;
     std::vector<SColumnInfo> m_sourceInfo;
     std::vector<SColumnInfo> m_destInfo;

@@ -417,7 +417,8 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     if (!readError.empty())
     {
         // The source stopped delivering rows: the copy is incomplete.
-        m_logs.WriteLog("ERROR: Failed to read source rows", "");
+        m_bSourceBroke = true;
+        m_logs.WriteLog("ERROR: Failed to read source rows", CRunLogs::OneLine(readError));
         m_logs.WriteSqlFailure(readError);
         return false;
     }

@@ -297,7 +297,7 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
     if (fetch < 0)
     {
         ok = false;
-        WriteLog("ERROR: Failed to read source rows", "");
+        WriteLog("ERROR: Failed to read source rows", CRunLogs::OneLine(cursor.LastErrorMessage()));
     }
     if (!CommitRows(dest))
         ok = false;

@@ -351,6 +351,20 @@ TEST_P(RedesignCopy, LegacyTextArrivesAsTheNamedCodePage)
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 2 AND S = 'plain' AND C = 'ab' AND B IS NULL"), "1");
 }
 
+TEST_P(RedesignCopy, ASourceThatFailsHalfwayLeavesTheTableAsItWasAndSaysWhy)
+{
+    // The source's own computed column divides by zero at its second row.
+    auto copy = Make("CREATE TABLE T (ID INTEGER, C COMPUTED BY (1 / (ID - 2)));"
+                     "INSERT INTO T VALUES (1); INSERT INTO T VALUES (2); INSERT INTO T VALUES (3);",
+                     "CREATE TABLE T (ID INTEGER, C INTEGER); INSERT INTO T VALUES (9, 9);");
+    EXPECT_FALSE(copy->Copy("T"));
+    const std::string log = copy->RunLog();
+    EXPECT_TRUE(Contains(log, "ERROR: Failed to read source rows (") && Contains(log, "divide by zero")) << log;
+    EXPECT_TRUE(Contains(log, "The rows read before the source failed were rolled back")) << log;
+    EXPECT_EQ(copy->dest.Query("SELECT ID, C FROM T"), (Rows{{"9", "9"}}));
+    EXPECT_TRUE(Contains(log, "The table holds the rows it had before this copy")) << log;
+}
+
 TEST_P(RedesignCopy, TextIntoColumnsOfBytesKeepsTheBytesItIsStoredAs)
 {
     // As CAST hands text over to OCTETS, NONE or a binary BLOB: the bytes of
