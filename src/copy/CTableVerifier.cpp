@@ -125,7 +125,12 @@ std::string SourceExpression(const SVerifyColumn& column, const std::string& typ
     if (SameType(column) || TimeIntoTimestamp(column))
         return value;
     if (TextIntoBytes(column))
-        return column.source.blob || column.dest.blob ? TextAsBytes(column.source) : "CAST(" + value + " AS " + type + ")";
+    {
+        // A BLOB is compared with a BLOB, byte for byte.
+        if (column.dest.blob && !column.source.blob)
+            return "CAST(" + TextAsBytes(column.source) + " AS BLOB SUB_TYPE BINARY)";
+        return column.source.blob ? TextAsBytes(column.source) : "CAST(" + value + " AS " + type + ")";
+    }
     if (!column.legacyCharset.empty() && column.source.characterSetId == 0)
     {
         const std::string legacy = column.source.blob

@@ -371,17 +371,18 @@ TEST_P(RedesignCopy, TextIntoColumnsOfBytesKeepsTheBytesItIsStoredAs)
     // its own character set, a CHAR with its padding.
     auto copy = Make("CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, C CHAR(4), V VARCHAR(10) CHARACTER SET WIN1252,"
                      " N VARCHAR(10) CHARACTER SET WIN1252, BW BLOB SUB_TYPE TEXT CHARACTER SET WIN1252,"
-                     " BU BLOB SUB_TYPE TEXT);"
-                     "INSERT INTO T VALUES (1, 'ab', 'Café', 'Café', 'Café', 'Grüße');"
-                     "INSERT INTO T VALUES (2, NULL, NULL, NULL, NULL, NULL);",
+                     " BU BLOB SUB_TYPE TEXT, VB VARCHAR(10) CHARACTER SET WIN1252);"
+                     "INSERT INTO T VALUES (1, 'ab', 'Café', 'Café', 'Café', 'Grüße', 'Café');"
+                     "INSERT INTO T VALUES (2, NULL, NULL, NULL, NULL, NULL, NULL);",
                      "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, C CHAR(4) CHARACTER SET OCTETS,"
                      " V VARCHAR(10) CHARACTER SET OCTETS, N VARCHAR(10) CHARACTER SET NONE, BW BLOB SUB_TYPE BINARY,"
-                     " BU BLOB SUB_TYPE TEXT CHARACTER SET NONE);");
+                     " BU BLOB SUB_TYPE TEXT CHARACTER SET NONE, VB BLOB SUB_TYPE TEXT CHARACTER SET NONE);");
     ASSERT_TRUE(copy->Copy("T")) << copy->RunLog() << copy->SqlLog();
     EXPECT_TRUE(Contains(copy->RunLog(), "Verified: 2 rows identical")) << copy->RunLog();
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 1 AND C = x'61622020' AND V = x'436166E9'"
                                 " AND N = x'436166E9' AND CAST(BW AS VARCHAR(10) CHARACTER SET OCTETS) = x'436166E9'"
-                                " AND CAST(BU AS VARCHAR(10) CHARACTER SET OCTETS) = x'4772C3BCC39F65'"),
+                                " AND CAST(BU AS VARCHAR(10) CHARACTER SET OCTETS) = x'4772C3BCC39F65'"
+                                " AND CAST(VB AS VARCHAR(10) CHARACTER SET OCTETS) = x'436166E9'"),
               "1");
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 2 AND C IS NULL AND V IS NULL AND BW IS NULL"), "1");
 }
