@@ -323,16 +323,31 @@ bool CTableCopy::RunSteps()
 
     m_engine.RegisterCancelable(m_source, m_cancelable);
     m_engine.RegisterCancelable(m_dest, m_cancelable);
+    // The triggers go off before the table is emptied: a delete trigger
+    // would otherwise reach into other tables, copied ones or those the copy
+    // leaves alone. Switching them off commits; the DELETE then belongs to
+    // the rows' transaction, and a copy that does not finish gives the old
+    // rows back.
+    bool failed = !m_engine.SetTriggersActive(m_dest, m_sTable, false);
     if (!m_bEmptiedAhead && !m_engine.CleanupTable(m_dest, m_sTable))
     {
         // Rows added to old rows that stay would be a mix of both databases.
         m_engine.UnregisterCancelable(m_cancelable);
-        if (m_engine.AbortRequested())
-            return Aborted();
+        // Each logs its own failure.
+        const bool abort = m_engine.AbortRequested();
+        if (abort)
+            m_engine.RestoreTriggersAfterAbort(m_sTable);
+        else
+            m_engine.SetTriggersActive(m_dest, m_sTable, true);
+        if (abort)
+        {
+            Aborted();
+            ReportWhatIsLeft();
+            return false;
+        }
         m_logs.WriteLog("WARNING: Copy failed", "");
         return false;
     }
-    bool failed = !m_engine.SetTriggersActive(m_dest, m_sTable, false);
     int failedRecords = 0;
     int insertedRows = 0;
     CStagedRunLog stagedRows;

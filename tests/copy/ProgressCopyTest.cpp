@@ -135,7 +135,8 @@ struct SAbortCase
 TEST_P(ProgressCopy, AnAbortInTheMiddleOfATableLeavesTriggersGeneratorsAndTheJournalAsBefore)
 {
     const SAbortCase cases[] = {
-        {"trigger", true, "0", "ERROR: The table was emptied for this run and is not refilled"},
+        // The triggers go off before the DELETE, which then goes back with the rows.
+        {"trigger", true, "1", "The table holds the rows it had before this copy"},
         {"no trigger", false, "1", "The table holds the rows it had before this copy"},
     };
     for (const SAbortCase& test : cases)
