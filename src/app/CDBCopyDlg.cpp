@@ -2,6 +2,7 @@
 
 #include "config/TextFormat.h"
 #include "copy/CCopyEngine.h"
+#include "db/SqlText.h"
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"
 #include "ui/CFontSettings.h"
@@ -147,6 +148,8 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_acMStopping = catalog.GetText(ELanguageText::FrmCopy_m_acMStopping);
     m_acMAborting = catalog.GetText(ELanguageText::FrmCopy_m_acMAborting);
     m_acMAborted = catalog.GetText(ELanguageText::FrmCopy_m_acMAborted);
+    m_acMAbortedAfter = catalog.GetText(ELanguageText::FrmCopy_m_acMAbortedAfter);
+    m_acMLeftEmpty = catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmpty);
     m_acMStopped = catalog.GetText(ELanguageText::FrmCopy_m_acMStopped);
     m_sAbortText = UiText(catalog, ELanguageText::FrmCopy_m_BTNAbort);
     m_pProgressTexts = std::make_unique<SProgressTexts>(catalog);
@@ -361,7 +364,12 @@ void CDBCopyDlg::OnRunEnded()
                 m_acMStopped, std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})),
             EListImage::Warning);
     if (result.aborted)
-        AddResultLine(QString::fromStdString(FormatText(m_acMAborted, result.abortedTable)), EListImage::Warning);
+        AddResultLine(QString::fromStdString(
+                          FormatText(result.abortedAfterCommit ? m_acMAbortedAfter : m_acMAborted, result.abortedTable)),
+                      EListImage::Warning);
+    if (!result.leftEmptied.empty())
+        AddResultLine(QString::fromStdString(FormatText(m_acMLeftEmpty, Joined(result.leftEmptied, ", "))),
+                      EListImage::Failure);
     if (!result.lostLogFile.empty())
     {
         // The rows arrived, but the record of them did not: said once.

@@ -18,6 +18,7 @@
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
 #include "db/CFbConnection.h"
+#include "db/SqlText.h"
 
 #include <atomic>
 #include <cctype>
@@ -77,14 +78,6 @@ bool CompleteLogin(SDatabaseLogin& login, CLanguageCatalog& catalog, std::ostrea
         login.password = EnvironmentValue("ISC_PASSWORD");
     return true;
 }
-std::string Joined(const std::vector<std::string>& names)
-{
-    std::string text;
-    for (const std::string& name : names)
-        text += (text.empty() ? "" : ", ") + name;
-    return text;
-}
-
 // The tables of the run from the list of those in both databases: all, or
 // as --tables, --exclude and --retry-failed choose. False when a name fits
 // no table or several, or when nothing is left to do; said on err.
@@ -114,7 +107,7 @@ bool ChooseRunTables(SUnattendedRun& run, const SRunOptions& options, const std:
                 return false;
             }
         }
-        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMRetryTables), Joined(failed)) << std::endl;
+        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMRetryTables), Joined(failed, ", ")) << std::endl;
         // In list order, as every run goes.
         const STableChoice choice = ChooseTables(rows, false, failed, {});
         chosen = choice.tables;
@@ -128,7 +121,7 @@ bool ChooseRunTables(SUnattendedRun& run, const SRunOptions& options, const std:
         return false;
     case STableChoice::EError::Ambiguous:
         err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMAmbiguousTable),
-                          std::vector<std::string>{choice.name, Joined(choice.candidates)})
+                          std::vector<std::string>{choice.name, Joined(choice.candidates, ", ")})
             << std::endl;
         return false;
     case STableChoice::EError::None: break;
@@ -315,7 +308,13 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
                           std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})
             << std::endl;
     if (result.aborted)
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMAborted), result.abortedTable) << std::endl;
+        err << FormatText(run.catalog.GetText(result.abortedAfterCommit ? ELanguageText::FrmCopy_m_acMAbortedAfter
+                                                                        : ELanguageText::FrmCopy_m_acMAborted),
+                          result.abortedTable)
+            << std::endl;
+    if (!result.leftEmptied.empty())
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmpty), Joined(result.leftEmptied, ", "))
+            << std::endl;
     if (!result.allCopied)
     {
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables)
@@ -332,7 +331,9 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     if (!result.failedTablesNotRecorded.empty())
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMNotRecorded), result.failedTablesNotRecorded)
             << std::endl;
-    return result.allCopied && !result.stopped && result.lostLogFile.empty() ? ExitAllCopied : ExitTableFailed;
+    // An abort ends the run short of its tables, whatever it left behind.
+    return result.allCopied && !result.stopped && !result.aborted && result.lostLogFile.empty() ? ExitAllCopied
+                                                                                                : ExitTableFailed;
 }
 
 int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,

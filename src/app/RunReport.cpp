@@ -205,6 +205,21 @@ bool CRunReport::CanWrite(const std::string& programFile)
                 return false;
             }
         }
+        // Nor the run's own files in the program folder: the failed records
+        // ("update_error.txt", "-2" ...) and the destination's copy.
+        std::error_code first;
+        std::error_code second;
+        const std::filesystem::path report = std::filesystem::weakly_canonical(m_sPath, first);
+        const std::filesystem::path folder =
+            std::filesystem::weakly_canonical(std::filesystem::path(programFile).parent_path(), second);
+        const std::string name = report.filename().string();
+        if (!first && !second && report.parent_path() == folder &&
+            (name.rfind("update_error", 0) == 0 || name.rfind("temp_db_backup", 0) == 0))
+        {
+            Messages() << "rowmover: the report " << m_sPath << " would overwrite the program's own file " << name
+                       << std::endl;
+            return false;
+        }
     }
     // A report named like a database would overwrite it at the end of the run.
     std::error_code ignored;

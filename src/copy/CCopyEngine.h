@@ -32,6 +32,9 @@ struct STableGroup;
 // report. The engine holds what a run shares (its settings, logs, trigger
 // journal, the state of a group of joined tables); each table's copy is a
 // CTableCopy of its own.
+// The run log's word for a table emptied by the run and left so.
+inline constexpr const char* NotRefilledMessage = "ERROR: The table was emptied for this run and is not refilled";
+
 class CCopyEngine
 {
   public:
@@ -166,8 +169,8 @@ class CCopyEngine
     bool BeginGroup(const STableGroup& group, const std::vector<SDeferredColumns>& deferred);
     void EndGroup();
     // Names the tables of a group that the run emptied and, ended early,
-    // does not fill again.
-    void ReportUnfilled(const std::vector<std::string>& tables);
+    // does not fill again; returns them.
+    std::vector<std::string> ReportUnfilled(const std::vector<std::string>& tables);
     // Sets deferred columns from the source once their tables are filled.
     bool ApplyDeferredColumns(const SDeferredColumns& entry);
     // True when the run emptied table ahead of its turn (a group's table).

@@ -196,9 +196,12 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         {
             outcome = engine.TableOutcome();
             outcome.table = name;
-            if (result.aborted)
+            // Rows committed before the abort came are the table's copy.
+            if (result.aborted && !committed)
                 outcome.status = ETableStatus::Stopped;
         }
+        if (result.aborted && committed)
+            result.abortedAfterCommit = true;
         outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
         if (group && groupReady && !result.aborted)
             filled.insert(name);
@@ -208,9 +211,28 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
             finish({listIndex(i, name), name, copied, tableRows});
         if (group && result.aborted && groupReady)
         {
-            // The tables of the group not reached stay emptied: the log says so.
+            // The tables of the group not reached stay emptied: the log says
+            // so, and they are failures that a retry fills again.
             const auto next = std::find(group->fillOrder.begin(), group->fillOrder.end(), name);
-            engine.ReportUnfilled({next + 1, group->fillOrder.end()});
+            for (const std::string& unfilled : engine.ReportUnfilled({next + 1, group->fillOrder.end()}))
+            {
+                const auto position = std::find(order.begin(), order.end(), unfilled) - order.begin();
+                STableOutcome& left = result.tables[static_cast<size_t>(listIndex(static_cast<int>(position), unfilled))];
+                left.table = unfilled;
+                left.status = ETableStatus::Failed;
+                left.error = NotRefilledMessage;
+                result.leftEmptied.push_back(unfilled);
+                result.allCopied = false;
+                ++result.failedTables;
+                if (events.tableFinished)
+                    events.tableFinished(listIndex(static_cast<int>(position), unfilled), unfilled, false);
+            }
+            // The aborted table itself went back to the emptied state.
+            if (!committed && !skipped)
+            {
+                outcome.status = ETableStatus::Failed;
+                result.leftEmptied.insert(result.leftEmptied.begin(), name);
+            }
         }
         if (group && (--groupLeft == 0 || result.aborted))
             endGroup();

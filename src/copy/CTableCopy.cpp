@@ -32,7 +32,6 @@ std::string Folded(const std::string& text)
     return folded;
 }
 
-const char* const NotRefilled = "ERROR: The table was emptied for this run and is not refilled";
 } // namespace
 
 CTableCopy::CTableCopy(CCopyEngine& engine, const std::string& table)
@@ -55,7 +54,7 @@ bool CTableCopy::FailBeforeRows(const std::string& message, const std::string& d
 {
     m_logs.WriteLog(message, detail);
     if (m_bEmptiedAhead)
-        m_logs.WriteLog(NotRefilled, "");
+        m_logs.WriteLog(NotRefilledMessage, "");
     return false;
 }
 
@@ -64,7 +63,7 @@ bool CTableCopy::Aborted()
     m_engine.TableOutcome().error = "Copy aborted by the user";
     m_logs.WriteLog("Copy aborted by the user", "");
     if (m_bEmptiedAhead)
-        m_logs.WriteLog(NotRefilled, "");
+        m_logs.WriteLog(NotRefilledMessage, "");
     return false;
 }
 
@@ -192,7 +191,7 @@ bool CTableCopy::OpenDestination()
     for (const std::string& problem : m_plan.problems)
         m_logs.WriteLog(problem, "");
     if (m_bEmptiedAhead)
-        m_logs.WriteLog(NotRefilled, "");
+        m_logs.WriteLog(NotRefilledMessage, "");
     m_logs.WriteLog("WARNING: Copy failed", "");
     return false;
 }
@@ -267,7 +266,7 @@ void CTableCopy::ReportWhatIsLeft()
     if (check.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
         check.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(m_sTable), failure, &left);
     if (check.m_bConnected && failure == 0 && left.RowCount() == 0)
-        m_logs.WriteLog(NotRefilled, "");
+        m_logs.WriteLog(NotRefilledMessage, "");
     else if (check.m_bConnected && failure == 0)
         m_logs.WriteLog("The table holds the rows it had before this copy", "");
 }

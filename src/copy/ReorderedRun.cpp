@@ -191,15 +191,18 @@ bool CCopyEngine::FailGroup(const STableGroup& group, const std::string& reason)
     return false;
 }
 
-void CCopyEngine::ReportUnfilled(const std::vector<std::string>& tables)
+std::vector<std::string> CCopyEngine::ReportUnfilled(const std::vector<std::string>& tables)
 {
+    std::vector<std::string> unfilled;
     for (const std::string& table : tables)
     {
         if (!m_emptiedTables.count(table))
             continue;
         m_logs.SetTable(table);
-        WriteLog("ERROR: The table was emptied for this run and is not refilled", "");
+        WriteLog(NotRefilledMessage, "");
+        unfilled.push_back(table);
     }
+    return unfilled;
 }
 
 void CCopyEngine::EndGroup()

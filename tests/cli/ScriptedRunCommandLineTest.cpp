@@ -280,7 +280,8 @@ TEST(ScriptedRunCommandLine, ReportsThatCannotBeWrittenStopTheRunBeforeItBegins)
     for (const std::string& path :
          {program.ProgramFolder().File("no/such/folder/report.json"), dest.Path(), program.ProgramFolder().Path(),
           program.ConfigFolder() + "FailedTables.txt", program.ConfigFolder() + "TriggerJournal.txt",
-          program.ConfigFolder() + "Rowmover.ini"})
+          program.ConfigFolder() + "Rowmover.ini", program.ProgramFolder().File("update_error.txt"),
+          program.ProgramFolder().File("update_error-2.txt"), program.ProgramFolder().File("temp_db_backup.fdb")})
     {
         const SRunResult result = program.Run(With({"--report", path}, CopyArguments(source, dest)));
         EXPECT_EQ(result.exitCode, 2) << path;

@@ -2,6 +2,7 @@
 
 #include "CopyFixture.h"
 
+#include <map>
 #include <thread>
 #include <vector>
 
@@ -171,6 +172,44 @@ TEST(CCopyRun, AnAbortWhileACommittedTableIsReadBackEndsTheRunAfterItAsAStop)
     EXPECT_NE(copy.RunLog().find("Copy stopped by the user after this table; not started: 1 table(s) (T3)"),
               std::string::npos)
         << copy.RunLog();
+}
+
+TEST(CCopyRun, AnAbortAfterACommitInsideAGroupNamesTheTablesItLeftEmptyAsFailures)
+{
+    // PARENT and CHILD are emptied together; the abort comes once PARENT's
+    // rows are in, so CHILD stays empty: a failure to retry, not a stop.
+    const std::string ddl = "CREATE TABLE PARENT (ID INTEGER NOT NULL PRIMARY KEY);"
+                            "CREATE TABLE CHILD (ID INTEGER, P_ID INTEGER REFERENCES PARENT (ID));";
+    SCopyFixture copy(ddl + "INSERT INTO PARENT VALUES (1); INSERT INTO CHILD VALUES (1, 1);",
+                      ddl + "INSERT INTO PARENT VALUES (7); INSERT INTO CHILD VALUES (7, 7);");
+    ASSERT_EQ(copy.prepared, 0);
+    copy.engine.FailedTables().SetPath(copy.program.File("FailedTables.txt"));
+    CStringGrid tables = TableGrid({"CHILD", "PARENT"});
+    SRecorder recorder;
+    SCopyRunEvents events = recorder.Events();
+    events.tableVerifying = [&](int, const std::string& table) {
+        if (table == "PARENT")
+            copy.engine.RequestAbort();
+    };
+    std::atomic<bool> stop{false};
+
+    const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false, {}}, stop, events);
+
+    EXPECT_TRUE(result.aborted);
+    EXPECT_TRUE(result.abortedAfterCommit);
+    EXPECT_FALSE(result.allCopied);
+    EXPECT_EQ(result.leftEmptied, (std::vector<std::string>{"CHILD"}));
+    std::map<std::string, ETableStatus> status;
+    for (const STableOutcome& outcome : result.tables)
+        status[outcome.table] = outcome.status;
+    EXPECT_EQ(status["PARENT"], ETableStatus::Copied);
+    EXPECT_EQ(status["CHILD"], ETableStatus::Failed);
+    EXPECT_EQ(copy.dest.Scalar("SELECT LIST(ID) FROM PARENT"), "1");
+    EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM CHILD"), "0");
+    // Recorded, so that a retry fills it again.
+    std::vector<std::string> recorded;
+    EXPECT_TRUE(copy.engine.FailedTables().Find(copy.engine.DestinationKey(), recorded));
+    EXPECT_EQ(recorded, (std::vector<std::string>{"CHILD"}));
 }
 
 TEST(CCopyRun, StopDuringTheLastTableIsNoStop)
