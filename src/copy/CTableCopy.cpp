@@ -258,7 +258,8 @@ void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed)
 
 void CTableCopy::ReportWhatIsLeft()
 {
-    // Switching the triggers off committed the DELETE: then nothing is left.
+    // A table of a group was emptied ahead, in a transaction of its own:
+    // then nothing is left.
     // Asked through an attachment of its own, which no cancel has reached.
     CFbConnection check(m_settings.attempts);
     CStringGrid left;
