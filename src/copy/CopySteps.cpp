@@ -6,6 +6,8 @@
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 
+#include <algorithm>
+
 namespace
 {
 // Why emptying the table would delete or change rows of another table
@@ -83,7 +85,14 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
         }
         // Recorded before the first one goes off: a run that dies before
         // switching them on again leaves this entry for the next start.
-        m_switchedOff[table] = triggers;
+        // Triggers still off from an earlier step (a group's emptying whose
+        // switching on failed) stay among those to switch on.
+        std::vector<std::string>& off = m_switchedOff[table];
+        for (const std::string& trigger : triggers)
+        {
+            if (std::find(off.begin(), off.end(), trigger) == off.end())
+                off.push_back(trigger);
+        }
         m_journal.Record(DestinationKey(), table, triggers);
     }
     else

@@ -117,6 +117,33 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
     if (!refused.empty())
         return FailGroup(group, Joined(refused, ", "));
 
+    // The group's triggers go off before any row is touched: an update or
+    // delete trigger would otherwise reach into tables copied before, or
+    // ones the copy leaves alone. Switching them off commits, so it comes
+    // first; they are on again once the tables are empty.
+    std::string switchFailed;
+    for (const std::string& table : toEmpty)
+    {
+        m_logs.SetTable(table);
+        if (!SetTriggersActive(dest, table, false))
+        {
+            switchFailed = table;
+            break;
+        }
+    }
+    const auto switchOn = [&] {
+        for (const std::string& table : toEmpty)
+        {
+            m_logs.SetTable(table);
+            SetTriggersActive(dest, table, true);
+        }
+    };
+    if (!switchFailed.empty())
+    {
+        switchOn();
+        return FailGroup(group, switchFailed);
+    }
+
     // Emptied in one transaction: either every table of the group is empty
     // and ready, or none has lost a row.
     bool emptied = true;
@@ -163,10 +190,12 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
         failedTable = Joined(toEmpty, ", ");
     }
     if (!emptied)
-    {
         dest.Rollback();
+    // A trigger that does not come on again stays recorded: the table's copy
+    // adds its own, and switches all of them on at its end.
+    switchOn();
+    if (!emptied)
         return FailGroup(group, failedTable);
-    }
     m_emptiedTables.insert(toEmpty.begin(), toEmpty.end());
     for (const std::string& table : group.fillOrder)
     {

@@ -189,19 +189,32 @@ TEST_P(RedesignCopy, DeleteTriggersDoNotFireWhileATableIsEmptied)
 {
     // An audit trigger of the new design, and one that reaches into a table
     // copied before: neither may change what the copy put or left there.
+    // CUSTOMER is copied alone; A and B, whose keys form a cycle, are
+    // emptied together (A's key cleared first) before either is refilled.
     const std::string ddl = R"(CREATE TABLE AUDIT_LOG (ID INTEGER, MSG VARCHAR(40));
         CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(20));
-        CREATE TABLE OUTSIDE (ID INTEGER);)";
-    auto copy = Make(ddl + "INSERT INTO AUDIT_LOG VALUES (1, 'from source'); INSERT INTO CUSTOMER VALUES (1, 'Ann');",
-                     ddl + R"(INSERT INTO CUSTOMER VALUES (7, 'Old'); INSERT INTO OUTSIDE VALUES (5);
+        CREATE TABLE OUTSIDE (ID INTEGER);
+        CREATE TABLE A (ID INTEGER NOT NULL PRIMARY KEY, B_ID INTEGER);
+        CREATE TABLE B (ID INTEGER NOT NULL PRIMARY KEY, A_ID INTEGER REFERENCES A (ID));
+        ALTER TABLE A ADD CONSTRAINT FK_A_B FOREIGN KEY (B_ID) REFERENCES B (ID);)";
+    auto copy = Make(ddl + R"(INSERT INTO AUDIT_LOG VALUES (1, 'from source'); INSERT INTO CUSTOMER VALUES (1, 'Ann');
+                        INSERT INTO A VALUES (1, NULL); INSERT INTO B VALUES (5, 1); UPDATE A SET B_ID = 5;)",
+                     ddl + R"(INSERT INTO A VALUES (2, NULL); INSERT INTO B VALUES (6, 2); UPDATE A SET B_ID = 6;
+                        INSERT INTO CUSTOMER VALUES (7, 'Old'); INSERT INTO OUTSIDE VALUES (5);
                         SET TERM ^ ;
                         CREATE TRIGGER CUSTOMER_AD FOR CUSTOMER AFTER DELETE AS BEGIN
                           INSERT INTO AUDIT_LOG VALUES (OLD.ID, 'deleted ' || OLD.NAME); DELETE FROM OUTSIDE; END^
+                        CREATE TRIGGER A_AU FOR A AFTER UPDATE AS BEGIN
+                          INSERT INTO AUDIT_LOG VALUES (OLD.ID, 'updated A'); END^
+                        CREATE TRIGGER B_AD FOR B AFTER DELETE AS BEGIN
+                          INSERT INTO AUDIT_LOG VALUES (OLD.ID, 'deleted B'); DELETE FROM OUTSIDE; END^
                         SET TERM ; ^)");
-    const SRunRecord run = RunTables(*copy, {"AUDIT_LOG", "CUSTOMER"});
+    const SRunRecord run = RunTables(*copy, {"AUDIT_LOG", "CUSTOMER", "A", "B"});
     EXPECT_TRUE(run.result.allCopied) << copy->RunLog();
     EXPECT_EQ(copy->dest.Query("SELECT ID, MSG FROM AUDIT_LOG"), (Rows{{"1", "from source"}}));
     EXPECT_EQ(copy->dest.Query("SELECT ID, NAME FROM CUSTOMER"), (Rows{{"1", "Ann"}}));
+    EXPECT_EQ(copy->dest.Query("SELECT A.ID, A.B_ID, B.ID, B.A_ID FROM A JOIN B ON B.A_ID = A.ID"),
+              (Rows{{"1", "5", "5", "1"}}));
     EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM OUTSIDE"), "5");
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_INACTIVE = 1"), "0");
 }
