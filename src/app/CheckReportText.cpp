@@ -54,6 +54,7 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     case EKind::Receives: return text(T::FrmCheck_m_aMReceives, {finding.column, finding.detail});
     case EKind::Triggers: return text(T::FrmCheck_m_aMTriggers, {finding.detail});
     case EKind::Generators: return text(T::FrmCheck_m_aMGenerators, {finding.detail});
+    case EKind::GeneratorsKept: return text(T::FrmCheck_m_aMGeneratorsKept, {finding.detail});
     case EKind::Identities: return text(T::FrmCheck_m_aMIdentities, {finding.detail});
     case EKind::SourceEmpty: return text(T::FrmCheck_m_aMSourceEmpty, {});
     }

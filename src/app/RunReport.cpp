@@ -70,6 +70,7 @@ const char* KindName(SCheckFinding::EKind kind)
     case EKind::Receives: return "receives";
     case EKind::Triggers: return "triggers";
     case EKind::Generators: return "generators";
+    case EKind::GeneratorsKept: return "generators_kept";
     case EKind::Identities: return "identities";
     case EKind::SourceEmpty: return "source_empty";
     }

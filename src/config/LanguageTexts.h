@@ -49,6 +49,7 @@
     X(FrmCheck_m_aMReceives, "FrmCheck.m_aMReceives", "%s: not in the source, receives %s", "ss") \
     X(FrmCheck_m_aMTriggers, "FrmCheck.m_aMTriggers", "Triggers switched off during the copy: %s", "s") \
     X(FrmCheck_m_aMGenerators, "FrmCheck.m_aMGenerators", "Generators set to the source's values: %s", "s") \
+    X(FrmCheck_m_aMGeneratorsKept, "FrmCheck.m_aMGeneratorsKept", "Generators kept at their values, since other tables or procedures draw keys from them too: %s", "s") \
     X(FrmCheck_m_aMIdentities, "FrmCheck.m_aMIdentities", "Identities restart after the copied keys: %s", "s") \
     X(FrmCheck_m_aMSourceEmpty, "FrmCheck.m_aMSourceEmpty", "The source table is empty: the destination keeps its rows", "") \
     X(FrmCheck_m_aMSomeValues, "FrmCheck.m_aMSomeValues", "some", "") \

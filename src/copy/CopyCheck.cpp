@@ -4,6 +4,7 @@
 #include "copy/CopyCheck.h"
 
 #include "copy/CRunPlan.h"
+#include "copy/SharedGenerators.h"
 #include "copy/SourceSelect.h"
 #include "copy/TablePlan.h"
 #include "db/CFbConnection.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <optional>
@@ -978,15 +980,27 @@ void CTableChecker::AddSteps(STableCheck& check, const std::string& sourceTable,
     if (m_dest.GetTableTriggers(check.table, destTriggers) && m_source.GetTableTriggers(sourceTable, sourceTriggers))
     {
         std::string generators;
+        std::string kept;
         for (int r = 0; r < destTriggers.RowCount(); ++r)
         {
             const std::string generator = destTriggers.GetCell(2, r);
             const int k = generator.empty() ? -1 : sourceTriggers.FindRow(2, generator, 1);
-            if (k >= 0)
-                generators += (generators.empty() ? "" : ", ") + generator + "=" + sourceTriggers.GetCell(3, k);
+            if (k < 0)
+                continue;
+            // As the copy decides: a shared generator never goes back.
+            const std::string value = sourceTriggers.GetCell(3, k);
+            const std::string current = destTriggers.GetCell(3, r);
+            std::vector<std::string> others;
+            if (OtherGeneratorUsers(m_dest, generator, check.table, others) && !others.empty() &&
+                std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10))
+                kept += (kept.empty() ? "" : ", ") + generator + "=" + current + " (" + Joined(others, ", ") + ")";
+            else
+                generators += (generators.empty() ? "" : ", ") + generator + "=" + value;
         }
         if (!generators.empty())
             Add(check, EKind::Generators, ECheckSeverity::Fine, "", -1, generators);
+        if (!kept.empty())
+            Add(check, EKind::GeneratorsKept, ECheckSeverity::Fine, "", -1, kept);
     }
     std::string identities;
     for (const SColumnInfo& column : destInfo)

@@ -46,6 +46,7 @@ struct SCheckFinding
         Receives,          // a column only the destination has, and what it gets
         Triggers,          // triggers switched off during the copy
         Generators,        // generators set to the source's values
+        GeneratorsKept,    // shared generators kept above the source's values
         Identities,        // identity columns that restart after the keys
         SourceEmpty,       // the destination keeps its rows
     };

@@ -1,12 +1,14 @@
 // The steps around the inserts: emptying the destination table, switching
 // its triggers and setting the generators its triggers use.
 #include "copy/CCopyEngine.h"
+#include "copy/SharedGenerators.h"
 
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace
 {
@@ -146,8 +148,25 @@ bool CCopyEngine::SetGenerators(CFbConnection& connection, CStringGrid& sourceTr
         const int k = sourceTriggerGrid.FindRow(2, generator, 1);
         if (k < 0)
             continue;
-        const std::string sql =
-            "SET GENERATOR " + SqlIdentifier(generator) + " TO " + sourceTriggerGrid.GetCell(3, k) + ";";
+        const std::string value = sourceTriggerGrid.GetCell(3, k);
+        std::vector<std::string> others;
+        if (!OtherGeneratorUsers(connection, generator, table, others))
+        {
+            ok = false;
+            WriteLog("ERROR: Failed to set GENERATOR!\r\n", m_logs.TablePrefix());
+            WriteLog("ERROR: " + CRunLogs::OneLine(connection.LastErrorMessage()), "");
+            continue;
+        }
+        // The destination's value as the triggers grid read it, before the copy.
+        const std::string current = triggers.GetCell(3, row);
+        if (!others.empty() && std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10))
+        {
+            WriteLog("Generator " + generator + " kept at " + current + ", not set back to " + value + ": " +
+                         Joined(others, ", ") + " draw keys from it too",
+                     "");
+            continue;
+        }
+        const std::string sql = "SET GENERATOR " + SqlIdentifier(generator) + " TO " + value + ";";
         int failure = 0;
         connection.Execute(sql, failure);
         WriteSqlLog(sql);

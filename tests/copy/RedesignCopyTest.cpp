@@ -219,6 +219,51 @@ TEST_P(RedesignCopy, DeleteTriggersDoNotFireWhileATableIsEmptied)
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_INACTIVE = 1"), "0");
 }
 
+TEST_P(RedesignCopy, AGeneratorOtherTablesDrawFromNeverGoesBack)
+{
+    // One generator numbers A, B and a procedure's keys, as in many older
+    // designs. The destination's B holds keys up to 50; the source's
+    // generator stands at 2. Set back, B's next key would be 3, which it has.
+    const std::string ddl = R"(CREATE GENERATOR GEN_ALL;
+        CREATE TABLE A (ID INTEGER NOT NULL PRIMARY KEY, N VARCHAR(10));
+        CREATE TABLE B (ID INTEGER NOT NULL PRIMARY KEY, N VARCHAR(10));
+        SET TERM ^ ;
+        CREATE TRIGGER A_BI FOR A BEFORE INSERT AS BEGIN IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_ALL, 1); END^
+        CREATE TRIGGER B_BI FOR B BEFORE INSERT AS BEGIN IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_ALL, 1); END^
+        CREATE PROCEDURE NEXT_ID RETURNS (ID INTEGER) AS BEGIN ID = GEN_ID(GEN_ALL, 1); END^
+        SET TERM ; ^)";
+    auto copy = Make(ddl + "INSERT INTO A (N) VALUES ('one'); INSERT INTO A (N) VALUES ('two');",
+                     ddl + R"(SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN
+                        WHILE (I < 50) DO BEGIN INSERT INTO B (N) VALUES ('b'); I = I + 1; END END^ SET TERM ; ^)");
+    ASSERT_EQ(copy->dest.Scalar("SELECT GEN_ID(GEN_ALL, 0) FROM RDB$DATABASE"), "50");
+
+    const SCheckReport report = CheckCopy(copy->engine.Settings(), {"A"});
+    ASSERT_TRUE(report.checked) << report.error;
+    std::vector<std::string> kept;
+    for (const SCheckFinding& finding : report.tables.at(0).findings)
+    {
+        EXPECT_NE(finding.kind, SCheckFinding::EKind::Generators) << finding.detail;
+        if (finding.kind == SCheckFinding::EKind::GeneratorsKept)
+            kept.push_back(finding.detail);
+    }
+    EXPECT_EQ(kept, (std::vector<std::string>{"GEN_ALL=50 (B, procedure NEXT_ID)"}));
+
+    const SRunRecord run = RunTables(*copy, {"A"});
+    EXPECT_TRUE(run.result.allCopied) << copy->RunLog();
+    EXPECT_TRUE(Contains(copy->RunLog(), "Generator GEN_ALL kept at 50, not set back to 2: B, procedure NEXT_ID draw "
+                                         "keys from it too"))
+        << copy->RunLog();
+    EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM (SELECT ID FROM A ORDER BY ID)"), "1,2");
+    copy->dest.Run("INSERT INTO B (N) VALUES ('new');");
+    EXPECT_EQ(copy->dest.Scalar("SELECT MAX(ID) FROM B"), "51");
+
+    // A generator below the source's value is still set to it.
+    copy->dest.Run("SET GENERATOR GEN_ALL TO 1;");
+    copy->source.Run("SET GENERATOR GEN_ALL TO 60;");
+    EXPECT_TRUE(RunTables(*copy, {"A"}).result.allCopied) << copy->RunLog();
+    EXPECT_EQ(copy->dest.Scalar("SELECT GEN_ID(GEN_ALL, 0) FROM RDB$DATABASE"), "60");
+}
+
 TEST_P(RedesignCopy, KeysOfTablesWithAnEmptySourceStay)
 {
     const char* ddl = R"(CREATE TABLE DEPT (ID INTEGER NOT NULL PRIMARY KEY, HEAD_ID INTEGER REFERENCES DEPT (ID));
