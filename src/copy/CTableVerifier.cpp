@@ -3,6 +3,7 @@
 #include "copy/CopyCheck.h"
 #include "copy/LogValues.h"
 #include "copy/SourceSelect.h"
+#include "db/ArrayIo.h"
 #include "db/BlobIo.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
@@ -111,6 +112,47 @@ bool TimeIntoTimestamp(const SVerifyColumn& column)
            column.dest.dimensions == 0;
 }
 
+// Arrays whose elements both sides store alike: their slices are compared
+// element for element. Others would need each element converted.
+bool ArraysAlike(const SVerifyColumn& column)
+{
+    const SColumnInfo& source = column.source;
+    const SColumnInfo& dest = column.dest;
+    return dest.dimensions > 0 && source.dimensions == dest.dimensions && source.fieldType == dest.fieldType &&
+           source.scale == dest.scale && source.length == dest.length &&
+           source.characterSetId == dest.characterSetId && column.legacyCharset.empty();
+}
+
+// The same elements in the same bounds; varying text compared by its
+// length and characters, not by the unused rest of its slot.
+bool SameSlices(const SArraySlice& a, const SArraySlice& b)
+{
+    const ISC_ARRAY_DESC& x = a.desc;
+    const ISC_ARRAY_DESC& y = b.desc;
+    if (x.array_desc_dtype != y.array_desc_dtype || x.array_desc_scale != y.array_desc_scale ||
+        x.array_desc_length != y.array_desc_length || x.array_desc_dimensions != y.array_desc_dimensions ||
+        a.data.size() != b.data.size())
+        return false;
+    for (int d = 0; d < x.array_desc_dimensions && d < 16; ++d)
+    {
+        if (x.array_desc_bounds[d].array_bound_lower != y.array_desc_bounds[d].array_bound_lower ||
+            x.array_desc_bounds[d].array_bound_upper != y.array_desc_bounds[d].array_bound_upper)
+            return false;
+    }
+    if (x.array_desc_dtype != blr_varying && x.array_desc_dtype != blr_varying2)
+        return a.data == b.data;
+    const size_t slot = x.array_desc_length + 2u;
+    for (size_t at = 0; at + 2 <= a.data.size(); at += slot)
+    {
+        std::uint16_t length = 0;
+        std::memcpy(&length, a.data.data() + at, 2);
+        const size_t used = 2 + std::min<size_t>(length, slot - 2);
+        if (a.data.compare(at, used, b.data, at, used) != 0)
+            return false;
+    }
+    return true;
+}
+
 // The destination column as it is compared.
 std::string DestExpression(const SVerifyColumn& column)
 {
@@ -122,7 +164,7 @@ std::string DestExpression(const SVerifyColumn& column)
 std::string SourceExpression(const SVerifyColumn& column, const std::string& type)
 {
     std::string value = SqlIdentifier(column.source.name);
-    if (SameType(column) || TimeIntoTimestamp(column))
+    if (SameType(column) || TimeIntoTimestamp(column) || column.dest.dimensions > 0)
         return value;
     if (TextIntoBytes(column))
     {
@@ -263,6 +305,15 @@ std::string CComparison::Literal(CFbCursor& cursor, int i)
     const XSQLVAR& var = cursor.Column(i);
     const int type = var.sqltype & ~1;
     std::string text;
+    if (type == SQL_ARRAY && !IsNull(var))
+    {
+        // The elements' bytes as the client library hands them over.
+        SArraySlice slice;
+        if (!cursor.ReadArrayValue(i, slice))
+            return "?";
+        AppendLogValue(text, ELogForm::Sql, true, slice.data, CStringGrid::MarkBinary);
+        return text;
+    }
     if (type == SQL_BLOB && !IsNull(var))
     {
         // A BLOB passes through in pieces: the log shows it as the run's
@@ -376,6 +427,12 @@ bool CComparison::SameValue(size_t column, std::string& sourceText, std::string&
     {
         return SameBlob(i);
     }
+    if ((a.sqltype & ~1) == SQL_ARRAY && (b.sqltype & ~1) == SQL_ARRAY)
+    {
+        SArraySlice x;
+        SArraySlice y;
+        return m_sourceRows.ReadArrayValue(i, x) && m_destRows.ReadArrayValue(i, y) && SameSlices(x, y);
+    }
     if ((a.sqltype & ~1) == (b.sqltype & ~1) && a.sqlscale == b.sqlscale)
         return Bytes(a) == Bytes(b);
     // Types the cast did not make alike are compared in their exact text.
@@ -466,10 +523,10 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     std::vector<std::string> types;
     for (const SVerifyColumn& column : columns)
     {
-        const std::string type = CastType(column.dest, charsets);
+        const std::string type = ArraysAlike(column) ? "ARRAY" : CastType(column.dest, charsets);
         if (type.empty())
         {
-            result.notCompared.push_back(column.dest.name); // an array
+            result.notCompared.push_back(column.dest.name); // an array whose elements change type
             continue;
         }
         compared.push_back(column);
@@ -504,7 +561,7 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
         byEveryColumn = true;
         for (const SVerifyColumn& column : compared)
         {
-            if (!column.dest.blob)
+            if (!column.dest.blob && column.dest.dimensions == 0)
                 keyNames.push_back(column.dest.name);
         }
     }

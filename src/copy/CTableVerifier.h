@@ -38,7 +38,7 @@ struct STableVerification
     // Source rows whose values the destination's types refuse: their INSERT
     // failed, so they are missing too.
     long long refused = 0;
-    // Array columns: their elements are not read, so not compared.
+    // Array columns whose elements change type: not compared.
     std::vector<std::string> notCompared;
     // The first few of each, for the log.
     std::vector<SVerifyDifference> differences;
