@@ -154,6 +154,12 @@ class CCopyEngine
     STableOutcome& TableOutcome() { return m_outcome; }
     // Why the last group could not be copied; empty when it could.
     const std::string& GroupFailure() const { return m_sGroupFailure; }
+    // Why table itself kept its group from being copied; empty when it did not.
+    std::string GroupRefusal(const std::string& table) const
+    {
+        const auto found = m_groupRefusals.find(table);
+        return found != m_groupRefusals.end() ? found->second : std::string();
+    }
 
     // The order of a run whose tables foreign keys or CHECKs join (see
     // SRunPlan); an unreadable destination gives the list order.
@@ -219,6 +225,7 @@ class CCopyEngine
     CFailedTables m_failedTables;
     STableOutcome m_outcome;
     std::string m_sGroupFailure;
+    std::map<std::string, std::string> m_groupRefusals;
     std::string m_sAttachError;
     // Set while a group is copied: its tables emptied ahead of their turn,
     // and the columns its copies insert as NULL.

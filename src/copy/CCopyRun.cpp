@@ -189,8 +189,11 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         STableOutcome& outcome = result.tables[static_cast<size_t>(listIndex(i, name))];
         if (skipped)
         {
-            outcome.status = ETableStatus::Skipped;
-            outcome.error = engine.GroupFailure();
+            // The table that kept its group from being copied failed for
+            // its own reason; the others were not attempted.
+            const std::string own = engine.GroupRefusal(name);
+            outcome.status = own.empty() ? ETableStatus::Skipped : ETableStatus::Failed;
+            outcome.error = own.empty() ? engine.GroupFailure() : own;
         }
         else
         {

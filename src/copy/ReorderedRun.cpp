@@ -62,6 +62,7 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
     m_emptiedTables.clear();
     m_deferredColumns.clear();
     m_sGroupFailure.clear();
+    m_groupRefusals.clear();
     CFbConnection source(m_settings.attempts);
     CFbConnection dest(m_settings.attempts);
     const std::string& first = group.fillOrder.front();
@@ -99,6 +100,7 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
         {
             WriteLog("ERROR: Failed to open or table is empty", "");
             refused.push_back(table);
+            m_groupRefusals[table] = "Failed to open or table is empty";
             continue;
         }
         const std::set<std::string> deferredColumns = DeferredColumnsIn(deferred, table);
@@ -111,7 +113,11 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
         for (const std::string& problem : plan.problems)
             WriteLog(problem, "");
         if (!plan.problems.empty())
+        {
             refused.push_back(table);
+            const std::string& problem = plan.problems.front();
+            m_groupRefusals[table] = problem.rfind("ERROR: ", 0) == 0 ? problem.substr(7) : problem;
+        }
         toEmpty.push_back(table);
     }
     if (!refused.empty())
@@ -128,6 +134,7 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
         if (!SetTriggersActive(dest, table, false))
         {
             switchFailed = table;
+            m_groupRefusals[table] = "Failed to modify TRIGGER!";
             break;
         }
     }
@@ -194,6 +201,8 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
     // A trigger that does not come on again stays recorded: the table's copy
     // adds its own, and switches all of them on at its end.
     switchOn();
+    if (!emptied && !failedTable.empty() && std::find(toEmpty.begin(), toEmpty.end(), failedTable) != toEmpty.end())
+        m_groupRefusals[failedTable] = "Failed to cleanup table!";
     if (!emptied)
         return FailGroup(group, failedTable);
     m_emptiedTables.insert(toEmpty.begin(), toEmpty.end());
