@@ -482,7 +482,9 @@ void CComparison::Run(const std::string& sourceSql, const std::string& destSql, 
     }
     int a = m_sourceRows.Fetch();
     int b = m_destRows.Fetch();
-    while (a == 1 || b == 1)
+    // A side that fails to deliver ends the comparison: its rows not yet
+    // read are neither missing nor extra.
+    while ((a == 1 || b == 1) && a >= 0 && b >= 0)
     {
         const int order = a != 1 ? 1 : b != 1 ? -1 : CompareKeys();
         if (order == 0)

@@ -87,8 +87,19 @@ SCompareReport CompareTables(const SRunSettings& settings, const std::vector<std
         }
         std::vector<SColumnInfo> sourceInfo;
         std::vector<SColumnInfo> destInfo;
-        GetColumnInfo(source, sourceTable, sourceInfo);
-        GetColumnInfo(dest, table, destInfo);
+        // Columns that cannot be read leave nothing to compare: that is no
+        // proof of identical tables.
+        if (!GetColumnInfo(source, sourceTable, sourceInfo) || !GetColumnInfo(dest, table, destInfo) ||
+            sourceInfo.empty() || destInfo.empty())
+        {
+            STableVerification unread;
+            unread.error = !source.m_bConnected || sourceInfo.empty() ? source.LastErrorMessage()
+                                                                        : dest.LastErrorMessage();
+            if (unread.error.empty())
+                unread.error = "The columns of the table cannot be read";
+            report.tables.push_back({table, unread});
+            continue;
+        }
         std::vector<SVerifyColumn> columns;
         for (const SColumnInfo& column : destInfo)
         {

@@ -143,4 +143,28 @@ TEST_P(Verification, ATimeCopiedIntoATimestampIsComparedByItsTimeOfDay)
     EXPECT_EQ(report.tables.at(0).result.differing, 1) << CompareReportText(report);
 }
 
+TEST_P(Verification, AComparisonThatCannotReadASideProvesNothing)
+{
+    // Q fails on the third source row; ONLY_DEST has no columns in the source.
+    auto copy = Make("CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, X INTEGER, Q COMPUTED BY (10 / X));"
+                     "INSERT INTO T VALUES (1, 1); INSERT INTO T VALUES (2, 2); INSERT INTO T VALUES (3, 0);"
+                     "INSERT INTO T VALUES (4, 4); INSERT INTO T VALUES (5, 5);",
+                     "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, X INTEGER, Q INTEGER);"
+                     "INSERT INTO T VALUES (1, 1, 10); INSERT INTO T VALUES (2, 2, 5); INSERT INTO T VALUES (3, 0, 0);"
+                     "INSERT INTO T VALUES (4, 4, 2); INSERT INTO T VALUES (5, 5, 2);"
+                     "CREATE TABLE ONLY_DEST (ID INTEGER); INSERT INTO ONLY_DEST VALUES (1);");
+    const SCompareReport report = CompareTables(copy->engine.Settings(), {"T", "ONLY_DEST"});
+    ASSERT_TRUE(report.compared) << report.error;
+    ASSERT_EQ(report.tables.size(), 2u);
+    const STableVerification& broken = report.tables[0].result;
+    EXPECT_FALSE(broken.ran);
+    EXPECT_TRUE(Contains(broken.error, "divide by zero")) << broken.error;
+    EXPECT_EQ(broken.extra, 0);
+    EXPECT_EQ(broken.missing, 0);
+    const STableVerification& unread = report.tables[1].result;
+    EXPECT_FALSE(unread.ran);
+    EXPECT_FALSE(unread.error.empty());
+    EXPECT_FALSE(report.Identical()) << CompareReportText(report);
+}
+
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, Verification, ::testing::Values(false, true), PathName);
