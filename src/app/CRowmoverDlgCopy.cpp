@@ -210,6 +210,10 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
     if (!result.started && !result.heldBy.empty() && !m_bSilent)
         CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestHeld, result.heldBy),
                                m_aMError);
+    if (!result.started && !result.journalUnwritable.empty() && !m_bSilent)
+        CMessageBox::ShowError(
+            this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMJournalUnwritable, result.journalUnwritable),
+            m_aMError);
     // After a failed table the copy made before the run is the way back.
     if (result.started && !allCopied)
     {

@@ -291,6 +291,10 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     {
         if (!result.heldBy.empty())
             err << FormatText(run.catalog.GetText(ELanguageText::FrmMain_m_aMDestHeld), result.heldBy) << std::endl;
+        if (!result.journalUnwritable.empty())
+            err << FormatText(run.catalog.GetText(ELanguageText::FrmMain_m_aMJournalUnwritable),
+                              result.journalUnwritable)
+                << std::endl;
         return ExitNotStarted;
     }
     std::string log;

@@ -185,6 +185,9 @@ class CCopyEngine
     std::set<std::string> DeferredColumnsOf(const std::string& table) const;
 
     bool SetTriggersActive(CFbConnection& connection, const std::string& table, bool active);
+    // True when the last switching off was refused because the trigger
+    // journal could not record it: nothing was switched off.
+    bool JournalRefused() const { return m_bJournalRefused; }
     bool SetGenerators(CFbConnection& connection, CStringGrid& sourceTriggerGrid, const std::string& table);
     bool SetIdentities(CFbConnection& connection, const std::string& table, const std::vector<SColumnInfo>& destInfo,
                        const std::map<std::string, std::string>& sourceIdentities);
@@ -238,6 +241,7 @@ class CCopyEngine
     std::vector<std::uintptr_t> m_cancelable;
     // Triggers each table's copy switched off, to switch on exactly those.
     std::map<std::string, std::vector<std::string>> m_switchedOff;
+    bool m_bJournalRefused = false;
     std::string m_sRunFolder;
     std::string m_sRunStamp;
     bool m_bBackupMade = true;

@@ -27,6 +27,8 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     // Two copies into one destination would switch each other's triggers.
     if (!engine.Journal().Claim(engine.DestinationKey(), result.heldBy))
     {
+        if (result.heldBy.empty())
+            result.journalUnwritable = engine.Journal().Path();
         engine.EndRun();
         return result;
     }

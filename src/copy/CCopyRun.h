@@ -49,6 +49,9 @@ struct SCopyRunResult
     // Set when the run did not start because another copy that is still
     // running holds the destination: that copy's process ("pid:start@host").
     std::string heldBy;
+    // Set when the run did not start because the trigger journal cannot be
+    // written (its path): no trigger may go off that it does not record.
+    std::string journalUnwritable;
     // The first log file that lost entries (folder not writable, disk full);
     // empty when the logs are complete. The copy itself goes on regardless.
     std::string lostLogFile;

@@ -329,6 +329,13 @@ bool CTableCopy::RunSteps()
     // the rows' transaction, and a copy that does not finish gives the old
     // rows back.
     bool failed = !m_engine.SetTriggersActive(m_dest, m_sTable, false);
+    if (failed && m_engine.JournalRefused())
+    {
+        m_engine.UnregisterCancelable(m_cancelable);
+        m_engine.TableOutcome().error = "The trigger journal could not be written";
+        m_logs.WriteLog("WARNING: Copy failed", "");
+        return false;
+    }
     if (!m_bEmptiedAhead && !m_engine.CleanupTable(m_dest, m_sTable))
     {
         // Rows added to old rows that stay would be a mix of both databases.

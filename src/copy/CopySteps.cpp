@@ -77,6 +77,7 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
     // server's own triggers (those of CHECK constraints) refuse ALTER
     // TRIGGER and keep enforcing the constraint.
     std::vector<std::string> triggers;
+    m_bJournalRefused = false;
     if (!active)
     {
         if (!GetActiveUserTriggers(connection, table, triggers))
@@ -86,7 +87,17 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
             return false;
         }
         // Recorded before the first one goes off: a run that dies before
-        // switching them on again leaves this entry for the next start.
+        // switching them on again leaves this entry for the next start. A
+        // trigger that no record names could stay off for good: without
+        // the record, none goes off and the table is not copied.
+        m_bJournalRefused = !m_journal.Record(DestinationKey(), table, triggers);
+        if (m_bJournalRefused)
+        {
+            WriteLog("ERROR: The trigger journal could not be written; the triggers stay on and the table is not "
+                     "touched",
+                     m_journal.Path());
+            return false;
+        }
         // Triggers still off from an earlier step (a group's emptying whose
         // switching on failed) stay among those to switch on.
         std::vector<std::string>& off = m_switchedOff[table];
@@ -95,7 +106,6 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
             if (std::find(off.begin(), off.end(), trigger) == off.end())
                 off.push_back(trigger);
         }
-        m_journal.Record(DestinationKey(), table, triggers);
     }
     else
     {

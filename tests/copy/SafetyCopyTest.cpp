@@ -131,6 +131,36 @@ TEST_P(SafetyCopy, OnlyTheTriggersTheCopySwitchedOffComeOnAgain)
     EXPECT_TRUE(copy->engine.Journal().Entries().empty());
 }
 
+TEST_P(SafetyCopy, NoTriggerGoesOffThatTheJournalCannotRecord)
+{
+    // A trigger switched off without a record would stay off for good after
+    // a crash: with the journal unwritable, no table is touched.
+    const std::string ddl = R"(CREATE TABLE T (ID INTEGER, S VARCHAR(10));
+        CREATE TABLE P (ID INTEGER NOT NULL PRIMARY KEY);
+        CREATE TABLE C (ID INTEGER, P_ID INTEGER REFERENCES P (ID));
+        SET TERM ^ ;
+        CREATE TRIGGER T_BI FOR T BEFORE INSERT AS BEGIN NEW.S = 'trigger'; END^
+        CREATE TRIGGER C_BI FOR C BEFORE INSERT AS BEGIN NEW.ID = NEW.ID + 1000; END^
+        SET TERM ; ^)";
+    auto copy = Make(ddl + "INSERT INTO T (ID) VALUES (1); INSERT INTO P VALUES (1); INSERT INTO C VALUES (1, 1);",
+                     ddl + "INSERT INTO T (ID) VALUES (7); INSERT INTO P VALUES (7); INSERT INTO C VALUES (7, 7);");
+    const std::string before = copy->dest.Scalar("SELECT LIST(ID) FROM (SELECT ID FROM T UNION ALL SELECT ID FROM P"
+                                                 " UNION ALL SELECT ID FROM C)");
+    copy->engine.Journal().SetPath(copy->program.File("no-such-folder/TriggerJournal.txt"));
+    EXPECT_FALSE(copy->Copy("T"));
+    // A run cannot even mark the destination as its own.
+    const SRunRecord run = RunTables(*copy, {"P", "C"});
+    EXPECT_FALSE(run.result.started);
+    EXPECT_EQ(run.result.journalUnwritable, copy->program.File("no-such-folder/TriggerJournal.txt"));
+    EXPECT_TRUE(Contains(copy->RunLog(), "ERROR: The trigger journal could not be written; the triggers stay on and "
+                                         "the table is not touched"))
+        << copy->RunLog();
+    EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM (SELECT ID FROM T UNION ALL SELECT ID FROM P"
+                                " UNION ALL SELECT ID FROM C)"),
+              before);
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_INACTIVE = 1"), "0");
+}
+
 TEST_P(SafetyCopy, EachTableCarriesItsOwnGeneratorWhenOneNameStartsAnother)
 {
     const char* ddl = R"(CREATE GENERATOR GEN_ORDER; CREATE GENERATOR GEN_ORDER_ITEM;
