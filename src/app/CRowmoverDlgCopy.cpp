@@ -214,6 +214,12 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
         CMessageBox::ShowError(
             this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMJournalUnwritable, result.journalUnwritable),
             m_aMError);
+    for (const std::string& table : result.committedFromLimbo)
+    {
+        if (!m_bSilent)
+            CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmCopy_m_acMCommittedFromLimbo, table),
+                                   m_aMError);
+    }
     // After a failed table the copy made before the run is the way back.
     if (result.started && !allCopied)
     {

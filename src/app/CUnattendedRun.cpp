@@ -332,6 +332,8 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     // caller that relies on them must not be told that all went well.
     if (!result.lostLogFile.empty())
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLogsLost), result.lostLogFile) << std::endl;
+    for (const std::string& table : result.committedFromLimbo)
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCommittedFromLimbo), table) << std::endl;
     if (!result.failedTablesNotRecorded.empty())
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMNotRecorded), result.failedTablesNotRecorded)
             << std::endl;

@@ -99,6 +99,9 @@ class CCopyEngine
     // left in limbo in the destination (see PreparedCommits.h), and says so
     // in the run log; false when some of it could not be ended.
     bool ResolveInterruptedCommits(ELogging logging);
+    // The tables whose interrupted copy the last ResolveInterruptedCommits
+    // committed: neither verified nor with their generators set.
+    const std::vector<std::string>& CommittedFromLimbo() const { return m_committedFromLimbo; }
     // Writes to the run log, under the table the run stopped after, that a
     // stop request ended the run and which tables it did not start.
     void ReportStopped(const std::string& lastTable, const std::vector<std::string>& notStarted);
@@ -242,6 +245,7 @@ class CCopyEngine
     // Triggers each table's copy switched off, to switch on exactly those.
     std::map<std::string, std::vector<std::string>> m_switchedOff;
     bool m_bJournalRefused = false;
+    std::vector<std::string> m_committedFromLimbo;
     std::string m_sRunFolder;
     std::string m_sRunStamp;
     bool m_bBackupMade = true;

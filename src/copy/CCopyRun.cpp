@@ -266,6 +266,19 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
         if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
             failed.push_back(outcome.table);
     }
+    for (const std::string& table : engine.CommittedFromLimbo())
+    {
+        const auto copied = std::find_if(result.tables.begin(), result.tables.end(), [&](const STableOutcome& outcome) {
+            return outcome.table == table && outcome.status == ETableStatus::Copied;
+        });
+        if (copied != result.tables.end())
+            continue;
+        result.committedFromLimbo.push_back(table);
+        result.allCopied = false;
+        ++result.failedTables;
+        if (std::find(failed.begin(), failed.end(), table) == failed.end())
+            failed.push_back(table);
+    }
     if (!engine.FailedTables().Store(engine.DestinationKey(), failed))
         result.failedTablesNotRecorded = engine.FailedTables().Path();
     engine.SetVerifyListener({});

@@ -52,6 +52,10 @@ struct SCopyRunResult
     // Set when the run did not start because the trigger journal cannot be
     // written (its path): no trigger may go off that it does not record.
     std::string journalUnwritable;
+    // Tables whose interrupted copy (rows in prepared transactions) this run
+    // committed before it began, and did not copy again itself: unverified,
+    // their generators not set. They count as failed and are recorded.
+    std::vector<std::string> committedFromLimbo;
     // The first log file that lost entries (folder not writable, disk full);
     // empty when the logs are complete. The copy itself goes on regardless.
     std::string lostLogFile;

@@ -214,15 +214,16 @@ bool CTableCopy::CommitRows(CFbTransaction& rows, std::string& error)
         rows.Rollback();
         return false;
     }
-    if (!m_lanes->Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, false)), error))
-    {
+    // A writer whose answer to its prepare got lost may be in limbo all the
+    // same: the main transaction rolls back, and the database, which records
+    // that, decides the writers below.
+    const bool writersPrepared = m_lanes->Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, false)), error);
+    if (!writersPrepared)
         rows.Rollback();
-        return false;
-    }
-    const bool mainCommitted = rows.Commit();
+    const bool mainCommitted = writersPrepared && rows.Commit();
     if (mainCommitted && m_lanes->Commit(error))
         return true;
-    if (!mainCommitted)
+    if (writersPrepared && !mainCommitted)
         error = rows.Error();
     // An answer got lost between the commits: the database decides, read
     // from an attachment of its own once the writers let go of theirs.
@@ -243,6 +244,8 @@ bool CTableCopy::CommitRows(CFbTransaction& rows, std::string& error)
                         CRunLogs::OneLine(resolveError));
         return false;
     }
+    if (!writersPrepared)
+        return false;
     // Nothing left in limbo means every part committed.
     return resolved.empty() || resolved.front().committed;
 }

@@ -5,6 +5,8 @@
 #include "copy/PreparedCommits.h"
 #include "db/CFbConnection.h"
 
+#include <algorithm>
+
 bool CCopyEngine::ResolveInterruptedCommits(ELogging logging)
 {
     m_settings.logging = logging;
@@ -24,8 +26,13 @@ bool CCopyEngine::ResolveInterruptedCommits(ELogging logging)
     std::vector<SResolvedCommit> resolved;
     std::string error;
     const bool ended = ResolvePreparedCommits(*dest, PreparedOwnerGone, resolved, error);
+    m_committedFromLimbo.clear();
     for (const SResolvedCommit& outcome : resolved)
     {
+        if (outcome.committed &&
+            std::find(m_committedFromLimbo.begin(), m_committedFromLimbo.end(), outcome.table) ==
+                m_committedFromLimbo.end())
+            m_committedFromLimbo.push_back(outcome.table);
         m_logs.SetTable(outcome.table);
         WriteLog(outcome.committed ? "Rows of an interrupted copy committed from prepared transactions"
                                    : "Rows of an interrupted copy rolled back from prepared transactions",

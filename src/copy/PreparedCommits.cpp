@@ -90,6 +90,7 @@ bool ResolvePreparedCommits(CFbConnection& connection, const std::function<bool(
         std::string table;
         std::vector<std::uint32_t> main;
         std::vector<std::uint32_t> writers;
+        SPreparedMark mark;
     };
     std::map<std::string, SGroup> groups;
     for (const SPreparedTransaction& transaction : prepared)
@@ -99,6 +100,7 @@ bool ResolvePreparedCommits(CFbConnection& connection, const std::function<bool(
             continue;
         SGroup& group = groups[mark.group];
         group.table = mark.table;
+        group.mark = mark;
         (mark.main ? group.main : group.writers).push_back(transaction.id);
     }
     bool allEnded = true;
@@ -107,6 +109,26 @@ bool ResolvePreparedCommits(CFbConnection& connection, const std::function<bool(
         SResolvedCommit outcome;
         outcome.table = group.table;
         outcome.committed = group.main.empty();
+        if (outcome.committed)
+        {
+            // A main transaction out of limbo committed, unless the database
+            // records it rolled back: rolled back after a writer's answer to
+            // its prepare got lost, with that writer already in limbo.
+            SPreparedMark main = group.mark;
+            main.main = true;
+            int state = 0;
+            std::string failure;
+            if (!ReadPreparedState(connection, PreparedMarkText(main), state, failure))
+            {
+                if (allEnded)
+                {
+                    allEnded = false;
+                    error = failure;
+                }
+                continue;
+            }
+            outcome.committed = state != 3;
+        }
         // Rolling back, the writers go first: should this be cut short, the
         // main transaction still in limbo keeps the decision the same.
         std::vector<std::uint32_t> order = group.writers;

@@ -47,6 +47,32 @@ bool ReadPreparedTransactions(CFbConnection& connection, std::vector<SPreparedTr
     return true;
 }
 
+bool ReadPreparedState(CFbConnection& connection, const std::string& description, int& state, std::string& error)
+{
+    state = 0;
+    // Compared here, byte for byte, rather than in SQL between character sets.
+    CStringGrid rows;
+    int failure = 0;
+    connection.Execute("SELECT RDB$TRANSACTION_STATE, CAST(SUBSTRING(RDB$TRANSACTION_DESCRIPTION FROM 1 FOR 1000) AS"
+                       " VARCHAR(1000) CHARACTER SET OCTETS) FROM RDB$TRANSACTIONS ORDER BY RDB$TRANSACTION_ID DESC",
+                       failure, &rows, nullptr, EValueForm::Exact);
+    if (failure != 0 || !connection.Commit())
+    {
+        error = connection.LastErrorMessage();
+        connection.Rollback();
+        return false;
+    }
+    for (int r = 0; r < rows.RowCount(); ++r)
+    {
+        if (rows.GetCell(1, r) == description)
+        {
+            state = static_cast<int>(rows.GetCellInt(0, r));
+            break;
+        }
+    }
+    return true;
+}
+
 bool EndPreparedTransaction(CFbConnection& connection, std::uint32_t id, bool commit, std::string& error)
 {
     isc_tr_handle transaction = 0;

@@ -24,6 +24,11 @@ bool PrepareTransaction(CFbConnection& connection, const std::string& descriptio
 bool ReadPreparedTransactions(CFbConnection& connection, std::vector<SPreparedTransaction>& prepared,
                               std::string& error);
 
+// The state RDB$TRANSACTIONS records for the prepared transaction with this
+// description: 1 in limbo, 2 committed, 3 rolled back; 0 when none is
+// recorded. False with the reason when it cannot be read.
+bool ReadPreparedState(CFbConnection& connection, const std::string& description, int& state, std::string& error);
+
 // Takes over one transaction in limbo from this attachment and commits or
 // rolls it back.
 bool EndPreparedTransaction(CFbConnection& connection, std::uint32_t id, bool commit, std::string& error);

@@ -43,10 +43,17 @@ void LeaveInLimbo(const std::string& database, int id, const SPreparedMark& mark
     ASSERT_TRUE(connection.Disconnect()) << connection.LastErrorMessage();
 }
 
+enum class EMain
+{
+    InLimbo,
+    Committed,  // before the interruption
+    RolledBack, // prepared, then rolled back when a writer's answer got lost
+};
+
 struct SInterruptedCommit
 {
     const char* what;
-    bool mainInLimbo;     // else the main transaction committed before the interruption
+    EMain main;
     bool ownerAlive;      // the preparing program still runs
     Rows rowsAfter;       // what readers see after the next run began
     const char* logEntry; // "" when the run must leave the group alone
@@ -55,13 +62,14 @@ struct SInterruptedCommit
 TEST_P(PreparedCommits, TheNextRunDecidesFromTheMarks)
 {
     const SInterruptedCommit cases[] = {
-        {"interrupted before the main commit", true, false, {}, "rolled back from prepared transactions"},
+        {"interrupted before the main commit", EMain::InLimbo, false, {}, "rolled back from prepared transactions"},
         {"interrupted between the commits",
-         false,
+         EMain::Committed,
          false,
          {{"1"}, {"2"}, {"3"}},
          "committed from prepared transactions"},
-        {"a live run's group", true, true, {}, ""},
+        {"a writer's prepare answer lost", EMain::RolledBack, false, {}, "rolled back from prepared transactions"},
+        {"a live run's group", EMain::InLimbo, true, {}, ""},
     };
     for (const SInterruptedCommit& c : cases)
     {
@@ -72,17 +80,34 @@ TEST_P(PreparedCommits, TheNextRunDecidesFromTheMarks)
         SPreparedMark mark = OwnPreparedMark(NewCommitGroup(), "T", true);
         if (!c.ownerAlive)
             mark.pid = EndedPid();
-        if (c.mainInLimbo)
+        if (c.main == EMain::InLimbo)
             LeaveInLimbo(database, 1, mark);
-        else
+        else if (c.main == EMain::Committed)
             copy->dest.Run("INSERT INTO T VALUES (1);");
+        else
+        {
+            CFbConnection main(1);
+            ASSERT_TRUE(main.Connect(TestUser, TestPassword, database));
+            int failure = 0;
+            main.Execute("INSERT INTO T VALUES (1)", failure);
+            ASSERT_TRUE(PrepareTransaction(main, PreparedMarkText(mark))) << main.LastErrorMessage();
+            ASSERT_TRUE(main.Rollback()) << main.LastErrorMessage();
+        }
         mark.main = false;
         LeaveInLimbo(database, 2, mark);
         LeaveInLimbo(database, 3, mark);
 
         // A run into the destination, of another table, ends what stands in limbo first.
+        copy->engine.FailedTables().SetPath(copy->program.File("FailedTables.txt"));
         const SRunRecord run = RunTables(*copy, {"U"});
-        EXPECT_TRUE(run.result.allCopied) << copy->RunLog();
+        // Rows committed for a copy that never got to verify them, nor to set
+        // the table's generators, are no finished copy: T is to be copied again.
+        const bool committed = c.rowsAfter.size() > 0;
+        EXPECT_EQ(run.result.allCopied, !committed) << copy->RunLog();
+        EXPECT_EQ(run.result.committedFromLimbo, committed ? std::vector<std::string>{"T"} : std::vector<std::string>{});
+        std::vector<std::string> recorded;
+        copy->engine.FailedTables().Find(copy->engine.DestinationKey(), recorded);
+        EXPECT_EQ(recorded, committed ? std::vector<std::string>{"T"} : std::vector<std::string>{});
         EXPECT_EQ(copy->dest.Query("SELECT ID FROM U"), (Rows{{"0"}}));
         if (*c.logEntry)
         {
