@@ -22,15 +22,9 @@ bool Same(const std::string& identity, const std::string& name, const CTriggerJo
 std::vector<CFailedTables::SEntry> CFailedTables::Entries() const
 {
     std::vector<SEntry> entries;
-    const std::string content = ReadWholeFile(m_sPath);
-    size_t start = 0;
-    while (start < content.size())
+    for (const std::string& line : ReadRecordLines(m_sPath))
     {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos)
-            end = content.size();
-        std::vector<std::string> fields = SplitTabFields(content.substr(start, end - start));
-        start = end + 1;
+        std::vector<std::string> fields = SplitTabFields(line);
         // A line without a table says nothing (or was cut short).
         if (fields.size() < 3 || fields[1].empty())
             continue;

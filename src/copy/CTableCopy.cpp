@@ -261,8 +261,14 @@ void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed)
 
 void CTableCopy::ReportWhatIsLeft()
 {
-    // A table of a group was emptied ahead, in a transaction of its own:
-    // then nothing is left.
+    // A table of a group was emptied ahead, in a transaction of its own
+    // that committed: nothing is left, whether or not the database can
+    // still be asked (a server gone is the likeliest reason to be here).
+    if (m_bEmptiedAhead)
+    {
+        m_logs.WriteLog(NotRefilledMessage, "");
+        return;
+    }
     // Asked through an attachment of its own, which no cancel has reached.
     CFbConnection check(m_settings.attempts);
     CStringGrid left;

@@ -80,15 +80,9 @@ std::vector<CTriggerJournal::SEntry> CTriggerJournal::AllEntries() const
     std::vector<SEntry> entries;
     if (m_sPath.empty())
         return entries;
-    const std::string content = ReadWholeFile(m_sPath);
-    size_t start = 0;
-    while (start < content.size())
+    for (const std::string& line : ReadRecordLines(m_sPath))
     {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos)
-            end = content.size();
-        const std::vector<std::string> fields = SplitTabFields(content.substr(start, end - start));
-        start = end + 1;
+        const std::vector<std::string> fields = SplitTabFields(line);
         const bool current = !fields.empty() && fields[0].empty();
         const size_t first = current ? 3 : 0;
         // A line cut short by a crash while writing, or a table without triggers.

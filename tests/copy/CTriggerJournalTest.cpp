@@ -1,3 +1,4 @@
+#include "copy/CFailedTables.h"
 #include "copy/CTriggerJournal.h"
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"
@@ -37,6 +38,44 @@ TEST(CTriggerJournal, LineCutShortByACrashIsIgnored)
     journal.SetPath(folder.File("journal.txt"));
     ASSERT_EQ(journal.Entries().size(), 1u);
     EXPECT_EQ(journal.Entries()[0].triggers, (std::vector<std::string>{"T_BI"}));
+}
+
+TEST(CTriggerJournal, RecordFilesEditedByHandOrDamagedKeepTheirGoodLines)
+{
+    // Both record files read their lines alike: a byte order mark, Windows
+    // line ends and a damaged line with a zero byte lose no good entry.
+    struct SCase
+    {
+        const char* what;
+        std::string content;
+    };
+    const std::string journalLine = "\tgone:1@h\tid-1\t/db/a.fdb\tT\tT_BI";
+    const std::string failedLine = "id-1\t/db/a.fdb\tT\tU";
+    for (const SCase& c : {SCase{"plain", "@\n"}, SCase{"byte order mark", "\xEF\xBB\xBF@\n"},
+                           SCase{"Windows line ends", "@\r\n"},
+                           SCase{"damaged line before", std::string("x\0y\n@\n", 6)}})
+    {
+        SCOPED_TRACE(c.what);
+        CTempFolder folder;
+        std::string journalText = c.content;
+        std::string failedText = c.content;
+        journalText.replace(journalText.find('@'), 1, journalLine);
+        failedText.replace(failedText.find('@'), 1, failedLine);
+        AppendTextToFile(folder.File("journal.txt"), journalText);
+        AppendTextToFile(folder.File("failed.txt"), failedText);
+        CTriggerJournal journal;
+        journal.SetPath(folder.File("journal.txt"));
+        const auto entries = journal.Entries();
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0].identity, "id-1");
+        EXPECT_EQ(entries[0].table, "T");
+        EXPECT_EQ(entries[0].triggers, (std::vector<std::string>{"T_BI"}));
+        CFailedTables failed;
+        failed.SetPath(folder.File("failed.txt"));
+        std::vector<std::string> tables;
+        ASSERT_TRUE(failed.Find({"/db/a.fdb", "id-1"}, tables));
+        EXPECT_EQ(tables, (std::vector<std::string>{"T", "U"}));
+    }
 }
 
 TEST(CTriggerJournal, LeftoverTriggersAreSwitchedOnAgain)
