@@ -118,13 +118,24 @@ std::string FormatSignature(std::string_view text)
         }
         while (i < text.size() && IsFlag(text[i]))
             ++i;
-        while (i < text.size() && IsDigit(text[i]))
-            ++i;
+        // A width or precision beyond three digits would have a translation
+        // make texts of gigabytes: no argument fits it.
+        std::size_t digits = 0;
+        for (; i < text.size() && IsDigit(text[i]); ++i)
+            ++digits;
+        bool tooWide = digits > 3;
         if (i < text.size() && text[i] == '.')
         {
             ++i;
-            while (i < text.size() && IsDigit(text[i]))
-                ++i;
+            digits = 0;
+            for (; i < text.size() && IsDigit(text[i]); ++i)
+                ++digits;
+            tooWide = tooWide || digits > 3;
+        }
+        if (tooWide)
+        {
+            signature += '?';
+            continue;
         }
         if (i >= text.size())
         {

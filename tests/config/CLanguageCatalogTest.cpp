@@ -106,6 +106,9 @@ TEST(CLanguageCatalogTest, FormatSignatureReadsConversions)
     EXPECT_TRUE(FitsArguments("only %s", "sd"));
     EXPECT_FALSE(FitsArguments("%d first", "sd"));
     EXPECT_FALSE(FitsArguments("%s %d %s", "sd"));
+    EXPECT_TRUE(FitsArguments("%999s %.999s", "ss"));
+    EXPECT_FALSE(FitsArguments("%1500000000s", "s"));
+    EXPECT_FALSE(FitsArguments("%.1000s", "s"));
 }
 
 TEST(CLanguageCatalogTest, TableHoldsTheProgramsKeysOnce)
