@@ -371,6 +371,8 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
         {
             if (onTerminal)
                 tcsetattr(STDIN_FILENO, TCSANOW, &terminal);
+            // A backup cut short must not be left under a backup's name.
+            RemoveCopyInProgress();
             const char* said = "Interrupted before the copy began; nothing was written.";
             if (report.Wanted())
                 report.WriteInterrupted(said);

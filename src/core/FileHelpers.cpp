@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -93,6 +94,35 @@ std::string ReadWholeFile(const std::string& path)
     return content;
 }
 
+namespace
+{
+// The copy being written now, for an interrupt that ends the program
+// before the copy can remove itself.
+std::mutex g_copyMutex;
+std::string g_copyInProgress;
+
+struct SCopyInProgress
+{
+    explicit SCopyInProgress(const std::string& path)
+    {
+        std::lock_guard lock(g_copyMutex);
+        g_copyInProgress = path;
+    }
+    ~SCopyInProgress()
+    {
+        std::lock_guard lock(g_copyMutex);
+        g_copyInProgress.clear();
+    }
+};
+} // namespace
+
+void RemoveCopyInProgress()
+{
+    std::lock_guard lock(g_copyMutex);
+    if (!g_copyInProgress.empty())
+        RemoveFile(g_copyInProgress);
+}
+
 bool CopyFileInChunks(const std::string& source, const std::string& destination, int chunkSize)
 {
     if (chunkSize <= 0)
@@ -111,6 +141,7 @@ bool CopyFileInChunks(const std::string& source, const std::string& destination,
         return false;
     if (FileExists(destination))
         RemoveFile(destination);
+    const SCopyInProgress inProgress(destination);
     CFileHandle out = Open(destination, "wb+");
     if (!out)
         return false;

@@ -34,6 +34,9 @@ bool AppendTextToFile(const std::string& path, const std::string& text);
 bool AppendLineToFile(const std::string& path, const std::string& text);
 std::string ReadWholeFile(const std::string& path);
 bool CopyFileInChunks(const std::string& source, const std::string& destination, int chunkSize);
+// Removes the copy CopyFileInChunks is writing at this moment, if any: for
+// an interrupt that ends the program before the copy could finish.
+void RemoveCopyInProgress();
 bool CreateFolder(const std::string& path);
 
 // The file's bytes up to its first zero byte, but only its last maxBytes

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 
 using namespace std::string_literals;
 
@@ -265,6 +266,31 @@ TEST(CopyFileInChunks, ACopyCutShortByAFullDiskIsRemoved)
     EXPECT_FALSE(FileExists(folder.File("dst.fdb")));
     EXPECT_FALSE(FileExists(folder.File("wide.fdb")));
     EXPECT_EQ(ReadBytes(folder.File("src.fdb")), Pattern(5 * 20480));
+}
+
+TEST(CopyFileInChunks, ACopyInProgressCanBeRemovedByAnInterrupt)
+{
+    // A pipe as the source holds the copy open for as long as the test
+    // needs: the interrupt comes while the backup is half written.
+    CTempFolder folder;
+    const std::string pipe = folder.File("source.pipe");
+    const std::string copy = folder.File("backup.fdb");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::thread copier([&] { CopyFileInChunks(pipe, copy, 4); });
+    std::ofstream writer(pipe, std::ios::binary);
+    writer << "half a database" << std::flush;
+    for (int wait = 0; wait < 5000 && !FileExists(copy); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(FileExists(copy));
+    RemoveCopyInProgress();
+    EXPECT_FALSE(FileExists(copy));
+    writer.close();
+    copier.join();
+    // Nothing is in progress any more: a finished copy stays.
+    WriteBytes(folder.File("whole.fdb"), "whole");
+    ASSERT_TRUE(CopyFileInChunks(folder.File("whole.fdb"), copy, 4));
+    RemoveCopyInProgress();
+    EXPECT_EQ(ReadBytes(copy), "whole");
 }
 
 TEST(CopyFileInChunks, MissingSourceFailsAndLeavesTheDestinationAlone)
