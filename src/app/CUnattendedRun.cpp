@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <memory>
 #include <ostream>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -177,10 +178,21 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     settings.SetApplyTexts([&](const std::u16string& file) { settings.m_sLanguageFile = file; });
     if (font != nullptr)
         settings.AttachFont(font);
-    settings.LoadSettings(folders.appDir + "Rowmover.ini");
+    const std::string settingsFile = folders.appDir + "Rowmover.ini";
+    const bool settingsRead = settings.LoadSettings(settingsFile);
     settings.SetApplyTexts({});
     CLanguageCatalog& catalog = run.catalog;
     catalog.Open(settings.m_sLanguageFile);
+    // A damaged settings file would have the run copy with the defaults
+    // (no code page for legacy text, logs on) while the user's settings say
+    // otherwise: an unattended run does not guess.
+    struct stat settingsInfo{};
+    if (!settingsRead && ::stat(settingsFile.c_str(), &settingsInfo) == 0 && S_ISREG(settingsInfo.st_mode) &&
+        settingsInfo.st_size > 0)
+    {
+        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMSettingsDamaged), settingsFile) << std::endl;
+        return false;
+    }
 
     CCopyEngine& engine = run.engine;
     engine.Init(WideToUtf8(settings.m_sDefUser), WideToUtf8(settings.m_sDefPass), settings.m_nRetries);

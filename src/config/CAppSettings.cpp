@@ -68,11 +68,12 @@ void CAppSettings::LoadSettings(const std::u16string& settingsFilePath)
     LoadFrom(file);
 }
 
-void CAppSettings::LoadSettings(const std::string& settingsFilePath)
+bool CAppSettings::LoadSettings(const std::string& settingsFilePath)
 {
     CProfileFile file(true);
-    file.Load(settingsFilePath);
+    const bool read = file.Load(settingsFilePath);
     LoadFrom(file);
+    return read;
 }
 
 void CAppSettings::LoadFrom(CProfileFile& file)

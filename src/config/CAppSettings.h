@@ -34,7 +34,8 @@ class CAppSettings
     // defaults. Applies the font to its owner and, when the file names a
     // language, resolves it in m_sHomeBase and applies its texts.
     void LoadSettings(const std::u16string& settingsFilePath);
-    void LoadSettings(const std::string& settingsFilePath);
+    // False when the file could not be read or parsed (the defaults stand).
+    bool LoadSettings(const std::string& settingsFilePath);
     // Writes the whole file; a file that cannot be written stays as it was.
     // False, with the system's reason in error when given, when the file
     // could not be written; the old file is then kept.

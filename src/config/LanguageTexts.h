@@ -143,6 +143,7 @@
     X(FrmMain_m_aMCancel, "FrmMain.m_aMCancel", "Cancel", "") \
     X(FrmMain_m_aMDestCopyMissing, "FrmMain.m_aMDestCopyMissing", "No copy of the destination database as it was before the copy could be made: %s", "s") \
     X(FrmCopy_m_acMCommittedFromLimbo, "FrmCopy.m_acMCommittedFromLimbo", "The rows of an interrupted copy of %s were committed from prepared transactions before this run: they are not verified and the generators were not set. Copy the table again; it is recorded for --retry-failed.", "s") \
+    X(FrmMain_m_aMSettingsDamaged, "FrmMain.m_aMSettingsDamaged", "The settings file %s cannot be read (it is damaged or not in the program's format): nothing was copied. Repair it, or remove it to copy with the default settings.", "s") \
     X(FrmMain_m_aMJournalUnwritable, "FrmMain.m_aMJournalUnwritable", "The trigger journal %s cannot be written (no room, or no right to write): nothing was copied.", "s") \
     X(FrmMain_m_aMDestHeld, "FrmMain.m_aMDestHeld", "Another copy into this destination database is running (process %s). Start this one when it has ended.", "s") \
     X(FrmMain_m_aMError, "FrmMain.m_aMError", "ERROR", "") \

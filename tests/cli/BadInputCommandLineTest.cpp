@@ -4,6 +4,7 @@
 #include "cli/InstalledProgram.h"
 #include "support/DatabaseFingerprint.h"
 
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
@@ -100,4 +101,34 @@ TEST(BadInputCommandLine, UserAndPasswordThatAreNotUtf8AreRefusedByTheDatabase)
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_TRUE(SaysAttachFailed(result.err, "Cannot attach source database.", "Error occurred during login"));
     EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM T"), "0");
+}
+
+TEST(BadInputCommandLine, ADamagedSettingsFileStopsTheRunBeforeAnythingIsWritten)
+{
+    // Its code page for legacy text and its log switch would silently give
+    // way to the defaults, and the copy would write other bytes.
+    CInstalledProgram program;
+    CTempDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (7);");
+    const std::string whole = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<InitFile>\r\n"
+                              "  <SourceCharset>WIN1252</SourceCharset>\r\n  <DoLogs>0</DoLogs>\r\n</InitFile>\r\n";
+    std::filesystem::create_directories(program.ConfigFolder());
+    const std::string settings = program.ConfigFolder() + "Rowmover.ini";
+    for (const std::string& damaged : {whole.substr(0, whole.size() - 8), whole.substr(whole.find('<', 1))})
+    {
+        WriteBytes(settings, damaged);
+        const SRunResult result = program.Run({source.Name(), "", "", dest.Name(), "", ""});
+        EXPECT_EQ(result.exitCode, 2) << result.err;
+        EXPECT_NE(result.err.find("The settings file " + settings + " cannot be read"), std::string::npos)
+            << result.err;
+        EXPECT_EQ(dest.Scalar("SELECT LIST(ID) FROM T"), "7");
+        EXPECT_EQ(ReadBytes(settings), damaged);
+    }
+    // Whole, the same file copies; an empty one gives the defaults.
+    for (const std::string& good : {whole, std::string()})
+    {
+        WriteBytes(settings, good);
+        EXPECT_EQ(program.Run({source.Name(), "", "", dest.Name(), "", ""}).exitCode, 0);
+    }
+    EXPECT_EQ(dest.Scalar("SELECT LIST(ID) FROM T"), "1");
 }
