@@ -37,6 +37,16 @@ SStamps ReadClock()
     std::snprintf(day, sizeof day, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     return {time, day};
 }
+
+// Secondary files and shadows: their names are written into the primary
+// file, so a copy of it would read from, or write to, the live ones.
+bool HasFilesBesideThePrimary(CFbConnection& connection)
+{
+    CStringGrid files;
+    int failure = 0;
+    connection.Execute("SELECT FIRST 1 1 FROM RDB$FILES", failure, &files);
+    return failure != 0 || files.RowCount() > 0;
+}
 } // namespace
 
 int CCopyEngine::PrepareAttachments(const SDatabaseLogin& source, const SDatabaseLogin& dest)
@@ -63,6 +73,7 @@ int CCopyEngine::PrepareAttachments(const SDatabaseLogin& source, const SDatabas
             return 1;
         }
         ReadDatabaseIdentity(connection, m_settings.sourceIdentity);
+        m_settings.sourceInFiles = HasFilesBesideThePrimary(connection);
         connection.Disconnect();
         if (!connection.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
         {
@@ -70,6 +81,7 @@ int CCopyEngine::PrepareAttachments(const SDatabaseLogin& source, const SDatabas
             return 2;
         }
         ReadDatabaseIdentity(connection, m_settings.destIdentity);
+        m_settings.destInFiles = HasFilesBesideThePrimary(connection);
         connection.Disconnect();
     }
     // Names say little: a relative path, a link, "localhost:" or a second
@@ -129,12 +141,12 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     m_settings.files.textLog = JoinPath(runFolder, stamp + "_txt.txt");
     m_settings.files.runLog = JoinPath(runFolder, stamp + "_log.txt");
     m_settings.files.sourceBackup = JoinPath(runFolder, stamp + extension);
-    m_bBackupMade = !makeBackup || (sourceHere && CopyFileInChunks(GetLocalDatabasePath(m_settings.source.database),
+    m_bBackupMade = !makeBackup || (sourceHere && !m_settings.sourceInFiles && CopyFileInChunks(GetLocalDatabasePath(m_settings.source.database),
                                                                    m_settings.files.sourceBackup, BackupChunkSize));
 
     m_settings.files.destinationCopy = programFolder + "temp_db_backup" + names + extension;
     RemoveFile(m_settings.files.destinationCopy);
-    m_bDestinationCopyMade = destHere && CopyFileInChunks(GetLocalDatabasePath(m_settings.dest.database),
+    m_bDestinationCopyMade = destHere && !m_settings.destInFiles && CopyFileInChunks(GetLocalDatabasePath(m_settings.dest.database),
                                                           m_settings.files.destinationCopy, BackupChunkSize);
     m_logs.SetFiles(m_settings.files);
     return 0;

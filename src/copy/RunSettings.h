@@ -40,6 +40,10 @@ struct SRunSettings
     // empty when the server would not say.
     std::string sourceIdentity;
     std::string destIdentity;
+    // Files beside the primary one (secondary files, shadows): a copy of the
+    // primary file alone is no copy of such a database.
+    bool sourceInFiles = false;
+    bool destInFiles = false;
     // The code page of the source's CHARACTER SET NONE text (a Firebird
     // character set name such as WIN1252); empty copies its bytes as they are.
     std::string sourceCharset;

@@ -89,6 +89,21 @@ TEST(PrepareCopy, TemporaryDestinationCopyIsMadeWithoutBackupAndRemovedWithTheEn
     EXPECT_FALSE(FileExists(tempCopy));
 }
 
+TEST(PrepareCopy, ADatabaseInSeveralFilesGetsNoCopyOfItsPrimaryFileAlone)
+{
+    // The primary file names its secondary file: a copy of it alone would
+    // read the live secondary file, a backup that is none.
+    SPrepared run;
+    run.dest.Run("ALTER DATABASE ADD FILE '" + run.dest.Folder().File("dest.fd2") + "' STARTING AT 2000;");
+    ASSERT_EQ(run.dest.Scalar("SELECT COUNT(*) FROM RDB$FILES"), "1");
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false), 0);
+    EXPECT_TRUE(run.engine.BackupMade());
+    EXPECT_FALSE(run.engine.DestinationCopyMade());
+    EXPECT_FALSE(FileExists(run.engine.Settings().files.destinationCopy));
+    EXPECT_EQ(run.engine.KeepDestinationCopy(), "");
+}
+
 TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList)
 {
     SPrepared run;
