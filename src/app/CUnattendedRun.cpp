@@ -262,6 +262,17 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         return false;
     if (!forCheck)
         RestoreLeftoverTriggers(engine, err);
+    else
+    {
+        // The check writes nothing, but triggers that an interrupted copy
+        // left off are part of what the destination is now.
+        for (const CTriggerJournal::SEntry& entry : engine.Journal().Entries(engine.DestinationKey()))
+        {
+            if (entry.owner.empty() || !CTriggerJournal::IsAlive(entry.owner))
+                err << "The triggers of table " << entry.table << " were left inactive by an interrupted copy ("
+                    << Joined(entry.triggers, ", ") << "); the next copy switches them on again." << std::endl;
+        }
+    }
     if (!forCheck && !prepare(false))
         return false;
     // The run goes on without them, but the user must know the way back is missing.

@@ -46,6 +46,15 @@ TEST(TriggerJournalCommandLine, TriggersLeftOffByAKilledRunAreSwitchedOnAtTheNex
     ASSERT_EQ(TriggerInactive(dest), "1"); // left off by the killed run
     EXPECT_NE(ReadWholeFile(journal).find("BIG\tBIG_BI"), std::string::npos);
 
+    // A check says so, and changes nothing.
+    std::vector<std::string> check{"--check"};
+    check.insert(check.end(), arguments.begin(), arguments.end());
+    const SRunResult checked = program.Run(check);
+    EXPECT_NE(checked.err.find("The triggers of table BIG were left inactive by an interrupted copy (BIG_BI)"),
+              std::string::npos)
+        << checked.err;
+    EXPECT_EQ(TriggerInactive(dest), "1");
+
     const SRunResult again = program.Run(arguments);
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_NE(again.err.find("left inactive by an interrupted copy; they are active again"), std::string::npos)
