@@ -20,6 +20,7 @@
 #include "db/CFbConnection.h"
 #include "db/SqlText.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
@@ -324,8 +325,13 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     std::string sql;
     std::string text;
     run.engine.GetLogFiles(log, sql, text);
-    const auto named = [](const std::string& path) {
-        return FileExists(path) ? path : path + " (missing: it could not be written)";
+    const std::vector<std::string> lost = run.engine.LostLogFiles();
+    const auto named = [&](const std::string& path) {
+        if (!FileExists(path))
+            return path + " (missing: it could not be written)";
+        if (std::find(lost.begin(), lost.end(), path) != lost.end())
+            return path + " (incomplete: some entries could not be written)";
+        return path;
     };
     if (run.settings.m_bDoLogs)
         out << "Run log: " << named(log) << "\nSQL log: " << named(sql) << "\nData text log: " << named(text)

@@ -140,6 +140,7 @@ class CCopyEngine
     // The first log file that lost an entry since the run began (a folder
     // that cannot be written, a full disk); empty when every entry arrived.
     std::string LostLogFile() const { return m_logs.LostLogFile(); }
+    std::vector<std::string> LostLogFiles() const { return m_logs.LostLogFiles(); }
 
     CRunLogs& Logs() { return m_logs; }
     bool WriteLog(const std::string& message, const std::string& detail) { return m_logs.WriteLog(message, detail); }

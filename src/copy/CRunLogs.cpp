@@ -92,6 +92,17 @@ std::string CRunLogs::LostLogFile() const
     return {};
 }
 
+std::vector<std::string> CRunLogs::LostLogFiles() const
+{
+    std::vector<std::string> lost;
+    for (const CLogWriter* writer : {&m_run, &m_sql, &m_text})
+    {
+        if (writer->Lost())
+            lost.push_back(writer->Path());
+    }
+    return lost;
+}
+
 void CRunLogs::ResetLost()
 {
     for (CLogWriter* writer : {&m_run, &m_sql, &m_text})

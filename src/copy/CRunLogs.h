@@ -4,6 +4,7 @@
 #include "copy/RunSettings.h"
 
 #include <string>
+#include <vector>
 
 // The files a copy run writes: the run log, the SQL log and the data text
 // log (only with logging on) and the failed-records report (always). While a
@@ -50,6 +51,8 @@ class CRunLogs
     // The first log file that lost an entry since ResetLost (a folder that
     // cannot be written, a full disk); empty when every entry arrived.
     std::string LostLogFile() const;
+    // Every log file that lost entries.
+    std::vector<std::string> LostLogFiles() const;
     void ResetLost();
 
     // A server message on one line.

@@ -517,4 +517,6 @@ TEST(Faults, DiskFillingUpDuringLoggingIsSaidOnceAndTheRowsStillArrive)
     EXPECT_EQ(CountOf(result.err, message), 1u) << result.err;
     EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM T"), "30000");
     ExpectUnchanged(before, sourcePath);
+    // Each log the disk cut short is named so where the logs are listed.
+    EXPECT_GE(CountOf(result.out, " (incomplete: some entries could not be written)\n"), 1u) << result.out;
 }
