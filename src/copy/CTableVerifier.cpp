@@ -596,16 +596,16 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     for (size_t c = 0; byEveryColumn && c < compared.size(); ++c)
     {
         // Rows alike but for their BLOBs would otherwise meet in the order
-        // the engine happens to give, and be paired wrongly. The hash is
-        // taken of what is stored, so only of BLOBs stored alike.
-        if (!compared[c].dest.blob || !SameType(compared[c]))
+        // the engine happens to give, and be paired wrongly. The source's
+        // hash is taken of its value as the destination stores it.
+        if (!compared[c].dest.blob)
             continue;
         SOrderKey key;
         key.name = compared[c].dest.name;
         key.valueColumn = c;
         key.integer = true;
-        key.sourceExpression = "HASH(" + SqlIdentifier(compared[c].source.name) + ")";
-        key.destExpression = "HASH(" + SqlIdentifier(compared[c].dest.name) + ")";
+        key.sourceExpression = "HASH(" + SourceExpression(compared[c], types[c]) + ")";
+        key.destExpression = "HASH(" + DestExpression(compared[c]) + ")";
         key.shown = false;
         keys.push_back(key);
     }

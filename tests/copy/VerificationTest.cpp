@@ -110,6 +110,11 @@ TEST_P(Verification, EveryKindOfKeyOrdersBothSidesAlike)
         {"CREATE TABLE K (ID INTEGER, V VARCHAR(10), B BLOB SUB_TYPE TEXT);\nSET TERM ^ ;\n"
          "CREATE TRIGGER K_B FOR K BEFORE INSERT AS BEGIN NEW.B = 'b' || NEW.ID; END^\nSET TERM ; ^",
          "CREATE TABLE K (V VARCHAR(10), B BLOB SUB_TYPE TEXT);", "DELETE FROM K WHERE B = 'b20'"},
+        // ... also when the new design stores them in another character set
+        {"CREATE TABLE K (ID INTEGER, V VARCHAR(10), B BLOB SUB_TYPE TEXT CHARACTER SET WIN1252);\nSET TERM ^ ;\n"
+         "CREATE TRIGGER K_B FOR K BEFORE INSERT AS BEGIN NEW.B = 'é' || NEW.ID; END^\nSET TERM ; ^",
+         "CREATE TABLE K (V VARCHAR(10), B BLOB SUB_TYPE TEXT CHARACTER SET UTF8);",
+         "DELETE FROM K WHERE B = 'é' || '20'"},
     };
     const std::string rows = "SET TERM ^ ;\nEXECUTE BLOCK AS DECLARE i INTEGER = 30; BEGIN WHILE (i > 0) DO BEGIN "
                              "INSERT INTO K (ID, V) VALUES (:i, MOD(:i, 7)); i = i - 1; END END^\nSET TERM ; ^\n";
