@@ -11,6 +11,7 @@
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
+#include "copy/PreparedCommits.h"
 #include "copy/CTriggerJournal.h"
 #include "copy/CopyCheck.h"
 #include "copy/CopyCompare.h"
@@ -18,6 +19,7 @@
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
 #include "db/CFbConnection.h"
+#include "db/PreparedTransactions.h"
 #include "db/SqlText.h"
 
 #include <algorithm>
@@ -151,6 +153,31 @@ void RestoreLeftoverTriggers(CCopyEngine& engine, std::ostream& err)
             << " were left inactive by an interrupted copy and could not be switched on again." << std::endl;
 }
 
+namespace
+{
+// The tables whose rows an interrupted copy left in prepared transactions
+// of the destination, whichever program left them.
+std::vector<std::string> TablesWithPreparedRows(CCopyEngine& engine)
+{
+    std::vector<std::string> tables;
+    CFbConnection dest(engine.Settings().attempts);
+    std::vector<SPreparedTransaction> prepared;
+    std::string error;
+    if (!dest.Connect(engine.Settings().dest.user, engine.Settings().dest.password, engine.Settings().dest.database) ||
+        !ReadPreparedTransactions(dest, prepared, error))
+        return tables;
+    for (const SPreparedTransaction& transaction : prepared)
+    {
+        SPreparedMark mark;
+        if (ParsePreparedMark(transaction.description, mark) &&
+            std::find(tables.begin(), tables.end(), mark.table) == tables.end())
+            tables.push_back(mark.table);
+    }
+    dest.Disconnect();
+    return tables;
+}
+} // namespace
+
 void RequestUnattendedStop()
 {
     g_stopRequested.store(true);
@@ -273,6 +300,11 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
                 err << "The triggers of table " << entry.table << " were left inactive by an interrupted copy ("
                     << Joined(entry.triggers, ", ") << "); the next copy switches them on again." << std::endl;
         }
+        // So are rows in limbo: every reader of their table fails until
+        // they are decided.
+        for (const std::string& table : TablesWithPreparedRows(engine))
+            err << "Rows of an interrupted copy of table " << table
+                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;
     }
     if (!forCheck && !prepare(false))
         return false;

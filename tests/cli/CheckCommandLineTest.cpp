@@ -1,5 +1,8 @@
 // rowmover --check: the report of what a copy would do, and nothing written.
 #include "cli/InstalledProgram.h"
+#include "copy/PreparedCommits.h"
+#include "db/CFbConnection.h"
+#include "db/PreparedTransactions.h"
 #include "support/DatabaseFingerprint.h"
 
 #include <filesystem>
@@ -48,4 +51,36 @@ TEST(CheckCommandLine, DatabasesThatCannotBeCheckedGiveExitTwo)
                                            source.Folder().File("missing.fdb"), TestUser, TestPassword});
     EXPECT_EQ(result.exitCode, 2) << result.out << result.err;
     EXPECT_TRUE(Contains(result.err, "Cannot attach destination database.")) << result.err;
+}
+
+TEST(CheckCommandLine, SaysWhichRowsAnInterruptedCopyLeftInLimbo)
+{
+    // A copy's writer prepared its rows and its connection went: every
+    // reader of ORDERS fails until the next copy decides them.
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE ORDERS (ID INTEGER); INSERT INTO ORDERS VALUES (1);");
+    CWatchedDatabase dest("CREATE TABLE ORDERS (ID INTEGER);");
+    {
+        CFbConnection writer(1);
+        ASSERT_TRUE(writer.Connect(TestUser, TestPassword, dest.Name()));
+        int failure = 0;
+        writer.Execute("INSERT INTO ORDERS VALUES (2)", failure);
+        ASSERT_TRUE(PrepareTransaction(writer, PreparedMarkText(OwnPreparedMark(NewCommitGroup(), "ORDERS", false))));
+        writer.ForgetTransaction();
+        writer.Disconnect();
+    }
+    std::vector<std::string> arguments{"--check"};
+    for (const std::string& argument : CopyArguments(source, dest))
+        arguments.push_back(argument);
+    const SRunResult result = program.Run(arguments);
+    EXPECT_TRUE(Contains(result.err, "Rows of an interrupted copy of table ORDERS wait in prepared transactions"))
+        << result.err;
+
+    CFbConnection reader(1);
+    ASSERT_TRUE(reader.Connect(TestUser, TestPassword, dest.Name()));
+    std::vector<SPreparedTransaction> left;
+    std::string error;
+    ASSERT_TRUE(ReadPreparedTransactions(reader, left, error)) << error;
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_TRUE(EndPreparedTransaction(reader, left[0].id, false, error)) << error;
 }
