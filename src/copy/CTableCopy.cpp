@@ -50,11 +50,21 @@ CTableCopy::~CTableCopy()
     m_logs.EndTable();
 }
 
+void CTableCopy::NoteNotRefilled()
+{
+    // The report's reason says it too, after the cause.
+    std::string& error = m_engine.TableOutcome().error;
+    if (error.empty())
+        error = m_logs.FirstFailure();
+    m_logs.WriteLog(NotRefilledMessage, "");
+    error += (error.empty() ? "" : "; ") + std::string("The table was emptied for this run and is not refilled");
+}
+
 bool CTableCopy::FailBeforeRows(const std::string& message, const std::string& detail)
 {
     m_logs.WriteLog(message, detail);
     if (m_bEmptiedAhead)
-        m_logs.WriteLog(NotRefilledMessage, "");
+        NoteNotRefilled();
     return false;
 }
 
@@ -63,7 +73,7 @@ bool CTableCopy::Aborted()
     m_engine.TableOutcome().error = "Copy aborted by the user";
     m_logs.WriteLog("Copy aborted by the user", "");
     if (m_bEmptiedAhead)
-        m_logs.WriteLog(NotRefilledMessage, "");
+        NoteNotRefilled();
     return false;
 }
 
@@ -191,7 +201,7 @@ bool CTableCopy::OpenDestination()
     for (const std::string& problem : m_plan.problems)
         m_logs.WriteLog(problem, "");
     if (m_bEmptiedAhead)
-        m_logs.WriteLog(NotRefilledMessage, "");
+        NoteNotRefilled();
     m_logs.WriteLog("WARNING: Copy failed", "");
     return false;
 }
@@ -266,7 +276,7 @@ void CTableCopy::ReportWhatIsLeft()
     // still be asked (a server gone is the likeliest reason to be here).
     if (m_bEmptiedAhead)
     {
-        m_logs.WriteLog(NotRefilledMessage, "");
+        NoteNotRefilled();
         return;
     }
     // Asked through an attachment of its own, which no cancel has reached.

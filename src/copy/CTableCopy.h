@@ -55,6 +55,9 @@ class CTableCopy
     // Logs a failure before any row was written (and, for a table the run
     // emptied ahead of its turn, that it stays empty); false.
     bool FailBeforeRows(const std::string& message, const std::string& detail);
+    // A table of a group emptied ahead that ends without its rows: the run
+    // log and the table's reason say so.
+    void NoteNotRefilled();
     bool Aborted();
     // Reads the table back and compares it with the source; logs what it
     // found and gives true when every row is as the source has it.

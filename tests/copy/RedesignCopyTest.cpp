@@ -338,6 +338,15 @@ TEST_P(RedesignCopy, TableEmptiedAndNotRefilledIsNamed)
         EXPECT_TRUE(Contains(copy->RunLog(), Entry(table, "ERROR: The table was emptied for this run and is not "
                                                           "refilled")))
             << copy->RunLog();
+    // The report's reasons say so too, after the cause.
+    for (const STableOutcome& outcome : run.result.tables)
+    {
+        if (outcome.table != "DEPARTMENT")
+        {
+            EXPECT_TRUE(Contains(outcome.error, "; The table was emptied for this run and is not refilled"))
+                << outcome.table << ": " << outcome.error;
+        }
+    }
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM EMPLOYEE"), "0");
 }
 
