@@ -134,7 +134,8 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
         if (!SetTriggersActive(dest, table, false))
         {
             switchFailed = table;
-            m_groupRefusals[table] = "Failed to modify TRIGGER!";
+            m_groupRefusals[table] =
+                JournalRefused() ? "The trigger journal could not be written" : "Failed to modify TRIGGER!";
             break;
         }
     }
