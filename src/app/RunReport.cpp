@@ -396,6 +396,9 @@ std::string CRunReport::Json(const SHeader& header, int exitCode, bool complete)
         }
     }
     json.EndArray();
+    // Tables outside the run whose interrupted copy it committed: unverified.
+    json.Key("committed_from_prepared");
+    WriteNames(json, complete && m_bCopyTaken ? m_copy.committedFromLimbo : std::vector<std::string>{});
 
     json.Key("exit_code").Number(exitCode);
     json.Key("logs").BeginObject();

@@ -1,11 +1,14 @@
 // rowmover --check: the report of what a copy would do, and nothing written.
 #include "cli/InstalledProgram.h"
+#include "cli/ReportSchema.h"
 #include "copy/PreparedCommits.h"
 #include "db/CFbConnection.h"
 #include "db/PreparedTransactions.h"
 #include "support/DatabaseFingerprint.h"
 
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 TEST(CheckCommandLine, ReportsWhatACopyWouldDoAndWritesNothing)
@@ -53,34 +56,48 @@ TEST(CheckCommandLine, DatabasesThatCannotBeCheckedGiveExitTwo)
     EXPECT_TRUE(Contains(result.err, "Cannot attach destination database.")) << result.err;
 }
 
-TEST(CheckCommandLine, SaysWhichRowsAnInterruptedCopyLeftInLimbo)
+TEST(CheckCommandLine, SaysWhichRowsAnInterruptedCopyLeftInLimboAndTheNextRunReportsThem)
 {
-    // A copy's writer prepared its rows and its connection went: every
-    // reader of ORDERS fails until the next copy decides them.
+    // A copy's writer prepared its rows and the copy died: every reader of
+    // ORDERS fails until the next copy decides them.
     CInstalledProgram program;
-    CWatchedDatabase source("CREATE TABLE ORDERS (ID INTEGER); INSERT INTO ORDERS VALUES (1);");
-    CWatchedDatabase dest("CREATE TABLE ORDERS (ID INTEGER);");
+    const char* ddl = "CREATE TABLE ORDERS (ID INTEGER); CREATE TABLE ITEMS (ID INTEGER);";
+    CWatchedDatabase source(std::string(ddl) + "INSERT INTO ORDERS VALUES (1); INSERT INTO ITEMS VALUES (1);");
+    CTempDatabase dest(ddl);
     {
+        const pid_t gone = fork();
+        if (gone == 0)
+            _exit(0);
+        waitpid(gone, nullptr, 0);
+        SPreparedMark mark = OwnPreparedMark(NewCommitGroup(), "ORDERS", false);
+        mark.pid = gone;
         CFbConnection writer(1);
         ASSERT_TRUE(writer.Connect(TestUser, TestPassword, dest.Name()));
         int failure = 0;
         writer.Execute("INSERT INTO ORDERS VALUES (2)", failure);
-        ASSERT_TRUE(PrepareTransaction(writer, PreparedMarkText(OwnPreparedMark(NewCommitGroup(), "ORDERS", false))));
+        ASSERT_TRUE(PrepareTransaction(writer, PreparedMarkText(mark)));
         writer.ForgetTransaction();
         writer.Disconnect();
     }
     std::vector<std::string> arguments{"--check"};
     for (const std::string& argument : CopyArguments(source, dest))
         arguments.push_back(argument);
-    const SRunResult result = program.Run(arguments);
-    EXPECT_TRUE(Contains(result.err, "Rows of an interrupted copy of table ORDERS wait in prepared transactions"))
-        << result.err;
+    const SRunResult checked = program.Run(arguments);
+    EXPECT_TRUE(Contains(checked.err, "Rows of an interrupted copy of table ORDERS wait in prepared transactions"))
+        << checked.err;
 
-    CFbConnection reader(1);
-    ASSERT_TRUE(reader.Connect(TestUser, TestPassword, dest.Name()));
-    std::vector<SPreparedTransaction> left;
-    std::string error;
-    ASSERT_TRUE(ReadPreparedTransactions(reader, left, error)) << error;
-    ASSERT_EQ(left.size(), 1u);
-    EXPECT_TRUE(EndPreparedTransaction(reader, left[0].id, false, error)) << error;
+    // A copy of another table commits them first, unverified: the run
+    // fails, says why, and the report names the table.
+    arguments = {"--tables", "ITEMS", "--report", "-"};
+    for (const std::string& argument : CopyArguments(source, dest))
+        arguments.push_back(argument);
+    const SRunResult run = program.Run(arguments);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_TRUE(Contains(run.err, "The rows of an interrupted copy of ORDERS were committed from prepared "
+                                  "transactions before this run"))
+        << run.err;
+    QJsonObject report;
+    ASSERT_TRUE(IsValidReport(run.out, report)) << run.out;
+    EXPECT_EQ(report["committed_from_prepared"].toArray(), QJsonArray({"ORDERS"})) << run.out;
+    EXPECT_EQ(dest.Scalar("SELECT ID FROM ORDERS"), "2");
 }
