@@ -150,6 +150,7 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_acMAborted = catalog.GetText(ELanguageText::FrmCopy_m_acMAborted);
     m_acMAbortedAfter = catalog.GetText(ELanguageText::FrmCopy_m_acMAbortedAfter);
     m_acMLeftEmpty = catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmpty);
+    m_acMLeftEmptyByFailure = catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmptyByFailure);
     m_acMStopped = catalog.GetText(ELanguageText::FrmCopy_m_acMStopped);
     m_sAbortText = UiText(catalog, ELanguageText::FrmCopy_m_BTNAbort);
     m_pProgressTexts = std::make_unique<SProgressTexts>(catalog);
@@ -370,6 +371,10 @@ void CDBCopyDlg::OnRunEnded()
     if (!result.leftEmptied.empty())
         AddResultLine(QString::fromStdString(FormatText(m_acMLeftEmpty, Joined(result.leftEmptied, ", "))),
                       EListImage::Failure);
+    if (!result.leftEmptiedByFailure.empty())
+        AddResultLine(
+            QString::fromStdString(FormatText(m_acMLeftEmptyByFailure, Joined(result.leftEmptiedByFailure, ", "))),
+            EListImage::Failure);
     if (!result.lostLogFile.empty())
     {
         // The rows arrived, but the record of them did not: said once.

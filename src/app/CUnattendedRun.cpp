@@ -380,6 +380,10 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     if (!result.leftEmptied.empty())
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmpty), Joined(result.leftEmptied, ", "))
             << std::endl;
+    if (!result.leftEmptiedByFailure.empty())
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmptyByFailure),
+                          Joined(result.leftEmptiedByFailure, ", "))
+            << std::endl;
     if (!result.allCopied)
     {
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables)

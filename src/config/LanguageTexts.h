@@ -59,6 +59,7 @@
     X(FrmCopy_m_LISOutput, "FrmCopy.m_LISOutput", "Table name", "") \
     X(FrmCopy_m_acMAborted, "FrmCopy.m_acMAborted", "The copy was aborted by the user in table %s; its rows were rolled back.", "s") \
     X(FrmCopy_m_acMAbortedAfter, "FrmCopy.m_acMAbortedAfter", "The copy was aborted by the user after the rows of table %s were committed.", "s") \
+    X(FrmCopy_m_acMLeftEmptyByFailure, "FrmCopy.m_acMLeftEmptyByFailure", "Emptied for this run and left empty by a failure: %s", "s") \
     X(FrmCopy_m_acMLeftEmpty, "FrmCopy.m_acMLeftEmpty", "Emptied for this run and left empty by the abort: %s", "s") \
     X(FrmCopy_m_acMCopyFailed, "FrmCopy.m_acMCopyFailed", "%s copy failed.", "s") \
     X(FrmCopy_m_acMCopyFailed2, "FrmCopy.m_acMCopyFailed2", "Copy process failed", "d") \

@@ -265,6 +265,9 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     {
         if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
             failed.push_back(outcome.table);
+        if (outcome.leftEmptied &&
+            std::find(result.leftEmptied.begin(), result.leftEmptied.end(), outcome.table) == result.leftEmptied.end())
+            result.leftEmptiedByFailure.push_back(outcome.table);
     }
     for (const std::string& table : engine.CommittedFromLimbo())
     {

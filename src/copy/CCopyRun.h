@@ -46,6 +46,9 @@ struct SCopyRunResult
     bool abortedAfterCommit = false;
     // Tables of a group that the run emptied and an abort left empty.
     std::vector<std::string> leftEmptied;
+    // Tables of a group that the run emptied and a failure (a lost
+    // connection, a source that broke) left empty.
+    std::vector<std::string> leftEmptiedByFailure;
     // Set when the run did not start because another copy that is still
     // running holds the destination: that copy's process ("pid:start@host").
     std::string heldBy;

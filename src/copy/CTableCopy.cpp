@@ -53,6 +53,7 @@ CTableCopy::~CTableCopy()
 void CTableCopy::NoteNotRefilled()
 {
     // The report's reason says it too, after the cause.
+    m_engine.TableOutcome().leftEmptied = true;
     std::string& error = m_engine.TableOutcome().error;
     if (error.empty())
         error = m_logs.FirstFailure();

@@ -338,6 +338,7 @@ TEST_P(RedesignCopy, TableEmptiedAndNotRefilledIsNamed)
         EXPECT_TRUE(Contains(copy->RunLog(), Entry(table, "ERROR: The table was emptied for this run and is not "
                                                           "refilled")))
             << copy->RunLog();
+    EXPECT_EQ(run.result.leftEmptiedByFailure, (std::vector<std::string>{"EMPLOYEE", "PROJECT"}));
     // The report's reasons say so too, after the cause.
     for (const STableOutcome& outcome : run.result.tables)
     {
