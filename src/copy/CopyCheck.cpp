@@ -991,8 +991,8 @@ void CTableChecker::AddSteps(STableCheck& check, const std::string& sourceTable,
             const std::string value = sourceTriggers.GetCell(3, k);
             const std::string current = destTriggers.GetCell(3, r);
             std::vector<std::string> others;
-            if (OtherGeneratorUsers(m_dest, generator, check.table, others) && !others.empty() &&
-                std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10))
+            if (std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10) &&
+                OtherGeneratorUsers(m_dest, generator, check.table, others) && !others.empty())
                 kept += (kept.empty() ? "" : ", ") + generator + "=" + current + " (" + Joined(others, ", ") + ")";
             else
                 generators += (generators.empty() ? "" : ", ") + generator + "=" + value;

@@ -159,17 +159,19 @@ bool CCopyEngine::SetGenerators(CFbConnection& connection, CStringGrid& sourceTr
         if (k < 0)
             continue;
         const std::string value = sourceTriggerGrid.GetCell(3, k);
+        // The destination's value as the triggers grid read it, before the
+        // copy. Only a step back can repeat other tables' keys.
+        const std::string current = triggers.GetCell(3, row);
         std::vector<std::string> others;
-        if (!OtherGeneratorUsers(connection, generator, table, others))
+        const bool back = std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10);
+        if (back && !OtherGeneratorUsers(connection, generator, table, others))
         {
             ok = false;
             WriteLog("ERROR: Failed to set GENERATOR!\r\n", m_logs.TablePrefix());
             WriteLog("ERROR: " + CRunLogs::OneLine(connection.LastErrorMessage()), "");
             continue;
         }
-        // The destination's value as the triggers grid read it, before the copy.
-        const std::string current = triggers.GetCell(3, row);
-        if (!others.empty() && std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10))
+        if (!others.empty())
         {
             WriteLog("Generator " + generator + " kept at " + current + ", not set back to " + value + ": " +
                          Joined(others, ", ") + " draw keys from it too",

@@ -3,11 +3,13 @@
 #include "core/TabFields.h"
 #include "db/PreparedTransactions.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <map>
+#include <optional>
 #include <unistd.h>
 
 namespace
@@ -104,6 +106,8 @@ bool ResolvePreparedCommits(CFbConnection& connection, const std::function<bool(
         (mark.main ? group.main : group.writers).push_back(transaction.id);
     }
     bool allEnded = true;
+    // Read once, and only when a group's main transaction has left limbo.
+    std::optional<std::vector<SPreparedTransaction>> ended;
     for (const auto& [name, group] : groups)
     {
         SResolvedCommit outcome;
@@ -114,20 +118,28 @@ bool ResolvePreparedCommits(CFbConnection& connection, const std::function<bool(
             // A main transaction out of limbo committed, unless the database
             // records it rolled back: rolled back after a writer's answer to
             // its prepare got lost, with that writer already in limbo.
+            if (!ended)
+            {
+                std::vector<SPreparedTransaction> read;
+                std::string failure;
+                if (!ReadEndedTransactions(connection, read, failure))
+                {
+                    if (allEnded)
+                    {
+                        allEnded = false;
+                        error = failure;
+                    }
+                    continue;
+                }
+                ended = std::move(read);
+            }
             SPreparedMark main = group.mark;
             main.main = true;
-            int state = 0;
-            std::string failure;
-            if (!ReadPreparedState(connection, PreparedMarkText(main), state, failure))
-            {
-                if (allEnded)
-                {
-                    allEnded = false;
-                    error = failure;
-                }
-                continue;
-            }
-            outcome.committed = state != 3;
+            const std::string mainText = PreparedMarkText(main);
+            const auto found = std::find_if(ended->rbegin(), ended->rend(), [&](const SPreparedTransaction& t) {
+                return t.description == mainText;
+            });
+            outcome.committed = found == ended->rend() || found->state != 3;
         }
         // Rolling back, the writers go first: should this be cut short, the
         // main transaction still in limbo keeps the decision the same.

@@ -19,17 +19,20 @@ bool PrepareTransaction(CFbConnection& connection, const std::string& descriptio
     return true;
 }
 
-bool ReadPreparedTransactions(CFbConnection& connection, std::vector<SPreparedTransaction>& prepared,
-                              std::string& error)
+namespace
 {
-    prepared.clear();
-    // RDB$TRANSACTIONS holds the descriptions; state 1 is "in limbo". The
-    // reading transaction ends at once: a later reconnect must not wait on it.
+// The transactions RDB$TRANSACTIONS records under condition, oldest first.
+// The reading transaction ends at once: a later reconnect must not wait on it.
+bool ReadRecordedTransactions(CFbConnection& connection, const char* condition,
+                              std::vector<SPreparedTransaction>& transactions, std::string& error)
+{
+    transactions.clear();
     CStringGrid rows;
     int failure = 0;
-    connection.Execute("SELECT RDB$TRANSACTION_ID, CAST(SUBSTRING(RDB$TRANSACTION_DESCRIPTION FROM 1 FOR 1000) AS"
-                       " VARCHAR(1000) CHARACTER SET OCTETS) FROM RDB$TRANSACTIONS WHERE RDB$TRANSACTION_STATE = 1"
-                       " ORDER BY RDB$TRANSACTION_ID",
+    connection.Execute(std::string("SELECT RDB$TRANSACTION_ID, RDB$TRANSACTION_STATE, CAST(SUBSTRING("
+                                   "RDB$TRANSACTION_DESCRIPTION FROM 1 FOR 1000) AS VARCHAR(1000) CHARACTER SET OCTETS)"
+                                   " FROM RDB$TRANSACTIONS WHERE ") +
+                           condition + " ORDER BY RDB$TRANSACTION_ID",
                        failure, &rows, nullptr, EValueForm::Exact);
     if (failure != 0 || !connection.Commit())
     {
@@ -41,36 +44,23 @@ bool ReadPreparedTransactions(CFbConnection& connection, std::vector<SPreparedTr
     {
         SPreparedTransaction transaction;
         transaction.id = static_cast<std::uint32_t>(std::stoul(rows.GetCell(0, r)));
-        transaction.description = rows.GetCell(1, r);
-        prepared.push_back(std::move(transaction));
+        transaction.state = static_cast<int>(rows.GetCellInt(1, r));
+        transaction.description = rows.GetCell(2, r);
+        transactions.push_back(std::move(transaction));
     }
     return true;
 }
+} // namespace
 
-bool ReadPreparedState(CFbConnection& connection, const std::string& description, int& state, std::string& error)
+bool ReadPreparedTransactions(CFbConnection& connection, std::vector<SPreparedTransaction>& prepared,
+                              std::string& error)
 {
-    state = 0;
-    // Compared here, byte for byte, rather than in SQL between character sets.
-    CStringGrid rows;
-    int failure = 0;
-    connection.Execute("SELECT RDB$TRANSACTION_STATE, CAST(SUBSTRING(RDB$TRANSACTION_DESCRIPTION FROM 1 FOR 1000) AS"
-                       " VARCHAR(1000) CHARACTER SET OCTETS) FROM RDB$TRANSACTIONS ORDER BY RDB$TRANSACTION_ID DESC",
-                       failure, &rows, nullptr, EValueForm::Exact);
-    if (failure != 0 || !connection.Commit())
-    {
-        error = connection.LastErrorMessage();
-        connection.Rollback();
-        return false;
-    }
-    for (int r = 0; r < rows.RowCount(); ++r)
-    {
-        if (rows.GetCell(1, r) == description)
-        {
-            state = static_cast<int>(rows.GetCellInt(0, r));
-            break;
-        }
-    }
-    return true;
+    return ReadRecordedTransactions(connection, "RDB$TRANSACTION_STATE = 1", prepared, error);
+}
+
+bool ReadEndedTransactions(CFbConnection& connection, std::vector<SPreparedTransaction>& ended, std::string& error)
+{
+    return ReadRecordedTransactions(connection, "RDB$TRANSACTION_STATE <> 1", ended, error);
 }
 
 bool EndPreparedTransaction(CFbConnection& connection, std::uint32_t id, bool commit, std::string& error)

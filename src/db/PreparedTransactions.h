@@ -14,6 +14,7 @@ struct SPreparedTransaction
 {
     std::uint32_t id = 0;
     std::string description; // what the preparing program wrote with it
+    int state = 1;           // RDB$TRANSACTION_STATE: 1 in limbo, 2 committed, 3 rolled back
 };
 
 // Prepares the connection's open transaction, storing description with it
@@ -24,10 +25,9 @@ bool PrepareTransaction(CFbConnection& connection, const std::string& descriptio
 bool ReadPreparedTransactions(CFbConnection& connection, std::vector<SPreparedTransaction>& prepared,
                               std::string& error);
 
-// The state RDB$TRANSACTIONS records for the prepared transaction with this
-// description: 1 in limbo, 2 committed, 3 rolled back; 0 when none is
-// recorded. False with the reason when it cannot be read.
-bool ReadPreparedState(CFbConnection& connection, const std::string& description, int& state, std::string& error);
+// The prepared transactions of the database that have since been committed
+// or rolled back, as RDB$TRANSACTIONS keeps them, oldest first.
+bool ReadEndedTransactions(CFbConnection& connection, std::vector<SPreparedTransaction>& ended, std::string& error);
 
 // Takes over one transaction in limbo from this attachment and commits or
 // rolls it back.
