@@ -26,6 +26,7 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     switch (finding.kind)
     {
     case EKind::DroppedData: return text(T::FrmCheck_m_aMDropped, {finding.column, rows});
+    case EKind::ComputedData: return text(T::FrmCheck_m_aMComputed, {finding.column, rows});
     case EKind::TooLong: return text(T::FrmCheck_m_aMTooLong, {finding.column, rows, finding.detail});
     case EKind::OutOfRange: return text(T::FrmCheck_m_aMOutOfRange, {finding.column, rows, finding.detail});
     case EKind::BeyondPrecision: return text(T::FrmCheck_m_aMBeyondPrecision, {finding.column, rows, finding.detail});

@@ -43,6 +43,7 @@ const char* KindName(SCheckFinding::EKind kind)
     switch (kind)
     {
     case EKind::DroppedData: return "dropped_data";
+    case EKind::ComputedData: return "computed_in_destination";
     case EKind::TooLong: return "too_long";
     case EKind::OutOfRange: return "out_of_range";
     case EKind::BeyondPrecision: return "beyond_precision";

@@ -22,6 +22,7 @@
     X(FrmCheck_m_aMTable, "FrmCheck.m_aMTable", "%s: %s, %s rows, about %s", "ssss") \
     X(FrmCheck_m_aMNotChecked, "FrmCheck.m_aMNotChecked", "The databases could not be checked: %s", "s") \
     X(FrmCheck_m_aMDropped, "FrmCheck.m_aMDropped", "%s: %s values are not carried; the destination has no such column", "ss") \
+    X(FrmCheck_m_aMComputed, "FrmCheck.m_aMComputed", "%s: %s values are not carried; the destination computes this column", "ss") \
     X(FrmCheck_m_aMTooLong, "FrmCheck.m_aMTooLong", "%s: %s values are longer than %s; those rows fail", "sss") \
     X(FrmCheck_m_aMOutOfRange, "FrmCheck.m_aMOutOfRange", "%s: %s values are beyond what %s holds; those rows fail", "sss") \
     X(FrmCheck_m_aMBeyondPrecision, "FrmCheck.m_aMBeyondPrecision", "%s: %s values have more digits than %s declares", "sss") \

@@ -192,7 +192,8 @@ class CCopyEngine
     // True when the last switching off was refused because the trigger
     // journal could not record it: nothing was switched off.
     bool JournalRefused() const { return m_bJournalRefused; }
-    bool SetGenerators(CFbConnection& connection, CStringGrid& sourceTriggerGrid, const std::string& table);
+    bool SetGenerators(CFbConnection& source, CFbConnection& connection, CStringGrid& sourceTriggerGrid,
+                       const std::string& table);
     bool SetIdentities(CFbConnection& connection, const std::string& table, const std::vector<SColumnInfo>& destInfo,
                        const std::map<std::string, std::string>& sourceIdentities);
     static std::map<std::string, std::string> ReadIdentities(CFbConnection& connection,

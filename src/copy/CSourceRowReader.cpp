@@ -159,11 +159,10 @@ CSourceRowReader::CSourceRowReader(CFbCursor& cursor, const std::vector<const SC
     m_validUtf8.assign(count, true);
 }
 
-void CSourceRowReader::RefuseUnmappedBytes(int column, const std::string& charset, const std::string& bytes)
+void CSourceRowReader::RefuseUnmappedBytes(int column, std::map<int, SUnmapped> byColumn)
 {
     m_nUnmappedColumn = column;
-    m_sLegacyCharset = charset;
-    m_sUnmappedBytes = bytes;
+    m_unmapped = std::move(byColumn);
     // Read straight from the fetched data, and never shown as a value.
     m_needed[static_cast<size_t>(column)] = false;
 }
@@ -178,8 +177,9 @@ void CSourceRowReader::NoteRefusal(SReadRow& read) const
     if (IsNull(marker) || (marker.sqltype & ~1) != SQL_LONG)
         return;
     std::memcpy(&code, marker.sqldata, sizeof code);
-    if (code > 0 && code <= m_nUnmappedColumn)
-        read.refusal = UnmappedByteMessage(m_cursor.ColumnName(code - 1), m_sLegacyCharset, m_sUnmappedBytes);
+    const auto marked = m_unmapped.find(code - 1);
+    if (code > 0 && code <= m_nUnmappedColumn && marked != m_unmapped.end())
+        read.refusal = UnmappedByteMessage(m_cursor.ColumnName(code - 1), marked->second.charset, marked->second.bytes);
 }
 
 SReadRow& CSourceRowReader::NextItem()

@@ -6,6 +6,7 @@
 #include "copy/TablePlan.h"
 #include "db/CFbCursor.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -84,8 +85,14 @@ class CSourceRowReader
     // Stops early once the queue is abandoned.
     void Run(CRowQueue<SReadRow>& queue);
     // The cursor's column `column` is the select's UnmappedByteColumn: it is
-    // no value of the row, and a row it marks is refused.
-    void RefuseUnmappedBytes(int column, const std::string& charset, const std::string& bytes);
+    // no value of the row, and a row it marks is refused. The code page and
+    // its bytes without a character, by the marked column (from 0).
+    struct SUnmapped
+    {
+        std::string charset;
+        std::string bytes;
+    };
+    void RefuseUnmappedBytes(int column, std::map<int, SUnmapped> byColumn);
 
   private:
     // Holds the next item of the chunk being filled.
@@ -119,6 +126,5 @@ class CSourceRowReader
     std::string m_sPiece;
     bool m_bAbandoned = false;
     int m_nUnmappedColumn = -1;
-    std::string m_sLegacyCharset;
-    std::string m_sUnmappedBytes;
+    std::map<int, SUnmapped> m_unmapped;
 };

@@ -135,14 +135,26 @@ CTableCopy::ESource CTableCopy::OpenSource()
         // bytes, depends on the destination's columns. An attachment that
         // fails here is not tried once more for the rows.
         m_bDestRefused = !m_dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database);
+        std::map<std::string, std::string> declaredCharsets;
         if (!m_bDestRefused && GetColumnInfo(m_dest, m_sTable, m_destInfo))
         {
             if (legacy)
                 options.legacyColumns = LegacyTextColumns(m_sourceInfo, m_destInfo);
             options.bytesColumns = TextIntoBytesColumns(m_sourceInfo, m_destInfo);
+            PlanDeclaredUnmappedBytes(m_source, m_sourceInfo, m_destInfo, options, declaredCharsets);
         }
         if (!options.legacyColumns.empty())
-            options.unmappedBytes = m_sUnmappedBytes = UnmappedBytes(m_source, m_settings.sourceCharset);
+            options.unmappedBytes = UnmappedBytes(m_source, m_settings.sourceCharset);
+        // The marker names a column by its place in the select, which lists
+        // the source's columns in their order.
+        for (size_t i = 0; i < m_sourceInfo.size(); ++i)
+        {
+            const std::string& name = m_sourceInfo[i].name;
+            if (options.legacyColumns.count(name) && !options.unmappedBytes.empty())
+                m_unmappedByColumn[static_cast<int>(i)] = {m_settings.sourceCharset, options.unmappedBytes};
+            else if (options.declaredUnmapped.count(name))
+                m_unmappedByColumn[static_cast<int>(i)] = {declaredCharsets[name], options.declaredUnmapped[name]};
+        }
     }
     options.inlineBlobs = !m_source.IsInProcess();
     const std::string sql =
@@ -150,7 +162,7 @@ CTableCopy::ESource CTableCopy::OpenSource()
     const bool selected = !sql.empty() && m_cursor.Open(sql);
     // The select lists the source's columns, and the marker after them.
     const int marker = static_cast<int>(m_sourceInfo.size());
-    m_nUnmappedColumn = selected && !options.unmappedBytes.empty() && m_cursor.ColumnCount() == marker + 1 &&
+    m_nUnmappedColumn = selected && !m_unmappedByColumn.empty() && m_cursor.ColumnCount() == marker + 1 &&
                                 m_cursor.ColumnName(marker) == UnmappedByteColumn
                             ? marker
                             : -1;
@@ -297,18 +309,22 @@ bool CTableCopy::Verify(int failedRecords)
     m_engine.NoteVerifying(m_sTable);
     m_cursor.Close();
     std::vector<SVerifyColumn> columns;
+    std::vector<std::string> computed;
     for (size_t i = 0; i < m_plan.columns.size(); ++i)
     {
         const SColumnPlan& column = m_plan.columns[i];
-        if (column.value != EColumnValue::Source)
-            continue;
         const auto source = std::find_if(m_sourceInfo.begin(), m_sourceInfo.end(),
                                          [&](const SColumnInfo& info) { return info.name == column.name; });
         if (source == m_sourceInfo.end())
             continue;
+        if (column.value == EColumnValue::NotWritten && !source->computed)
+            computed.push_back(column.name);
+        if (column.value != EColumnValue::Source)
+            continue;
         columns.push_back({*source, m_destInfo[i], column.legacyText ? m_settings.sourceCharset : ""});
     }
-    const STableVerification result = VerifyTable(m_source, m_dest, m_sSourceTable, m_sTable, columns);
+    STableVerification result = VerifyTable(m_source, m_dest, m_sSourceTable, m_sTable, columns);
+    result.computedInDestination = computed;
     STableOutcome& outcome = m_engine.TableOutcome();
     outcome.verified = true;
     outcome.verification = result;
@@ -348,14 +364,26 @@ bool CTableCopy::RunSteps()
     // leaves alone. Switching them off commits; the DELETE then belongs to
     // the rows' transaction, and a copy that does not finish gives the old
     // rows back.
-    bool failed = !m_engine.SetTriggersActive(m_dest, m_sTable, false);
-    if (failed && m_engine.JournalRefused())
+    // A trigger that cannot be switched off (no right to alter it, a
+    // dialect that refuses the statement) would fire on every row and change
+    // what arrives: the table is not touched.
+    if (!m_engine.SetTriggersActive(m_dest, m_sTable, false))
     {
         m_engine.UnregisterCancelable(m_cancelable);
-        m_engine.TableOutcome().error = "The trigger journal could not be written";
+        if (m_engine.JournalRefused())
+            m_engine.TableOutcome().error = "The trigger journal could not be written";
+        else
+        {
+            m_engine.SetTriggersActive(m_dest, m_sTable, true);
+            m_engine.TableOutcome().error = "The triggers could not be switched off; the table is not touched";
+            m_logs.WriteLog("ERROR: The triggers could not be switched off; the table is not touched", "");
+        }
+        if (m_bEmptiedAhead)
+            NoteNotRefilled();
         m_logs.WriteLog("WARNING: Copy failed", "");
         return false;
     }
+    bool failed = false;
     if (!m_bEmptiedAhead && !m_engine.CleanupTable(m_dest, m_sTable))
     {
         // Rows added to old rows that stay would be a mix of both databases.
@@ -420,7 +448,7 @@ bool CTableCopy::RunSteps()
     m_engine.TableOutcome().rowsWritten = committed ? insertedRows : 0;
     m_engine.TableOutcome().rowsFailed = failedRecords;
     // Generators and identities follow rows that arrived.
-    if (committed && !m_engine.SetGenerators(m_dest, m_sourceTriggers, m_sTable))
+    if (committed && !m_engine.SetGenerators(m_source, m_dest, m_sourceTriggers, m_sTable))
         failed = true;
     if (committed && !m_engine.SetIdentities(m_dest, m_sTable, m_destInfo, m_sourceIdentities))
         failed = true;

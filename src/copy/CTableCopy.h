@@ -1,6 +1,7 @@
 #pragma once
 
 #include "copy/CRunAttachments.h"
+#include "copy/CSourceRowReader.h"
 #include "copy/TablePlan.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
@@ -84,7 +85,7 @@ class CTableCopy
     CFbConnection& m_dest;
     CFbCursor m_cursor;
     int m_nUnmappedColumn = -1; // the cursor's UnmappedByteColumn, if it has one
-    std::string m_sUnmappedBytes;
+    std::map<int, CSourceRowReader::SUnmapped> m_unmappedByColumn;
     bool m_bDestRefused = false; // the destination refused the attachment before the rows were read
     bool m_bSourceBroke = false; // the source stopped delivering rows: the copy is incomplete
     std::string m_sSourceTable;

@@ -534,9 +534,10 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
         compared.push_back(column);
         types.push_back(type);
     }
+    // Nothing compared proves nothing, whatever the rows hold.
     if (compared.empty())
     {
-        result.ran = true;
+        result.error = "No column of both tables can be compared";
         return result;
     }
 

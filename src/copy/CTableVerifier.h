@@ -40,6 +40,8 @@ struct STableVerification
     long long refused = 0;
     // Array columns whose elements change type: not compared.
     std::vector<std::string> notCompared;
+    // Columns the source stores and the destination computes: not compared.
+    std::vector<std::string> computedInDestination;
     // The first few of each, for the log.
     std::vector<SVerifyDifference> differences;
     std::vector<std::string> missingKeys;

@@ -73,6 +73,18 @@ std::string TypeText(const SColumnInfo& column)
     return FieldTypeName(column);
 }
 
+// A key value as the destination's column stores it: 1.001 and 1.002 are
+// one key in a NUMERIC(9,2), '1' and '01' in an INTEGER, two times of one
+// day in a DATE. Text keeps what ComparedAsInDestination made of it.
+std::string ConvertedForKey(const std::string& value, const SColumnInfo& source, const SColumnInfo& dest)
+{
+    const bool stored = IsExactNumber(dest) || IsFloat(dest) || dest.fieldType == 12 || dest.fieldType == 13 ||
+                        dest.fieldType == 35;
+    if (!stored || dest.dimensions > 0 || (source.fieldType == dest.fieldType && source.scale == dest.scale))
+        return value;
+    return "CAST(" + value + " AS " + TypeText(dest) + ")";
+}
+
 // The largest value an exact number of the column stores, whatever
 // precision it declares; the smallest is one unit further from zero.
 double StorageMaximum(const SColumnInfo& column)
@@ -343,6 +355,10 @@ class CTableChecker
     long long CountUnmappedBytes(const std::string& sourceTable, const SColumnInfo& source);
     long long CountFailedConversions(const std::string& sourceTable, const SColumnInfo& source,
                                      const SColumnInfo& dest);
+    long long CountChangedValues(const std::string& sourceTable, const std::string& column,
+                                 const std::vector<std::string>& steps, size_t comparedWith, const std::string& where);
+    void CheckApproximateNumbers(STableCheck& check, const std::string& sourceTable, const SColumnInfo& source,
+                                 const SColumnInfo& dest);
     void AddSteps(STableCheck& check, const std::string& sourceTable, const std::vector<SColumnInfo>& destInfo);
 
     const SRunSettings& m_settings;
@@ -426,10 +442,20 @@ STableCheck CTableChecker::Check(const std::string& table)
             Add(check, EKind::Deferred, ECheckSeverity::Fine, column, -1, entry.constraint);
     }
     const STablePlan plan = BuildTablePlan(table, MatchSourceColumns(described, sourceInfo), destInfo, deferred);
+    if (plan.carriesNothing)
+    {
+        Add(check, EKind::NotATable, ECheckSeverity::Fails, "", -1,
+            "the destination table has no column of the source table");
+        return check;
+    }
 
     // What each column of the destination gets and what the rows hold.
     std::vector<SCount> counts;
     const bool legacyTextKnown = !m_settings.sourceCharset.empty();
+    SSourceSelectOptions declared;
+    std::map<std::string, std::string> declaredCharsets;
+    declared.bytesColumns = TextIntoBytesColumns(sourceInfo, destInfo);
+    PlanDeclaredUnmappedBytes(m_source, sourceInfo, destInfo, declared, declaredCharsets);
     for (size_t i = 0; i < plan.columns.size(); ++i)
     {
         const SColumnPlan& column = plan.columns[i];
@@ -444,6 +470,7 @@ STableCheck CTableChecker::Check(const std::string& table)
             {
                 const SColumnInfo& from = sourceInfo[static_cast<size_t>(column.sourceIndex)];
                 AddCountsOfColumn(from, dest, counts);
+                CheckApproximateNumbers(check, sourceTable, from, dest);
                 if (MayFailToConvert(from, dest))
                 {
                     const long long rows = CountFailedConversions(sourceTable, from, dest);
@@ -473,6 +500,19 @@ STableCheck CTableChecker::Check(const std::string& table)
                         Add(check, EKind::UnmappedBytes, ECheckSeverity::Fails, column.name, rows,
                             m_settings.sourceCharset);
                 }
+                const auto unmapped = declared.declaredUnmapped.find(from.name);
+                if (unmapped != declared.declaredUnmapped.end())
+                {
+                    CStringGrid count;
+                    int failed = 0;
+                    m_source.Execute("SELECT COUNT(*) FROM " + SqlIdentifier(sourceTable) + " WHERE " +
+                                         HoldsAnyByte(SqlIdentifier(from.name), unmapped->second),
+                                     failed, &count);
+                    const long long rows = failed == 0 && count.RowCount() == 1 ? count.GetCellInt(0, 0) : -1;
+                    if (rows != 0)
+                        Add(check, EKind::UnmappedBytes, ECheckSeverity::Fails, column.name, rows,
+                            declaredCharsets[from.name]);
+                }
             }
             break;
         case EColumnValue::LeftOut:
@@ -493,10 +533,12 @@ STableCheck CTableChecker::Check(const std::string& table)
     }
     for (const SColumnInfo& source : sourceInfo)
     {
-        const bool carried = std::any_of(destInfo.begin(), destInfo.end(),
-                                         [&](const SColumnInfo& dest) { return dest.name == source.name; });
-        if (!carried && !source.computed)
-            counts.push_back({"COUNT(" + SqlIdentifier(source.name) + ")", "", EKind::DroppedData,
+        const auto dest = std::find_if(destInfo.begin(), destInfo.end(),
+                                       [&](const SColumnInfo& column) { return column.name == source.name; });
+        // A column the destination computes takes no value either.
+        if (!source.computed && (dest == destInfo.end() || dest->computed))
+            counts.push_back({"COUNT(" + SqlIdentifier(source.name) + ")", "",
+                              dest == destInfo.end() ? EKind::DroppedData : EKind::ComputedData,
                               ECheckSeverity::Warning, source.name, TypeText(source)});
     }
     if (!counts.empty())
@@ -547,6 +589,22 @@ STableCheck CTableChecker::Check(const std::string& table)
     return check;
 }
 
+namespace
+{
+// The variables V0, V1 ... of the given types, and the moves that pass a
+// value from each to the next.
+void ValueSteps(const std::vector<std::string>& steps, std::string& declared, std::string& moves)
+{
+    for (size_t i = 0; i < steps.size(); ++i)
+    {
+        const std::string variable = "V" + std::to_string(i);
+        declared += "DECLARE " + variable + " " + steps[i] + "; ";
+        if (i > 0)
+            moves += variable + " = V" + std::to_string(i - 1) + "; ";
+    }
+}
+} // namespace
+
 long long CTableChecker::CountRefusedValues(const std::string& sourceTable, const std::string& column,
                                            const std::vector<std::string>& steps, const std::string& where)
 {
@@ -555,21 +613,71 @@ long long CTableChecker::CountRefusedValues(const std::string& sourceTable, cons
     // refuses on the way. -1 when it cannot say.
     std::string declared;
     std::string moves;
-    for (size_t i = 0; i < steps.size(); ++i)
-    {
-        const std::string variable = "V" + std::to_string(i);
-        declared += "DECLARE " + variable + " " + steps[i] + "; ";
-        if (i > 0)
-            moves += variable + " = V" + std::to_string(i - 1) + "; ";
-    }
+    ValueSteps(steps, declared, moves);
     const std::string name = SqlIdentifier(column);
     CStringGrid bad;
     int failure = 0;
-    m_source.Execute("EXECUTE BLOCK RETURNS (BAD BIGINT) AS " + declared + "BEGIN BAD = 0; FOR SELECT " + name +
+    // The count is an INTEGER: a database of dialect 1 knows no BIGINT.
+    m_source.Execute("EXECUTE BLOCK RETURNS (BAD INTEGER) AS " + declared + "BEGIN BAD = 0; FOR SELECT " + name +
                          " FROM " + SqlIdentifier(sourceTable) + " WHERE " + where +
                          " INTO :V0 DO BEGIN BEGIN " + moves + "WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
                      failure, &bad);
     return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;
+}
+
+long long CTableChecker::CountChangedValues(const std::string& sourceTable, const std::string& column,
+                                           const std::vector<std::string>& steps, size_t comparedWith,
+                                           const std::string& where)
+{
+    // As CountRefusedValues, but counts the values that arrive in the last
+    // variable other than they were in V<comparedWith>; a value refused on
+    // the way is counted by the finding of its own.
+    std::string declared;
+    std::string moves;
+    ValueSteps(steps, declared, moves);
+    const std::string last = "V" + std::to_string(steps.size() - 1);
+    CStringGrid changed;
+    int failure = 0;
+    m_source.Execute("EXECUTE BLOCK RETURNS (CHANGED INTEGER) AS " + declared + "BEGIN CHANGED = 0; FOR SELECT " +
+                         SqlIdentifier(column) + " FROM " + SqlIdentifier(sourceTable) + " WHERE " + where +
+                         " INTO :V0 DO BEGIN BEGIN " + moves + "IF (" + last + " <> V" + std::to_string(comparedWith) +
+                         ") THEN CHANGED = CHANGED + 1; WHEN ANY DO CHANGED = CHANGED + 0; END END SUSPEND; END",
+                     failure, &changed);
+    return failure == 0 && changed.RowCount() == 1 ? changed.GetCellInt(0, 0) : -1;
+}
+
+void CTableChecker::CheckApproximateNumbers(STableCheck& check, const std::string& sourceTable,
+                                            const SColumnInfo& source, const SColumnInfo& dest)
+{
+    // A FLOAT keeps about seven digits, and a double written as text keeps
+    // the sixteen the server writes: such values arrive as other numbers.
+    if (source.dimensions > 0 || dest.dimensions > 0)
+        return;
+    const std::string own = "TYPE OF COLUMN " + SqlIdentifier(sourceTable) + "." + SqlIdentifier(source.name);
+    const std::string present = SqlIdentifier(source.name) + " IS NOT NULL";
+    long long rows = 0;
+    EKind kind = EKind::BeyondPrecision;
+    if (source.fieldType == 27 && dest.fieldType == 10)
+        rows = CountChangedValues(sourceTable, source.name, {own, "FLOAT"}, 0, present);
+    else if (IsFloat(source) && IsText(dest) && dest.fieldType != 261)
+    {
+        kind = EKind::Rounded;
+        const char* back = source.fieldType == 10 ? "FLOAT" : "DOUBLE PRECISION";
+        rows = CountChangedValues(sourceTable, source.name, {own, TextType(dest), back}, 0, present);
+    }
+    else if (IsText(source) && source.fieldType != 261 && IsFloat(dest))
+    {
+        const std::string number = "TRIM(" + SqlIdentifier(source.name) + ") SIMILAR TO " + NumberPattern;
+        // Beyond a double's range (1e-400 as well as 1e400) the server
+        // refuses the text.
+        const long long refused = CountRefusedValues(sourceTable, source.name, {own, "DOUBLE PRECISION"}, number);
+        if (refused != 0)
+            Add(check, EKind::OutOfRange, ECheckSeverity::Fails, dest.name, refused, TypeText(dest));
+        if (dest.fieldType == 10)
+            rows = CountChangedValues(sourceTable, source.name, {own, "DOUBLE PRECISION", "FLOAT"}, 1, number);
+    }
+    if (rows != 0)
+        Add(check, kind, ECheckSeverity::Warning, dest.name, rows, TypeText(dest));
 }
 
 std::string CTableChecker::DestCharacterSet(int id)
@@ -638,14 +746,26 @@ long long CTableChecker::CountFailedConversions(const std::string& sourceTable, 
 long long CTableChecker::CountRowsWithoutSourceParent(const std::string& sourceTable, const SForeignKey& key)
 {
     // The parent is refilled from the source: a key must find its row there.
+    // Keys meet as the parent's key in the destination compares them: 'abc'
+    // finds 'ABC' under UNICODE_CI.
     const std::string parent = SourceSpelling(key.parentTable);
+    std::vector<SColumnInfo> parentInfo;
+    GetColumnInfo(m_dest, key.parentTable, parentInfo);
     std::string present;
     std::string match;
     for (size_t c = 0; c < key.childColumns.size() && c < key.parentColumns.size(); ++c)
     {
-        const std::string child = "C." + SqlIdentifier(key.childColumns[c]);
+        std::string child = "C." + SqlIdentifier(key.childColumns[c]);
+        std::string parentKey = "P." + SqlIdentifier(key.parentColumns[c]);
         present += (c ? " AND " : "") + child + " IS NOT NULL";
-        match += (c ? " AND " : "") + ("P." + SqlIdentifier(key.parentColumns[c])) + " = " + child;
+        const auto column = std::find_if(parentInfo.begin(), parentInfo.end(),
+                                         [&](const SColumnInfo& info) { return info.name == key.parentColumns[c]; });
+        if (column != parentInfo.end())
+        {
+            child = ComparedAsInDestination(key.parentTable, child, *column);
+            parentKey = ComparedAsInDestination(key.parentTable, parentKey, *column);
+        }
+        match += (c ? " AND " : "") + parentKey + " = " + child;
     }
     CStringGrid count;
     int failure = 0;
@@ -836,9 +956,11 @@ void CTableChecker::CheckDuplicateKeys(STableCheck& check, const std::string& so
     for (const auto& [name, columns] : keys)
     {
         // Grouped by the source's values; a column that every row gets the
-        // same value (a filler, a DEFAULT) groups nothing apart. NULL meets
-        // nothing, and an identity is new in every row.
+        // same value (a filler, a DEFAULT) groups nothing apart. A key whose
+        // columns are all NULL meets nothing (one NULL among values meets
+        // the same NULL), and an identity is new in every row.
         std::string grouped;
+        std::string groupedAsStored; // without the conversion, for sources it fails on
         std::string present;
         bool mayRepeat = true;
         for (const std::string& column : columns)
@@ -849,9 +971,12 @@ void CTableChecker::CheckDuplicateKeys(STableCheck& check, const std::string& so
                 mayRepeat = false;
             else if (planned->value == EColumnValue::Source)
             {
-                const std::string source = SqlIdentifier(plan.source[static_cast<size_t>(planned->sourceIndex)].name);
-                grouped += (grouped.empty() ? "" : ", ") + ComparedAsInDestination(check.table, source, planned->dest);
-                present += (present.empty() ? "" : " AND ") + source + " IS NOT NULL";
+                const SSourceColumn& from = plan.source[static_cast<size_t>(planned->sourceIndex)];
+                const std::string source = SqlIdentifier(from.name);
+                const std::string compared = ComparedAsInDestination(check.table, source, planned->dest);
+                grouped += (grouped.empty() ? "" : ", ") + ConvertedForKey(compared, from.info, planned->dest);
+                groupedAsStored += (groupedAsStored.empty() ? "" : ", ") + compared;
+                present += (present.empty() ? "" : " OR ") + source + " IS NOT NULL";
             }
             else if (planned->value != EColumnValue::Filler &&
                      !(planned->value == EColumnValue::LeftOut && planned->dest.identitySequence.empty()))
@@ -860,12 +985,17 @@ void CTableChecker::CheckDuplicateKeys(STableCheck& check, const std::string& so
         if (!mayRepeat)
             continue;
         const std::string table = SqlIdentifier(sourceTable);
-        const std::string sql =
-            grouped.empty() ? "SELECT IIF(COUNT(*) > 1, COUNT(*) - 1, 0) FROM " + table
-                            : "SELECT SUM(N - 1) FROM (SELECT COUNT(*) AS N FROM " + table + " WHERE " + present +
-                                  " GROUP BY " + grouped + " HAVING COUNT(*) > 1)";
+        const auto sql = [&](const std::string& by) {
+            return by.empty() ? "SELECT IIF(COUNT(*) > 1, COUNT(*) - 1, 0) FROM " + table
+                              : "SELECT SUM(N - 1) FROM (SELECT COUNT(*) AS N FROM " + table + " WHERE (" + present +
+                                    ") GROUP BY " + by + " HAVING COUNT(*) > 1)";
+        };
         CStringGrid count;
-        m_source.Execute(sql, failure, &count);
+        m_source.Execute(sql(grouped), failure, &count);
+        // A value that does not convert fails its row by a finding of its
+        // own; the others still meet as stored.
+        if (failure != 0 && grouped != groupedAsStored)
+            m_source.Execute(sql(groupedAsStored), failure, &count);
         const long long repeated = failure == 0 && count.RowCount() == 1 ? count.GetCellInt(0, 0) : 0;
         if (repeated > 0)
             Add(check, EKind::DuplicateKeys, ECheckSeverity::Fails, Joined(columns, ", "), repeated, name);
@@ -984,15 +1114,17 @@ void CTableChecker::AddSteps(STableCheck& check, const std::string& sourceTable,
         for (int r = 0; r < destTriggers.RowCount(); ++r)
         {
             const std::string generator = destTriggers.GetCell(2, r);
-            const int k = generator.empty() ? -1 : sourceTriggers.FindRow(2, generator, 1);
-            if (k < 0)
+            std::string value;
+            bool byName = false;
+            if (generator.empty() || !SourceGeneratorValue(m_source, sourceTriggers, generator, value, byName))
                 continue;
             // As the copy decides: a shared generator never goes back.
-            const std::string value = sourceTriggers.GetCell(3, k);
             const std::string current = destTriggers.GetCell(3, r);
+            const bool back = std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10);
+            if (byName && back)
+                continue;
             std::vector<std::string> others;
-            if (std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10) &&
-                OtherGeneratorUsers(m_dest, generator, check.table, others) && !others.empty())
+            if (back && OtherGeneratorUsers(m_dest, generator, check.table, others) && !others.empty())
                 kept += (kept.empty() ? "" : ", ") + generator + "=" + current + " (" + Joined(others, ", ") + ")";
             else
                 generators += (generators.empty() ? "" : ", ") + generator + "=" + value;

@@ -19,6 +19,7 @@ struct SCheckFinding
     enum class EKind
     {
         DroppedData,       // a source column the destination lacks holds values
+        ComputedData,      // a source column the destination computes holds values
         TooLong,           // values longer than the destination column
         OutOfRange,        // numbers beyond the range the destination stores
         BeyondPrecision,   // more digits than the destination declares

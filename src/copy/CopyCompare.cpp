@@ -26,10 +26,13 @@ std::vector<std::pair<std::string, std::string>> VerificationEntries(const STabl
         return entries;
     }
     // Said with every result: "identical" would claim the arrays too.
-    const std::string notCompared = result.notCompared.empty() ? ""
-                                                               : "the elements of the arrays " +
-                                                                     Joined(result.notCompared, ", ") +
-                                                                     " are not compared";
+    std::string notCompared = result.notCompared.empty() ? ""
+                                                         : "the elements of the arrays " +
+                                                               Joined(result.notCompared, ", ") + " are not compared";
+    if (!result.computedInDestination.empty())
+        notCompared += (notCompared.empty() ? "" : "; ") + std::string("the values of ") +
+                       Joined(result.computedInDestination, ", ") +
+                       " are computed by the destination and not compared";
     if (result.Identical())
     {
         entries.emplace_back("Verified: " + std::to_string(result.identical) + " rows identical", notCompared);
@@ -101,16 +104,20 @@ SCompareReport CompareTables(const SRunSettings& settings, const std::vector<std
             continue;
         }
         std::vector<SVerifyColumn> columns;
+        std::vector<std::string> computed;
         for (const SColumnInfo& column : destInfo)
         {
             const auto from = std::find_if(sourceInfo.begin(), sourceInfo.end(),
                                            [&](const SColumnInfo& info) { return info.name == column.name; });
+            if (from != sourceInfo.end() && column.computed && !from->computed)
+                computed.push_back(column.name);
             if (from == sourceInfo.end() || column.computed)
                 continue;
             const bool legacy = from->characterSetId == 0 && column.characterSetId > 1;
             columns.push_back({*from, column, legacy ? settings.sourceCharset : ""});
         }
         report.tables.push_back({table, VerifyTable(source, dest, sourceTable, table, columns)});
+        report.tables.back().result.computedInDestination = computed;
     }
     return report;
 }

@@ -241,7 +241,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     // through a server each one's round trips leave time for the other.
     CSourceRowReader rowReader(m_cursor, plan, InsertPrefix(table, destNames), logging, checkLegacyText);
     if (m_nUnmappedColumn >= 0)
-        rowReader.RefuseUnmappedBytes(m_nUnmappedColumn, m_settings.sourceCharset, m_sUnmappedBytes);
+        rowReader.RefuseUnmappedBytes(m_nUnmappedColumn, m_unmappedByColumn);
     CRowQueue<SReadRow> queue(QueueChunks);
     std::thread reader([&] { rowReader.Run(queue); });
     // Whatever way this function is left, the reader is released and joined.

@@ -112,6 +112,13 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
         const auto found = m_switchedOff.find(table);
         if (found != m_switchedOff.end())
             triggers = found->second;
+        // A trigger that never went off (its ALTER was refused) is on:
+        // altering it again could only be refused again.
+        std::vector<std::string> activeNow;
+        if (!triggers.empty() && GetActiveUserTriggers(connection, table, activeNow))
+            std::erase_if(triggers, [&](const std::string& trigger) {
+                return std::find(activeNow.begin(), activeNow.end(), trigger) != activeNow.end();
+            });
     }
     bool ok = true;
     for (const std::string& trigger : triggers)
@@ -145,7 +152,8 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
     return ok;
 }
 
-bool CCopyEngine::SetGenerators(CFbConnection& connection, CStringGrid& sourceTriggerGrid, const std::string& table)
+bool CCopyEngine::SetGenerators(CFbConnection& source, CFbConnection& connection, CStringGrid& sourceTriggerGrid,
+                                const std::string& table)
 {
     CStringGrid triggers;
     connection.GetTableTriggers(table, triggers);
@@ -153,17 +161,17 @@ bool CCopyEngine::SetGenerators(CFbConnection& connection, CStringGrid& sourceTr
     for (int row = 0; row < triggers.RowCount(); ++row)
     {
         const std::string generator = triggers.GetCell(2, row);
-        if (generator.empty())
+        std::string value;
+        bool byName = false;
+        if (generator.empty() || !SourceGeneratorValue(source, sourceTriggerGrid, generator, value, byName))
             continue;
-        const int k = sourceTriggerGrid.FindRow(2, generator, 1);
-        if (k < 0)
-            continue;
-        const std::string value = sourceTriggerGrid.GetCell(3, k);
         // The destination's value as the triggers grid read it, before the
         // copy. Only a step back can repeat other tables' keys.
         const std::string current = triggers.GetCell(3, row);
         std::vector<std::string> others;
         const bool back = std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10);
+        if (byName && back)
+            continue;
         if (back && !OtherGeneratorUsers(connection, generator, table, others))
         {
             ok = false;

@@ -113,8 +113,13 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     RemoveFile(m_settings.files.errorReport);
 
     const SStamps stamps = ReadClock();
-    const std::string runFolder =
-        GetLocalDatabasePath(GetDirectoryPart(m_settings.source.database)) + "DB_copy_" + stamps.day;
+    // A source named without a folder lies in the current one, and so do
+    // its run folders.
+    std::string sourceFolder = GetLocalDatabasePath(GetDirectoryPart(m_settings.source.database));
+    if (sourceFolder == GetLocalDatabasePath(m_settings.source.database) && !sourceFolder.empty() &&
+        sourceFolder.back() != '/')
+        sourceFolder = "./";
+    const std::string runFolder = sourceFolder + "DB_copy_" + stamps.day;
     CreateFolder(runFolder);
     m_sRunFolder = runFolder;
 

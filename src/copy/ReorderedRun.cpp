@@ -286,7 +286,15 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
     select += " FROM " + SqlIdentifier(entry.table) + " WHERE " + notNull;
     update += " WHERE " + where;
 
-    bool ok = SetTriggersActive(dest, entry.table, false);
+    // Update triggers would fire on every row set.
+    if (!SetTriggersActive(dest, entry.table, false))
+    {
+        WriteLog("ERROR: Failed to set deferred columns", "the triggers could not be switched off");
+        if (!JournalRefused())
+            SetTriggersActive(dest, entry.table, true);
+        return false;
+    }
+    bool ok = true;
     CFbCursor cursor(source);
     CFbParamStatement statement(dest);
     if (!cursor.Open(select) || !statement.Prepare(update))

@@ -49,3 +49,28 @@ bool OtherGeneratorUsers(CFbConnection& dest, const std::string& generator, cons
     }
     return true;
 }
+
+bool SourceGeneratorValue(CFbConnection& source, CStringGrid& sourceTriggers, const std::string& generator,
+                          std::string& value, bool& byName)
+{
+    byName = false;
+    const int row = sourceTriggers.FindRow(2, generator, 1);
+    if (row >= 0)
+    {
+        value = sourceTriggers.GetCell(3, row);
+        return true;
+    }
+    CStringGrid found;
+    int failure = 0;
+    source.Execute("SELECT 1 FROM rdb$generators WHERE COALESCE(rdb$system_flag, 0) = 0 AND rdb$generator_name = '" +
+                       EscapeSqlString(generator) + "'",
+                   failure, &found);
+    if (failure != 0 || found.RowCount() != 1)
+        return false;
+    source.Execute("SELECT GEN_ID(" + QuotedSqlIdentifier(generator) + ", 0) FROM rdb$database", failure, &found);
+    if (failure != 0 || found.RowCount() != 1)
+        return false;
+    value = found.GetCell(0, 0);
+    byName = true;
+    return true;
+}

@@ -4,6 +4,7 @@
 #include <vector>
 
 class CFbConnection;
+class CStringGrid;
 
 // A generator that other tables' triggers or procedures also draw keys from
 // must never go back below its value: their next keys would repeat keys
@@ -14,3 +15,12 @@ class CFbConnection;
 // database cannot say.
 bool OtherGeneratorUsers(CFbConnection& dest, const std::string& generator, const std::string& table,
                          std::vector<std::string>& others);
+
+// The source's value for a generator that the destination's triggers of a
+// table draw from: the one the source's triggers of the table show, else
+// that of the source's generator of the same name (a design that numbered
+// the rows from the application, or through a trigger the new design adds;
+// byName is then true, and such a value only ever raises the generator).
+// False when the source has no such generator.
+bool SourceGeneratorValue(CFbConnection& source, CStringGrid& sourceTriggers, const std::string& generator,
+                          std::string& value, bool& byName);

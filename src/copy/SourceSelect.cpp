@@ -126,16 +126,19 @@ std::string HexByte(int byte)
     return text;
 }
 
-// Which legacy column of a row, the first in the select, holds a byte
-// without a character.
+// Which legacy or declared column of a row, the first in the select, holds
+// a byte without a character.
 std::string UnmappedByteSelect(const std::vector<SColumnInfo>& columns, const std::set<std::string>& legacyColumns,
-                               const std::string& bytes)
+                               const std::string& bytes, const std::map<std::string, std::string>& declared)
 {
     std::string cases;
     for (size_t i = 0; i < columns.size(); ++i)
     {
-        if (IsNoneText(columns[i]) && legacyColumns.count(columns[i].name))
-            cases += " WHEN " + HoldsAnyByte(SqlIdentifier(columns[i].name), bytes) + " THEN " + std::to_string(i + 1);
+        const auto own = declared.find(columns[i].name);
+        const bool legacy = !bytes.empty() && IsNoneText(columns[i]) && legacyColumns.count(columns[i].name);
+        if (legacy || own != declared.end())
+            cases += " WHEN " + HoldsAnyByte(SqlIdentifier(columns[i].name), legacy ? bytes : own->second) + " THEN " +
+                     std::to_string(i + 1);
     }
     return cases.empty() ? "" : "CASE" + cases + " ELSE 0 END AS " + SqlIdentifier(UnmappedByteColumn);
 }
@@ -174,6 +177,38 @@ std::set<std::string> TextIntoBytesColumns(const std::vector<SColumnInfo>& sourc
         }
     }
     return columns;
+}
+
+void PlanDeclaredUnmappedBytes(CFbConnection& source, const std::vector<SColumnInfo>& sourceColumns,
+                               const std::vector<SColumnInfo>& dest, SSourceSelectOptions& options,
+                               std::map<std::string, std::string>& charsets)
+{
+    std::map<int, std::pair<std::string, std::string>> ofSet; // id: name, unmapped bytes
+    for (const SColumnInfo& column : sourceColumns)
+    {
+        const auto target = std::find_if(dest.begin(), dest.end(),
+                                         [&](const SColumnInfo& info) { return info.name == column.name; });
+        const bool text = column.fieldType == 14 || column.fieldType == 37 || (column.blob && column.blobSubType == 1);
+        if (!IsRealText(column) || !text || target == dest.end() || target->characterSetId <= 1 ||
+            target->dimensions > 0 || options.bytesColumns.count(column.name))
+            continue;
+        auto known = ofSet.find(column.characterSetId);
+        if (known == ofSet.end())
+        {
+            CStringGrid names;
+            int failure = 0;
+            source.Execute("SELECT rdb$character_set_name FROM rdb$character_sets WHERE rdb$character_set_id = " +
+                               std::to_string(column.characterSetId),
+                           failure, &names);
+            const std::string name = failure == 0 && names.RowCount() == 1 ? names.GetCell(0, 0) : "";
+            known = ofSet.emplace(column.characterSetId, std::make_pair(name, UnmappedBytes(source, name))).first;
+        }
+        const auto& [name, bytes] = known->second;
+        if (bytes.empty())
+            continue;
+        options.declaredUnmapped[column.name] = bytes;
+        charsets[column.name] = name;
+    }
 }
 
 bool HasRealText(const std::vector<SColumnInfo>& source)
@@ -277,9 +312,9 @@ std::string BuildSourceSelect(CFbConnection& connection, const std::string& tabl
                 casts[column.name] = LegacyCast(column, legacy);
         }
     }
-    const std::string unmapped = legacy.empty() || options.unmappedBytes.empty()
-                                     ? ""
-                                     : UnmappedByteSelect(columns, options.legacyColumns, options.unmappedBytes);
+    const std::string unmapped =
+        UnmappedByteSelect(columns, options.legacyColumns, legacy.empty() ? "" : options.unmappedBytes,
+                           options.declaredUnmapped);
     if (casts.empty() && unmapped.empty())
         return plain;
     std::string list;

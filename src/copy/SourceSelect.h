@@ -2,6 +2,7 @@
 
 #include "db/SchemaQueries.h"
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +28,11 @@ struct SSourceSelectOptions
     // Text columns going into columns of bytes (OCTETS, NONE, a binary
     // BLOB): read as the bytes they are stored as, as CAST hands them over.
     std::set<std::string> bytesColumns;
+    // Columns of a declared single-byte character set whose bytes without a
+    // character in it (see UnmappedBytes) the server would turn into U+0000
+    // on the way into another character set: by column, those bytes. They
+    // mark a row in UnmappedByteColumn as the legacy columns do.
+    std::map<std::string, std::string> declaredUnmapped;
 };
 
 inline constexpr const char* UnmappedByteColumn = "ROWMOVER$UNMAPPED_BYTE";
@@ -46,6 +52,16 @@ std::set<std::string> TextIntoBytesColumns(const std::vector<SColumnInfo>& sourc
                                            const std::vector<SColumnInfo>& dest);
 // The expression that reads a text column as the bytes it is stored as.
 std::string TextAsBytes(const SColumnInfo& column);
+// The source's text columns of a single-byte character set that has bytes
+// without a character (WIN1252: 0x81, 0x8D, 0x8F, 0x90, 0x9D), which an old
+// application writing through a NONE connection may have stored there. The
+// server reads such a byte as U+0000, even on its way into the same
+// character set, so a row holding one is refused (declaredUnmapped, with
+// charsets naming each column's character set); columns going on as their
+// bytes (bytesColumns) keep them.
+void PlanDeclaredUnmappedBytes(CFbConnection& source, const std::vector<SColumnInfo>& sourceColumns,
+                               const std::vector<SColumnInfo>& dest, SSourceSelectOptions& options,
+                               std::map<std::string, std::string>& charsets);
 // True when any column of the source holds text of a real character set.
 bool HasRealText(const std::vector<SColumnInfo>& source);
 // True when any column of the source holds CHARACTER SET NONE text.

@@ -1,5 +1,6 @@
 #include "copy/TablePlan.h"
 
+#include <algorithm>
 #include <ibase.h>
 
 namespace
@@ -229,5 +230,12 @@ STablePlan BuildTablePlan(const std::string& table, const std::vector<SSourceCol
         }
         plan.columns.push_back(std::move(planned));
     }
+    // Rows made of defaults alone would carry nothing of the source's rows:
+    // such a table is another table under the same name.
+    plan.carriesNothing = std::none_of(plan.columns.begin(), plan.columns.end(), [](const SColumnPlan& column) {
+        return column.value == EColumnValue::Source || column.value == EColumnValue::Deferred;
+    });
+    if (plan.carriesNothing)
+        plan.problems.push_back("ERROR: The destination table has no column of the source table");
     return plan;
 }

@@ -54,6 +54,8 @@ struct STablePlan
     // Why the table cannot be filled, each a run-log message; the table
     // fails before it is emptied when any is present.
     std::vector<std::string> problems;
+    // No destination column takes a source column's value (one of the problems).
+    bool carriesNothing = false;
 
     // The columns the INSERT names, in parameter order.
     std::vector<const SColumnPlan*> InsertColumns() const;

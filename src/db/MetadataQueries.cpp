@@ -25,18 +25,28 @@ bool CFbConnection::GetTableTriggers(const std::string& table, CStringGrid& trig
     // records say; only the generators that a trigger of this table uses can
     // belong to one of them, so one statement finds those, their first
     // triggers and their values, however many generators the database
-    // holds. With several in one trigger, the one listed last stays.
+    // holds. With several in one trigger, the one listed last stays. A
+    // trigger that takes its keys from a procedure (EXECUTE PROCEDURE
+    // NEXT_ID) uses the generators that procedure draws from.
     CStringGrid links;
-    const std::string uses = "EXISTS (SELECT 1 FROM rdb$dependencies d WHERE d.rdb$dependent_name = t.rdb$trigger_name"
-                             " AND d.rdb$dependent_type = 2 AND d.rdb$depended_on_type = 14"
-                             " AND d.rdb$depended_on_name = ";
+    const auto uses = [](const std::string& generator) {
+        return "(EXISTS (SELECT 1 FROM rdb$dependencies d WHERE d.rdb$dependent_name = t.rdb$trigger_name"
+               " AND d.rdb$dependent_type = 2 AND d.rdb$depended_on_type = 14 AND d.rdb$depended_on_name = " +
+               generator +
+               ") OR EXISTS (SELECT 1 FROM rdb$dependencies d JOIN rdb$dependencies p"
+               " ON p.rdb$dependent_name = d.rdb$depended_on_name AND p.rdb$dependent_type = 5"
+               " WHERE d.rdb$dependent_name = t.rdb$trigger_name AND d.rdb$dependent_type = 2"
+               " AND d.rdb$depended_on_type = 5 AND p.rdb$depended_on_type = 14 AND p.rdb$depended_on_name = " +
+               generator + "))";
+    };
+    // The value comes as text: a database of dialect 1 knows no BIGINT.
     Execute("EXECUTE BLOCK RETURNS (GEN_NAME VARCHAR(63) CHARACTER SET UTF8, FIRST_TRIGGER VARCHAR(63) CHARACTER SET "
-            "UTF8, GEN_VALUE BIGINT) AS BEGIN "
+            "UTF8, GEN_VALUE VARCHAR(21)) AS BEGIN "
             "FOR SELECT TRIM(g.rdb$generator_name) FROM rdb$generators g "
             "WHERE COALESCE(g.rdb$system_flag, 0) = 0 AND EXISTS (SELECT 1 FROM rdb$triggers t "
-            "WHERE t.rdb$relation_name = '" + EscapeSqlString(table) + "' AND " + uses + "g.rdb$generator_name)) "
+            "WHERE t.rdb$relation_name = '" + EscapeSqlString(table) + "' AND " + uses("g.rdb$generator_name") + ") "
             "INTO :GEN_NAME DO BEGIN "
-            "FIRST_TRIGGER = (SELECT FIRST 1 TRIM(t.rdb$trigger_name) FROM rdb$triggers t WHERE " + uses + ":GEN_NAME)); "
+            "FIRST_TRIGGER = (SELECT FIRST 1 TRIM(t.rdb$trigger_name) FROM rdb$triggers t WHERE " + uses(":GEN_NAME") + "); "
             "EXECUTE STATEMENT 'SELECT GEN_ID(\"' || REPLACE(GEN_NAME, '\"', '\"\"') || '\", 0) FROM RDB$DATABASE' "
             "INTO :GEN_VALUE; SUSPEND; END END",
             failure, &links);

@@ -85,6 +85,19 @@ CREATE TABLE CHK_ORDERS (ID INTEGER, CUST INTEGER); INSERT INTO CHK_ORDERS VALUE
 CREATE TABLE CHECKED (ID INTEGER, V INTEGER, N INTEGER);
 INSERT INTO CHECKED VALUES (1, -1, 500); INSERT INTO CHECKED VALUES (2, 5, 5); INSERT INTO CHECKED VALUES (3, NULL, 7);
 CREATE TABLE NEW_CHECKED (ID INTEGER); INSERT INTO NEW_CHECKED VALUES (1); INSERT INTO NEW_CHECKED VALUES (2);
+CREATE TABLE DOUBLES (ID INTEGER, F DOUBLE PRECISION, T DOUBLE PRECISION, S VARCHAR(30), R VARCHAR(30));
+INSERT INTO DOUBLES VALUES (1, 0.5, 1.5, '16777217', '1e-400');
+INSERT INTO DOUBLES VALUES (2, 0.1, 0.1e0 + 0.2e0, '0.25', '2');
+INSERT INTO DOUBLES VALUES (3, 16777217, 123456789012345696, NULL, NULL);
+CREATE TABLE COMPUTED (ID INTEGER, TOTAL INTEGER); INSERT INTO COMPUTED VALUES (1, 99);
+CREATE TABLE NOTHING_SHARED (ID INTEGER); INSERT INTO NOTHING_SHARED VALUES (1);
+CREATE TABLE PAIRS (ID INTEGER, A INTEGER, B INTEGER); INSERT INTO PAIRS VALUES (1, 1, NULL);
+INSERT INTO PAIRS VALUES (2, 1, NULL); INSERT INTO PAIRS VALUES (3, NULL, NULL); INSERT INTO PAIRS VALUES (4, NULL, NULL);
+CREATE TABLE CONVERTED_KEYS (ID INTEGER, N NUMERIC(9,3), CODE VARCHAR(5), AT_TIME TIMESTAMP);
+INSERT INTO CONVERTED_KEYS VALUES (1, 1.001, '1', '2020-01-01 10:00');
+INSERT INTO CONVERTED_KEYS VALUES (2, 1.002, '01', '2020-01-01 11:00');
+CREATE TABLE CI_PARENT (CODE VARCHAR(5) CHARACTER SET UTF8 NOT NULL PRIMARY KEY); INSERT INTO CI_PARENT VALUES ('ABC');
+CREATE TABLE CI_CHILD (ID INTEGER, CODE VARCHAR(5) CHARACTER SET UTF8); INSERT INTO CI_CHILD VALUES (1, 'abc');
 )";
 
 const char* const Dest = R"(
@@ -135,6 +148,13 @@ CREATE TABLE CHK_ORDERS (ID INTEGER NOT NULL PRIMARY KEY, CUST INTEGER,
 CREATE DOMAIN D_SMALL AS INTEGER CHECK (VALUE < 100);
 CREATE TABLE CHECKED (ID INTEGER, V INTEGER CONSTRAINT V_NOT_NEGATIVE CHECK (V >= 0), N D_SMALL);
 CREATE TABLE NEW_CHECKED (ID INTEGER, X INTEGER NOT NULL CONSTRAINT X_POSITIVE CHECK (NEW_CHECKED.X > 0));
+CREATE TABLE DOUBLES (ID INTEGER, F FLOAT, T VARCHAR(30), S FLOAT, R DOUBLE PRECISION);
+CREATE TABLE COMPUTED (ID INTEGER, TOTAL COMPUTED BY (ID * 20));
+CREATE TABLE NOTHING_SHARED (CODE VARCHAR(5) DEFAULT 'x'); INSERT INTO NOTHING_SHARED VALUES ('kept');
+CREATE TABLE PAIRS (ID INTEGER, A INTEGER, B INTEGER, UNIQUE (A, B));
+CREATE TABLE CONVERTED_KEYS (ID INTEGER, N NUMERIC(9,2) UNIQUE, CODE INTEGER UNIQUE, AT_TIME DATE UNIQUE);
+CREATE TABLE CI_PARENT (CODE VARCHAR(5) CHARACTER SET UTF8 NOT NULL PRIMARY KEY COLLATE UNICODE_CI);
+CREATE TABLE CI_CHILD (ID INTEGER, CODE VARCHAR(5) CHARACTER SET UTF8 REFERENCES CI_PARENT COLLATE UNICODE_CI);
 )";
 
 struct SExpected
@@ -207,11 +227,27 @@ const SExpected Expected[] = {
     {"CHECKED", ECheckSeverity::Fails, EKind::CheckRefuses, "", 1, "V_NOT_NEGATIVE"},
     {"CHECKED", ECheckSeverity::Fails, EKind::CheckRefuses, "N", 1, "N"},
     {"NEW_CHECKED", ECheckSeverity::Fails, EKind::CheckRefuses, "", 2, "X_POSITIVE"},
+    // Numbers a FLOAT, or the sixteen digits of a double written as text,
+    // do not hold; text beyond a double's range.
+    {"DOUBLES", ECheckSeverity::Fails, EKind::BeyondPrecision, "F", 2, "FLOAT"},
+    {"DOUBLES", ECheckSeverity::Fails, EKind::Rounded, "T", 1, "VARCHAR(30)"},
+    {"DOUBLES", ECheckSeverity::Fails, EKind::BeyondPrecision, "S", 1, "FLOAT"},
+    {"DOUBLES", ECheckSeverity::Fails, EKind::OutOfRange, "R", 1, "DOUBLE PRECISION"},
+    {"COMPUTED", ECheckSeverity::Warning, EKind::ComputedData, "TOTAL", 1, "INTEGER"},
+    {"NOTHING_SHARED", ECheckSeverity::Fails, EKind::NotATable, "", -1, "the destination table has no column"},
+    // One NULL among values meets the same NULL; keys all NULL meet nothing.
+    {"PAIRS", ECheckSeverity::Fails, EKind::DuplicateKeys, "A, B", 1, "INTEG_"},
+    // Keys meet as the destination stores them.
+    {"CONVERTED_KEYS", ECheckSeverity::Fails, EKind::DuplicateKeys, "N", 1, "INTEG_"},
+    {"CONVERTED_KEYS", ECheckSeverity::Fails, EKind::DuplicateKeys, "CODE", 1, "INTEG_"},
+    {"CONVERTED_KEYS", ECheckSeverity::Fails, EKind::DuplicateKeys, "AT_TIME", 1, "INTEG_"},
 };
 
 std::vector<std::string> Tables()
 {
-    std::vector<std::string> tables{"IN_PARENT", "CHK_CUST"}; // refilled, with nothing to find
+    // Refilled, with nothing to find; CI_CHILD's 'abc' finds 'ABC' as the
+    // parent's key compares them.
+    std::vector<std::string> tables{"IN_PARENT", "CHK_CUST", "CI_PARENT", "CI_CHILD"};
 
     for (const SExpected& expected : Expected)
     {
@@ -249,6 +285,7 @@ TEST_P(CopyCheck, EveryFindingIsForeseenAndTheCopyBearsItOut)
         EXPECT_EQ(found->detail.substr(0, std::string(expected.detail).size()), expected.detail) << expected.table;
     }
     EXPECT_EQ(checks.at("TOO_LONG")->sourceRows, 2);
+    EXPECT_EQ(checks.at("CI_CHILD")->severity, ECheckSeverity::Fine);
     EXPECT_EQ(checks.at("EMPTY_ONE")->sourceRows, 0);
 
     // The copy fails exactly the tables the check said would fail.
@@ -260,6 +297,8 @@ TEST_P(CopyCheck, EveryFindingIsForeseenAndTheCopyBearsItOut)
         EXPECT_EQ(copied, check.severity != ECheckSeverity::Fails) << check.table << "\n"
                                                                    << copy->RunLog().substr(0, 3000);
     }
+    // Refused before it is touched, rather than filled with defaults alone.
+    EXPECT_EQ(copy->dest.Scalar("SELECT LIST(CODE) FROM NOTHING_SHARED"), "kept");
 }
 
 TEST_P(CopyCheck, DatabasesThatCannotBeReadAreSaidSo)

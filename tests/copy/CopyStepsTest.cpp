@@ -69,10 +69,10 @@ TEST(CopySteps, TableWithoutTriggersIssuesNoTriggerOrGeneratorStatements)
     EXPECT_EQ(copy.SqlLog().find("SET GENERATOR"), std::string::npos);
 }
 
-TEST(CopySteps, GeneratorUsedOnlyByTheDestinationIsLeftAlone)
+TEST(CopySteps, GeneratorTheSourceDoesNotHaveIsLeftAlone)
 {
-    SCopyFixture copy("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1); CREATE GENERATOR GEN_NEW;"
-                      "SET GENERATOR GEN_NEW TO 77;",
+    SCopyFixture copy("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1); CREATE GENERATOR GEN_OLD;"
+                      "SET GENERATOR GEN_OLD TO 77;",
                       R"(CREATE TABLE T (ID INTEGER); CREATE GENERATOR GEN_NEW;
                          SET TERM ^ ;
                          CREATE TRIGGER T_BI FOR T BEFORE INSERT AS BEGIN NEW.ID = GEN_ID(GEN_NEW, 1); END^
@@ -95,7 +95,9 @@ TEST(CopySteps, FailingTriggerAndGeneratorStatementsAreEachLoggedOnce)
     sourceTriggers.SetCell(0, 0, "A");
     sourceTriggers.SetCell(2, 0, "GEN_CUST");
     sourceTriggers.SetCell(3, 0, "not a number");
-    EXPECT_FALSE(copy.engine.SetGenerators(dest, sourceTriggers, "CUST"));
+    CFbConnection source(1);
+    ASSERT_TRUE(source.Connect(TestUser, TestPassword, copy.source.Name()));
+    EXPECT_FALSE(copy.engine.SetGenerators(source, dest, sourceTriggers, "CUST"));
     const std::string entry =
         "<TBL_CUST              > ERROR: Failed to set GENERATOR!\r\n (<TBL_CUST              >)\r\n\r\n";
     EXPECT_EQ(CountOf(copy.RunLog(), entry), 1u) << copy.RunLog();

@@ -264,6 +264,54 @@ TEST_P(RedesignCopy, AGeneratorOtherTablesDrawFromNeverGoesBack)
     EXPECT_EQ(copy->dest.Scalar("SELECT GEN_ID(GEN_ALL, 0) FROM RDB$DATABASE"), "60");
 }
 
+TEST_P(RedesignCopy, GeneratorsReachedByNameOrThroughAProcedureAreSet)
+{
+    // NEW_KEYS: only the new design numbers it by trigger, from a generator
+    // the old application drew from itself. PROC_KEYS: both designs take
+    // the key from a procedure. LOW_KEYS: the destination's generator stands
+    // above the source's one of that name, which then never lowers it.
+    const std::string ddl = R"(CREATE GENERATOR GEN_NEW; CREATE GENERATOR GEN_PROC; CREATE GENERATOR GEN_LOW;
+        CREATE TABLE NEW_KEYS (ID INTEGER NOT NULL PRIMARY KEY, N VARCHAR(5));
+        CREATE TABLE PROC_KEYS (ID INTEGER NOT NULL PRIMARY KEY, N VARCHAR(5));
+        CREATE TABLE LOW_KEYS (ID INTEGER NOT NULL PRIMARY KEY, N VARCHAR(5));
+        SET TERM ^ ;
+        CREATE PROCEDURE NEXT_ID RETURNS (R INTEGER) AS BEGIN R = GEN_ID(GEN_PROC, 1); END^
+        CREATE TRIGGER PROC_KEYS_BI FOR PROC_KEYS BEFORE INSERT AS
+            BEGIN IF (NEW.ID IS NULL) THEN EXECUTE PROCEDURE NEXT_ID RETURNING_VALUES NEW.ID; END^
+        SET TERM ; ^)";
+    const std::string newTriggers = R"(SET TERM ^ ;
+        CREATE TRIGGER NEW_KEYS_BI FOR NEW_KEYS BEFORE INSERT AS
+            BEGIN IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_NEW, 1); END^
+        CREATE TRIGGER LOW_KEYS_BI FOR LOW_KEYS BEFORE INSERT AS
+            BEGIN IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_LOW, 1); END^
+        SET TERM ; ^)";
+    auto copy = Make(ddl + R"(INSERT INTO NEW_KEYS VALUES (50, 'a'); SET GENERATOR GEN_NEW TO 50;
+                            INSERT INTO PROC_KEYS (N) VALUES ('a'); INSERT INTO PROC_KEYS (N) VALUES ('b');
+                            INSERT INTO LOW_KEYS VALUES (3, 'a'); SET GENERATOR GEN_LOW TO 3;)",
+                     ddl + newTriggers + "SET GENERATOR GEN_LOW TO 90;");
+
+    const SCheckReport report = CheckCopy(copy->engine.Settings(), {"NEW_KEYS", "PROC_KEYS", "LOW_KEYS"});
+    ASSERT_TRUE(report.checked) << report.error;
+    std::vector<std::string> generators;
+    for (const STableCheck& table : report.tables)
+    {
+        for (const SCheckFinding& finding : table.findings)
+        {
+            if (finding.kind == SCheckFinding::EKind::Generators)
+                generators.push_back(table.table + ": " + finding.detail);
+        }
+    }
+    EXPECT_EQ(generators, (std::vector<std::string>{"NEW_KEYS: GEN_NEW=50", "PROC_KEYS: GEN_PROC=2"}));
+
+    EXPECT_TRUE(RunTables(*copy, {"NEW_KEYS", "PROC_KEYS", "LOW_KEYS"}).result.allCopied) << copy->RunLog();
+    // The next key of each table is a new one.
+    copy->dest.Run("INSERT INTO NEW_KEYS (N) VALUES ('new'); INSERT INTO PROC_KEYS (N) VALUES ('new');"
+                   "INSERT INTO LOW_KEYS (N) VALUES ('new');");
+    EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM NEW_KEYS WHERE N = 'new'"), "51");
+    EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM PROC_KEYS WHERE N = 'new'"), "3");
+    EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM LOW_KEYS WHERE N = 'new'"), "91");
+}
+
 TEST_P(RedesignCopy, KeysOfTablesWithAnEmptySourceStay)
 {
     const char* ddl = R"(CREATE TABLE DEPT (ID INTEGER NOT NULL PRIMARY KEY, HEAD_ID INTEGER REFERENCES DEPT (ID));
@@ -479,38 +527,45 @@ TEST_P(RedesignCopy, LegacyBytesWithoutACharacterInTheCodePageFailTheirRowsAsThe
 {
     // 0x81, 0x90 and 0x9D stand for nothing in Windows-1252; the engine would
     // store U+0000 for each. A zero byte is a character of its own and stays.
+    // The bytes are NONE text read in the code page given, or text declared
+    // WIN1252 that an old application wrote through a NONE connection.
     const char* ddl = "CREATE TABLE T (ID INTEGER, S VARCHAR(10), B BLOB SUB_TYPE TEXT);";
     const char* rows = "INSERT INTO T VALUES (1, x'4772FCDF65', x'E9');"
                        "INSERT INTO T VALUES (2, x'41814290', 'fine');"
                        "INSERT INTO T VALUES (3, 'fine', x'419D');"
                        "INSERT INTO T VALUES (4, x'410042', NULL);";
-    auto copy = Make(std::string(ddl) + rows, ddl, "NONE");
-    copy->engine.SetSourceCharset("WIN1252");
-
-    const SCheckReport report = CheckCopy(copy->engine.Settings(), {"T"});
-    ASSERT_TRUE(report.checked) << report.error;
-    ASSERT_EQ(report.tables.size(), 1u);
-    std::map<std::string, long long> unmapped;
-    for (const SCheckFinding& finding : report.tables[0].findings)
+    for (const auto& [sourceSet, codePage] : {std::pair<const char*, const char*>{"NONE", "WIN1252"},
+                                              std::pair<const char*, const char*>{"WIN1252", ""}})
     {
-        if (finding.kind == SCheckFinding::EKind::UnmappedBytes && finding.detail == "WIN1252")
-            unmapped[finding.column] = finding.rows;
-    }
-    EXPECT_EQ(unmapped, (std::map<std::string, long long>{{"B", 1}, {"S", 1}}));
-    EXPECT_EQ(report.tables[0].severity, ECheckSeverity::Fails);
+        SCOPED_TRACE(sourceSet);
+        auto copy = Make(std::string(ddl) + rows, ddl, sourceSet);
+        copy->engine.SetSourceCharset(codePage);
 
-    EXPECT_FALSE(copy->Copy("T"));
-    const std::string log = copy->SqlLog();
-    for (const char* column : {"S", "B"})
-        EXPECT_TRUE(Contains(log, "Column " + std::string(column) +
-                                      " holds a byte that stands for no character in WIN1252 (0x81, 0x8D, 0x8F,"
-                                      " 0x90 or 0x9D): the row is not copied"))
-            << log;
-    EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM (SELECT ID FROM T ORDER BY ID)"), "1,4");
-    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 1 AND S = 'Grüße' AND B = 'é'"), "1");
-    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 4 AND OCTET_LENGTH(S) = 3"
-                                " AND POSITION(ASCII_CHAR(0) IN S) = 2"),
-              "1");
+        const SCheckReport report = CheckCopy(copy->engine.Settings(), {"T"});
+        ASSERT_TRUE(report.checked) << report.error;
+        ASSERT_EQ(report.tables.size(), 1u);
+        std::map<std::string, long long> unmapped;
+        for (const SCheckFinding& finding : report.tables[0].findings)
+        {
+            if (finding.kind == SCheckFinding::EKind::UnmappedBytes && finding.detail == "WIN1252")
+                unmapped[finding.column] = finding.rows;
+        }
+        EXPECT_EQ(unmapped, (std::map<std::string, long long>{{"B", 1}, {"S", 1}}));
+        EXPECT_EQ(report.tables[0].severity, ECheckSeverity::Fails);
+
+        EXPECT_FALSE(copy->Copy("T"));
+        const std::string log = copy->SqlLog();
+        for (const char* column : {"S", "B"})
+            EXPECT_TRUE(Contains(log, "Column " + std::string(column) +
+                                          " holds a byte that stands for no character in WIN1252 (0x81, 0x8D, 0x8F,"
+                                          " 0x90 or 0x9D): the row is not copied"))
+                << log;
+        EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM (SELECT ID FROM T ORDER BY ID)"), "1,4");
+        EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 1 AND S = 'Grüße' AND B = 'é'"), "1");
+        EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 4 AND OCTET_LENGTH(S) = 3"
+                                    " AND POSITION(ASCII_CHAR(0) IN S) = 2"),
+                  "1");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, RedesignCopy, ::testing::Values(false, true), PathName);

@@ -161,6 +161,38 @@ TEST_P(SafetyCopy, NoTriggerGoesOffThatTheJournalCannotRecord)
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_INACTIVE = 1"), "0");
 }
 
+TEST_P(SafetyCopy, ATriggerThatCannotBeSwitchedOffLeavesItsTableUntouched)
+{
+    // A user who may fill the tables but not alter them: T's triggers would
+    // rewrite every row and log the emptying into AUDIT.
+    const std::string ddl = R"(CREATE TABLE T (ID INTEGER, S VARCHAR(10)); CREATE TABLE U (ID INTEGER);
+        CREATE TABLE AUDIT (NOTE VARCHAR(20));
+        SET TERM ^ ;
+        CREATE TRIGGER T_BI FOR T BEFORE INSERT AS BEGIN NEW.S = 'trigger'; END^
+        CREATE TRIGGER T_AD FOR T AFTER DELETE AS BEGIN INSERT INTO AUDIT VALUES ('deleted'); END^
+        SET TERM ; ^)";
+    auto copy = Make(ddl + "INSERT INTO T VALUES (1, 'one'); INSERT INTO U VALUES (1);",
+                     ddl + "INSERT INTO T VALUES (7, 'seven'); GRANT ALL ON T TO RM_LIMITED;"
+                           "GRANT ALL ON U TO RM_LIMITED; GRANT ALL ON AUDIT TO RM_LIMITED;");
+    if (GetParam())
+        copy->dest.Run("CREATE OR ALTER USER RM_LIMITED PASSWORD 'limited';");
+    ASSERT_EQ(copy->engine.PrepareCopy(copy->source.Name(), "", "", copy->dest.Name(), "RM_LIMITED", "limited", false,
+                                       copy->program.Path(), false),
+              0);
+
+    EXPECT_FALSE(copy->Copy("T"));
+    EXPECT_EQ(copy->engine.TableOutcome().error, "The triggers could not be switched off; the table is not touched");
+    EXPECT_TRUE(Contains(copy->RunLog(), "ERROR: The triggers could not be switched off; the table is not touched"))
+        << copy->RunLog();
+    EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID || ' ' || S) FROM T"), "7 trigger");
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM AUDIT"), "0");
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_INACTIVE = 1"), "0");
+    EXPECT_EQ(ReadWholeFile(copy->program.File("TriggerJournal.txt")), "");
+    // The same user fills a table without triggers.
+    EXPECT_TRUE(copy->Copy("U")) << copy->RunLog();
+    EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM U"), "1");
+}
+
 TEST_P(SafetyCopy, EachTableCarriesItsOwnGeneratorWhenOneNameStartsAnother)
 {
     const char* ddl = R"(CREATE GENERATOR GEN_ORDER; CREATE GENERATOR GEN_ORDER_ITEM;
