@@ -565,9 +565,11 @@ long long CTableChecker::CountRefusedValues(const std::string& sourceTable, cons
     const std::string name = SqlIdentifier(column);
     CStringGrid bad;
     int failure = 0;
-    m_source.Execute("EXECUTE BLOCK RETURNS (BAD BIGINT) AS " + declared + "BEGIN BAD = 0; FOR SELECT " + name +
-                         " FROM " + SqlIdentifier(sourceTable) + " WHERE " + where +
-                         " INTO :V0 DO BEGIN BEGIN " + moves + "WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
+    // A dialect-1 database knows no BIGINT.
+    const std::string count = m_source.SqlDialect() < 3 ? "INTEGER" : "BIGINT";
+    m_source.Execute("EXECUTE BLOCK RETURNS (BAD " + count + ") AS " + declared + "BEGIN BAD = 0; FOR SELECT " + name +
+                         " FROM " + SqlIdentifier(sourceTable) + " WHERE " + where + " INTO :V0 DO BEGIN BEGIN " +
+                         moves + "WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
                      failure, &bad);
     return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;
 }
