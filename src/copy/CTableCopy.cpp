@@ -24,14 +24,6 @@ std::vector<SResultColumn> ResultColumns(CFbCursor& cursor, int unmappedColumn)
     return columns;
 }
 
-std::string Folded(const std::string& text)
-{
-    std::string folded = text;
-    for (char& c : folded)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return folded;
-}
-
 } // namespace
 
 CTableCopy::CTableCopy(CCopyEngine& engine, const std::string& table)
@@ -84,14 +76,12 @@ std::string CTableCopy::SourceSpelling()
     // database is then addressed with its own spelling ("Customer" and
     // CUSTOMER are different names to the server).
     std::vector<std::string> tables;
-    if (!m_attachments.SourceTables(tables) || std::find(tables.begin(), tables.end(), m_sTable) != tables.end())
+    if (!m_attachments.SourceTables(tables))
         return m_sTable;
-    for (const std::string& name : tables)
-    {
-        if (Folded(name) == Folded(m_sTable))
-            return name;
-    }
-    return m_sTable;
+    const std::vector<std::string> spellings = TableSpellings(tables, m_sTable);
+    if (spellings.size() > 1)
+        m_sAmbiguousSource = AmbiguousTableMessage(m_sTable, spellings);
+    return spellings.size() == 1 ? spellings.front() : m_sTable;
 }
 
 bool CTableCopy::IsDestinationTable(std::string& reason)
@@ -125,6 +115,12 @@ CTableCopy::ESource CTableCopy::OpenSource()
         return ESource::Failed;
     }
     m_sSourceTable = SourceSpelling();
+    if (!m_sAmbiguousSource.empty())
+    {
+        // Either table would be a guess at the other's expense.
+        FailBeforeRows("ERROR: Failed to open or table is empty", m_sAmbiguousSource);
+        return ESource::Failed;
+    }
     GetColumnInfo(m_source, m_sSourceTable, m_sourceInfo);
     SSourceSelectOptions options;
     options.legacyCharset = m_settings.sourceCharset;
@@ -313,9 +309,8 @@ bool CTableCopy::Verify(int failedRecords)
     for (size_t i = 0; i < m_plan.columns.size(); ++i)
     {
         const SColumnPlan& column = m_plan.columns[i];
-        const auto source = std::find_if(m_sourceInfo.begin(), m_sourceInfo.end(),
-                                         [&](const SColumnInfo& info) { return info.name == column.name; });
-        if (source == m_sourceInfo.end())
+        const SColumnInfo* source = FindColumnNamed(m_sourceInfo, column.name);
+        if (!source)
             continue;
         if (column.value == EColumnValue::NotWritten && !source->computed)
             computed.push_back(column.name);

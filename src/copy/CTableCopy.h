@@ -89,6 +89,7 @@ class CTableCopy
     bool m_bDestRefused = false; // the destination refused the attachment before the rows were read
     bool m_bSourceBroke = false; // the source stopped delivering rows: the copy is incomplete
     std::string m_sSourceTable;
+    std::string m_sAmbiguousSource; // why the source's spelling of the name is unclear, if it is
     std::vector<SColumnInfo> m_sourceInfo;
     std::vector<SColumnInfo> m_destInfo;
     CStringGrid m_sourceTriggers;

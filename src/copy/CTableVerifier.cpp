@@ -10,6 +10,8 @@
 #include "db/SqlText.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -160,7 +162,75 @@ std::string DestExpression(const SVerifyColumn& column)
     return TimeIntoTimestamp(column) ? "CAST(" + name + " AS TIME)" : name;
 }
 
-// The source column as the destination holds it.
+// A dialect-1 NUMERIC or DECIMAL of more than 9 digits: a DOUBLE PRECISION
+// whose scale only its text shows. The copy hands on the double alone.
+bool IsScaledDouble(const SColumnInfo& column)
+{
+    return column.fieldType == 27 && column.scale != 0 && column.dimensions == 0;
+}
+
+// The 64-bit types (BIGINT, NUMERIC and DECIMAL of more than 9 digits) that
+// no CAST of a dialect-1 database can name: a number going into one is read
+// as the source stores it and converted by the destination's server.
+bool ConvertedByDestination(const SVerifyColumn& column, int sourceDialect)
+{
+    const int type = column.source.fieldType;
+    const bool number = type == 7 || type == 8 || type == 16 || type == 10 || type == 27;
+    return sourceDialect < 3 && column.dest.fieldType == 16 && column.dest.dimensions == 0 && number &&
+           column.source.dimensions == 0;
+}
+
+// The source value as an expression of exactly its value for the
+// destination's server: a scaled integer in its digits, a double as its
+// mantissa times a power of two, each factor exact (no decimal text, whose
+// reading back could round). Empty for other types.
+std::string ExactNumberExpression(const XSQLVAR& var, const std::string& text)
+{
+    const int type = var.sqltype & ~1;
+    if (type == SQL_SHORT || type == SQL_LONG || type == SQL_INT64)
+        return text;
+    if (type != SQL_DOUBLE && type != SQL_FLOAT)
+        return {};
+    double value = 0;
+    if (type == SQL_FLOAT)
+    {
+        float single = 0;
+        std::memcpy(&single, var.sqldata, sizeof single);
+        value = single;
+    }
+    else
+        std::memcpy(&value, var.sqldata, sizeof value);
+    if (!std::isfinite(value))
+        return {};
+    int exponent = 0;
+    const double fraction = std::frexp(value, &exponent);
+    const auto mantissa = static_cast<long long>(std::ldexp(fraction, 53));
+    exponent -= 53;
+    std::string expression = "CAST(" + std::to_string(mantissa) + " AS DOUBLE PRECISION)";
+    while (exponent != 0)
+    {
+        const int step = std::min(std::abs(exponent), 62);
+        expression += std::string(exponent > 0 ? " * " : " / ") + std::to_string(1LL << step) + "E0";
+        exponent += exponent > 0 ? -step : step;
+    }
+    return type == SQL_FLOAT ? "CAST(" + expression + " AS FLOAT)" : expression;
+}
+
+// Whether the double is the nearest one to the scaled integer and so close
+// to it that any rounding to the scale gives that integer back.
+bool DoubleHoldsScaled(const XSQLVAR& var, std::int64_t scaled, int scale)
+{
+    if ((var.sqltype & ~1) != SQL_DOUBLE || scale > 0 || scale < -18 || std::llabs(scaled) >= (1LL << 53))
+        return false;
+    double value = 0;
+    std::memcpy(&value, var.sqldata, sizeof value);
+    const double unit = std::pow(10.0, -scale);
+    const double gap = std::nextafter(std::fabs(value), HUGE_VAL) - std::fabs(value);
+    return static_cast<double>(scaled) / unit == value && gap * unit < 0.25;
+}
+
+// The source column as the destination holds it; with no type, as the
+// source holds it, for the destination to convert.
 std::string SourceExpression(const SVerifyColumn& column, const std::string& type)
 {
     std::string value = SqlIdentifier(column.source.name);
@@ -184,7 +254,9 @@ std::string SourceExpression(const SVerifyColumn& column, const std::string& typ
     // without it, so a destination of another type holds it without.
     if (column.source.fieldType == 14 && column.dest.fieldType != 14 && column.source.characterSetId != 1)
         value = "TRIM(TRAILING FROM " + value + ")";
-    return "CAST(" + value + " AS " + type + ")";
+    if (IsScaledDouble(column.source))
+        value = "CAST(" + value + " AS DOUBLE PRECISION)";
+    return type.empty() ? value : "CAST(" + value + " AS " + type + ")";
 }
 
 // What orders both sides alike: an integer key by its number, anything else
@@ -273,10 +345,12 @@ class CComparison
   public:
     // valueOffset: the result column of the first compared column, after the
     // keys that need a column of their own.
+    // throughDest: per column, the destination's type that its server
+    // converts the source's value to (empty: the source read it as that type).
     CComparison(CFbConnection& source, CFbConnection& dest, const std::vector<SVerifyColumn>& columns,
-                const std::vector<SOrderKey>& keys, int valueOffset)
+                const std::vector<SOrderKey>& keys, int valueOffset, const std::vector<std::string>& throughDest)
         : m_source(source), m_dest(dest), m_sourceRows(source), m_destRows(dest), m_columns(columns), m_keys(keys),
-          m_nValueOffset(valueOffset)
+          m_nValueOffset(valueOffset), m_throughDest(throughDest)
     {
     }
 
@@ -286,6 +360,9 @@ class CComparison
     int CompareKeys();
     void CompareValues(STableVerification& result);
     bool SameValue(size_t column, std::string& sourceText, std::string& destText);
+    // Whether the destination's server makes the destination's value of the source's.
+    bool ConvertsAlike(size_t column, const XSQLVAR& source, const XSQLVAR& dest, const std::string& sourceText,
+                       const std::string& destText);
     std::string KeyText(CFbCursor& cursor);
     std::string Literal(CFbCursor& cursor, int i);
     // Compares the BLOBs of column i of both rows without holding either whole.
@@ -298,6 +375,7 @@ class CComparison
     const std::vector<SVerifyColumn>& m_columns;
     const std::vector<SOrderKey>& m_keys;
     const int m_nValueOffset;
+    const std::vector<std::string>& m_throughDest;
 };
 
 std::string CComparison::Literal(CFbCursor& cursor, int i)
@@ -442,7 +520,26 @@ bool CComparison::SameValue(size_t column, std::string& sourceText, std::string&
     m_destRows.Value(i, EValueForm::Exact, y);
     sourceText = x.text;
     destText = y.text;
-    return x.text == y.text && x.marks == y.marks;
+    if (x.text == y.text && x.marks == y.marks)
+        return true;
+    return !m_throughDest[column].empty() && ConvertsAlike(column, a, b, x.text, y.text);
+}
+
+bool CComparison::ConvertsAlike(size_t column, const XSQLVAR& source, const XSQLVAR& dest,
+                                const std::string& sourceText, const std::string& destText)
+{
+    if (DoubleHoldsScaled(source, IntegerOf(dest), dest.sqlscale))
+        return true;
+    // Rare (more decimals than the destination keeps, or beyond a double's
+    // integers): the destination's server converts the value itself.
+    const std::string value = ExactNumberExpression(source, sourceText);
+    if (value.empty())
+        return false;
+    CStringGrid converted;
+    int failure = 0;
+    m_dest.Execute("SELECT CAST(" + value + " AS " + m_throughDest[column] + ") FROM RDB$DATABASE", failure, &converted,
+                   nullptr, EValueForm::Exact);
+    return failure == 0 && converted.RowCount() == 1 && converted.GetCell(0, 0) == destText;
 }
 
 void CComparison::CompareValues(STableVerification& result)
@@ -540,6 +637,15 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
         result.error = "No column of both tables can be compared";
         return result;
     }
+    std::vector<std::string> throughDest(compared.size());
+    for (size_t c = 0; c < compared.size(); ++c)
+    {
+        if (ConvertedByDestination(compared[c], source.SqlDialect()))
+            throughDest[c] = types[c];
+    }
+    const auto sourceValue = [&](size_t c) {
+        return SourceExpression(compared[c], throughDest[c].empty() ? types[c] : std::string());
+    };
 
     // The destination's primary key, or a unique key, when all its columns
     // are compared; else every compared column that is not a BLOB, and then
@@ -575,20 +681,20 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
         SOrderKey key;
         key.name = name;
         key.valueColumn = c;
-        key.integer = IsIntegerKey(compared[c].dest);
-        const std::string sourceValue = SourceExpression(compared[c], types[c]);
+        // A key the destination converts orders alike only from an integer.
+        key.integer = IsIntegerKey(compared[c].dest) && (throughDest[c].empty() || IsIntegerKey(compared[c].source));
         if (key.integer)
         {
             // The same type on both sides needs no cast, so an index can give the order.
             const bool sameType =
                 compared[c].source.fieldType == compared[c].dest.fieldType && compared[c].source.scale == 0;
-            key.sourceExpression = sameType ? SqlIdentifier(compared[c].source.name) : sourceValue;
+            key.sourceExpression = sameType ? SqlIdentifier(compared[c].source.name) : sourceValue(c);
             key.destExpression = SqlIdentifier(name);
         }
         else
         {
             const std::string room = std::to_string(std::min(32765, TextBytes(compared[c].dest)));
-            key.sourceExpression = "CAST(" + sourceValue + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
+            key.sourceExpression = "CAST(" + sourceValue(c) + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
             key.destExpression =
                 "CAST(" + DestExpression(compared[c]) + " AS VARCHAR(" + room + ") CHARACTER SET OCTETS)";
         }
@@ -605,7 +711,7 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
         key.name = compared[c].dest.name;
         key.valueColumn = c;
         key.integer = true;
-        key.sourceExpression = "HASH(" + SourceExpression(compared[c], types[c]) + ")";
+        key.sourceExpression = "HASH(" + sourceValue(c) + ")";
         key.destExpression = "HASH(" + DestExpression(compared[c]) + ")";
         key.shown = false;
         keys.push_back(key);
@@ -617,7 +723,7 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     for (size_t k = 0; k < keys.size(); ++k)
     {
         const size_t c = keys[k].valueColumn;
-        ownColumn[k] = !keys[k].integer || keys[k].sourceExpression != SourceExpression(compared[c], types[c]) ||
+        ownColumn[k] = !keys[k].integer || keys[k].sourceExpression != sourceValue(c) ||
                        keys[k].destExpression != DestExpression(compared[c]);
         if (ownColumn[k])
             keys[k].column = valueOffset++;
@@ -638,7 +744,7 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     }
     for (size_t c = 0; c < compared.size(); ++c)
     {
-        sourceSql += (c ? ", " : "") + SourceExpression(compared[c], types[c]);
+        sourceSql += (c ? ", " : "") + sourceValue(c);
         destSql += (c ? ", " : "") + DestExpression(compared[c]);
     }
     // Rows whose values the destination's types refuse could not be
@@ -663,7 +769,7 @@ STableVerification VerifyTable(CFbConnection& source, CFbConnection& dest, const
     else
         sourceSql += from + order;
     destSql += " FROM " + SqlIdentifier(destTable) + order;
-    CComparison comparison(source, dest, compared, keys, valueOffset);
+    CComparison comparison(source, dest, compared, keys, valueOffset, throughDest);
     comparison.Run(sourceSql, destSql, result);
     return result;
 }

@@ -243,8 +243,11 @@ std::vector<CTriggerJournal::SEntry> RestoreJournalTriggers(CTriggerJournal& jou
             continue;
         for (const std::string& trigger : entry.triggers)
         {
+            // A name its dialect cannot write stays inactive and keeps the entry.
+            const std::string name = connection.MetadataName(trigger);
             int failure = 0;
-            connection.Execute("ALTER TRIGGER " + QuotedSqlIdentifier(trigger) + " ACTIVE;", failure);
+            if (!name.empty())
+                connection.ExecuteMetadata("ALTER TRIGGER " + name + " ACTIVE;", failure);
         }
         // Only triggers seen active again release their entry.
         if (AreTriggersActive(connection, entry.triggers))

@@ -375,19 +375,8 @@ class CTableChecker
 
 std::string CTableChecker::SourceSpelling(const std::string& table) const
 {
-    if (std::find(m_sourceTables.begin(), m_sourceTables.end(), table) != m_sourceTables.end())
-        return table;
-    const auto folded = [](std::string text) {
-        for (char& c : text)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return text;
-    };
-    for (const std::string& name : m_sourceTables)
-    {
-        if (folded(name) == folded(table))
-            return name;
-    }
-    return {};
+    const std::vector<std::string> spellings = TableSpellings(m_sourceTables, table);
+    return spellings.size() == 1 ? spellings.front() : std::string();
 }
 
 STableCheck CTableChecker::Check(const std::string& table)
@@ -402,7 +391,9 @@ STableCheck CTableChecker::Check(const std::string& table)
     const std::string sourceTable = SourceSpelling(table);
     if (sourceTable.empty())
     {
-        Add(check, EKind::NotATable, ECheckSeverity::Fails, "", -1, "the source has no table " + table);
+        const std::vector<std::string> spellings = TableSpellings(m_sourceTables, table);
+        Add(check, EKind::NotATable, ECheckSeverity::Fails, "", -1,
+            spellings.empty() ? "the source has no table " + table : AmbiguousTableMessage(table, spellings));
         return check;
     }
     CStringGrid total;
@@ -493,6 +484,31 @@ STableCheck CTableChecker::Check(const std::string& table)
                         Add(check, EKind::NotInCharacterSet, ECheckSeverity::Fails, column.name, rows,
                             DestCharacterSet(dest.characterSetId));
                 }
+                // Bytes become text of the destination's set only where they
+                // are valid in it, and NONE text read in the code page only
+                // with characters the destination's set has.
+                const std::string destSet = IsText(dest) && dest.characterSetId > 1 && dest.characterSetId != 4 &&
+                                                    dest.characterSetId != 3 && dest.dimensions == 0
+                                                ? DestCharacterSet(dest.characterSetId)
+                                                : std::string(dest.characterSetId == 4 ? "UTF8" : "");
+                if (!destSet.empty() && dest.fieldType != 261 && from.dimensions == 0 &&
+                    ((from.characterSetId == 1 && IsText(from) && from.fieldType != 261) ||
+                     (column.legacyText && legacyTextKnown && destSet != "UTF8")))
+                {
+                    std::vector<std::string> steps{"TYPE OF COLUMN " + SqlIdentifier(sourceTable) + "." +
+                                                   SqlIdentifier(from.name)};
+                    if (column.legacyText)
+                        steps.push_back(TextType(from) + " CHARACTER SET " + m_settings.sourceCharset);
+                    steps.push_back(TextType(dest) + " CHARACTER SET " + destSet);
+                    // A pattern of text finds nothing in OCTETS: all its bytes are tried.
+                    const std::string where =
+                        SqlIdentifier(from.name) + (column.legacyText ? NotAscii : std::string(" IS NOT NULL"));
+                    const long long rows = IsCharacterSetName(m_settings.sourceCharset) || !column.legacyText
+                                               ? CountRefusedValues(sourceTable, from.name, steps, where)
+                                               : -1;
+                    if (rows != 0)
+                        Add(check, EKind::NotInCharacterSet, ECheckSeverity::Fails, column.name, rows, destSet);
+                }
                 if (column.legacyText && legacyTextKnown)
                 {
                     const long long rows = CountUnmappedBytes(sourceTable, from);
@@ -533,12 +549,18 @@ STableCheck CTableChecker::Check(const std::string& table)
     }
     for (const SColumnInfo& source : sourceInfo)
     {
-        const auto dest = std::find_if(destInfo.begin(), destInfo.end(),
-                                       [&](const SColumnInfo& column) { return column.name == source.name; });
+        // The destination column the source's is carried into, as the plan
+        // matches them (see FindColumnNamed).
+        const SColumnInfo* dest = nullptr;
+        for (const SColumnInfo& column : destInfo)
+        {
+            if (FindColumnNamed(sourceInfo, column.name) == &source)
+                dest = &column;
+        }
         // A column the destination computes takes no value either.
-        if (!source.computed && (dest == destInfo.end() || dest->computed))
+        if (!source.computed && (!dest || dest->computed))
             counts.push_back({"COUNT(" + SqlIdentifier(source.name) + ")", "",
-                              dest == destInfo.end() ? EKind::DroppedData : EKind::ComputedData,
+                              !dest ? EKind::DroppedData : EKind::ComputedData,
                               ECheckSeverity::Warning, source.name, TypeText(source)});
     }
     if (!counts.empty())
@@ -617,10 +639,11 @@ long long CTableChecker::CountRefusedValues(const std::string& sourceTable, cons
     const std::string name = SqlIdentifier(column);
     CStringGrid bad;
     int failure = 0;
-    // The count is an INTEGER: a database of dialect 1 knows no BIGINT.
-    m_source.Execute("EXECUTE BLOCK RETURNS (BAD INTEGER) AS " + declared + "BEGIN BAD = 0; FOR SELECT " + name +
-                         " FROM " + SqlIdentifier(sourceTable) + " WHERE " + where +
-                         " INTO :V0 DO BEGIN BEGIN " + moves + "WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
+    // A dialect-1 database knows no BIGINT.
+    const std::string count = m_source.SqlDialect() < 3 ? "INTEGER" : "BIGINT";
+    m_source.Execute("EXECUTE BLOCK RETURNS (BAD " + count + ") AS " + declared + "BEGIN BAD = 0; FOR SELECT " + name +
+                         " FROM " + SqlIdentifier(sourceTable) + " WHERE " + where + " INTO :V0 DO BEGIN BEGIN " +
+                         moves + "WHEN ANY DO BAD = BAD + 1; END END SUSPEND; END",
                      failure, &bad);
     return failure == 0 && bad.RowCount() == 1 ? bad.GetCellInt(0, 0) : -1;
 }

@@ -75,19 +75,17 @@ SCompareReport CompareTables(const SRunSettings& settings, const std::vector<std
     GetUserTables(source, sourceTables);
     for (const std::string& table : tables)
     {
-        // The source's own spelling of the name, as the copy takes it.
-        std::string sourceTable = table;
-        for (const std::string& name : sourceTables)
+        // The source's own spelling of the name, as the copy takes it; a name
+        // that fits several of its tables compares none of them.
+        const std::vector<std::string> spellings = TableSpellings(sourceTables, table);
+        if (spellings.size() > 1)
         {
-            if (name.size() == table.size() &&
-                std::equal(name.begin(), name.end(), table.begin(),
-                           [](char a, char b) {
-                               return std::tolower(static_cast<unsigned char>(a)) ==
-                                      std::tolower(static_cast<unsigned char>(b));
-                           }) &&
-                std::find(sourceTables.begin(), sourceTables.end(), table) == sourceTables.end())
-                sourceTable = name;
+            STableVerification unread;
+            unread.error = AmbiguousTableMessage(table, spellings);
+            report.tables.push_back({table, unread});
+            continue;
         }
+        const std::string sourceTable = spellings.empty() ? table : spellings.front();
         std::vector<SColumnInfo> sourceInfo;
         std::vector<SColumnInfo> destInfo;
         // Columns that cannot be read leave nothing to compare: that is no
@@ -107,11 +105,10 @@ SCompareReport CompareTables(const SRunSettings& settings, const std::vector<std
         std::vector<std::string> computed;
         for (const SColumnInfo& column : destInfo)
         {
-            const auto from = std::find_if(sourceInfo.begin(), sourceInfo.end(),
-                                           [&](const SColumnInfo& info) { return info.name == column.name; });
-            if (from != sourceInfo.end() && column.computed && !from->computed)
+            const SColumnInfo* from = FindColumnNamed(sourceInfo, column.name);
+            if (from && column.computed && !from->computed)
                 computed.push_back(column.name);
-            if (from == sourceInfo.end() || column.computed)
+            if (!from || column.computed)
                 continue;
             const bool legacy = from->characterSetId == 0 && column.characterSetId > 1;
             columns.push_back({*from, column, legacy ? settings.sourceCharset : ""});

@@ -123,15 +123,19 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
     bool ok = true;
     for (const std::string& trigger : triggers)
     {
-        const std::string name = QuotedSqlIdentifier(trigger);
+        const std::string name = connection.MetadataName(trigger);
         const std::string sql = active ? "ALTER TRIGGER  " + name + " ACTIVE;" : "ALTER TRIGGER " + name + " INACTIVE;";
         int failure = 0;
-        connection.Execute(sql, failure);
+        if (name.empty())
+            failure = CFbConnection::FailPrepare;
+        else
+            connection.ExecuteMetadata(sql, failure);
         WriteSqlLog(sql);
         if (failure != 0)
         {
             ok = false;
-            m_logs.WriteSqlFailure(connection.LastErrorMessage());
+            m_logs.WriteSqlFailure(name.empty() ? "The name " + trigger + " cannot be written in SQL dialect 1"
+                                                : connection.LastErrorMessage());
             WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_logs.TablePrefix());
         }
     }

@@ -153,7 +153,7 @@ std::set<std::string> LegacyTextColumns(const std::vector<SColumnInfo>& source, 
             continue;
         for (const SColumnInfo& target : dest)
         {
-            if (target.name == column.name && target.characterSetId > 1)
+            if (FindColumnNamed(source, target.name) == &column && target.characterSetId > 1)
                 columns.insert(column.name);
         }
     }
@@ -172,7 +172,7 @@ std::set<std::string> TextIntoBytesColumns(const std::vector<SColumnInfo>& sourc
         {
             const bool bytes = target.dimensions == 0 && (target.characterSetId == 0 || target.characterSetId == 1 ||
                                                           (target.blob && target.blobSubType != 1));
-            if (target.name == column.name && bytes)
+            if (FindColumnNamed(source, target.name) == &column && bytes)
                 columns.insert(column.name);
         }
     }
@@ -186,10 +186,14 @@ void PlanDeclaredUnmappedBytes(CFbConnection& source, const std::vector<SColumnI
     std::map<int, std::pair<std::string, std::string>> ofSet; // id: name, unmapped bytes
     for (const SColumnInfo& column : sourceColumns)
     {
-        const auto target = std::find_if(dest.begin(), dest.end(),
-                                         [&](const SColumnInfo& info) { return info.name == column.name; });
+        const SColumnInfo* target = nullptr;
+        for (const SColumnInfo& info : dest)
+        {
+            if (FindColumnNamed(sourceColumns, info.name) == &column)
+                target = &info;
+        }
         const bool text = column.fieldType == 14 || column.fieldType == 37 || (column.blob && column.blobSubType == 1);
-        if (!IsRealText(column) || !text || target == dest.end() || target->characterSetId <= 1 ||
+        if (!IsRealText(column) || !text || !target || target->characterSetId <= 1 ||
             target->dimensions > 0 || options.bytesColumns.count(column.name))
             continue;
         auto known = ofSet.find(column.characterSetId);
@@ -255,12 +259,13 @@ std::string UnmappedBytes(CFbConnection& connection, const std::string& charset)
 
 std::string HoldsAnyByte(const std::string& quotedColumn, const std::string& bytes)
 {
-    // '%[...]%' as bytes: one pattern is shorter and quicker than a search
-    // for each byte, and none of these bytes means anything in a pattern.
-    std::string pattern = "255B";
+    // A search for each byte: each takes one pass over the value, where a
+    // pattern ('%[...]%') takes minutes over a BLOB of a few megabytes.
+    std::string condition;
     for (const char byte : bytes)
-        pattern += HexByte(byte);
-    return quotedColumn + " SIMILAR TO x'" + pattern + "5D25'";
+        condition += std::string(condition.empty() ? "(" : " OR ") + "POSITION(x'" + HexByte(byte) + "' IN " +
+                     quotedColumn + ") > 0";
+    return condition.empty() ? "FALSE" : condition + ")";
 }
 
 std::string UnmappedByteMessage(const std::string& column, const std::string& charset, const std::string& bytes)

@@ -68,16 +68,9 @@ bool IsRealCharacterSet(int id)
 
 const SSourceColumn* FindSource(const std::vector<SSourceColumn>& source, const std::string& name, int& index)
 {
-    for (size_t i = 0; i < source.size(); ++i)
-    {
-        if (source[i].name == name)
-        {
-            index = static_cast<int>(i);
-            return &source[i];
-        }
-    }
-    index = -1;
-    return nullptr;
+    const SSourceColumn* found = FindColumnNamed(source, name);
+    index = found ? static_cast<int>(found - source.data()) : -1;
+    return found;
 }
 
 void PlanMissingColumn(const SColumnInfo& column, SColumnPlan& plan, std::vector<std::string>& problems)

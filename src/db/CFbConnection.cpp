@@ -3,6 +3,7 @@
 #include "db/BlobIo.h"
 #include "db/CXsqlda.h"
 #include "db/ServerName.h"
+#include "db/SqlText.h"
 
 #include <algorithm>
 #include <firebird/Interface.h>
@@ -146,6 +147,7 @@ bool CFbConnection::Connect(const std::string& user, const std::string& password
     m_bConnected = true;
     m_sLastError.clear();
     m_bInProcess = AskInProcess();
+    m_nSqlDialect = AskSqlDialect();
     m_hStatement = 0;
     if (isc_dsql_allocate_statement(m_aStatus, &m_hDatabase, &m_hStatement) != 0)
     {
@@ -243,6 +245,35 @@ bool CFbConnection::AskInProcess()
             return false;
     }
     return true;
+}
+
+int CFbConnection::AskSqlDialect()
+{
+    const char items[] = {isc_info_db_sql_dialect, isc_info_end};
+    char reply[16] = {};
+    CFbStatus status;
+    if (isc_database_info(status, &m_hDatabase, sizeof items, items, sizeof reply, reply) != 0 ||
+        reply[0] != isc_info_db_sql_dialect)
+        return Dialect;
+    const short length = static_cast<short>(isc_vax_integer(reply + 1, 2));
+    if (length < 1 || length > 4)
+        return Dialect;
+    const int dialect = static_cast<int>(isc_vax_integer(reply + 3, length));
+    return dialect >= 1 && dialect <= Dialect ? dialect : Dialect;
+}
+
+void CFbConnection::ExecuteMetadata(const std::string& sql, int& failure)
+{
+    m_nStatementDialect = static_cast<unsigned short>(m_nSqlDialect);
+    Execute(sql, failure);
+    m_nStatementDialect = Dialect;
+}
+
+std::string CFbConnection::MetadataName(const std::string& name) const
+{
+    if (m_nSqlDialect >= 3)
+        return QuotedSqlIdentifier(name);
+    return SqlIdentifier(name) == name ? name : std::string();
 }
 
 void CFbConnection::FillRelations()
@@ -355,7 +386,8 @@ void CFbConnection::Execute(const std::string& sql, int& failure, CStringGrid* r
         failure = FailTransaction;
         return;
     }
-    if (isc_dsql_prepare(m_aStatus, &m_hTransaction, &m_hStatement, 0, sql.c_str(), Dialect, descriptor.Get()) != 0)
+    if (isc_dsql_prepare(m_aStatus, &m_hTransaction, &m_hStatement, 0, sql.c_str(), m_nStatementDialect,
+                         descriptor.Get()) != 0)
     {
         NoteFailure(m_aStatus);
         failure = FailPrepare;

@@ -44,6 +44,16 @@ class CFbConnection
     // and their description go to the grids when given. DDL commits at once.
     void Execute(const std::string& sql, int& failure, CStringGrid* rowGrid = nullptr,
                  CStringGrid* columnGrid = nullptr, EValueForm form = EValueForm::Display);
+    // Runs a statement that changes metadata (ALTER TRIGGER) in the
+    // database's own SQL dialect: a dialect-1 database refuses them from a
+    // dialect-3 client. Names in it must be written as MetadataName gives them.
+    void ExecuteMetadata(const std::string& sql, int& failure);
+    // The name as a metadata statement of this database takes it: quoted in
+    // dialect 3; in dialect 1, which has no quoted names, a plain upper-case
+    // name as it is and empty for any other, which such a statement cannot name.
+    std::string MetadataName(const std::string& name) const;
+    // The database's SQL dialect, read at the attach (3 when it cannot be read).
+    int SqlDialect() const { return m_nSqlDialect; }
     // The user tables, read at the first call after the attach; false when
     // not attached.
     bool GetRelations(CStringGrid& target);
@@ -110,6 +120,7 @@ class CFbConnection
     // Lets go of the object interface's attachment once it is detached.
     void ReleaseAttachment();
     bool AskInProcess();
+    int AskSqlDialect();
     bool RunStatementWithoutRows(int statementType, int& failure);
     void FetchRows(XSQLDA* descriptor, int n, int& failure, CStringGrid& rowGrid, CStringGrid* columnGrid,
                    EValueForm form);
@@ -129,5 +140,8 @@ class CFbConnection
     int m_nAttempts = 1;
     int m_nLastAttachAttempts = 0;
     bool m_bInProcess = false;
+    int m_nSqlDialect = 3;
+    // The dialect the next statement is prepared in.
+    unsigned short m_nStatementDialect = 3;
     std::string m_sLastError;
 };

@@ -39,27 +39,42 @@ bool CFbConnection::GetTableTriggers(const std::string& table, CStringGrid& trig
                " AND d.rdb$depended_on_type = 5 AND p.rdb$depended_on_type = 14 AND p.rdb$depended_on_name = " +
                generator + "))";
     };
-    // The value comes as text: a database of dialect 1 knows no BIGINT.
+    // A dialect-1 database knows no BIGINT, and the EXECUTE STATEMENT runs
+    // in its dialect, where GEN_ID gives only the low 32 bits: there the
+    // values are read apart, each by a dialect-3 statement of its own.
+    const bool legacy = m_nSqlDialect < 3;
+    const std::string valueColumn = legacy ? "" : ", GEN_VALUE BIGINT";
+    const std::string readValue = legacy ? ""
+                                         : "EXECUTE STATEMENT 'SELECT GEN_ID(\"' || REPLACE(GEN_NAME, '\"', '\"\"') || "
+                                           "'\", 0) FROM RDB$DATABASE' INTO :GEN_VALUE; ";
     Execute("EXECUTE BLOCK RETURNS (GEN_NAME VARCHAR(63) CHARACTER SET UTF8, FIRST_TRIGGER VARCHAR(63) CHARACTER SET "
-            "UTF8, GEN_VALUE VARCHAR(21)) AS BEGIN "
+            "UTF8" + valueColumn + ") AS BEGIN "
             "FOR SELECT TRIM(g.rdb$generator_name) FROM rdb$generators g "
             "WHERE COALESCE(g.rdb$system_flag, 0) = 0 AND EXISTS (SELECT 1 FROM rdb$triggers t "
             "WHERE t.rdb$relation_name = '" + EscapeSqlString(table) + "' AND " + uses("g.rdb$generator_name") + ") "
             "INTO :GEN_NAME DO BEGIN "
             "FIRST_TRIGGER = (SELECT FIRST 1 TRIM(t.rdb$trigger_name) FROM rdb$triggers t WHERE " + uses(":GEN_NAME") + "); "
-            "EXECUTE STATEMENT 'SELECT GEN_ID(\"' || REPLACE(GEN_NAME, '\"', '\"\"') || '\", 0) FROM RDB$DATABASE' "
-            "INTO :GEN_VALUE; SUSPEND; END END",
+            + readValue + "SUSPEND; END END",
             failure, &links);
     if (failure != 0)
         return false;
     for (int g = 0; g < links.RowCount(); ++g)
     {
         const int k = triggerGrid.FindRow(0, links.GetCell(1, g), 1);
-        if (k >= 0)
+        if (k < 0)
+            continue;
+        std::string value = legacy ? std::string() : links.GetCell(2, g);
+        if (legacy)
         {
-            triggerGrid.SetCell(2, k, links.GetCell(0, g));
-            triggerGrid.SetCell(3, k, links.GetCell(2, g));
+            CStringGrid read;
+            Execute("SELECT GEN_ID(" + QuotedSqlIdentifier(links.GetCell(0, g)) + ", 0) FROM RDB$DATABASE", failure,
+                    &read);
+            if (failure != 0 || read.RowCount() != 1)
+                return false;
+            value = read.GetCell(0, 0);
         }
+        triggerGrid.SetCell(2, k, links.GetCell(0, g));
+        triggerGrid.SetCell(3, k, value);
     }
     return LinkGeneratorsByName(table, triggerGrid);
 }

@@ -67,6 +67,33 @@ bool GetUserTables(CFbConnection& connection, std::vector<std::string>& tables)
     return true;
 }
 
+std::vector<std::string> TableSpellings(const std::vector<std::string>& tables, const std::string& name)
+{
+    if (std::find(tables.begin(), tables.end(), name) != tables.end())
+        return {name};
+    const auto folded = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    std::vector<std::string> spellings;
+    for (const std::string& table : tables)
+    {
+        if (folded(table) == folded(name))
+            spellings.push_back(table);
+    }
+    return spellings;
+}
+
+std::string AmbiguousTableMessage(const std::string& name, const std::vector<std::string>& spellings)
+{
+    std::string list;
+    for (const std::string& spelling : spellings)
+        list += (list.empty() ? "" : ", ") + spelling;
+    return "the source has several tables named " + name + " letter case aside (" + list +
+           "), and none spelled exactly so";
+}
+
 bool ReadDatabaseIdentity(CFbConnection& connection, std::string& identity)
 {
     CStringGrid rows;

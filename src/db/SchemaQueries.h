@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,37 @@ struct SForeignKey
 // The database's own tables: no views, no system, temporary or external
 // tables; false when the query fails.
 bool GetUserTables(CFbConnection& connection, std::vector<std::string>& tables);
+// The column of that name: the exact spelling first, else the one column
+// whose name is the same letter case aside ("amount" of an old design that
+// quoted its names, AMOUNT of the new one); nullptr for none or several.
+template <typename Column>
+const Column* FindColumnNamed(const std::vector<Column>& columns, const std::string& name)
+{
+    const Column* folded = nullptr;
+    int matches = 0;
+    for (const Column& column : columns)
+    {
+        if (column.name == name)
+            return &column;
+        if (column.name.size() == name.size() &&
+            std::equal(column.name.begin(), column.name.end(), name.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+            }))
+        {
+            folded = &column;
+            ++matches;
+        }
+    }
+    return matches == 1 ? folded : nullptr;
+}
+
+// How a database spells a table that the table list names: the exact
+// spelling when it has it, else every table of that name letter case aside
+// ("Customer" and CUSTOMER are two tables to the server). More than one
+// means the name is ambiguous there; none, that there is no such table.
+std::vector<std::string> TableSpellings(const std::vector<std::string>& tables, const std::string& name);
+// Why a name that fits several tables is not copied.
+std::string AmbiguousTableMessage(const std::string& name, const std::vector<std::string>& spellings);
 // What identifies the database behind an attachment whatever name reached
 // it (a relative path, a link, an alias, a server prefix): the file the
 // engine opened and the moment the database was created.

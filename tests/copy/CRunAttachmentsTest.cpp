@@ -1,6 +1,8 @@
 #include "copy/CRunAttachments.h"
 
 #include "CopyFixture.h"
+#include "copy/CopyCheck.h"
+#include "copy/CopyCompare.h"
 
 namespace
 {
@@ -96,17 +98,35 @@ TEST_P(RunAttachments, TablesCopiedAloneAttachForThemselves)
 // still resolve.
 TEST_P(RunAttachments, MissingAndDifferentlySpelledTablesInOneRun)
 {
+    // The destination's "customer" could be either of the source's two
+    // tables: none is taken, by the copy, the check or the comparison.
     auto copy = Make("CREATE TABLE \"Mixed\" (ID INTEGER); INSERT INTO \"Mixed\" VALUES (5);"
                      "CREATE TABLE ONLYSOURCE (ID INTEGER); INSERT INTO ONLYSOURCE VALUES (6);"
-                     "CREATE TABLE LAST (ID INTEGER); INSERT INTO LAST VALUES (7);",
-                     "CREATE TABLE MIXED (ID INTEGER); CREATE TABLE LAST (ID INTEGER);");
-    const SRunRecord run = RunTables(*copy, {"MIXED", "ONLYSOURCE", "LAST"});
-    EXPECT_EQ(run.finished, (std::vector<std::string>{"MIXED ok", "ONLYSOURCE failed", "LAST ok"}));
+                     "CREATE TABLE LAST (ID INTEGER); INSERT INTO LAST VALUES (7);"
+                     "CREATE TABLE CUSTOMER (ID INTEGER); INSERT INTO CUSTOMER VALUES (1);"
+                     "CREATE TABLE \"Customer\" (ID INTEGER); INSERT INTO \"Customer\" VALUES (2);",
+                     "CREATE TABLE MIXED (ID INTEGER); CREATE TABLE LAST (ID INTEGER);"
+                     "CREATE TABLE \"customer\" (ID INTEGER); INSERT INTO \"customer\" VALUES (9);");
+    const SRunRecord run = RunTables(*copy, {"MIXED", "ONLYSOURCE", "LAST", "customer"});
+    EXPECT_EQ(run.finished,
+              (std::vector<std::string>{"MIXED ok", "ONLYSOURCE failed", "LAST ok", "customer failed"}));
     EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM MIXED"), "5");
     EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM LAST"), "7");
+    EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM \"customer\""), "9");
     EXPECT_EQ(CountOf(copy->RunLog(), Entry("ONLYSOURCE", "ERROR: Failed to open or table is empty",
                                             "the destination has no such table")),
               1u);
+    const std::string ambiguous = "the source has several tables named customer letter case aside (CUSTOMER, "
+                                  "Customer), and none spelled exactly so";
+    EXPECT_NE(copy->RunLog().find(ambiguous), std::string::npos) << copy->RunLog();
+    const SCheckReport check = CheckCopy(copy->engine.Settings(), {"customer"});
+    ASSERT_EQ(check.tables.size(), 1u);
+    ASSERT_EQ(check.tables[0].findings.size(), 1u);
+    EXPECT_EQ(check.tables[0].findings[0].detail, ambiguous);
+    const SCompareReport compare = CompareTables(copy->engine.Settings(), {"customer"});
+    ASSERT_EQ(compare.tables.size(), 1u);
+    EXPECT_FALSE(compare.tables[0].result.ran);
+    EXPECT_EQ(compare.tables[0].result.error, ambiguous);
 }
 
 // An attachment that the server dropped between two tables (an

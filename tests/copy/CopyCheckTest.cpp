@@ -98,6 +98,8 @@ INSERT INTO CONVERTED_KEYS VALUES (1, 1.001, '1', '2020-01-01 10:00');
 INSERT INTO CONVERTED_KEYS VALUES (2, 1.002, '01', '2020-01-01 11:00');
 CREATE TABLE CI_PARENT (CODE VARCHAR(5) CHARACTER SET UTF8 NOT NULL PRIMARY KEY); INSERT INTO CI_PARENT VALUES ('ABC');
 CREATE TABLE CI_CHILD (ID INTEGER, CODE VARCHAR(5) CHARACTER SET UTF8); INSERT INTO CI_CHILD VALUES (1, 'abc');
+CREATE TABLE BYTES_INTO_TEXT (ID INTEGER, O VARCHAR(4) CHARACTER SET OCTETS);
+INSERT INTO BYTES_INTO_TEXT VALUES (1, x'E4'); INSERT INTO BYTES_INTO_TEXT VALUES (2, x'C3A4');
 )";
 
 const char* const Dest = R"(
@@ -155,6 +157,7 @@ CREATE TABLE PAIRS (ID INTEGER, A INTEGER, B INTEGER, UNIQUE (A, B));
 CREATE TABLE CONVERTED_KEYS (ID INTEGER, N NUMERIC(9,2) UNIQUE, CODE INTEGER UNIQUE, AT_TIME DATE UNIQUE);
 CREATE TABLE CI_PARENT (CODE VARCHAR(5) CHARACTER SET UTF8 NOT NULL PRIMARY KEY COLLATE UNICODE_CI);
 CREATE TABLE CI_CHILD (ID INTEGER, CODE VARCHAR(5) CHARACTER SET UTF8 REFERENCES CI_PARENT COLLATE UNICODE_CI);
+CREATE TABLE BYTES_INTO_TEXT (ID INTEGER, O VARCHAR(4) CHARACTER SET UTF8);
 )";
 
 struct SExpected
@@ -241,6 +244,8 @@ const SExpected Expected[] = {
     {"CONVERTED_KEYS", ECheckSeverity::Fails, EKind::DuplicateKeys, "N", 1, "INTEG_"},
     {"CONVERTED_KEYS", ECheckSeverity::Fails, EKind::DuplicateKeys, "CODE", 1, "INTEG_"},
     {"CONVERTED_KEYS", ECheckSeverity::Fails, EKind::DuplicateKeys, "AT_TIME", 1, "INTEG_"},
+    // Bytes that are no UTF-8 (x'E4'); x'C3A4' is 'ä'.
+    {"BYTES_INTO_TEXT", ECheckSeverity::Fails, EKind::NotInCharacterSet, "O", 1, "UTF8"},
 };
 
 std::vector<std::string> Tables()
@@ -299,6 +304,27 @@ TEST_P(CopyCheck, EveryFindingIsForeseenAndTheCopyBearsItOut)
     }
     // Refused before it is touched, rather than filled with defaults alone.
     EXPECT_EQ(copy->dest.Scalar("SELECT LIST(CODE) FROM NOTHING_SHARED"), "kept");
+}
+
+TEST_P(CopyCheck, CodePageTextIsCheckedAgainstTheDestinationsCharacterSet)
+{
+    // Read as WIN1252, x'80' is the euro sign, which ISO8859_1 lacks.
+    auto copy = Make("CREATE TABLE T (ID INTEGER, S VARCHAR(5)); INSERT INTO T VALUES (1, x'E4');"
+                     "INSERT INTO T VALUES (2, x'4180');",
+                     "CREATE TABLE T (ID INTEGER, S VARCHAR(5) CHARACTER SET ISO8859_1);", "NONE");
+    copy->engine.SetSourceCharset("WIN1252");
+    const SCheckReport report = CheckCopy(copy->engine.Settings(), {"T"});
+    ASSERT_EQ(report.tables.size(), 1u);
+    const auto& findings = report.tables[0].findings;
+    const auto found = std::find_if(findings.begin(), findings.end(), [](const SCheckFinding& finding) {
+        return finding.kind == EKind::NotInCharacterSet && finding.column == "S";
+    });
+    ASSERT_NE(found, findings.end());
+    EXPECT_EQ(found->rows, 1);
+    EXPECT_EQ(found->detail, "ISO8859_1");
+    // The copy refuses that row alone.
+    EXPECT_FALSE(copy->Copy("T"));
+    EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM T"), "1");
 }
 
 TEST_P(CopyCheck, DatabasesThatCannotBeReadAreSaidSo)

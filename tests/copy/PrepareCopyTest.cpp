@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -70,6 +71,22 @@ TEST(PrepareCopy, NamesTheRunFolderLogsAndBackupsAfterTheSource)
     {
         EXPECT_EQ(run.engine.Settings().files.runLog, folder + "/" + stamp + "-2_log.txt");
     }
+}
+
+TEST(PrepareCopy, ASourceNamedWithoutAFolderHasItsRunFolderInTheCurrentOne)
+{
+    // Not "source.fdbDB_copy_..." beside it.
+    SPrepared run;
+    const std::string folder = run.source.Folder().Path();
+    char previous[4096] = {};
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+    const int prepared = run.engine.PrepareCopy(run.source.Path().substr(folder.size()), "", "", run.dest.Name(), "",
+                                                "", true, run.program.Path(), false);
+    ASSERT_EQ(chdir(previous), 0);
+    ASSERT_EQ(prepared, 0);
+    EXPECT_TRUE(DirectoryExists(folder + "DB_copy_" + Today()));
+    EXPECT_EQ(run.engine.Settings().files.runLog.substr(0, 19), "./DB_copy_" + Today() + "/");
 }
 
 TEST(PrepareCopy, TemporaryDestinationCopyIsMadeWithoutBackupAndRemovedWithTheEngine)

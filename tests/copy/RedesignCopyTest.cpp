@@ -4,6 +4,7 @@
 #include "CopyFixture.h"
 
 #include "copy/CopyCheck.h"
+#include "copy/CopyCompare.h"
 #include "support/CrossDatabaseCompare.h"
 
 #include <map>
@@ -154,6 +155,34 @@ TEST_P(RedesignCopy, BlobTableWithADroppedSourceColumnCopies)
     ASSERT_TRUE(copy->Copy("T")) << copy->RunLog() << copy->SqlLog();
     EXPECT_EQ(Mismatches(*copy, "T", {"ID", "TXT", "BIN"}), 0);
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ADDED = '' AND LATER IS NULL"), "2");
+}
+
+TEST_P(RedesignCopy, ColumnsRenamedOnlyInLetterCaseCarryTheirValues)
+{
+    // An old design that quoted its names, redesigned without quotes; "Code"
+    // and CODE both in the source are two columns, and neither is guessed.
+    auto copy = Make(R"(CREATE TABLE "orders" ("id" INTEGER NOT NULL PRIMARY KEY, "amount" NUMERIC(9,2),
+                          "Code" VARCHAR(5), CODE VARCHAR(5));
+                        INSERT INTO "orders" VALUES (1, 12.5, 'a', 'B'); INSERT INTO "orders" VALUES (2, -3, NULL, 'C');)",
+                     R"(CREATE TABLE ORDERS (ID INTEGER NOT NULL PRIMARY KEY, AMOUNT NUMERIC(9,2) NOT NULL,
+                          "code" VARCHAR(5));)");
+    const SCheckReport report = CheckCopy(copy->engine.Settings(), {"ORDERS"});
+    ASSERT_EQ(report.tables.size(), 1u);
+    std::vector<std::string> dropped;
+    for (const SCheckFinding& finding : report.tables[0].findings)
+    {
+        if (finding.kind == SCheckFinding::EKind::DroppedData)
+            dropped.push_back(finding.column);
+    }
+    EXPECT_EQ(dropped, (std::vector<std::string>{"Code", "CODE"}));
+
+    const SRunRecord run = RunTables(*copy, {"ORDERS"});
+    EXPECT_TRUE(run.result.allCopied) << copy->RunLog();
+    EXPECT_EQ(CountMismatchedRows(copy->source, copy->dest, "ORDERS", {"ID", "AMOUNT"}, {"\"id\"", "\"amount\""},
+                                  "orders"),
+              0);
+    EXPECT_EQ(copy->dest.Scalar("SELECT LIST(AMOUNT) FROM (SELECT AMOUNT FROM ORDERS ORDER BY ID)"), "12.50,-3.00");
+    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM ORDERS WHERE \"code\" = ''"), "2");
 }
 
 TEST_P(RedesignCopy, FailingCommitFailsTheTableAndSaysWhatIsLeft)
@@ -565,6 +594,79 @@ TEST_P(RedesignCopy, LegacyBytesWithoutACharacterInTheCodePageFailTheirRowsAsThe
         EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 4 AND OCTET_LENGTH(S) = 3"
                                     " AND POSITION(ASCII_CHAR(0) IN S) = 2"),
                   "1");
+    }
+}
+
+TEST_P(RedesignCopy, DialectOneSourceIntoDialectThreeAndDialectOneDestinations)
+{
+    // NUMERIC(15,2) of a dialect-1 database is a DOUBLE PRECISION; 2.675
+    // has more decimals than its scale keeps.
+    const std::string source = R"(
+        CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, NAME VARCHAR(10), AMOUNT NUMERIC(15,2),
+          PRICE NUMERIC(15,2), BORN DATE);
+        CREATE GENERATOR GEN_T;
+        SET GENERATOR GEN_T TO 700;
+        SET TERM ^;
+        CREATE TRIGGER T_BI FOR T BEFORE INSERT AS BEGIN IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_T, 1); END^
+        SET TERM ;^
+        INSERT INTO T VALUES (10, 'alpha', 12.5, 12.345, '2020-01-02 10:11:12');
+        INSERT INTO T VALUES (20, 'beta', 1234567890123.45, NULL, NULL);
+        INSERT INTO T VALUES (30, 'gamma', 2.675, 0.1, '1999-12-31');)";
+    const auto destination = [](const std::string& id, const std::string& born) {
+        return "CREATE TABLE T (ID " + id +
+               " NOT NULL PRIMARY KEY, NAME VARCHAR(10), AMOUNT NUMERIC(15,2),"
+               " PRICE VARCHAR(30), BORN " +
+               born +
+               ");"
+               "CREATE TABLE AUDIT_LOG (MSG VARCHAR(40));"
+               "CREATE GENERATOR GEN_T;"
+               "SET TERM ^;"
+               "CREATE TRIGGER T_BI FOR T BEFORE INSERT AS BEGIN IF (NEW.ID IS NULL) THEN NEW.ID = GEN_ID(GEN_T, 1);"
+               " NEW.NAME = UPPER(NEW.NAME); END^"
+               "CREATE TRIGGER T_AD FOR T AFTER DELETE AS BEGIN INSERT INTO AUDIT_LOG VALUES ('deleted ' || OLD.ID);"
+               " END^"
+               "SET TERM ;^"
+               "INSERT INTO T (ID, NAME) VALUES (1, 'old');";
+    };
+    const std::map<unsigned short, std::string> designs{{3, destination("BIGINT", "TIMESTAMP")},
+                                                        {1, destination("INTEGER", "DATE")}};
+    for (const auto& [dialect, design] : designs)
+    {
+        SCOPED_TRACE("destination dialect " + std::to_string(dialect));
+        CTempDatabase::SOptions sourceOptions = OnPath(GetParam(), "source.fdb", "NONE");
+        sourceOptions.dialect = 1;
+        CTempDatabase::SOptions destOptions = OnPath(GetParam(), "dest.fdb");
+        destOptions.dialect = dialect;
+        SCopyFixture copy(source, design, sourceOptions, destOptions);
+        ASSERT_EQ(copy.prepared, 0);
+        ASSERT_TRUE(copy.Copy("T")) << copy.RunLog() << copy.SqlLog();
+        EXPECT_TRUE(Contains(copy.RunLog(), "Verified: 3 rows identical")) << copy.RunLog();
+
+        // Off during the copy: nothing audited, nothing upper-cased.
+        EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM AUDIT_LOG"), "0");
+        EXPECT_EQ(copy.dest.Scalar("SELECT LIST(NAME) FROM (SELECT NAME FROM T ORDER BY ID)"), "alpha,beta,gamma");
+        EXPECT_EQ(copy.dest.Scalar(
+                      std::string("SELECT COUNT(*) FROM T WHERE (ID = 10 AND AMOUNT = 12.5 AND PRICE ="
+                                  " '12.34500000000000' AND BORN = '2020-01-02 10:11:12') OR (ID = 20 AND"
+                                  " AMOUNT = 1234567890123.45 AND PRICE IS NULL AND BORN IS NULL) OR (ID = 30 AND ") +
+                      // the double as its destination's server stores it
+                      (dialect == 1 ? "AMOUNT = 2.675E0" : "AMOUNT = CAST(2.675E0 AS NUMERIC(15,2))") +
+                      " AND PRICE = '0.1000000000000000' AND BORN = '1999-12-31')"),
+                  "3");
+        EXPECT_EQ(copy.source.Scalar("SELECT COUNT(*) FROM T WHERE (ID = 10 AND AMOUNT = 12.5 AND PRICE = 12.345)"
+                                     " OR (ID = 20 AND AMOUNT = 1234567890123.45) OR (ID = 30 AND AMOUNT = 2.675E0)"),
+                  "3");
+        const SCompareReport compared = CompareTables(copy.engine.Settings(), {"T"});
+        ASSERT_EQ(compared.tables.size(), 1u) << compared.error;
+        EXPECT_TRUE(compared.tables[0].result.Identical()) << CompareReportText(compared);
+        // On again afterwards, and the generator where the source's stands.
+        EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME IN ('T_BI', 'T_AD')"
+                                   " AND COALESCE(RDB$TRIGGER_INACTIVE, 0) = 0"),
+                  "2");
+        EXPECT_EQ(copy.dest.Scalar("SELECT GEN_ID(GEN_T, 0) FROM RDB$DATABASE"), "700");
+        copy.dest.Run("INSERT INTO T (NAME) VALUES ('new'); DELETE FROM T WHERE ID = 10;");
+        EXPECT_EQ(copy.dest.Scalar("SELECT NAME FROM T WHERE ID = 701"), "NEW");
+        EXPECT_EQ(copy.dest.Scalar("SELECT LIST(MSG) FROM AUDIT_LOG"), "deleted 10");
     }
 }
 

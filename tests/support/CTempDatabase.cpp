@@ -92,7 +92,8 @@ CTempFolder::~CTempFolder()
 
 CTempDatabase::CTempDatabase(const std::string& ddl) : CTempDatabase(ddl, SOptions{}) {}
 
-CTempDatabase::CTempDatabase(const std::string& ddl, const SOptions& options) : m_sPath(m_folder.File(options.fileName))
+CTempDatabase::CTempDatabase(const std::string& ddl, const SOptions& options)
+    : m_sPath(m_folder.File(options.fileName)), m_nDialect(options.dialect)
 {
     if (options.viaServer)
     {
@@ -106,7 +107,7 @@ CTempDatabase::CTempDatabase(const std::string& ddl, const SOptions& options) : 
     isc_tr_handle transaction = 0;
     const std::string create = "CREATE DATABASE '" + Name() + "' USER '" + TestUser + "' PASSWORD '" + TestPassword +
                                "' PAGE_SIZE 8192 DEFAULT CHARACTER SET " + options.characterSet;
-    Check(status, isc_dsql_execute_immediate(status, &database, &transaction, 0, create.c_str(), 3, nullptr),
+    Check(status, isc_dsql_execute_immediate(status, &database, &transaction, 0, create.c_str(), m_nDialect, nullptr),
           "CREATE DATABASE");
     isc_detach_database(status, &database);
     if (!ddl.empty())
@@ -134,7 +135,7 @@ void CTempDatabase::Run(const std::string& script) const
             failure = "start transaction: " + status.Message();
             break;
         }
-        if (isc_dsql_execute_immediate(status, &database, &transaction, 0, statement.c_str(), 3, nullptr) != 0)
+        if (isc_dsql_execute_immediate(status, &database, &transaction, 0, statement.c_str(), m_nDialect, nullptr) != 0)
         {
             failure = statement + "\n" + status.Message();
             CFbStatus ignored;

@@ -58,6 +58,8 @@ public:
         std::string characterSet = "UTF8";
         bool viaServer = false;
         std::string fileName = "test.fdb";
+        // 1 makes an old-style database; its scripts then run in dialect 1.
+        unsigned short dialect = 3;
     };
 
     explicit CTempDatabase(const std::string& ddl = {});
@@ -88,6 +90,7 @@ private:
     CTempFolder m_folder;
     std::string m_sPath;
     std::string m_sServerPrefix;
+    unsigned short m_nDialect = 3;
 };
 
 // Splits a script into statements, honouring SET TERM and quoted text.
