@@ -344,6 +344,7 @@ class CTableChecker
     bool RefilledFromSource(const std::string& table);
     long long CountRowsWithoutSourceParent(const std::string& sourceTable, const SForeignKey& key);
     void CheckDuplicateKeys(STableCheck& check, const std::string& sourceTable, const STablePlan& plan);
+    void CheckDuplicateExpressionKeys(STableCheck& check, const std::string& sourceTable);
     std::string ComparedAsInDestination(const std::string& table, const std::string& source, const SColumnInfo& dest);
     void CheckConstraints(STableCheck& check, const std::string& sourceTable, const STablePlan& plan);
     void CheckReachedTables(STableCheck& check);
@@ -1022,6 +1023,36 @@ void CTableChecker::CheckDuplicateKeys(STableCheck& check, const std::string& so
         const long long repeated = failure == 0 && count.RowCount() == 1 ? count.GetCellInt(0, 0) : 0;
         if (repeated > 0)
             Add(check, EKind::DuplicateKeys, ECheckSeverity::Fails, Joined(columns, ", "), repeated, name);
+    }
+    CheckDuplicateExpressionKeys(check, sourceTable);
+}
+
+void CTableChecker::CheckDuplicateExpressionKeys(STableCheck& check, const std::string& sourceTable)
+{
+    // A unique index on an expression (UPPER(NAME), A + B): the source's rows
+    // grouped by the same expression over its columns of those names. One
+    // the source cannot evaluate (a column it lacks) says nothing.
+    CStringGrid indexes;
+    int failure = 0;
+    m_dest.Execute("SELECT rdb$index_name, rdb$expression_source FROM rdb$indices WHERE rdb$relation_name = '" +
+                       EscapeSqlString(check.table) +
+                       "' AND rdb$unique_flag = 1 AND COALESCE(rdb$index_inactive, 0) = 0"
+                       " AND rdb$expression_blr IS NOT NULL",
+                   failure, &indexes, nullptr, EValueForm::Exact);
+    for (int r = 0; failure == 0 && r < indexes.RowCount(); ++r)
+    {
+        const std::string expression = indexes.GetCell(1, r);
+        if (expression.empty() || expression.find(';') != std::string::npos)
+            continue;
+        CStringGrid count;
+        int failed = 0;
+        m_source.Execute("SELECT SUM(N - 1) FROM (SELECT COUNT(*) AS N FROM " + SqlIdentifier(sourceTable) +
+                             " WHERE " + expression + " IS NOT NULL GROUP BY " + expression + " HAVING COUNT(*) > 1)",
+                         failed, &count);
+        const long long repeated = failed == 0 && count.RowCount() == 1 ? count.GetCellInt(0, 0) : 0;
+        if (repeated > 0)
+            Add(check, EKind::DuplicateKeys, ECheckSeverity::Fails, TrimSpaces(expression), repeated,
+                TrimSpaces(indexes.GetCell(0, r)));
     }
 }
 
