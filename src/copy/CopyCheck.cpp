@@ -997,7 +997,13 @@ void CTableChecker::CheckDuplicateKeys(STableCheck& check, const std::string& so
             {
                 const SSourceColumn& from = plan.source[static_cast<size_t>(planned->sourceIndex)];
                 const std::string source = SqlIdentifier(from.name);
-                const std::string compared = ComparedAsInDestination(check.table, source, planned->dest);
+                // NONE text means characters only in its code page.
+                const std::string read = planned->legacyText && IsCharacterSetName(m_settings.sourceCharset) &&
+                                                 !from.info.blob
+                                             ? "CAST(" + source + " AS " + TextType(from.info) + " CHARACTER SET " +
+                                                   m_settings.sourceCharset + ")"
+                                             : source;
+                const std::string compared = ComparedAsInDestination(check.table, read, planned->dest);
                 grouped += (grouped.empty() ? "" : ", ") + ConvertedForKey(compared, from.info, planned->dest);
                 groupedAsStored += (groupedAsStored.empty() ? "" : ", ") + compared;
                 present += (present.empty() ? "" : " OR ") + source + " IS NOT NULL";

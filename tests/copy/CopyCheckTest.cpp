@@ -313,20 +313,28 @@ TEST_P(CopyCheck, EveryFindingIsForeseenAndTheCopyBearsItOut)
 
 TEST_P(CopyCheck, CodePageTextIsCheckedAgainstTheDestinationsCharacterSet)
 {
-    // Read as WIN1252, x'80' is the euro sign, which ISO8859_1 lacks.
+    // Read as WIN1252, x'80' is the euro sign, which ISO8859_1 lacks, and
+    // x'E9' is the 'é' that UNICODE_CI_AI takes for 'e' and 'E'.
     auto copy = Make("CREATE TABLE T (ID INTEGER, S VARCHAR(5)); INSERT INTO T VALUES (1, x'E4');"
-                     "INSERT INTO T VALUES (2, x'4180');",
-                     "CREATE TABLE T (ID INTEGER, S VARCHAR(5) CHARACTER SET ISO8859_1);", "NONE");
+                     "INSERT INTO T VALUES (2, x'4180');"
+                     "CREATE TABLE K (CODE VARCHAR(5)); INSERT INTO K VALUES ('e'); INSERT INTO K VALUES (x'E9');"
+                     "INSERT INTO K VALUES ('E');",
+                     "CREATE TABLE T (ID INTEGER, S VARCHAR(5) CHARACTER SET ISO8859_1);"
+                     "CREATE TABLE K (CODE VARCHAR(5) NOT NULL PRIMARY KEY COLLATE UNICODE_CI_AI);",
+                     "NONE");
     copy->engine.SetSourceCharset("WIN1252");
-    const SCheckReport report = CheckCopy(copy->engine.Settings(), {"T"});
-    ASSERT_EQ(report.tables.size(), 1u);
-    const auto& findings = report.tables[0].findings;
-    const auto found = std::find_if(findings.begin(), findings.end(), [](const SCheckFinding& finding) {
-        return finding.kind == EKind::NotInCharacterSet && finding.column == "S";
-    });
-    ASSERT_NE(found, findings.end());
-    EXPECT_EQ(found->rows, 1);
-    EXPECT_EQ(found->detail, "ISO8859_1");
+    const SCheckReport report = CheckCopy(copy->engine.Settings(), {"T", "K"});
+    ASSERT_EQ(report.tables.size(), 2u);
+    const auto finding = [&](size_t table, EKind kind, const std::string& column) {
+        const auto& findings = report.tables[table].findings;
+        const auto found = std::find_if(findings.begin(), findings.end(), [&](const SCheckFinding& f) {
+            return f.kind == kind && f.column == column;
+        });
+        return found == findings.end() ? SCheckFinding{} : *found;
+    };
+    EXPECT_EQ(finding(0, EKind::NotInCharacterSet, "S").rows, 1);
+    EXPECT_EQ(finding(0, EKind::NotInCharacterSet, "S").detail, "ISO8859_1");
+    EXPECT_EQ(finding(1, EKind::DuplicateKeys, "CODE").rows, 2);
     // The copy refuses that row alone.
     EXPECT_FALSE(copy->Copy("T"));
     EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM T"), "1");
