@@ -189,6 +189,9 @@ class CCopyEngine
     std::set<std::string> DeferredColumnsOf(const std::string& table) const;
 
     bool SetTriggersActive(CFbConnection& connection, const std::string& table, bool active);
+    // After switching off failed (no right to alter the table): the
+    // triggers that are still on need not, and often cannot, be switched on.
+    void ForgetTriggersStillOn(CFbConnection& connection, const std::string& table);
     // True when the last switching off was refused because the trigger
     // journal could not record it: nothing was switched off.
     bool JournalRefused() const { return m_bJournalRefused; }

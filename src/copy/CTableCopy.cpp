@@ -365,10 +365,22 @@ bool CTableCopy::RunSteps()
     if (!m_engine.SetTriggersActive(m_dest, m_sTable, false))
     {
         m_engine.UnregisterCancelable(m_cancelable);
+        // An abort cancels the statement that switches them off, which may
+        // then wait uncommitted in this attachment's transaction: it goes,
+        // and the triggers are switched on again from an attachment of its own.
+        if (m_engine.AbortRequested() && !m_engine.JournalRefused())
+        {
+            m_dest.Rollback();
+            m_engine.RestoreTriggersAfterAbort(m_sTable);
+            Aborted();
+            ReportWhatIsLeft();
+            return false;
+        }
         if (m_engine.JournalRefused())
             m_engine.TableOutcome().error = "The trigger journal could not be written";
         else
         {
+            m_engine.ForgetTriggersStillOn(m_dest, m_sTable);
             m_engine.SetTriggersActive(m_dest, m_sTable, true);
             m_engine.TableOutcome().error = "The triggers could not be switched off; the table is not touched";
             m_logs.WriteLog("ERROR: The triggers could not be switched off; the table is not touched", "");

@@ -68,6 +68,20 @@ bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& tab
     return failure == 0;
 }
 
+void CCopyEngine::ForgetTriggersStillOn(CFbConnection& connection, const std::string& table)
+{
+    // A refused ALTER leaves nothing behind once its transaction is gone;
+    // what the database then shows active never went off.
+    connection.Rollback();
+    std::vector<std::string> activeNow;
+    const auto found = m_switchedOff.find(table);
+    if (found == m_switchedOff.end() || !GetActiveUserTriggers(connection, table, activeNow))
+        return;
+    std::erase_if(found->second, [&](const std::string& trigger) {
+        return std::find(activeNow.begin(), activeNow.end(), trigger) != activeNow.end();
+    });
+}
+
 bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string& table, bool active)
 {
     if (!connection.m_bConnected)
@@ -112,13 +126,6 @@ bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string
         const auto found = m_switchedOff.find(table);
         if (found != m_switchedOff.end())
             triggers = found->second;
-        // A trigger that never went off (its ALTER was refused) is on:
-        // altering it again could only be refused again.
-        std::vector<std::string> activeNow;
-        if (!triggers.empty() && GetActiveUserTriggers(connection, table, activeNow))
-            std::erase_if(triggers, [&](const std::string& trigger) {
-                return std::find(activeNow.begin(), activeNow.end(), trigger) != activeNow.end();
-            });
     }
     bool ok = true;
     for (const std::string& trigger : triggers)
