@@ -706,13 +706,7 @@ void CTableChecker::CheckApproximateNumbers(STableCheck& check, const std::strin
 
 std::string CTableChecker::DestCharacterSet(int id)
 {
-    CStringGrid names;
-    int failure = 0;
-    m_dest.Execute("SELECT rdb$character_set_name FROM rdb$character_sets WHERE rdb$character_set_id = " +
-                       std::to_string(id),
-                   failure, &names);
-    return failure == 0 && names.RowCount() == 1 && IsCharacterSetName(names.GetCell(0, 0)) ? names.GetCell(0, 0)
-                                                                                            : std::string();
+    return CharacterSetName(m_dest, id);
 }
 
 long long CTableChecker::CountLegacyText(const std::string& sourceTable, const SColumnInfo& source,

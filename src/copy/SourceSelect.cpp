@@ -199,12 +199,7 @@ void PlanDeclaredUnmappedBytes(CFbConnection& source, const std::vector<SColumnI
         auto known = ofSet.find(column.characterSetId);
         if (known == ofSet.end())
         {
-            CStringGrid names;
-            int failure = 0;
-            source.Execute("SELECT rdb$character_set_name FROM rdb$character_sets WHERE rdb$character_set_id = " +
-                               std::to_string(column.characterSetId),
-                           failure, &names);
-            const std::string name = failure == 0 && names.RowCount() == 1 ? names.GetCell(0, 0) : "";
+            const std::string name = CharacterSetName(source, column.characterSetId);
             known = ofSet.emplace(column.characterSetId, std::make_pair(name, UnmappedBytes(source, name))).first;
         }
         const auto& [name, bytes] = known->second;
@@ -282,6 +277,17 @@ bool IsCharacterSetName(const std::string& name)
     return !name.empty() && name.size() <= 63 && std::all_of(name.begin(), name.end(), [](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
     });
+}
+
+std::string CharacterSetName(CFbConnection& connection, int id)
+{
+    CStringGrid names;
+    int failure = 0;
+    connection.Execute("SELECT rdb$character_set_name FROM rdb$character_sets WHERE rdb$character_set_id = " +
+                           std::to_string(id),
+                       failure, &names);
+    return failure == 0 && names.RowCount() == 1 && IsCharacterSetName(names.GetCell(0, 0)) ? names.GetCell(0, 0)
+                                                                                            : std::string();
 }
 
 bool HasCharacterSet(CFbConnection& connection, const std::string& name)

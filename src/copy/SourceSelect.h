@@ -77,5 +77,8 @@ std::string HoldsAnyByte(const std::string& quotedColumn, const std::string& byt
 std::string UnmappedByteMessage(const std::string& column, const std::string& charset, const std::string& bytes);
 // True for a name that can stand as a character set in a statement.
 bool IsCharacterSetName(const std::string& name);
+// The name of the attached database's character set of that id; empty when
+// it has none or the name could not stand in a statement.
+std::string CharacterSetName(CFbConnection& connection, int id);
 // True when the attached database has a character set of that name.
 bool HasCharacterSet(CFbConnection& connection, const std::string& name);

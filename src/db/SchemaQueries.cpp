@@ -71,15 +71,10 @@ std::vector<std::string> TableSpellings(const std::vector<std::string>& tables, 
 {
     if (std::find(tables.begin(), tables.end(), name) != tables.end())
         return {name};
-    const auto folded = [](std::string text) {
-        for (char& c : text)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return text;
-    };
     std::vector<std::string> spellings;
     for (const std::string& table : tables)
     {
-        if (folded(table) == folded(name))
+        if (SameNameLetterCaseAside(table, name))
             spellings.push_back(table);
     }
     return spellings;

@@ -49,6 +49,14 @@ struct SForeignKey
 // The database's own tables: no views, no system, temporary or external
 // tables; false when the query fails.
 bool GetUserTables(CFbConnection& connection, std::vector<std::string>& tables);
+// Whether two names are the same letter case aside.
+inline bool SameNameLetterCaseAside(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 // The column of that name: the exact spelling first, else the one column
 // whose name is the same letter case aside ("amount" of an old design that
 // quoted its names, AMOUNT of the new one); nullptr for none or several.
@@ -61,10 +69,7 @@ const Column* FindColumnNamed(const std::vector<Column>& columns, const std::str
     {
         if (column.name == name)
             return &column;
-        if (column.name.size() == name.size() &&
-            std::equal(column.name.begin(), column.name.end(), name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-            }))
+        if (SameNameLetterCaseAside(column.name, name))
         {
             folded = &column;
             ++matches;
