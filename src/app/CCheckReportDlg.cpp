@@ -77,12 +77,14 @@ CCheckReportDlg::~CCheckReportDlg()
         m_worker.join();
 }
 
-void CCheckReportDlg::Start(const SRunSettings& settings, const std::vector<std::string>& tables)
+void CCheckReportDlg::Start(const SRunSettings& settings, const std::vector<std::string>& tables,
+                            const std::vector<std::string>& unfinished)
 {
     if (m_worker.joinable())
         return;
-    m_worker = std::thread([this, settings, tables] {
+    m_worker = std::thread([this, settings, tables, unfinished] {
         SCheckReport report = CheckCopy(settings, tables);
+        NoteUnfinishedTables(report, unfinished);
         // Only the report crosses to the window's thread, and only while it
         // is there.
         QMetaObject::invokeMethod(

@@ -28,7 +28,9 @@ class CCheckReportDlg : public QDialog
     ~CCheckReportDlg() override;
 
     // Starts the check of tables with the run's settings.
-    void Start(const SRunSettings& settings, const std::vector<std::string>& tables);
+    // unfinished: the tables a killed copy into the destination left unfinished.
+    void Start(const SRunSettings& settings, const std::vector<std::string>& tables,
+               const std::vector<std::string>& unfinished = {});
     // Shows a finished report.
     void ShowReport(const SCheckReport& report);
     // True when the window ended with Copy.

@@ -148,9 +148,7 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_acMStopping = catalog.GetText(ELanguageText::FrmCopy_m_acMStopping);
     m_acMAborting = catalog.GetText(ELanguageText::FrmCopy_m_acMAborting);
     m_acMAborted = catalog.GetText(ELanguageText::FrmCopy_m_acMAborted);
-    m_acMAbortedAfter = catalog.GetText(ELanguageText::FrmCopy_m_acMAbortedAfter);
-    m_acMLeftEmpty = catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmpty);
-    m_acMLeftEmptyByFailure = catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmptyByFailure);
+    m_acMUnfinished = catalog.GetText(ELanguageText::FrmCopy_m_acMUnfinished);
     m_acMStopped = catalog.GetText(ELanguageText::FrmCopy_m_acMStopped);
     m_sAbortText = UiText(catalog, ELanguageText::FrmCopy_m_BTNAbort);
     m_pProgressTexts = std::make_unique<SProgressTexts>(catalog);
@@ -365,16 +363,11 @@ void CDBCopyDlg::OnRunEnded()
                 m_acMStopped, std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})),
             EListImage::Warning);
     if (result.aborted)
-        AddResultLine(QString::fromStdString(
-                          FormatText(result.abortedAfterCommit ? m_acMAbortedAfter : m_acMAborted, result.abortedTable)),
-                      EListImage::Warning);
-    if (!result.leftEmptied.empty())
-        AddResultLine(QString::fromStdString(FormatText(m_acMLeftEmpty, Joined(result.leftEmptied, ", "))),
-                      EListImage::Failure);
-    if (!result.leftEmptiedByFailure.empty())
+        AddResultLine(QString::fromStdString(FormatText(m_acMAborted, result.abortedTable)), EListImage::Warning);
+    if (!result.unfinishedByKilledRun.empty())
         AddResultLine(
-            QString::fromStdString(FormatText(m_acMLeftEmptyByFailure, Joined(result.leftEmptiedByFailure, ", "))),
-            EListImage::Failure);
+            QString::fromStdString(FormatText(m_acMUnfinished, Joined(result.unfinishedByKilledRun, ", "))),
+            EListImage::Warning);
     if (!result.lostLogFile.empty())
     {
         // The rows arrived, but the record of them did not: said once.

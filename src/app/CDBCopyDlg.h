@@ -161,9 +161,7 @@ class CDBCopyDlg : public QWidget
     std::u16string m_acMStopping;
     std::u16string m_acMAborting;
     std::u16string m_acMAborted;
-    std::u16string m_acMAbortedAfter;
-    std::u16string m_acMLeftEmpty;
-    std::u16string m_acMLeftEmptyByFailure;
+    std::u16string m_acMUnfinished;
     std::u16string m_acMStopped;
     QString m_sAbortText;
     std::unique_ptr<SProgressTexts> m_pProgressTexts;

@@ -74,7 +74,8 @@ void CRowmoverDlg::OnCheck()
     if (IsCopyRunning() || !CheckCopyInput(false))
         return;
     CCheckReportDlg report(QString::fromStdU16String(m_sLanguageFile), *m_pFont, this);
-    report.Start(m_pCopyEngine->Settings(), ChosenTables());
+    report.Start(m_pCopyEngine->Settings(), ChosenTables(),
+                 m_pCopyEngine->FailedTables().Unfinished(m_pCopyEngine->DestinationKey()));
     if (report.exec() == QDialog::Accepted && report.CopyChosen())
     {
         // The question names what the check found, and the run takes its row counts.

@@ -91,9 +91,10 @@ bool ChooseRunTables(SUnattendedRun& run, const SRunOptions& options, const std:
     CLanguageCatalog& catalog = run.catalog;
     if (options.retryFailed)
     {
-        std::vector<std::string> failed;
         const CCopyEngine& engine = run.engine;
-        if (!run.engine.FailedTables().Find(engine.DestinationKey(), failed))
+        // Those a killed run left unfinished are copied again too.
+        const std::vector<std::string> failed = run.engine.FailedTables().ToRetry(engine.DestinationKey());
+        if (failed.empty())
         {
             err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMNothingToRetry),
                               engine.Settings().dest.database)
@@ -304,8 +305,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         // they are decided.
         for (const std::string& table : TablesWithPreparedRows(engine))
             err << "Rows of an interrupted copy of table " << table
-                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;
-    }
+                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;    }
     if (!forCheck && !prepare(false))
         return false;
     // The run goes on without them, but the user must know the way back is missing.
@@ -373,16 +373,10 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
                           std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})
             << std::endl;
     if (result.aborted)
-        err << FormatText(run.catalog.GetText(result.abortedAfterCommit ? ELanguageText::FrmCopy_m_acMAbortedAfter
-                                                                        : ELanguageText::FrmCopy_m_acMAborted),
-                          result.abortedTable)
-            << std::endl;
-    if (!result.leftEmptied.empty())
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmpty), Joined(result.leftEmptied, ", "))
-            << std::endl;
-    if (!result.leftEmptiedByFailure.empty())
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLeftEmptyByFailure),
-                          Joined(result.leftEmptiedByFailure, ", "))
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMAborted), result.abortedTable) << std::endl;
+    if (!result.unfinishedByKilledRun.empty())
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMUnfinished),
+                          Joined(result.unfinishedByKilledRun, ", "))
             << std::endl;
     if (!result.allCopied)
     {
@@ -523,7 +517,8 @@ int RunCheck(const std::vector<std::string>& arguments, const std::string& progr
              std::ostream& err)
 {
     return RunReadOnly(arguments, programFile, "check", out, err, [](SUnattendedRun& run, CRunReport& report) {
-        const SCheckReport check = CheckCopy(run.engine.Settings(), TableNames(run));
+        SCheckReport check = CheckCopy(run.engine.Settings(), TableNames(run));
+        NoteUnfinishedTables(check, run.engine.FailedTables().Unfinished(run.engine.DestinationKey()));
         report.Lines() << CheckReportText(check, run.catalog) << std::flush;
         report.TakeCheck(check, run.catalog);
         if (!check.checked)

@@ -58,6 +58,7 @@ std::string FindingText(const SCheckFinding& finding, CLanguageCatalog& catalog)
     case EKind::GeneratorsKept: return text(T::FrmCheck_m_aMGeneratorsKept, {finding.detail});
     case EKind::Identities: return text(T::FrmCheck_m_aMIdentities, {finding.detail});
     case EKind::SourceEmpty: return text(T::FrmCheck_m_aMSourceEmpty, {});
+    case EKind::Unfinished: return text(T::FrmCheck_m_aMUnfinished, {});
     }
     return {};
 }

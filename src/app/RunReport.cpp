@@ -74,6 +74,7 @@ const char* KindName(SCheckFinding::EKind kind)
     case EKind::GeneratorsKept: return "generators_kept";
     case EKind::Identities: return "identities";
     case EKind::SourceEmpty: return "source_empty";
+    case EKind::Unfinished: return "unfinished";
     }
     return "other";
 }
@@ -400,6 +401,9 @@ std::string CRunReport::Json(const SHeader& header, int exitCode, bool complete)
     // Tables outside the run whose interrupted copy it committed: unverified.
     json.Key("committed_from_prepared");
     WriteNames(json, complete && m_bCopyTaken ? m_copy.committedFromLimbo : std::vector<std::string>{});
+    // Tables a killed copy into this destination had begun to replace.
+    json.Key("unfinished_by_killed_run");
+    WriteNames(json, complete && m_bCopyTaken ? m_copy.unfinishedByKilledRun : std::vector<std::string>{});
 
     json.Key("exit_code").Number(exitCode);
     json.Key("logs").BeginObject();

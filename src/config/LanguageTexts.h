@@ -53,15 +53,14 @@
     X(FrmCheck_m_aMGeneratorsKept, "FrmCheck.m_aMGeneratorsKept", "Generators kept at their values, since other tables or procedures draw keys from them too: %s", "s") \
     X(FrmCheck_m_aMIdentities, "FrmCheck.m_aMIdentities", "Identities restart after the copied keys: %s", "s") \
     X(FrmCheck_m_aMSourceEmpty, "FrmCheck.m_aMSourceEmpty", "The source table is empty: the destination keeps its rows", "") \
+    X(FrmCheck_m_aMUnfinished, "FrmCheck.m_aMUnfinished", "A copy into this database ended before it finished this table: it may hold other rows than the source until it is copied again (--retry-failed copies it)", "") \
     X(FrmCheck_m_aMSomeValues, "FrmCheck.m_aMSomeValues", "some", "") \
     X(FrmCheck_m_aMChecking, "FrmCheck.m_aMChecking", "Checking the tables...", "") \
     X(FrmCopy_Caption, "FrmCopy.Caption", "Database copy process", "") \
     X(FrmCopy_m_BTNStop, "FrmCopy.m_BTNStop", "STOP", "") \
     X(FrmCopy_m_LISOutput, "FrmCopy.m_LISOutput", "Table name", "") \
     X(FrmCopy_m_acMAborted, "FrmCopy.m_acMAborted", "The copy was aborted by the user in table %s; its rows were rolled back.", "s") \
-    X(FrmCopy_m_acMAbortedAfter, "FrmCopy.m_acMAbortedAfter", "The copy was aborted by the user after the rows of table %s were committed.", "s") \
-    X(FrmCopy_m_acMLeftEmptyByFailure, "FrmCopy.m_acMLeftEmptyByFailure", "Emptied for this run and left empty by a failure: %s", "s") \
-    X(FrmCopy_m_acMLeftEmpty, "FrmCopy.m_acMLeftEmpty", "Emptied for this run and left empty by the abort: %s", "s") \
+    X(FrmCopy_m_acMUnfinished, "FrmCopy.m_acMUnfinished", "A copy into this database ended before it finished these tables; they may hold other rows than the source until they are copied again: %s", "s") \
     X(FrmCopy_m_acMCopyFailed, "FrmCopy.m_acMCopyFailed", "%s copy failed.", "s") \
     X(FrmCopy_m_acMCopyFailed2, "FrmCopy.m_acMCopyFailed2", "Copy process failed", "d") \
     X(FrmCopy_m_acMCopySuccess, "FrmCopy.m_acMCopySuccess", "%s copy successful.", "s") \

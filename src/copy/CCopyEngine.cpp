@@ -2,6 +2,7 @@
 
 #include "copy/CRunAttachments.h"
 #include "copy/CTableCopy.h"
+#include "copy/GroupInProgress.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
@@ -16,6 +17,7 @@ CCopyEngine::CCopyEngine() = default;
 
 CCopyEngine::~CCopyEngine()
 {
+    m_group.reset();
     m_sharedAttachments.reset();
     if (!m_settings.files.destinationCopy.empty())
         RemoveFile(m_settings.files.destinationCopy);
@@ -67,6 +69,7 @@ bool CCopyEngine::RunTable(const std::string& table, ELogging logging)
 
 bool CCopyEngine::CopyTable(const std::string& table)
 {
+    m_bTableWaits = false;
     m_outcome = STableOutcome{};
     m_outcome.table = table;
     if (m_settings.source.database.empty() || m_settings.dest.database.empty())
@@ -75,14 +78,29 @@ bool CCopyEngine::CopyTable(const std::string& table)
         m_outcome.error = "no source or destination database";
         return false;
     }
-    CTableCopy copy(*this, table);
-    const bool copied = copy.Run();
+    auto copy = std::make_unique<CTableCopy>(*this, table);
+    const bool copied = copy->Run();
+    if (copy->Waiting())
+    {
+        // Finished by the group's end, once its transaction is decided.
+        m_bTableWaits = true;
+        m_group->waiting.push_back(std::move(copy));
+        return true;
+    }
+    copy.reset();
     if (!copied && m_outcome.error.empty())
         m_outcome.error = m_logs.FirstFailure();
     if (!copied && m_outcome.error.empty())
         m_outcome.error = "Copy failed";
     if (m_outcome.status != ETableStatus::EmptySource)
         m_outcome.status = copied ? ETableStatus::Copied : ETableStatus::Failed;
+    // The group's other tables lost their old rows in its transaction: they
+    // go back with this one's.
+    if (!copied && m_group && m_group->Replaces(table) && m_group->brokenTable.empty())
+    {
+        m_group->brokenTable = table;
+        m_group->brokenReason = m_outcome.error;
+    }
     return copied;
 }
 
@@ -95,8 +113,25 @@ void CCopyEngine::GetLogFiles(std::string& log, std::string& sql, std::string& t
 
 std::set<std::string> CCopyEngine::DeferredColumnsOf(const std::string& table) const
 {
-    const auto found = m_deferredColumns.find(table);
-    return found != m_deferredColumns.end() ? found->second : std::set<std::string>{};
+    if (!m_group)
+        return {};
+    const auto found = m_group->deferredColumns.find(table);
+    return found != m_group->deferredColumns.end() ? found->second : std::set<std::string>{};
+}
+
+SGroupInProgress* CCopyEngine::GroupReplacing(const std::string& table) const
+{
+    return m_group && m_group->Replaces(table) ? m_group.get() : nullptr;
+}
+
+bool CCopyEngine::GroupBroken() const
+{
+    return m_group && !m_group->brokenTable.empty();
+}
+
+void CCopyEngine::NoteUnfinished(const std::vector<std::string>& tables)
+{
+    m_failedTables.NoteUnfinished(DestinationKey(), tables);
 }
 
 void CCopyEngine::RequestAbort()
@@ -207,4 +242,16 @@ void CCopyEngine::ReportStopped(const std::string& lastTable, const std::vector<
     WriteLog("Copy stopped by the user after this table; not started: " + std::to_string(notStarted.size()) +
                  " table(s)",
              list);
+}
+
+void CCopyEngine::ReportUnfinished(const std::vector<std::string>& tables, ELogging logging)
+{
+    m_logs.SetLogging(logging);
+    for (const std::string& table : tables)
+    {
+        m_logs.SetTable(table);
+        WriteLog("WARNING: A copy into this database ended before it finished this table; it may hold other rows "
+                 "than the source until it is copied again",
+                 "");
+    }
 }

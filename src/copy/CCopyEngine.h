@@ -22,6 +22,7 @@ class CFbConnection;
 class CRunAttachments;
 struct SColumnInfo;
 struct SDeferredColumns;
+struct SGroupInProgress;
 struct SRunPlan;
 struct STableGroup;
 
@@ -32,8 +33,6 @@ struct STableGroup;
 // report. The engine holds what a run shares (its settings, logs, trigger
 // journal, the state of a group of joined tables); each table's copy is a
 // CTableCopy of its own.
-// The run log's word for a table emptied by the run and left so.
-inline constexpr const char* NotRefilledMessage = "ERROR: The table was emptied for this run and is not refilled";
 
 class CCopyEngine
 {
@@ -102,6 +101,8 @@ class CCopyEngine
     // The tables whose interrupted copy the last ResolveInterruptedCommits
     // committed: neither verified nor with their generators set.
     const std::vector<std::string>& CommittedFromLimbo() const { return m_committedFromLimbo; }
+    // Writes to the run log that a killed copy left tables unfinished.
+    void ReportUnfinished(const std::vector<std::string>& tables, ELogging logging);
     // Writes to the run log, under the table the run stopped after, that a
     // stop request ended the run and which tables it did not start.
     void ReportStopped(const std::string& lastTable, const std::vector<std::string>& notStarted);
@@ -171,22 +172,36 @@ class CCopyEngine
     // Logs what the plan cannot do: key cycles without a nullable key, CHECKs
     // whose columns cannot wait.
     void ReportPlan(const SRunPlan& plan);
-    // Checks that every table of a group can be refilled and empties the
-    // group (children first, deferred keys of old rows cleared) in one
-    // transaction; its copies then insert the deferred columns as NULL.
+    // Checks that every table of a group can be refilled, switches their
+    // triggers off and empties them (children first, deferred keys of old
+    // rows cleared) in the group's transaction (see SGroupInProgress); its
+    // copies then insert their rows into it, the deferred columns as NULL.
     // False, with the reasons logged for every table, when the group cannot
     // be copied: then no row of it has changed.
     bool BeginGroup(const STableGroup& group, const std::vector<SDeferredColumns>& deferred);
-    void EndGroup();
-    // Names the tables of a group that the run emptied and, ended early,
-    // does not fill again; returns them.
-    std::vector<std::string> ReportUnfilled(const std::vector<std::string>& tables);
-    // Sets deferred columns from the source once their tables are filled.
-    bool ApplyDeferredColumns(const SDeferredColumns& entry);
-    // True when the run emptied table ahead of its turn (a group's table).
-    bool EmptiedAhead(const std::string& table) const { return m_emptiedTables.count(table) > 0; }
+    // How a group ended: committed whole, or rolled back whole.
+    struct SGroupEnd
+    {
+        bool committed = false;
+        // The tables that waited for the commit, in fill order, finished.
+        std::vector<STableOutcome> outcomes;
+    };
+    // Ends the group in progress: sets the deferred columns, commits the
+    // group's transaction unless a table of it failed or an abort came (then
+    // it rolls back, and every table keeps its old rows), finishes each
+    // waiting table and switches the triggers on again.
+    SGroupEnd EndGroup(const std::vector<SDeferredColumns>& deferred);
+    // The group in progress when it empties table, or null.
+    SGroupInProgress* GroupReplacing(const std::string& table) const;
+    // True when a table of the group in progress failed: the group rolls back.
+    bool GroupBroken() const;
+    // True when the last table copied waits for its group's commit.
+    bool TableWaits() const { return m_bTableWaits; }
     // The columns a group's copy of table inserts as NULL and sets later.
     std::set<std::string> DeferredColumnsOf(const std::string& table) const;
+    // Notes, before their rows go, the tables a run replaces; a run killed
+    // before it ends leaves them noted (CFailedTables::Unfinished).
+    void NoteUnfinished(const std::vector<std::string>& tables);
 
     bool SetTriggersActive(CFbConnection& connection, const std::string& table, bool active);
     // After switching off failed (no right to alter the table): the
@@ -222,6 +237,18 @@ class CCopyEngine
 
   private:
     bool FailGroup(const STableGroup& group, const std::string& reason);
+    // What setting a group's deferred columns came to.
+    enum class EDeferred
+    {
+        Set,
+        RowsFailed, // rows refused their values: the table fails, the group commits
+        Broken,     // the statement could not run: the group rolls back
+    };
+    EDeferred ApplyDeferredColumns(const SDeferredColumns& entry);
+    // Switches the triggers of the group's emptied tables on again.
+    void SwitchGroupTriggersOn(bool afterAbort);
+    bool EmptyGroup(const STableGroup& group, const std::vector<SDeferredColumns>& deferred,
+                    const std::vector<std::string>& toEmpty, std::string& failedTable);
     std::string ReserveProgramFolderNames(const std::string& programFolder, const std::string& extension);
 
     SRunSettings m_settings;
@@ -238,10 +265,9 @@ class CCopyEngine
     std::string m_sGroupFailure;
     std::map<std::string, std::string> m_groupRefusals;
     std::string m_sAttachError;
-    // Set while a group is copied: its tables emptied ahead of their turn,
-    // and the columns its copies insert as NULL.
-    std::set<std::string> m_emptiedTables;
-    std::map<std::string, std::set<std::string>> m_deferredColumns;
+    // Set while a group is copied.
+    std::unique_ptr<SGroupInProgress> m_group;
+    bool m_bTableWaits = false;
     std::atomic<bool> m_bRunActive{false};
     std::atomic<bool> m_bAbort{false};
     // The attachments of the table in progress, for an abort to cancel.

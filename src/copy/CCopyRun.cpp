@@ -9,13 +9,346 @@
 
 namespace
 {
-struct SFinished
+// The run's claims on the engine and the destination, given back on every
+// way out of the run.
+class CRunHold
 {
-    int index;
-    std::string table;
-    bool copied;
-    long long rows = 0;
+  public:
+    explicit CRunHold(CCopyEngine& engine) : m_engine(engine) {}
+    ~CRunHold()
+    {
+        m_engine.SetRowListener({});
+        m_engine.SetVerifyListener({});
+        m_engine.ShareAttachments(false);
+        if (m_bClaimed)
+            m_engine.Journal().Release(m_engine.DestinationKey());
+        m_engine.EndRun();
+    }
+    CRunHold(const CRunHold&) = delete;
+    CRunHold& operator=(const CRunHold&) = delete;
+
+    void Claimed() { m_bClaimed = true; }
+
+  private:
+    CCopyEngine& m_engine;
+    bool m_bClaimed = false;
 };
+
+// One run through the job's tables: single tables in list order, the
+// tables that keys join as one group each.
+class CJobRun
+{
+  public:
+    CJobRun(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events, SCopyRunResult& result)
+        : m_job(job), m_stop(stop), m_events(events), m_result(result), m_engine(*job.m_pEngine)
+    {
+    }
+
+    void Run();
+
+  private:
+    int ListIndex(int position) const;
+    STableOutcome& OutcomeAt(int position) { return m_result.tables[static_cast<size_t>(ListIndex(position))]; }
+    void CountRows();
+    void ListenForRows();
+    void StartTable(int position);
+    void EndTableProgress(int position);
+    void Finish(int position, bool copied, long long rows);
+    // Each false when the run ends after it.
+    bool RunSingle(int position);
+    bool RunGroup(int& position);
+    bool StopsAfter(int position, bool requested);
+    void RecordFailures();
+
+    const CCopyJob& m_job;
+    const std::atomic<bool>& m_stop;
+    const SCopyRunEvents& m_events;
+    SCopyRunResult& m_result;
+    CCopyEngine& m_engine;
+    std::vector<std::string> m_names;
+    SRunPlan m_plan;
+    std::vector<std::string> m_order;
+    int m_nCount = 0;
+    std::unique_ptr<CProgressMeter> m_meter;
+    int m_nProgressIndex = 0;
+    bool m_bFirstRows = true;
+    CProgressMeter::Clock::time_point m_lastReport;
+    std::vector<std::string> m_unfinishedBefore;
+};
+
+int CJobRun::ListIndex(int position) const
+{
+    if (!m_plan.reordered)
+        return position;
+    const std::string& name = m_order[static_cast<size_t>(position)];
+    const auto found = std::find(m_names.begin(), m_names.end(), name);
+    return found != m_names.end() ? static_cast<int>(found - m_names.begin()) : position;
+}
+
+void CJobRun::CountRows()
+{
+    // The rows of each table, for the progress within it and the run's
+    // share done, weighted by row counts.
+    std::vector<long long> rowCounts(m_order.size(), -1);
+    if (m_events.tableProgress)
+    {
+        if (m_job.m_sourceRows.size() == m_names.size())
+        {
+            for (int i = 0; i < m_nCount; ++i)
+                rowCounts[static_cast<size_t>(i)] = m_job.m_sourceRows[static_cast<size_t>(ListIndex(i))];
+        }
+        else
+            rowCounts = m_engine.CountSourceRows(m_order);
+    }
+    m_meter = std::make_unique<CProgressMeter>(rowCounts);
+}
+
+void CJobRun::ListenForRows()
+{
+    m_lastReport = CProgressMeter::Clock::now();
+    m_engine.SetRowListener([this](long long rows, bool all) {
+        if (!m_events.tableProgress)
+            return;
+        const auto now = CProgressMeter::Clock::now();
+        if (m_bFirstRows)
+        {
+            // The speed counts from the first row, not from the emptying.
+            m_meter->StartTable(static_cast<size_t>(m_nProgressIndex), now);
+            m_bFirstRows = false;
+        }
+        if (!all && now - m_lastReport < m_events.progressInterval)
+            return;
+        m_lastReport = now;
+        m_events.tableProgress(ListIndex(m_nProgressIndex), m_meter->Update(rows, now));
+    });
+    // The engine says when a table's rows are read back; the run names its row.
+    m_engine.SetVerifyListener([this](const std::string& table) {
+        const auto found = std::find(m_names.begin(), m_names.end(), table);
+        if (m_events.tableVerifying && found != m_names.end())
+            m_events.tableVerifying(static_cast<int>(found - m_names.begin()), table);
+    });
+}
+
+void CJobRun::StartTable(int position)
+{
+    const std::string& name = m_order[static_cast<size_t>(position)];
+    if (m_events.tableStarted)
+        m_events.tableStarted(ListIndex(position), m_nCount, name, 100 * position / m_nCount);
+    m_nProgressIndex = position;
+    m_bFirstRows = true;
+    m_meter->StartTable(static_cast<size_t>(position), CProgressMeter::Clock::now());
+    if (m_events.tableProgress)
+        m_events.tableProgress(ListIndex(position), m_meter->Update(0, CProgressMeter::Clock::now()));
+}
+
+void CJobRun::EndTableProgress(int position)
+{
+    ++m_result.tablesRun;
+    m_meter->FinishTable();
+    if (m_events.tableProgress)
+        m_events.tableProgress(ListIndex(position), m_meter->Update(0, CProgressMeter::Clock::now()));
+}
+
+void CJobRun::Finish(int position, bool copied, long long rows)
+{
+    if (!copied)
+    {
+        m_result.allCopied = false;
+        ++m_result.failedTables;
+    }
+    else
+        m_result.rowsCopied += rows;
+    if (m_events.tableFinished)
+        m_events.tableFinished(ListIndex(position), m_order[static_cast<size_t>(position)], copied);
+}
+
+bool CJobRun::StopsAfter(int position, bool requested)
+{
+    if (!requested || position + 1 >= m_nCount)
+        return false;
+    m_result.stopped = true;
+    m_result.stoppedAfter = m_order[static_cast<size_t>(position)];
+    m_result.notStarted = m_nCount - position - 1;
+    m_engine.ReportStopped(m_result.stoppedAfter, {m_order.begin() + position + 1, m_order.end()});
+    return true;
+}
+
+bool CJobRun::RunSingle(int position)
+{
+    const std::string& name = m_order[static_cast<size_t>(position)];
+    StartTable(position);
+    const auto began = std::chrono::steady_clock::now();
+    const bool copied = m_engine.RunTable(name, m_job.m_eLogging);
+    EndTableProgress(position);
+    // An abort that came once the table's rows were committed (while they
+    // were read back) rolls nothing back: the run ends after the table as
+    // a stop does.
+    const bool committed = copied || m_engine.TableOutcome().rowsWritten > 0;
+    const bool aborted = m_engine.AbortRequested() && !committed;
+    STableOutcome& outcome = OutcomeAt(position);
+    outcome = m_engine.TableOutcome();
+    outcome.table = name;
+    if (aborted)
+        outcome.status = ETableStatus::Stopped;
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    Finish(position, copied, outcome.rowsWritten);
+    if (aborted)
+    {
+        m_result.aborted = true;
+        m_result.abortedTable = name;
+        m_result.notStarted = m_nCount - position - 1;
+        return false;
+    }
+    return !StopsAfter(position, m_engine.AbortRequested() || m_stop.load());
+}
+
+bool CJobRun::RunGroup(int& position)
+{
+    const STableGroup& group = *m_plan.GroupOf(m_order[static_cast<size_t>(position)]);
+    const bool ready = m_engine.BeginGroup(group, m_plan.deferred);
+    const int first = position;
+    const int end = std::min(m_nCount, first + static_cast<int>(group.fillOrder.size()));
+    std::vector<int> waiting;
+    bool aborted = false;
+    for (position = first; position < end && !aborted; ++position)
+    {
+        const std::string& name = m_order[static_cast<size_t>(position)];
+        StartTable(position);
+        const auto began = std::chrono::steady_clock::now();
+        // A group that cannot be refilled, or whose table failed, is not
+        // touched any further.
+        const bool skipped = !ready || m_engine.GroupBroken();
+        const bool copied = !skipped && m_engine.RunTable(name, m_job.m_eLogging);
+        EndTableProgress(position);
+        aborted = m_engine.AbortRequested();
+        STableOutcome& outcome = OutcomeAt(position);
+        if (skipped)
+        {
+            // The table that kept its group from being copied failed for
+            // its own reason; the others were not attempted.
+            const std::string own = m_engine.GroupRefusal(name);
+            outcome.table = name;
+            outcome.status = own.empty() ? ETableStatus::Skipped : ETableStatus::Failed;
+            outcome.error = own.empty() ? m_engine.GroupFailure() : own;
+        }
+        else
+        {
+            outcome = m_engine.TableOutcome();
+            outcome.table = name;
+        }
+        outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        if (!skipped && m_engine.TableWaits())
+            waiting.push_back(position);
+        else if (aborted && !skipped)
+        {
+            outcome.status = ETableStatus::Stopped;
+            Finish(position, false, 0);
+        }
+        else
+            Finish(position, copied, outcome.rowsWritten);
+    }
+    const int last = position - 1;
+    position = last;
+    // The group's one transaction ends here: committed whole, or rolled
+    // back whole after an abort or a failure.
+    const CCopyEngine::SGroupEnd ended = ready ? m_engine.EndGroup(m_plan.deferred) : CCopyEngine::SGroupEnd{};
+    for (size_t i = 0; i < waiting.size() && i < ended.outcomes.size(); ++i)
+    {
+        STableOutcome& outcome = OutcomeAt(waiting[i]);
+        const double seconds = outcome.seconds;
+        outcome = ended.outcomes[i];
+        outcome.seconds = seconds;
+        if (aborted && !ended.committed)
+            outcome.status = ETableStatus::Stopped;
+        Finish(waiting[i], outcome.status == ETableStatus::Copied, outcome.rowsWritten);
+    }
+    if (aborted && !ended.committed)
+    {
+        m_result.aborted = true;
+        m_result.abortedTable = m_order[static_cast<size_t>(last)];
+        m_result.notStarted = m_nCount - last - 1;
+        return false;
+    }
+    // A stop takes effect between tables, and never inside a group; an
+    // abort that came once the group was committed ends the run as a stop.
+    return !StopsAfter(last, m_engine.AbortRequested() || m_stop.load());
+}
+
+void CJobRun::RecordFailures()
+{
+    m_result.lostLogFile = m_engine.LostLogFile();
+    std::vector<std::string> failed;
+    for (const STableOutcome& outcome : m_result.tables)
+    {
+        if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
+            failed.push_back(outcome.table);
+    }
+    for (const std::string& table : m_engine.CommittedFromLimbo())
+    {
+        const auto copied =
+            std::find_if(m_result.tables.begin(), m_result.tables.end(), [&](const STableOutcome& outcome) {
+                return outcome.table == table && outcome.status == ETableStatus::Copied;
+            });
+        if (copied != m_result.tables.end())
+            continue;
+        m_result.committedFromLimbo.push_back(table);
+        m_result.allCopied = false;
+        ++m_result.failedTables;
+        if (std::find(failed.begin(), failed.end(), table) == failed.end())
+            failed.push_back(table);
+    }
+    // What a killed run left unfinished stays to be copied again until a
+    // run copies it.
+    for (const std::string& table : m_unfinishedBefore)
+    {
+        const auto copied =
+            std::find_if(m_result.tables.begin(), m_result.tables.end(), [&](const STableOutcome& outcome) {
+                return outcome.table == table &&
+                       (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource);
+            });
+        if (copied == m_result.tables.end() && std::find(failed.begin(), failed.end(), table) == failed.end())
+            failed.push_back(table);
+    }
+    if (!m_engine.FailedTables().Store(m_engine.DestinationKey(), failed))
+        m_result.failedTablesNotRecorded = m_engine.FailedTables().Path();
+    else
+        m_engine.FailedTables().ClearUnfinished(m_engine.DestinationKey());
+}
+
+void CJobRun::Run()
+{
+    // One pair of attachments serves every table of the run.
+    m_engine.ShareAttachments(true);
+    // Rows a crashed run left prepared hide from every reader until decided.
+    m_engine.ResolveInterruptedCommits(m_job.m_eLogging);
+    // Tables a killed run was replacing: named now, recorded again at the end.
+    m_unfinishedBefore = m_engine.FailedTables().Unfinished(m_engine.DestinationKey());
+    m_result.unfinishedByKilledRun = m_unfinishedBefore;
+    for (int i = 0; i < m_job.m_pTables->RowCount(); ++i)
+        m_names.push_back(m_job.m_pTables->GetCell(0, i));
+    m_result.tables.resize(m_names.size());
+    for (size_t i = 0; i < m_names.size(); ++i)
+        m_result.tables[i].table = m_names[i];
+    if (!m_unfinishedBefore.empty())
+        m_engine.ReportUnfinished(m_unfinishedBefore, m_job.m_eLogging);
+
+    // Tables that foreign keys or CHECKs join are copied as a group: emptied
+    // together, children first, and filled parents first. All others keep
+    // the list order and are emptied by their own copy.
+    m_plan = m_names.empty() ? SRunPlan{} : m_engine.PlanTables(m_names, m_job.m_eLogging);
+    m_engine.ReportPlan(m_plan);
+    m_order = m_plan.reordered ? m_plan.fillOrder : m_names;
+    m_nCount = static_cast<int>(m_order.size());
+    CountRows();
+    ListenForRows();
+    for (int i = 0; i < m_nCount; ++i)
+    {
+        const bool goOn = m_plan.GroupOf(m_order[static_cast<size_t>(i)]) ? RunGroup(i) : RunSingle(i);
+        if (!goOn)
+            break;
+    }
+    RecordFailures();
+}
 } // namespace
 
 SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events)
@@ -24,268 +357,16 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     if (!job.m_pEngine || !job.m_pTables || !job.m_pEngine->BeginRun())
         return result;
     CCopyEngine& engine = *job.m_pEngine;
+    CRunHold hold(engine);
     // Two copies into one destination would switch each other's triggers.
     if (!engine.Journal().Claim(engine.DestinationKey(), result.heldBy))
     {
         if (result.heldBy.empty())
             result.journalUnwritable = engine.Journal().Path();
-        engine.EndRun();
         return result;
     }
+    hold.Claimed();
     result.started = true;
-    // One pair of attachments serves every table of the run.
-    engine.ShareAttachments(true);
-    // Rows a crashed run left prepared hide from every reader until decided.
-    engine.ResolveInterruptedCommits(job.m_eLogging);
-    std::vector<std::string> names;
-    for (int i = 0; i < job.m_pTables->RowCount(); ++i)
-        names.push_back(job.m_pTables->GetCell(0, i));
-    result.tables.resize(names.size());
-    for (size_t i = 0; i < names.size(); ++i)
-        result.tables[i].table = names[i];
-
-    // Tables that foreign keys or CHECKs join are copied as a group: emptied
-    // together, children first, and filled parents first. All others keep
-    // the list order and are emptied by their own copy.
-    const SRunPlan plan = names.empty() ? SRunPlan{} : engine.PlanTables(names, job.m_eLogging);
-    engine.ReportPlan(plan);
-
-    const auto finish = [&](const SFinished& table) {
-        if (!table.copied)
-        {
-            result.allCopied = false;
-            ++result.failedTables;
-        }
-        else
-            result.rowsCopied += table.rows;
-        STableOutcome& outcome = result.tables[static_cast<size_t>(table.index)];
-        // A table whose deferred columns could not be set fails after its rows arrived.
-        if (!table.copied && (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource))
-        {
-            outcome.status = ETableStatus::Failed;
-            if (outcome.error.empty())
-                outcome.error = "Failed to set deferred columns";
-        }
-        if (events.tableFinished)
-            events.tableFinished(table.index, table.table, table.copied);
-    };
-    const std::vector<std::string>& order = plan.reordered ? plan.fillOrder : names;
-    const auto listIndex = [&](int position, const std::string& name) {
-        if (!plan.reordered)
-            return position;
-        for (size_t i = 0; i < names.size(); ++i)
-        {
-            if (names[i] == name)
-                return static_cast<int>(i);
-        }
-        return position;
-    };
-    // The engine says when a table's rows are read back; the run names its row.
-    engine.SetVerifyListener([&](const std::string& table) {
-        const auto found = std::find(names.begin(), names.end(), table);
-        if (events.tableVerifying && found != names.end())
-            events.tableVerifying(static_cast<int>(found - names.begin()), table);
-    });
-    std::set<std::string> deferredTables;
-    for (const SDeferredColumns& entry : plan.deferred)
-        deferredTables.insert(entry.table);
-
-    const int count = static_cast<int>(order.size());
-    // The rows of each table, for the progress within it and the run's
-    // share done, weighted by row counts.
-    std::vector<long long> rowCounts(order.size(), -1);
-    if (events.tableProgress)
-    {
-        if (job.m_sourceRows.size() == names.size())
-        {
-            for (int i = 0; i < count; ++i)
-                rowCounts[static_cast<size_t>(i)] =
-                    job.m_sourceRows[static_cast<size_t>(listIndex(i, order[static_cast<size_t>(i)]))];
-        }
-        else
-            rowCounts = engine.CountSourceRows(order);
-    }
-    CProgressMeter meter(rowCounts);
-    int progressIndex = 0;
-    bool firstRows = true;
-    auto lastReport = CProgressMeter::Clock::now();
-    long long tableRows = 0;
-    engine.SetRowListener([&](long long rows, bool all) {
-        tableRows = rows;
-        if (!events.tableProgress)
-            return;
-        const auto now = CProgressMeter::Clock::now();
-        if (firstRows)
-        {
-            // The speed counts from the first row, not from the emptying.
-            meter.StartTable(static_cast<size_t>(progressIndex), now);
-            firstRows = false;
-        }
-        if (!all && now - lastReport < events.progressInterval)
-            return;
-        lastReport = now;
-        events.tableProgress(listIndex(progressIndex, order[static_cast<size_t>(progressIndex)]),
-                             meter.Update(rows, now));
-    });
-    const STableGroup* group = nullptr; // the group in progress
-    bool groupReady = false;
-    size_t groupLeft = 0;
-    std::set<std::string> filled;   // tables of the group whose copy ended
-    std::vector<SFinished> waiting; // finished only once their deferred columns are set
-    const auto endGroup = [&] {
-        for (const SDeferredColumns& entry : plan.deferred)
-        {
-            // Columns are set where both their table and the one they wait
-            // for were filled; after an abort that is not all of the group.
-            if (!groupReady || !filled.count(entry.table) || !filled.count(entry.waitsFor))
-                continue;
-            if (!engine.ApplyDeferredColumns(entry))
-            {
-                for (SFinished& table : waiting)
-                    table.copied = table.copied && table.table != entry.table;
-            }
-        }
-        for (const SFinished& table : waiting)
-            finish(table);
-        waiting.clear();
-        filled.clear();
-        engine.EndGroup();
-        group = nullptr;
-    };
-    for (int i = 0; i < count; ++i)
-    {
-        const std::string& name = order[static_cast<size_t>(i)];
-        if (!group && (group = plan.GroupOf(name)) != nullptr)
-        {
-            groupReady = engine.BeginGroup(*group, plan.deferred);
-            groupLeft = group->fillOrder.size();
-        }
-        if (events.tableStarted)
-            events.tableStarted(listIndex(i, name), count, name, 100 * i / count);
-        progressIndex = i;
-        firstRows = true;
-        tableRows = 0;
-        meter.StartTable(static_cast<size_t>(i), CProgressMeter::Clock::now());
-        if (events.tableProgress)
-            events.tableProgress(listIndex(i, name), meter.Update(0, CProgressMeter::Clock::now()));
-        // A group that cannot be refilled is not touched at all.
-        const auto began = std::chrono::steady_clock::now();
-        const bool skipped = group && !groupReady;
-        const bool copied = !skipped && engine.RunTable(name, job.m_eLogging);
-        ++result.tablesRun;
-        meter.FinishTable();
-        if (events.tableProgress)
-        {
-            events.tableProgress(listIndex(i, name), meter.Update(0, CProgressMeter::Clock::now()));
-        }
-        result.aborted = engine.AbortRequested();
-        // An abort that came once the table's rows were committed (while they
-        // were read back) rolls nothing back. Outside a group, or at its end,
-        // it ends the run after the table as a stop does.
-        const bool committed = copied || engine.TableOutcome().rowsWritten > 0;
-        const bool afterTable = result.aborted && committed && !skipped && (!group || groupLeft == 1);
-        if (afterTable)
-            result.aborted = false;
-        if (result.aborted)
-            result.abortedTable = name;
-        STableOutcome& outcome = result.tables[static_cast<size_t>(listIndex(i, name))];
-        if (skipped)
-        {
-            // The table that kept its group from being copied failed for
-            // its own reason; the others were not attempted.
-            const std::string own = engine.GroupRefusal(name);
-            outcome.status = own.empty() ? ETableStatus::Skipped : ETableStatus::Failed;
-            outcome.error = own.empty() ? engine.GroupFailure() : own;
-        }
-        else
-        {
-            outcome = engine.TableOutcome();
-            outcome.table = name;
-            // Rows committed before the abort came are the table's copy.
-            if (result.aborted && !committed)
-                outcome.status = ETableStatus::Stopped;
-        }
-        if (result.aborted && committed)
-            result.abortedAfterCommit = true;
-        outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-        if (group && groupReady && !result.aborted)
-            filled.insert(name);
-        if (group && groupReady && deferredTables.count(name))
-            waiting.push_back({listIndex(i, name), name, copied, tableRows});
-        else
-            finish({listIndex(i, name), name, copied, tableRows});
-        if (group && result.aborted && groupReady)
-        {
-            // The tables of the group not reached stay emptied: the log says
-            // so, and they are failures that a retry fills again.
-            const auto next = std::find(group->fillOrder.begin(), group->fillOrder.end(), name);
-            for (const std::string& unfilled : engine.ReportUnfilled({next + 1, group->fillOrder.end()}))
-            {
-                const auto position = std::find(order.begin(), order.end(), unfilled) - order.begin();
-                STableOutcome& left = result.tables[static_cast<size_t>(listIndex(static_cast<int>(position), unfilled))];
-                left.table = unfilled;
-                left.status = ETableStatus::Failed;
-                left.error = NotRefilledMessage;
-                result.leftEmptied.push_back(unfilled);
-                result.allCopied = false;
-                ++result.failedTables;
-                if (events.tableFinished)
-                    events.tableFinished(listIndex(static_cast<int>(position), unfilled), unfilled, false);
-            }
-            // The aborted table itself went back to the emptied state.
-            if (!committed && !skipped)
-            {
-                outcome.status = ETableStatus::Failed;
-                result.leftEmptied.insert(result.leftEmptied.begin(), name);
-            }
-        }
-        if (group && (--groupLeft == 0 || result.aborted))
-            endGroup();
-        // A stop takes effect between tables, and never inside a group: its
-        // tables are empty until each one is refilled. An abort ends the run.
-        if (result.aborted)
-        {
-            result.notStarted = count - i - 1;
-            break;
-        }
-        if ((afterTable || (!group && stop.load())) && i + 1 < count)
-        {
-            result.stopped = true;
-            result.stoppedAfter = name;
-            result.notStarted = count - i - 1;
-            engine.ReportStopped(name, {order.begin() + i + 1, order.end()});
-            break;
-        }
-    }
-    engine.SetRowListener({});
-    engine.ShareAttachments(false);
-    result.lostLogFile = engine.LostLogFile();
-    std::vector<std::string> failed;
-    for (const STableOutcome& outcome : result.tables)
-    {
-        if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
-            failed.push_back(outcome.table);
-        if (outcome.leftEmptied &&
-            std::find(result.leftEmptied.begin(), result.leftEmptied.end(), outcome.table) == result.leftEmptied.end())
-            result.leftEmptiedByFailure.push_back(outcome.table);
-    }
-    for (const std::string& table : engine.CommittedFromLimbo())
-    {
-        const auto copied = std::find_if(result.tables.begin(), result.tables.end(), [&](const STableOutcome& outcome) {
-            return outcome.table == table && outcome.status == ETableStatus::Copied;
-        });
-        if (copied != result.tables.end())
-            continue;
-        result.committedFromLimbo.push_back(table);
-        result.allCopied = false;
-        ++result.failedTables;
-        if (std::find(failed.begin(), failed.end(), table) == failed.end())
-            failed.push_back(table);
-    }
-    if (!engine.FailedTables().Store(engine.DestinationKey(), failed))
-        result.failedTablesNotRecorded = engine.FailedTables().Path();
-    engine.SetVerifyListener({});
-    engine.Journal().Release(engine.DestinationKey());
-    engine.EndRun();
+    CJobRun(job, stop, events, result).Run();
     return result;
 }

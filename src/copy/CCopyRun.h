@@ -41,14 +41,10 @@ struct SCopyRunResult
     long long rowsCopied = 0; // rows of the tables copied successfully
     bool aborted = false; // an abort ended the table in progress and the run
     std::string abortedTable;
-    // The aborted table's rows were committed before the abort came (inside
-    // a group, whose other tables the abort then leaves empty).
-    bool abortedAfterCommit = false;
-    // Tables of a group that the run emptied and an abort left empty.
-    std::vector<std::string> leftEmptied;
-    // Tables of a group that the run emptied and a failure (a lost
-    // connection, a source that broke) left empty.
-    std::vector<std::string> leftEmptiedByFailure;
+    // Tables that a copy into this destination, killed before it ended, had
+    // begun to replace: found at the start of this run, and recorded as
+    // failed (CCopyEngine::FailedTables) until a run copies them.
+    std::vector<std::string> unfinishedByKilledRun;
     // Set when the run did not start because another copy that is still
     // running holds the destination: that copy's process ("pid:start@host").
     std::string heldBy;

@@ -6,6 +6,8 @@
 #include "core/TabFields.h"
 #include "core/TextEncoding.h"
 
+#include <algorithm>
+
 // One line per destination, fields separated by tabs: the destination's
 // identity (possibly empty), its name, then the tables. A tab, line break or
 // backslash in a name is escaped, so a line always reads back.
@@ -19,10 +21,10 @@ bool Same(const std::string& identity, const std::string& name, const CTriggerJo
 }
 } // namespace
 
-std::vector<CFailedTables::SEntry> CFailedTables::Entries() const
+std::vector<CFailedTables::SEntry> CFailedTables::Entries(const std::string& path)
 {
     std::vector<SEntry> entries;
-    for (const std::string& line : ReadRecordLines(m_sPath))
+    for (const std::string& line : ReadRecordLines(path))
     {
         std::vector<std::string> fields = SplitTabFields(line);
         // A line without a table says nothing (or was cut short).
@@ -42,10 +44,16 @@ std::vector<CFailedTables::SEntry> CFailedTables::Entries() const
 
 bool CFailedTables::Store(const CTriggerJournal::SDatabase& database, const std::vector<std::string>& tables)
 {
-    if (m_sPath.empty())
+    return Replace(m_sPath, database, tables);
+}
+
+bool CFailedTables::Replace(const std::string& path, const CTriggerJournal::SDatabase& database,
+                            const std::vector<std::string>& tables)
+{
+    if (path.empty())
         return true;
-    const CFileLock lock(m_sPath);
-    std::vector<SEntry> entries = Entries();
+    const CFileLock lock(path);
+    std::vector<SEntry> entries = Entries(path);
     std::vector<SEntry> kept;
     for (SEntry& entry : entries)
     {
@@ -65,15 +73,21 @@ bool CFailedTables::Store(const CTriggerJournal::SDatabase& database, const std:
             content += "\t" + EscapeTabField(table);
         content += "\n";
     }
-    return ReplaceFileContents(Utf8ToWide(m_sPath), content);
+    return ReplaceFileContents(Utf8ToWide(path), content);
 }
 
 bool CFailedTables::Find(const CTriggerJournal::SDatabase& database, std::vector<std::string>& tables) const
 {
+    return Lookup(m_sPath, database, tables);
+}
+
+bool CFailedTables::Lookup(const std::string& path, const CTriggerJournal::SDatabase& database,
+                           std::vector<std::string>& tables)
+{
     tables.clear();
-    if (m_sPath.empty())
+    if (path.empty())
         return false;
-    for (const SEntry& entry : Entries())
+    for (const SEntry& entry : Entries(path))
     {
         if (Same(entry.identity, entry.database, database))
         {
@@ -82,4 +96,39 @@ bool CFailedTables::Find(const CTriggerJournal::SDatabase& database, std::vector
         }
     }
     return false;
+}
+
+bool CFailedTables::NoteUnfinished(const CTriggerJournal::SDatabase& database, const std::vector<std::string>& tables)
+{
+    std::vector<std::string> noted = Unfinished(database);
+    for (const std::string& table : tables)
+    {
+        if (std::find(noted.begin(), noted.end(), table) == noted.end())
+            noted.push_back(table);
+    }
+    return Replace(UnfinishedPath(), database, noted);
+}
+
+bool CFailedTables::ClearUnfinished(const CTriggerJournal::SDatabase& database)
+{
+    return Replace(UnfinishedPath(), database, {});
+}
+
+std::vector<std::string> CFailedTables::Unfinished(const CTriggerJournal::SDatabase& database) const
+{
+    std::vector<std::string> tables;
+    Lookup(UnfinishedPath(), database, tables);
+    return tables;
+}
+
+std::vector<std::string> CFailedTables::ToRetry(const CTriggerJournal::SDatabase& database) const
+{
+    std::vector<std::string> tables;
+    Find(database, tables);
+    for (const std::string& table : Unfinished(database))
+    {
+        if (std::find(tables.begin(), tables.end(), table) == tables.end())
+            tables.push_back(table);
+    }
+    return tables;
 }

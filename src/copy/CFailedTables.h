@@ -23,6 +23,17 @@ class CFailedTables
     // nothing is recorded for it.
     bool Find(const CTriggerJournal::SDatabase& database, std::vector<std::string>& tables) const;
 
+    // The tables a run is replacing in database, noted before their rows go
+    // and forgotten when the run ends: a run killed in between leaves them
+    // here for the next one to name and copy again. Kept in a file of its
+    // own beside the record ("<record>.unfinished").
+    bool NoteUnfinished(const CTriggerJournal::SDatabase& database, const std::vector<std::string>& tables);
+    bool ClearUnfinished(const CTriggerJournal::SDatabase& database);
+    std::vector<std::string> Unfinished(const CTriggerJournal::SDatabase& database) const;
+    // What a retry copies again: the tables that failed and those a killed
+    // run left unfinished, in that order, each once.
+    std::vector<std::string> ToRetry(const CTriggerJournal::SDatabase& database) const;
+
   private:
     struct SEntry
     {
@@ -30,7 +41,12 @@ class CFailedTables
         std::string database;
         std::vector<std::string> tables;
     };
-    std::vector<SEntry> Entries() const;
+    static std::vector<SEntry> Entries(const std::string& path);
+    static bool Replace(const std::string& path, const CTriggerJournal::SDatabase& database,
+                        const std::vector<std::string>& tables);
+    static bool Lookup(const std::string& path, const CTriggerJournal::SDatabase& database,
+                       std::vector<std::string>& tables);
+    std::string UnfinishedPath() const { return m_sPath.empty() ? m_sPath : m_sPath + ".unfinished"; }
 
     std::string m_sPath;
 };

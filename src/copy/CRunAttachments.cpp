@@ -1,5 +1,6 @@
 #include "copy/CRunAttachments.h"
 
+#include "copy/GroupInProgress.h"
 #include "db/FbStatus.h"
 #include "db/SchemaQueries.h"
 
@@ -98,14 +99,28 @@ bool CRunAttachments::Close()
     return source && dest;
 }
 
-CTableAttachments::CTableAttachments(const SRunSettings& settings, CRunAttachments* shared)
-    : m_pShared(shared), m_source(settings.attempts), m_dest(settings.attempts)
+CTableAttachments::CTableAttachments(const SRunSettings& settings, CRunAttachments* shared, SGroupInProgress* group)
+    : m_pShared(group ? nullptr : shared), m_pGroup(group), m_source(settings.attempts), m_dest(settings.attempts)
 {
     if (m_pShared)
     {
         m_pShared->Follow(settings);
         m_pShared->DropBroken();
     }
+}
+
+CFbConnection& CTableAttachments::Source()
+{
+    if (m_pGroup)
+        return m_pGroup->source;
+    return m_pShared ? m_pShared->Source() : m_source;
+}
+
+CFbConnection& CTableAttachments::Dest()
+{
+    if (m_pGroup)
+        return m_pGroup->dest;
+    return m_pShared ? m_pShared->Dest() : m_dest;
 }
 
 CTableAttachments::~CTableAttachments()
@@ -116,17 +131,20 @@ CTableAttachments::~CTableAttachments()
 
 bool CTableAttachments::SourceTables(std::vector<std::string>& tables)
 {
-    return m_pShared ? m_pShared->SourceTables(tables) : GetUserTables(m_source, tables);
+    return m_pShared ? m_pShared->SourceTables(tables) : GetUserTables(Source(), tables);
 }
 
 bool CTableAttachments::DestTables(std::vector<std::string>& tables)
 {
-    return m_pShared ? m_pShared->DestTables(tables) : GetUserTables(m_dest, tables);
+    return m_pShared ? m_pShared->DestTables(tables) : GetUserTables(Dest(), tables);
 }
 
 bool CTableAttachments::CloseDestination()
 {
     m_bDestClosed = true;
+    // The group's transaction stays open for the group's end.
+    if (m_pGroup)
+        return true;
     if (!m_pShared)
         return m_dest.Disconnect();
     CFbConnection& dest = m_pShared->Dest();
@@ -141,6 +159,6 @@ bool CTableAttachments::CloseDestination()
 
 void CTableAttachments::CloseSource()
 {
-    if (!m_pShared)
+    if (!m_pShared && !m_pGroup)
         m_source.Disconnect();
 }

@@ -65,19 +65,23 @@ class CRunAttachments
     bool m_bDestTablesRead = false;
 };
 
-// The attachments of one table's copy: the run's shared ones when the run
-// shares them, otherwise attachments of its own, attached and detached for
-// the table alone.
+struct SGroupInProgress;
+
+// The attachments of one table's copy: those of the group it is copied with,
+// the run's shared ones when the run shares them, otherwise attachments of
+// its own, attached and detached for the table alone.
 class CTableAttachments
 {
   public:
-    CTableAttachments(const SRunSettings& settings, CRunAttachments* shared);
+    // A group's table (group not null) works with the group's attachments,
+    // whose work the group's end commits.
+    CTableAttachments(const SRunSettings& settings, CRunAttachments* shared, SGroupInProgress* group = nullptr);
     ~CTableAttachments();
     CTableAttachments(const CTableAttachments&) = delete;
     CTableAttachments& operator=(const CTableAttachments&) = delete;
 
-    CFbConnection& Source() { return m_pShared ? m_pShared->Source() : m_source; }
-    CFbConnection& Dest() { return m_pShared ? m_pShared->Dest() : m_dest; }
+    CFbConnection& Source();
+    CFbConnection& Dest();
     bool SourceTables(std::vector<std::string>& tables);
     bool DestTables(std::vector<std::string>& tables);
     // Ends the destination's part: commits what is open and, for an
@@ -91,6 +95,7 @@ class CTableAttachments
 
   private:
     CRunAttachments* m_pShared;
+    SGroupInProgress* m_pGroup = nullptr;
     CFbConnection m_source;
     CFbConnection m_dest;
     bool m_bSucceeded = false;

@@ -28,7 +28,7 @@ std::vector<SResultColumn> ResultColumns(CFbCursor& cursor, int unmappedColumn)
 
 CTableCopy::CTableCopy(CCopyEngine& engine, const std::string& table)
     : m_engine(engine), m_settings(engine.Settings()), m_logs(engine.Logs()), m_sTable(table),
-      m_bEmptiedAhead(engine.EmptiedAhead(table)), m_attachments(m_settings, engine.SharedAttachments()),
+      m_pGroup(engine.GroupReplacing(table)), m_attachments(m_settings, engine.SharedAttachments(), m_pGroup),
       m_source(m_attachments.Source()), m_dest(m_attachments.Dest()), m_cursor(m_source)
 {
 }
@@ -42,22 +42,9 @@ CTableCopy::~CTableCopy()
     m_logs.EndTable();
 }
 
-void CTableCopy::NoteNotRefilled()
-{
-    // The report's reason says it too, after the cause.
-    m_engine.TableOutcome().leftEmptied = true;
-    std::string& error = m_engine.TableOutcome().error;
-    if (error.empty())
-        error = m_logs.FirstFailure();
-    m_logs.WriteLog(NotRefilledMessage, "");
-    error += (error.empty() ? "" : "; ") + std::string("The table was emptied for this run and is not refilled");
-}
-
 bool CTableCopy::FailBeforeRows(const std::string& message, const std::string& detail)
 {
     m_logs.WriteLog(message, detail);
-    if (m_bEmptiedAhead)
-        NoteNotRefilled();
     return false;
 }
 
@@ -65,8 +52,6 @@ bool CTableCopy::Aborted()
 {
     m_engine.TableOutcome().error = "Copy aborted by the user";
     m_logs.WriteLog("Copy aborted by the user", "");
-    if (m_bEmptiedAhead)
-        NoteNotRefilled();
     return false;
 }
 
@@ -209,8 +194,6 @@ bool CTableCopy::OpenDestination()
     // Refused before anything is written: the destination keeps its rows.
     for (const std::string& problem : m_plan.problems)
         m_logs.WriteLog(problem, "");
-    if (m_bEmptiedAhead)
-        NoteNotRefilled();
     m_logs.WriteLog("WARNING: Copy failed", "");
     return false;
 }
@@ -280,14 +263,6 @@ void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed)
 
 void CTableCopy::ReportWhatIsLeft()
 {
-    // A table of a group was emptied ahead, in a transaction of its own
-    // that committed: nothing is left, whether or not the database can
-    // still be asked (a server gone is the likeliest reason to be here).
-    if (m_bEmptiedAhead)
-    {
-        NoteNotRefilled();
-        return;
-    }
     // Asked through an attachment of its own, which no cancel has reached.
     CFbConnection check(m_settings.attempts);
     CStringGrid left;
@@ -295,7 +270,7 @@ void CTableCopy::ReportWhatIsLeft()
     if (check.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
         check.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(m_sTable), failure, &left);
     if (check.m_bConnected && failure == 0 && left.RowCount() == 0)
-        m_logs.WriteLog(NotRefilledMessage, "");
+        m_logs.WriteLog("ERROR: The table was emptied for this run and is not refilled", "");
     else if (check.m_bConnected && failure == 0)
         m_logs.WriteLog("The table holds the rows it had before this copy", "");
 }
@@ -351,6 +326,9 @@ bool CTableCopy::RunSteps()
         return source == ESource::Empty;
     if (!OpenDestination())
         return false;
+    // The group switched the triggers off and emptied the table already.
+    if (m_pGroup)
+        return FillForGroup();
 
     m_engine.RegisterCancelable(m_source, m_cancelable);
     m_engine.RegisterCancelable(m_dest, m_cancelable);
@@ -385,13 +363,14 @@ bool CTableCopy::RunSteps()
             m_engine.TableOutcome().error = "The triggers could not be switched off; the table is not touched";
             m_logs.WriteLog("ERROR: The triggers could not be switched off; the table is not touched", "");
         }
-        if (m_bEmptiedAhead)
-            NoteNotRefilled();
         m_logs.WriteLog("WARNING: Copy failed", "");
         return false;
     }
     bool failed = false;
-    if (!m_bEmptiedAhead && !m_engine.CleanupTable(m_dest, m_sTable))
+    // Noted before the rows go: a run killed from here on leaves the table
+    // named for the next run to report and copy again.
+    m_engine.NoteUnfinished({m_sTable});
+    if (!m_engine.CleanupTable(m_dest, m_sTable))
     {
         // Rows added to old rows that stay would be a mix of both databases.
         m_engine.UnregisterCancelable(m_cancelable);
@@ -476,5 +455,69 @@ bool CTableCopy::RunSteps()
     m_logs.WriteLog(failed ? "WARNING: Copy failed" : "Copy finished successfully", "");
     if (failedRecords != 0)
         m_logs.WriteReport(failedRecords, m_sTable);
+    return !failed;
+}
+
+bool CTableCopy::FillForGroup()
+{
+    m_engine.RegisterCancelable(m_source, m_cancelable);
+    m_engine.RegisterCancelable(m_dest, m_cancelable);
+    m_staged = std::make_unique<CStagedRunLog>();
+    m_bRowsFailed = !InsertRows(*m_staged, m_nFailedRecords, m_nInsertedRows);
+    m_engine.UnregisterCancelable(m_cancelable);
+    m_filled = m_engine.TableOutcome();
+    const bool abort = m_engine.AbortRequested();
+    // Rows of a source read only in part are no copy of it: the group goes
+    // back with them.
+    if (!abort && !m_bSourceBroke)
+    {
+        m_bWaiting = true;
+        return true;
+    }
+    PublishRows(*m_staged, false);
+    m_engine.TableOutcome().rowsFailed = m_nFailedRecords + m_nInsertedRows;
+    if (abort)
+        Aborted();
+    else
+        m_logs.WriteLog("The rows read before the source failed were rolled back", "");
+    m_logs.WriteLog("The rows of the tables copied together are rolled back; the table holds the rows it had before "
+                    "this copy",
+                    "");
+    m_logs.WriteLog("WARNING: Copy failed", "");
+    if (m_nFailedRecords + m_nInsertedRows != 0)
+        m_logs.WriteReport(m_nFailedRecords + m_nInsertedRows, m_sTable);
+    return false;
+}
+
+bool CTableCopy::FinishInGroup(bool committed, const std::string& whyNot)
+{
+    m_logs.SetTable(m_sTable);
+    m_logs.BeginTable();
+    PublishRows(*m_staged, committed);
+    STableOutcome& outcome = m_engine.TableOutcome();
+    bool failed = m_bRowsFailed;
+    int failedRecords = m_nFailedRecords;
+    if (!committed)
+    {
+        failed = true;
+        failedRecords += m_nInsertedRows;
+        m_logs.WriteLog("The rows of the tables copied together were rolled back; the table holds the rows it had "
+                        "before this copy",
+                        CRunLogs::OneLine(whyNot));
+        if (outcome.error.empty())
+            outcome.error = whyNot;
+    }
+    outcome.rowsWritten = committed ? m_nInsertedRows : 0;
+    outcome.rowsFailed = failedRecords;
+    if (committed && !m_engine.SetGenerators(m_source, m_dest, m_sourceTriggers, m_sTable))
+        failed = true;
+    if (committed && !m_engine.SetIdentities(m_dest, m_sTable, m_destInfo, m_sourceIdentities))
+        failed = true;
+    if (committed && m_settings.verify && !Verify(failedRecords))
+        failed = true;
+    m_logs.WriteLog(failed ? "WARNING: Copy failed" : "Copy finished successfully", "");
+    if (failedRecords != 0)
+        m_logs.WriteReport(failedRecords, m_sTable);
+    m_logs.EndTable();
     return !failed;
 }

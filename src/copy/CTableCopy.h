@@ -2,6 +2,7 @@
 
 #include "copy/CRunAttachments.h"
 #include "copy/CSourceRowReader.h"
+#include "copy/TableOutcome.h"
 #include "copy/TablePlan.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
@@ -17,6 +18,7 @@ class CRunLogs;
 class CFbTransaction;
 class CStagedRunLog;
 class CWriterLanes;
+struct SGroupInProgress;
 struct SRunSettings;
 
 // The copy of one table: reads the source through an ordered cursor, plans
@@ -24,7 +26,9 @@ struct SRunSettings;
 // inserts the rows in one transaction that is committed and checked, and
 // sets the generators and identities that follow the rows. It works with
 // the run's shared attachments, or with two of its own; whatever way it
-// ends, the destination's triggers are on again.
+// ends, the destination's triggers are on again. A table of a group (see
+// SGroupInProgress) only inserts its rows into the group's transaction and
+// waits: the group's end commits them and then finishes the copy.
 class CTableCopy
 {
   public:
@@ -33,11 +37,24 @@ class CTableCopy
     CTableCopy(const CTableCopy&) = delete;
     CTableCopy& operator=(const CTableCopy&) = delete;
 
-    // True when every row arrived and every step succeeded, or the source is empty.
+    // True when every row arrived and every step succeeded, or the source is
+    // empty; for a table of a group, when its rows wait for the group's commit.
     bool Run();
+    // The rows are in the group's transaction, not yet committed.
+    bool Waiting() const { return m_bWaiting; }
+    const std::string& Table() const { return m_sTable; }
+    // The table's figures as its filling left them, for the group's end.
+    const STableOutcome& FilledOutcome() const { return m_filled; }
+    // After the group's transaction ended: publishes the rows as committed
+    // or not (whyNot says why not), and for committed rows sets generators
+    // and identities and reads them back. True when the table is copied.
+    bool FinishInGroup(bool committed, const std::string& whyNot);
 
   private:
     bool RunSteps();
+    // A group's table after its rows were read: inserts them into the
+    // group's transaction; false when the group cannot be committed.
+    bool FillForGroup();
     enum class ESource
     {
         Rows,
@@ -53,12 +70,8 @@ class CTableCopy
     // Commits the rows: the table's transaction and, when several writers
     // carried them, theirs with it (see CWriterLanes).
     bool CommitRows(CFbTransaction& rows, std::string& error);
-    // Logs a failure before any row was written (and, for a table the run
-    // emptied ahead of its turn, that it stays empty); false.
+    // Logs a failure before any row was written; false.
     bool FailBeforeRows(const std::string& message, const std::string& detail);
-    // A table of a group emptied ahead that ends without its rows: the run
-    // log and the table's reason say so.
-    void NoteNotRefilled();
     bool Aborted();
     // Reads the table back and compares it with the source; logs what it
     // found and gives true when every row is as the source has it.
@@ -79,7 +92,8 @@ class CTableCopy
     const SRunSettings& m_settings;
     CRunLogs& m_logs;
     const std::string m_sTable;
-    const bool m_bEmptiedAhead;
+    // The group that emptied this table in its transaction, or null.
+    SGroupInProgress* const m_pGroup;
     CTableAttachments m_attachments;
     CFbConnection& m_source;
     CFbConnection& m_dest;
@@ -98,4 +112,11 @@ class CTableCopy
     std::vector<std::uintptr_t> m_cancelable;
     // The extra writers of a large table over a slow network, or none.
     std::unique_ptr<CWriterLanes> m_lanes;
+    // A group's table while it waits for the group's commit.
+    bool m_bWaiting = false;
+    std::unique_ptr<CStagedRunLog> m_staged;
+    int m_nFailedRecords = 0;
+    int m_nInsertedRows = 0;
+    bool m_bRowsFailed = false;
+    STableOutcome m_filled;
 };

@@ -1262,3 +1262,16 @@ SCheckReport CheckCopy(const SRunSettings& settings, const std::vector<std::stri
     dest.Disconnect();
     return report;
 }
+
+void NoteUnfinishedTables(SCheckReport& report, const std::vector<std::string>& unfinished)
+{
+    for (STableCheck& table : report.tables)
+    {
+        if (std::find(unfinished.begin(), unfinished.end(), table.table) == unfinished.end())
+            continue;
+        table.findings.insert(table.findings.begin(),
+                              {SCheckFinding::EKind::Unfinished, ECheckSeverity::Warning, "", -1, ""});
+        if (table.severity == ECheckSeverity::Fine)
+            table.severity = ECheckSeverity::Warning;
+    }
+}

@@ -50,6 +50,7 @@ struct SCheckFinding
         GeneratorsKept,    // shared generators kept above the source's values
         Identities,        // identity columns that restart after the keys
         SourceEmpty,       // the destination keeps its rows
+        Unfinished,        // a copy killed before it ended may have left other rows
     };
     EKind kind = EKind::DroppedData;
     ECheckSeverity severity = ECheckSeverity::Fine;
@@ -90,3 +91,7 @@ std::vector<std::string> FailingConversions(const SColumnInfo& source, const SCo
 // destination would do, reading both databases and writing to neither: one
 // aggregate query per table counts the rows each finding affects.
 SCheckReport CheckCopy(const SRunSettings& settings, const std::vector<std::string>& tables);
+
+// Adds to the report's tables that a killed copy left unfinished
+// (CFailedTables::Unfinished) what the destination may hold now.
+void NoteUnfinishedTables(SCheckReport& report, const std::vector<std::string>& unfinished);

@@ -307,7 +307,8 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     // Over a slow network every block waits a round trip: a large table
     // then gets writers side by side, as many as the round trip asks for
     // (measured once the table is large enough to deserve them).
-    bool mayAddLanes = m_settings.maxBatchRows > 1 && inserter.Prepared() && !dest.IsInProcess();
+    // A group's rows go into the group's one transaction, which extra writers cannot share.
+    bool mayAddLanes = m_settings.maxBatchRows > 1 && inserter.Prepared() && !dest.IsInProcess() && !m_pGroup;
     size_t rowsSeen = 0;
     std::unique_ptr<CWriterLanes> startedLanes; // attaching, not yet writing
     m_engine.NoteTableWriters(1);

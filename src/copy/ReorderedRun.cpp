@@ -6,6 +6,8 @@
 
 #include "copy/CRunPlan.h"
 #include "copy/CSourceRowReader.h"
+#include "copy/CTableCopy.h"
+#include "copy/GroupInProgress.h"
 #include "copy/TablePlan.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
@@ -29,6 +31,16 @@ std::set<std::string> DeferredColumnsIn(const std::vector<SDeferredColumns>& def
     return columns;
 }
 } // namespace
+
+SGroupInProgress::SGroupInProgress(int attempts) : source(attempts), dest(attempts)
+{
+}
+
+// The waiting copies go first: they hold cursors on the group's attachments.
+SGroupInProgress::~SGroupInProgress()
+{
+    waiting.clear();
+}
 
 SRunPlan CCopyEngine::PlanTables(const std::vector<std::string>& tables, ELogging logging)
 {
@@ -59,12 +71,11 @@ void CCopyEngine::ReportPlan(const SRunPlan& plan)
 
 bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferredColumns>& deferred)
 {
-    m_emptiedTables.clear();
-    m_deferredColumns.clear();
     m_sGroupFailure.clear();
     m_groupRefusals.clear();
-    CFbConnection source(m_settings.attempts);
-    CFbConnection dest(m_settings.attempts);
+    m_group = std::make_unique<SGroupInProgress>(m_settings.attempts);
+    CFbConnection& source = m_group->source;
+    CFbConnection& dest = m_group->dest;
     const std::string& first = group.fillOrder.front();
     m_logs.SetTable(first);
     if (!source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
@@ -122,40 +133,61 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
     }
     if (!refused.empty())
         return FailGroup(group, Joined(refused, ", "));
+    // The reading and planning above must not hold the group's transaction
+    // open across the switching of triggers, which commits.
+    dest.Commit();
 
-    // The group's triggers go off before any row is touched: an update or
-    // delete trigger would otherwise reach into tables copied before, or
-    // ones the copy leaves alone. Switching them off commits, so it comes
-    // first; they are on again once the tables are empty.
-    std::string switchFailed;
+    // The group's triggers go off before any row is touched, and stay off
+    // until the group's transaction has ended: an update or delete trigger
+    // would otherwise reach into tables copied before, or ones the copy
+    // leaves alone. Switching them off commits, so it comes first.
     for (const std::string& table : toEmpty)
     {
         m_logs.SetTable(table);
-        if (!SetTriggersActive(dest, table, false))
+        if (SetTriggersActive(dest, table, false))
         {
-            switchFailed = table;
-            m_groupRefusals[table] =
-                JournalRefused() ? "The trigger journal could not be written" : "Failed to modify TRIGGER!";
-            break;
+            m_group->replaced.push_back(table);
+            continue;
         }
-    }
-    const auto switchOn = [&] {
-        for (const std::string& table : toEmpty)
+        m_groupRefusals[table] =
+            JournalRefused() ? "The trigger journal could not be written" : "Failed to modify TRIGGER!";
+        // Those of its triggers that did go off come on again with the others.
+        if (!JournalRefused())
         {
-            m_logs.SetTable(table);
-            SetTriggersActive(dest, table, true);
+            if (!AbortRequested())
+                ForgetTriggersStillOn(dest, table);
+            m_group->replaced.push_back(table);
         }
-    };
-    if (!switchFailed.empty())
-    {
-        switchOn();
-        return FailGroup(group, switchFailed);
+        SwitchGroupTriggersOn(AbortRequested());
+        return FailGroup(group, table);
     }
 
-    // Emptied in one transaction: either every table of the group is empty
-    // and ready, or none has lost a row.
-    bool emptied = true;
-    std::string clearedTable;
+    // Noted before the rows go: a run killed from here on leaves the tables
+    // named for the next run, which says so and can copy them again.
+    NoteUnfinished(toEmpty);
+    std::string failedTable;
+    if (!EmptyGroup(group, deferred, toEmpty, failedTable))
+    {
+        dest.Rollback();
+        SwitchGroupTriggersOn(AbortRequested());
+        if (std::find(toEmpty.begin(), toEmpty.end(), failedTable) != toEmpty.end())
+            m_groupRefusals[failedTable] = "Failed to cleanup table!";
+        return FailGroup(group, failedTable);
+    }
+    for (const std::string& table : group.fillOrder)
+    {
+        const std::set<std::string> columns = DeferredColumnsIn(deferred, table);
+        if (!columns.empty())
+            m_group->deferredColumns[table] = columns;
+    }
+    return true;
+}
+
+bool CCopyEngine::EmptyGroup(const STableGroup& group, const std::vector<SDeferredColumns>& deferred,
+                             const std::vector<std::string>& toEmpty, std::string& failedTable)
+{
+    CFbConnection& dest = m_group->dest;
+    // Deferred keys of the old rows let go of the rows they point at first.
     for (const SDeferredColumns& entry : deferred)
     {
         const bool emptiedTable = std::find(toEmpty.begin(), toEmpty.end(), entry.table) != toEmpty.end();
@@ -174,46 +206,37 @@ bool CCopyEngine::BeginGroup(const STableGroup& group, const std::vector<SDeferr
             m_logs.WriteSqlFailure(dest.LastErrorMessage());
             WriteLog("ERROR: Failed to cleanup table!\r\n", m_logs.TablePrefix());
             WriteLog("ERROR: " + CRunLogs::OneLine(dest.LastErrorMessage()), "");
-            emptied = false;
-            clearedTable = entry.table;
-            break;
+            failedTable = entry.table;
+            return false;
         }
     }
-    std::string failedTable = clearedTable;
     for (const std::string& table : group.emptyOrder)
     {
-        if (!emptied)
-            break;
         if (std::find(toEmpty.begin(), toEmpty.end(), table) == toEmpty.end())
             continue;
         m_logs.SetTable(table);
-        emptied = CleanupTable(dest, table);
-        if (!emptied)
+        if (!CleanupTable(dest, table))
+        {
             failedTable = table;
-    }
-    if (emptied && !dest.Commit())
-    {
-        WriteLog("ERROR: Failed to commit the emptied tables", CRunLogs::OneLine(dest.LastErrorMessage()));
-        emptied = false;
-        failedTable = Joined(toEmpty, ", ");
-    }
-    if (!emptied)
-        dest.Rollback();
-    // A trigger that does not come on again stays recorded: the table's copy
-    // adds its own, and switches all of them on at its end.
-    switchOn();
-    if (!emptied && !failedTable.empty() && std::find(toEmpty.begin(), toEmpty.end(), failedTable) != toEmpty.end())
-        m_groupRefusals[failedTable] = "Failed to cleanup table!";
-    if (!emptied)
-        return FailGroup(group, failedTable);
-    m_emptiedTables.insert(toEmpty.begin(), toEmpty.end());
-    for (const std::string& table : group.fillOrder)
-    {
-        const std::set<std::string> columns = DeferredColumnsIn(deferred, table);
-        if (!columns.empty())
-            m_deferredColumns[table] = columns;
+            return false;
+        }
     }
     return true;
+}
+
+void CCopyEngine::SwitchGroupTriggersOn(bool afterAbort)
+{
+    for (const std::string& table : m_group->replaced)
+    {
+        m_logs.SetTable(table);
+        // A cancel may still ride on the group's attachment after an abort.
+        if (afterAbort || !m_group->dest.m_bConnected)
+            RestoreTriggersAfterAbort(table);
+        else
+            SetTriggersActive(m_group->dest, table, true);
+    }
+    // What did not come on again stays in the journal, for the next start.
+    m_group->replaced.clear();
 }
 
 bool CCopyEngine::FailGroup(const STableGroup& group, const std::string& reason)
@@ -227,45 +250,86 @@ bool CCopyEngine::FailGroup(const STableGroup& group, const std::string& reason)
                  reason);
         WriteLog("WARNING: Copy failed", "");
     }
+    m_group.reset();
     return false;
 }
 
-std::vector<std::string> CCopyEngine::ReportUnfilled(const std::vector<std::string>& tables)
+CCopyEngine::SGroupEnd CCopyEngine::EndGroup(const std::vector<SDeferredColumns>& deferred)
 {
-    std::vector<std::string> unfilled;
-    for (const std::string& table : tables)
+    SGroupEnd end;
+    if (!m_group)
+        return end;
+    SGroupInProgress& group = *m_group;
+    std::set<std::string> filled;
+    for (const auto& copy : group.waiting)
+        filled.insert(copy->Table());
+    const bool abort = AbortRequested();
+    std::set<std::string> deferredFailed;
+    // Columns are set where both their table and the one they wait for were
+    // filled, in the group's transaction.
+    for (const SDeferredColumns& entry : deferred)
     {
-        if (!m_emptiedTables.count(table))
+        if (abort || !group.brokenTable.empty() || !filled.count(entry.table) || !filled.count(entry.waitsFor))
             continue;
-        m_logs.SetTable(table);
-        WriteLog(NotRefilledMessage, "");
-        unfilled.push_back(table);
+        const EDeferred set = ApplyDeferredColumns(entry);
+        if (set == EDeferred::RowsFailed)
+            deferredFailed.insert(entry.table);
+        else if (set == EDeferred::Broken)
+        {
+            group.brokenTable = entry.table;
+            group.brokenReason = "Failed to set deferred columns";
+        }
     }
-    return unfilled;
+    std::string whyNot;
+    if (abort || AbortRequested())
+        whyNot = "Copy aborted by the user";
+    else if (!group.brokenTable.empty())
+        whyNot = "Not copied: it is copied together with " + group.brokenTable + ", which failed (" +
+                 CRunLogs::OneLine(group.brokenReason) + ")";
+    else if (!group.dest.Commit())
+    {
+        whyNot = "Failed to commit the copied rows: " + CRunLogs::OneLine(group.dest.LastErrorMessage());
+        WriteSqlLog("COMMIT;");
+        m_logs.WriteSqlFailure(group.dest.LastErrorMessage());
+    }
+    end.committed = whyNot.empty();
+    if (!end.committed)
+        group.dest.Rollback();
+    for (auto& copy : group.waiting)
+    {
+        m_outcome = copy->FilledOutcome();
+        bool copied = copy->FinishInGroup(end.committed, whyNot);
+        if (deferredFailed.count(copy->Table()))
+        {
+            copied = false;
+            if (m_outcome.error.empty())
+                m_outcome.error = "Failed to set deferred columns";
+        }
+        if (!copied && m_outcome.error.empty())
+            m_outcome.error = m_logs.FirstFailure();
+        if (!copied && m_outcome.error.empty())
+            m_outcome.error = "Copy failed";
+        m_outcome.status = copied ? ETableStatus::Copied : ETableStatus::Failed;
+        end.outcomes.push_back(m_outcome);
+    }
+    SwitchGroupTriggersOn(abort);
+    group.waiting.clear();
+    group.source.Disconnect();
+    group.dest.Disconnect();
+    m_group.reset();
+    return end;
 }
 
-void CCopyEngine::EndGroup()
-{
-    m_emptiedTables.clear();
-    m_deferredColumns.clear();
-}
-
-bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
+CCopyEngine::EDeferred CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
 {
     m_logs.SetTable(entry.table);
-    CFbConnection source(m_settings.attempts);
-    CFbConnection dest(m_settings.attempts);
-    if (!source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database) ||
-        !dest.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
-    {
-        WriteLog("ERROR: Cannot open database", entry.constraint);
-        return false;
-    }
+    CFbConnection& source = m_group->source;
+    CFbConnection& dest = m_group->dest;
     std::vector<std::string> primaryKey;
     if (!GetPrimaryKey(dest, entry.table, primaryKey) || primaryKey.empty())
     {
         WriteLog("ERROR: Deferred columns cannot be set without a primary key", entry.constraint);
-        return false;
+        return EDeferred::Broken;
     }
     // The columns' values as the source holds them, row by row.
     std::string select = "SELECT ";
@@ -286,24 +350,17 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
     select += " FROM " + SqlIdentifier(entry.table) + " WHERE " + notNull;
     update += " WHERE " + where;
 
-    // Update triggers would fire on every row set.
-    if (!SetTriggersActive(dest, entry.table, false))
-    {
-        WriteLog("ERROR: Failed to set deferred columns", "the triggers could not be switched off");
-        if (!JournalRefused())
-            SetTriggersActive(dest, entry.table, true);
-        return false;
-    }
-    bool ok = true;
     CFbCursor cursor(source);
     CFbParamStatement statement(dest);
     if (!cursor.Open(select) || !statement.Prepare(update))
     {
         WriteLog("ERROR: Failed to set deferred columns", entry.constraint);
         m_logs.WriteSqlFailure(cursor.LastErrorMessage() + statement.LastErrorMessage());
-        SetTriggersActive(dest, entry.table, true);
-        return false;
+        return EDeferred::Broken;
     }
+    // An abort cancels the updates as it does the inserts.
+    std::vector<std::uintptr_t> cancelable;
+    RegisterCancelable(dest, cancelable);
     int failedRows = 0;
     int fetch = 0;
     SColumnValue value;
@@ -343,23 +400,20 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
             ++failedRows;
             m_logs.WriteSqlFailure(statement.LastErrorMessage());
         }
+        if (AbortRequested())
+            break;
     }
+    UnregisterCancelable(cancelable);
     if (fetch < 0)
     {
-        ok = false;
         WriteLog("ERROR: Failed to read source rows", CRunLogs::OneLine(cursor.LastErrorMessage()));
+        return EDeferred::Broken;
     }
-    if (!CommitRows(dest))
-        ok = false;
-    if (!SetTriggersActive(dest, entry.table, true))
-        ok = false;
-    if (!dest.Disconnect())
-        ok = false;
     if (failedRows != 0)
     {
-        ok = false;
         WriteLog("ERROR: Failed to set deferred columns", entry.constraint);
         m_logs.WriteReport(failedRows, entry.table);
+        return EDeferred::RowsFailed;
     }
-    return ok;
+    return EDeferred::Set;
 }

@@ -33,6 +33,4 @@ struct STableOutcome
     // The first failure's server message (or the program's own reason when
     // the server gave none); empty when nothing failed.
     std::string error;
-    // A table of a group that the run emptied and that ended without its rows.
-    bool leftEmptied = false;
 };

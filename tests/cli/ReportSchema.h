@@ -70,7 +70,7 @@ inline ::testing::AssertionResult IsValidReport(const std::string& text, QJsonOb
     std::vector<std::tuple<QJsonObject, QString, std::string>> parts{
         {r,
          "report_version:i program:s(Rowmover) program_version:s mode:s(copy|check|compare) started:s ended:s "
-         "source:o destination:o options:o tables:a committed_from_prepared:a exit_code:i logs:o messages:a",
+         "source:o destination:o options:o tables:a committed_from_prepared:a unfinished_by_killed_run:a exit_code:i logs:o messages:a",
          "report"},
         {r["source"].toObject(), "database:s user:s?", "source"},
         {r["destination"].toObject(), "database:s user:s?", "destination"},

@@ -174,17 +174,19 @@ TEST(CCopyRun, AnAbortWhileACommittedTableIsReadBackEndsTheRunAfterItAsAStop)
         << copy.RunLog();
 }
 
-TEST(CCopyRun, AnAbortAfterACommitInsideAGroupNamesTheTablesItLeftEmptyAsFailures)
+TEST(CCopyRun, AnAbortOnceAGroupIsCommittedEndsTheRunAfterIt)
 {
-    // PARENT and CHILD are emptied together; the abort comes once PARENT's
-    // rows are in, so CHILD stays empty: a failure to retry, not a stop.
+    // PARENT and CHILD are committed together; an abort while they are read
+    // back rolls nothing back, and the run ends after the group as a stop.
     const std::string ddl = "CREATE TABLE PARENT (ID INTEGER NOT NULL PRIMARY KEY);"
-                            "CREATE TABLE CHILD (ID INTEGER, P_ID INTEGER REFERENCES PARENT (ID));";
-    SCopyFixture copy(ddl + "INSERT INTO PARENT VALUES (1); INSERT INTO CHILD VALUES (1, 1);",
+                            "CREATE TABLE CHILD (ID INTEGER, P_ID INTEGER REFERENCES PARENT (ID));"
+                            "CREATE TABLE LATER (ID INTEGER);";
+    SCopyFixture copy(ddl + "INSERT INTO PARENT VALUES (1); INSERT INTO CHILD VALUES (1, 1);"
+                            "INSERT INTO LATER VALUES (1);",
                       ddl + "INSERT INTO PARENT VALUES (7); INSERT INTO CHILD VALUES (7, 7);");
     ASSERT_EQ(copy.prepared, 0);
     copy.engine.FailedTables().SetPath(copy.program.File("FailedTables.txt"));
-    CStringGrid tables = TableGrid({"CHILD", "PARENT"});
+    CStringGrid tables = TableGrid({"CHILD", "PARENT", "LATER"});
     SRecorder recorder;
     SCopyRunEvents events = recorder.Events();
     events.tableVerifying = [&](int, const std::string& table) {
@@ -195,21 +197,21 @@ TEST(CCopyRun, AnAbortAfterACommitInsideAGroupNamesTheTablesItLeftEmptyAsFailure
 
     const SCopyRunResult result = RunCopyJob({&tables, &copy.engine, ELogging::On, false, {}}, stop, events);
 
-    EXPECT_TRUE(result.aborted);
-    EXPECT_TRUE(result.abortedAfterCommit);
-    EXPECT_FALSE(result.allCopied);
-    EXPECT_EQ(result.leftEmptied, (std::vector<std::string>{"CHILD"}));
+    EXPECT_FALSE(result.aborted);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.notStarted, 1);
     std::map<std::string, ETableStatus> status;
     for (const STableOutcome& outcome : result.tables)
         status[outcome.table] = outcome.status;
     EXPECT_EQ(status["PARENT"], ETableStatus::Copied);
-    EXPECT_EQ(status["CHILD"], ETableStatus::Failed);
+    EXPECT_EQ(status["CHILD"], ETableStatus::Copied);
+    EXPECT_EQ(status["LATER"], ETableStatus::Stopped);
     EXPECT_EQ(copy.dest.Scalar("SELECT LIST(ID) FROM PARENT"), "1");
-    EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM CHILD"), "0");
-    // Recorded, so that a retry fills it again.
+    EXPECT_EQ(copy.dest.Scalar("SELECT LIST(P_ID) FROM CHILD"), "1");
+    EXPECT_EQ(copy.dest.Scalar("SELECT COUNT(*) FROM LATER"), "0");
     std::vector<std::string> recorded;
-    EXPECT_TRUE(copy.engine.FailedTables().Find(copy.engine.DestinationKey(), recorded));
-    EXPECT_EQ(recorded, (std::vector<std::string>{"CHILD"}));
+    EXPECT_FALSE(copy.engine.FailedTables().Find(copy.engine.DestinationKey(), recorded));
+    EXPECT_TRUE(copy.engine.FailedTables().Unfinished(copy.engine.DestinationKey()).empty());
 }
 
 TEST(CCopyRun, StopDuringTheLastTableIsNoStop)

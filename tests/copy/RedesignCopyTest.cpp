@@ -390,42 +390,86 @@ TEST_P(RedesignCopy, StopDuringAGroupTakesEffectOnceTheGroupIsRefilled)
     const SRunRecord run = RunTables(
         *copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT", "LONE"}, [&](const std::string&) { stop = true; }, &stop);
     EXPECT_TRUE(run.result.stopped);
-    EXPECT_EQ(run.finished, (std::vector<std::string>{"EMPLOYEE ok", "PROJECT ok", "DEPARTMENT ok"})) << copy->RunLog();
+    EXPECT_EQ(run.finished, (std::vector<std::string>{"DEPARTMENT ok", "EMPLOYEE ok", "PROJECT ok"})) << copy->RunLog();
     EXPECT_EQ(Mismatches(*copy, "DEPARTMENT", {"ID", "NAME", "HEAD_DEPT", "MANAGER_ID"}), 0);
     EXPECT_EQ(Mismatches(*copy, "EMPLOYEE", {"ID", "NAME", "DEPT_ID"}), 0);
     EXPECT_EQ(Mismatches(*copy, "PROJECT", {"ID", "LEADER_ID"}), 0);
     EXPECT_EQ(copy->dest.Scalar("SELECT NAME FROM LONE"), "old");
 }
 
-TEST_P(RedesignCopy, TableEmptiedAndNotRefilledIsNamed)
+TEST_P(RedesignCopy, AGroupEndsWhollyOldOrWhollyNew)
 {
-    auto copy = Make(std::string(Company) + CompanyRows, std::string(Company) + OldCompanyRows);
-    const SRunSettings real = copy->engine.Settings();
-    // The source goes away after the group was emptied and its first table filled.
-    const SRunRecord run = RunTables(*copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT"}, [&](const std::string& table) {
-        if (table != "EMPLOYEE")
-            return;
-        SRunSettings gone = real;
-        gone.source.database = copy->program.File("gone.fdb");
-        copy->engine.Configure(gone);
-    });
-    copy->engine.Configure(real);
-    EXPECT_FALSE(run.result.allCopied);
-    for (const char* table : {"EMPLOYEE", "PROJECT"})
-        EXPECT_TRUE(Contains(copy->RunLog(), Entry(table, "ERROR: The table was emptied for this run and is not "
-                                                          "refilled")))
-            << copy->RunLog();
-    EXPECT_EQ(run.result.leftEmptiedByFailure, (std::vector<std::string>{"EMPLOYEE", "PROJECT"}));
-    // The report's reasons say so too, after the cause.
-    for (const STableOutcome& outcome : run.result.tables)
+    // The tables that keys join are emptied, filled and given their deferred
+    // keys in one transaction: a table that fails or an abort halfway leaves
+    // every one of them with its old rows, the deferred keys included.
+    enum class EEnd
     {
-        if (outcome.table != "DEPARTMENT")
+        SourceBreaks,
+        Aborted,
+        Copied,
+    };
+    for (const EEnd end : {EEnd::SourceBreaks, EEnd::Aborted, EEnd::Copied})
+    {
+        SCOPED_TRACE(static_cast<int>(end));
+        // PROJECT, filled last, breaks off at its second row.
+        const std::string breaks = end == EEnd::SourceBreaks
+                                       ? "ALTER TABLE PROJECT ADD BAD COMPUTED BY (1 / (ID - 101));"
+                                       : "";
+        auto copy = Make(std::string(Company) + CompanyRows + "INSERT INTO PROJECT VALUES (101, 10);" + breaks,
+                         std::string(Company) + OldCompanyRows);
+        copy->engine.FailedTables().SetPath(copy->program.File("FailedTables.txt"));
+        const SRunRecord run = RunTables(*copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT", "LONE"}, [&](const std::string& table) {
+            if (end == EEnd::Aborted && table == "PROJECT")
+                copy->engine.RequestAbort();
+        });
+        const Rows departments = copy->dest.Query("SELECT ID, COALESCE(MANAGER_ID, 0) FROM DEPARTMENT ORDER BY ID");
+        if (end == EEnd::Copied)
         {
-            EXPECT_TRUE(Contains(outcome.error, "; The table was emptied for this run and is not refilled"))
-                << outcome.table << ": " << outcome.error;
+            EXPECT_TRUE(run.result.allCopied) << copy->RunLog();
+            EXPECT_EQ(departments, (Rows{{"1", "10"}, {"2", "20"}}));
+            EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM (SELECT ID FROM PROJECT ORDER BY ID)"), "100,101");
+            continue;
         }
+        EXPECT_FALSE(run.result.allCopied);
+        EXPECT_EQ(departments, (Rows{{"7", "0"}, {"8", "70"}})) << copy->RunLog();
+        EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM EMPLOYEE"), "70");
+        EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM PROJECT"), "700");
+        EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM RDB$TRIGGERS WHERE RDB$TRIGGER_INACTIVE = 1"), "0");
+        std::map<std::string, STableOutcome> outcomes;
+        for (const STableOutcome& outcome : run.result.tables)
+            outcomes[outcome.table] = outcome;
+        if (end == EEnd::Aborted)
+        {
+            EXPECT_TRUE(run.result.aborted);
+            for (const char* table : {"DEPARTMENT", "EMPLOYEE", "PROJECT", "LONE"})
+                EXPECT_EQ(outcomes[table].status, ETableStatus::Stopped) << table;
+            continue;
+        }
+        // The failing table names its own reason; the others name it. The run goes on.
+        EXPECT_EQ(outcomes["PROJECT"].status, ETableStatus::Failed);
+        EXPECT_TRUE(Contains(outcomes["PROJECT"].error, "divide by zero")) << outcomes["PROJECT"].error;
+        for (const char* table : {"DEPARTMENT", "EMPLOYEE"})
+        {
+            EXPECT_EQ(outcomes[table].status, ETableStatus::Failed) << table;
+            EXPECT_TRUE(Contains(outcomes[table].error, "copied together with PROJECT, which failed"))
+                << outcomes[table].error;
+            EXPECT_EQ(outcomes[table].rowsWritten, 0);
+            const std::string entry = Entry(table,
+                                            "The rows of the tables copied together were rolled back; the table "
+                                            "holds the rows it had before this copy",
+                                            "Not copied: it is copied together with PROJECT, which failed");
+            EXPECT_TRUE(Contains(copy->RunLog(), entry.substr(0, entry.size() - 5))) << copy->RunLog();
+        }
+        EXPECT_EQ(outcomes["LONE"].status, ETableStatus::Copied);
+        for (const char* table : {"DEPARTMENT", "EMPLOYEE", "PROJECT"})
+        {
+            const std::string inserted = Entry(table, "Successfully inserted");
+            EXPECT_FALSE(Contains(copy->RunLog(), inserted.substr(0, inserted.size() - 7))) << copy->RunLog();
+        }
+        std::vector<std::string> failed;
+        EXPECT_TRUE(copy->engine.FailedTables().Find(copy->engine.DestinationKey(), failed));
+        EXPECT_EQ(failed, (std::vector<std::string>{"DEPARTMENT", "EMPLOYEE", "PROJECT"}));
     }
-    EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM EMPLOYEE"), "0");
 }
 
 TEST_P(RedesignCopy, CheckReadingAnotherTableAcceptsTheSourcesHistory)
