@@ -11,10 +11,10 @@
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
-#include "copy/PreparedCommits.h"
 #include "copy/CTriggerJournal.h"
 #include "copy/CopyCheck.h"
 #include "copy/CopyCompare.h"
+#include "copy/PreparedCommits.h"
 #include "copy/SourceSelect.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
@@ -214,7 +214,9 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     // A damaged settings file would have the run copy with the defaults
     // (no code page for legacy text, logs on) while the user's settings say
     // otherwise: an unattended run does not guess.
-    struct stat settingsInfo{};
+    struct stat settingsInfo
+    {
+    };
     if (!settingsRead && ::stat(settingsFile.c_str(), &settingsInfo) == 0 && S_ISREG(settingsInfo.st_mode) &&
         settingsInfo.st_size > 0)
     {
@@ -252,7 +254,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         const int result =
             forCheck ? engine.PrepareAttachments(source, dest)
                      : engine.PrepareCopy(source.database, source.user, source.password, dest.database, dest.user,
-                                          dest.password, settings.m_bDoBackups, folders.homeBase, checkOnly);
+                                          dest.password, settings.m_bDoBackups, folders.runFiles, checkOnly);
         if (result == 1 || result == 2)
         {
             err << Text(catalog, result == 1 ? ELanguageText::FrmMain_m_aMErrorConnectSource
@@ -270,6 +272,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     // missing would blame the wrong thing.
     if (!prepare(true))
         return false;
+    if (const std::string note = RunFilesNote(folders); !forCheck && !note.empty())
+        err << note << std::endl;
     if (!charset.empty() && !SourceHasCharacterSet(engine, charset))
     {
         err << "rowmover: the source database knows no character set " << charset << std::endl;
