@@ -10,7 +10,9 @@
 #   share/bash-completion/completions/rowmover
 #   share/doc/rowmover/        copyright, changelog.gz
 
-set(ROWMOVER_APP_ID com.quenstead.Rowmover)
+set(ROWMOVER_APP_ID com.quenstead.rowmover)
+# Debian names the documentation folder after the package, in lower case.
+set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/rowmover)
 set(desktop_dir ${PROJECT_SOURCE_DIR}/resources/desktop)
 set(generated_dir ${CMAKE_BINARY_DIR}/install-files)
 
@@ -36,7 +38,7 @@ add_custom_command(OUTPUT ${generated_dir}/rowmover.1.gz
                    DEPENDS ${generated_dir}/rowmover.1 VERBATIM)
 file(WRITE ${generated_dir}/changelog.in
      "rowmover (${PROJECT_VERSION}) unstable; urgency=medium\n\n"
-     "  * ${ROWMOVER_VERSION_TEXT}; the changes are listed in /usr/share/rowmover/ReadMe.txt.\n\n"
+     "  * ${ROWMOVER_VERSION_TEXT}.\n  * The changes are listed in /usr/share/rowmover/ReadMe.txt.\n\n"
      " -- Rowmover contributors <rowmover@quenstead.com>  Wed, 09 Jan 2019 12:00:00 +0100\n")
 configure_file(${generated_dir}/changelog.in ${generated_dir}/changelog COPYONLY)
 add_custom_command(OUTPUT ${generated_dir}/changelog.gz
@@ -44,8 +46,8 @@ add_custom_command(OUTPUT ${generated_dir}/changelog.gz
                    DEPENDS ${generated_dir}/changelog VERBATIM)
 add_custom_target(rowmover_install_files ALL DEPENDS ${generated_dir}/rowmover.1.gz ${generated_dir}/changelog.gz)
 install(FILES ${generated_dir}/rowmover.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${generated_dir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/resources/License.txt DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+install(FILES ${generated_dir}/changelog.gz DESTINATION ${doc_dir})
+install(FILES ${desktop_dir}/copyright DESTINATION ${doc_dir})
 
 set(CPACK_PACKAGE_NAME rowmover)
 set(CPACK_PACKAGE_VENDOR "Quenstead")
@@ -66,16 +68,16 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # daemon is not needed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "firebird3.0-server-core, qt6-qpa-plugins")
+# CPack puts the summary first and indents every line of this.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "copies table rows between Firebird databases
- Rowmover copies the rows of chosen tables from one Firebird 3 database into
- the same-named tables of another, for example from the database of an old
- program version into the empty database of a new one. A plain file path is
- opened with the embedded engine, host:path goes through a Firebird server.
- .
- The destination's triggers are switched off while the rows go in and its
- generators are set afterwards; a copy of the destination from before the
- run is kept and every statement is logged. A check tells beforehand what a
- copy would do, a comparison reads both databases row by row, and both run
- unattended from the command line as well as in the window.")
+    "Rowmover copies the rows of chosen tables from one Firebird 3 database into
+the same-named tables of another, for example from the database of an old
+program version into the empty database of a new one. A plain file path is
+opened with the embedded engine, host:path goes through a Firebird server.
+
+The destination's triggers are switched off while the rows go in and its
+generators are set afterwards; a copy of the destination from before the
+run is kept and every statement is logged. A check tells beforehand what a
+copy would do, a comparison reads both databases row by row, and both run
+unattended from the command line as well as in the window.")
 include(CPack)

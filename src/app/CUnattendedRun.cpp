@@ -11,10 +11,10 @@
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
+#include "copy/PreparedCommits.h"
 #include "copy/CTriggerJournal.h"
 #include "copy/CopyCheck.h"
 #include "copy/CopyCompare.h"
-#include "copy/PreparedCommits.h"
 #include "copy/SourceSelect.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
@@ -214,9 +214,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     // A damaged settings file would have the run copy with the defaults
     // (no code page for legacy text, logs on) while the user's settings say
     // otherwise: an unattended run does not guess.
-    struct stat settingsInfo
-    {
-    };
+    struct stat settingsInfo{};
     if (!settingsRead && ::stat(settingsFile.c_str(), &settingsInfo) == 0 && S_ISREG(settingsInfo.st_mode) &&
         settingsInfo.st_size > 0)
     {

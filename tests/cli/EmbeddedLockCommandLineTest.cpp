@@ -22,6 +22,8 @@ TEST(EmbeddedLock, ADatabaseTheServerHoldsOpenIsRefusedNeverOpenedTwice)
         const char* held;
         const CTempDatabase& database;
     } cases[] = {{"source", source}, {"destination", dest}};
+    SLaunch ownLockFolder;
+    ownLockFolder.environment = {{"FIREBIRD_LOCK", ownLocks.Path()}};
     for (const auto& c : cases)
     {
         CFbConnection server(1);
@@ -32,7 +34,7 @@ TEST(EmbeddedLock, ADatabaseTheServerHoldsOpenIsRefusedNeverOpenedTwice)
             std::vector<std::string> arguments{source.Path(), "", "", dest.Path(), "", ""};
             if (std::string(mode) != "copy")
                 arguments.insert(arguments.begin(), mode);
-            const SRunResult result = program.Run(arguments, {.environment = {{"FIREBIRD_LOCK", ownLocks.Path()}}});
+            const SRunResult result = program.Run(arguments, ownLockFolder);
             EXPECT_EQ(result.exitCode, 2) << c.held << " " << mode << "\n" << result.out << result.err;
             EXPECT_TRUE(Contains(result.err, "Database already opened with engine instance")) << result.err;
             EXPECT_TRUE(Contains(result.err, "name it through that server")) << result.err;
@@ -43,8 +45,7 @@ TEST(EmbeddedLock, ADatabaseTheServerHoldsOpenIsRefusedNeverOpenedTwice)
     EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "2");
     EXPECT_FALSE(std::filesystem::exists(program.ProgramFolder().File("temp_db_backup.fdb")));
     // With the server gone the same program copies.
-    const SRunResult copied = program.Run({source.Path(), "", "", dest.Path(), "", ""},
-                                          {.environment = {{"FIREBIRD_LOCK", ownLocks.Path()}}});
+    const SRunResult copied = program.Run({source.Path(), "", "", dest.Path(), "", ""}, ownLockFolder);
     EXPECT_EQ(copied.exitCode, 0) << copied.err;
     EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
 }
