@@ -244,6 +244,27 @@ class CStartupFoldersTest : public QObject
         QVERIFY2(note.contains(m_sProgram) && note.contains(m_sState + "rowmover/"), qPrintable(note));
     }
 
+    // Root writes every folder; one that cannot be written at all for him
+    // is one that is not there.
+    void AProgramFolderThatCannotTakeFilesSendsThemToTheStateFolder()
+    {
+        const std::string gone = (m_sProgram + "gone/").toStdString();
+        QCOMPARE(QString::fromStdString(RunFilesFolder(gone)), m_sState + "rowmover/");
+        SStartupFolders folders;
+        folders.homeBase = gone;
+        folders.runFiles = RunFilesFolder(gone);
+        QCOMPARE(QString::fromStdString(RunFilesNote(folders)),
+                 "rowmover: the program folder " + m_sProgram +
+                     "gone/ cannot be written; this run's error file and "
+                     "the destination's copy go to " +
+                     m_sState + "rowmover/");
+        // Without a state folder either, the program folder stays.
+        const QString blocked = m_root->path() + "/blocked";
+        WriteFile(blocked, "a file where the state folder should be");
+        qputenv("XDG_STATE_HOME", blocked.toUtf8());
+        QCOMPARE(QString::fromStdString(RunFilesFolder(gone)), QString::fromStdString(gone));
+    }
+
     void TheStateFolderFollowsXdgStateHomeOrLiesBelowHome()
     {
         QCOMPARE(QString::fromStdString(UserStateFolder()), m_sState + "rowmover/");
