@@ -4,6 +4,7 @@
 #include "app/RowmoverWindow.h"
 
 #include "app/CStartupFolders.h"
+#include "db/EmbeddedLockFolder.h"
 #include "db/FileNameLocale.h"
 
 #include "app/InterruptSignals.h"
@@ -19,6 +20,8 @@ int main(int argc, char** argv)
     // Before anything reaches the Firebird client: database names beyond
     // ASCII open only in a UTF-8 locale.
     UseUtf8FileNames();
+    // Before the engine loads: it reads its lock folder once.
+    UseEmbeddedLockFolder();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     switch (ParseCommandLine(arguments))
     {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RowmoverVersion.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -30,7 +32,7 @@ class CAboutDlg : public QDialog
   public:
     static constexpr const char* kCaption = "Info";
     static constexpr const char* kProductName = "Rowmover";
-    static constexpr const char* kVersionText = "Version 1.600 (09.01.2019)";
+    static constexpr const char* kVersionText = ROWMOVER_VERSION_TEXT;
     static constexpr const char* kFirebirdSite = "https://firebirdsql.org/";
 
     // makers: the maker's web and mail links; translators: one row per

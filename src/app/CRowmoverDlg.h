@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RowmoverVersion.h"
+
 #include "app/CRowmoverState.h"
 #include "config/LanguageTexts.h"
 #include "copy/CTriggerJournal.h"
@@ -43,7 +45,7 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // The maker's update page; the update check adds the program's language
     // and version as query keys.
     static constexpr const char* kUpdatePage = "https://www.quenstead.com/rowmover/update";
-    static constexpr const char* kProgramVersion = "1.600";
+    static constexpr const char* kProgramVersion = ROWMOVER_VERSION;
     static constexpr int kNameColumnWidth = 250;
     static constexpr int kTriggerColumnWidth = 300;
 

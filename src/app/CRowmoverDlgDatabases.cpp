@@ -135,7 +135,12 @@ bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
     const QString reason = QString::fromStdString(LastAttachError());
     switch (result)
     {
-    case Prepared: return true;
+    case Prepared:
+        // A copy whose error file and pre-run copy leave the program folder
+        // says where they went.
+        if (!checkOnly && !m_sRunFilesNote.empty())
+            m_LBLStatus->setText(QString::fromStdString(m_sRunFilesNote));
+        return true;
     case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError, reason); return false;
     case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError, reason); return false;
     case SameDatabase: CMessageBox::ShowError(this, m_aMIdentical, m_aMError); return false;

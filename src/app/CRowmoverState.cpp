@@ -22,6 +22,8 @@ void CRowmoverState::ResolveFolders(const std::string& programFile, const std::s
     const SStartupFolders folders = ::ResolveFolders(programFile, firstArgument);
     m_sHomeBase = Utf8ToWide(folders.homeBase);
     m_sAppDir = Utf8ToWide(folders.appDir);
+    m_sRunFiles = Utf8ToWide(folders.runFiles);
+    m_sRunFilesNote = RunFilesNote(folders);
 }
 
 std::u16string CRowmoverState::SettingsFile() const
@@ -62,7 +64,8 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
     {
         const int result = m_pCopyEngine->PrepareCopy(
             WideToUtf8(m_sSourceDb), WideToUtf8(m_sSourceUser), WideToUtf8(m_sSourcePassword), WideToUtf8(m_sDestDb),
-            WideToUtf8(m_sDestUser), WideToUtf8(m_sDestPassword), m_bDoBackups, WideToUtf8(m_sHomeBase), checkOnly);
+            WideToUtf8(m_sDestUser), WideToUtf8(m_sDestPassword), m_bDoBackups,
+            WideToUtf8(m_sRunFiles.empty() ? m_sHomeBase : m_sRunFiles), checkOnly);
         if (result == Prepared)
         {
             SetAttachState(ESide::Source, EAttach::Attached);

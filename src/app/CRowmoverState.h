@@ -44,8 +44,8 @@ class CRowmoverState : public CAppSettings
     CRowmoverState(const CRowmoverState&) = delete;
     CRowmoverState& operator=(const CRowmoverState&) = delete;
 
-    // Sets m_sHomeBase and m_sAppDir from the running program file (or the
-    // first command-line argument when that gives no folder).
+    // Sets m_sHomeBase, m_sAppDir and m_sRunFiles from the running program
+    // file (or the first command-line argument when that gives no folder).
     void ResolveFolders(const std::string& programFile, const std::string& firstArgument);
     // m_sAppDir followed by "Rowmover.ini".
     std::u16string SettingsFile() const;
@@ -89,6 +89,10 @@ class CRowmoverState : public CAppSettings
     // sorted as the list shows them; false when a database cannot be attached.
     bool LoadTableList(std::vector<STableListRow>& rows) const;
 
+    // Where a copy keeps the files of the program folder (SStartupFolders),
+    // and the line that says so when that is not the program folder.
+    std::u16string m_sRunFiles;
+    std::string m_sRunFilesNote;
     std::u16string m_sSourceDb;
     std::u16string m_sSourceUser;
     std::u16string m_sSourcePassword;

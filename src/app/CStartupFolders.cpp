@@ -4,6 +4,8 @@
 #include "core/FileHelpers.h"
 #include "core/PathHelpers.h"
 
+#include "RowmoverVersion.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -11,8 +13,9 @@
 #include <pwd.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
-const char* const ProgramVersionText = "Version 1.600 (09.01.2019)";
+const char* const ProgramVersionText = ROWMOVER_VERSION_TEXT;
 
 namespace
 {
@@ -50,7 +53,64 @@ std::string CompanyFolder(const std::string& base)
     CreateFolder(program);
     return program;
 }
+
+// The account's home folder: $HOME, or the user database's entry.
+std::string HomeFolder()
+{
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return WithSlash(home);
+    const passwd* account = ::getpwuid(::getuid());
+    if (account && account->pw_dir && *account->pw_dir)
+        return WithSlash(account->pw_dir);
+    return {};
+}
+
+bool WritableFolder(const std::string& folder)
+{
+    return !folder.empty() && DirectoryExists(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// The folder with the program's own files: beside the program file (a build
+// folder, or a copied program folder), else the installed layout's
+// share/rowmover beside the bin folder.
+std::string ProgramFilesFolder(const std::string& programFolder)
+{
+    if (FileExists(programFolder + "Languages.ini"))
+        return programFolder;
+    const std::string installed = WithSlash(FullPath(programFolder + "../share/rowmover"));
+    if (FileExists(installed + "Languages.ini"))
+        return installed;
+    return programFolder;
+}
 } // namespace
+
+std::string UserStateFolder()
+{
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && *state == '/')
+        return WithSlash(state) + "rowmover/";
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + ".local/state/rowmover/";
+}
+
+std::string RunFilesFolder(const std::string& homeBase)
+{
+    if (WritableFolder(homeBase))
+        return homeBase;
+    const std::string state = UserStateFolder();
+    std::error_code error;
+    std::filesystem::create_directories(state, error);
+    return WritableFolder(state) ? state : homeBase;
+}
+
+std::string RunFilesNote(const SStartupFolders& folders)
+{
+    if (folders.runFiles == folders.homeBase)
+        return {};
+    return "rowmover: the program folder " + folders.homeBase +
+           " cannot be written; this run's error file and the destination's copy go to " + folders.runFiles;
+}
 
 std::string RunningProgramFile()
 {
@@ -64,14 +124,9 @@ std::string UserConfigFolder()
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config && *config == '/')
         return WithSlash(config);
-    const char* home = std::getenv("HOME");
-    if (home && *home)
-        return WithSlash(home) + ".config/";
     // Without $HOME the account's home folder from the user database.
-    const passwd* account = ::getpwuid(::getuid());
-    if (account && account->pw_dir && *account->pw_dir)
-        return WithSlash(account->pw_dir) + ".config/";
-    return "/tmp/.config/";
+    const std::string home = HomeFolder();
+    return home.empty() ? "/tmp/.config/" : home + ".config/";
 }
 
 std::string SharedDataFolder()
@@ -85,7 +140,7 @@ std::string SharedDataFolder()
     return "/usr/local/share/";
 }
 
-void WriteInstallationRecord(const std::string& homeBase)
+std::string WriteInstallationRecord(const std::string& homeBase)
 {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -93,17 +148,28 @@ void WriteInstallationRecord(const std::string& homeBase)
     char stamp[96];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    const std::string path = CompanyFolder(SharedDataFolder()) + "Installation.ini";
-    CProfileFile record(false);
-    if (FileExists(path) && record.Load(path) && record.GetString("Version", "") == ProgramVersionText)
-        return;
-    record.ClearBody();
-    record.WriteString("InstallationDirectory", homeBase);
-    record.WriteString("LanguageFile", "Languages.ini");
-    record.WriteString("IniFile", "Rowmover.ini");
-    record.WriteString("Version", ProgramVersionText);
-    record.WriteString("InstallDate", stamp);
-    record.Save(path);
+    // The shared folder of an installed program belongs to the system; a
+    // user who cannot write there keeps the record in the state folder.
+    std::vector<std::string> paths{CompanyFolder(SharedDataFolder()) + "Installation.ini"};
+    if (const std::string state = UserStateFolder(); !state.empty())
+        paths.push_back(state + "Installation.ini");
+    for (const std::string& path : paths)
+    {
+        CProfileFile record(false);
+        if (FileExists(path) && record.Load(path) && record.GetString("Version", "") == ProgramVersionText)
+            return path;
+        record.ClearBody();
+        record.WriteString("InstallationDirectory", homeBase);
+        record.WriteString("LanguageFile", "Languages.ini");
+        record.WriteString("IniFile", "Rowmover.ini");
+        record.WriteString("Version", ProgramVersionText);
+        record.WriteString("InstallDate", stamp);
+        std::error_code ignored;
+        std::filesystem::create_directories(GetDirectoryPart(path), ignored);
+        if (record.Save(path))
+            return path;
+    }
+    return {};
 }
 
 SStartupFolders ResolveFolders(const std::string& programFile, const std::string& firstArgument)
@@ -112,7 +178,7 @@ SStartupFolders ResolveFolders(const std::string& programFile, const std::string
     folders.homeBase = GetDirectoryPart(programFile);
     if (folders.homeBase.empty() || folders.homeBase == programFile || !DirectoryExists(folders.homeBase))
         folders.homeBase = GetDirectoryPart(FullPath(firstArgument));
-    folders.homeBase = WithSlash(folders.homeBase);
+    folders.homeBase = ProgramFilesFolder(WithSlash(folders.homeBase));
 
     CProfileFile savePath(false);
     if (savePath.Load(folders.homeBase + "SavePath.ini"))
@@ -120,6 +186,7 @@ SStartupFolders ResolveFolders(const std::string& programFile, const std::string
         if (savePath.GetString("UseExeFilePath", "") == "1")
         {
             folders.appDir = folders.homeBase;
+            folders.runFiles = RunFilesFolder(folders.homeBase);
             return folders;
         }
         const std::string storage = savePath.GetString("ApplicationStorage", "");
@@ -128,11 +195,13 @@ SStartupFolders ResolveFolders(const std::string& programFile, const std::string
         if (!storage.empty() && DirectoryExists(candidate))
         {
             folders.appDir = WithSlash(FullPath(candidate));
+            folders.runFiles = RunFilesFolder(folders.homeBase);
             return folders;
         }
     }
     folders.appDir = CompanyFolder(UserConfigFolder());
     folders.defaultDataFolder = true;
     WriteInstallationRecord(folders.homeBase);
+    folders.runFiles = RunFilesFolder(folders.homeBase);
     return folders;
 }

@@ -253,7 +253,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         const int result =
             forCheck ? engine.PrepareAttachments(source, dest)
                      : engine.PrepareCopy(source.database, source.user, source.password, dest.database, dest.user,
-                                          dest.password, settings.m_bDoBackups, folders.homeBase, checkOnly);
+                                          dest.password, settings.m_bDoBackups, folders.runFiles, checkOnly);
         if (result == 1 || result == 2)
         {
             err << Text(catalog, result == 1 ? ELanguageText::FrmMain_m_aMErrorConnectSource
@@ -271,6 +271,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     // missing would blame the wrong thing.
     if (!prepare(true))
         return false;
+    if (const std::string note = RunFilesNote(folders); !forCheck && !note.empty())
+        err << note << std::endl;
     if (!charset.empty() && !SourceHasCharacterSet(engine, charset))
     {
         err << "rowmover: the source database knows no character set " << charset << std::endl;

@@ -2,6 +2,7 @@
 
 #include "db/BlobIo.h"
 #include "db/CXsqlda.h"
+#include "db/EmbeddedLockFolder.h"
 #include "db/ServerName.h"
 #include "db/SqlText.h"
 
@@ -174,6 +175,9 @@ bool CFbConnection::Attach(const std::string& database, const std::string& dpb)
     if (!attached)
     {
         m_sLastError = StatusMessage(&status);
+        // A reason the user can act on says how.
+        if (const std::string advice = EmbeddedEngineAdvice(m_sLastError); !advice.empty())
+            m_sLastError += "\n" + advice;
         // The error codes alone, for RefusedPlainWire: the texts of the
         // vector go with the status.
         const ISC_STATUS* errors = status.getErrors();

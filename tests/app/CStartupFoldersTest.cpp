@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <memory>
+#include <unistd.h>
 
 namespace
 {
@@ -38,6 +39,7 @@ class CStartupFoldersTest : public QObject
     QString m_sConfig;
     QString m_sShared;
     QString m_sProgram;
+    QString m_sState;
 
     std::string ProgramFile() const { return (m_sProgram + "rowmover").toStdString(); }
     QString RecordPath() const { return m_sShared + "Quenstead/Rowmover/Installation.ini"; }
@@ -52,11 +54,13 @@ class CStartupFoldersTest : public QObject
         m_sConfig = root + "config/";
         m_sShared = root + "share/";
         m_sProgram = root + "program/";
+        m_sState = root + "state/";
         for (const QString& folder : {m_sHome, m_sConfig, m_sShared, m_sProgram})
             QDir().mkpath(folder);
         qputenv("HOME", m_sHome.toUtf8());
         qputenv("XDG_CONFIG_HOME", m_sConfig.toUtf8());
         qputenv("XDG_DATA_DIRS", (m_sShared + ":/usr/share/").toUtf8());
+        qputenv("XDG_STATE_HOME", m_sState.toUtf8());
         WriteFile(m_sProgram + "rowmover", "program");
     }
 
@@ -179,12 +183,95 @@ class CStartupFoldersTest : public QObject
         QVERIFY(!record.contains("2017"));
     }
 
-    void AnUnwritableSharedFolderIsIgnored()
+    void AnUnwritableSharedFolderKeepsTheRecordInTheStateFolder()
     {
         WriteFile(m_sShared + "blocked", "a file where a folder should be");
         qputenv("XDG_DATA_DIRS", (m_sShared + "blocked").toUtf8());
         const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
         QCOMPARE(QString::fromStdString(folders.appDir), UserDataFolder());
+        const QString record = QString::fromUtf8(ReadFile(m_sState + "rowmover/Installation.ini"));
+        QVERIFY2(record.startsWith("InstallationDirectory=\"" + m_sProgram + "\""), qPrintable(record));
+    }
+
+    // Beside the program (a build folder) first, then the installed
+    // layout's share/rowmover beside its bin folder.
+    void TheLanguageFilesAreFoundBesideTheProgramBeforeTheInstalledLayout()
+    {
+        const struct
+        {
+            bool beside;
+            bool installed;
+            const char* expected;
+        } cases[] = {
+            {true, true, "bin/"},
+            {false, true, "share/rowmover/"},
+            {true, false, "bin/"},
+            {false, false, "bin/"},
+        };
+        for (const auto& c : cases)
+        {
+            QTemporaryDir prefix;
+            const QString root = prefix.path() + "/";
+            QDir().mkpath(root + "bin");
+            QDir().mkpath(root + "share/rowmover");
+            WriteFile(root + "bin/rowmover", "program");
+            if (c.beside)
+                WriteFile(root + "bin/Languages.ini", "German=\"German.lng\"\r\n");
+            if (c.installed)
+                WriteFile(root + "share/rowmover/Languages.ini", "German=\"German.lng\"\r\n");
+            const SStartupFolders folders = ResolveFolders((root + "bin/rowmover").toStdString(), "");
+            QCOMPARE(QString::fromStdString(folders.homeBase), root + c.expected);
+        }
+    }
+
+    void AWritableProgramFolderKeepsTheRunFiles()
+    {
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
+        QCOMPARE(QString::fromStdString(folders.runFiles), m_sProgram);
+        QCOMPARE(QString::fromStdString(RunFilesNote(folders)), QString());
+    }
+
+    void AnUnwritableProgramFolderSendsTheRunFilesToTheStateFolder()
+    {
+        if (geteuid() == 0)
+            QSKIP("every folder can be written by root; the unprivileged stage of ./test covers this");
+        QFile::setPermissions(m_sProgram, QFile::ReadOwner | QFile::ExeOwner);
+        const SStartupFolders folders = ResolveFolders(ProgramFile(), "");
+        QFile::setPermissions(m_sProgram, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(QString::fromStdString(folders.runFiles), m_sState + "rowmover/");
+        QVERIFY(QFileInfo(m_sState + "rowmover/").isDir());
+        const QString note = QString::fromStdString(RunFilesNote(folders));
+        QVERIFY2(note.contains(m_sProgram) && note.contains(m_sState + "rowmover/"), qPrintable(note));
+    }
+
+    // Root writes every folder; one that cannot be written at all for him
+    // is one that is not there.
+    void AProgramFolderThatCannotTakeFilesSendsThemToTheStateFolder()
+    {
+        const std::string gone = (m_sProgram + "gone/").toStdString();
+        QCOMPARE(QString::fromStdString(RunFilesFolder(gone)), m_sState + "rowmover/");
+        SStartupFolders folders;
+        folders.homeBase = gone;
+        folders.runFiles = RunFilesFolder(gone);
+        QCOMPARE(QString::fromStdString(RunFilesNote(folders)),
+                 "rowmover: the program folder " + m_sProgram +
+                     "gone/ cannot be written; this run's error file and "
+                     "the destination's copy go to " +
+                     m_sState + "rowmover/");
+        // Without a state folder either, the program folder stays.
+        const QString blocked = m_root->path() + "/blocked";
+        WriteFile(blocked, "a file where the state folder should be");
+        qputenv("XDG_STATE_HOME", blocked.toUtf8());
+        QCOMPARE(QString::fromStdString(RunFilesFolder(gone)), QString::fromStdString(gone));
+    }
+
+    void TheStateFolderFollowsXdgStateHomeOrLiesBelowHome()
+    {
+        QCOMPARE(QString::fromStdString(UserStateFolder()), m_sState + "rowmover/");
+        qputenv("XDG_STATE_HOME", "relative/state");
+        QCOMPARE(QString::fromStdString(UserStateFolder()), m_sHome + ".local/state/rowmover/");
+        qunsetenv("XDG_STATE_HOME");
+        QCOMPARE(QString::fromStdString(UserStateFolder()), m_sHome + ".local/state/rowmover/");
     }
 
     void WithoutAProgramFolderTheFirstArgumentIsMadeAFullPath()
