@@ -274,7 +274,9 @@ void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed)
     if (!m_logs.Logging())
         return;
     CLogWriter& runLog = m_logs.RunWriter();
-    if (!stagedRows.Publish(committed, m_logs.TablePrefix(), [&](const std::string& text) { runLog.AppendText(text); }))
+    // After a failure of the destination one entry says how many rows went back.
+    if (!stagedRows.Publish(
+            committed, m_logs.TablePrefix(), [&](const std::string& text) { runLog.AppendText(text); }, !m_bDestBroke))
         runLog.MarkLost();
 }
 
@@ -425,7 +427,7 @@ bool CTableCopy::RunSteps()
             return true;
         // Rows of a source read only in part are no copy of it: they go
         // back, as the rows of a stopped copy do.
-        if (!m_bSourceBroke)
+        if (!m_bSourceBroke && !m_bDestBroke)
             committed = CommitRows(rows, commitError);
         return false;
     }();
@@ -444,6 +446,9 @@ bool CTableCopy::RunSteps()
         }
         else if (m_bSourceBroke)
             m_logs.WriteLog("The rows read before the source failed were rolled back", "");
+        else if (m_bDestBroke)
+            m_logs.WriteLog("The rows written before the destination failed were rolled back",
+                            std::to_string(insertedRows) + " rows");
         else
         {
             m_logs.WriteLog("ERROR: Failed to commit the copied rows", CRunLogs::OneLine(commitError));

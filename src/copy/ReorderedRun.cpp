@@ -305,6 +305,7 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
         return false;
     }
     int failedRows = 0;
+    bool destBroke = false;
     int fetch = 0;
     SColumnValue value;
     while ((fetch = cursor.Fetch()) == 1)
@@ -342,6 +343,10 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
         {
             ++failedRows;
             m_logs.WriteSqlFailure(statement.LastErrorMessage());
+            // Not the row's fault: no later row would fare better, and none is kept.
+            destBroke = statement.LastFault() == EFbFault::Table;
+            if (destBroke)
+                break;
         }
     }
     if (fetch < 0)
@@ -349,7 +354,13 @@ bool CCopyEngine::ApplyDeferredColumns(const SDeferredColumns& entry)
         ok = false;
         WriteLog("ERROR: Failed to read source rows", CRunLogs::OneLine(cursor.LastErrorMessage()));
     }
-    if (!CommitRows(dest))
+    if (destBroke)
+    {
+        ok = false;
+        dest.Rollback();
+        WriteLog("ERROR: Failed to write to the destination", CRunLogs::OneLine(statement.LastErrorMessage()));
+    }
+    else if (!CommitRows(dest))
         ok = false;
     if (!SetTriggersActive(dest, entry.table, true))
         ok = false;
