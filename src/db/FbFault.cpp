@@ -81,6 +81,13 @@ constexpr ISC_STATUS TableFaults[] = {
     isc_concurrent_transaction,
 };
 
+// Codes that only say which layer reported the failure ("Dynamic SQL
+// Error", "SQL error code = -303"): the code after them names it.
+constexpr ISC_STATUS Layers[] = {
+    isc_dsql_error,
+    isc_sqlerr,
+};
+
 bool Listed(const ISC_STATUS* begin, const ISC_STATUS* end, ISC_STATUS code)
 {
     return std::find(begin, end, code) != end;
@@ -103,7 +110,10 @@ EFbFault ClassifyFault(const ISC_STATUS* vector)
 {
     if (!vector || vector[0] != isc_arg_gds || vector[1] == 0)
         return EFbFault::None;
-    bool rowFault = Listed(std::begin(RowFaults), std::end(RowFaults), vector[1]);
+    const ISC_STATUS* named = vector;
+    while (named && (named[0] != isc_arg_gds || Listed(std::begin(Layers), std::end(Layers), named[1])))
+        named = NextArgument(named);
+    bool rowFault = named && Listed(std::begin(RowFaults), std::end(RowFaults), named[1]);
     for (const ISC_STATUS* cursor = vector; cursor && rowFault; cursor = NextArgument(cursor))
     {
         if (cursor[0] == isc_arg_gds && Listed(std::begin(TableFaults), std::end(TableFaults), cursor[1]))

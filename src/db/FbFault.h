@@ -10,7 +10,8 @@ enum class EFbFault
     Table, // anything else (I/O, a full disk, a lost connection, a lock, a shutdown): the work cannot go on
 };
 
-// Classifies a status vector. A row fault is named by the first error code;
+// Classifies a status vector. A row fault is named by the first error code
+// after those that only name the reporting layer (Dynamic SQL Error);
 // a code of a failing engine, connection or lock anywhere in the vector makes
 // it a table fault all the same, and so does every code not known to belong
 // to a row's values.
