@@ -63,7 +63,13 @@ class CPrivateServer
 
     bool Running() const { return m_bRunning; }
     // Starts the server again on the same port and folder, as after a crash.
-    bool Restart() const { return ShellStatus(Script("start") + " >/dev/null") == 0; }
+    bool Restart() const
+    {
+        // The killed server may linger as a process no one has reaped, which
+        // the script would take for a running server.
+        std::filesystem::remove(m_root.File("server/server.pid"));
+        return ShellStatus(Script("start") + " >/dev/null") == 0;
+    }
     std::string Prefix() const { return "localhost/" + std::to_string(m_nPort) + ":"; }
     // Ends the server at once, as a crash or a pulled cable would.
     bool Kill() const
