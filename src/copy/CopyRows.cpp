@@ -440,8 +440,12 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
         reader.join();
 
     const std::string readError = queue.Error();
+    // A cancelled statement is the abort's doing, not the destination's.
     if (aborted)
+    {
+        m_bDestBroke = false;
         return false;
+    }
     if (m_bDestBroke)
     {
         // Not one row's fault: the table's rows go back, its old rows stay.
