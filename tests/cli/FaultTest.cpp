@@ -62,6 +62,30 @@ class CPrivateServer
     CPrivateServer& operator=(const CPrivateServer&) = delete;
 
     bool Running() const { return m_bRunning; }
+    // Watches the inserts into database through the server and kills it
+    // once other attachments have inserted more than rows; false when that
+    // did not happen within half a minute.
+    bool KillOnceInserted(const std::string& database, long rows) const
+    {
+        CFbConnection watcher(1);
+        for (int i = 0; i < 3000; ++i)
+        {
+            usleep(10000);
+            if (!watcher.m_bConnected && !watcher.Connect(TestUser, TestPassword, Prefix() + database))
+                continue;
+            CStringGrid inserted;
+            int failure = 0;
+            watcher.Execute("SELECT COALESCE(SUM(R.MON$RECORD_INSERTS), 0) FROM MON$ATTACHMENTS A JOIN "
+                            "MON$RECORD_STATS R ON R.MON$STAT_ID = A.MON$STAT_ID WHERE A.MON$ATTACHMENT_ID <> "
+                            "CURRENT_CONNECTION",
+                            failure, &inserted);
+            // Monitoring data is a snapshot per transaction.
+            watcher.Commit();
+            if (failure == 0 && inserted.RowCount() == 1 && std::atol(inserted.GetCell(0, 0).c_str()) > rows)
+                return Kill();
+        }
+        return false;
+    }
     // Starts the server again on the same port and folder, as after a crash.
     bool Restart() const
     {
@@ -311,26 +335,8 @@ TEST(Faults, ServerStoppedInTheMiddleOfATableFailsThatTableAndTheRunGoesOn)
                                      server.Prefix() + dest.Path(), TestUser, TestPassword});
     // Watch the destination's inserts through the server and kill the server
     // once table B is well under way.
-    bool killed = false;
-    {
-        CFbConnection watcher(1);
-        for (int i = 0; i < 3000 && !killed; ++i)
-        {
-            usleep(10000);
-            if (!watcher.m_bConnected && !watcher.Connect(TestUser, TestPassword, server.Prefix() + dest.Path()))
-                continue;
-            CStringGrid rows;
-            int failure = 0;
-            watcher.Execute("SELECT COALESCE(SUM(R.MON$RECORD_INSERTS), 0) FROM MON$ATTACHMENTS A JOIN "
-                            "MON$RECORD_STATS R ON R.MON$STAT_ID = A.MON$STAT_ID WHERE A.MON$ATTACHMENT_ID <> "
-                            "CURRENT_CONNECTION",
-                            failure, &rows);
-            // Monitoring data is a snapshot per transaction.
-            watcher.Commit();
-            if (failure == 0 && rows.RowCount() == 1 && std::atol(rows.GetCell(0, 0).c_str()) > 1000)
-                killed = server.Kill();
-        }
-    }
+    // Kill the server once table B is well under way.
+    const bool killed = server.KillOnceInserted(dest.Path(), 1000);
     const SRunResult result = program.Wait(run);
     ASSERT_TRUE(killed) << "the copy never reached table B while the server ran: " << result.out;
     ASSERT_FALSE(result.hung) << "the program hung after its server was stopped";
@@ -615,25 +621,7 @@ TEST(Faults, ServerKilledAndRestartedInTheMiddleOfATableKeepsItsOldRows)
 
     const pid_t run =
         program.Start({source.Path(), TestUser, TestPassword, server.Prefix() + dest.Path(), TestUser, TestPassword});
-    bool killed = false;
-    {
-        CFbConnection watcher(1);
-        for (int i = 0; i < 3000 && !killed; ++i)
-        {
-            usleep(10000);
-            if (!watcher.m_bConnected && !watcher.Connect(TestUser, TestPassword, server.Prefix() + dest.Path()))
-                continue;
-            CStringGrid rows;
-            int failure = 0;
-            watcher.Execute("SELECT COALESCE(SUM(R.MON$RECORD_INSERTS), 0) FROM MON$ATTACHMENTS A JOIN "
-                            "MON$RECORD_STATS R ON R.MON$STAT_ID = A.MON$STAT_ID WHERE A.MON$ATTACHMENT_ID <> "
-                            "CURRENT_CONNECTION",
-                            failure, &rows);
-            watcher.Commit();
-            if (failure == 0 && rows.RowCount() == 1 && std::atol(rows.GetCell(0, 0).c_str()) > 20000)
-                killed = server.Kill();
-        }
-    }
+    const bool killed = server.KillOnceInserted(dest.Path(), 20000);
     ASSERT_TRUE(killed) << "the copy never reached table B while the server ran";
     ASSERT_TRUE(server.Restart());
     const SRunResult result = program.Wait(run);
