@@ -8,20 +8,6 @@
 
 namespace
 {
-const char* const Schema = "CREATE TABLE P (ID INTEGER NOT NULL PRIMARY KEY);"
-                           "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, N INTEGER NOT NULL, S VARCHAR(3),"
-                           " D DATE, X INTEGER CHECK (X >= 0), R INTEGER REFERENCES P (ID), SM SMALLINT,"
-                           " L VARCHAR(10) CHARACTER SET WIN1252);"
-                           "INSERT INTO P VALUES (1); INSERT INTO T (ID, N) VALUES (1, 1);";
-
-struct SRowCase
-{
-    const char* what;
-    const char* column; // the column that receives value besides ID and N
-    const char* id;
-    const char* value; // nullptr: NULL
-};
-
 class Fault : public ::testing::TestWithParam<bool>
 {
   protected:
@@ -29,7 +15,12 @@ class Fault : public ::testing::TestWithParam<bool>
     {
         if (GetParam())
             REQUIRE_TEST_SERVER();
-        m_db = std::make_unique<CTempDatabase>(Schema, CTempDatabase::SOptions{"UTF8", GetParam(), "fault.fdb"});
+        m_db = std::make_unique<CTempDatabase>(
+            "CREATE TABLE P (ID INTEGER NOT NULL PRIMARY KEY);"
+            "CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, N INTEGER NOT NULL, S VARCHAR(3), D DATE,"
+            " X INTEGER CHECK (X >= 0), R INTEGER REFERENCES P (ID), SM SMALLINT, L VARCHAR(9) CHARACTER SET WIN1252);"
+            "INSERT INTO P VALUES (1); INSERT INTO T (ID, N) VALUES (1, 1);",
+            CTempDatabase::SOptions{"UTF8", GetParam(), "fault.fdb"});
         ASSERT_TRUE(m_connection.Connect(TestUser, TestPassword, m_db->Name())) << m_connection.LastErrorMessage();
     }
 
@@ -41,70 +32,55 @@ class Fault : public ::testing::TestWithParam<bool>
 // Each failure is the row's own: another row would go in.
 TEST_P(Fault, ARowsOwnValuesFailOnlyThatRow)
 {
-    const SRowCase cases[] = {
-        {"a duplicate primary key", "S", "1", "a"},
-        {"NULL into NOT NULL", "N", "2", nullptr},
-        {"a value too long", "S", "2", "abcd"},
-        {"text that is no number", "X", "2", "abc"},
-        {"a number too large", "SM", "2", "100000"},
-        {"a date that does not exist", "D", "2", "2024-13-45"},
-        {"a CHECK", "X", "2", "-1"},
-        {"a foreign key", "R", "2", "7"},
-        {"a character the column cannot hold", "L", "2", "\xe3\x81\x82"},
-    };
-    for (const SRowCase& c : cases)
+    const struct
     {
-        const std::string column = c.column;
-        const bool intoN = column == "N";
+        const char* sql;
+        const char* value; // bound to the one parameter; nullptr: NULL
+    } cases[] = {
+        {"INSERT INTO T (ID, N) VALUES (?, 5)", "1"},            // a duplicate primary key
+        {"INSERT INTO T (ID, N) VALUES (2, ?)", nullptr},        // NULL into NOT NULL
+        {"INSERT INTO T (ID, N, S) VALUES (2, 5, ?)", "abcd"},   // a value too long
+        {"INSERT INTO T (ID, N, X) VALUES (2, 5, ?)", "abc"},    // text that is no number
+        {"INSERT INTO T (ID, N, SM) VALUES (2, 5, ?)", "99999"}, // a number too large
+        {"INSERT INTO T (ID, N, D) VALUES (2, 5, ?)", "2024-13-45"},
+        {"INSERT INTO T (ID, N, X) VALUES (2, 5, ?)", "-1"},           // a CHECK
+        {"INSERT INTO T (ID, N, R) VALUES (2, 5, ?)", "7"},            // a foreign key
+        {"INSERT INTO T (ID, N, L) VALUES (2, 5, ?)", "\xe3\x81\x82"}, // not in WIN1252
+    };
+    for (const auto& c : cases)
+    {
         CFbParamStatement insert(m_connection);
-        ASSERT_TRUE(insert.Prepare("INSERT INTO T (ID, N" + (intoN ? std::string() : ", " + column) + ") VALUES (?, ?" +
-                                   (intoN ? "" : ", ?") + ")"))
-            << insert.LastErrorMessage();
-        insert.SetBytes(0, c.id, false);
-        if (intoN)
-            insert.SetNull(1);
-        else
-        {
-            insert.SetBytes(1, "5", false);
-            if (c.value)
-                insert.SetBytes(2, c.value, false);
-            else
-                insert.SetNull(2);
-        }
-        EXPECT_FALSE(insert.Execute()) << c.what;
-        EXPECT_EQ(insert.LastFault(), EFbFault::Row) << c.what << ": " << insert.LastErrorMessage();
+        ASSERT_TRUE(insert.Prepare(c.sql)) << insert.LastErrorMessage();
+        if (c.value)
+            insert.SetBytes(0, c.value, false);
+        EXPECT_FALSE(insert.Execute()) << c.sql;
+        EXPECT_EQ(insert.LastFault(), EFbFault::Row) << c.sql << ": " << insert.LastErrorMessage();
     }
 }
 
-// A row another transaction holds, and an attachment ended from outside:
+// A row another transaction changed, and an attachment ended from outside:
 // no row is to blame.
 TEST_P(Fault, AnUpdateConflictAndAnEndedAttachmentEndTheTable)
 {
-    // Another attachment changes the row after this transaction began.
     CFbParamStatement update(m_connection);
-    ASSERT_TRUE(update.Prepare("UPDATE T SET N = ? WHERE ID = 1"));
-    CFbConnection holder(1);
-    ASSERT_TRUE(holder.Connect(TestUser, TestPassword, m_db->Name()));
+    ASSERT_TRUE(update.Prepare("UPDATE T SET N = ? WHERE ID = 1")); // begins this transaction
+    CFbConnection other(1);
+    ASSERT_TRUE(other.Connect(TestUser, TestPassword, m_db->Name()));
     int failure = 0;
-    holder.Execute("UPDATE T SET N = 2 WHERE ID = 1", failure);
-    ASSERT_EQ(failure, 0) << holder.LastErrorMessage();
-    ASSERT_TRUE(holder.Commit());
+    other.Execute("UPDATE T SET N = 2 WHERE ID = 1", failure);
+    ASSERT_TRUE(failure == 0 && other.Commit()) << other.LastErrorMessage();
     update.SetBytes(0, "3", false);
     EXPECT_FALSE(update.Execute());
     EXPECT_EQ(update.LastFault(), EFbFault::Table) << update.LastErrorMessage();
 
-    // The monitoring tables end the attachment as an administrator would.
-    CFbParamStatement insert(m_connection);
-    ASSERT_TRUE(insert.Prepare("INSERT INTO T (ID, N) VALUES (?, ?)"));
-    m_connection.Rollback();
-    holder.Execute("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0",
-                   failure);
-    ASSERT_EQ(failure, 0) << holder.LastErrorMessage();
-    holder.Commit();
-    insert.SetBytes(0, "4", false);
-    insert.SetBytes(1, "4", false);
-    EXPECT_FALSE(insert.Execute());
-    EXPECT_EQ(insert.LastFault(), EFbFault::Table) << insert.LastErrorMessage();
+    // The monitoring tables end the attachment, its transaction still open,
+    // as an administrator would.
+    other.Execute("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0",
+                  failure);
+    ASSERT_TRUE(failure == 0 && other.Commit()) << other.LastErrorMessage();
+    update.SetBytes(0, "4", false);
+    EXPECT_FALSE(update.Execute());
+    EXPECT_EQ(update.LastFault(), EFbFault::Table) << update.LastErrorMessage();
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, Fault, ::testing::Values(false, true),
