@@ -64,6 +64,9 @@ bool CBatchInserter::Prepare()
     m_single = std::make_unique<CFbParamStatement>(m_dest);
     m_bPrepared = m_single->Prepare(m_sInsertSql);
     m_sPrepareError = m_single->LastErrorMessage();
+    // Without the statement no row can go in, whatever it holds.
+    if (!m_bPrepared)
+        Break(m_sPrepareError);
     // How many rows fit the statement text of a block.
     size_t perRow = 0;
     for (size_t c = 0; c < m_columns.size(); ++c)
@@ -104,10 +107,20 @@ void CBatchInserter::Add(BoundRow& row)
         Flush();
 }
 
-void CBatchInserter::AddFailed(const std::string& message)
+void CBatchInserter::AddFailed(const std::string& message, EFbFault fault)
 {
     Flush();
-    m_onResult(false, message);
+    if (fault == EFbFault::Table)
+        Break(message);
+    m_onResult(m_bBroken ? ERowResult::Broken : ERowResult::Refused, m_bBroken ? m_sBrokenError : message);
+}
+
+void CBatchInserter::Break(const std::string& error)
+{
+    if (m_bBroken)
+        return;
+    m_bBroken = true;
+    m_sBrokenError = error;
 }
 
 void CBatchInserter::Finish()
@@ -120,16 +133,18 @@ std::string CBatchInserter::BlobBpb(size_t column, bool binary) const
     return m_bPrepared ? m_single->BlobBpb(static_cast<int>(column), binary) : std::string();
 }
 
-bool CBatchInserter::RunSingle(const BoundRow& row, std::string& error)
+bool CBatchInserter::RunSingle(const BoundRow& row, std::string& error, EFbFault& fault)
 {
     if (!m_bPrepared)
     {
         error = m_sPrepareError;
+        fault = EFbFault::Table;
         return false;
     }
     BindRow(*m_single, row, 0, m_sTable, m_columns);
     const bool ok = m_single->Execute();
     error = ok ? std::string() : m_single->LastErrorMessage();
+    fault = m_single->LastFault();
     return ok;
 }
 
@@ -171,7 +186,7 @@ void CBatchInserter::Flush()
     m_nPending = 0;
     m_nPendingBytes = 0;
     bool sent = false;
-    if (m_bPrepared && m_bBlocksWork && rows > 1 && !m_columns.empty())
+    if (!m_bBroken && m_bPrepared && m_bBlocksWork && rows > 1 && !m_columns.empty())
     {
         CFbParamStatement* block = BlockStatement(rows);
         if (!block)
@@ -183,19 +198,34 @@ void CBatchInserter::Flush()
             if (block->Execute())
             {
                 for (size_t r = 0; r < rows; ++r)
-                    m_onResult(true, {});
+                    m_onResult(ERowResult::Inserted, {});
                 sent = true;
             }
+            // A full disk or a lost connection would fail each row again.
+            else if (block->LastFault() == EFbFault::Table)
+                Break(block->LastErrorMessage());
         }
     }
-    if (!sent)
+    if (sent)
+        return;
+    // The block was undone as a whole; each row now succeeds or fails alone.
+    std::string error;
+    EFbFault fault = EFbFault::None;
+    for (size_t r = 0; r < rows; ++r)
     {
-        // The block was undone as a whole; each row now succeeds or fails alone.
-        std::string error;
-        for (size_t r = 0; r < rows; ++r)
+        if (m_bBroken)
         {
-            const bool ok = RunSingle(m_pending[r], error);
-            m_onResult(ok, error);
+            m_onResult(ERowResult::Broken, m_sBrokenError);
+            continue;
         }
+        if (RunSingle(m_pending[r], error, fault))
+            m_onResult(ERowResult::Inserted, {});
+        else if (fault == EFbFault::Table)
+        {
+            Break(error);
+            m_onResult(ERowResult::Broken, error);
+        }
+        else
+            m_onResult(ERowResult::Refused, error);
     }
 }

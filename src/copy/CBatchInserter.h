@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/ArrayIo.h"
+#include "db/FbFault.h"
 
 #include <algorithm>
 #include <functional>
@@ -36,6 +37,14 @@ struct SBoundValue
 
 using BoundRow = std::vector<SBoundValue>;
 
+// How the insertion of one row ended.
+enum class ERowResult
+{
+    Inserted,
+    Refused, // the row's own values were refused: it fails alone
+    Broken,  // the destination failed (ClassifyFault): the row is not in, and no row after it is sent
+};
+
 // Inserts rows into one table, several rows per round trip: rows are
 // gathered and sent as one prepared EXECUTE BLOCK holding one INSERT per
 // row. When a block fails, its rows are inserted again one by one, so a row
@@ -46,7 +55,7 @@ using BoundRow = std::vector<SBoundValue>;
 class CBatchInserter
 {
   public:
-    using ResultCallback = std::function<void(bool ok, const std::string& serverMessage)>;
+    using ResultCallback = std::function<void(ERowResult result, const std::string& serverMessage)>;
 
     // columns: the destination column names in parameter order.
     CBatchInserter(CFbConnection& dest, const std::string& table, const std::vector<std::string>& columns,
@@ -56,7 +65,7 @@ class CBatchInserter
     CBatchInserter& operator=(const CBatchInserter&) = delete;
 
     // Prepares the single-row INSERT; false when the server refuses it (then
-    // every added row fails with that message).
+    // the inserter is broken with that message).
     bool Prepare();
     bool Prepared() const { return m_bPrepared; }
     const std::string& PrepareError() const { return m_sPrepareError; }
@@ -66,8 +75,11 @@ class CBatchInserter
     // row, ready to be refilled without allocating.
     void Add(BoundRow& row);
     // Reports a row that cannot be inserted (its BLOB could not be written),
-    // in its place among the rows added.
-    void AddFailed(const std::string& message);
+    // in its place among the rows added; a fault of the table breaks the inserter.
+    void AddFailed(const std::string& message, EFbFault fault);
+    // Whether a failure that ends the table came, and the server's message for it.
+    bool Broken() const { return m_bBroken; }
+    const std::string& BrokenError() const { return m_sBrokenError; }
     // Sends what is still gathered.
     void Finish();
     // The BLOB parameter buffer for a BLOB written for the column (see
@@ -82,7 +94,8 @@ class CBatchInserter
 
   private:
     void Flush();
-    bool RunSingle(const BoundRow& row, std::string& error);
+    void Break(const std::string& error);
+    bool RunSingle(const BoundRow& row, std::string& error, EFbFault& fault);
     CFbParamStatement* BlockStatement(size_t rows);
     static size_t RowBytes(const BoundRow& row);
 
@@ -92,6 +105,8 @@ class CBatchInserter
     ResultCallback m_onResult;
     std::string m_sInsertSql;
     std::string m_sPrepareError;
+    std::string m_sBrokenError;
+    bool m_bBroken = false;
     std::unique_ptr<CFbParamStatement> m_single;
     std::map<size_t, std::unique_ptr<CFbParamStatement>> m_blocks;
     std::vector<BoundRow> m_pending; // the first m_nPending rows wait to be sent

@@ -54,7 +54,7 @@ bool CStagedRunLog::Store(const std::string& records)
 }
 
 bool CStagedRunLog::Publish(bool committed, const std::string& prefix,
-                            const std::function<void(const std::string&)>& write)
+                            const std::function<void(const std::string&)>& write, bool listRolledBack)
 {
     if (!m_pFile)
         return !m_bFailed;
@@ -77,6 +77,8 @@ bool CStagedRunLog::Publish(bool committed, const std::string& prefix,
             break;
         }
         // Each entry ends in CR LF of its own before the blank line.
+        if (kind == RowInserted && !committed && !listRolledBack)
+            continue;
         if (kind == Entry)
             text.append(prefix).append(" ").append(detail).append(" ()\r\n\r\n");
         else

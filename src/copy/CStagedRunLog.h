@@ -10,7 +10,7 @@
 // entries wait in a temporary file, so memory does not grow with the table.
 class CStagedRunLog
 {
-public:
+  public:
     CStagedRunLog() = default;
     ~CStagedRunLog();
     CStagedRunLog(const CStagedRunLog&) = delete;
@@ -23,11 +23,14 @@ public:
     bool Store(const std::string& records);
     // Gives every entry in order to write, as run-log text: rows that were
     // inserted as "Successfully inserted" when committed, otherwise as
-    // "ERROR: Failed to add", with the table prefix in front. False when the
-    // stored records could not be read back.
-    bool Publish(bool committed, const std::string& prefix, const std::function<void(const std::string&)>& write);
+    // "ERROR: Failed to add", with the table prefix in front; rolled back
+    // without listRolledBack, inserted rows are left out (one entry of the
+    // caller's says how many went back). False when the stored records could
+    // not be read back.
+    bool Publish(bool committed, const std::string& prefix, const std::function<void(const std::string&)>& write,
+                 bool listRolledBack = true);
 
-private:
+  private:
     std::FILE* m_pFile = nullptr;
     bool m_bFailed = false;
 };

@@ -257,7 +257,9 @@ void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed)
     if (!m_logs.Logging())
         return;
     CLogWriter& runLog = m_logs.RunWriter();
-    if (!stagedRows.Publish(committed, m_logs.TablePrefix(), [&](const std::string& text) { runLog.AppendText(text); }))
+    // After a failure of the destination one entry says how many rows went back.
+    if (!stagedRows.Publish(
+            committed, m_logs.TablePrefix(), [&](const std::string& text) { runLog.AppendText(text); }, !m_bDestBroke))
         runLog.MarkLost();
 }
 
@@ -404,7 +406,7 @@ bool CTableCopy::RunSteps()
             return true;
         // Rows of a source read only in part are no copy of it: they go
         // back, as the rows of a stopped copy do.
-        if (!m_bSourceBroke)
+        if (!m_bSourceBroke && !m_bDestBroke)
             committed = CommitRows(rows, commitError);
         return false;
     }();
@@ -423,6 +425,9 @@ bool CTableCopy::RunSteps()
         }
         else if (m_bSourceBroke)
             m_logs.WriteLog("The rows read before the source failed were rolled back", "");
+        else if (m_bDestBroke)
+            m_logs.WriteLog("The rows written before the destination failed were rolled back",
+                            std::to_string(insertedRows) + " rows");
         else
         {
             m_logs.WriteLog("ERROR: Failed to commit the copied rows", CRunLogs::OneLine(commitError));
@@ -467,9 +472,9 @@ bool CTableCopy::FillForGroup()
     m_engine.UnregisterCancelable(m_cancelable);
     m_filled = m_engine.TableOutcome();
     const bool abort = m_engine.AbortRequested();
-    // Rows of a source read only in part are no copy of it: the group goes
-    // back with them.
-    if (!abort && !m_bSourceBroke)
+    // Rows of a source read only in part are no copy of it, and a
+    // destination that failed takes no more: the group goes back with them.
+    if (!abort && !m_bSourceBroke && !m_bDestBroke)
     {
         m_bWaiting = true;
         return true;
@@ -478,8 +483,11 @@ bool CTableCopy::FillForGroup()
     m_engine.TableOutcome().rowsFailed = m_nFailedRecords + m_nInsertedRows;
     if (abort)
         Aborted();
-    else
+    else if (m_bSourceBroke)
         m_logs.WriteLog("The rows read before the source failed were rolled back", "");
+    else
+        m_logs.WriteLog("The rows written before the destination failed were rolled back",
+                        std::to_string(m_nInsertedRows) + " rows");
     m_logs.WriteLog("The rows of the tables copied together are rolled back; the table holds the rows it had before "
                     "this copy",
                     "");

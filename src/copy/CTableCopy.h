@@ -102,6 +102,8 @@ class CTableCopy
     std::map<int, CSourceRowReader::SUnmapped> m_unmappedByColumn;
     bool m_bDestRefused = false; // the destination refused the attachment before the rows were read
     bool m_bSourceBroke = false; // the source stopped delivering rows: the copy is incomplete
+    bool m_bDestBroke = false;   // the destination failed, not a row (ClassifyFault): the rows go back
+    std::string m_sDestBroke;    // the server's message for it
     std::string m_sSourceTable;
     std::string m_sAmbiguousSource; // why the source's spelling of the name is unclear, if it is
     std::vector<SColumnInfo> m_sourceInfo;

@@ -243,9 +243,10 @@ void CWriterLanes::Run(SLane& lane)
         lane.connection.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database);
     if (attached)
     {
-        lane.inserter = std::make_unique<CBatchInserter>(
-            lane.connection, m_sTable, m_columns,
-            [&lane](bool ok, const std::string& message) { lane.current->results.emplace_back(ok, message); });
+        lane.inserter = std::make_unique<CBatchInserter>(lane.connection, m_sTable, m_columns,
+                                                         [&lane](ERowResult result, const std::string& message) {
+                                                             lane.current->results.emplace_back(result, message);
+                                                         });
         lane.inserter->SetMaxBatchRows(m_settings.maxBatchRows);
         if (!lane.inserter->Prepare())
             lane.error = lane.inserter->PrepareError();
@@ -273,15 +274,32 @@ void CWriterLanes::Run(SLane& lane)
         m_changed.notify_all();
         SJob& job = *lane.current;
         job.results.reserve(job.rows.size());
-        for (BoundRow& row : job.rows)
-            lane.inserter->Add(row);
-        lane.inserter->Finish();
+        std::string brokenError;
         {
             std::lock_guard lock(m_mutex);
+            if (m_bBroken)
+                brokenError = m_sBrokenError;
+        }
+        // After another lane's failure the rows are not sent: the table ends.
+        if (!brokenError.empty())
+            job.results.assign(job.rows.size(), {ERowResult::Broken, brokenError});
+        else
+        {
+            for (BoundRow& row : job.rows)
+                lane.inserter->Add(row);
+            lane.inserter->Finish();
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            if (lane.inserter->Broken() && !m_bBroken)
+            {
+                m_bBroken = true;
+                m_sBrokenError = lane.inserter->BrokenError();
+            }
             for (size_t i = 0; i < job.sequence.size() && i < job.results.size(); ++i)
             {
                 auto& slot = m_results[job.sequence[i] - m_nReported];
-                slot.first = job.results[i].first ? 1 : 0;
+                slot.first = job.results[i].first;
                 slot.second = std::move(job.results[i].second);
             }
             job.done = true;
@@ -331,7 +349,7 @@ void CWriterLanes::Add(BoundRow& row)
     job.sequence.push_back(m_nAdded++);
     {
         std::lock_guard lock(m_mutex);
-        m_results.emplace_back(-1, std::string());
+        m_results.emplace_back(std::nullopt, std::string());
     }
     if (job.rows.size() >= m_nBlockRows || job.bytes >= JobBytes)
     {
@@ -346,11 +364,16 @@ void CWriterLanes::Add(BoundRow& row)
     Report(false);
 }
 
-void CWriterLanes::AddFailed(const std::string& message)
+void CWriterLanes::AddFailed(const std::string& message, EFbFault fault)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_results.emplace_back(0, message);
+        if (fault == EFbFault::Table && !m_bBroken)
+        {
+            m_bBroken = true;
+            m_sBrokenError = message;
+        }
+        m_results.emplace_back(fault == EFbFault::Table ? ERowResult::Broken : ERowResult::Refused, message);
     }
     ++m_nAdded;
     Report(false);
@@ -367,20 +390,20 @@ void CWriterLanes::Report(bool wait)
 {
     while (true)
     {
-        std::vector<std::pair<int, std::string>> ready;
+        std::vector<std::pair<std::optional<ERowResult>, std::string>> ready;
         {
             std::unique_lock lock(m_mutex);
             if (wait)
-                m_changed.wait(lock, [&] { return m_results.empty() || m_results.front().first >= 0; });
-            while (!m_results.empty() && m_results.front().first >= 0)
+                m_changed.wait(lock, [&] { return m_results.empty() || m_results.front().first; });
+            while (!m_results.empty() && m_results.front().first)
             {
                 ready.push_back(std::move(m_results.front()));
                 m_results.pop_front();
                 ++m_nReported;
             }
         }
-        for (const auto& [ok, message] : ready)
-            m_onResult(ok == 1, message);
+        for (const auto& [result, message] : ready)
+            m_onResult(*result, message);
         if (!wait || ready.empty())
             return;
     }

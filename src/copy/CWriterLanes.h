@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,7 +23,9 @@ class CFbConnection;
 // CBatchInserter does (a block that fails is inserted again row by row, so a
 // row the server refuses fails alone with its own message). Rows go to the
 // lanes in runs of consecutive rows, but rows whose key is equal always go
-// to the same lane, so two rows never meet across transactions. Results
+// to the same lane, so two rows never meet across transactions. Once one
+// lane's destination fails (a full disk, a lost connection), no lane sends
+// more rows, and they are reported Broken. Results
 // are reported in the order the rows were added, as one writer would. The
 // lanes' transactions are prepared together (two-phase) after the table's
 // own and committed after it (see PreparedCommits.h): a lane that cannot
@@ -58,7 +61,7 @@ class CWriterLanes
     // As CBatchInserter::Add; the row's result comes later, in order.
     void Add(BoundRow& row);
     // A row that failed before it was added, in its place.
-    void AddFailed(const std::string& message);
+    void AddFailed(const std::string& message, EFbFault fault);
     // Sends what is gathered, waits for every lane and reports every result.
     void Finish();
     // Phase one of the commit, each lane's transaction stored with mark;
@@ -78,7 +81,7 @@ class CWriterLanes
     {
         std::vector<BoundRow> rows;
         std::vector<size_t> sequence; // each row's place among the rows added
-        std::vector<std::pair<bool, std::string>> results;
+        std::vector<std::pair<ERowResult, std::string>> results;
         size_t bytes = 0; // what the rows hold, roughly
         bool done = false;
     };
@@ -102,8 +105,11 @@ class CWriterLanes
     std::vector<std::uint8_t> m_keyLanes; // by key hash: 0 none yet, else the lane + 1
     size_t m_nAdded = 0;                  // rows added so far
     size_t m_nReported = 0;               // rows whose results went out
-    // Results by row, from the first row not yet reported.
-    std::deque<std::pair<int, std::string>> m_results; // -1 waiting, 0 failed, 1 inserted
+    // Results by row, from the first row not yet reported (none while waiting).
+    std::deque<std::pair<std::optional<ERowResult>, std::string>> m_results;
+    // Once a lane's destination failed no lane sends more rows: the table ends.
+    bool m_bBroken = false;
+    std::string m_sBrokenError;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_bStop = false;

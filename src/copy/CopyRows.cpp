@@ -81,21 +81,22 @@ class CLongBlobWriter
             m_bActive = true;
             m_nColumn = static_cast<size_t>(piece.pieceColumn);
             m_sError.clear();
+            m_eFault = EFbFault::None;
             if (!m_inserter.Prepared())
-                m_sError = m_inserter.PrepareError();
+                Fail(m_inserter.PrepareError(), EFbFault::Table);
             else if (!m_writer.Create(m_status, m_dest.DatabaseHandle(), m_dest.TransactionHandle(),
                                       m_inserter.BlobBpb(m_nColumn, piece.pieceBinary)))
-                m_sError = m_status.Message();
+                Fail(m_status.Message(), m_status.Fault());
         }
         if (m_bActive && m_sError.empty() && !m_writer.Write(m_status, piece.piece.data(), piece.piece.size()))
-            m_sError = m_status.Message();
+            Fail(m_status.Message(), m_status.Fault());
         // Only the pieces on their way hold memory.
         std::string().swap(piece.piece);
     }
 
-    // Puts the BLOBs written for the row into it; false, with the reason,
-    // when one of them could not be written.
-    bool Bind(BoundRow& row, std::string& error)
+    // Puts the BLOBs written for the row into it; false, with the reason and
+    // whose fault it is, when one of them could not be written.
+    bool Bind(BoundRow& row, std::string& error, EFbFault& fault)
     {
         if (!m_bActive && m_written.empty())
             return true;
@@ -114,6 +115,7 @@ class CLongBlobWriter
                 {
                     ok = false;
                     error = written.error;
+                    fault = written.fault;
                 }
             }
         }
@@ -127,17 +129,27 @@ class CLongBlobWriter
         size_t column = 0;
         std::string id;
         std::string error;
+        EFbFault fault = EFbFault::None;
     };
+
+    void Fail(const std::string& error, EFbFault fault)
+    {
+        m_sError = error;
+        m_eFault = fault;
+    }
 
     void Close()
     {
         if (!m_bActive)
             return;
         m_bActive = false;
-        SWritten written{m_nColumn, {}, m_sError};
+        SWritten written{m_nColumn, {}, m_sError, m_eFault};
         ISC_QUAD id{};
         if (written.error.empty() && !m_writer.Close(m_status, id))
+        {
             written.error = m_status.Message();
+            written.fault = m_status.Fault();
+        }
         if (written.error.empty())
             written.id.assign(reinterpret_cast<const char*>(&id), sizeof id);
         m_writer.Cancel();
@@ -151,6 +163,7 @@ class CLongBlobWriter
     bool m_bActive = false;
     size_t m_nColumn = 0;
     std::string m_sError;
+    EFbFault m_eFault = EFbFault::None;
     std::vector<SWritten> m_written;
 };
 } // namespace
@@ -275,7 +288,18 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     std::vector<SLogLines> pendingLogs;
     size_t loggedRows = 0;
     size_t heldRows = 0;
-    CBatchInserter inserter(dest, table, destNames, [&](bool ok, const std::string& serverMessage) {
+    CBatchInserter inserter(dest, table, destNames, [&](ERowResult result, const std::string& serverMessage) {
+        // From the first failure of the destination on, rows are neither
+        // sent nor logged one by one: the table ends and its rows go back.
+        if (result == ERowResult::Broken || m_bDestBroke)
+        {
+            ++failedRecords;
+            if (!m_bDestBroke)
+                m_sDestBroke = serverMessage;
+            m_bDestBroke = true;
+            return;
+        }
+        const bool ok = result == ERowResult::Inserted;
         if (!ok)
         {
             ++failedRecords;
@@ -318,10 +342,13 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     std::string rowError;
     // An abort leaves the rows not yet sent: the transaction goes back whole.
     long long& rowsRead = m_engine.TableOutcome().rowsRead;
-    while (!m_engine.AbortRequested() && queue.Pop(chunk))
+    EFbFault rowFault = EFbFault::None;
+    while (!m_engine.AbortRequested() && !m_bDestBroke && queue.Pop(chunk))
     {
         for (SReadRow& read : chunk)
         {
+            if (m_bDestBroke)
+                break;
             if (read.IsPiece())
             {
                 longBlobs.Take(read);
@@ -373,16 +400,17 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                 }
             }
             // Rows the inserter sends now are reported before this one.
-            bool bound = longBlobs.Bind(read.row, rowError);
+            bool bound = longBlobs.Bind(read.row, rowError, rowFault);
             if (bound && !read.refusal.empty())
             {
                 bound = false;
                 rowError.swap(read.refusal);
+                rowFault = EFbFault::Row;
             }
             if (m_lanes && bound && !HoldsWrittenBlob(read.row))
                 m_lanes->Add(read.row);
             else if (m_lanes && !bound)
-                m_lanes->AddFailed(rowError);
+                m_lanes->AddFailed(rowError, rowFault);
             else
             {
                 // A BLOB written ahead belongs to the table's own transaction.
@@ -391,7 +419,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                 if (bound)
                     inserter.Add(read.row);
                 else
-                    inserter.AddFailed(rowError);
+                    inserter.AddFailed(rowError, rowFault);
             }
         }
         queue.Recycle(std::move(chunk));
@@ -404,7 +432,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     if (!aborted)
     {
         inserter.Finish();
-        if (queue.Error().empty())
+        if (queue.Error().empty() && !m_bDestBroke)
             m_engine.NoteRows(insertedRows + failedRecords, true);
     }
     queue.Abandon();
@@ -413,8 +441,20 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
         reader.join();
 
     const std::string readError = queue.Error();
+    // A cancelled statement is the abort's doing, not the destination's.
     if (aborted)
+    {
+        m_bDestBroke = false;
         return false;
+    }
+    if (m_bDestBroke)
+    {
+        // Not one row's fault: the table's rows go back, its old rows stay.
+        m_engine.TableOutcome().error = CRunLogs::OneLine(m_sDestBroke);
+        m_logs.WriteLog("ERROR: Failed to write to the destination", CRunLogs::OneLine(m_sDestBroke));
+        m_logs.WriteSqlFailure(m_sDestBroke);
+        return false;
+    }
     if (!readError.empty())
     {
         // The source stopped delivering rows: the copy is incomplete.

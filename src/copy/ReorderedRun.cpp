@@ -362,6 +362,7 @@ CCopyEngine::EDeferred CCopyEngine::ApplyDeferredColumns(const SDeferredColumns&
     std::vector<std::uintptr_t> cancelable;
     RegisterCancelable(dest, cancelable);
     int failedRows = 0;
+    bool destBroke = false;
     int fetch = 0;
     SColumnValue value;
     while ((fetch = cursor.Fetch()) == 1)
@@ -399,6 +400,10 @@ CCopyEngine::EDeferred CCopyEngine::ApplyDeferredColumns(const SDeferredColumns&
         {
             ++failedRows;
             m_logs.WriteSqlFailure(statement.LastErrorMessage());
+            // Not the row's fault: no later row would fare better, and none is kept.
+            destBroke = statement.LastFault() == EFbFault::Table;
+            if (destBroke)
+                break;
         }
         if (AbortRequested())
             break;
@@ -407,6 +412,12 @@ CCopyEngine::EDeferred CCopyEngine::ApplyDeferredColumns(const SDeferredColumns&
     if (fetch < 0)
     {
         WriteLog("ERROR: Failed to read source rows", CRunLogs::OneLine(cursor.LastErrorMessage()));
+        return EDeferred::Broken;
+    }
+    // The group's transaction goes back whole.
+    if (destBroke)
+    {
+        WriteLog("ERROR: Failed to write to the destination", CRunLogs::OneLine(statement.LastErrorMessage()));
         return EDeferred::Broken;
     }
     if (failedRows != 0)

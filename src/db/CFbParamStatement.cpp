@@ -39,34 +39,37 @@ CFbParamStatement::~CFbParamStatement()
     }
 }
 
+bool CFbParamStatement::Fail()
+{
+    m_sLastError = m_status.Message();
+    m_eLastFault = m_status.Fault();
+    return false;
+}
+
 bool CFbParamStatement::Prepare(const std::string& sql)
 {
     m_sLastError.clear();
+    m_eLastFault = EFbFault::None;
     if (!m_connection.EnsureTransaction())
     {
         m_sLastError = m_connection.LastErrorMessage();
+        m_eLastFault = EFbFault::Table;
         return false;
     }
     if (!m_hStatement && isc_dsql_allocate_statement(m_status, m_connection.DatabaseHandle(), &m_hStatement) != 0)
-    {
-        m_sLastError = m_status.Message();
-        return false;
-    }
+
+        return Fail();
     if (isc_dsql_prepare(m_status, m_connection.TransactionHandle(), &m_hStatement, 0, sql.c_str(), Dialect, nullptr) !=
             0 ||
         isc_dsql_describe_bind(m_status, &m_hStatement, Dialect, m_params.Get()) != 0)
-    {
-        m_sLastError = m_status.Message();
-        return false;
-    }
+
+        return Fail();
     if (m_params.Described() > m_params.Capacity())
     {
         m_params.Grow(m_params.Described());
         if (isc_dsql_describe_bind(m_status, &m_hStatement, Dialect, m_params.Get()) != 0)
-        {
-            m_sLastError = m_status.Message();
-            return false;
-        }
+
+            return Fail();
     }
     const int count = m_params.Described();
     m_described.assign(m_params->sqlvar, m_params->sqlvar + count);
@@ -203,10 +206,8 @@ bool CFbParamStatement::WritePendingBlobs()
             ISC_QUAD id{};
             if (!WriteArray(m_status, m_connection.DatabaseHandle(), m_connection.TransactionHandle(), slot.arrayTable,
                             slot.arrayColumn, *slot.array, id))
-            {
-                m_sLastError = m_status.Message();
-                return false;
-            }
+
+                return Fail();
             XSQLVAR& var = m_params.Var(static_cast<int>(i));
             slot.buffer.assign(reinterpret_cast<const char*>(&id), sizeof id);
             var.sqltype = static_cast<short>(SQL_ARRAY | 1);
@@ -222,10 +223,8 @@ bool CFbParamStatement::WritePendingBlobs()
         ISC_QUAD id{};
         const std::string bpb = BlobBpb(static_cast<int>(i), slot.binary);
         if (!WriteBlob(m_status, m_connection.DatabaseHandle(), m_connection.TransactionHandle(), slot.buffer, id, bpb))
-        {
-            m_sLastError = m_status.Message();
-            return false;
-        }
+
+            return Fail();
         std::string idBytes(reinterpret_cast<const char*>(&id), sizeof id);
         slot.buffer.swap(idBytes);
         slot.pendingBlob = false;
@@ -240,9 +239,11 @@ bool CFbParamStatement::WritePendingBlobs()
 bool CFbParamStatement::Execute()
 {
     m_sLastError.clear();
+    m_eLastFault = EFbFault::None;
     if (!m_connection.EnsureTransaction())
     {
         m_sLastError = m_connection.LastErrorMessage();
+        m_eLastFault = EFbFault::Table;
         return false;
     }
     if (!WritePendingBlobs())
@@ -264,10 +265,8 @@ bool CFbParamStatement::Execute()
     }
     if (isc_dsql_execute(m_status, m_connection.TransactionHandle(), &m_hStatement, Dialect,
                          m_slots.empty() ? nullptr : m_params.Get()) != 0)
-    {
-        m_sLastError = m_status.Message();
-        return false;
-    }
+
+        return Fail();
     return true;
 }
 
@@ -339,9 +338,8 @@ bool CFbParamStatement::ExecuteMessage(bool& ran)
                             sameLayout ? nullptr : blr.data(), 0, static_cast<unsigned short>(m_message.size()),
                             m_message.data(), 0, nullptr, 0, 0, nullptr) != 0)
     {
-        m_sLastError = m_status.Message();
         m_bLayoutKnown = false;
-        return false;
+        return Fail();
     }
     m_bLayoutKnown = true;
     return true;

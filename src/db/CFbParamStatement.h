@@ -52,6 +52,9 @@ class CFbParamStatement
     // Runs the statement with the bound values; false with LastErrorMessage.
     bool Execute();
     const std::string& LastErrorMessage() const { return m_sLastError; }
+    // Whose fault the last failure is: a row's own values, or one that ends
+    // the table (a transaction that cannot start is never a row's).
+    EFbFault LastFault() const { return m_eLastFault; }
 
   private:
     struct SSlot
@@ -65,6 +68,8 @@ class CFbParamStatement
         std::string arrayColumn;
     };
 
+    // Keeps the status's message and fault as the last failure; false.
+    bool Fail();
     bool WritePendingBlobs();
     // The layout the bound values need; each text keeps the room it has had.
     std::vector<SParamFormat> WantedFormats() const;
@@ -83,4 +88,5 @@ class CFbParamStatement
     bool m_bLayoutKnown = false; // the engine holds m_layout from an earlier execution
     std::vector<char> m_message;
     std::string m_sLastError;
+    EFbFault m_eLastFault = EFbFault::None;
 };

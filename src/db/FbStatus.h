@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/FbFault.h"
+
 #include <ibase.h>
 #include <string>
 
@@ -22,6 +24,8 @@ class CFbStatus
     void Reset();
     // The messages of the vector joined by line breaks (fb_interpret).
     std::string Message() const;
+    // Whose fault the last failure is (ClassifyFault).
+    EFbFault Fault() const { return ClassifyFault(m_aStatus); }
 
   private:
     ISC_STATUS_ARRAY m_aStatus;

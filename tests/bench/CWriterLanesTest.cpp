@@ -199,7 +199,17 @@ TEST(WriterLanes, AWriterThatDiesRollsBackEveryWritersRows)
     EXPECT_FALSE(copied);
     EXPECT_GE(relayed.copy.engine.LastTableWriters(), 3);
     EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "0");
-    EXPECT_EQ(CountOf(relayed.copy.RunLog(), "ERROR: Failed to commit the copied rows"), 1u) << relayed.copy.RunLog();
+    // A writer cut while it writes ends the table there; one cut between
+    // its blocks fails at the commit. Either way no row is failed one by one.
+    const std::string log = relayed.copy.RunLog();
+    EXPECT_EQ(CountOf(log, "ERROR: Failed to write to the destination") +
+                  CountOf(log, "ERROR: Failed to commit the copied rows"),
+              1u)
+        << log.substr(0, 3000);
+    if (log.find("ERROR: Failed to write to the destination") != std::string::npos)
+    {
+        EXPECT_EQ(CountOf(log, "Failed to add"), 0u);
+    }
     // Every writer let go of its attachment, and nothing waits in limbo (the
     // engine keeps a line for each prepared transaction rolled back).
     EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID <> "

@@ -62,6 +62,38 @@ class CPrivateServer
     CPrivateServer& operator=(const CPrivateServer&) = delete;
 
     bool Running() const { return m_bRunning; }
+    // Watches the inserts into database through the server and kills it
+    // once other attachments have inserted more than rows; false when that
+    // did not happen within half a minute.
+    bool KillOnceInserted(const std::string& database, long rows) const
+    {
+        CFbConnection watcher(1);
+        for (int i = 0; i < 3000; ++i)
+        {
+            usleep(10000);
+            if (!watcher.m_bConnected && !watcher.Connect(TestUser, TestPassword, Prefix() + database))
+                continue;
+            CStringGrid inserted;
+            int failure = 0;
+            watcher.Execute("SELECT COALESCE(SUM(R.MON$RECORD_INSERTS), 0) FROM MON$ATTACHMENTS A JOIN "
+                            "MON$RECORD_STATS R ON R.MON$STAT_ID = A.MON$STAT_ID WHERE A.MON$ATTACHMENT_ID <> "
+                            "CURRENT_CONNECTION",
+                            failure, &inserted);
+            // Monitoring data is a snapshot per transaction.
+            watcher.Commit();
+            if (failure == 0 && inserted.RowCount() == 1 && std::atol(inserted.GetCell(0, 0).c_str()) > rows)
+                return Kill();
+        }
+        return false;
+    }
+    // Starts the server again on the same port and folder, as after a crash.
+    bool Restart() const
+    {
+        // The killed server may linger as a process no one has reaped, which
+        // the script would take for a running server.
+        std::filesystem::remove(m_root.File("server/server.pid"));
+        return ShellStatus(Script("start") + " >/dev/null") == 0;
+    }
     std::string Prefix() const { return "localhost/" + std::to_string(m_nPort) + ":"; }
     // Ends the server at once, as a crash or a pulled cable would.
     bool Kill() const
@@ -248,6 +280,44 @@ class CSmallDisk
     CTempFolder m_folder;
     bool m_bMounted = false;
 };
+
+// What isql-fb prints for a query on database: a reader of its own, apart
+// from the program's client code.
+std::string IsqlOutput(const std::string& database, const std::string& sql)
+{
+    CTempFolder folder;
+    AppendTextToFile(folder.File("q.sql"), "SET LIST ON; " + sql + "\n");
+    const std::string command = std::string("isql-fb -q -u ") + TestUser + " -p " + TestPassword + " '" + database +
+                                "' -i " + folder.File("q.sql") + " 2>&1";
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r"))
+    {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            output.append(buffer, n);
+        pclose(pipe);
+    }
+    return output;
+}
+
+// The rows 1..count as FillRows makes them, and nothing else, in the words
+// of IsqlOutput for SummaryQuery.
+std::string OldRowsSummary(int count)
+{
+    return "rows=" + std::to_string(count) + ";sum=" + std::to_string(count * (count + 1) / 2) +
+           ";as_made=" + std::to_string(count) + ";";
+}
+
+std::string SummaryQuery(const std::string& table)
+{
+    return "SELECT 'rows=' || COUNT(*) || ';sum=' || SUM(ID) || ';as_made=' || SUM(IIF(S = 'row ' || ID, 1, 0)) ||"
+           " ';' AS SUMMARY FROM " +
+           table + ";";
+}
+
+class FullDisk : public ProgramOnEitherPath
+{
+};
 } // namespace
 
 TEST(Faults, ServerStoppedInTheMiddleOfATableFailsThatTableAndTheRunGoesOn)
@@ -265,26 +335,8 @@ TEST(Faults, ServerStoppedInTheMiddleOfATableFailsThatTableAndTheRunGoesOn)
                                      server.Prefix() + dest.Path(), TestUser, TestPassword});
     // Watch the destination's inserts through the server and kill the server
     // once table B is well under way.
-    bool killed = false;
-    {
-        CFbConnection watcher(1);
-        for (int i = 0; i < 3000 && !killed; ++i)
-        {
-            usleep(10000);
-            if (!watcher.m_bConnected && !watcher.Connect(TestUser, TestPassword, server.Prefix() + dest.Path()))
-                continue;
-            CStringGrid rows;
-            int failure = 0;
-            watcher.Execute("SELECT COALESCE(SUM(R.MON$RECORD_INSERTS), 0) FROM MON$ATTACHMENTS A JOIN "
-                            "MON$RECORD_STATS R ON R.MON$STAT_ID = A.MON$STAT_ID WHERE A.MON$ATTACHMENT_ID <> "
-                            "CURRENT_CONNECTION",
-                            failure, &rows);
-            // Monitoring data is a snapshot per transaction.
-            watcher.Commit();
-            if (failure == 0 && rows.RowCount() == 1 && std::atol(rows.GetCell(0, 0).c_str()) > 1000)
-                killed = server.Kill();
-        }
-    }
+    // Kill the server once table B is well under way.
+    const bool killed = server.KillOnceInserted(dest.Path(), 1000);
     const SRunResult result = program.Wait(run);
     ASSERT_TRUE(killed) << "the copy never reached table B while the server ran: " << result.out;
     ASSERT_FALSE(result.hung) << "the program hung after its server was stopped";
@@ -519,4 +571,67 @@ TEST(Faults, DiskFillingUpDuringLoggingIsSaidOnceAndTheRowsStillArrive)
     ExpectUnchanged(before, sourcePath);
     // Each log the disk cut short is named so where the logs are listed.
     EXPECT_GE(CountOf(result.out, " (incomplete: some entries could not be written)\n"), 1u) << result.out;
+}
+
+// The destination's disk fills up in the middle of a table: the engine's
+// write error is no row's fault, so the table ends there, its new rows go
+// back and its old rows stay; nothing is logged row by row.
+TEST_P(FullDisk, ADiskFillingUpUnderTheDestinationEndsTheTableAndKeepsItsOldRows)
+{
+    const std::string table = "CREATE TABLE T (ID INTEGER, S VARCHAR(200));";
+    CTempDatabase source(table + "SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 100000) DO"
+                                 " BEGIN I = I + 1; INSERT INTO T VALUES (:I, LPAD(:I, 200, 'x')); END END^"
+                                 " SET TERM ; ^",
+                         On("source.fdb"));
+    CTempDatabase made(table + FillRows("T", 200), On("dest.fdb"));
+    // Room for the destination and two megabytes more: a tenth of the rows.
+    CSmallDisk disk(static_cast<int>(std::filesystem::file_size(made.Path()) / 1024) + 2048);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "a small tmpfs file system cannot be mounted here (needs root and mount rights)";
+    std::filesystem::copy_file(made.Path(), disk.Folder().File("dest.fdb"));
+    const std::string dest = (ViaServer() ? TestServer().prefix : "") + disk.Folder().File("dest.fdb");
+    CInstalledProgram program;
+
+    const SRunResult result = program.Run({source.Name(), TestUser, TestPassword, dest, TestUser, TestPassword});
+    ASSERT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find("Run log:")), "T copy failed.\n") << result.out;
+    const std::string log = RunLogIn(source.Folder());
+    EXPECT_TRUE(Contains(log, "ERROR: Failed to write to the destination (I/O error")) << log.substr(0, 3000);
+    EXPECT_TRUE(Contains(log, "The table holds the rows it had before this copy")) << log.substr(0, 3000);
+    EXPECT_EQ(CountOf(log, "Failed to add"), 0u);
+    // Only the old rows, each as it was.
+    const std::string rows = IsqlOutput(dest, SummaryQuery("T"));
+    EXPECT_TRUE(Contains(rows, OldRowsSummary(200))) << rows;
+}
+
+INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, FullDisk, ::testing::Values(false, true), PathName);
+
+// A server that dies in the middle of a table and comes back: the table
+// ends at the first failure of the destination and keeps its old rows.
+TEST(Faults, ServerKilledAndRestartedInTheMiddleOfATableKeepsItsOldRows)
+{
+    CPrivateServer server;
+    ASSERT_TRUE(server.Running()) << "a private loopback Firebird server could not be started";
+    CInstalledProgram program;
+    program.WriteSettings("<Retries>3</Retries>\r\n");
+    // The source is read by the program's own engine; only the destination dies.
+    CTempDatabase source(ThreeTables() + FillRows("A", 5) + FillRows("B", 400000) + FillRows("C", 5));
+    CTempDatabase dest(ThreeTables() + FillRows("B", 1000));
+
+    const pid_t run =
+        program.Start({source.Path(), TestUser, TestPassword, server.Prefix() + dest.Path(), TestUser, TestPassword});
+    const bool killed = server.KillOnceInserted(dest.Path(), 20000);
+    ASSERT_TRUE(killed) << "the copy never reached table B while the server ran";
+    ASSERT_TRUE(server.Restart());
+    const SRunResult result = program.Wait(run);
+    ASSERT_FALSE(result.hung) << "the program hung after its server was killed";
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_TRUE(Contains(result.out, "B copy failed.\n")) << result.out;
+    const std::string log = RunLogIn(source.Folder());
+    const std::string bPart = log.substr(log.find("<TBL_B"), log.find("<TBL_C") - log.find("<TBL_B"));
+    EXPECT_TRUE(Contains(bPart, "ERROR: Failed to write to the destination")) << bPart.substr(0, 3000);
+    EXPECT_EQ(CountOf(bPart, "Failed to add"), 0u);
+    const std::string rows = IsqlOutput(server.Prefix() + dest.Path(), SummaryQuery("B"));
+    EXPECT_TRUE(Contains(rows, OldRowsSummary(1000))) << rows;
 }
