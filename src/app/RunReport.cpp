@@ -141,12 +141,17 @@ std::streamsize CRunReport::CTeeBuffer::xsputn(const char* text, std::streamsize
 {
     std::lock_guard lock(m_lock);
     m_captured.append(text, static_cast<size_t>(count));
-    return m_pTarget->sputn(text, count);
+    // A terminal that hung up or a pipe whose reader closed fails the
+    // write; the report still takes every message, and the stream stays
+    // good for them.
+    m_pTarget->sputn(text, count);
+    return count;
 }
 
 int CRunReport::CTeeBuffer::sync()
 {
-    return m_pTarget->pubsync();
+    m_pTarget->pubsync();
+    return 0;
 }
 
 CRunReport::CRunReport(const std::vector<std::string>& arguments, const char* mode, std::ostream& out,
@@ -270,6 +275,7 @@ void CRunReport::TakeRun(const SUnattendedRun& run)
         m_sTextLog = settings.files.textLog;
     }
     m_sErrorReport = settings.files.errorReport;
+    m_killedRunCopies = run.engine.KilledRunCopies();
 }
 
 void CRunReport::TakeCopy(const SCopyRunResult& result)
@@ -400,6 +406,23 @@ std::string CRunReport::Json(const SHeader& header, int exitCode, bool complete)
     // Tables outside the run whose interrupted copy it committed: unverified.
     json.Key("committed_from_prepared");
     WriteNames(json, complete && m_bCopyTaken ? m_copy.committedFromLimbo : std::vector<std::string>{});
+    // Triggers the run switched off and could not switch on again.
+    json.Key("triggers_left_off").BeginArray();
+    if (complete && m_bCopyTaken)
+    {
+        for (const CTriggerJournal::SEntry& entry : m_copy.triggersLeftOff)
+        {
+            json.BeginObject();
+            json.Key("table").String(entry.table);
+            json.Key("triggers");
+            WriteNames(json, entry.triggers);
+            json.EndObject();
+        }
+    }
+    json.EndArray();
+    // The destination copies that killed runs left behind, kept where they lie.
+    json.Key("killed_run_copies");
+    WriteNames(json, complete ? m_killedRunCopies : std::vector<std::string>{});
 
     json.Key("exit_code").Number(exitCode);
     json.Key("logs").BeginObject();

@@ -285,6 +285,11 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     if (!engine.FailedTables().Store(engine.DestinationKey(), failed))
         result.failedTablesNotRecorded = engine.FailedTables().Path();
     engine.SetVerifyListener({});
+    for (CTriggerJournal::SEntry& entry : engine.Journal().Entries(engine.DestinationKey()))
+    {
+        if (entry.owner == CTriggerJournal::ThisProcess())
+            result.triggersLeftOff.push_back(std::move(entry));
+    }
     engine.Journal().Release(engine.DestinationKey());
     engine.EndRun();
     return result;

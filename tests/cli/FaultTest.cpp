@@ -3,6 +3,7 @@
 // another attachment holds, logs that cannot be written. Each shows what the
 // program says and that it neither hangs nor touches its source.
 #include "cli/InstalledProgram.h"
+#include "cli/ReportSchema.h"
 #include "db/CFbConnection.h"
 #include "support/DatabaseFingerprint.h"
 
@@ -58,6 +59,8 @@ class CPrivateServer
                      ShellStatus("ROWMOVER_FB_WIRECRYPT=" + wireCrypt + " " + Script("start") + " >/dev/null") == 0;
     }
     ~CPrivateServer() { ShellStatus(Script("stop") + " >/dev/null"); }
+    // Starts the server again on its port after a Kill, as a restarted machine would.
+    bool Restart() const { return ShellStatus(Script("start") + " >/dev/null") == 0; }
     CPrivateServer(const CPrivateServer&) = delete;
     CPrivateServer& operator=(const CPrivateServer&) = delete;
 
@@ -223,6 +226,30 @@ std::string ThreeTables()
            "CREATE TABLE C (ID INTEGER, S VARCHAR(40));";
 }
 
+// Watches the destination's inserts through the server and kills the
+// server once table B is well under way; false when that never came.
+bool KillDuringTableB(const CPrivateServer& server, const CTempDatabase& dest)
+{
+    CFbConnection watcher(1);
+    for (int i = 0; i < 3000; ++i)
+    {
+        usleep(10000);
+        if (!watcher.m_bConnected && !watcher.Connect(TestUser, TestPassword, server.Prefix() + dest.Path()))
+            continue;
+        CStringGrid rows;
+        int failure = 0;
+        watcher.Execute("SELECT COALESCE(SUM(R.MON$RECORD_INSERTS), 0) FROM MON$ATTACHMENTS A JOIN "
+                        "MON$RECORD_STATS R ON R.MON$STAT_ID = A.MON$STAT_ID WHERE A.MON$ATTACHMENT_ID <> "
+                        "CURRENT_CONNECTION",
+                        failure, &rows);
+        // Monitoring data is a snapshot per transaction.
+        watcher.Commit();
+        if (failure == 0 && rows.RowCount() == 1 && std::atol(rows.GetCell(0, 0).c_str()) > 1000)
+            return server.Kill();
+    }
+    return false;
+}
+
 // A small file system of its own, for a disk that fills up; removed with
 // everything on it.
 class CSmallDisk
@@ -263,28 +290,7 @@ TEST(Faults, ServerStoppedInTheMiddleOfATableFailsThatTableAndTheRunGoesOn)
 
     const pid_t run = program.Start({server.Prefix() + source.Path(), TestUser, TestPassword,
                                      server.Prefix() + dest.Path(), TestUser, TestPassword});
-    // Watch the destination's inserts through the server and kill the server
-    // once table B is well under way.
-    bool killed = false;
-    {
-        CFbConnection watcher(1);
-        for (int i = 0; i < 3000 && !killed; ++i)
-        {
-            usleep(10000);
-            if (!watcher.m_bConnected && !watcher.Connect(TestUser, TestPassword, server.Prefix() + dest.Path()))
-                continue;
-            CStringGrid rows;
-            int failure = 0;
-            watcher.Execute("SELECT COALESCE(SUM(R.MON$RECORD_INSERTS), 0) FROM MON$ATTACHMENTS A JOIN "
-                            "MON$RECORD_STATS R ON R.MON$STAT_ID = A.MON$STAT_ID WHERE A.MON$ATTACHMENT_ID <> "
-                            "CURRENT_CONNECTION",
-                            failure, &rows);
-            // Monitoring data is a snapshot per transaction.
-            watcher.Commit();
-            if (failure == 0 && rows.RowCount() == 1 && std::atol(rows.GetCell(0, 0).c_str()) > 1000)
-                killed = server.Kill();
-        }
-    }
+    const bool killed = KillDuringTableB(server, dest);
     const SRunResult result = program.Wait(run);
     ASSERT_TRUE(killed) << "the copy never reached table B while the server ran: " << result.out;
     ASSERT_FALSE(result.hung) << "the program hung after its server was stopped";
@@ -308,6 +314,65 @@ TEST(Faults, ServerStoppedInTheMiddleOfATableFailsThatTableAndTheRunGoesOn)
     ExpectUnchanged(before, source.Path());
     EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM A"), "5");
     EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM C"), "0");
+}
+
+TEST(Faults, TriggersThatAServerKilledAndRestartedLeftOffAreNamedWithWhatToDo)
+{
+    CPrivateServer server;
+    ASSERT_TRUE(server.Running()) << "a private loopback Firebird server could not be started";
+    CInstalledProgram program;
+    program.WriteSettings("<Retries>2</Retries>\r\n");
+    CTempDatabase source(ThreeTables() + FillRows("A", 5) + FillRows("B", 400000) + FillRows("C", 5));
+    CTempDatabase dest(ThreeTables() + "SET TERM ^ ; CREATE TRIGGER B_BI FOR B BEFORE INSERT AS BEGIN END^ "
+                                       "CREATE TRIGGER B_BU FOR B BEFORE UPDATE AS BEGIN END^ SET TERM ; ^");
+    const std::string destName = server.Prefix() + dest.Path();
+    const std::vector<std::string> arguments{"--report",
+                                             program.ProgramFolder().File("report.json"),
+                                             server.Prefix() + source.Path(),
+                                             TestUser,
+                                             TestPassword,
+                                             destName,
+                                             TestUser,
+                                             TestPassword};
+    const pid_t run = program.Start(arguments);
+    const bool killed = KillDuringTableB(server, dest);
+    ASSERT_TRUE(server.Restart());
+    const SRunResult result = program.Wait(run);
+    ASSERT_TRUE(killed) << "the copy never reached table B while the server ran: " << result.out;
+    ASSERT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    const auto inactive = [&] {
+        CFbConnection reader(1);
+        CStringGrid rows;
+        int failure = 0;
+        if (reader.Connect(TestUser, TestPassword, destName))
+            reader.Execute("SELECT TRIM(RDB$TRIGGER_NAME) FROM RDB$TRIGGERS WHERE RDB$RELATION_NAME = 'B' AND "
+                           "RDB$TRIGGER_INACTIVE = 1 ORDER BY 1",
+                           failure, &rows);
+        std::string names;
+        for (int row = 0; row < rows.RowCount(); ++row)
+            names += (names.empty() ? "" : " ") + rows.GetCell(0, row);
+        return names;
+    };
+    ASSERT_EQ(inactive(), "B_BI B_BU") << result.err;
+    EXPECT_TRUE(Contains(result.err, "The triggers of table B were left inactive: ")) << result.err;
+    EXPECT_TRUE(Contains(result.err, ". The next copy into " + destName +
+                                         " switches them on again; or switch them "
+                                         "on yourself: ALTER TRIGGER "))
+        << result.err;
+    for (const char* trigger : {"B_BI", "B_BU"})
+        EXPECT_TRUE(Contains(result.err, "ALTER TRIGGER " + std::string(trigger) + " ACTIVE;")) << result.err;
+    QJsonObject report;
+    ASSERT_TRUE(IsValidReport(ReadWholeFile(program.ProgramFolder().File("report.json")), report));
+    const QJsonArray left = report.value("triggers_left_off").toArray();
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_EQ(left[0].toObject().value("table").toString(), "B");
+    EXPECT_EQ(left[0].toObject().value("triggers").toArray().size(), 2);
+    // What the message says to do works: the next copy switches them on.
+    const SRunResult next = program.Run(
+        {"--tables", "A", server.Prefix() + source.Path(), TestUser, TestPassword, destName, TestUser, TestPassword});
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_EQ(inactive(), "");
 }
 
 TEST(Faults, AServerThatRequiresAnEncryptedWireIsAttachedWithOne)
