@@ -1,5 +1,6 @@
 #include "app/CDBCopyDlg.h"
 
+#include "app/LeftBehindText.h"
 #include "config/TextFormat.h"
 #include "copy/CCopyEngine.h"
 #include "db/SqlText.h"
@@ -18,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStringList>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -375,6 +377,21 @@ void CDBCopyDlg::OnRunEnded()
         AddResultLine(lost, EListImage::Failure);
         if (!m_bUnattended)
             CMessageBox::ShowError(this, lost, QString::fromStdU16String(m_acMError));
+    }
+    if (!result.triggersLeftOff.empty())
+    {
+        // Named with what to do, in the list and, for a user at the window, at once.
+        CLanguageCatalog catalog;
+        catalog.Open(m_sLanguageFile.toStdU16String());
+        QStringList texts;
+        for (const std::string& text :
+             TriggersLeftOffTexts(result.triggersLeftOff, m_pEngine->Settings().dest.database, catalog))
+        {
+            AddResultLine(QString::fromStdString(text), EListImage::Failure);
+            texts << QString::fromStdString(text);
+        }
+        if (!m_bUnattended)
+            CMessageBox::ShowError(this, texts.join(QStringLiteral("\n\n")), QString::fromStdU16String(m_acMError));
     }
     if (!result.allCopied && !m_bUnattended)
         CMessageBox::ShowError(this, QString::fromStdString(FormatText(m_acMCopyFailed2, result.failedTables)),

@@ -6,6 +6,7 @@
 #include "app/CCheckReportDlg.h"
 #include "app/CDBCopyDlg.h"
 #include "app/CheckReportText.h"
+#include "app/LeftBehindText.h"
 #include "app/ProgressText.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
@@ -117,6 +118,13 @@ void CRowmoverDlg::OnCopy()
                                Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMBackupMissing,
                                     m_pCopyEngine->Settings().files.sourceBackup),
                                m_aMError);
+    if (!m_bSilent)
+    {
+        CLanguageCatalog catalog;
+        catalog.Open(m_sLanguageFile);
+        for (const std::string& text : KilledRunCopyTexts(m_pCopyEngine->KilledRunCopies(), catalog))
+            CMessageBox::ShowError(this, QString::fromStdString(text), m_aMError);
+    }
     if (!m_bSilent && !m_pCopyEngine->DestinationCopyMade())
         CMessageBox::ShowError(this,
                                Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestCopyMissing,

@@ -28,9 +28,18 @@ CTerminalProgress::CTerminalProgress(std::ostream& terminal, int width) : m_term
 void CTerminalProgress::Show(const std::string& line)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bGone)
+        return;
     // The last column stays free: a line that fills it wraps on some terminals.
     m_terminal << kRewrite << Cut(line, m_nWidth - 1) << std::flush;
     m_bShown = true;
+    // A terminal that hung up (EIO) or a reader that closed its pipe: the
+    // copy goes on to its clean end without the line.
+    if (!m_terminal)
+    {
+        m_bGone = true;
+        m_bShown = false;
+    }
 }
 
 void CTerminalProgress::Clear()

@@ -7,7 +7,8 @@
 // One progress line on a terminal, rewritten in place: each Show replaces
 // the line, and Clear takes it away before other output is written, so that
 // result lines and messages never run into it. Safe to use from several
-// threads (the copy and the interrupt watch).
+// threads (the copy and the interrupt watch). Once a write fails (the
+// terminal hung up) it writes nothing more.
 class CTerminalProgress
 {
   public:
@@ -34,5 +35,6 @@ class CTerminalProgress
     std::ostream& m_terminal;
     int m_nWidth;
     bool m_bShown = false;
+    bool m_bGone = false; // a write failed: nothing more is shown
     std::mutex m_mutex;
 };

@@ -6,15 +6,16 @@
 #include "app/CommandLine.h"
 #include "app/CommandLinePasswords.h"
 #include "app/InterruptSignals.h"
+#include "app/LeftBehindText.h"
 #include "app/ProgressText.h"
 #include "app/RunReport.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
-#include "copy/PreparedCommits.h"
 #include "copy/CTriggerJournal.h"
 #include "copy/CopyCheck.h"
 #include "copy/CopyCompare.h"
+#include "copy/PreparedCommits.h"
 #include "copy/SourceSelect.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
@@ -215,7 +216,9 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     // A damaged settings file would have the run copy with the defaults
     // (no code page for legacy text, logs on) while the user's settings say
     // otherwise: an unattended run does not guess.
-    struct stat settingsInfo{};
+    struct stat settingsInfo
+    {
+    };
     if (!settingsRead && ::stat(settingsFile.c_str(), &settingsInfo) == 0 && S_ISREG(settingsInfo.st_mode) &&
         settingsInfo.st_size > 0)
     {
@@ -315,6 +318,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing),
                           engine.Settings().files.sourceBackup)
             << std::endl;
+    for (const std::string& text : KilledRunCopyTexts(engine.KilledRunCopies(), catalog))
+        err << text << std::endl;
     if (!forCheck && !engine.DestinationCopyMade())
         err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing),
                           engine.Settings().files.destinationCopy)
@@ -395,12 +400,18 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLogsLost), result.lostLogFile) << std::endl;
     for (const std::string& table : result.committedFromLimbo)
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCommittedFromLimbo), table) << std::endl;
+    for (const std::string& text :
+         TriggersLeftOffTexts(result.triggersLeftOff, run.engine.Settings().dest.database, run.catalog))
+        err << text << std::endl;
     if (!result.failedTablesNotRecorded.empty())
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMNotRecorded), result.failedTablesNotRecorded)
             << std::endl;
     // An abort ends the run short of its tables, whatever it left behind.
-    return result.allCopied && !result.stopped && !result.aborted && result.lostLogFile.empty() ? ExitAllCopied
-                                                                                                : ExitTableFailed;
+    // So are triggers left off: the destination does not work as before.
+    return result.allCopied && !result.stopped && !result.aborted && result.lostLogFile.empty() &&
+                   result.triggersLeftOff.empty()
+               ? ExitAllCopied
+               : ExitTableFailed;
 }
 
 int RunUnattended(const std::vector<std::string>& arguments, const std::string& programFile, std::ostream& out,
@@ -419,8 +430,12 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
         else
             write();
     };
-    // Ctrl+C or SIGTERM: the run ends after the table in progress; a second
-    // one aborts that table (its rows rolled back, its triggers on again).
+    // Ctrl+C, SIGTERM, SIGQUIT or a hang-up (a dropped ssh session, a closed
+    // terminal): the run ends after the table in progress, the way that
+    // leaves every table whole and never stops inside a group; a second one,
+    // never a repeated hang-up, aborts that table (its rows rolled back, its
+    // triggers on again). Without a terminal the messages still reach the
+    // report.
     // Before the copy begins nothing is written to either database, and a
     // password prompt may be waiting: an interrupt then ends the program at
     // once, with the terminal as it was.

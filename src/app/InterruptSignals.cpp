@@ -11,6 +11,8 @@ sigset_t InterruptSet()
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    sigaddset(&set, SIGQUIT);
     return set;
 }
 } // namespace
@@ -19,6 +21,7 @@ void BlockInterruptSignals()
 {
     const sigset_t set = InterruptSet();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 CInterruptWatch::CInterruptWatch(std::function<void(int count)> onSignal) : m_onSignal(std::move(onSignal))
@@ -31,6 +34,8 @@ CInterruptWatch::CInterruptWatch(std::function<void(int count)> onSignal) : m_on
             int signal = 0;
             if (sigwait(&set, &signal) != 0 || m_bEnding.load())
                 return;
+            if (signal == SIGHUP && count > 0)
+                continue;
             m_onSignal(++count);
         }
     });

@@ -142,12 +142,17 @@ std::streamsize CRunReport::CTeeBuffer::xsputn(const char* text, std::streamsize
 {
     std::lock_guard lock(m_lock);
     m_captured.append(text, static_cast<size_t>(count));
-    return m_pTarget->sputn(text, count);
+    // A terminal that hung up or a pipe whose reader closed fails the
+    // write; the report still takes every message, and the stream stays
+    // good for them.
+    m_pTarget->sputn(text, count);
+    return count;
 }
 
 int CRunReport::CTeeBuffer::sync()
 {
-    return m_pTarget->pubsync();
+    m_pTarget->pubsync();
+    return 0;
 }
 
 CRunReport::CRunReport(const std::vector<std::string>& arguments, const char* mode, std::ostream& out,
@@ -271,6 +276,7 @@ void CRunReport::TakeRun(const SUnattendedRun& run)
         m_sTextLog = settings.files.textLog;
     }
     m_sErrorReport = settings.files.errorReport;
+    m_killedRunCopies = run.engine.KilledRunCopies();
 }
 
 void CRunReport::TakeCopy(const SCopyRunResult& result)
@@ -404,6 +410,23 @@ std::string CRunReport::Json(const SHeader& header, int exitCode, bool complete)
     // Tables a killed copy into this destination had begun to replace.
     json.Key("unfinished_by_killed_run");
     WriteNames(json, complete && m_bCopyTaken ? m_copy.unfinishedByKilledRun : std::vector<std::string>{});
+    // Triggers the run switched off and could not switch on again.
+    json.Key("triggers_left_off").BeginArray();
+    if (complete && m_bCopyTaken)
+    {
+        for (const CTriggerJournal::SEntry& entry : m_copy.triggersLeftOff)
+        {
+            json.BeginObject();
+            json.Key("table").String(entry.table);
+            json.Key("triggers");
+            WriteNames(json, entry.triggers);
+            json.EndObject();
+        }
+    }
+    json.EndArray();
+    // The destination copies that killed runs left behind, kept where they lie.
+    json.Key("killed_run_copies");
+    WriteNames(json, complete ? m_killedRunCopies : std::vector<std::string>{});
 
     json.Key("exit_code").Number(exitCode);
     json.Key("logs").BeginObject();

@@ -97,6 +97,7 @@ class CRunReport
     std::string m_sSourceUser, m_sDestUser;
     bool m_bVerify = true;
     std::string m_sRunLog, m_sSqlLog, m_sTextLog, m_sErrorReport;
+    std::vector<std::string> m_killedRunCopies;
     bool m_bCopyTaken = false;
     SCopyRunResult m_copy;
     bool m_bCheckTaken = false;

@@ -67,6 +67,7 @@
     X(FrmCopy_m_acMVerifying, "FrmCopy.m_acMVerifying", "Verifying %s", "s") \
     X(FrmCopy_m_acMCurrentTable, "FrmCopy.m_acMCurrentTable", "Current table: %s (%d", "sd") \
     X(FrmCopy_m_acMDestKept, "FrmCopy.m_acMDestKept", "The destination database as it was before the copy is kept in %s", "s") \
+    X(FrmCopy_m_acMTriggersLeftOff, "FrmCopy.m_acMTriggersLeftOff", "The triggers of table %s were left inactive: %s. The next copy into %s switches them on again; or switch them on yourself: %s", "ssss") \
     X(FrmCopy_m_acMError, "FrmCopy.m_acMError", "ERROR", "") \
     X(FrmCopy_m_acMLogsLost, "FrmCopy.m_acMLogsLost", "The copy went on, but its log files could not be written: %s", "s") \
     X(FrmCopy_m_acMNotRecorded, "FrmCopy.m_acMNotRecorded", "The tables that failed could not be recorded for a retry in %s.", "s") \
@@ -143,6 +144,7 @@
     X(FrmMain_m_aMBtnOk, "FrmMain.m_aMBtnOk", "OK", "") \
     X(FrmMain_m_aMCancel, "FrmMain.m_aMCancel", "Cancel", "") \
     X(FrmMain_m_aMDestCopyMissing, "FrmMain.m_aMDestCopyMissing", "No copy of the destination database as it was before the copy could be made: %s", "s") \
+    X(FrmMain_m_aMKilledRunCopy, "FrmMain.m_aMKilledRunCopy", "A copy that was ended before it finished left the destination database as it was before that copy in %s; it is kept there. Remove it once it is no longer needed.", "s") \
     X(FrmCopy_m_acMCommittedFromLimbo, "FrmCopy.m_acMCommittedFromLimbo", "The rows of an interrupted copy of %s were committed from prepared transactions before this run: they are not verified and the generators were not set. Copy the table again; it is recorded for --retry-failed.", "s") \
     X(FrmMain_m_aMSettingsDamaged, "FrmMain.m_aMSettingsDamaged", "The settings file %s cannot be read (it is damaged or not in the program's format): nothing was copied. Repair it, or remove it to copy with the default settings.", "s") \
     X(FrmMain_m_aMJournalUnwritable, "FrmMain.m_aMJournalUnwritable", "The trigger journal %s cannot be written (no room, or no right to write): nothing was copied.", "s") \

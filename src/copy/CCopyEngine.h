@@ -138,6 +138,11 @@ class CCopyEngine
     // run's logs, where no later run replaces it; its path, or empty when no
     // copy was made. After a failed table it is the user's way back.
     std::string KeepDestinationCopy();
+    // The copies of a destination that runs killed before their end left in
+    // the program folder, as the last full preparation found them: kept
+    // where they lie, since after a kill they may be the only copy of the
+    // rows the killed run emptied.
+    const std::vector<std::string>& KilledRunCopies() const { return m_killedRunCopies; }
     // The first log file that lost an entry since the run began (a folder
     // that cannot be written, a full disk); empty when every entry arrived.
     std::string LostLogFile() const { return m_logs.LostLogFile(); }
@@ -250,6 +255,14 @@ class CCopyEngine
     bool EmptyGroup(const STableGroup& group, const std::vector<SDeferredColumns>& deferred,
                     const std::vector<std::string>& toEmpty, std::string& failedTable);
     std::string ReserveProgramFolderNames(const std::string& programFolder, const std::string& extension);
+    // A name in the program folder for this run's copy of its destination
+    // that no other run, earlier or at the same time, has.
+    std::string NewDestinationCopyName(const std::string& programFolder, const std::string& stamp,
+                                       const std::string& extension) const;
+    // The destination copies in the program folder whose run was killed;
+    // removes the half copies among them. heldSlot: the older name this
+    // engine holds the lock of itself.
+    std::vector<std::string> FindKilledRunCopies(const std::string& programFolder, const std::string& heldSlot) const;
 
     SRunSettings m_settings;
     std::unique_ptr<CRunAttachments> m_sharedAttachments;
@@ -281,6 +294,7 @@ class CCopyEngine
     std::string m_sRunStamp;
     bool m_bBackupMade = true;
     bool m_bDestinationCopyMade = true;
+    std::vector<std::string> m_killedRunCopies;
     // Held while this engine's destination copy and failure list use their
     // names in the program folder.
     std::unique_ptr<CFileLock> m_programFolderNames;

@@ -348,6 +348,12 @@ void CJobRun::Run()
             break;
     }
     RecordFailures();
+    // Triggers this run switched off and could not switch on again.
+    for (CTriggerJournal::SEntry& entry : m_engine.Journal().Entries(m_engine.DestinationKey()))
+    {
+        if (entry.owner == CTriggerJournal::ThisProcess())
+            m_result.triggersLeftOff.push_back(std::move(entry));
+    }
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "copy/CCopyJob.h"
 #include "copy/CProgressMeter.h"
+#include "copy/CTriggerJournal.h"
 #include "copy/TableOutcome.h"
 
 #include <atomic>
@@ -64,6 +65,11 @@ struct SCopyRunResult
     // Set when the tables that failed could not be recorded for a retry
     // (CCopyEngine::FailedTables): the record's path.
     std::string failedTablesNotRecorded;
+    // The destination's triggers that this process switched off and could
+    // not switch on again (a lost connection, a refused statement), as the
+    // trigger journal still holds them when the run ends: the next copy
+    // into the destination switches them on from there.
+    std::vector<CTriggerJournal::SEntry> triggersLeftOff;
 };
 
 // Copies the job's tables in list order with the job's engine. A stop

@@ -2,17 +2,19 @@
 // backups.
 #include "copy/CCopyEngine.h"
 
+#include "core/CFileLock.h"
 #include "core/FileHelpers.h"
 #include "core/PathHelpers.h"
 #include "core/ThisMachine.h"
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <unistd.h>
 
 namespace
@@ -36,6 +38,42 @@ SStamps ReadClock()
                   local.tm_hour, local.tm_min, local.tm_sec);
     std::snprintf(day, sizeof day, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
     return {time, day};
+}
+
+constexpr const char* DestinationCopyPrefix = "temp_db_backup";
+constexpr const char* PartialCopySuffix = ".partial";
+
+// This process as a destination copy's name carries it: "pid_start", and
+// the host, which the name leaves out (a program folder belongs to one).
+struct SCopyOwner
+{
+    std::string name;
+    std::string host;
+};
+
+SCopyOwner ThisCopyOwner()
+{
+    // "pid:start@host"
+    const std::string self = CTriggerJournal::ThisProcess();
+    const size_t colon = self.find(':');
+    const size_t at = self.rfind('@');
+    return {self.substr(0, colon) + "_" + self.substr(colon + 1, at - colon - 1), self.substr(at + 1)};
+}
+
+// The process that made a destination copy of this version's name
+// ("temp_db_backup_T_pid_start[-n]E"), as the trigger journal names
+// processes; empty for any other name.
+std::string CopyOwner(const std::string& fileName)
+{
+    const std::string head = std::string(DestinationCopyPrefix) + "_";
+    if (fileName.rfind(head, 0) != 0 || fileName.size() < head.size() + 15 || fileName[head.size() + 14] != '_')
+        return {};
+    const std::string rest = fileName.substr(head.size() + 15);
+    const size_t pidEnd = rest.find('_');
+    if (pidEnd == std::string::npos || pidEnd == 0)
+        return {};
+    const size_t startEnd = rest.find_first_of("-.", pidEnd + 1);
+    return rest.substr(0, pidEnd) + ":" + rest.substr(pidEnd + 1, startEnd - pidEnd - 1) + "@" + ThisCopyOwner().host;
 }
 
 // Secondary files and shadows: their names are written into the primary
@@ -146,15 +184,85 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     m_settings.files.textLog = JoinPath(runFolder, stamp + "_txt.txt");
     m_settings.files.runLog = JoinPath(runFolder, stamp + "_log.txt");
     m_settings.files.sourceBackup = JoinPath(runFolder, stamp + extension);
-    m_bBackupMade = !makeBackup || (sourceHere && !m_settings.sourceInFiles && CopyFileInChunks(GetLocalDatabasePath(m_settings.source.database),
-                                                                   m_settings.files.sourceBackup, BackupChunkSize));
+    m_bBackupMade = !makeBackup || (sourceHere && !m_settings.sourceInFiles &&
+                                    CopyFileInChunks(GetLocalDatabasePath(m_settings.source.database),
+                                                     m_settings.files.sourceBackup, BackupChunkSize));
 
-    m_settings.files.destinationCopy = programFolder + "temp_db_backup" + names + extension;
-    RemoveFile(m_settings.files.destinationCopy);
-    m_bDestinationCopyMade = destHere && !m_settings.destInFiles && CopyFileInChunks(GetLocalDatabasePath(m_settings.dest.database),
-                                                          m_settings.files.destinationCopy, BackupChunkSize);
+    // Found before this run's copy is made, which is no killed run's.
+    m_killedRunCopies = FindKilledRunCopies(programFolder, DestinationCopyPrefix + names);
+    // The previous run of this engine ended without needing its copy (a
+    // failed one moved it away): it goes now, as it would with the engine,
+    // unless it is opened as one of the databases, to copy its rows back.
+    std::error_code ignored;
+    const std::string previous = m_settings.files.destinationCopy;
+    if (!previous.empty() &&
+        !std::filesystem::equivalent(previous, GetLocalDatabasePath(m_settings.source.database), ignored) &&
+        !std::filesystem::equivalent(previous, GetLocalDatabasePath(m_settings.dest.database), ignored))
+        RemoveFile(previous);
+    m_settings.files.destinationCopy = NewDestinationCopyName(programFolder, stamps.time, extension);
+    // Made under a name of its own and renamed once whole: a run killed
+    // while copying leaves no half copy under a way back's name.
+    const std::string partial = m_settings.files.destinationCopy + PartialCopySuffix;
+    m_bDestinationCopyMade =
+        destHere && !m_settings.destInFiles &&
+        CopyFileInChunks(GetLocalDatabasePath(m_settings.dest.database), partial, BackupChunkSize) &&
+        ::rename(partial.c_str(), m_settings.files.destinationCopy.c_str()) == 0;
+    if (!m_bDestinationCopyMade)
+        RemoveFile(partial);
     m_logs.SetFiles(m_settings.files);
     return 0;
+}
+
+std::string CCopyEngine::NewDestinationCopyName(const std::string& programFolder, const std::string& stamp,
+                                                const std::string& extension) const
+{
+    // The run's time and process make the name its own; a second run of
+    // this process in the same second, or a database of that name opened
+    // from the program folder, moves it on.
+    const std::string base = programFolder + DestinationCopyPrefix + "_" + stamp + "_" + ThisCopyOwner().name;
+    std::string name = base + extension;
+    for (int run = 2; run < 1000 && (FileExists(name) || FileExists(name + PartialCopySuffix)); ++run)
+        name = base + "-" + std::to_string(run) + extension;
+    return name;
+}
+
+std::vector<std::string> CCopyEngine::FindKilledRunCopies(const std::string& programFolder,
+                                                          const std::string& heldSlot) const
+{
+    std::vector<std::string> found;
+    std::error_code failed;
+    for (const auto& entry : std::filesystem::directory_iterator(programFolder, failed))
+    {
+        const std::string name = entry.path().filename().string();
+        std::error_code ignored;
+        if (name.rfind(DestinationCopyPrefix, 0) != 0 || name.ends_with(".lock") || !entry.is_regular_file(ignored))
+            continue;
+        const std::string path = programFolder + name;
+        const bool partial = name.ends_with(PartialCopySuffix);
+        bool killed = false;
+        if (const std::string owner = CopyOwner(name); !owner.empty())
+            killed = !CTriggerJournal::IsAlive(owner);
+        else if (!partial)
+        {
+            // An older version's fixed name ("temp_db_backup", "-2" ...),
+            // held by its lock while that run lived.
+            const std::string slot = name.substr(0, name.find('.'));
+            const std::string digits =
+                slot.substr(std::min(slot.size(), std::string(DestinationCopyPrefix).size() + 1));
+            const bool olderName = slot == DestinationCopyPrefix ||
+                                   (slot[std::string(DestinationCopyPrefix).size()] == '-' && !digits.empty() &&
+                                    digits.find_first_not_of("0123456789") == std::string::npos);
+            killed = olderName &&
+                     (slot == heldSlot || !CFileLock(programFolder + slot, CFileLock::EWait::No).HeldElsewhere());
+        }
+        // A copy cut short by the kill is no way back.
+        if (killed && partial)
+            RemoveFile(path);
+        else if (killed)
+            found.push_back(path);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 std::string CCopyEngine::ReserveProgramFolderNames(const std::string& programFolder, const std::string& extension)

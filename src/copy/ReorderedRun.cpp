@@ -53,6 +53,14 @@ SRunPlan CCopyEngine::PlanTables(const std::vector<std::string>& tables, ELoggin
 
 void CCopyEngine::ReportPlan(const SRunPlan& plan)
 {
+    // Kept where it lies; the log says where, as the front ends do.
+    for (const std::string& copy : m_killedRunCopies)
+    {
+        m_logs.SetTable({});
+        WriteLog("WARNING: A copy that was ended before it finished left the destination database as it was before "
+                 "that copy; it is kept",
+                 copy);
+    }
     if (!plan.unbreakable.empty())
     {
         m_logs.SetTable(plan.unbreakable.front());

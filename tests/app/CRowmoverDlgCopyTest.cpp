@@ -431,6 +431,27 @@ class CRowmoverDlgCopyTest : public QObject
         QVERIFY(record.open(QIODevice::ReadOnly));
         QVERIFY(record.readAll().endsWith("\tCUSTOMER\n"));
     }
+
+    void TheCopyOfItsDestinationThatAKilledRunLeftIsKeptAndNamed()
+    {
+        CTempDatabase source(kShopDdl);
+        source.Run(kShopRows);
+        CTempDatabase dest(kShopDdl);
+        // Left by a run whose process is gone: no process has a number that large.
+        const QString left = m_folders->sProgram + "temp_db_backup_20200101000000_2147483000_77.fdb";
+        WriteFile(left, "rows");
+        auto dialog = m_folders->Start();
+        Choose(*dialog, source, dest);
+        QSignalSpy finished(dialog.get(), &CRowmoverDlg::copyFinished);
+        CStderrCapture messages;
+        dialog->OnCopy();
+        QVERIFY(finished.wait(kRunTimeoutMs));
+        QVERIFY2(messages.Text().contains("A copy that was ended before it finished left the destination database as "
+                                          "it was before that copy in " +
+                                          left + "; it is kept there."),
+                 qPrintable(messages.Text()));
+        QVERIFY(QFileInfo::exists(left));
+    }
 };
 
 MAIN_WINDOW_TEST_MAIN(CRowmoverDlgCopyTest)

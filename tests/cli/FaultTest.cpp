@@ -3,6 +3,7 @@
 // another attachment holds, logs that cannot be written. Each shows what the
 // program says and that it neither hangs nor touches its source.
 #include "cli/InstalledProgram.h"
+#include "cli/ReportSchema.h"
 #include "db/CFbConnection.h"
 #include "support/DatabaseFingerprint.h"
 
@@ -58,6 +59,14 @@ class CPrivateServer
                      ShellStatus("ROWMOVER_FB_WIRECRYPT=" + wireCrypt + " " + Script("start") + " >/dev/null") == 0;
     }
     ~CPrivateServer() { ShellStatus(Script("stop") + " >/dev/null"); }
+    // Starts the server again on its port after a Kill, as a restarted machine would.
+    bool Restart() const
+    {
+        // The killed server may linger as a zombie that nothing reaps, which
+        // the script would take for a running server.
+        std::filesystem::remove(m_root.File("server/server.pid"));
+        return ShellStatus(Script("start") + " >/dev/null") == 0;
+    }
     CPrivateServer(const CPrivateServer&) = delete;
     CPrivateServer& operator=(const CPrivateServer&) = delete;
 
@@ -85,14 +94,6 @@ class CPrivateServer
                 return Kill();
         }
         return false;
-    }
-    // Starts the server again on the same port and folder, as after a crash.
-    bool Restart() const
-    {
-        // The killed server may linger as a process no one has reaped, which
-        // the script would take for a running server.
-        std::filesystem::remove(m_root.File("server/server.pid"));
-        return ShellStatus(Script("start") + " >/dev/null") == 0;
     }
     std::string Prefix() const { return "localhost/" + std::to_string(m_nPort) + ":"; }
     // Ends the server at once, as a crash or a pulled cable would.
@@ -255,6 +256,7 @@ std::string ThreeTables()
            "CREATE TABLE C (ID INTEGER, S VARCHAR(40));";
 }
 
+
 // A small file system of its own, for a disk that fills up; removed with
 // everything on it.
 class CSmallDisk
@@ -333,8 +335,6 @@ TEST(Faults, ServerStoppedInTheMiddleOfATableFailsThatTableAndTheRunGoesOn)
 
     const pid_t run = program.Start({server.Prefix() + source.Path(), TestUser, TestPassword,
                                      server.Prefix() + dest.Path(), TestUser, TestPassword});
-    // Watch the destination's inserts through the server and kill the server
-    // once table B is well under way.
     // Kill the server once table B is well under way.
     const bool killed = server.KillOnceInserted(dest.Path(), 1000);
     const SRunResult result = program.Wait(run);
@@ -360,6 +360,65 @@ TEST(Faults, ServerStoppedInTheMiddleOfATableFailsThatTableAndTheRunGoesOn)
     ExpectUnchanged(before, source.Path());
     EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM A"), "5");
     EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM C"), "0");
+}
+
+TEST(Faults, TriggersThatAServerKilledAndRestartedLeftOffAreNamedWithWhatToDo)
+{
+    CPrivateServer server;
+    ASSERT_TRUE(server.Running()) << "a private loopback Firebird server could not be started";
+    CInstalledProgram program;
+    program.WriteSettings("<Retries>2</Retries>\r\n");
+    CTempDatabase source(ThreeTables() + FillRows("A", 5) + FillRows("B", 400000) + FillRows("C", 5));
+    CTempDatabase dest(ThreeTables() + "SET TERM ^ ; CREATE TRIGGER B_BI FOR B BEFORE INSERT AS BEGIN END^ "
+                                       "CREATE TRIGGER B_BU FOR B BEFORE UPDATE AS BEGIN END^ SET TERM ; ^");
+    const std::string destName = server.Prefix() + dest.Path();
+    const std::vector<std::string> arguments{"--report",
+                                             program.ProgramFolder().File("report.json"),
+                                             server.Prefix() + source.Path(),
+                                             TestUser,
+                                             TestPassword,
+                                             destName,
+                                             TestUser,
+                                             TestPassword};
+    const pid_t run = program.Start(arguments);
+    const bool killed = server.KillOnceInserted(dest.Path(), 1000);
+    ASSERT_TRUE(server.Restart());
+    const SRunResult result = program.Wait(run);
+    ASSERT_TRUE(killed) << "the copy never reached table B while the server ran: " << result.out;
+    ASSERT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    const auto inactive = [&] {
+        CFbConnection reader(1);
+        CStringGrid rows;
+        int failure = 0;
+        if (reader.Connect(TestUser, TestPassword, destName))
+            reader.Execute("SELECT TRIM(RDB$TRIGGER_NAME) FROM RDB$TRIGGERS WHERE RDB$RELATION_NAME = 'B' AND "
+                           "RDB$TRIGGER_INACTIVE = 1 ORDER BY 1",
+                           failure, &rows);
+        std::string names = reader.m_bConnected && failure == 0 ? "" : "unreadable: " + reader.LastErrorMessage();
+        for (int row = 0; row < rows.RowCount(); ++row)
+            names += (names.empty() ? "" : " ") + rows.GetCell(0, row);
+        return names;
+    };
+    ASSERT_EQ(inactive(), "B_BI B_BU") << result.err;
+    EXPECT_TRUE(Contains(result.err, "The triggers of table B were left inactive: ")) << result.err;
+    EXPECT_TRUE(Contains(result.err, ". The next copy into " + destName +
+                                         " switches them on again; or switch them "
+                                         "on yourself: ALTER TRIGGER "))
+        << result.err;
+    for (const char* trigger : {"B_BI", "B_BU"})
+        EXPECT_TRUE(Contains(result.err, "ALTER TRIGGER " + std::string(trigger) + " ACTIVE;")) << result.err;
+    QJsonObject report;
+    ASSERT_TRUE(IsValidReport(ReadWholeFile(program.ProgramFolder().File("report.json")), report));
+    const QJsonArray left = report.value("triggers_left_off").toArray();
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_EQ(left[0].toObject().value("table").toString(), "B");
+    EXPECT_EQ(left[0].toObject().value("triggers").toArray().size(), 2);
+    // What the message says to do works: the next copy switches them on.
+    const SRunResult next = program.Run(
+        {"--tables", "A", server.Prefix() + source.Path(), TestUser, TestPassword, destName, TestUser, TestPassword});
+    EXPECT_EQ(next.exitCode, 0) << next.err;
+    EXPECT_EQ(inactive(), "");
 }
 
 TEST(Faults, AServerThatRequiresAnEncryptedWireIsAttachedWithOne)
@@ -534,13 +593,12 @@ TEST(Faults, DestinationCopyThatCannotBeMadeIsSaidAndTheCopyGoesOn)
     CInstalledProgram program;
     CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
     CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
-    // A folder where the copy of the destination belongs.
-    std::filesystem::create_directory(program.ProgramFolder().File("temp_db_backup.fdb"));
-    std::filesystem::create_directory(program.ProgramFolder().File("temp_db_backup.fdb/in the way"));
+    // A destination in two files: a copy of its first file alone would be none.
+    dest.Run("ALTER DATABASE ADD FILE '" + dest.Folder().File("dest.fd2") + "' STARTING AT 2000;");
     const SRunResult result = program.Run(CopyArguments(source, dest));
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(Contains(result.err, "No copy of the destination database as it was before the copy could be made: " +
-                                         program.ProgramFolder().File("temp_db_backup.fdb")))
+                                         program.ProgramFolder().File("temp_db_backup_")))
         << result.err;
     EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
 }

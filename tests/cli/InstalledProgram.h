@@ -46,6 +46,8 @@ struct SLaunch
     // columns), and this receives its other side to read what is shown.
     int* errorTerminal = nullptr;
     int errorColumns = 100;
+    // Standard error is a pipe whose reader has closed: every write to it fails.
+    bool errorToClosedPipe = false;
 };
 
 // A copy of the program in a folder of its own, so that its program folder
@@ -92,6 +94,9 @@ class CInstalledProgram
         size.ws_col = static_cast<unsigned short>(launch.errorColumns);
         if (launch.errorTerminal != nullptr && openpty(&errorSide, &errorShown, nullptr, nullptr, &size) != 0)
             return -1;
+        int errorPipe[2] = {-1, -1};
+        if (launch.errorToClosedPipe && pipe(errorPipe) != 0)
+            return -1;
         const pid_t child = fork();
         if (child == 0)
         {
@@ -112,6 +117,13 @@ class CInstalledProgram
             argv.push_back(nullptr);
             if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr))
                 _exit(126);
+            if (launch.errorToClosedPipe)
+            {
+                close(errorPipe[0]);
+                if (dup2(errorPipe[1], STDERR_FILENO) < 0)
+                    _exit(126);
+                close(errorPipe[1]);
+            }
             if (launch.errorTerminal != nullptr)
             {
                 close(errorSide);
@@ -137,6 +149,11 @@ class CInstalledProgram
             }
             execv(program.c_str(), argv.data());
             _exit(127);
+        }
+        if (launch.errorToClosedPipe)
+        {
+            close(errorPipe[0]);
+            close(errorPipe[1]);
         }
         if (launch.errorTerminal != nullptr)
         {

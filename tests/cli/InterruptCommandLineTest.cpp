@@ -2,7 +2,10 @@
 // and one database under two names: nothing may cost data.
 #include "cli/InstalledProgram.h"
 #include "cli/ReportSchema.h"
+#include "core/CStringGrid.h"
+#include "db/CFbConnection.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -140,6 +143,140 @@ TEST_P(InterruptCommandLine, ASecondSignalAbortsTheTableAndClaimsNoRow)
     EXPECT_EQ(TableField(report), (std::map<std::string, std::string>{{"BIG", "stopped"}, {"SMALL", "stopped"}}));
     EXPECT_EQ(TableField(report, "rows_written")["BIG"], "0");
     EXPECT_FALSE(FileExists(program.ConfigFolder() + "FailedTables.txt"));
+}
+
+TEST_P(InterruptCommandLine, AHangUpOrQuitEndsTheRunAfterTheTableInProgressWithItsReport)
+{
+    // A dropped session sends its hang-up more than once, and its terminal
+    // or pipe is gone: the table in progress still ends whole.
+    enum class EError
+    {
+        File,
+        HungUpTerminal,
+        ClosedPipe
+    };
+    const struct
+    {
+        const char* name;
+        std::vector<int> sent;
+        EError error;
+    } cases[] = {{"hang-up", {SIGHUP}, EError::File},
+                 {"quit", {SIGQUIT}, EError::File},
+                 {"hang-up twice, terminal gone", {SIGHUP, SIGHUP}, EError::HungUpTerminal},
+                 {"hang-up, reader of standard error gone", {SIGHUP}, EError::ClosedPipe}};
+    for (const auto& test : cases)
+    {
+        SCOPED_TRACE(test.name);
+        CInstalledProgram program;
+        SDatabases databases(GetParam());
+        std::vector<std::string> arguments{"--report", program.ProgramFolder().File("report.json")};
+        for (const std::string& argument : databases.Arguments())
+            arguments.push_back(argument);
+        int terminal = -1;
+        SLaunch launch;
+        launch.errorTerminal = test.error == EError::HungUpTerminal ? &terminal : nullptr;
+        launch.errorToClosedPipe = test.error == EError::ClosedPipe;
+        const pid_t child = program.Start(arguments, launch);
+        ASSERT_TRUE(WaitForRows(databases)) << program.ErrorSoFar();
+        if (terminal >= 0)
+            close(terminal);
+        for (const int signal : test.sent)
+            kill(child, signal);
+        const SRunResult result = program.Wait(child);
+        ASSERT_FALSE(result.hung);
+        EXPECT_EQ(result.signal, 0) << "the program died of a signal";
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_EQ(result.out.substr(0, 19), "BIG copy successful") << result.out;
+        // BIG holds the new rows exactly, SMALL its old one; the trigger is on.
+        const char* const rows = "SELECT COUNT(*) || ' ' || SUM(ID) || ' ' || MIN(S) || ' ' || MAX(S) FROM BIG";
+        EXPECT_EQ(databases.dest.Scalar(rows), databases.source.Scalar(rows));
+        EXPECT_EQ(databases.dest.Scalar("SELECT LIST(ID) FROM SMALL"), "99");
+        EXPECT_EQ(
+            databases.dest.Scalar("SELECT RDB$TRIGGER_INACTIVE FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = 'BIG_BI'"),
+            "0");
+        EXPECT_FALSE(FileExists(program.ConfigFolder() + "TriggerJournal.txt"));
+        QJsonObject report;
+        ASSERT_TRUE(IsValidReport(ReadWholeFile(program.ProgramFolder().File("report.json")), report));
+        EXPECT_EQ(TableField(report), (std::map<std::string, std::string>{{"BIG", "copied"}, {"SMALL", "stopped"}}));
+        EXPECT_EQ(report.value("exit_code").toInt(), 1);
+        const QJsonArray messages = report.value("messages").toArray();
+        EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [](const QJsonValue& message) {
+            return message.toString().startsWith("Interrupted: the copy ends after the table in progress");
+        })) << QJsonDocument(messages).toJson().toStdString();
+        if (test.error == EError::File)
+        {
+            EXPECT_TRUE(Contains(result.err, "Interrupted: the copy ends after the table in progress")) << result.err;
+        }
+    }
+}
+
+TEST_P(InterruptCommandLine, TheWayBackOfAKilledRunIsKeptAndNamedByEveryLaterRun)
+{
+    CInstalledProgram program;
+    SDatabases databases(GetParam());
+    const auto waysBack = [&] {
+        std::vector<std::string> found;
+        for (const auto& file : std::filesystem::directory_iterator(program.ProgramFolder().Path()))
+        {
+            const std::string name = file.path().filename().string();
+            if (name.starts_with("temp_db_backup") && !name.ends_with(".lock"))
+                found.push_back(file.path().string());
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const pid_t killed = program.Start(databases.Arguments());
+    ASSERT_TRUE(WaitForRows(databases)) << program.ErrorSoFar();
+    kill(killed, SIGKILL);
+    program.Wait(killed);
+    const std::vector<std::string> left = waysBack();
+    ASSERT_EQ(left.size(), 1u);
+    // It is the destination as it was before: BIG's one old row.
+    {
+        CFbConnection copy(1);
+        ASSERT_TRUE(copy.Connect(TestUser, TestPassword, left[0]));
+        CStringGrid rows;
+        int failure = 0;
+        copy.Execute("SELECT COUNT(*) || ' ' || MIN(ID) FROM BIG", failure, &rows);
+        EXPECT_EQ(rows.RowCount() == 1 ? rows.GetCell(0, 0) : "", "1 -1");
+    }
+    const std::string named = "A copy that was ended before it finished left the destination database as it was "
+                              "before that copy in " +
+                              left[0] + "; it is kept there.";
+    // A run that ends well removes its own copy; one with a failed table
+    // keeps it beside its logs. Neither touches the killed run's.
+    std::vector<std::string> keptByFailures;
+    for (const bool fails : {false, true, true})
+    {
+        if (fails && keptByFailures.empty())
+            databases.dest.Run("ALTER TABLE SMALL ADD CONSTRAINT NOT_ONE CHECK (ID <> 1);");
+        const std::string reportFile = program.ProgramFolder().File("report.json");
+        std::vector<std::string> arguments{"--report", reportFile, "--tables", "SMALL"};
+        for (const std::string& argument : databases.Arguments())
+            arguments.push_back(argument);
+        const SRunResult result = program.Run(arguments);
+        EXPECT_EQ(result.exitCode, fails ? 1 : 0) << result.err;
+        EXPECT_TRUE(Contains(result.err, named)) << result.err;
+        QJsonObject report;
+        ASSERT_TRUE(IsValidReport(ReadWholeFile(reportFile), report));
+        EXPECT_EQ(report.value("killed_run_copies").toArray(), QJsonArray{QString::fromStdString(left[0])});
+        const std::string runLog = ReadWholeFile(report.value("logs").toObject().value("run").toString().toStdString());
+        EXPECT_TRUE(Contains(runLog, "WARNING: A copy that was ended before it finished left the destination database "
+                                     "as it was before that copy; it is kept (" +
+                                         left[0] + ")"))
+            << runLog.substr(0, 800);
+        EXPECT_EQ(waysBack(), left);
+        const std::string keptIn = "The destination database as it was before the copy is kept in ";
+        const size_t kept = result.err.find(keptIn);
+        EXPECT_EQ(kept != std::string::npos, fails) << result.err;
+        if (kept != std::string::npos)
+            keptByFailures.push_back(
+                result.err.substr(kept + keptIn.size(), result.err.find('\n', kept) - kept - keptIn.size()));
+    }
+    ASSERT_EQ(keptByFailures.size(), 2u);
+    EXPECT_NE(keptByFailures[0], keptByFailures[1]);
+    for (const std::string& kept : keptByFailures)
+        EXPECT_TRUE(FileExists(kept)) << kept;
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, InterruptCommandLine, ::testing::Values(false, true),

@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 #include <map>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
-#include <string>
 
 // fields: "name:type" separated by spaces; type s text, i integer, n number,
 // b boolean, o object, a array, a trailing ? also allows null, and
@@ -70,7 +70,8 @@ inline ::testing::AssertionResult IsValidReport(const std::string& text, QJsonOb
     std::vector<std::tuple<QJsonObject, QString, std::string>> parts{
         {r,
          "report_version:i program:s(Rowmover) program_version:s mode:s(copy|check|compare) started:s ended:s "
-         "source:o destination:o options:o tables:a committed_from_prepared:a unfinished_by_killed_run:a exit_code:i logs:o messages:a",
+         "source:o destination:o options:o tables:a committed_from_prepared:a unfinished_by_killed_run:a "
+         "triggers_left_off:a killed_run_copies:a exit_code:i logs:o messages:a",
          "report"},
         {r["source"].toObject(), "database:s user:s?", "source"},
         {r["destination"].toObject(), "database:s user:s?", "destination"},
@@ -93,6 +94,18 @@ inline ::testing::AssertionResult IsValidReport(const std::string& text, QJsonOb
     {
         if (::testing::AssertionResult result = MatchesFields(object, fields, where); !result)
             return result;
+    }
+    for (const QJsonValue& left : r["triggers_left_off"].toArray())
+    {
+        if (::testing::AssertionResult result =
+                MatchesFields(left.toObject(), "table:s triggers:a", "triggers_left_off");
+            !result)
+            return result;
+    }
+    for (const QJsonValue& copy : r["killed_run_copies"].toArray())
+    {
+        if (!copy.isString())
+            return ::testing::AssertionFailure() << "a killed run's copy is no text";
     }
     for (const QJsonValue& message : r["messages"].toArray())
     {

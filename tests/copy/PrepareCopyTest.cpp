@@ -1,8 +1,10 @@
 #include "copy/CCopyEngine.h"
+#include "copy/CTriggerJournal.h"
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"
 #include "support/DatabaseFingerprint.h"
 
+#include <algorithm>
 #include <ctime>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -53,7 +55,11 @@ TEST(PrepareCopy, NamesTheRunFolderLogsAndBackupsAfterTheSource)
     EXPECT_EQ(run.engine.Settings().files.textLog, folder + "/" + stamp + "_txt.txt");
     EXPECT_EQ(run.engine.Settings().files.sourceBackup, folder + "/" + stamp + ".fdb");
     EXPECT_EQ(run.engine.Settings().files.errorReport, run.program.Path() + "update_error.txt");
-    EXPECT_EQ(run.engine.Settings().files.destinationCopy, run.program.Path() + "temp_db_backup.fdb");
+    // The destination's copy is named after the run's time and process.
+    EXPECT_TRUE(run.engine.Settings().files.destinationCopy.starts_with(run.program.Path() + "temp_db_backup_" + stamp +
+                                                                        "_" + std::to_string(getpid()) + "_"))
+        << run.engine.Settings().files.destinationCopy;
+    EXPECT_TRUE(run.engine.Settings().files.destinationCopy.ends_with(".fdb"));
     EXPECT_EQ(FileBytes(run.engine.Settings().files.sourceBackup), FileBytes(run.source.Path()));
     EXPECT_EQ(FileBytes(run.engine.Settings().files.destinationCopy), FileBytes(run.dest.Path()));
     // The run log is made at once, empty, to hold its name; the others wait
@@ -126,9 +132,9 @@ TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList
     SPrepared run;
     CTempDatabase otherDest("CREATE TABLE T (ID INTEGER); CREATE TABLE ONLY_HERE (ID INTEGER);");
     ASSERT_EQ(
-        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+        0);
     const SRunFiles first = run.engine.Settings().files;
-    EXPECT_EQ(first.destinationCopy, run.program.Path() + "temp_db_backup.fdb");
     AppendTextToFile(first.errorReport, "T\r\n");
     std::string besideCopy;
     {
@@ -139,7 +145,7 @@ TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList
             beside.PrepareCopy(run.source.Name(), "", "", otherDest.Name(), "", "", false, run.program.Path(), false),
             0);
         besideCopy = beside.Settings().files.destinationCopy;
-        EXPECT_EQ(besideCopy, run.program.Path() + "temp_db_backup-2.fdb");
+        EXPECT_NE(besideCopy, first.destinationCopy);
         EXPECT_EQ(beside.Settings().files.errorReport, run.program.Path() + "update_error-2.txt");
         EXPECT_EQ(FileBytes(besideCopy), FileBytes(otherDest.Path()));
         // The first run's way back and failure list are its own still.
@@ -152,8 +158,9 @@ TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList
     EXPECT_FALSE(FileExists(besideCopy));
     // The first engine's next run keeps the plain names.
     ASSERT_EQ(
-        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
-    EXPECT_EQ(run.engine.Settings().files.destinationCopy, run.program.Path() + "temp_db_backup.fdb");
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+        0);
+    EXPECT_EQ(run.engine.Settings().files.errorReport, run.program.Path() + "update_error.txt");
 }
 
 TEST(PrepareCopy, ADatabaseOpenedFromTheProgramFolderIsNeverWrittenOver)
@@ -162,8 +169,9 @@ TEST(PrepareCopy, ADatabaseOpenedFromTheProgramFolderIsNeverWrittenOver)
     // copy its rows back, or as the destination.
     SPrepared run;
     ASSERT_EQ(
-        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
-    const std::string previous = run.program.File("temp_db_backup.fdb");
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+        0);
+    const std::string previous = run.engine.Settings().files.destinationCopy;
     const auto inode = [](const std::string& path) {
         struct stat info
         {
@@ -181,8 +189,7 @@ TEST(PrepareCopy, ADatabaseOpenedFromTheProgramFolderIsNeverWrittenOver)
         EXPECT_EQ(inode(previous), kept);
         EXPECT_NE(engine.Settings().files.destinationCopy, previous);
         EXPECT_TRUE(FileBytes(engine.Settings().files.destinationCopy) == FileBytes(run.dest.Path()));
-        ASSERT_EQ(engine.PrepareCopy(run.source.Name(), "", "", previous, "", "", false, run.program.Path(), false),
-                  0);
+        ASSERT_EQ(engine.PrepareCopy(run.source.Name(), "", "", previous, "", "", false, run.program.Path(), false), 0);
         EXPECT_EQ(inode(previous), kept);
         EXPECT_NE(engine.Settings().files.destinationCopy, previous);
         EXPECT_TRUE(FileBytes(engine.Settings().files.destinationCopy) == FileBytes(previous));
@@ -196,13 +203,15 @@ TEST(PrepareCopy, TheKeptDestinationCopyOutlivesTheNextRunWithoutARunFolder)
     // A file where the run folder would go: the logs are lost, not the copy.
     AppendTextToFile(run.source.Folder().Path() + "DB_copy_" + Today(), "in the way");
     ASSERT_EQ(
-        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+        0);
     const std::string kept = run.engine.KeepDestinationCopy();
     EXPECT_EQ(kept.substr(0, run.program.Path().size()), run.program.Path());
     EXPECT_NE(kept.find("_destination_before.fdb"), std::string::npos) << kept;
     EXPECT_TRUE(FileBytes(kept) == FileBytes(run.dest.Path()));
     ASSERT_EQ(
-        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+        0);
     EXPECT_TRUE(FileExists(kept));
 }
 
@@ -272,7 +281,9 @@ TEST(PrepareCopy, SourceNameWithoutExtensionGivesPlainNames)
     CCopyEngine engine;
     engine.Init(TestUser, TestPassword, 1);
     ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", true, program.Path(), false), 0);
-    EXPECT_EQ(engine.Settings().files.destinationCopy, program.Path() + "temp_db_backup");
+    const std::string copy = engine.Settings().files.destinationCopy;
+    EXPECT_EQ(copy.substr(0, program.Path().size() + 15), program.Path() + "temp_db_backup_");
+    EXPECT_EQ(copy.find('.', program.Path().size()), std::string::npos) << copy;
     EXPECT_EQ(engine.Settings().files.sourceBackup.size(), engine.Settings().files.runLog.size() - 8);
 }
 
@@ -289,4 +300,49 @@ TEST(PrepareCopy, ServerNamesGiveTheLocalFileForFoldersAndBackups)
     EXPECT_TRUE(DirectoryExists(source.Folder().Path() + "DB_copy_" + Today()));
     EXPECT_TRUE(FileExists(engine.Settings().files.sourceBackup));
     EXPECT_TRUE(FileExists(engine.Settings().files.destinationCopy));
+}
+
+TEST(PrepareCopy, TheCopiesOfKilledRunsAreFoundAndKeptAndTheirHalfCopiesRemoved)
+{
+    SPrepared run;
+    const std::string self = CTriggerJournal::ThisProcess(); // "pid:start@host"
+    const std::string live =
+        self.substr(0, self.find(':')) + "_" + self.substr(self.find(':') + 1, self.rfind('@') - self.find(':') - 1);
+    // No process has a number that large.
+    const std::string dead = "2147483000_77";
+    const struct
+    {
+        std::string name;
+        bool found; // said to be a killed run's copy
+        bool kept;
+    } files[] = {{"temp_db_backup_20200101000000_" + dead + ".fdb", true, true},
+                 {"temp_db_backup_20200101000000_" + dead + "-2", true, true},
+                 {"temp_db_backup_20200101000000_" + dead + ".fdb.partial", false, false},
+                 {"temp_db_backup_20200101000000_" + live + ".fdb", false, true},
+                 {"temp_db_backup_20200101000000_" + live + ".fdb.partial", false, true},
+                 {"temp_db_backup.fdb", true, true},
+                 {"temp_db_backup-3.gdb", true, true},
+                 {"temp_db_backup-x.fdb", false, true},
+                 {"20200101000000_destination_before.fdb", false, true}};
+    std::vector<std::string> expected;
+    for (const auto& file : files)
+    {
+        AppendTextToFile(run.program.File(file.name), "rows");
+        if (file.found)
+            expected.push_back(run.program.File(file.name));
+    }
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+        0);
+    EXPECT_EQ(run.engine.KilledRunCopies(), expected);
+    for (const auto& file : files)
+        EXPECT_EQ(FileExists(run.program.File(file.name)), file.kept) << file.name;
+    // This run's own copy is none of them, and the next run of the engine
+    // finds the same ones.
+    EXPECT_TRUE(FileBytes(run.engine.Settings().files.destinationCopy) == FileBytes(run.dest.Path()));
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
+        0);
+    EXPECT_EQ(run.engine.KilledRunCopies(), expected);
 }
