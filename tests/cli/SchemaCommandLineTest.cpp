@@ -78,9 +78,10 @@ TEST(SchemaCommandLine, BusinessSchemaCopiesCompletelyAndIdentically)
     FillHours(source);
     const SRunResult result = program.Run({source.Name(), TestUser, TestPassword, dest.Name(), TestUser, TestPassword});
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
-    // Tables are finished parents first; DEPARTMENT last, once its cycle's keys are set.
+    // The joined tables are finished together once their transaction, with
+    // the keys of DEPARTMENT's cycle, is committed, in the order they were filled.
     EXPECT_EQ(result.out.substr(0, 80),
-              "EMPLOYEE copy successful.\nCUSTOMER copy successful.\nDEPARTMENT copy successful.\n")
+              "CUSTOMER copy successful.\nDEPARTMENT copy successful.\nEMPLOYEE copy successful.\n")
         << result.out;
     for (const char* sql : Checks)
         EXPECT_EQ(dest.Query(sql), source.Query(sql)) << sql;
