@@ -200,6 +200,9 @@ class CCopyEngine
     SGroupInProgress* GroupReplacing(const std::string& table) const;
     // True when a table of the group in progress failed: the group rolls back.
     bool GroupBroken() const;
+    // Logs that table, of a group that broke before its turn, is not copied,
+    // and gives the reason, which names the table that failed.
+    std::string SkipInBrokenGroup(const std::string& table);
     // True when the last table copied waits for its group's commit.
     bool TableWaits() const { return m_bTableWaits; }
     // The columns a group's copy of table inserts as NULL and sets later.

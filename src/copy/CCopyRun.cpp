@@ -229,7 +229,7 @@ bool CJobRun::RunGroup(int& position)
             const std::string own = m_engine.GroupRefusal(name);
             outcome.table = name;
             outcome.status = own.empty() ? ETableStatus::Skipped : ETableStatus::Failed;
-            outcome.error = own.empty() ? m_engine.GroupFailure() : own;
+            outcome.error = !own.empty() ? own : ready ? m_engine.SkipInBrokenGroup(name) : m_engine.GroupFailure();
         }
         else
         {

@@ -247,6 +247,26 @@ void CCopyEngine::SwitchGroupTriggersOn(bool afterAbort)
     m_group->replaced.clear();
 }
 
+namespace
+{
+std::string BrokenGroupReason(const SGroupInProgress& group)
+{
+    return "Not copied: it is copied together with " + group.brokenTable + ", which failed (" +
+           CRunLogs::OneLine(group.brokenReason) + ")";
+}
+}
+
+std::string CCopyEngine::SkipInBrokenGroup(const std::string& table)
+{
+    if (!m_group || m_group->brokenTable.empty())
+        return m_sGroupFailure;
+    m_logs.SetTable(table);
+    WriteLog("ERROR: Not copied: it is copied together with " + m_group->brokenTable + ", which failed",
+             CRunLogs::OneLine(m_group->brokenReason));
+    WriteLog("WARNING: Copy failed", "");
+    return BrokenGroupReason(*m_group);
+}
+
 bool CCopyEngine::FailGroup(const STableGroup& group, const std::string& reason)
 {
     m_sGroupFailure =
@@ -292,8 +312,7 @@ CCopyEngine::SGroupEnd CCopyEngine::EndGroup(const std::vector<SDeferredColumns>
     if (abort || AbortRequested())
         whyNot = "Copy aborted by the user";
     else if (!group.brokenTable.empty())
-        whyNot = "Not copied: it is copied together with " + group.brokenTable + ", which failed (" +
-                 CRunLogs::OneLine(group.brokenReason) + ")";
+        whyNot = BrokenGroupReason(group);
     else if (!group.dest.Commit())
     {
         whyNot = "Failed to commit the copied rows: " + CRunLogs::OneLine(group.dest.LastErrorMessage());

@@ -404,17 +404,20 @@ TEST_P(RedesignCopy, AGroupEndsWhollyOldOrWhollyNew)
     // every one of them with its old rows, the deferred keys included.
     enum class EEnd
     {
-        SourceBreaks,
+        LastBreaks,
+        FirstBreaks,
         Aborted,
         Copied,
     };
-    for (const EEnd end : {EEnd::SourceBreaks, EEnd::Aborted, EEnd::Copied})
+    for (const EEnd end : {EEnd::LastBreaks, EEnd::FirstBreaks, EEnd::Aborted, EEnd::Copied})
     {
         SCOPED_TRACE(static_cast<int>(end));
-        // PROJECT, filled last, breaks off at its second row.
-        const std::string breaks = end == EEnd::SourceBreaks
-                                       ? "ALTER TABLE PROJECT ADD BAD COMPUTED BY (1 / (ID - 101));"
-                                       : "";
+        // PROJECT, filled last, or DEPARTMENT, filled first, breaks off at
+        // its second row.
+        const std::string culprit = end == EEnd::FirstBreaks ? "DEPARTMENT" : "PROJECT";
+        const std::string breaks = end == EEnd::LastBreaks    ? "ALTER TABLE PROJECT ADD BAD COMPUTED BY (1 / (ID - 101));"
+                                   : end == EEnd::FirstBreaks ? "ALTER TABLE DEPARTMENT ADD BAD COMPUTED BY (1 / (ID - 2));"
+                                                              : "";
         auto copy = Make(std::string(Company) + CompanyRows + "INSERT INTO PROJECT VALUES (101, 10);" + breaks,
                          std::string(Company) + OldCompanyRows);
         copy->engine.FailedTables().SetPath(copy->program.File("FailedTables.txt"));
@@ -445,20 +448,31 @@ TEST_P(RedesignCopy, AGroupEndsWhollyOldOrWhollyNew)
                 EXPECT_EQ(outcomes[table].status, ETableStatus::Stopped) << table;
             continue;
         }
-        // The failing table names its own reason; the others name it. The run goes on.
-        EXPECT_EQ(outcomes["PROJECT"].status, ETableStatus::Failed);
-        EXPECT_TRUE(Contains(outcomes["PROJECT"].error, "divide by zero")) << outcomes["PROJECT"].error;
-        for (const char* table : {"DEPARTMENT", "EMPLOYEE"})
+        // The failing table names its own reason; the others name it, in the
+        // outcome and in the run log, whether they were filled before it or
+        // not begun. The run goes on.
+        EXPECT_EQ(outcomes[culprit].status, ETableStatus::Failed);
+        EXPECT_TRUE(Contains(outcomes[culprit].error, "divide by zero")) << outcomes[culprit].error;
+        const bool filledBefore = end == EEnd::LastBreaks;
+        for (const char* table : {"DEPARTMENT", "EMPLOYEE", "PROJECT"})
         {
-            EXPECT_EQ(outcomes[table].status, ETableStatus::Failed) << table;
-            EXPECT_TRUE(Contains(outcomes[table].error, "copied together with PROJECT, which failed"))
+            if (table == culprit)
+                continue;
+            SCOPED_TRACE(table);
+            EXPECT_EQ(outcomes[table].status, filledBefore ? ETableStatus::Failed : ETableStatus::Skipped);
+            EXPECT_TRUE(Contains(outcomes[table].error, "copied together with " + culprit + ", which failed ("))
                 << outcomes[table].error;
             EXPECT_EQ(outcomes[table].rowsWritten, 0);
-            const std::string entry = Entry(table,
-                                            "The rows of the tables copied together were rolled back; the table "
-                                            "holds the rows it had before this copy",
-                                            "Not copied: it is copied together with PROJECT, which failed");
-            EXPECT_TRUE(Contains(copy->RunLog(), entry.substr(0, entry.size() - 5))) << copy->RunLog();
+            // The entry up to its detail, which holds the culprit's reason.
+            const std::string entry =
+                filledBefore ? Entry(table,
+                                     "The rows of the tables copied together were rolled back; the table "
+                                     "holds the rows it had before this copy",
+                                     "Not copied: it is copied together with PROJECT, which failed")
+                             : Entry(table, "ERROR: Not copied: it is copied together with DEPARTMENT, which failed",
+                                     "");
+            EXPECT_TRUE(Contains(copy->RunLog(), entry.substr(0, entry.size() - (filledBefore ? 5 : 6))))
+                << copy->RunLog();
         }
         EXPECT_EQ(outcomes["LONE"].status, ETableStatus::Copied);
         for (const char* table : {"DEPARTMENT", "EMPLOYEE", "PROJECT"})
