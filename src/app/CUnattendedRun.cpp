@@ -382,9 +382,8 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
         return path;
     };
     if (run.settings.m_bDoLogs)
-        out << "Run log: " << named(log) << "\nSQL log: " << named(sql) << "\nData text log: " << named(text)
-            << std::endl;
-    out << DiskUseText(run.engine, run.catalog) << std::endl;
+        out << "Run log: " << named(log) << "\nSQL log: " << named(sql) << "\nData text log: " << named(text) << "\n"
+            << DiskUseText(run.engine, run.catalog) << std::endl;
     if (result.stopped)
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMStopped),
                           std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})

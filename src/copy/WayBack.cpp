@@ -120,7 +120,7 @@ void CCopyEngine::EndStaleBackupLocks(const std::string& programFolder)
         for (const SDatabaseLogin* login : {&m_settings.source, &m_settings.dest})
         {
             const std::string& identity = login == &m_settings.source ? m_settings.sourceIdentity : m_settings.destIdentity;
-            if (handled || identity.empty() || fields[1] != identity)
+            if (handled || ((identity.empty() || fields[1] != identity) && fields[2] != login->database))
                 continue;
             handled = true;
             std::string error;
