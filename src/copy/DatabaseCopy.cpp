@@ -108,7 +108,8 @@ bool ReceiveServiceOutput(SService& service, FILE* out, std::string& error)
             const char item = *p++;
             if (item == isc_info_svc_to_eof)
             {
-                const auto length = static_cast<size_t>(isc_vax_integer(p, 2));
+                // Up to 65535 bytes: the two bytes are unsigned.
+                const auto length = static_cast<size_t>(static_cast<unsigned short>(isc_vax_integer(p, 2)));
                 p += 2;
                 if (length > 0 && std::fwrite(p, 1, length, out) != length)
                 {
