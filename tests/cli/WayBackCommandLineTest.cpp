@@ -215,3 +215,27 @@ TEST_P(WayBack, ABackupLockAKilledRunLeftIsEndedByTheNextRun)
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, WayBack, ::testing::Values(false, true), PathName);
+
+TEST(WayBackOptions, FoldersWithoutANameAreRefusedAndTheUsageNamesEveryOption)
+{
+    CInstalledProgram program;
+    const struct
+    {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"--backup-dir"}, "rowmover: --backup-dir needs a folder"},
+        {{"--log-dir="}, "rowmover: --log-dir needs a folder"},
+        {{"--backup-dir", "", "a", "b", "c", "d", "e", "f"}, "rowmover: --backup-dir needs a folder"},
+        {{"--no-backups", "a", "b", "c", "d", "e", "f"}, "rowmover: unknown option --no-backups"},
+    };
+    for (const auto& test : cases)
+    {
+        const SRunResult result = program.Run(test.arguments);
+        EXPECT_EQ(result.exitCode, 2) << test.message;
+        EXPECT_TRUE(Contains(result.err, test.message)) << result.err;
+    }
+    const SRunResult help = program.Run({"--help"});
+    for (const char* option : {"--no-backup", "--no-way-back", "--backup-dir DIR", "--log-dir DIR"})
+        EXPECT_TRUE(Contains(help.out, option)) << option;
+}
