@@ -16,6 +16,7 @@
 #include "copy/CTriggerJournal.h"
 #include "copy/CopyCheck.h"
 #include "copy/CopyCompare.h"
+#include "copy/DatabaseCopy.h"
 #include "copy/PreparedCommits.h"
 #include "copy/SourceSelect.h"
 #include "core/FileHelpers.h"
@@ -456,7 +457,9 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
         {
             if (onTerminal)
                 tcsetattr(STDIN_FILENO, TCSANOW, &terminal);
-            // A backup cut short must not be left under a backup's name.
+            // A backup cut short must not be left under a backup's name,
+            // nor its database held still for it.
+            EndLockedCopyInProgress();
             RemoveCopyInProgress();
             const char* said = "Interrupted before the copy began; nothing was written.";
             if (report.Wanted())

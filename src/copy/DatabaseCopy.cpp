@@ -11,6 +11,9 @@
 #include <fcntl.h>
 #include <ibase.h>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
 #include <unistd.h>
 #include <vector>
 
@@ -22,6 +25,24 @@ constexpr int LockedCopyChunk = 1 << 20;
 // The header page's flags word, and its two backup state bits (ODS 12).
 constexpr long HeaderFlagsOffset = 42;
 constexpr unsigned BackupStateMask = 0x0C00;
+
+// The database CopyLockedFile holds in backup state now, for an interrupt.
+std::mutex g_lockedMutex;
+std::optional<std::pair<SDatabaseLogin, int>> g_locked;
+
+struct SLockedInProgress
+{
+    SLockedInProgress(const SDatabaseLogin& login, int attempts)
+    {
+        std::lock_guard lock(g_lockedMutex);
+        g_locked.emplace(login, attempts);
+    }
+    ~SLockedInProgress()
+    {
+        std::lock_guard lock(g_lockedMutex);
+        g_locked.reset();
+    }
+};
 
 long long QueryNumber(CFbConnection& connection, const std::string& sql)
 {
@@ -195,11 +216,16 @@ bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, c
         error = connection.LastErrorMessage();
         return false;
     }
+    std::optional<SLockedInProgress> inProgress;
+    if (!heldAlready)
+        inProgress.emplace(login, attempts);
     bool copied = CopyFileInChunks(localFile, target, LockedCopyChunk);
     if (!copied)
         error = std::strerror(errno);
     if (!heldAlready)
     {
+        const std::lock_guard lock(g_lockedMutex);
+        g_locked.reset();
         connection.Execute("ALTER DATABASE END BACKUP", failure);
         if (failure != 0 && copied)
             error = connection.LastErrorMessage();
@@ -211,6 +237,16 @@ bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, c
         copied = false;
     }
     return copied && failure == 0;
+}
+
+void EndLockedCopyInProgress()
+{
+    const std::lock_guard lock(g_lockedMutex);
+    if (!g_locked)
+        return;
+    std::string ignored;
+    EndBackupState(g_locked->first, g_locked->second, ignored);
+    g_locked.reset();
 }
 
 bool BackupThroughServer(const SDatabaseLogin& login, const std::string& target, std::string& error)

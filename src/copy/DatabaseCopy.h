@@ -20,6 +20,11 @@ long long DatabaseSize(const SDatabaseLogin& login, int attempts);
 bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, const std::string& target,
                     int attempts, std::string& error);
 
+// Ends the backup state that CopyLockedFile holds at this moment, if any:
+// for an interrupt that ends the program in the middle of the copy. Safe to
+// call from any thread.
+void EndLockedCopyInProgress();
+
 // Has the server make a backup (gbak's format) of the database and stream
 // it to target on this computer, so that a database whose file this program
 // cannot reach (another host, an alias) gets a copy. False with the reason;
