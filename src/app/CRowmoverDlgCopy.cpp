@@ -124,14 +124,14 @@ void CRowmoverDlg::OnCopy()
             CMessageBox::ShowError(
                 this, QString::fromStdString(FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing),
                                                         settings.files.sourceBackup)),
-                m_aMError, QString::fromStdString(m_pCopyEngine->CopyError()));
+                m_aMError, QString::fromStdString(m_pCopyEngine->SourceCopyError()));
         for (const std::string& text : KilledRunCopyTexts(m_pCopyEngine->KilledRunCopies(), catalog))
             CMessageBox::ShowError(this, QString::fromStdString(text), m_aMError);
         if (settings.places.wayBack && !m_pCopyEngine->DestinationCopyMade())
             CMessageBox::ShowError(
                 this, QString::fromStdString(FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing),
                                                         settings.files.destinationCopy)),
-                m_aMError, QString::fromStdString(m_pCopyEngine->CopyError()));
+                m_aMError, QString::fromStdString(m_pCopyEngine->DestinationCopyError()));
     }
 
     // The previous window's worker has ended (no run is active), so it can go.

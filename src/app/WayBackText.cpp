@@ -27,16 +27,17 @@ std::vector<std::string> PreparedCopiesTexts(const CCopyEngine& engine, bool mak
     for (const std::string& database : engine.StaleLocksEnded())
         texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMStaleLockEnded), database));
     // The reason of the copy that failed: the server's refusal, a full disk.
-    const auto withReason = [&](std::string text) {
-        if (!engine.CopyError().empty())
-            text += "\n" + engine.CopyError();
+    const auto withReason = [](std::string text, const std::string& reason) {
+        if (!reason.empty())
+            text += "\n" + reason;
         return text;
     };
     if (!makeBackup)
         texts.push_back(WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMNoBackupChosen)));
     else if (!engine.BackupMade())
         texts.push_back(withReason(
-            FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), settings.files.sourceBackup)));
+            FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), settings.files.sourceBackup),
+            engine.SourceCopyError()));
     else if (engine.SourceCopyKind() == ECopyKind::ServerBackup)
         texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMServerBackup),
                                    std::vector<std::string>{settings.source.database, settings.files.sourceBackup}));
@@ -44,7 +45,8 @@ std::vector<std::string> PreparedCopiesTexts(const CCopyEngine& engine, bool mak
         texts.push_back(WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMNoWayBackChosen)));
     else if (!engine.DestinationCopyMade())
         texts.push_back(withReason(
-            FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing), settings.files.destinationCopy)));
+            FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing), settings.files.destinationCopy),
+            engine.DestinationCopyError()));
     else if (engine.DestinationCopyKind() == ECopyKind::ServerBackup)
         texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMServerBackup),
                                    std::vector<std::string>{settings.dest.database, settings.files.destinationCopy}));

@@ -63,7 +63,8 @@ class CCopyEngine
     // (its name; empty when none was found).
     ECopyKind SourceCopyKind() const { return m_sourceCopyKind; }
     ECopyKind DestinationCopyKind() const { return m_destCopyKind; }
-    const std::string& CopyError() const { return m_sCopyError; }
+    const std::string& SourceCopyError() const { return m_sSourceCopyError; }
+    const std::string& DestinationCopyError() const { return m_sDestCopyError; }
     const std::vector<std::string>& StaleLocksEnded() const { return m_staleLocksEnded; }
     // Writes to the run log what the run's files take on disk.
     void ReportDiskUse(ELogging logging);
@@ -336,16 +337,17 @@ class CCopyEngine
     std::vector<SSpaceShortage> m_spaceShortages;
     ECopyKind m_sourceCopyKind = ECopyKind::None;
     ECopyKind m_destCopyKind = ECopyKind::None;
-    std::string m_sCopyError;
+    std::string m_sSourceCopyError;
+    std::string m_sDestCopyError;
     std::vector<std::string> m_staleLocksEnded;
     // The free-space check of PrepareCopy: false, with m_spaceShortages, when
     // a file system lacks room.
     bool CheckFreeSpace(bool makeBackup, const std::string& programFolder, const std::string& runFolder);
     // Copies a database in the consistent way its place allows, to target
     // (renamed to ".fbk" for a server's backup); the kind made, or None with
-    // m_sCopyError.
+    // the reason in error.
     ECopyKind CopyDatabase(const SDatabaseLogin& login, bool inFiles, std::string& target,
-                           const std::string& programFolder);
+                           const std::string& programFolder, std::string& error);
     // Ends the backup state that a killed run's copy left on either database.
     void EndStaleBackupLocks(const std::string& programFolder);
     // The folder of the trigger journal (the data folder), else the program folder.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -210,9 +211,10 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     // A killed run's backup lock would hold the file still for ever, its
     // changes piling up in the delta file.
     EndStaleBackupLocks(programFolder);
-    m_sCopyError.clear();
+    m_sSourceCopyError.clear();
+    m_sDestCopyError.clear();
     m_sourceCopyKind = makeBackup ? CopyDatabase(m_settings.source, m_settings.sourceInFiles,
-                                                 m_settings.files.sourceBackup, programFolder)
+                                                 m_settings.files.sourceBackup, programFolder, m_sSourceCopyError)
                                   : ECopyKind::None;
     m_bBackupMade = !makeBackup || m_sourceCopyKind != ECopyKind::None;
 
@@ -241,7 +243,8 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
         // Made under a name of its own and renamed once whole: a run killed
         // while copying leaves no half copy under a way back's name.
         std::string partial = name + PartialCopySuffix;
-        m_destCopyKind = CopyDatabase(m_settings.dest, m_settings.destInFiles, partial, programFolder);
+        m_destCopyKind =
+            CopyDatabase(m_settings.dest, m_settings.destInFiles, partial, programFolder, m_sDestCopyError);
         // A server's backup is named ".fbk" in place of the database's extension.
         const std::string made = partial.substr(0, partial.size() - std::string(PartialCopySuffix).size());
         m_bDestinationCopyMade =
@@ -249,6 +252,8 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
         m_settings.files.destinationCopy = made;
         if (!m_bDestinationCopyMade)
         {
+            if (m_sDestCopyError.empty() && m_destCopyKind != ECopyKind::None)
+                m_sDestCopyError = std::strerror(errno);
             RemoveFile(partial);
             m_destCopyKind = ECopyKind::None;
         }

@@ -64,10 +64,10 @@ std::string CCopyEngine::StateFolder(const std::string& programFolder) const
 }
 
 ECopyKind CCopyEngine::CopyDatabase(const SDatabaseLogin& login, bool inFiles, std::string& target,
-                                    const std::string& programFolder)
+                                    const std::string& programFolder, std::string& error)
 {
     const std::string local = GetLocalDatabasePath(login.database);
-    std::string error;
+    error.clear();
     // The file itself, held still by the engine, where this program can read
     // it; otherwise the server's backup, which also takes a database kept in
     // several files whole.
@@ -85,10 +85,7 @@ ECopyKind CCopyEngine::CopyDatabase(const SDatabaseLogin& login, bool inFiles, s
                                      "\t" + EscapeTabField(login.database));
         const bool copied = CopyLockedFile(login, local, target, m_settings.attempts, error);
         RemoveFile(marker);
-        if (copied)
-            return ECopyKind::LockedFile;
-        m_sCopyError = error;
-        return ECopyKind::None;
+        return copied ? ECopyKind::LockedFile : ECopyKind::None;
     }
     const std::string backup = ServerBackupName(target);
     if (BackupThroughServer(login, backup, error))
@@ -96,7 +93,6 @@ ECopyKind CCopyEngine::CopyDatabase(const SDatabaseLogin& login, bool inFiles, s
         target = backup;
         return ECopyKind::ServerBackup;
     }
-    m_sCopyError = error;
     return ECopyKind::None;
 }
 

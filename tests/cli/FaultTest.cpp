@@ -603,6 +603,8 @@ TEST(Faults, DestinationCopyThatCannotBeMadeIsSaidAndTheCopyGoesOn)
                                          folder.File("a-file") + "/copies/temp_db_backup_"))
         << result.err;
     EXPECT_TRUE(Contains(result.err, "The backup of the source database could not be made: ")) << result.err;
+    // Each with the system's reason on the line after it.
+    EXPECT_EQ(CountOf(result.err, "\nNot a directory\n"), 2u) << result.err;
     EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
 }
 

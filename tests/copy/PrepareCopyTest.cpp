@@ -123,7 +123,7 @@ TEST(PrepareCopy, ADatabaseInSeveralFilesGetsTheEnginesBackupNotACopyOfItsPrimar
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false), 0);
     EXPECT_TRUE(run.engine.BackupMade());
     // The engine's own backup takes every file of it.
-    EXPECT_TRUE(run.engine.DestinationCopyMade()) << run.engine.CopyError();
+    EXPECT_TRUE(run.engine.DestinationCopyMade()) << run.engine.DestinationCopyError();
     EXPECT_EQ(run.engine.DestinationCopyKind(), ECopyKind::ServerBackup);
     EXPECT_TRUE(run.engine.Settings().files.destinationCopy.ends_with(".fbk"));
     EXPECT_GT(FileSize(run.engine.Settings().files.destinationCopy), 0);
