@@ -96,8 +96,8 @@ int main(int argc, char** argv)
         else
             rows = std::atol(argv[i]);
     }
-    const std::string folder = std::filesystem::temp_directory_path().string() + "/wayback_bench_" +
-                               std::to_string(::getpid()) + "/";
+    const std::string folder =
+        std::filesystem::temp_directory_path().string() + "/wayback_bench_" + std::to_string(::getpid()) + "/";
     std::filesystem::create_directories(folder);
     RunSet("Embedded", "", folder, rows);
     RunSet("Through the server", server + ":", folder, rows);

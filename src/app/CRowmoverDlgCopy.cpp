@@ -122,15 +122,17 @@ void CRowmoverDlg::OnCopy()
         const SRunSettings& settings = m_pCopyEngine->Settings();
         if (m_bDoBackups && !m_pCopyEngine->BackupMade())
             CMessageBox::ShowError(
-                this, QString::fromStdString(FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing),
-                                                        settings.files.sourceBackup)),
+                this,
+                QString::fromStdString(
+                    FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), settings.files.sourceBackup)),
                 m_aMError, QString::fromStdString(m_pCopyEngine->SourceCopyError()));
         for (const std::string& text : KilledRunCopyTexts(m_pCopyEngine->KilledRunCopies(), catalog))
             CMessageBox::ShowError(this, QString::fromStdString(text), m_aMError);
         if (settings.places.wayBack && !m_pCopyEngine->DestinationCopyMade())
             CMessageBox::ShowError(
-                this, QString::fromStdString(FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing),
-                                                        settings.files.destinationCopy)),
+                this,
+                QString::fromStdString(FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing),
+                                                  settings.files.destinationCopy)),
                 m_aMError, QString::fromStdString(m_pCopyEngine->DestinationCopyError()));
     }
 

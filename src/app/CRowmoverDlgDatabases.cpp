@@ -154,8 +154,7 @@ bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
     case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError, reason); return false;
     case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError, reason); return false;
     case SameDatabase: CMessageBox::ShowError(this, m_aMIdentical, m_aMError); return false;
-    case NoSpace:
-    {
+    case NoSpace: {
         CLanguageCatalog catalog;
         catalog.Open(m_sLanguageFile);
         CMessageBox::ShowError(this, QString::fromStdString(SpaceShortageText(*m_pCopyEngine, catalog)), m_aMError);
@@ -197,8 +196,7 @@ bool CRowmoverDlg::RefreshTableList()
     case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError, reason); return false;
     case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError, reason); return false;
     case SameDatabase: CMessageBox::ShowError(this, m_aMIdentical, m_aMError); return false;
-    case NoSpace:
-    {
+    case NoSpace: {
         CLanguageCatalog catalog;
         catalog.Open(m_sLanguageFile);
         CMessageBox::ShowError(this, QString::fromStdString(SpaceShortageText(*m_pCopyEngine, catalog)), m_aMError);

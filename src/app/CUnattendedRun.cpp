@@ -262,10 +262,10 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         return false;
 
     const auto prepare = [&](bool checkOnly) {
-        const int result =
-            forCheck ? engine.PrepareAttachments(source, dest)
-                     : engine.PrepareCopy(source.database, source.user, source.password, dest.database, dest.user,
-                                          dest.password, makeBackup, folders.runFiles, checkOnly);
+        const int result = forCheck
+                               ? engine.PrepareAttachments(source, dest)
+                               : engine.PrepareCopy(source.database, source.user, source.password, dest.database,
+                                                    dest.user, dest.password, makeBackup, folders.runFiles, checkOnly);
         if (result == 1 || result == 2)
         {
             err << Text(catalog, result == 1 ? ELanguageText::FrmMain_m_aMErrorConnectSource
@@ -321,7 +321,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         // they are decided.
         for (const std::string& table : TablesWithPreparedRows(engine))
             err << "Rows of an interrupted copy of table " << table
-                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;    }
+                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;
+    }
     // The logs' room is counted with the rest, before anything is written.
     if (!forCheck)
         engine.PlanLogs(chosen, settings.m_bDoLogs ? ELogging::On : ELogging::Off);

@@ -82,12 +82,12 @@ bool SplitRunOptions(const std::vector<std::string>& arguments, SRunOptions& opt
         if (argument == "--check" || argument == "--compare" || argument == "--no-verify" ||
             argument == "--retry-failed" || argument == "--no-backup" || argument == "--no-way-back")
         {
-            (argument == "--check"       ? options.check
-             : argument == "--compare"   ? options.compare
-             : argument == "--no-verify" ? options.noVerify
-             : argument == "--no-backup" ? options.noBackup
+            (argument == "--check"         ? options.check
+             : argument == "--compare"     ? options.compare
+             : argument == "--no-verify"   ? options.noVerify
+             : argument == "--no-backup"   ? options.noBackup
              : argument == "--no-way-back" ? options.noWayBack
-                                         : options.retryFailed) = true;
+                                           : options.retryFailed) = true;
             continue;
         }
         std::string value;

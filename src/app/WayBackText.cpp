@@ -13,9 +13,9 @@ std::string SpaceShortageText(const CCopyEngine& engine, CLanguageCatalog& catal
     {
         if (!text.empty())
             text += "\n";
-        text += FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMNoSpace),
-                           std::vector<std::string>{shortage.folder, ByteText(shortage.needed),
-                                                    ByteText(shortage.available)});
+        text += FormatText(
+            catalog.GetText(ELanguageText::FrmMain_m_aMNoSpace),
+            std::vector<std::string>{shortage.folder, ByteText(shortage.needed), ByteText(shortage.available)});
     }
     return text;
 }

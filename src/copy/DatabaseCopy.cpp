@@ -13,8 +13,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -99,8 +99,9 @@ void AddLong(std::string& block, char tag, const std::string& value)
 void SplitServerName(const std::string& database, std::string& prefix, std::string& path)
 {
     path = GetLocalDatabasePath(database);
-    prefix = database.size() > path.size() && database.ends_with(path) ? database.substr(0, database.size() - path.size())
-                                                                       : std::string();
+    prefix = database.size() > path.size() && database.ends_with(path)
+                 ? database.substr(0, database.size() - path.size())
+                 : std::string();
     if (prefix.empty())
         path = database;
 }
@@ -196,8 +197,8 @@ bool MarkCopyAsOwnDatabase(const std::string& file)
     return ::close(fd) == 0 && ok;
 }
 
-bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, const std::string& target,
-                    int attempts, std::string& error)
+bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, const std::string& target, int attempts,
+                    std::string& error)
 {
     CFbConnection connection(attempts);
     if (!connection.Connect(login.user, login.password, login.database))

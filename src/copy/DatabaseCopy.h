@@ -17,8 +17,8 @@ long long DatabaseSize(const SDatabaseLogin& login, int attempts);
 // meanwhile wait in a delta file and are merged at the end), then marks the
 // copy as a database of its own. localFile is the file the login reaches.
 // A target that cannot be completed is removed. False with the reason.
-bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, const std::string& target,
-                    int attempts, std::string& error);
+bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, const std::string& target, int attempts,
+                    std::string& error);
 
 // Ends the backup state that CopyLockedFile holds at this moment, if any:
 // for an interrupt that ends the program in the middle of the copy. Safe to

@@ -196,7 +196,8 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
         else if (errno != EEXIST)
             break; // no run folder: the logs are lost whatever their name
         if (reserved >= 0 && !FileExists(JoinPath(runFolder, stamp + "_sql.txt")) &&
-            !FileExists(JoinPath(backupFolder, stamp + extension)) && !FileExists(JoinPath(backupFolder, stamp + ".fbk")))
+            !FileExists(JoinPath(backupFolder, stamp + extension)) &&
+            !FileExists(JoinPath(backupFolder, stamp + ".fbk")))
             break;
         if (reserved >= 0)
             RemoveFile(JoinPath(runFolder, stamp + "_log.txt"));
@@ -247,8 +248,7 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
             CopyDatabase(m_settings.dest, m_settings.destInFiles, partial, programFolder, m_sDestCopyError);
         // A server's backup is named ".fbk" in place of the database's extension.
         const std::string made = partial.substr(0, partial.size() - std::string(PartialCopySuffix).size());
-        m_bDestinationCopyMade =
-            m_destCopyKind != ECopyKind::None && ::rename(partial.c_str(), made.c_str()) == 0;
+        m_bDestinationCopyMade = m_destCopyKind != ECopyKind::None && ::rename(partial.c_str(), made.c_str()) == 0;
         m_settings.files.destinationCopy = made;
         if (!m_bDestinationCopyMade)
         {

@@ -45,8 +45,8 @@ struct SRunPlaces
 // A file system without room for what a run would write to it.
 struct SSpaceShortage
 {
-    std::string folder;     // one of the run's folders on it
-    long long needed = 0;   // bytes
+    std::string folder;   // one of the run's folders on it
+    long long needed = 0; // bytes
     long long available = 0;
 };
 

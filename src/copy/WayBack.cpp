@@ -77,8 +77,7 @@ ECopyKind CCopyEngine::CopyDatabase(const SDatabaseLogin& login, bool inFiles, s
         // the database for a later run, should this one be killed meanwhile.
         const std::string state = StateFolder(programFolder);
         const CFileLock serial(state + BackupLockName);
-        const std::string marker =
-            state + BackupMarkerPrefix + std::to_string(::getpid()) + ".txt";
+        const std::string marker = state + BackupMarkerPrefix + std::to_string(::getpid()) + ".txt";
         AppendLineToFile(marker, EscapeTabField(CTriggerJournal::ThisProcess()) + "\t" +
                                      EscapeTabField(&login == &m_settings.source ? m_settings.sourceIdentity
                                                                                  : m_settings.destIdentity) +
@@ -115,7 +114,8 @@ void CCopyEngine::EndStaleBackupLocks(const std::string& programFolder)
         bool handled = fields.size() < 3;
         for (const SDatabaseLogin* login : {&m_settings.source, &m_settings.dest})
         {
-            const std::string& identity = login == &m_settings.source ? m_settings.sourceIdentity : m_settings.destIdentity;
+            const std::string& identity =
+                login == &m_settings.source ? m_settings.sourceIdentity : m_settings.destIdentity;
             if (handled || ((identity.empty() || fields[1] != identity) && fields[2] != login->database))
                 continue;
             handled = true;
@@ -220,8 +220,8 @@ void CCopyEngine::ReportDiskUse(ELogging logging)
     m_logs.SetTable("");
     const SDiskUse use = DiskUse();
     WriteLog("Disk use of this run: " + ByteText(use.backup + use.wayBack + use.logs),
-             "source backup " + ByteText(use.backup) + ", destination's way back " + ByteText(use.wayBack) +
-                 ", logs " + ByteText(use.logs) + " before this entry");
+             "source backup " + ByteText(use.backup) + ", destination's way back " + ByteText(use.wayBack) + ", logs " +
+                 ByteText(use.logs) + " before this entry");
 }
 
 void CCopyEngine::ReportCopies(ELogging logging)

@@ -256,7 +256,6 @@ std::string ThreeTables()
            "CREATE TABLE C (ID INTEGER, S VARCHAR(40));";
 }
 
-
 // A small file system of its own, for a disk that fills up; removed with
 // everything on it.
 class CSmallDisk

@@ -98,7 +98,8 @@ TEST_P(WayBack, NoBackupAndFoldersOfTheirOwnAreTakenFromTheCommandLine)
     EXPECT_TRUE(FilesWith(source.Folder().Path(), "DB_copy_").empty());
     const std::string runLog = ReadWholeFile(FilesWith(logs, "_log.txt").front());
     EXPECT_TRUE(Contains(runLog, "Destination database as it was before the run copied while the engine held the file "
-                                 "still (backup lock) (" + copies + "/temp_db_backup_"))
+                                 "still (backup lock) (" +
+                                     copies + "/temp_db_backup_"))
         << runLog;
     EXPECT_TRUE(Contains(runLog, "Disk use of this run: ")) << runLog;
     EXPECT_TRUE(Contains(result.out, "This run wrote ")) << result.out;
@@ -106,8 +107,8 @@ TEST_P(WayBack, NoBackupAndFoldersOfTheirOwnAreTakenFromTheCommandLine)
     EXPECT_TRUE(FilesWith(copies, "temp_db_backup_").empty());
 
     // With a backup, it goes to the folder of the copies.
-    result = program.Run({"--backup-dir", copies, "--log-dir", logs, source.Name(), TestUser, TestPassword,
-                          dest.Name(), TestUser, TestPassword});
+    result = program.Run({"--backup-dir", copies, "--log-dir", logs, source.Name(), TestUser, TestPassword, dest.Name(),
+                          TestUser, TestPassword});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     const std::vector<std::string> backups = FilesWith(copies, ".fdb");
     ASSERT_EQ(backups.size(), 1u);
@@ -128,10 +129,9 @@ TEST_P(WayBack, TheFilesOfARunAreTheOwnersAlone)
     CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (NULL);", On("source.fdb"));
     CTempDatabase dest("CREATE TABLE T (ID INTEGER NOT NULL);", On("dest.fdb"));
     CTempFolder places;
-    const SRunResult result =
-        program.Run({"--report", places.File("report.json"), "--log-dir", places.File("logs"), "--backup-dir",
-                     places.File("copies"), source.Name(), TestUser, TestPassword, dest.Name(), TestUser,
-                     TestPassword});
+    const SRunResult result = program.Run({"--report", places.File("report.json"), "--log-dir", places.File("logs"),
+                                           "--backup-dir", places.File("copies"), source.Name(), TestUser, TestPassword,
+                                           dest.Name(), TestUser, TestPassword});
     EXPECT_EQ(result.exitCode, 1) << result.err;
     std::vector<std::string> files = FilesWith(places.Path(), "");
     for (const std::string& file : FilesWith(program.ProgramFolder().Path(), "update_error"))
@@ -180,7 +180,8 @@ TEST(WayBackThroughServer, AnAliasedDestinationGetsAServerBackupThatRestoresToIt
     const std::string said = Command(std::string("gbak -c -user ") + TestUser + " -password " + TestPassword + " '" +
                                      kept.front() + "' '" + target + "'");
     const std::string rows = IsqlRows(target, "SELECT ID, S FROM T ORDER BY ID;");
-    EXPECT_TRUE(Contains(rows, "ID                              7\nS                               old")) << said << rows;
+    EXPECT_TRUE(Contains(rows, "ID                              7\nS                               old"))
+        << said << rows;
     EXPECT_TRUE(Contains(rows, "ID                              8\nS                               old")) << rows;
     EXPECT_FALSE(Contains(rows, "new")) << rows;
 }
@@ -205,12 +206,14 @@ TEST_P(WayBack, ABackupLockAKilledRunLeftIsEndedByTheNextRun)
 
     const SRunResult result = program.Run(CopyArguments(source, dest));
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(Contains(result.err, "A copy that was killed left " + dest.Name() + " locked for its backup")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "A copy that was killed left " + dest.Name() + " locked for its backup"))
+        << result.err;
     EXPECT_EQ(dest.Scalar("SELECT MON$BACKUP_STATE FROM MON$DATABASE"), "0");
     EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
     const std::vector<std::string> logs = FilesWith(source.Folder().Path(), "_log.txt");
     ASSERT_EQ(logs.size(), 1u);
-    EXPECT_TRUE(Contains(ReadWholeFile(logs.front()), "left this database locked for its backup")) << ReadWholeFile(logs.front());
+    EXPECT_TRUE(Contains(ReadWholeFile(logs.front()), "left this database locked for its backup"))
+        << ReadWholeFile(logs.front());
     EXPECT_FALSE(FileExists(program.ConfigFolder() + "BackupLock_999999.txt"));
 }
 

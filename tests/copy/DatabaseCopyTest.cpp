@@ -129,7 +129,8 @@ TEST_P(DatabaseCopy, AUserTheServerRefusesTheBackupGetsNoCopyAndTheReason)
 TEST_P(DatabaseCopy, TheRunAsksForRoomForItsCopiesAndLogsBeforeItWritesAnything)
 {
     CWatchedDatabase source(Filled(), OnPath(GetParam(), "source.fdb"));
-    CTempDatabase dest("CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(100));", OnPath(GetParam(), "dest.fdb"));
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER NOT NULL PRIMARY KEY, S VARCHAR(100));",
+                       OnPath(GetParam(), "dest.fdb"));
     CSmallDisk disk(512);
     if (!disk.Mounted())
         GTEST_SKIP() << "a small tmpfs file system cannot be mounted here (needs root and mount rights)";

@@ -190,7 +190,8 @@ TEST(PrepareCopy, ADatabaseOpenedFromTheProgramFolderIsNeverWrittenOver)
         ASSERT_EQ(engine.PrepareCopy(previous, "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
         EXPECT_EQ(inode(previous), kept);
         EXPECT_NE(engine.Settings().files.destinationCopy, previous);
-        EXPECT_TRUE(DatabaseFingerprint(engine.Settings().files.destinationCopy) == DatabaseFingerprint(run.dest.Path()));
+        EXPECT_TRUE(DatabaseFingerprint(engine.Settings().files.destinationCopy) ==
+                    DatabaseFingerprint(run.dest.Path()));
         ASSERT_EQ(engine.PrepareCopy(run.source.Name(), "", "", previous, "", "", false, run.program.Path(), false), 0);
         EXPECT_EQ(inode(previous), kept);
         EXPECT_NE(engine.Settings().files.destinationCopy, previous);
@@ -342,7 +343,8 @@ TEST(PrepareCopy, TheCopiesOfKilledRunsAreFoundAndKeptAndTheirHalfCopiesRemoved)
         EXPECT_EQ(FileExists(run.program.File(file.name)), file.kept) << file.name;
     // This run's own copy is none of them, and the next run of the engine
     // finds the same ones.
-    EXPECT_TRUE(DatabaseFingerprint(run.engine.Settings().files.destinationCopy) == DatabaseFingerprint(run.dest.Path()));
+    EXPECT_TRUE(DatabaseFingerprint(run.engine.Settings().files.destinationCopy) ==
+                DatabaseFingerprint(run.dest.Path()));
     ASSERT_EQ(
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
         0);

@@ -2,7 +2,6 @@
 // may read it, whatever the umask.
 #include "CopyFixture.h"
 
-
 #include <sys/stat.h>
 
 namespace

@@ -194,7 +194,8 @@ class COptionsDlgTest : public QObject
             std::u16string logDir;
             QVERIFY(!f.Child<QLineEdit>("m_EDTBackupDir")->isEnabled());
             f.Dialog().EditCopyPlaces(wayBack, backupDir, logDir);
-            QCOMPARE(f.Child<QCheckBox>("m_CHKWayBack")->text(), QString("Copy the destination before each run (way back)"));
+            QCOMPARE(f.Child<QCheckBox>("m_CHKWayBack")->text(),
+                     QString("Copy the destination before each run (way back)"));
             QCOMPARE(f.Child<QLabel>("m_LBLLogDir")->text(), QString("Folder for logs"));
             QCOMPARE(f.Child<QLineEdit>("m_EDTBackupDir")->text(), QString("/srv/backups"));
             QCOMPARE(f.Child<QLineEdit>("m_EDTLogDir")->placeholderText(), QString("empty: the usual place"));
