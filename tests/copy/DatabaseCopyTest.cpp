@@ -5,8 +5,11 @@
 #include "copy/DatabaseCopy.h"
 #include "db/CFbConnection.h"
 
+#include <atomic>
+#include <chrono>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace
 {
@@ -82,6 +85,65 @@ TEST_P(DatabaseCopy, EitherWayGivesTheDatabaseAsItWasAndLeavesItInItsNormalState
     ASSERT_TRUE(Restore(copies.File("server.fbk"), copies.File("restored.fdb")));
     EXPECT_EQ(DatabaseFingerprint(copies.File("restored.fdb")), db.ExpectedFingerprint());
     EXPECT_EQ(DatabaseSize(Login(db), 1) > 0, true);
+}
+
+// Another attachment writes all the while: the copy is the database of one
+// moment, whole, and the writer is never held up for long.
+TEST_P(DatabaseCopy, ACopyUnderTheBackupLockIsWholeWhileAnotherAttachmentWrites)
+{
+    CTempDatabase db(Filled(), OnPath(GetParam(), "db.fdb"));
+    std::atomic<bool> stop{false};
+    std::atomic<int> written{0};
+    std::thread writer([&] {
+        CFbConnection connection(1);
+        if (!connection.Connect(TestUser, TestPassword, db.Name()))
+            return;
+        for (int id = 100000; !stop.load(); ++id)
+        {
+            int failure = 0;
+            connection.Execute("INSERT INTO T VALUES (" + std::to_string(id) + ", LPAD('w', 100, 'w'))", failure);
+            connection.Execute("UPDATE T SET S = 'changed' WHERE ID = " + std::to_string(id % 20000), failure);
+            if (failure == 0)
+                ++written;
+        }
+    });
+    // The writer is under way before the copy starts.
+    for (int i = 0; i < 2000 && written.load() < 50; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    CTempFolder copies;
+    std::string error;
+    const bool copied = CopyLockedFile(Login(db), db.Path(), copies.File("locked.fdb"), 1, error);
+    const int atCopy = written.load();
+    // It writes on after the copy too: the delta was merged, the lock ended.
+    for (int i = 0; i < 2000 && written.load() < atCopy + 50; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    stop.store(true);
+    writer.join();
+    ASSERT_TRUE(copied) << error;
+    EXPECT_GE(written.load(), atCopy + 50);
+    EXPECT_EQ(BackupState(db), "0");
+    // The engine's own validation finds nothing wrong with the copy.
+    const std::string command = std::string("gfix -v -full -user ") + TestUser + " -password " + TestPassword + " '" +
+                                copies.File("locked.fdb") + "' 2>&1";
+    std::string said;
+    if (FILE* pipe = popen(command.c_str(), "r"))
+    {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            said.append(buffer, n);
+        EXPECT_EQ(pclose(pipe), 0) << said;
+    }
+    EXPECT_EQ(said, "");
+    // It holds the rows of one moment between the first and the last write.
+    CFbConnection reader(1);
+    ASSERT_TRUE(reader.Connect(TestUser, TestPassword, copies.File("locked.fdb")));
+    CStringGrid count;
+    int failure = 0;
+    reader.Execute("SELECT COUNT(*) FROM T", failure, &count);
+    ASSERT_EQ(failure, 0);
+    const int rows = std::stoi(count.GetCell(0, 0));
+    EXPECT_GE(rows, 20000);
+    EXPECT_LE(rows, 20000 + atCopy + 1);
 }
 
 TEST_P(DatabaseCopy, AFullDiskDuringEitherCopyLeavesNoHalfCopyAndTheDatabaseAsItWas)
