@@ -107,6 +107,7 @@ void CRowmoverDlg::OnOptions()
                         m_sDefPass, m_nRetries, m_bRecentDBs, m_RecentDBs, m_bExtendDBName, m_sSourceCharset, m_bVerify,
                         this);
     options.EditAskBeforeCopy(m_bAskBeforeCopy);
+    options.EditCopyPlaces(m_bDoWayBack, m_sBackupDir, m_sLogDir);
     if (options.exec() != QDialog::Accepted)
         return;
     // The new defaults replace what was chosen for the two databases; the

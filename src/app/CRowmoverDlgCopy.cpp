@@ -112,24 +112,29 @@ void CRowmoverDlg::OnCopy()
     if (m_pCheckBeforeCopy == nullptr || !m_pCheckBeforeCopy->checked)
         sourceRows.clear();
     RestoreDestinationTriggers();
-    // The copy goes on without them, but the way back must not be missing unnoticed.
-    if (!m_bSilent && m_bDoBackups && !m_pCopyEngine->BackupMade())
-        CMessageBox::ShowError(this,
-                               Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMBackupMissing,
-                                    m_pCopyEngine->Settings().files.sourceBackup),
-                               m_aMError);
+    // The copy goes on without them, but the way back must not be missing
+    // unnoticed; the copies made in another way and the locks of killed
+    // runs ended are said in the run log.
     if (!m_bSilent)
     {
         CLanguageCatalog catalog;
         catalog.Open(m_sLanguageFile);
+        const SRunSettings& settings = m_pCopyEngine->Settings();
+        if (m_bDoBackups && !m_pCopyEngine->BackupMade())
+            CMessageBox::ShowError(
+                this,
+                QString::fromStdString(
+                    FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), settings.files.sourceBackup)),
+                m_aMError, QString::fromStdString(m_pCopyEngine->SourceCopyError()));
         for (const std::string& text : KilledRunCopyTexts(m_pCopyEngine->KilledRunCopies(), catalog))
             CMessageBox::ShowError(this, QString::fromStdString(text), m_aMError);
+        if (settings.places.wayBack && !m_pCopyEngine->DestinationCopyMade())
+            CMessageBox::ShowError(
+                this,
+                QString::fromStdString(FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing),
+                                                  settings.files.destinationCopy)),
+                m_aMError, QString::fromStdString(m_pCopyEngine->DestinationCopyError()));
     }
-    if (!m_bSilent && !m_pCopyEngine->DestinationCopyMade())
-        CMessageBox::ShowError(this,
-                               Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestCopyMissing,
-                                    m_pCopyEngine->Settings().files.destinationCopy),
-                               m_aMError);
 
     // The previous window's worker has ended (no run is active), so it can go.
     m_pCopyDlg = std::make_unique<CDBCopyDlg>();

@@ -2,7 +2,10 @@
 // the attach checks with their marks, and the table list they fill.
 #include "app/CRowmoverDlg.h"
 
+#include "app/WayBackText.h"
+#include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
+#include "copy/CCopyEngine.h"
 #include "core/PathHelpers.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "ui/Artwork.h"
@@ -126,6 +129,13 @@ void CRowmoverDlg::OnRefresh()
 
 bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
 {
+    // A run's preparation makes room for the logs of the chosen tables.
+    if (!checkOnly)
+    {
+        if (!m_pCopyEngine)
+            CreateCopyEngine();
+        m_pCopyEngine->PlanLogs(ChosenTables(), m_bDoLogs ? ELogging::On : ELogging::Off);
+    }
     const int result = PrepareEngine(checkOnly);
     ShowDatabases();
     if (result != Prepared)
@@ -144,6 +154,12 @@ bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
     case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError, reason); return false;
     case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError, reason); return false;
     case SameDatabase: CMessageBox::ShowError(this, m_aMIdentical, m_aMError); return false;
+    case NoSpace: {
+        CLanguageCatalog catalog;
+        catalog.Open(m_sLanguageFile);
+        CMessageBox::ShowError(this, QString::fromStdString(SpaceShortageText(*m_pCopyEngine, catalog)), m_aMError);
+        return false;
+    }
     // EngineBusy: the commands that get here are disabled during a run.
     default: return false;
     }
@@ -180,6 +196,12 @@ bool CRowmoverDlg::RefreshTableList()
     case SourceNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectSource, m_aMError, reason); return false;
     case DestNotAttached: CMessageBox::ShowError(this, m_aMErrorConnectDest, m_aMError, reason); return false;
     case SameDatabase: CMessageBox::ShowError(this, m_aMIdentical, m_aMError); return false;
+    case NoSpace: {
+        CLanguageCatalog catalog;
+        catalog.Open(m_sLanguageFile);
+        CMessageBox::ShowError(this, QString::fromStdString(SpaceShortageText(*m_pCopyEngine, catalog)), m_aMError);
+        return false;
+    }
     default: return false;
     }
     const std::vector<STableListRow>& rows = check->rows;

@@ -59,6 +59,11 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
         return EngineBusy;
     m_pCopyEngine->SetSourceCharset(WideToUtf8(m_sSourceCharset));
     m_pCopyEngine->SetVerify(m_bVerify);
+    SRunPlaces places;
+    places.wayBack = m_bDoWayBack;
+    places.backupFolder = WideToUtf8(m_sBackupDir);
+    places.logFolder = WideToUtf8(m_sLogDir);
+    m_pCopyEngine->SetPlaces(places);
     m_sAttachError.clear();
     for (;;)
     {
@@ -72,6 +77,8 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
             SetAttachState(ESide::Dest, EAttach::Attached);
             return result;
         }
+        if (result == 4)
+            return NoSpace;
         if (result != SourceNotAttached && result != DestNotAttached)
             return result;
         // The source is attached first: a destination failure means the

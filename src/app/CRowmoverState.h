@@ -37,6 +37,7 @@ class CRowmoverState : public CAppSettings
         DestNotAttached = 2,
         SameDatabase = 3, // both names reach one database
         EngineBusy = 4,
+        NoSpace = 5, // too little free space for the copies and logs
     };
 
     CRowmoverState();

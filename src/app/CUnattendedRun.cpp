@@ -9,12 +9,14 @@
 #include "app/LeftBehindText.h"
 #include "app/ProgressText.h"
 #include "app/RunReport.h"
+#include "app/WayBackText.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/CTableList.h"
 #include "copy/CTriggerJournal.h"
 #include "copy/CopyCheck.h"
 #include "copy/CopyCompare.h"
+#include "copy/DatabaseCopy.h"
 #include "copy/PreparedCommits.h"
 #include "copy/SourceSelect.h"
 #include "core/FileHelpers.h"
@@ -238,6 +240,13 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     engine.SetSourceCharset(charset);
     engine.SetVerify(settings.m_bVerify && !options.noVerify);
+    // The command line's choices go before the settings' ones.
+    const bool makeBackup = settings.m_bDoBackups && !options.noBackup;
+    SRunPlaces places;
+    places.wayBack = settings.m_bDoWayBack && !options.noWayBack;
+    places.backupFolder = options.backupDir.empty() ? WideToUtf8(settings.m_sBackupDir) : options.backupDir;
+    places.logFolder = options.logDir.empty() ? WideToUtf8(settings.m_sLogDir) : options.logDir;
+    engine.SetPlaces(places);
 
     const auto fail = [&](ELanguageText message) {
         err << Text(catalog, message) << std::endl;
@@ -253,10 +262,10 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         return false;
 
     const auto prepare = [&](bool checkOnly) {
-        const int result =
-            forCheck ? engine.PrepareAttachments(source, dest)
-                     : engine.PrepareCopy(source.database, source.user, source.password, dest.database, dest.user,
-                                          dest.password, settings.m_bDoBackups, folders.runFiles, checkOnly);
+        const int result = forCheck
+                               ? engine.PrepareAttachments(source, dest)
+                               : engine.PrepareCopy(source.database, source.user, source.password, dest.database,
+                                                    dest.user, dest.password, makeBackup, folders.runFiles, checkOnly);
         if (result == 1 || result == 2)
         {
             err << Text(catalog, result == 1 ? ELanguageText::FrmMain_m_aMErrorConnectSource
@@ -268,6 +277,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         }
         else if (result == 3)
             err << Text(catalog, ELanguageText::FrmMain_m_aMIdentical) << std::endl;
+        else if (result == 4)
+            err << SpaceShortageText(engine, catalog) << std::endl;
         return result == 0;
     };
     // A database that cannot be attached has said so; that its tables are
@@ -310,20 +321,20 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         // they are decided.
         for (const std::string& table : TablesWithPreparedRows(engine))
             err << "Rows of an interrupted copy of table " << table
-                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;    }
+                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;
+    }
+    // The logs' room is counted with the rest, before anything is written.
+    if (!forCheck)
+        engine.PlanLogs(chosen, settings.m_bDoLogs ? ELogging::On : ELogging::Off);
     if (!forCheck && !prepare(false))
         return false;
-    // The run goes on without them, but the user must know the way back is missing.
-    if (!forCheck && settings.m_bDoBackups && !engine.BackupMade())
-        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing),
-                          engine.Settings().files.sourceBackup)
-            << std::endl;
+    if (!forCheck)
+    {
+        for (const std::string& text : PreparedCopiesTexts(engine, makeBackup, catalog))
+            err << text << std::endl;
+    }
     for (const std::string& text : KilledRunCopyTexts(engine.KilledRunCopies(), catalog))
         err << text << std::endl;
-    if (!forCheck && !engine.DestinationCopyMade())
-        err << FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing),
-                          engine.Settings().files.destinationCopy)
-            << std::endl;
 
     CStringGrid& tables = run.tables;
     tables.SetSize(1, 0);
@@ -373,8 +384,8 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
         return path;
     };
     if (run.settings.m_bDoLogs)
-        out << "Run log: " << named(log) << "\nSQL log: " << named(sql) << "\nData text log: " << named(text)
-            << std::endl;
+        out << "Run log: " << named(log) << "\nSQL log: " << named(sql) << "\nData text log: " << named(text) << "\n"
+            << DiskUseText(run.engine, run.catalog) << std::endl;
     if (result.stopped)
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMStopped),
                           std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})
@@ -447,7 +458,9 @@ int RunUnattended(const std::vector<std::string>& arguments, const std::string& 
         {
             if (onTerminal)
                 tcsetattr(STDIN_FILENO, TCSANOW, &terminal);
-            // A backup cut short must not be left under a backup's name.
+            // A backup cut short must not be left under a backup's name,
+            // nor its database held still for it.
+            EndLockedCopyInProgress();
             RemoveCopyInProgress();
             const char* said = "Interrupted before the copy began; nothing was written.";
             if (report.Wanted())

@@ -80,12 +80,14 @@ bool SplitRunOptions(const std::vector<std::string>& arguments, SRunOptions& opt
             break;
         }
         if (argument == "--check" || argument == "--compare" || argument == "--no-verify" ||
-            argument == "--retry-failed")
+            argument == "--retry-failed" || argument == "--no-backup" || argument == "--no-way-back")
         {
-            (argument == "--check"       ? options.check
-             : argument == "--compare"   ? options.compare
-             : argument == "--no-verify" ? options.noVerify
-                                         : options.retryFailed) = true;
+            (argument == "--check"         ? options.check
+             : argument == "--compare"     ? options.compare
+             : argument == "--no-verify"   ? options.noVerify
+             : argument == "--no-backup"   ? options.noBackup
+             : argument == "--no-way-back" ? options.noWayBack
+                                           : options.retryFailed) = true;
             continue;
         }
         std::string value;
@@ -111,6 +113,18 @@ bool SplitRunOptions(const std::vector<std::string>& arguments, SRunOptions& opt
                 return false;
             }
             options.tablesGiven = options.tablesGiven || tables;
+            continue;
+        }
+        const bool backupDir = valueOf("--backup-dir", value, missing);
+        if (backupDir || valueOf("--log-dir", value, missing))
+        {
+            const std::string name = backupDir ? "--backup-dir" : "--log-dir";
+            if (missing || value.empty())
+            {
+                error = "rowmover: " + name + " needs a folder";
+                return false;
+            }
+            (backupDir ? options.backupDir : options.logDir) = value;
             continue;
         }
         if (valueOf("--report", value, missing))
@@ -186,11 +200,19 @@ void PrintUsage(std::ostream& out)
            "      rowmover --source-charset WIN1252 old.fdb SYSDBA - new.fdb SYSDBA -\n"
            "  --no-verify            copied tables are not read back and compared with the source\n"
            "      rowmover --no-verify old.fdb SYSDBA - new.fdb SYSDBA -\n"
+           "  --no-backup            no backup of the source database (the destination's way back is\n"
+           "                         still made; the run says so)\n"
+           "  --no-way-back          no copy of the destination before the run: a failed table cannot be\n"
+           "                         taken back from one\n"
+           "  --backup-dir DIR       the source's backup and the destination's way back go to DIR\n"
+           "  --log-dir DIR          the run log, SQL log and data text log go to DIR (made if missing)\n"
+           "      rowmover --backup-dir /srv/backups --log-dir /var/tmp/logs old.fdb SYSDBA - new.fdb SYSDBA -\n"
            "--tables, --exclude and --retry-failed also choose the tables of --check and --compare, and\n"
            "--report writes their results: rowmover --check --tables ORDERS --report - old.fdb ...\n"
            "\n"
            "Exit codes of a copy: 0 every table copied, 1 a table failed or the logs could not be written,\n"
-           "2 the copy could not start. Of a check: 0 no table would fail, 1 a table would, 2 no check.\n"
+           "2 the copy could not start (also when the disk lacks room for its copies and logs).\n"
+           "Of a check: 0 no table would fail, 1 a table would, 2 no check.\n"
            "Of a comparison: 0 every table identical, 1 differences, 2 the databases could not be compared.\n";
 }
 

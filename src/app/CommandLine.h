@@ -38,6 +38,14 @@ struct SRunOptions
     bool retryFailed = false;
     // --report FILE: a JSON report at the end; "-" for standard output.
     std::string report;
+    // --no-backup: no backup of the source; --no-way-back: no copy of the
+    // destination before the run.
+    bool noBackup = false;
+    bool noWayBack = false;
+    // --backup-dir DIR, --log-dir DIR: where the copies and the logs go;
+    // empty takes the settings' choice.
+    std::string backupDir;
+    std::string logDir;
 };
 
 // The report option's value that means standard output.

@@ -252,7 +252,7 @@ bool CRunReport::CanWrite(const std::string& programFile)
     };
     if (::stat(m_sPath.c_str(), &target) == 0 && S_ISFIFO(target.st_mode))
         return true;
-    CReplacingFile probe(Utf8ToWide(m_sPath));
+    CReplacingFile probe(Utf8ToWide(m_sPath), CReplacingFile::EAccess::OwnerOnly);
     if (!probe.Open())
     {
         Messages() << "rowmover: the report cannot be written to " << m_sPath << ": " << probe.Error() << std::endl;
@@ -451,7 +451,7 @@ bool CRunReport::Write(const std::string& json, std::string& error)
         m_out << json << std::flush;
         return m_out.good();
     }
-    return ReplaceFileContents(Utf8ToWide(m_sPath), json, &error);
+    return ReplaceFileContents(Utf8ToWide(m_sPath), json, &error, CReplacingFile::EAccess::OwnerOnly);
 }
 
 int CRunReport::Finish(int exitCode, CLanguageCatalog& catalog)

@@ -104,6 +104,9 @@ void CAppSettings::LoadFrom(CProfileFile& file)
     m_sSourceCharset = Utf8ToWide(file.GetString("SourceCharset", ""));
     m_bVerify = file.GetBool("VerifyCopies", true);
     m_bAskBeforeCopy = file.GetBool("AskBeforeCopy", true);
+    m_bDoWayBack = file.GetBool("DoWayBack", true);
+    m_sBackupDir = Utf8ToWide(file.GetString("BackupDir", ""));
+    m_sLogDir = Utf8ToWide(file.GetString("LogDir", ""));
 
     for (int row = 0; row < kRecentCount; ++row)
         m_RecentDBs.SetCell(0, row, file.GetString(RecentKey(row), ""));
@@ -143,6 +146,8 @@ void CAppSettings::LoadFrom(CProfileFile& file)
 bool CAppSettings::SaveSettings(const std::u16string& settingsFilePath, std::string* error)
 {
     CProfileFile file(true);
+    // It holds the default password and the recent databases.
+    file.SetOwnerOnly(true);
     SaveTo(file);
     const bool saved = file.Save(settingsFilePath);
     if (!saved && error)
@@ -170,6 +175,9 @@ void CAppSettings::SaveTo(CProfileFile& file)
     file.WriteString("SourceCharset", WideToUtf8(m_sSourceCharset));
     file.WriteBool("VerifyCopies", m_bVerify);
     file.WriteBool("AskBeforeCopy", m_bAskBeforeCopy);
+    file.WriteBool("DoWayBack", m_bDoWayBack);
+    file.WriteString("BackupDir", WideToUtf8(m_sBackupDir));
+    file.WriteString("LogDir", WideToUtf8(m_sLogDir));
 
     for (int row = 0; row < kRecentCount; ++row)
     {

@@ -65,6 +65,11 @@ class CAppSettings
     bool m_bVerify = true;
     // A copy that replaces rows asks first (never when unattended).
     bool m_bAskBeforeCopy = true;
+    // The destination is copied before each run (its way back).
+    bool m_bDoWayBack = true;
+    // Where backups and logs go; empty for the usual places.
+    std::u16string m_sBackupDir;
+    std::u16string m_sLogDir;
     // Column 0 of rows 0 to 24: the recent databases. Row 25 is scratch space
     // of the database selection and is neither loaded nor saved.
     CStringGrid m_RecentDBs;

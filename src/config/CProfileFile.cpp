@@ -80,7 +80,8 @@ bool CProfileFile::Save(const std::u16string& path)
     // Beside the file and then renamed over it: a full disk or a crash
     // while writing keeps the old settings instead of an empty file.
     m_sSaveError.clear();
-    return ReplaceFileContents(path, BuildText(), &m_sSaveError);
+    return ReplaceFileContents(path, BuildText(), &m_sSaveError,
+                               m_bOwnerOnly ? CReplacingFile::EAccess::OwnerOnly : CReplacingFile::EAccess::AsBefore);
 }
 
 bool CProfileFile::ReadFrom(std::FILE* file)

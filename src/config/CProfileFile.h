@@ -24,6 +24,9 @@ class CProfileFile
     bool Save(const std::u16string& path);
     // The system's reason when the last Save failed.
     const std::string& SaveError() const { return m_sSaveError; }
+    // Save writes a file its owner alone may read (0600): for files that
+    // hold passwords or database names.
+    void SetOwnerOnly(bool ownerOnly) { m_bOwnerOnly = ownerOnly; }
 
     // Lookups from the start of the body; an empty or missing value gives the
     // default. Every successful lookup moves the cursor past its entry.
@@ -74,4 +77,5 @@ class CProfileFile
     int m_nIndent = 0;
     std::size_t m_nCursor = 0;
     std::string m_sSaveError;
+    bool m_bOwnerOnly = false;
 };

@@ -66,6 +66,9 @@
     X(FrmCopy_m_acMCopySuccess, "FrmCopy.m_acMCopySuccess", "%s copy successful.", "s") \
     X(FrmCopy_m_acMVerifying, "FrmCopy.m_acMVerifying", "Verifying %s", "s") \
     X(FrmCopy_m_acMCurrentTable, "FrmCopy.m_acMCurrentTable", "Current table: %s (%d", "sd") \
+    X(FrmCopy_m_acMDiskUse, "FrmCopy.m_acMDiskUse", "This run wrote %s to disk: source backup %s, destination's way back %s, logs %s", "ssss") \
+    X(FrmCopy_m_acMServerBackup, "FrmCopy.m_acMServerBackup", "The server made the copy of %s as a backup file: %s (restore it with gbak -c)", "ss") \
+    X(FrmCopy_m_acMStaleLockEnded, "FrmCopy.m_acMStaleLockEnded", "A copy that was killed left %s locked for its backup (stalled state); the lock is ended and its changes merged.", "s") \
     X(FrmCopy_m_acMDestKept, "FrmCopy.m_acMDestKept", "The destination database as it was before the copy is kept in %s", "s") \
     X(FrmCopy_m_acMTriggersLeftOff, "FrmCopy.m_acMTriggersLeftOff", "The triggers of table %s were left inactive: %s. The next copy into %s switches them on again; or switch them on yourself: %s", "ssss") \
     X(FrmCopy_m_acMError, "FrmCopy.m_acMError", "ERROR", "") \
@@ -140,6 +143,10 @@
     X(FrmMain_m_LISSourceTables1, "FrmMain.m_LISSourceTables1", "Trigger(s)", "") \
     X(FrmMain_m_aMAttaching, "FrmMain.m_aMAttaching", "Attaching the databases...", "") \
     X(FrmMain_m_aMAmbiguousTable, "FrmMain.m_aMAmbiguousTable", "The name %s fits several tables (%s): write it as the table list shows it.", "ss") \
+    X(FrmMain_m_aMNoSpace, "FrmMain.m_aMNoSpace", "Too little free space in %s for this run's copies and logs: %s needed, %s free. Nothing was written.", "sss") \
+    X(FrmMain_m_aMNoBackupChosen, "FrmMain.m_aMNoBackupChosen", "This run makes no backup of the source database.", "") \
+    X(FrmMain_m_aMNoWayBackChosen, "FrmMain.m_aMNoWayBackChosen", "This run keeps no copy of the destination database as it was before the copy: a failed table cannot be taken back from one.", "") \
+    X(FrmMain_m_aMWayBackKept, "FrmMain.m_aMWayBackKept", "The copy of the destination database as it was before the copy goes to %s.", "s") \
     X(FrmMain_m_aMBackupMissing, "FrmMain.m_aMBackupMissing", "The backup of the source database could not be made: %s", "s") \
     X(FrmMain_m_aMBtnOk, "FrmMain.m_aMBtnOk", "OK", "") \
     X(FrmMain_m_aMCancel, "FrmMain.m_aMCancel", "Cancel", "") \
@@ -180,6 +187,10 @@
     X(FrmOpt_m_BTNOk, "FrmOpt.m_BTNOk", "OK", "") \
     X(FrmOpt_m_BTNRecentDBs, "FrmOpt.m_BTNRecentDBs", "Clear", "") \
     X(FrmOpt_m_CHKDoBackups, "FrmOpt.m_CHKDoBackups", "Create backup files", "") \
+    X(FrmOpt_m_CHKWayBack, "FrmOpt.m_CHKWayBack", "Copy the destination before each run (way back)", "") \
+    X(FrmOpt_m_LBLBackupDir, "FrmOpt.m_LBLBackupDir", "Folder for backups", "") \
+    X(FrmOpt_m_LBLLogDir, "FrmOpt.m_LBLLogDir", "Folder for logs", "") \
+    X(FrmOpt_m_aMFolderDefault, "FrmOpt.m_aMFolderDefault", "empty: the usual place", "") \
     X(FrmOpt_m_CHKDoLogs, "FrmOpt.m_CHKDoLogs", "Create log files", "") \
     X(FrmOpt_m_CHKExtendDBName, "FrmOpt.m_CHKExtendDBName", "Extend database names", "") \
     X(FrmOpt_m_CHKRecentDBs, "FrmOpt.m_CHKRecentDBs", "Remember recent databases", "") \

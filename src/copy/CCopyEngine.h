@@ -43,6 +43,42 @@ class CCopyEngine
     CCopyEngine& operator=(const CCopyEngine&) = delete;
 
     void Init(const std::string& defUser, const std::string& defPass, int attempts);
+    // Where the next preparations put the run's files, and whether they copy
+    // the destination first.
+    void SetPlaces(const SRunPlaces& places) { m_settings.places = places; }
+    // The tables of the next run and whether it logs: the next preparation
+    // counts their logs' room (EstimateLogBytes) in its free-space check.
+    void PlanLogs(const std::vector<std::string>& tables, ELogging logging)
+    {
+        m_plannedTables = tables;
+        m_plannedLogging = logging;
+    }
+    // What the three logs of a run over these tables will take, from their
+    // row counts and column widths; needs the attachments prepared.
+    long long EstimateLogBytes(const std::vector<std::string>& tables);
+    // The file systems that lacked room when PrepareCopy gave 4.
+    const std::vector<SSpaceShortage>& SpaceShortages() const { return m_spaceShortages; }
+    // How the last preparation copied each database, the reason when a copy
+    // failed, and the backup lock a killed run had left on a database, ended
+    // (its name; empty when none was found).
+    ECopyKind SourceCopyKind() const { return m_sourceCopyKind; }
+    ECopyKind DestinationCopyKind() const { return m_destCopyKind; }
+    const std::string& SourceCopyError() const { return m_sSourceCopyError; }
+    const std::string& DestinationCopyError() const { return m_sDestCopyError; }
+    const std::vector<std::string>& StaleLocksEnded() const { return m_staleLocksEnded; }
+    // Writes to the run log what the run's files take on disk.
+    void ReportDiskUse(ELogging logging);
+    // Writes to the run log how the preparation copied the databases, and
+    // the backup locks of killed runs it ended.
+    void ReportCopies(ELogging logging);
+    // The bytes a run's files take: backup, way back, logs.
+    struct SDiskUse
+    {
+        long long backup = 0;
+        long long wayBack = 0;
+        long long logs = 0;
+    };
+    SDiskUse DiskUse() const;
     // Copies one table with or without the three logs.
     bool RunTable(const std::string& table, ELogging logging);
     // True when every row arrived and every step succeeded, or the source is empty.
@@ -50,7 +86,8 @@ class CCopyEngine
     // Stores the run's databases and credentials and tests both attachments;
     // for a real run also fixes the log names and makes the backups.
     // 0 prepared, 1 source not attachable, 2 destination not attachable,
-    // 3 both names reach the same database.
+    // 3 both names reach the same database, 4 too little free space for the
+    // copies and logs (nothing written; see SpaceShortages).
     int PrepareCopy(const std::string& sourceDB, const std::string& sourceUser, const std::string& sourcePassword,
                     const std::string& destDB, const std::string& destUser, const std::string& destPassword,
                     bool makeBackup, const std::string& programFolder, bool checkOnly);
@@ -298,6 +335,28 @@ class CCopyEngine
     bool m_bBackupMade = true;
     bool m_bDestinationCopyMade = true;
     std::vector<std::string> m_killedRunCopies;
+    std::vector<std::string> m_plannedTables;
+    ELogging m_plannedLogging = ELogging::Off;
+    std::vector<SSpaceShortage> m_spaceShortages;
+    ECopyKind m_sourceCopyKind = ECopyKind::None;
+    ECopyKind m_destCopyKind = ECopyKind::None;
+    std::string m_sSourceCopyError;
+    std::string m_sDestCopyError;
+    std::vector<std::string> m_staleLocksEnded;
+    // The free-space check of PrepareCopy: false, with m_spaceShortages, when
+    // a file system lacks room.
+    bool CheckFreeSpace(bool makeBackup, const std::string& programFolder, const std::string& runFolder);
+    // Copies a database in the consistent way its place allows, to target
+    // (renamed to ".fbk" for a server's backup); the kind made, or None with
+    // the reason in error.
+    ECopyKind CopyDatabase(const SDatabaseLogin& login, bool inFiles, std::string& target,
+                           const std::string& programFolder, std::string& error);
+    // Ends the backup state that a killed run's copy left on either database.
+    void EndStaleBackupLocks(const std::string& programFolder);
+    // The folder of the trigger journal (the data folder), else the program folder.
+    std::string StateFolder(const std::string& programFolder) const;
+    // The folder where a database copy of the run goes.
+    std::string CopyFolder(const std::string& usual) const;
     // Held while this engine's destination copy and failure list use their
     // names in the program folder.
     std::unique_ptr<CFileLock> m_programFolderNames;

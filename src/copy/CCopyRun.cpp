@@ -319,6 +319,7 @@ void CJobRun::Run()
 {
     // One pair of attachments serves every table of the run.
     m_engine.ShareAttachments(true);
+    m_engine.ReportCopies(m_job.m_eLogging);
     // Rows a crashed run left prepared hide from every reader until decided.
     m_engine.ResolveInterruptedCommits(m_job.m_eLogging);
     // Tables a killed run was replacing: named now, recorded again at the end.
@@ -348,6 +349,7 @@ void CJobRun::Run()
             break;
     }
     RecordFailures();
+    m_engine.ReportDiskUse(m_job.m_eLogging);
     // Triggers this run switched off and could not switch on again.
     for (CTriggerJournal::SEntry& entry : m_engine.Journal().Entries(m_engine.DestinationKey()))
     {

@@ -73,7 +73,7 @@ bool CFailedTables::Replace(const std::string& path, const CTriggerJournal::SDat
             content += "\t" + EscapeTabField(table);
         content += "\n";
     }
-    return ReplaceFileContents(Utf8ToWide(path), content);
+    return ReplaceFileContents(Utf8ToWide(path), content, nullptr, CReplacingFile::EAccess::OwnerOnly);
 }
 
 bool CFailedTables::Find(const CTriggerJournal::SDatabase& database, std::vector<std::string>& tables) const

@@ -1,5 +1,7 @@
 #include "copy/CLogWriter.h"
 
+#include "core/FileHelpers.h"
+
 namespace
 {
 constexpr size_t BufferBytes = 1 << 16;
@@ -37,7 +39,7 @@ bool CLogWriter::Write(const std::string& text, bool endLine)
             m_bLost = true;
             return false;
         }
-        m_pFile = std::fopen(m_sPath.c_str(), "ab");
+        m_pFile = OpenPrivateFile(m_sPath, "ab");
         if (!m_pFile)
         {
             m_bFailed = true;

@@ -117,7 +117,7 @@ bool CTriggerJournal::Write(const std::vector<SEntry>& entries) const
 {
     // Written aside and renamed, so a crash leaves the old or the new journal whole.
     const std::string temporary = m_sPath + ".tmp";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
+    FILE* file = OpenPrivateFile(temporary, "wb");
     if (!file)
         return false;
     bool ok = true;

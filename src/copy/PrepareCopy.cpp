@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -19,7 +20,6 @@
 
 namespace
 {
-constexpr int BackupChunkSize = 20480;
 
 struct SStamps
 {
@@ -137,7 +137,6 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     const std::string extension = GetExtension(sourceDB);
     // Files are copied or changed only on this computer: behind another
     // host's name the same path is another file, if any.
-    const bool sourceHere = IsDatabaseOnThisMachine(sourceDB);
     const bool destHere = IsDatabaseOnThisMachine(destDB);
     // The source is read, never changed: its file keeps its mode too.
     if (destHere)
@@ -146,10 +145,6 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     if (attached != 0 || checkOnly)
         return attached;
 
-    const std::string names = ReserveProgramFolderNames(programFolder, extension);
-    m_settings.files.errorReport = programFolder + "update_error" + names + ".txt";
-    RemoveFile(m_settings.files.errorReport);
-
     const SStamps stamps = ReadClock();
     // A source named without a folder lies in the current one, and so do
     // its run folders.
@@ -157,23 +152,52 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     if (sourceFolder == GetLocalDatabasePath(m_settings.source.database) && !sourceFolder.empty() &&
         sourceFolder.back() != '/')
         sourceFolder = "./";
-    const std::string runFolder = sourceFolder + "DB_copy_" + stamps.day;
-    CreateFolder(runFolder);
+    std::string runFolder = m_settings.places.logFolder;
+    while (runFolder.size() > 1 && runFolder.back() == '/')
+        runFolder.pop_back();
+    if (runFolder.empty())
+        runFolder = sourceFolder + "DB_copy_" + stamps.day;
+    // Before anything is written: a disk that fills during the copies is
+    // found out late, and a run without its way back or its logs is worse
+    // than one that has not begun.
+    if (!CheckFreeSpace(makeBackup, programFolder, runFolder))
+        return 4;
+
+    const std::string names = ReserveProgramFolderNames(programFolder, extension);
+    m_settings.files.errorReport = programFolder + "update_error" + names + ".txt";
+    RemoveFile(m_settings.files.errorReport);
+    if (m_settings.places.logFolder.empty())
+        CreateFolder(runFolder);
+    else
+    {
+        std::error_code ignored;
+        std::filesystem::create_directories(runFolder, ignored);
+    }
     m_sRunFolder = runFolder;
+    if (!m_settings.places.backupFolder.empty())
+    {
+        std::error_code ignored;
+        std::filesystem::create_directories(m_settings.places.backupFolder, ignored);
+        if (m_settings.places.backupFolder.back() != '/')
+            m_settings.places.backupFolder += '/';
+    }
 
     // A second run in the same second, in this process or another, gets
     // names of its own instead of writing into the first one's logs and over
     // its backup: the run log is made at once, and only if it is new.
+    const std::string backupFolder = CopyFolder(runFolder);
     std::string stamp = stamps.time;
     for (int run = 2; run < 1000; ++run)
     {
-        const int reserved = ::open(JoinPath(runFolder, stamp + "_log.txt").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        const int reserved =
+            ::open(JoinPath(runFolder, stamp + "_log.txt").c_str(), O_WRONLY | O_CREAT | O_EXCL, PrivateFileMode);
         if (reserved >= 0)
             ::close(reserved);
         else if (errno != EEXIST)
             break; // no run folder: the logs are lost whatever their name
         if (reserved >= 0 && !FileExists(JoinPath(runFolder, stamp + "_sql.txt")) &&
-            !FileExists(JoinPath(runFolder, stamp + extension)))
+            !FileExists(JoinPath(backupFolder, stamp + extension)) &&
+            !FileExists(JoinPath(backupFolder, stamp + ".fbk")))
             break;
         if (reserved >= 0)
             RemoveFile(JoinPath(runFolder, stamp + "_log.txt"));
@@ -183,13 +207,25 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
     m_settings.files.sqlLog = JoinPath(runFolder, stamp + "_sql.txt");
     m_settings.files.textLog = JoinPath(runFolder, stamp + "_txt.txt");
     m_settings.files.runLog = JoinPath(runFolder, stamp + "_log.txt");
-    m_settings.files.sourceBackup = JoinPath(runFolder, stamp + extension);
-    m_bBackupMade = !makeBackup || (sourceHere && !m_settings.sourceInFiles &&
-                                    CopyFileInChunks(GetLocalDatabasePath(m_settings.source.database),
-                                                     m_settings.files.sourceBackup, BackupChunkSize));
+    m_settings.files.sourceBackup = JoinPath(backupFolder, stamp + extension);
+
+    // A killed run's backup lock would hold the file still for ever, its
+    // changes piling up in the delta file.
+    EndStaleBackupLocks(programFolder);
+    m_sSourceCopyError.clear();
+    m_sDestCopyError.clear();
+    m_sourceCopyKind = makeBackup ? CopyDatabase(m_settings.source, m_settings.sourceInFiles,
+                                                 m_settings.files.sourceBackup, programFolder, m_sSourceCopyError)
+                                  : ECopyKind::None;
+    m_bBackupMade = !makeBackup || m_sourceCopyKind != ECopyKind::None;
 
     // Found before this run's copy is made, which is no killed run's.
     m_killedRunCopies = FindKilledRunCopies(programFolder, DestinationCopyPrefix + names);
+    if (const std::string copies = CopyFolder(programFolder); copies != programFolder)
+    {
+        for (std::string& copy : FindKilledRunCopies(copies, {}))
+            m_killedRunCopies.push_back(std::move(copy));
+    }
     // The previous run of this engine ended without needing its copy (a
     // failed one moved it away): it goes now, as it would with the engine,
     // unless it is opened as one of the databases, to copy its rows back.
@@ -199,16 +235,29 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
         !std::filesystem::equivalent(previous, GetLocalDatabasePath(m_settings.source.database), ignored) &&
         !std::filesystem::equivalent(previous, GetLocalDatabasePath(m_settings.dest.database), ignored))
         RemoveFile(previous);
-    m_settings.files.destinationCopy = NewDestinationCopyName(programFolder, stamps.time, extension);
-    // Made under a name of its own and renamed once whole: a run killed
-    // while copying leaves no half copy under a way back's name.
-    const std::string partial = m_settings.files.destinationCopy + PartialCopySuffix;
-    m_bDestinationCopyMade =
-        destHere && !m_settings.destInFiles &&
-        CopyFileInChunks(GetLocalDatabasePath(m_settings.dest.database), partial, BackupChunkSize) &&
-        ::rename(partial.c_str(), m_settings.files.destinationCopy.c_str()) == 0;
-    if (!m_bDestinationCopyMade)
-        RemoveFile(partial);
+    m_settings.files.destinationCopy.clear();
+    m_destCopyKind = ECopyKind::None;
+    m_bDestinationCopyMade = !m_settings.places.wayBack;
+    if (m_settings.places.wayBack)
+    {
+        const std::string name = NewDestinationCopyName(CopyFolder(programFolder), stamps.time, extension);
+        // Made under a name of its own and renamed once whole: a run killed
+        // while copying leaves no half copy under a way back's name.
+        std::string partial = name + PartialCopySuffix;
+        m_destCopyKind =
+            CopyDatabase(m_settings.dest, m_settings.destInFiles, partial, programFolder, m_sDestCopyError);
+        // A server's backup is named ".fbk" in place of the database's extension.
+        const std::string made = partial.substr(0, partial.size() - std::string(PartialCopySuffix).size());
+        m_bDestinationCopyMade = m_destCopyKind != ECopyKind::None && ::rename(partial.c_str(), made.c_str()) == 0;
+        m_settings.files.destinationCopy = made;
+        if (!m_bDestinationCopyMade)
+        {
+            if (m_sDestCopyError.empty() && m_destCopyKind != ECopyKind::None)
+                m_sDestCopyError = std::strerror(errno);
+            RemoveFile(partial);
+            m_destCopyKind = ECopyKind::None;
+        }
+    }
     m_logs.SetFiles(m_settings.files);
     return 0;
 }
@@ -309,7 +358,11 @@ std::string CCopyEngine::KeepDestinationCopy()
     const std::string copy = m_settings.files.destinationCopy;
     const std::string name = m_sRunStamp + "_destination_before" + GetExtension(copy);
     const std::string programFolder = copy.substr(0, copy.rfind('/') + 1);
-    for (const std::string& kept : {JoinPath(m_sRunFolder, name), programFolder + name})
+    std::vector<std::string> places{JoinPath(m_sRunFolder, name), programFolder + name};
+    // A folder chosen for the copies holds this one too.
+    if (!m_settings.places.backupFolder.empty())
+        places.insert(places.begin(), JoinPath(m_settings.places.backupFolder, name));
+    for (const std::string& kept : places)
     {
         if (::renameat2(AT_FDCWD, copy.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0)
         {

@@ -30,6 +30,34 @@ struct SRunFiles
     std::string destinationCopy; // the destination as it was before the run
 };
 
+// Where a run keeps its files, and whether it copies the destination first.
+struct SRunPlaces
+{
+    // The source's backup and the destination's way back; empty: the backup
+    // beside the logs, the way back in the program folder.
+    std::string backupFolder;
+    // The three logs; empty: a folder "DB_copy_<date>" beside the source.
+    std::string logFolder;
+    // The destination is copied before the run (its way back).
+    bool wayBack = true;
+};
+
+// A file system without room for what a run would write to it.
+struct SSpaceShortage
+{
+    std::string folder;   // one of the run's folders on it
+    long long needed = 0; // bytes
+    long long available = 0;
+};
+
+// How a database copy was made.
+enum class ECopyKind
+{
+    None,
+    LockedFile,   // the file, copied while the engine held its backup lock
+    ServerBackup, // a backup (gbak format) that the server streamed to this program
+};
+
 // Everything a copy run works with, set by its preparation and then read by
 // every table's copy.
 struct SRunSettings
@@ -48,6 +76,7 @@ struct SRunSettings
     // character set name such as WIN1252); empty copies its bytes as they are.
     std::string sourceCharset;
     SRunFiles files;
+    SRunPlaces places;
     ELogging logging = ELogging::On;
     // Each copied table is read back and compared with the source.
     bool verify = true;

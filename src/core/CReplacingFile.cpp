@@ -4,8 +4,8 @@
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +29,10 @@ std::string FollowLink(const std::string& path)
 }
 } // namespace
 
-CReplacingFile::CReplacingFile(const std::u16string& path) : m_sTarget(FollowLink(WideToUtf8(path))) {}
+CReplacingFile::CReplacingFile(const std::u16string& path, EAccess access)
+    : m_sTarget(FollowLink(WideToUtf8(path))), m_access(access)
+{
+}
 
 CReplacingFile::~CReplacingFile()
 {
@@ -72,12 +75,14 @@ bool CReplacingFile::Open()
     const std::string name = slash == std::string::npos ? m_sTarget : m_sTarget.substr(slash + 1);
     static std::atomic<unsigned> counter{0};
     // A name of its own in the same folder, so that the rename stays on one
-    // file system; created with the usual mode (the umask applies).
+    // file system; created with the usual mode (the umask applies), or the
+    // owner's alone.
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt)
     {
         m_sTemporary =
             folder + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".tmp";
-        m_fd = ::open(m_sTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        m_fd = ::open(m_sTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                      m_access == EAccess::OwnerOnly ? 0600 : 0666);
         if (m_fd < 0 && errno != EEXIST)
             break;
     }
@@ -89,7 +94,9 @@ bool CReplacingFile::Open()
     struct stat old
     {
     };
-    if (::stat(m_sTarget.c_str(), &old) == 0)
+    if (m_access == EAccess::OwnerOnly)
+        ::fchmod(m_fd, 0600);
+    else if (::stat(m_sTarget.c_str(), &old) == 0)
         ::fchmod(m_fd, old.st_mode & 07777);
     return true;
 }
@@ -160,9 +167,10 @@ bool CReplacingFile::Commit()
     return true;
 }
 
-bool ReplaceFileContents(const std::u16string& path, const std::string& bytes, std::string* error)
+bool ReplaceFileContents(const std::u16string& path, const std::string& bytes, std::string* error,
+                         CReplacingFile::EAccess access)
 {
-    CReplacingFile file(path);
+    CReplacingFile file(path, access);
     const bool ok = file.Open() && file.Write(bytes) && file.Commit();
     if (!ok && error)
         *error = file.Error();

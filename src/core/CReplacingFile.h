@@ -11,7 +11,15 @@
 class CReplacingFile
 {
   public:
-    explicit CReplacingFile(const std::u16string& path);
+    // Who may read the new file: as the old one (or as the umask gives a new
+    // one), or its owner alone (0600, also in place of an old file that
+    // others could read), for files that hold a database's values.
+    enum class EAccess
+    {
+        AsBefore,
+        OwnerOnly,
+    };
+    explicit CReplacingFile(const std::u16string& path, EAccess access = EAccess::AsBefore);
     // Removes the unfinished file when Commit was not reached.
     ~CReplacingFile();
     CReplacingFile(const CReplacingFile&) = delete;
@@ -39,8 +47,10 @@ class CReplacingFile
     int m_fd = -1;
     bool m_bFailed = false;
     bool m_bDirect = false; // writing into the target itself
+    EAccess m_access = EAccess::AsBefore;
 };
 
 // Replaces the file's contents with bytes in the way of CReplacingFile;
 // false, with the reason in error when given, and the old file kept.
-bool ReplaceFileContents(const std::u16string& path, const std::string& bytes, std::string* error = nullptr);
+bool ReplaceFileContents(const std::u16string& path, const std::string& bytes, std::string* error = nullptr,
+                         CReplacingFile::EAccess access = CReplacingFile::EAccess::AsBefore);

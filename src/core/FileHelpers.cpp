@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <vector>
 
@@ -16,7 +17,7 @@ using CFileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 CFileHandle Open(const std::string& path, const char* mode)
 {
-    return CFileHandle(path.empty() ? nullptr : std::fopen(path.c_str(), mode), &std::fclose);
+    return CFileHandle(path.empty() ? nullptr : OpenPrivateFile(path, mode), &std::fclose);
 }
 
 // Closes the file and reports whether every buffered byte reached it.
@@ -37,6 +38,28 @@ FILE* OpenFileWide(const std::u16string& path, const char* mode)
     return narrow.empty() ? nullptr : std::fopen(narrow.c_str(), mode);
 }
 
+FILE* OpenPrivateFile(const std::string& path, const char* mode)
+{
+    if (path.empty() || mode == nullptr)
+        return nullptr;
+    const bool update = std::strchr(mode, '+') != nullptr;
+    int flags = O_CLOEXEC;
+    switch (mode[0])
+    {
+    case 'r': flags |= update ? O_RDWR : O_RDONLY; break;
+    case 'w': flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC; break;
+    case 'a': flags |= (update ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND; break;
+    default: return nullptr;
+    }
+    const int fd = ::open(path.c_str(), flags, PrivateFileMode);
+    if (fd < 0)
+        return nullptr;
+    FILE* file = ::fdopen(fd, mode);
+    if (file == nullptr)
+        ::close(fd);
+    return file;
+}
+
 bool FileExists(const std::string& path)
 {
     struct stat info{};
@@ -47,6 +70,45 @@ bool DirectoryExists(const std::string& path)
 {
     struct stat info{};
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+long long FileSize(const std::string& path)
+{
+    struct stat info{};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
+
+namespace
+{
+// path, or the nearest existing folder above it (a folder a run creates).
+std::string ExistingPlace(std::string path)
+{
+    struct stat info{};
+    while (!path.empty() && ::stat(path.c_str(), &info) != 0)
+    {
+        while (!path.empty() && path.back() == '/')
+            path.pop_back();
+        const size_t slash = path.rfind('/');
+        path = slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+    }
+    return path.empty() ? std::string(".") : path;
+}
+} // namespace
+
+long long FreeSpace(const std::string& path)
+{
+    struct statvfs info{};
+    if (::statvfs(ExistingPlace(path).c_str(), &info) != 0)
+        return -1;
+    return static_cast<long long>(info.f_bavail) * static_cast<long long>(info.f_frsize);
+}
+
+long long FileSystemOf(const std::string& path)
+{
+    struct stat info{};
+    if (::stat(ExistingPlace(path).c_str(), &info) != 0)
+        return -1;
+    return static_cast<long long>(info.st_dev);
 }
 
 bool RemoveFile(const std::string& path)

@@ -8,6 +8,12 @@
 
 // fopen of a wide path.
 FILE* OpenFileWide(const std::u16string& path, const char* mode);
+// fopen ("rb", "wb", "ab", with or without "+") of a file that holds values
+// of a database: a file it creates is its owner's alone (0600), whatever the
+// umask. An existing file keeps its mode.
+FILE* OpenPrivateFile(const std::string& path, const char* mode);
+// The mode a file holding a database's values is created with.
+inline constexpr unsigned PrivateFileMode = 0600;
 
 bool FileExists(const std::u16string& path);
 bool DirectoryExists(const std::u16string& path);
@@ -34,6 +40,14 @@ bool AppendTextToFile(const std::string& path, const std::string& text);
 bool AppendLineToFile(const std::string& path, const std::string& text);
 std::string ReadWholeFile(const std::string& path);
 bool CopyFileInChunks(const std::string& source, const std::string& destination, int chunkSize);
+// The file's size in bytes; -1 when it does not exist.
+long long FileSize(const std::string& path);
+// The bytes free to this user on the file system of path (an existing file
+// or folder, or the nearest existing folder above it); -1 when unknown.
+long long FreeSpace(const std::string& path);
+// An identifier of the file system that holds path (as FreeSpace finds
+// it); -1 when unknown.
+long long FileSystemOf(const std::string& path);
 // Removes the copy CopyFileInChunks is writing at this moment, if any: for
 // an interrupt that ends the program before the copy could finish.
 void RemoveCopyInProgress();

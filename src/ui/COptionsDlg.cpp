@@ -59,10 +59,23 @@ COptionsDlg::COptionsDlg(const QString& languageFile, CFontSettings& font, bool&
     m_CHKAskBeforeCopy = Named(new QCheckBox(this), "m_CHKAskBeforeCopy");
     m_CHKAskBeforeCopy->setChecked(true);
     m_CHKAskBeforeCopy->setEnabled(false);
+    m_CHKWayBack = Named(new QCheckBox(this), "m_CHKWayBack");
+    m_CHKWayBack->setChecked(true);
+    m_CHKWayBack->setEnabled(false);
+    m_LBLBackupDir = Named(new QLabel(this), "m_LBLBackupDir");
+    m_EDTBackupDir = Named(new QLineEdit(this), "m_EDTBackupDir");
+    m_LBLLogDir = Named(new QLabel(this), "m_LBLLogDir");
+    m_EDTLogDir = Named(new QLineEdit(this), "m_EDTLogDir");
+    m_EDTBackupDir->setEnabled(false);
+    m_EDTLogDir->setEnabled(false);
+    m_LBLBackupDir->setBuddy(m_EDTBackupDir);
+    m_LBLLogDir->setBuddy(m_EDTLogDir);
     m_LBLDefUser = Named(new QLabel(this), "m_LBLDefUser");
     m_EDTDefUser = Named(new QLineEdit(this), "m_EDTDefUser");
     m_LBLDefPass = Named(new QLabel(this), "m_LBLDefPass");
     m_EDTDefPass = Named(new QLineEdit(this), "m_EDTDefPass");
+    // Shown on a screen others may see or share: masked like every password box.
+    m_EDTDefPass->setEchoMode(QLineEdit::Password);
     m_LBLRetries = Named(new QLabel(this), "m_LBLRetries");
     m_EDTRetries = Named(new QLineEdit(this), "m_EDTRetries");
     m_CHKRecentDBs = Named(new QCheckBox(this), "m_CHKRecentDBs");
@@ -125,6 +138,11 @@ void COptionsDlg::SetTexts(const QString& languageFile)
     m_CHKDoLogs->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKDoLogs));
     m_CHKVerify->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKVerify));
     m_CHKAskBeforeCopy->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKAskBeforeCopy));
+    m_CHKWayBack->setText(UiText(catalog, ELanguageText::FrmOpt_m_CHKWayBack));
+    m_LBLBackupDir->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLBackupDir));
+    m_LBLLogDir->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLLogDir));
+    m_EDTBackupDir->setPlaceholderText(UiText(catalog, ELanguageText::FrmOpt_m_aMFolderDefault));
+    m_EDTLogDir->setPlaceholderText(UiText(catalog, ELanguageText::FrmOpt_m_aMFolderDefault));
     m_LBLDefUser->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLDefUser));
     m_LBLDefPass->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLDefPass));
     m_LBLRetries->setText(UiText(catalog, ELanguageText::FrmOpt_m_LBLRetries));
@@ -146,6 +164,11 @@ void COptionsDlg::BuildLayout()
     grid->addWidget(m_CHKDoLogs, row++, 0, 1, 2);
     grid->addWidget(m_CHKVerify, row++, 0, 1, 2);
     grid->addWidget(m_CHKAskBeforeCopy, row++, 0, 1, 2);
+    grid->addWidget(m_CHKWayBack, row++, 0, 1, 2);
+    grid->addWidget(m_LBLBackupDir, row, 0);
+    grid->addWidget(m_EDTBackupDir, row++, 1);
+    grid->addWidget(m_LBLLogDir, row, 0);
+    grid->addWidget(m_EDTLogDir, row++, 1);
     grid->addWidget(m_LBLDefUser, row, 0);
     grid->addWidget(m_EDTDefUser, row++, 1);
     grid->addWidget(m_LBLDefPass, row, 0);
@@ -256,6 +279,12 @@ void COptionsDlg::accept()
     m_bVerify = m_CHKVerify->isChecked();
     if (m_pAskBeforeCopy != nullptr)
         *m_pAskBeforeCopy = m_CHKAskBeforeCopy->isChecked();
+    if (m_pWayBack != nullptr)
+    {
+        *m_pWayBack = m_CHKWayBack->isChecked();
+        *m_pBackupDir = m_EDTBackupDir->text().trimmed().toStdU16String();
+        *m_pLogDir = m_EDTLogDir->text().trimmed().toStdU16String();
+    }
     m_sDefUser = m_EDTDefUser->text().toStdU16String();
     if (m_sDefUser.empty())
         m_sDefUser = kDefaultUser;
@@ -282,4 +311,17 @@ void COptionsDlg::EditAskBeforeCopy(bool& askBeforeCopy)
     m_pAskBeforeCopy = &askBeforeCopy;
     m_CHKAskBeforeCopy->setChecked(askBeforeCopy);
     m_CHKAskBeforeCopy->setEnabled(true);
+}
+
+void COptionsDlg::EditCopyPlaces(bool& wayBack, std::u16string& backupDir, std::u16string& logDir)
+{
+    m_pWayBack = &wayBack;
+    m_pBackupDir = &backupDir;
+    m_pLogDir = &logDir;
+    m_CHKWayBack->setChecked(wayBack);
+    m_CHKWayBack->setEnabled(true);
+    m_EDTBackupDir->setText(QString::fromStdU16String(backupDir));
+    m_EDTLogDir->setText(QString::fromStdU16String(logDir));
+    m_EDTBackupDir->setEnabled(true);
+    m_EDTLogDir->setEnabled(true);
 }

@@ -47,6 +47,10 @@ class COptionsDlg : public QDialog
     // Lets the dialog edit whether a copy asks before it replaces rows.
     void EditAskBeforeCopy(bool& askBeforeCopy);
 
+    // Lets the dialog edit whether a run copies the destination first, and
+    // where backups and logs go (empty: the usual places).
+    void EditCopyPlaces(bool& wayBack, std::u16string& backupDir, std::u16string& logDir);
+
     // The font being edited; nothing once the dialog has closed.
     const CFontSettings* WorkingFont() const { return m_pWorkFont.get(); }
 
@@ -70,6 +74,9 @@ class COptionsDlg : public QDialog
     std::u16string& m_sSourceCharset;
     bool& m_bVerify;
     bool* m_pAskBeforeCopy = nullptr;
+    bool* m_pWayBack = nullptr;
+    std::u16string* m_pBackupDir = nullptr;
+    std::u16string* m_pLogDir = nullptr;
 
     // Holds the font the dialogs are designed with, so that rebuilding the
     // working copy starts from it and not from the font the user chose.
@@ -80,6 +87,11 @@ class COptionsDlg : public QDialog
     QCheckBox* m_CHKDoLogs = nullptr;
     QCheckBox* m_CHKVerify = nullptr;
     QCheckBox* m_CHKAskBeforeCopy = nullptr;
+    QCheckBox* m_CHKWayBack = nullptr;
+    QLabel* m_LBLBackupDir = nullptr;
+    QLineEdit* m_EDTBackupDir = nullptr;
+    QLabel* m_LBLLogDir = nullptr;
+    QLineEdit* m_EDTLogDir = nullptr;
     QLabel* m_LBLDefUser = nullptr;
     QLineEdit* m_EDTDefUser = nullptr;
     QLabel* m_LBLDefPass = nullptr;

@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 
 #include <functional>
+#include <sys/mount.h>
 
 namespace
 {
@@ -430,6 +431,33 @@ class CRowmoverDlgCopyTest : public QObject
         QFile record(QString::fromStdU16String(dialog->m_sAppDir) + "FailedTables.txt");
         QVERIFY(record.open(QIODevice::ReadOnly));
         QVERIFY(record.readAll().endsWith("\tCUSTOMER\n"));
+    }
+
+    void TooLittleRoomForTheCopiesIsSaidAndNothingStarts()
+    {
+        CTempDatabase source(kShopDdl);
+        source.Run(kShopRows);
+        CTempDatabase dest(kShopDdl);
+        // The folder for the copies on a disk too small for one database.
+        CTempFolder small;
+        if (::mount("tmpfs", small.Path().c_str(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("a small tmpfs file system cannot be mounted here (needs root and mount rights)");
+        struct SUnmount
+        {
+            std::string path;
+            ~SUnmount() { ::umount2(path.c_str(), MNT_DETACH); }
+        } unmount{small.Path()};
+        auto dialog = m_folders->Start();
+        Choose(*dialog, source, dest);
+        dialog->m_sBackupDir = Wide(small.File("copies"));
+        MarkMessages();
+        dialog->OnCopy();
+        QVERIFY(dialog->CopyDialog() == nullptr);
+        QVERIFY2(CMessageBox::LastText().startsWith("Too little free space in " + QString::fromStdString(small.Path())),
+                 qPrintable(CMessageBox::LastText()));
+        QVERIFY(CMessageBox::LastText().contains(" needed, "));
+        QVERIFY(!QFileInfo::exists(QString::fromStdString(small.File("copies"))));
+        QCOMPARE(dest.Scalar("SELECT COUNT(*) FROM CUSTOMER"), std::string("0"));
     }
 
     void TheCopyOfItsDestinationThatAKilledRunLeftIsKeptAndNamed()

@@ -256,7 +256,6 @@ std::string ThreeTables()
            "CREATE TABLE C (ID INTEGER, S VARCHAR(40));";
 }
 
-
 // A small file system of its own, for a disk that fills up; removed with
 // everything on it.
 class CSmallDisk
@@ -593,12 +592,32 @@ TEST(Faults, DestinationCopyThatCannotBeMadeIsSaidAndTheCopyGoesOn)
     CInstalledProgram program;
     CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
     CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
-    // A destination in two files: a copy of its first file alone would be none.
+    // A folder for the copies below a file: nothing can be written there.
+    CTempFolder folder;
+    AppendTextToFile(folder.File("a-file"), "in the way");
+    const SRunResult result = program.Run({"--backup-dir", folder.File("a-file") + "/copies", source.Name(), TestUser,
+                                           TestPassword, dest.Name(), TestUser, TestPassword});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.err, "No copy of the destination database as it was before the copy could be made: " +
+                                         folder.File("a-file") + "/copies/temp_db_backup_"))
+        << result.err;
+    EXPECT_TRUE(Contains(result.err, "The backup of the source database could not be made: ")) << result.err;
+    // Each with the system's reason on the line after it.
+    EXPECT_EQ(CountOf(result.err, "\nNot a directory\n"), 2u) << result.err;
+    EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
+}
+
+TEST(Faults, ADestinationInSeveralFilesGetsTheServersBackupAsItsWayBack)
+{
+    CInstalledProgram program;
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (2);");
+    // A copy of its first file alone would be none: the engine backs up both.
     dest.Run("ALTER DATABASE ADD FILE '" + dest.Folder().File("dest.fd2") + "' STARTING AT 2000;");
     const SRunResult result = program.Run(CopyArguments(source, dest));
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(Contains(result.err, "No copy of the destination database as it was before the copy could be made: " +
-                                         program.ProgramFolder().File("temp_db_backup_")))
+    EXPECT_FALSE(Contains(result.err, "No copy of the destination")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "as a backup file: " + program.ProgramFolder().File("temp_db_backup_")))
         << result.err;
     EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
 }
@@ -606,11 +625,11 @@ TEST(Faults, DestinationCopyThatCannotBeMadeIsSaidAndTheCopyGoesOn)
 TEST(Faults, DiskFillingUpDuringLoggingIsSaidOnceAndTheRowsStillArrive)
 {
     const std::string table = "CREATE TABLE T (ID INTEGER, S VARCHAR(40));";
-    CTempDatabase made(table + FillRows("T", 30000), CTempDatabase::SOptions{"UTF8", false, "source.fdb"});
-    // The source, and with it the run folder, on a disk with room for half a
-    // megabyte of logs, a tenth of what the run writes; the destination
-    // elsewhere.
-    CSmallDisk disk(static_cast<int>(std::filesystem::file_size(made.Path()) / 1024) + 512);
+    CTempDatabase made(table + FillRows("T", 60000), CTempDatabase::SOptions{"UTF8", false, "source.fdb"});
+    // The source, and with it the run folder, on a disk with room for the
+    // logs when the run starts (its free-space check passes); the disk then
+    // fills up while the logs are written. The destination elsewhere.
+    CSmallDisk disk(static_cast<int>(std::filesystem::file_size(made.Path()) / 1024) + 32 * 1024);
     if (!disk.Mounted())
         GTEST_SKIP() << "a small tmpfs file system cannot be mounted here (needs root and mount rights)";
     CInstalledProgram program;
@@ -619,16 +638,72 @@ TEST(Faults, DiskFillingUpDuringLoggingIsSaidOnceAndTheRowsStillArrive)
     CTempDatabase dest(table);
     const std::string before = DatabaseFingerprint(sourcePath);
 
-    const SRunResult result = program.Run({sourcePath, TestUser, TestPassword, dest.Name(), TestUser, TestPassword});
+    const pid_t run =
+        program.Start({"--no-backup", sourcePath, TestUser, TestPassword, dest.Name(), TestUser, TestPassword});
+    // Once the SQL log is written, something else takes the rest of the disk.
+    const auto sqlLogWritten = [&] {
+        std::error_code ignored;
+        for (const auto& folder : std::filesystem::directory_iterator(disk.Folder().Path(), ignored))
+            for (const auto& file : std::filesystem::directory_iterator(folder.path(), ignored))
+                if (file.path().string().ends_with("_sql.txt") && file.file_size(ignored) > 0)
+                    return true;
+        return false;
+    };
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!sqlLogWritten() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    {
+        std::ofstream filler(disk.Folder().File("filler"), std::ios::binary);
+        const std::string block(65536, 'x');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush())
+        {
+        }
+    }
+    const SRunResult result = program.Wait(run);
     EXPECT_FALSE(result.hung);
     EXPECT_EQ(result.exitCode, 1) << result.err;
     EXPECT_EQ(result.out.substr(0, result.out.find("Run log:")), "T copy successful.\n");
     const std::string message = "The copy went on, but its log files could not be written: ";
     EXPECT_EQ(CountOf(result.err, message), 1u) << result.err;
-    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM T"), "30000");
+    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM T"), "60000");
     ExpectUnchanged(before, sourcePath);
     // Each log the disk cut short is named so where the logs are listed.
     EXPECT_GE(CountOf(result.out, " (incomplete: some entries could not be written)\n"), 1u) << result.out;
+}
+
+TEST(Faults, TooLittleRoomForTheCopiesAndLogsStopsTheRunBeforeAnythingIsWritten)
+{
+    const std::string table = "CREATE TABLE T (ID INTEGER, S VARCHAR(40));";
+    CTempDatabase made(table + FillRows("T", 30000), CTempDatabase::SOptions{"UTF8", false, "source.fdb"});
+    // Room for the source and half a megabyte: not for its backup, nor for
+    // the logs of 30000 rows.
+    CSmallDisk disk(static_cast<int>(std::filesystem::file_size(made.Path()) / 1024) + 512);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "a small tmpfs file system cannot be mounted here (needs root and mount rights)";
+    CInstalledProgram program;
+    const std::string sourcePath = disk.Folder().File("source.fdb");
+    std::filesystem::copy_file(made.Path(), sourcePath);
+    CTempDatabase dest(table + FillRows("T", 3));
+    const std::string before = DatabaseFingerprint(dest.Name());
+
+    const SRunResult result = program.Run({sourcePath, TestUser, TestPassword, dest.Name(), TestUser, TestPassword});
+    EXPECT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 2) << result.err;
+    EXPECT_TRUE(Contains(result.err, "Too little free space in " + disk.Folder().Path())) << result.err;
+    EXPECT_TRUE(Contains(result.err, " needed, ")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "Nothing was written.")) << result.err;
+    // Nothing: no run folder, no copy, no change to the destination.
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(disk.Folder().Path(), ignored))
+        EXPECT_EQ(entry.path().filename().string(), "source.fdb");
+    EXPECT_EQ(DatabaseFingerprint(dest.Name()), before);
+    // Without the backup and the logs the same run has room.
+    program.WriteSettings("<DoLogs>0</DoLogs>\r\n");
+    const SRunResult lean = program.Run({"--no-backup", "--log-dir", program.ProgramFolder().File("logs"), sourcePath,
+                                         TestUser, TestPassword, dest.Name(), TestUser, TestPassword});
+    EXPECT_EQ(lean.exitCode, 0) << lean.err;
+    EXPECT_TRUE(Contains(lean.err, "This run makes no backup of the source database.")) << lean.err;
+    EXPECT_EQ(dest.Scalar("SELECT COUNT(*) FROM T"), "30000");
 }
 
 // The destination's disk fills up in the middle of a table: the engine's

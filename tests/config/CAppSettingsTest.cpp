@@ -11,6 +11,7 @@
 #include <fstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace
@@ -177,6 +178,8 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
     s.m_sHomeBase = u"/opt/rowmover/";
     s.m_sAppDir = u"/home/u/.local/share/Rowmover/";
     s.m_bAskBeforeCopy = false;
+    s.m_bDoWayBack = false;
+    s.m_sBackupDir = u"/backups";
     s.SaveSettings(f.Path());
 
     EXPECT_EQ(ReadBytes(f.Path()), SettingsFile("  <DoBackups>0</DoBackups>\r\n"
@@ -192,6 +195,9 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
                                                 "  <SourceCharset>WIN1252</SourceCharset>\r\n"
                                                 "  <VerifyCopies>1</VerifyCopies>\r\n"
                                                 "  <AskBeforeCopy>0</AskBeforeCopy>\r\n"
+                                                "  <DoWayBack>0</DoWayBack>\r\n"
+                                                "  <BackupDir>/backups</BackupDir>\r\n"
+                                                "  <LogDir></LogDir>\r\n"
                                                 "  <RecentDB0>/db/a.fdb</RecentDB0>\r\n"
                                                 "  <RecentDB1>localhost:/db/b.fdb</RecentDB1>\r\n"
                                                 "  <RecentDB3>/db/d.fdb</RecentDB3>\r\n"
@@ -417,4 +423,39 @@ TEST(CAppSettingsSave, AFailedSaveSaysWhyAndKeepsTheOldFile)
     EXPECT_NE(error, "");
     EXPECT_EQ(ReadWholeFile(path), "old settings");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+TEST(CAppSettingsTest, TheSettingsFileIsTheOwnersAlone)
+{
+    // It holds the default password: an older version's file readable by
+    // every user becomes the owner's alone at the next save.
+    SFixture f;
+    const mode_t previous = ::umask(022);
+    std::ofstream(f.Path()) << "<?xml version=\"1.0\"?>\n<InitFile>\n</InitFile>\n";
+    ::chmod(f.Path().c_str(), 0644);
+    EXPECT_TRUE(f.settings.SaveSettings(f.Path()));
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(f.Path().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ::umask(previous);
+}
+
+TEST(CAppSettingsTest, WayBackAndFoldersRoundTrip)
+{
+    SFixture f;
+    f.settings.m_bDoWayBack = false;
+    f.settings.m_sBackupDir = u"/srv/backups";
+    f.settings.m_sLogDir = u"/var/log/rowmover";
+    ASSERT_TRUE(f.settings.SaveSettings(f.Path()));
+    CAppSettings loaded;
+    loaded.LoadSettings(f.Path());
+    EXPECT_FALSE(loaded.m_bDoWayBack);
+    EXPECT_EQ(loaded.m_sBackupDir, u"/srv/backups");
+    EXPECT_EQ(loaded.m_sLogDir, u"/var/log/rowmover");
+    CAppSettings defaults;
+    defaults.LoadSettings(f.Path() + ".missing");
+    EXPECT_TRUE(defaults.m_bDoWayBack);
+    EXPECT_TRUE(defaults.m_sBackupDir.empty());
 }

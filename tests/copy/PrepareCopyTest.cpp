@@ -60,8 +60,8 @@ TEST(PrepareCopy, NamesTheRunFolderLogsAndBackupsAfterTheSource)
                                                                         "_" + std::to_string(getpid()) + "_"))
         << run.engine.Settings().files.destinationCopy;
     EXPECT_TRUE(run.engine.Settings().files.destinationCopy.ends_with(".fdb"));
-    EXPECT_EQ(FileBytes(run.engine.Settings().files.sourceBackup), FileBytes(run.source.Path()));
-    EXPECT_EQ(FileBytes(run.engine.Settings().files.destinationCopy), FileBytes(run.dest.Path()));
+    EXPECT_EQ(DatabaseFingerprint(run.engine.Settings().files.sourceBackup), DatabaseFingerprint(run.source.Path()));
+    EXPECT_EQ(DatabaseFingerprint(run.engine.Settings().files.destinationCopy), DatabaseFingerprint(run.dest.Path()));
     // The run log is made at once, empty, to hold its name; the others wait
     // for the copy to write to them.
     EXPECT_EQ(FileBytes(run.engine.Settings().files.runLog), "");
@@ -112,7 +112,7 @@ TEST(PrepareCopy, TemporaryDestinationCopyIsMadeWithoutBackupAndRemovedWithTheEn
     EXPECT_FALSE(FileExists(tempCopy));
 }
 
-TEST(PrepareCopy, ADatabaseInSeveralFilesGetsNoCopyOfItsPrimaryFileAlone)
+TEST(PrepareCopy, ADatabaseInSeveralFilesGetsTheEnginesBackupNotACopyOfItsPrimaryFile)
 {
     // The primary file names its secondary file: a copy of it alone would
     // read the live secondary file, a backup that is none.
@@ -122,9 +122,11 @@ TEST(PrepareCopy, ADatabaseInSeveralFilesGetsNoCopyOfItsPrimaryFileAlone)
     ASSERT_EQ(
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false), 0);
     EXPECT_TRUE(run.engine.BackupMade());
-    EXPECT_FALSE(run.engine.DestinationCopyMade());
-    EXPECT_FALSE(FileExists(run.engine.Settings().files.destinationCopy));
-    EXPECT_EQ(run.engine.KeepDestinationCopy(), "");
+    // The engine's own backup takes every file of it.
+    EXPECT_TRUE(run.engine.DestinationCopyMade()) << run.engine.DestinationCopyError();
+    EXPECT_EQ(run.engine.DestinationCopyKind(), ECopyKind::ServerBackup);
+    EXPECT_TRUE(run.engine.Settings().files.destinationCopy.ends_with(".fbk"));
+    EXPECT_GT(FileSize(run.engine.Settings().files.destinationCopy), 0);
 }
 
 TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList)
@@ -147,13 +149,13 @@ TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList
         besideCopy = beside.Settings().files.destinationCopy;
         EXPECT_NE(besideCopy, first.destinationCopy);
         EXPECT_EQ(beside.Settings().files.errorReport, run.program.Path() + "update_error-2.txt");
-        EXPECT_EQ(FileBytes(besideCopy), FileBytes(otherDest.Path()));
+        EXPECT_EQ(DatabaseFingerprint(besideCopy), DatabaseFingerprint(otherDest.Path()));
         // The first run's way back and failure list are its own still.
         EXPECT_EQ(ReadWholeFile(first.errorReport), "T\r\n");
         const std::string kept = run.engine.KeepDestinationCopy();
         ASSERT_FALSE(kept.empty());
-        EXPECT_EQ(FileBytes(kept), FileBytes(run.dest.Path()));
-        EXPECT_NE(FileBytes(kept), FileBytes(otherDest.Path()));
+        EXPECT_EQ(DatabaseFingerprint(kept), DatabaseFingerprint(run.dest.Path()));
+        EXPECT_NE(DatabaseFingerprint(kept), DatabaseFingerprint(otherDest.Path()));
     }
     EXPECT_FALSE(FileExists(besideCopy));
     // The first engine's next run keeps the plain names.
@@ -188,11 +190,12 @@ TEST(PrepareCopy, ADatabaseOpenedFromTheProgramFolderIsNeverWrittenOver)
         ASSERT_EQ(engine.PrepareCopy(previous, "", "", run.dest.Name(), "", "", false, run.program.Path(), false), 0);
         EXPECT_EQ(inode(previous), kept);
         EXPECT_NE(engine.Settings().files.destinationCopy, previous);
-        EXPECT_TRUE(FileBytes(engine.Settings().files.destinationCopy) == FileBytes(run.dest.Path()));
+        EXPECT_TRUE(DatabaseFingerprint(engine.Settings().files.destinationCopy) ==
+                    DatabaseFingerprint(run.dest.Path()));
         ASSERT_EQ(engine.PrepareCopy(run.source.Name(), "", "", previous, "", "", false, run.program.Path(), false), 0);
         EXPECT_EQ(inode(previous), kept);
         EXPECT_NE(engine.Settings().files.destinationCopy, previous);
-        EXPECT_TRUE(FileBytes(engine.Settings().files.destinationCopy) == FileBytes(previous));
+        EXPECT_TRUE(DatabaseFingerprint(engine.Settings().files.destinationCopy) == DatabaseFingerprint(previous));
     }
     EXPECT_EQ(inode(previous), kept);
 }
@@ -208,7 +211,7 @@ TEST(PrepareCopy, TheKeptDestinationCopyOutlivesTheNextRunWithoutARunFolder)
     const std::string kept = run.engine.KeepDestinationCopy();
     EXPECT_EQ(kept.substr(0, run.program.Path().size()), run.program.Path());
     EXPECT_NE(kept.find("_destination_before.fdb"), std::string::npos) << kept;
-    EXPECT_TRUE(FileBytes(kept) == FileBytes(run.dest.Path()));
+    EXPECT_TRUE(DatabaseFingerprint(kept) == DatabaseFingerprint(run.dest.Path()));
     ASSERT_EQ(
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
         0);
@@ -340,7 +343,8 @@ TEST(PrepareCopy, TheCopiesOfKilledRunsAreFoundAndKeptAndTheirHalfCopiesRemoved)
         EXPECT_EQ(FileExists(run.program.File(file.name)), file.kept) << file.name;
     // This run's own copy is none of them, and the next run of the engine
     // finds the same ones.
-    EXPECT_TRUE(FileBytes(run.engine.Settings().files.destinationCopy) == FileBytes(run.dest.Path()));
+    EXPECT_TRUE(DatabaseFingerprint(run.engine.Settings().files.destinationCopy) ==
+                DatabaseFingerprint(run.dest.Path()));
     ASSERT_EQ(
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
         0);

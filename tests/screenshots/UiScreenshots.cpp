@@ -46,13 +46,18 @@ struct SOptions
     bool bExtendDBName = true;
     std::u16string sSourceCharset;
     bool bVerify = true;
+    bool bWayBack = true;
+    std::u16string sBackupDir = u"/srv/rowmover/backups";
+    std::u16string sLogDir;
 };
 
 const SScreenshotRegistration kOptionsDialog("COptionsDlg", [](SScreenshotContext& context) {
     SOptions& o = context.Keep(std::make_shared<SOptions>());
-    return std::unique_ptr<QWidget>(std::make_unique<COptionsDlg>(
-        context.sLanguageFile, *context.pFont, o.bDoBackups, o.bDoLogs, o.sDefUser, o.sDefPass, o.nRetries,
-        o.bRecentDBs, o.recent, o.bExtendDBName, o.sSourceCharset, o.bVerify));
+    auto dialog = std::make_unique<COptionsDlg>(context.sLanguageFile, *context.pFont, o.bDoBackups, o.bDoLogs,
+                                                o.sDefUser, o.sDefPass, o.nRetries, o.bRecentDBs, o.recent,
+                                                o.bExtendDBName, o.sSourceCharset, o.bVerify);
+    dialog->EditCopyPlaces(o.bWayBack, o.sBackupDir, o.sLogDir);
+    return std::unique_ptr<QWidget>(std::move(dialog));
 });
 
 struct SLanguageChoice

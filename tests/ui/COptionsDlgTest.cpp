@@ -177,6 +177,38 @@ class COptionsDlgTest : public QObject
         }
     }
 
+    void TheDefaultPasswordIsMasked()
+    {
+        CFixture f;
+        QCOMPARE(f.Child<QLineEdit>("m_EDTDefPass")->echoMode(), QLineEdit::Password);
+        QVERIFY(!f.Child<QLineEdit>("m_EDTDefPass")->displayText().contains("secret"));
+    }
+
+    void WayBackAndFoldersAreEditedWhereBoundAndWrittenOnlyOnOk()
+    {
+        for (const bool ok : {true, false})
+        {
+            CFixture f;
+            bool wayBack = true;
+            std::u16string backupDir = u"/srv/backups";
+            std::u16string logDir;
+            QVERIFY(!f.Child<QLineEdit>("m_EDTBackupDir")->isEnabled());
+            f.Dialog().EditCopyPlaces(wayBack, backupDir, logDir);
+            QCOMPARE(f.Child<QCheckBox>("m_CHKWayBack")->text(),
+                     QString("Copy the destination before each run (way back)"));
+            QCOMPARE(f.Child<QLabel>("m_LBLLogDir")->text(), QString("Folder for logs"));
+            QCOMPARE(f.Child<QLineEdit>("m_EDTBackupDir")->text(), QString("/srv/backups"));
+            QCOMPARE(f.Child<QLineEdit>("m_EDTLogDir")->placeholderText(), QString("empty: the usual place"));
+            f.Child<QCheckBox>("m_CHKWayBack")->setChecked(false);
+            f.Type("m_EDTBackupDir", "");
+            f.Type("m_EDTLogDir", " /var/tmp/logs ");
+            f.Click(ok ? "m_BTNOk" : "m_BTNCancel");
+            QCOMPARE(wayBack, !ok);
+            QVERIFY(backupDir == (ok ? u"" : u"/srv/backups"));
+            QVERIFY(logDir == (ok ? u"/var/tmp/logs" : u""));
+        }
+    }
+
     void OutOfRangeOrForeignRetriesBecomeTen()
     {
         QCOMPARE(RetriesAfterOk("0"), 10);

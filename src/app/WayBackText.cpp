@@ -1,0 +1,62 @@
+#include "app/WayBackText.h"
+
+#include "config/CLanguageCatalog.h"
+#include "config/TextFormat.h"
+#include "copy/CCopyEngine.h"
+#include "copy/DatabaseCopy.h"
+#include "core/TextEncoding.h"
+
+std::string SpaceShortageText(const CCopyEngine& engine, CLanguageCatalog& catalog)
+{
+    std::string text;
+    for (const SSpaceShortage& shortage : engine.SpaceShortages())
+    {
+        if (!text.empty())
+            text += "\n";
+        text += FormatText(
+            catalog.GetText(ELanguageText::FrmMain_m_aMNoSpace),
+            std::vector<std::string>{shortage.folder, ByteText(shortage.needed), ByteText(shortage.available)});
+    }
+    return text;
+}
+
+std::vector<std::string> PreparedCopiesTexts(const CCopyEngine& engine, bool makeBackup, CLanguageCatalog& catalog)
+{
+    std::vector<std::string> texts;
+    const SRunSettings& settings = engine.Settings();
+    for (const std::string& database : engine.StaleLocksEnded())
+        texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMStaleLockEnded), database));
+    // The reason of the copy that failed: the server's refusal, a full disk.
+    const auto withReason = [](std::string text, const std::string& reason) {
+        if (!reason.empty())
+            text += "\n" + reason;
+        return text;
+    };
+    if (!makeBackup)
+        texts.push_back(WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMNoBackupChosen)));
+    else if (!engine.BackupMade())
+        texts.push_back(withReason(
+            FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), settings.files.sourceBackup),
+            engine.SourceCopyError()));
+    else if (engine.SourceCopyKind() == ECopyKind::ServerBackup)
+        texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMServerBackup),
+                                   std::vector<std::string>{settings.source.database, settings.files.sourceBackup}));
+    if (!settings.places.wayBack)
+        texts.push_back(WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMNoWayBackChosen)));
+    else if (!engine.DestinationCopyMade())
+        texts.push_back(withReason(
+            FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing), settings.files.destinationCopy),
+            engine.DestinationCopyError()));
+    else if (engine.DestinationCopyKind() == ECopyKind::ServerBackup)
+        texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMServerBackup),
+                                   std::vector<std::string>{settings.dest.database, settings.files.destinationCopy}));
+    return texts;
+}
+
+std::string DiskUseText(const CCopyEngine& engine, CLanguageCatalog& catalog)
+{
+    const CCopyEngine::SDiskUse use = engine.DiskUse();
+    return FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMDiskUse),
+                      std::vector<std::string>{ByteText(use.backup + use.wayBack + use.logs), ByteText(use.backup),
+                                               ByteText(use.wayBack), ByteText(use.logs)});
+}
