@@ -217,6 +217,7 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
         long long seconds = 0;
         bool stopped = false;
         bool aborted = false;
+        std::vector<std::string> notStarted;
     };
 
     std::unique_ptr<CFontSettings> m_pFont;

@@ -14,6 +14,7 @@
 #include "core/CStringGrid.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
+#include "db/SqlText.h"
 #include "ui/CMessageBox.h"
 #include "ui/UiText.h"
 #include "ui/WaitForWork.h"
@@ -212,8 +213,12 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
     const SCopyRunResult& result = m_pCopyDlg->RunResult();
     if (result.started)
     {
-        m_lastRun = SLastRun{result.tablesRun - result.failedTables, result.failedTables, result.rowsCopied,
-                             m_pCopyDlg->ElapsedSeconds(),           result.stopped,      result.aborted};
+        int copied = 0;
+        for (const STableOutcome& outcome : result.tables)
+            if (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource)
+                ++copied;
+        m_lastRun = SLastRun{copied,         result.failedTables, result.rowsCopied, m_pCopyDlg->ElapsedSeconds(),
+                             result.stopped, result.aborted,      result.notStartedTables};
         ShowLastRun();
     }
     if (!result.started && !result.heldBy.empty() && !m_bSilent)
@@ -354,6 +359,8 @@ void CRowmoverDlg::ShowLastRun()
         text += WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMLastRunAborted));
     else if (run.stopped)
         text += WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMLastRunStopped));
+    if (!run.notStarted.empty())
+        text += FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMLastRunNotStarted), Joined(run.notStarted, ", "));
     QString line = QString::fromStdString(text).toHtmlEscaped();
     // A run without logs has no run log to open.
     if (!m_sLastLog.empty() && FileExists(WideToUtf8(m_sLastLog)))

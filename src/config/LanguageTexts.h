@@ -82,6 +82,10 @@
     X(FrmCopy_m_acMStopping, "FrmCopy.m_acMStopping", "%s - stopping after this table", "s") \
     X(FrmCopy_m_acMAborting, "FrmCopy.m_acMAborting", "Aborting %s: its rows are rolled back...", "s") \
     X(FrmCopy_m_acMStopped, "FrmCopy.m_acMStopped", "The copy was stopped by the user after table %s; %s table(s) were not started.", "ss") \
+    X(FrmCopy_m_acMTableAborted, "FrmCopy.m_acMTableAborted", "%s aborted by the user; %s rows rolled back.", "ss") \
+    X(FrmCopy_m_acMNotStarted, "FrmCopy.m_acMNotStarted", "Not started: %s", "s") \
+    X(FrmCopy_m_acMFinished, "FrmCopy.m_acMFinished", "Finished: %s table(s) copied, %s failed, %s rows.", "sss") \
+    X(FrmCopy_m_acMFailedTables, "FrmCopy.m_acMFailedTables", "Failed tables: %s", "s") \
     X(FrmDB_Caption, "FrmDB.Caption", "Select database", "") \
     X(FrmDB_CaptionDest, "FrmDB.CaptionDest", "Select destination database", "") \
     X(FrmDB_CaptionSource, "FrmDB.CaptionSource", "Select source database", "") \
@@ -174,6 +178,7 @@
     X(FrmMain_m_aMLastRun, "FrmMain.m_aMLastRun", "Last run: %s table(s) copied, %s failed, %s rows, %s", "ssss") \
     X(FrmMain_m_aMLastRunStopped, "FrmMain.m_aMLastRunStopped", ", stopped by the user", "") \
     X(FrmMain_m_aMLastRunAborted, "FrmMain.m_aMLastRunAborted", ", aborted by the user", "") \
+    X(FrmMain_m_aMLastRunNotStarted, "FrmMain.m_aMLastRunNotStarted", ", not started: %s", "s") \
     X(FrmMain_m_aMRunLog, "FrmMain.m_aMRunLog", "Run log", "") \
     X(FrmOpt_Caption, "FrmOpt.Caption", "Options", "") \
     X(FrmOpt_m_BTNCancel, "FrmOpt.m_BTNCancel", "Cancel", "") \

@@ -20,6 +20,9 @@ struct SCopyRunEvents
     // finished before it, in percent.
     std::function<void(int index, int count, const std::string& table, int percent)> tableStarted;
     std::function<void(int index, const std::string& table, bool copied)> tableFinished;
+    // Right after tableFinished: what the run did with the table (an
+    // aborted table is Stopped, with its rows rolled back).
+    std::function<void(int index, const STableOutcome& outcome)> tableEnded;
     // A table's rows are read back to be compared with the source.
     std::function<void(int index, const std::string& table)> tableVerifying;
     // The rows of the table in progress as they go through, at most once per
@@ -34,12 +37,14 @@ struct SCopyRunResult
 {
     bool started = false; // false when the engine was already running a copy
     bool allCopied = true;
-    int failedTables = 0;
+    int failedTables = 0; // an aborted table is not counted: the user ended it
     int tablesRun = 0;
     bool stopped = false; // a stop request ended the run before its last table
     std::string stoppedAfter; // the last table of a stopped run
     int notStarted = 0;       // tables a stop or an abort left untouched
+    std::vector<std::string> notStartedTables; // their names, in the order they would have run
     long long rowsCopied = 0; // rows of the tables copied successfully
+    long long rowsRolledBack = 0; // rows an abort took back (no failures)
     bool aborted = false; // an abort ended the table in progress and the run
     std::string abortedTable;
     // Tables that a copy into this destination, killed before it ended, had
