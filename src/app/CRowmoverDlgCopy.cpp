@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <set>
 
 namespace
@@ -238,8 +239,10 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
     if (result.started && !allCopied)
     {
         const std::string kept = m_pCopyEngine->KeepDestinationCopy();
+        // Where the way back is: news for the user, not a failure of its own.
         if (!kept.empty() && !m_bSilent)
-            CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmCopy_m_acMDestKept, kept), m_aMError);
+            CMessageBox::ShowInfo(this, Text(m_sLanguageFile, ELanguageText::FrmCopy_m_acMDestKept, kept),
+                                  QString::fromLatin1(kCaption));
     }
     emit copyFinished(allCopied, failedTables);
 }
@@ -327,10 +330,22 @@ bool CRowmoverDlg::ConfirmCopy()
     CLanguageCatalog catalog;
     catalog.Open(m_sLanguageFile);
     const std::vector<std::string> tables = ChosenTables();
-    QString question = QString::fromStdString(
-        FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMConfirmCopy),
-                   std::vector<std::string>{std::to_string(tables.size()), WideToUtf8(m_sDestDb)}));
-    if (m_pCheckBeforeCopy != nullptr && m_pCheckBeforeCopy->checked)
+    // Tables the check found cannot be copied keep their rows: they are not counted.
+    std::vector<std::string> notCopied;
+    const bool checked = m_pCheckBeforeCopy != nullptr && m_pCheckBeforeCopy->checked;
+    if (checked)
+        for (const STableCheck& check : m_pCheckBeforeCopy->tables)
+            if (LeavesTableUncopied(check))
+                notCopied.push_back(check.table);
+    QString question = QString::fromStdString(FormatText(
+        catalog.GetText(ELanguageText::FrmMain_m_aMConfirmCopy),
+        std::vector<std::string>{std::to_string(tables.size() - std::min(tables.size(), notCopied.size())),
+                                 WideToUtf8(m_sDestDb)}));
+    if (!notCopied.empty())
+        question += QStringLiteral("\n\n") +
+                    QString::fromStdString(
+                        FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMConfirmNotCopied), Joined(notCopied, ", ")));
+    if (checked)
     {
         const std::vector<SCheckReportLine> lines = CheckReportLines(*m_pCheckBeforeCopy, catalog);
         if (!lines.empty())

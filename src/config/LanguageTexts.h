@@ -13,7 +13,7 @@
 // clang-format off
 #define ROWMOVER_LANGUAGE_TEXTS(X) \
     X(FrmCheck_Caption, "FrmCheck.Caption", "Check copy", "") \
-    X(FrmCheck_m_BTNCopy, "FrmCheck.m_BTNCopy", "Copy", "") \
+    X(FrmCheck_m_BTNCopy, "FrmCheck.m_BTNCopy", "Start copy", "") \
     X(FrmCheck_m_BTNClose, "FrmCheck.m_BTNClose", "Close", "") \
     X(FrmCheck_m_aMSummary, "FrmCheck.m_aMSummary", "%s tables checked: %s will fail, %s with warnings, %s fine.", "ssss") \
     X(FrmCheck_m_aMFails, "FrmCheck.m_aMFails", "will fail", "") \
@@ -175,6 +175,7 @@
     X(FrmMain_m_aMUnknownTable, "FrmMain.m_aMUnknownTable", "No table %s exists in both the source and the destination database.", "s") \
     X(FrmMain_m_aMUnSelectAll, "FrmMain.m_aMUnSelectAll", "Unselect all", "") \
     X(FrmMain_m_aMConfirmCopy, "FrmMain.m_aMConfirmCopy", "The rows of %s table(s) in the destination database %s will be replaced by the rows of the source.", "ss") \
+    X(FrmMain_m_aMConfirmNotCopied, "FrmMain.m_aMConfirmNotCopied", "Not copied, as the check found: %s", "s") \
     X(FrmMain_m_aMLastRun, "FrmMain.m_aMLastRun", "Last run: %s table(s) copied, %s failed, %s rows, %s", "ssss") \
     X(FrmMain_m_aMLastRunStopped, "FrmMain.m_aMLastRunStopped", ", stopped by the user", "") \
     X(FrmMain_m_aMLastRunAborted, "FrmMain.m_aMLastRunAborted", ", aborted by the user", "") \

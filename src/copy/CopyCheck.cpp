@@ -1207,6 +1207,24 @@ bool Refuses(const STableCheck& check)
 }
 } // namespace
 
+bool LeavesTableUncopied(const STableCheck& table)
+{
+    using EKind = SCheckFinding::EKind;
+    for (const SCheckFinding& finding : table.findings)
+    {
+        switch (finding.kind)
+        {
+        case EKind::NeedsDefault:
+        case EKind::Unreadable:
+        case EKind::NotATable:
+        case EKind::ReachesOthers:
+        case EKind::GroupRefused: return true;
+        default: break;
+        }
+    }
+    return false;
+}
+
 int SCheckReport::Count(ECheckSeverity severity) const
 {
     return static_cast<int>(std::count_if(tables.begin(), tables.end(),

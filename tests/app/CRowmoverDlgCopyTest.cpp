@@ -422,7 +422,12 @@ class CRowmoverDlgCopyTest : public QObject
         QVERIFY(finished.wait(kRunTimeoutMs));
         QCOMPARE(finished.at(0).at(0).toBool(), false);
         QCOMPARE(finished.at(0).at(1).toInt(), 1);
-        QVERIFY(messages.Text().contains("ERROR: Copy process failed"));
+        QVERIFY(messages.Text().contains("ERROR: Copy process failed\n\nFailed tables: CUSTOMER"));
+        // Where the way back is kept is news, not another error.
+        QVERIFY2(messages.Text().contains("Rowmover: The destination database as it was before the copy is kept in "),
+                 qPrintable(messages.Text()));
+        QVERIFY(!messages.Text().contains("ERROR: The destination database as it was"));
+        QCOMPARE(CMessageBox::LastIcon(), QMessageBox::Information);
         QCOMPARE(ResultLines(dialog->CopyDialog()),
                  (QStringList{"CUSTOMER copy failed.", "ORDERS copy successful.", "STOCK copy successful."}));
         QCOMPARE(RunCommandsEnabled(dialog.get()).size(), 12);
