@@ -13,6 +13,7 @@
 #include "ui/CFontSettings.h"
 #include "ui/CHelpDlg.h"
 #include "ui/CMessageBox.h"
+#include "ui/FixedFont.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -344,13 +345,8 @@ void CDBSQLDlg::SetTexts()
 void CDBSQLDlg::ApplyFonts()
 {
     m_pFont->ApplyTo(this, true);
-    // Statements line up in columns only in a fixed-pitch face; where Courier
-    // New is not installed the system's fixed font stands in.
-    QFont statementFont = font();
-    statementFont.setFamilies(
-        {QStringLiteral("Courier New"), QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
-    statementFont.setStyleHint(QFont::TypeWriter);
-    statementFont.setFixedPitch(true);
+    // Statements line up in columns only in a fixed-pitch face.
+    QFont statementFont = FixedPitchFont(font());
     CFontSettings::SetFontHeight(statementFont, CFontSettings::HeightOf(font()) - 1);
     m_EDTStatement->setFont(statementFont);
     const int frame = 2 * m_EDTStatement->frameWidth();

@@ -6,6 +6,7 @@
 #include "core/TextEncoding.h"
 #include "ui/Artwork.h"
 #include "ui/CFontSettings.h"
+#include "ui/FixedFont.h"
 #include "ui/UiText.h"
 
 #include <QPlainTextEdit>
@@ -51,11 +52,7 @@ CDisplayTextDlg::CDisplayTextDlg(const QString& languageFile, CFontSettings& fon
 
     font.ApplyTo(this, true);
 
-    QFont fixed = m_EDTText->font();
-    fixed.setFamilies({QString::fromLatin1(kFixedFace)});
-    fixed.setStyleHint(QFont::TypeWriter);
-    fixed.setFixedPitch(true);
-    m_EDTText->setFont(fixed);
+    m_EDTText->setFont(FixedPitchFont(m_EDTText->font()));
 
     m_BTNOk->adjustSize();
     resize(720, 480);

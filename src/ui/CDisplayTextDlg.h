@@ -23,7 +23,6 @@ class CDisplayTextDlg : public QDialog
 
     // The face the text box asks for; the platform's fixed-pitch font stands
     // in where it is not installed.
-    static constexpr const char* kFixedFace = "Courier New";
     // Gap between the text box and OK, and between OK and the bottom edge.
     static constexpr int kGap = 5;
 

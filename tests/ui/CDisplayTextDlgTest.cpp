@@ -1,5 +1,6 @@
 #include "ui/CDisplayTextDlg.h"
 #include "ui/CFontSettings.h"
+#include "ui/FixedFont.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -101,10 +102,12 @@ class CDisplayTextDlgTest : public QObject
         CFontSettings font(&owner);
         CDisplayTextDlg dialog({}, font, "none.txt");
         const QFont textFont = dialog.findChild<QPlainTextEdit*>("m_EDTText")->font();
-        QCOMPARE(textFont.family(), QString("Courier New"));
-        QVERIFY(QFontInfo(textFont).fixedPitch());
+        // Courier New where it is a fixed-pitch face, the system's fixed font
+        // otherwise: fixed pitch on any set of fonts.
+        QVERIFY2(QFontInfo(textFont).fixedPitch(), qPrintable(QFontInfo(textFont).family()));
+        QCOMPARE(textFont, FixedPitchFont(textFont));
         // The dialog's own font stays the user's.
-        QVERIFY(dialog.findChild<QPushButton*>("m_BTNOk")->font().family() != QString("Courier New"));
+        QVERIFY(dialog.findChild<QPushButton*>("m_BTNOk")->font() != textFont);
     }
 
     void ResizeKeepsOkCentredAtTheBottomAndTextAboveIt()
