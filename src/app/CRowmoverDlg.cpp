@@ -147,7 +147,7 @@ void CRowmoverDlg::CreateControls()
     connect(m_BTNCheck, &QPushButton::clicked, this, &CRowmoverDlg::OnCheck);
     connect(m_BTNCopy, &QPushButton::clicked, this, &CRowmoverDlg::OnCopy);
     connect(m_LISSourceTables, &QTreeWidget::itemDoubleClicked, this, &CRowmoverDlg::OnTableDblClick);
-    connect(m_LBLLastRun, &QLabel::linkActivated, this, [this] { OnViewLog(); });
+    connect(m_LBLLastRun, &QLabel::linkActivated, this, &CRowmoverDlg::OnLastRunLink);
     setAcceptDrops(true);
 }
 

@@ -117,6 +117,8 @@ void CRowmoverDlg::ShowDatabases()
     m_LBLStatus->setText(direct.isEmpty() ? QString()
                                           : QString::fromStdString(FormatText(m_aMOpenedDirectly.toStdU16String(),
                                                                               direct.join(", ").toStdString())));
+    // The last-run line belongs to the destination it ran into.
+    ShowLastRun();
 }
 
 void CRowmoverDlg::OnRefresh()
@@ -170,6 +172,12 @@ bool CRowmoverDlg::RefreshTableList()
     std::optional<SDatabaseCheck> check = WaitForDatabases(MakeDatabaseCheck(true, true, true));
     if (!check)
         return false;
+    // Read again, the list keeps the tables chosen and the one in focus.
+    QStringList selected;
+    for (const QTreeWidgetItem* item : m_LISSourceTables->selectedItems())
+        selected << item->text(0);
+    const QString current =
+        m_LISSourceTables->currentItem() != nullptr ? m_LISSourceTables->currentItem()->text(0) : QString();
     m_LISSourceTables->clear();
     const int result = TakeDatabaseCheck(*check);
     ShowDatabases();
@@ -193,6 +201,12 @@ bool CRowmoverDlg::RefreshTableList()
         items.append(item);
     }
     m_LISSourceTables->addTopLevelItems(items);
+    for (QTreeWidgetItem* item : items)
+    {
+        if (item->text(0) == current)
+            m_LISSourceTables->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+        item->setSelected(selected.contains(item->text(0)));
+    }
     update();
     return true;
 }

@@ -180,7 +180,26 @@
     X(FrmMain_m_aMLastRunStopped, "FrmMain.m_aMLastRunStopped", ", stopped by the user", "") \
     X(FrmMain_m_aMLastRunAborted, "FrmMain.m_aMLastRunAborted", ", aborted by the user", "") \
     X(FrmMain_m_aMLastRunNotStarted, "FrmMain.m_aMLastRunNotStarted", ", not started: %s", "s") \
+    X(FrmResults_Caption, "FrmResults.Caption", "Results of the last run", "") \
+    X(FrmResults_m_LBLDest, "FrmResults.m_LBLDest", "Destination: %s", "s") \
+    X(FrmResults_m_LISResults0, "FrmResults.m_LISResults0", "Table", "") \
+    X(FrmResults_m_LISResults1, "FrmResults.m_LISResults1", "Outcome", "") \
+    X(FrmResults_m_LISResults2, "FrmResults.m_LISResults2", "Rows", "") \
+    X(FrmResults_m_LISResults3, "FrmResults.m_LISResults3", "Time", "") \
+    X(FrmResults_m_LISResults4, "FrmResults.m_LISResults4", "Reason", "") \
+    X(FrmResults_m_aMCopied, "FrmResults.m_aMCopied", "copied", "") \
+    X(FrmResults_m_aMEmptySource, "FrmResults.m_aMEmptySource", "source empty, rows kept", "") \
+    X(FrmResults_m_aMFailed, "FrmResults.m_aMFailed", "failed", "") \
+    X(FrmResults_m_aMSkipped, "FrmResults.m_aMSkipped", "not attempted", "") \
+    X(FrmResults_m_aMAborted, "FrmResults.m_aMAborted", "aborted by the user", "") \
+    X(FrmResults_m_aMNotStarted, "FrmResults.m_aMNotStarted", "not started", "") \
+    X(FrmResults_m_aMRowsFailed, "FrmResults.m_aMRowsFailed", "%s rows failed", "s") \
+    X(FrmResults_m_aMRolledBack, "FrmResults.m_aMRolledBack", "%s rows rolled back", "s") \
+    X(FrmResults_m_BTNClose, "FrmResults.m_BTNClose", "Close", "") \
+    X(FrmResults_m_aMSqlLog, "FrmResults.m_aMSqlLog", "SQL log", "") \
+    X(FrmResults_m_aMTextLog, "FrmResults.m_aMTextLog", "Data text log", "") \
     X(FrmMain_m_aMRunLog, "FrmMain.m_aMRunLog", "Run log", "") \
+    X(FrmMain_m_aMResults, "FrmMain.m_aMResults", "Results", "") \
     X(FrmOpt_Caption, "FrmOpt.Caption", "Options", "") \
     X(FrmOpt_m_BTNCancel, "FrmOpt.m_BTNCancel", "Cancel", "") \
     X(FrmOpt_m_BTNOk, "FrmOpt.m_BTNOk", "OK", "") \
