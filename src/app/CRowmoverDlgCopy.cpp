@@ -251,6 +251,8 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
             CMessageBox::ShowInfo(this, Text(m_sLanguageFile, ELanguageText::FrmCopy_m_acMDestKept, kept),
                                   QString::fromLatin1(kCaption));
     }
+    if (result.started)
+        WriteRunSummary(*m_pCopyEngine, result, run != nullptr ? run->keptCopy : std::string());
     ShowLastRun();
     // The list shows the destination's generator values as the run left them.
     if (result.started && !m_bSilent)

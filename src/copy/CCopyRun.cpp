@@ -2,9 +2,12 @@
 
 #include "copy/CCopyEngine.h"
 #include "copy/CRunPlan.h"
+#include "core/NumberText.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <set>
 
 namespace
@@ -391,6 +394,33 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     }
     hold.Claimed();
     result.started = true;
+    const auto began = std::chrono::steady_clock::now();
     CJobRun(job, stop, events, result).Run();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     return result;
+}
+
+void WriteRunSummary(CCopyEngine& engine, const SCopyRunResult& result, const std::string& keptCopy)
+{
+    if (!result.started)
+        return;
+    int copied = 0;
+    for (const STableOutcome& outcome : result.tables)
+        if (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource)
+            ++copied;
+    const long long seconds = std::llround(result.seconds);
+    char time[32];
+    std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+    std::string summary = "Run summary: " + std::to_string(copied) + " table(s) copied, " +
+                          std::to_string(result.failedTables) + " failed, " +
+                          std::to_string(result.notStartedTables.size()) + " not started; " +
+                          GroupedNumber(result.rowsCopied) + " rows copied; " + time;
+    if (result.aborted)
+        summary += "; aborted by the user in table " + result.abortedTable;
+    else if (result.stopped)
+        summary += "; stopped by the user after table " + result.stoppedAfter;
+    engine.Logs().SetTable({});
+    engine.WriteLog(summary, "");
+    if (!keptCopy.empty())
+        engine.WriteLog("The destination database as it was before the copy is kept", keptCopy);
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class CCopyEngine;
+
 // What a copy run reports while it goes through its tables. Every callback
 // is called on the thread that runs the copy. index is the table's row in the
 // job's table grid; tables joined by foreign keys may run in another order.
@@ -45,6 +47,7 @@ struct SCopyRunResult
     std::vector<std::string> notStartedTables; // their names, in the order they would have run
     long long rowsCopied = 0; // rows of the tables copied successfully
     long long rowsRolledBack = 0; // rows an abort took back (no failures)
+    double seconds = 0;           // from the start of the run to its end
     bool aborted = false; // an abort ended the table in progress and the run
     std::string abortedTable;
     // Tables that a copy into this destination, killed before it ended, had
@@ -85,3 +88,8 @@ struct SCopyRunResult
 // tables that failed or were skipped replace the engine's record of the
 // destination's failed tables.
 SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events);
+
+// Ends the run log of a run with its summary: the tables copied, failed and
+// not started, the rows, the time and how the run ended; and, when a copy
+// of the destination as it was before the run was kept (keptCopy), where.
+void WriteRunSummary(CCopyEngine& engine, const SCopyRunResult& result, const std::string& keptCopy);

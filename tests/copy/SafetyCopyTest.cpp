@@ -343,6 +343,18 @@ TEST_P(SafetyCopy, RowsAnAbortRollsBackAreOneLineAndNoFailedRecords)
     // Nothing for the failed-records report: no record failed.
     EXPECT_FALSE(Contains(copy->Report(), "could not be copied")) << copy->Report();
     EXPECT_EQ(copy->dest.Query("SELECT ID, S FROM T"), (Rows{{"-1", "old"}}));
+
+    // The log ends with the run's summary.
+    WriteRunSummary(copy->engine, result, "/kept/dest.fdb");
+    const std::string summarized = copy->RunLog();
+    const std::string runPrefix = Entry("", "").substr(0, 24);
+    EXPECT_NE(summarized.find(runPrefix + " Run summary: 0 table(s) copied, 0 failed, 2 not started; 0 rows copied; 00:00:",
+                              log.size()),
+              std::string::npos)
+        << summarized.substr(log.size());
+    EXPECT_TRUE(Contains(summarized.substr(log.size()), "; aborted by the user in table T ()\r\n\r\n"));
+    EXPECT_TRUE(summarized.ends_with(
+        Entry("", "The destination database as it was before the copy is kept", "/kept/dest.fdb")));
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, SafetyCopy, ::testing::Values(false, true), PathName);

@@ -9,6 +9,8 @@
 #include <QFontInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -94,6 +96,36 @@ class CDisplayTextDlgTest : public QObject
                                 .arg((size + (1 << 20) - 1) >> 20)));
         QVERIFY(text.endsWith("LAST LINE\n"));
         QVERIFY(text.size() <= CDisplayTextDlg::kShownBytes + 200);
+    }
+
+    void ALogOpensAtItsEnd()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("run_log.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int line = 0; line < 3000; ++line)
+            file.write(QByteArray("<TBL_T                 > Successfully inserted (") + QByteArray::number(line) +
+                       ")\r\n\r\n");
+        file.write("<TBL_                  > Run summary: the last line (a long one that reaches far to the right of "
+                   "the box, so that the view could scroll sideways)\r\n");
+        file.close();
+        QWidget owner;
+        CFontSettings font(&owner);
+        CDisplayTextDlg dialog({}, font, path);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* box = dialog.findChild<QPlainTextEdit*>("m_EDTText");
+        QScrollBar* bar = box->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(box->horizontalScrollBar()->value(), 0);
+        // The last line is in view.
+        const QTextBlock last = box->document()->lastBlock().previous();
+        QVERIFY(last.text().startsWith("<TBL_                  > Run summary"));
+        QCOMPARE(box->cursorForPosition(QPoint(2, box->viewport()->height() - 2)).block().blockNumber() >=
+                     last.blockNumber() - 1,
+                 true);
     }
 
     void TextBoxUsesAFixedPitchFont()
