@@ -8,6 +8,7 @@
 #include "sqleditor/CDBSelectDlg.h"
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"
+#include "ui/CElidedEdit.h"
 #include "ui/CFontSettings.h"
 #include "ui/UiText.h"
 #include "ui/WidgetNames.h"
@@ -88,11 +89,11 @@ void CRowmoverDlg::CreateControls()
 
     m_LBLSourceDB = Named(new QLabel(m_PICPanel), "m_LBLSourceDB");
     m_PICSourceDB = Named(new QLabel(m_PICPanel), "m_PICSourceDB");
-    m_EDTSourceDB = Named(new QLineEdit(m_PICPanel), "m_EDTSourceDB");
+    m_EDTSourceDB = Named(new CElidedEdit(m_PICPanel), "m_EDTSourceDB");
     m_BTNSourceDB = Named(new QPushButton(m_PICPanel), "m_BTNSourceDB");
     m_LBLDestDB = Named(new QLabel(m_PICPanel), "m_LBLDestDB");
     m_PICDestDB = Named(new QLabel(m_PICPanel), "m_PICDestDB");
-    m_EDTDestDB = Named(new QLineEdit(m_PICPanel), "m_EDTDestDB");
+    m_EDTDestDB = Named(new CElidedEdit(m_PICPanel), "m_EDTDestDB");
     m_BTNDestDB = Named(new QPushButton(m_PICPanel), "m_BTNDestDB");
     m_LBLTables = Named(new QLabel(m_PICPanel), "m_LBLTables");
     m_CHKAllTables = Named(new QCheckBox(m_PICPanel), "m_CHKAllTables");

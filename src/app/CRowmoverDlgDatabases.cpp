@@ -103,9 +103,9 @@ void CRowmoverDlg::ShowDatabases()
         QLineEdit* box = source ? m_EDTSourceDB : m_EDTDestDB;
         const QString name = QString::fromStdU16String(Database(side));
         box->setText(name);
+        // A long name is elided in its middle (CElidedEdit): the tool tip has it whole.
         box->setToolTip(name);
-        // A long name shows its end: the file name tells databases apart.
-        box->end(false);
+        box->home(false);
         QLabel* label = source ? m_LBLSourceDB : m_LBLDestDB;
         QPalette palette;
         if (AttachState(side) == EAttach::Failed && !name.isEmpty())

@@ -23,6 +23,7 @@ enum class EPicture
     SourceDatabase,      // wide strip beside the source database
     DestinationDatabase, // wide strip beside the destination database
     DatabaseSelection,   // tall strip of the database selection
+    DestinationSelection, // the same in the destination's colours
     About,               // square picture of the about window
 };
 

@@ -8,6 +8,7 @@
 #include "app/EmbeddedFallback.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "support/CTempDatabase.h"
+#include "ui/CElidedEdit.h"
 #include "ui/CMessageBox.h"
 #include "ui/FileDialogs.h"
 
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -148,6 +150,10 @@ class CRowmoverDlgDatabasesTest : public QObject
         QCOMPARE(Shown(dialog.get(), "m_EDTSourceDB"), used + sourceFile);
         QCOMPARE(Shown(dialog.get(), "m_EDTDestDB"), used + destFile);
         QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTDestDB")->toolTip(), used + destFile);
+        // The boxes elide a name that does not fit in its middle.
+        auto* box = qobject_cast<CElidedEdit*>(Child<QLineEdit>(dialog.get(), "m_EDTDestDB"));
+        QVERIFY(box != nullptr);
+        QVERIFY(box->DisplayedText().endsWith(QFileInfo(destFile).fileName()));
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 2);
         QVERIFY(!Marked(dialog.get(), "m_LBLSourceDB"));
         QVERIFY(!Marked(dialog.get(), "m_LBLDestDB"));
