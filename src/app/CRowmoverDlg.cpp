@@ -10,6 +10,8 @@
 #include "ui/CDpiDC.h"
 #include "ui/CElidedEdit.h"
 #include "ui/CFontSettings.h"
+#include "ui/LinkFocus.h"
+#include "ui/Mnemonics.h"
 #include "ui/UiText.h"
 #include "ui/WidgetNames.h"
 
@@ -108,6 +110,7 @@ void CRowmoverDlg::CreateControls()
     m_LBLLastRun->setWordWrap(true);
     m_LBLLastRun->setTextFormat(Qt::RichText);
     m_LBLLastRun->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    FocusLinksOnTab(m_LBLLastRun);
     m_LBLLastRun->hide();
 
     QFont bold = m_LBLSourceDB->font();
@@ -274,8 +277,8 @@ void CRowmoverDlg::BuildLayout()
 void CRowmoverDlg::SetTabOrder()
 {
     // The order of reading: the source, the destination, then the tables.
-    QWidget* const order[] = {m_EDTSourceDB, m_BTNSourceDB,     m_EDTDestDB, m_BTNDestDB, m_CHKAllTables,
-                              m_BTNRefresh,  m_LISSourceTables, m_BTNCheck,  m_BTNCopy};
+    QWidget* const order[] = {m_EDTSourceDB,     m_BTNSourceDB, m_EDTDestDB, m_BTNDestDB, m_CHKAllTables, m_BTNRefresh,
+                              m_LISSourceTables, m_LBLLastRun,  m_BTNCheck,  m_BTNCopy};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -322,6 +325,9 @@ void CRowmoverDlg::ApplyTexts(const std::u16string& languageFilePath)
     for (const auto& [action, text] : m_menuTexts)
         if (action)
             action->setText(UiText(catalog, text));
+    // Alt keys for every menu and entry, whatever the language.
+    m_MENHelp->setTitle(QStringLiteral("?"));
+    AssignMnemonics(m_pMenuBar);
 
     using T = ELanguageText;
     m_LBLSourceDB->setText(UiText(catalog, T::FrmMain_m_LBLSourceDB));

@@ -9,6 +9,7 @@
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"
 #include "ui/CFontSettings.h"
+#include "ui/LinkFocus.h"
 #include "ui/UiText.h"
 #include "ui/WidgetNames.h"
 
@@ -98,6 +99,7 @@ CRunResultsDlg::CRunResultsDlg(const QString& languageFile, CFontSettings& font,
     m_LBLLogs->setTextFormat(Qt::RichText);
     m_LBLLogs->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     m_LBLLogs->setFocusPolicy(Qt::TabFocus);
+    FocusLinksOnTab(m_LBLLogs);
     m_LBLLogs->setText(LogLinks());
     connect(m_LBLLogs, &QLabel::linkActivated, this, [this](const QString& link) {
         if (link == QLatin1String("run"))

@@ -14,6 +14,7 @@
 #include "ui/CHelpDlg.h"
 #include "ui/CMessageBox.h"
 #include "ui/FixedFont.h"
+#include "ui/Mnemonics.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -308,6 +309,7 @@ void CDBSQLDlg::SetTexts()
     for (const auto& [name, id] : items)
         if (auto* action = findChild<QAction*>(name))
             action->setText(text(id));
+    AssignMnemonics(m_pMenuBar);
 
     m_LBLStatement->setText(text(ELanguageText::FrmSQL_m_LBLStatement));
     m_CHKMultiline->setText(text(ELanguageText::FrmSQL_m_CHKMultiline));

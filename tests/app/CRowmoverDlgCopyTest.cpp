@@ -489,6 +489,28 @@ class CRowmoverDlgCopyTest : public QObject
         QVERIFY(shown->links.contains(">Run log<") && shown->links.contains(">SQL log<") &&
                 shown->links.contains(">Data text log<"));
 
+        // Tab reaches the line's links where they are read: after the list, before Check and Copy; each
+        // stop shows that it has the focus.
+        Activate(dialog.get());
+        Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->setFocus();
+        QStringList order{QApplication::focusWidget()->objectName()};
+        QList<QImage> focused{QApplication::focusWidget()->grab().toImage()};
+        for (int step = 0; step < 10; ++step)
+        {
+            QWidget* left = QApplication::focusWidget();
+            QTest::keyClick(left, Qt::Key_Tab);
+            QCoreApplication::processEvents();
+            // The stop just left looks other than it did with the focus (a label's
+            // link keeps the focus for its next link).
+            if (QApplication::focusWidget() != left)
+                QVERIFY2(left->grab().toImage() != focused.back(), qPrintable(left->objectName()));
+            order << QApplication::focusWidget()->objectName();
+            focused << QApplication::focusWidget()->grab().toImage();
+        }
+        QCOMPARE(order, (QStringList{"m_EDTSourceDB", "m_BTNSourceDB", "m_EDTDestDB", "m_BTNDestDB", "m_CHKAllTables",
+                                     "m_BTNRefresh", "m_LISSourceTables", "m_LBLLastRun", "m_LBLLastRun", "m_BTNCheck",
+                                     "m_BTNCopy"}));
+
         // Another destination has no last run here; the line comes back with its own.
         dialog->m_bExtendDBName = false;
         const QString other = m_folders->root->path() + "/other.fdb";
