@@ -12,14 +12,18 @@
 #include "ui/LinkFocus.h"
 #include "ui/UiText.h"
 #include "ui/WidgetNames.h"
+#include "ui/WindowSizes.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -124,8 +128,15 @@ CRunResultsDlg::CRunResultsDlg(const QString& languageFile, CFontSettings& font,
     font.ApplyTo(this, true);
 
     FillTable(result);
+    // Wide enough for every column, reasons included, as far as the screen allows.
     const CDpiDC dpi(this);
-    resize(dpi.ScaleToScreen(760), dpi.ScaleToScreen(420));
+    int columns = 0;
+    for (int column = 0; column < ColumnCount; ++column)
+        columns += m_LISResults->header()->sectionSize(column);
+    int width = columns + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + dpi.ScaleToScreen(40);
+    if (const QScreen* shown = screen())
+        width = std::min(width, shown->availableGeometry().width() * 9 / 10);
+    KeepWindowSize(this, QSize(std::max(width, dpi.ScaleToScreen(640)), dpi.ScaleToScreen(420)));
     setTabOrder(m_LISResults, m_LBLLogs);
     setTabOrder(m_LBLLogs, m_BTNClose);
 }
@@ -176,7 +187,7 @@ void CRunResultsDlg::FillTable(const SCopyRunResult& result)
         // The whole reason, however narrow the column.
         item->setToolTip(ReasonColumn, item->text(ReasonColumn));
     }
-    for (int column = 0; column < ReasonColumn; ++column)
+    for (int column = 0; column < ColumnCount; ++column)
         m_LISResults->resizeColumnToContents(column);
 }
 

@@ -253,6 +253,7 @@
     X(FrmSQL_m_sMExported, "FrmSQL.m_sMExported", "All %d rows of the result were exported.", "d") \
     X(FrmSQL_m_sMExporting, "FrmSQL.m_sMExporting", "Exporting... %d rows written", "d") \
     X(FrmSQL_m_sMFetching, "FrmSQL.m_sMFetching", "Fetching rows... %s s", "s") \
+    X(FrmSQL_m_sMFetchingRows, "FrmSQL.m_sMFetchingRows", "Fetching rows... %s rows fetched, %s s", "ss") \
     X(FrmSQL_m_sMNotAttached, "FrmSQL.m_sMNotAttached", "No database is attached. Select one now?", "") \
     X(FrmSQL_m_sMNull, "FrmSQL.m_sMNull", "<null>", "") \
     X(FrmSQL_m_sMPartial, "FrmSQL.m_sMPartial", "The statements cover the selected rows of the %d rows loaded; rows not loaded yet are not among them.", "d") \

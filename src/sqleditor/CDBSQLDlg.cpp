@@ -10,6 +10,7 @@
 #include "sqleditor/EditorText.h"
 #include "sqleditor/SqlEditorFiles.h"
 #include "ui/Artwork.h"
+#include "ui/CDpiDC.h"
 #include "ui/CFontSettings.h"
 #include "ui/CHelpDlg.h"
 #include "ui/CMessageBox.h"
@@ -31,6 +32,8 @@
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+
+#include <algorithm>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -330,6 +333,8 @@ void CDBSQLDlg::SetTexts()
     m_pResultModel->SetNullText(text(ELanguageText::FrmSQL_m_sMNull));
     m_sMExecuting = text(ELanguageText::FrmSQL_m_sMExecuting);
     m_sMFetching = text(ELanguageText::FrmSQL_m_sMFetching);
+    m_sMFetchingRows = text(ELanguageText::FrmSQL_m_sMFetchingRows);
+    m_sThousands = text(ELanguageText::FrmCopy_m_acMThousands);
     m_sMRowsAll = text(ELanguageText::FrmSQL_m_sMRowsAll);
     m_sMRowsMore = text(ELanguageText::FrmSQL_m_sMRowsMore);
     m_sMDone = text(ELanguageText::FrmSQL_m_sMDone);
@@ -368,6 +373,15 @@ void CDBSQLDlg::RestorePosition()
         setWindowState(windowState() | Qt::WindowMaximized);
     else if (width > 0 && height > 0)
         setGeometry(m_pWindowRect->left, m_pWindowRect->top, width, height);
+    else
+    {
+        // The first time: room for the grid and for the longest status line.
+        const CDpiDC dpi(this);
+        const int status = m_LBLStatus->fontMetrics().horizontalAdvance(FormatUiText(m_sMRowsMore, 100000));
+        const int besides = std::max(0, sizeHint().width() - m_LBLStatus->sizeHint().width());
+        resize(std::max({dpi.ScaleToScreen(900), status + besides, minimumSizeHint().width()}),
+               std::max(dpi.ScaleToScreen(620), minimumSizeHint().height()));
+    }
 }
 
 void CDBSQLDlg::AttachAtStart(const std::u16string& table)

@@ -5,6 +5,7 @@
 
 #include "config/TextFormat.h"
 #include "core/CReplacingFile.h"
+#include "core/NumberText.h"
 #include "db/CFbCancel.h"
 #include "db/CFbConnection.h"
 #include "db/CFbQuery.h"
@@ -24,6 +25,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <chrono>
 
 namespace
@@ -181,6 +183,7 @@ void CDBSQLDlg::RunStatements(std::vector<std::string> statements, bool stoppedA
             outcome->columns.CopyTo(m_gridColumns);
             m_sTableName = m_gridColumns.GetCell(0, 2);
             m_bResultCursor = cursor;
+            FitResultColumns();
             ShowResultStatus(stoppedAtEmptyLine);
             update();
         });
@@ -214,7 +217,10 @@ void CDBSQLDlg::RequestRows(int rows)
                 m_pResultModel->AppendRows(outcome->rows);
                 m_pResultModel->SetMoreRows(outcome->more);
                 if (!last)
+                {
+                    ShowElapsed();
                     return;
+                }
                 EndBusy();
                 ShowResultStatus(false);
                 if (!outcome->ok && !outcome->cancelled)
@@ -294,7 +300,27 @@ void CDBSQLDlg::ShowElapsed()
     if (m_bCancelRequested && m_pSession)
         m_pSession->Cancel();
     const double seconds = static_cast<double>(m_busyClock.elapsed()) / 1000.0;
-    ShowStatus(FormatUiText(m_sBusyFormat, QString::number(seconds, 'f', 1)));
+    // A fetch says how far it has got, not only how long it takes.
+    if (m_sBusyFormat == m_sMFetching)
+        ShowStatus(QString::fromStdString(FormatText(
+            m_sMFetchingRows.toStdU16String(),
+            std::vector<std::string>{GroupedNumber(m_pResultModel->Rows(), m_sThousands.toStdString()),
+                                     QString::number(seconds, 'f', 1).toStdString()})));
+    else
+        ShowStatus(FormatUiText(m_sBusyFormat, QString::number(seconds, 'f', 1)));
+}
+
+void CDBSQLDlg::FitResultColumns()
+{
+    // Narrow columns widen to their values where the grid has room; none
+    // takes more than half of it.
+    const int most = std::max(m_LISResult->viewport()->width() / 2, 80);
+    for (int column = 0; column < m_pResultModel->Columns(); ++column)
+    {
+        m_LISResult->resizeColumnToContents(column);
+        if (m_LISResult->columnWidth(column) > most)
+            m_LISResult->setColumnWidth(column, most);
+    }
 }
 
 void CDBSQLDlg::ShowStatus(const QString& text)

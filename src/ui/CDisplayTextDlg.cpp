@@ -8,6 +8,7 @@
 #include "ui/CFontSettings.h"
 #include "ui/FixedFont.h"
 #include "ui/UiText.h"
+#include "ui/WindowSizes.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -58,7 +59,7 @@ CDisplayTextDlg::CDisplayTextDlg(const QString& languageFile, CFontSettings& fon
     m_EDTText->setFont(FixedPitchFont(m_EDTText->font()));
 
     m_BTNOk->adjustSize();
-    resize(720, 480);
+    KeepWindowSize(this, QSize(720, 480));
     ArrangeControls(width(), height());
 }
 

@@ -195,6 +195,10 @@ class CCheckReportDlgTest : public QObject
                               "B: will fail, 1 rows, about 1 s",
                               "    D (DATE): NOT NULL, not in the source and without DEFAULT; the table is "
                               "not copied"}));
+        // At its first size the window shows its longest line whole.
+        const QString longest = list->topLevelItem(1)->child(0)->text(0);
+        QVERIFY2(report.width() >= list->fontMetrics().horizontalAdvance(longest) + list->indentation(),
+                 qPrintable(QString::number(report.width())));
         QVERIFY(!list->topLevelItem(0)->icon(0).isNull());
         QVERIFY(list->topLevelItem(0)->icon(0).pixmap(20).toImage() !=
                 list->topLevelItem(1)->icon(0).pixmap(20).toImage());

@@ -227,6 +227,32 @@ class CDBSQLDlgRunTest : public QObject
         QVERIFY(!editor->IsBusy());
     }
 
+    void AtItsFirstSizeTheEditorShowsItsTextsAndItsColumnsTakeTheRoomThereIs()
+    {
+        auto editor = Open(m_db->Name(), "NUMBERS");
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+        auto* status = Child<QLabel>(editor.get(), "m_LBLStatus");
+        QVERIFY(Status(editor.get()).startsWith("1000 rows shown; more follow"));
+        QVERIFY2(status->width() >= status->fontMetrics().horizontalAdvance(status->text()),
+                 qPrintable(QString::number(status->width())));
+
+        const QString value = "a value wider than its header";
+        Run(editor.get(), "SELECT N, '" + value + "' AS T FROM NUMBERS");
+        QVERIFY(WaitIdle(editor.get()));
+        auto* grid = Child<QTreeView>(editor.get(), "m_LISResult");
+        QVERIFY2(grid->columnWidth(1) >= grid->fontMetrics().horizontalAdvance(value),
+                 qPrintable(QString::number(grid->columnWidth(1))));
+        QVERIFY(grid->columnWidth(1) <= grid->viewport()->width() / 2 + 1);
+
+        // Fetching says how many rows have come so far.
+        QTest::mouseClick(Child<QPushButton>(editor.get(), "m_BTNFetchAll"), Qt::LeftButton);
+        const QString fetching = Status(editor.get());
+        QVERIFY(WaitIdle(editor.get()));
+        QVERIFY2(fetching.startsWith("Fetching rows... 1,000 rows fetched, "), qPrintable(fetching));
+        QCOMPARE(Status(editor.get()), QString("2500 rows"));
+    }
+
     void NullAndTheEmptyTextLookDifferentButKeepTheirValues()
     {
         auto editor = Open(m_db->Name());

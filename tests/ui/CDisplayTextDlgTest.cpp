@@ -128,6 +128,21 @@ class CDisplayTextDlgTest : public QObject
                  true);
     }
 
+    void TheSizeTheUserGaveIsTheSizeItOpensAtNextTime()
+    {
+        QWidget owner;
+        CFontSettings font(&owner);
+        {
+            CDisplayTextDlg first({}, font, "none.txt");
+            first.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&first));
+            first.resize(913, 577);
+            first.close();
+        }
+        CDisplayTextDlg second({}, font, "none.txt");
+        QCOMPARE(second.size(), QSize(913, 577));
+    }
+
     void TextBoxUsesAFixedPitchFont()
     {
         QWidget owner;
