@@ -130,9 +130,17 @@ CRunResultsDlg::CRunResultsDlg(const QString& languageFile, CFontSettings& font,
     FillTable(result);
     // Wide enough for every column, reasons included, as far as the screen allows.
     const CDpiDC dpi(this);
-    int columns = 0;
+    // Measured from the texts: before the window is shown the view knows too little of its rows.
+    const QFontMetrics metrics(m_LISResults->font());
+    const int padding = 3 * metrics.averageCharWidth();
+    int columns = m_LISResults->iconSize().width();
     for (int column = 0; column < ColumnCount; ++column)
-        columns += m_LISResults->header()->sectionSize(column);
+    {
+        int widest = metrics.horizontalAdvance(m_LISResults->headerItem()->text(column));
+        for (int row = 0; row < m_LISResults->topLevelItemCount(); ++row)
+            widest = std::max(widest, metrics.horizontalAdvance(m_LISResults->topLevelItem(row)->text(column)));
+        columns += widest + padding;
+    }
     int width = columns + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + dpi.ScaleToScreen(40);
     if (const QScreen* shown = screen())
         width = std::min(width, shown->availableGeometry().width() * 9 / 10);
@@ -172,7 +180,9 @@ void CRunResultsDlg::FillTable(const SCopyRunResult& result)
         if (outcome.rowsRolledBack > 0)
             reasons << QString::fromStdString(FormatText(catalog.GetText(T::FrmResults_m_aMRolledBack),
                                                          GroupedNumber(outcome.rowsRolledBack, thousands)));
-        if (!outcome.error.empty() && outcome.status != ETableStatus::Copied)
+        // An abort's reason is its outcome already.
+        if (!outcome.error.empty() && outcome.status != ETableStatus::Copied &&
+            outcome.status != ETableStatus::Stopped)
             reasons << QString::fromStdString(outcome.error);
         const bool begun = outcome.status != ETableStatus::Stopped || WasAborted(outcome);
         auto* item = new QTreeWidgetItem(m_LISResults);
