@@ -150,8 +150,8 @@ void CCheckReportDlg::FitLongestLine()
             widest = std::max(widest, m_LISReport->indentation() + imageSize +
                                           metrics.horizontalAdvance(table->child(child)->text(0)));
     }
-    const int chrome = width() - m_LISReport->viewport()->width() +
-                       style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4 * metrics.averageCharWidth();
+    const int chrome = width() - m_LISReport->viewport()->width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                       4 * metrics.averageCharWidth();
     int wanted = widest + chrome;
     if (const QScreen* shown = screen())
         wanted = std::min(wanted, shown->availableGeometry().width() * 9 / 10);

@@ -358,13 +358,14 @@ void CDBCopyDlg::OnTableFinished(int index, bool copied)
 void CDBCopyDlg::OnTableOutcome(int index, const STableOutcome& outcome)
 {
     const QString table = m_tableNames.value(index);
-    const bool copied = index >= 0 && static_cast<size_t>(index) < m_copied.size() && m_copied[static_cast<size_t>(index)];
+    const bool copied =
+        index >= 0 && static_cast<size_t>(index) < m_copied.size() && m_copied[static_cast<size_t>(index)];
     // Rolled back by an abort the table did not fail: the user ended it.
     if (!copied && outcome.status == ETableStatus::Stopped)
         AddResultLine(QString::fromStdString(FormatText(
-                          m_acMTableAborted, std::vector<std::string>{table.toStdString(),
-                                                                      GroupedNumber(outcome.rowsRolledBack,
-                                                                                    m_pProgressTexts->thousands)})),
+                          m_acMTableAborted,
+                          std::vector<std::string>{table.toStdString(), GroupedNumber(outcome.rowsRolledBack,
+                                                                                      m_pProgressTexts->thousands)})),
                       EListImage::Warning);
     else
         AddResultLine(
@@ -378,8 +379,8 @@ QString CDBCopyDlg::FinalState(const SCopyRunResult& result) const
     if (result.aborted)
         return QString::fromStdString(FormatText(m_acMAborted, result.abortedTable));
     if (result.stopped)
-        return QString::fromStdString(FormatText(
-            m_acMStopped, std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)}));
+        return QString::fromStdString(
+            FormatText(m_acMStopped, std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)}));
     const std::string thousands = m_pProgressTexts ? m_pProgressTexts->thousands : std::string(",");
     return QString::fromStdString(
         FormatText(m_acMFinished, std::vector<std::string>{std::to_string(result.tablesRun - result.failedTables),
@@ -418,9 +419,8 @@ void CDBCopyDlg::OnRunEnded()
         emit stateShown(m_sState);
     }
     if (!result.unfinishedByKilledRun.empty())
-        AddResultLine(
-            QString::fromStdString(FormatText(m_acMUnfinished, Joined(result.unfinishedByKilledRun, ", "))),
-            EListImage::Warning);
+        AddResultLine(QString::fromStdString(FormatText(m_acMUnfinished, Joined(result.unfinishedByKilledRun, ", "))),
+                      EListImage::Warning);
     if (!result.lostLogFile.empty())
     {
         // The rows arrived, but the record of them did not: said once.
@@ -456,8 +456,9 @@ void CDBCopyDlg::OnRunEnded()
                 failed << QString::fromStdString(table);
         QString text = QString::fromStdString(FormatText(m_acMCopyFailed2, result.failedTables));
         if (!failed.isEmpty())
-            text += QStringLiteral("\n\n") +
-                    QString::fromStdString(FormatText(m_acMFailedTables, failed.join(QStringLiteral(", ")).toStdString()));
+            text +=
+                QStringLiteral("\n\n") +
+                QString::fromStdString(FormatText(m_acMFailedTables, failed.join(QStringLiteral(", ")).toStdString()));
         CMessageBox::ShowError(this, text, QString::fromStdU16String(m_acMError));
     }
     hide();

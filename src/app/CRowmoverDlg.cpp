@@ -277,8 +277,8 @@ void CRowmoverDlg::BuildLayout()
 void CRowmoverDlg::SetTabOrder()
 {
     // The order of reading: the source, the destination, then the tables.
-    QWidget* const order[] = {m_EDTSourceDB,     m_BTNSourceDB, m_EDTDestDB, m_BTNDestDB, m_CHKAllTables, m_BTNRefresh,
-                              m_LISSourceTables, m_LBLLastRun,  m_BTNCheck,  m_BTNCopy};
+    QWidget* const order[] = {m_EDTSourceDB, m_BTNSourceDB,     m_EDTDestDB,  m_BTNDestDB, m_CHKAllTables,
+                              m_BTNRefresh,  m_LISSourceTables, m_LBLLastRun, m_BTNCheck,  m_BTNCopy};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }

@@ -350,14 +350,14 @@ bool CRowmoverDlg::ConfirmCopy()
         for (const STableCheck& check : m_pCheckBeforeCopy->tables)
             if (LeavesTableUncopied(check))
                 notCopied.push_back(check.table);
-    QString question = QString::fromStdString(FormatText(
-        catalog.GetText(ELanguageText::FrmMain_m_aMConfirmCopy),
-        std::vector<std::string>{std::to_string(tables.size() - std::min(tables.size(), notCopied.size())),
-                                 WideToUtf8(m_sDestDb)}));
+    QString question = QString::fromStdString(
+        FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMConfirmCopy),
+                   std::vector<std::string>{std::to_string(tables.size() - std::min(tables.size(), notCopied.size())),
+                                            WideToUtf8(m_sDestDb)}));
     if (!notCopied.empty())
         question += QStringLiteral("\n\n") +
-                    QString::fromStdString(
-                        FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMConfirmNotCopied), Joined(notCopied, ", ")));
+                    QString::fromStdString(FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMConfirmNotCopied),
+                                                      Joined(notCopied, ", ")));
     if (checked)
     {
         const std::vector<SCheckReportLine> lines = CheckReportLines(*m_pCheckBeforeCopy, catalog);
@@ -383,10 +383,11 @@ QString CRowmoverDlg::LastRunText(const SLastRun& run) const
     catalog.Open(m_sLanguageFile);
     const std::string thousands = WideToUtf8(catalog.GetText(ELanguageText::FrmCopy_m_acMThousands));
     const SCopyRunResult& result = run.result;
-    std::string text = FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMLastRun),
-                                  std::vector<std::string>{std::to_string(run.copied), std::to_string(result.failedTables),
-                                                           GroupedNumber(result.rowsCopied, thousands),
-                                                           CDBCopyDlg::FormatElapsed(run.seconds).toStdString()});
+    std::string text =
+        FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMLastRun),
+                   std::vector<std::string>{std::to_string(run.copied), std::to_string(result.failedTables),
+                                            GroupedNumber(result.rowsCopied, thousands),
+                                            CDBCopyDlg::FormatElapsed(run.seconds).toStdString()});
     if (result.aborted)
         text += WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMLastRunAborted));
     else if (result.stopped)

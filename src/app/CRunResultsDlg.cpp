@@ -79,8 +79,9 @@ CRunResultsDlg::CRunResultsDlg(const QString& languageFile, CFontSettings& font,
     m_LBLSummary = Named(new QLabel(this), "m_LBLSummary");
     m_LBLSummary->setWordWrap(true);
     m_LBLSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QString head = summary + QStringLiteral("\n") +
-                   QString::fromStdString(FormatText(catalog.GetText(T::FrmResults_m_LBLDest), WideToUtf8(destination)));
+    QString head =
+        summary + QStringLiteral("\n") +
+        QString::fromStdString(FormatText(catalog.GetText(T::FrmResults_m_LBLDest), WideToUtf8(destination)));
     if (!files.keptCopy.empty())
         head += QStringLiteral("\n") +
                 QString::fromStdString(FormatText(catalog.GetText(T::FrmCopy_m_acMDestKept), files.keptCopy));
@@ -91,11 +92,10 @@ CRunResultsDlg::CRunResultsDlg(const QString& languageFile, CFontSettings& font,
     m_LISResults->setUniformRowHeights(true);
     m_LISResults->setSelectionMode(QAbstractItemView::SingleSelection);
     m_LISResults->setColumnCount(ColumnCount);
-    m_LISResults->setHeaderLabels({UiText(catalog, T::FrmResults_m_LISResults0),
-                                   UiText(catalog, T::FrmResults_m_LISResults1),
-                                   UiText(catalog, T::FrmResults_m_LISResults2),
-                                   UiText(catalog, T::FrmResults_m_LISResults3),
-                                   UiText(catalog, T::FrmResults_m_LISResults4)});
+    m_LISResults->setHeaderLabels(
+        {UiText(catalog, T::FrmResults_m_LISResults0), UiText(catalog, T::FrmResults_m_LISResults1),
+         UiText(catalog, T::FrmResults_m_LISResults2), UiText(catalog, T::FrmResults_m_LISResults3),
+         UiText(catalog, T::FrmResults_m_LISResults4)});
     const int imageSize = CDpiDC(this).ScaleToScreen(kListImageDesignSize);
     m_LISResults->setIconSize(QSize(imageSize, imageSize));
 
@@ -175,14 +175,13 @@ void CRunResultsDlg::FillTable(const SCopyRunResult& result)
     {
         QStringList reasons;
         if (outcome.rowsFailed > 0)
-            reasons << QString::fromStdString(
-                FormatText(catalog.GetText(T::FrmResults_m_aMRowsFailed), GroupedNumber(outcome.rowsFailed, thousands)));
+            reasons << QString::fromStdString(FormatText(catalog.GetText(T::FrmResults_m_aMRowsFailed),
+                                                         GroupedNumber(outcome.rowsFailed, thousands)));
         if (outcome.rowsRolledBack > 0)
             reasons << QString::fromStdString(FormatText(catalog.GetText(T::FrmResults_m_aMRolledBack),
                                                          GroupedNumber(outcome.rowsRolledBack, thousands)));
         // An abort's reason is its outcome already.
-        if (!outcome.error.empty() && outcome.status != ETableStatus::Copied &&
-            outcome.status != ETableStatus::Stopped)
+        if (!outcome.error.empty() && outcome.status != ETableStatus::Copied && outcome.status != ETableStatus::Stopped)
             reasons << QString::fromStdString(outcome.error);
         const bool begun = outcome.status != ETableStatus::Stopped || WasAborted(outcome);
         auto* item = new QTreeWidgetItem(m_LISResults);
@@ -191,8 +190,7 @@ void CRunResultsDlg::FillTable(const SCopyRunResult& result)
         item->setText(OutcomeColumn, OutcomeText(outcome, m_sLanguageFile));
         item->setText(RowsColumn, begun ? QString::fromStdString(GroupedNumber(outcome.rowsWritten, thousands)) : "");
         item->setTextAlignment(RowsColumn, Qt::AlignRight | Qt::AlignVCenter);
-        item->setText(TimeColumn,
-                      begun ? CDBCopyDlg::FormatElapsed(std::llround(outcome.seconds)) : QString());
+        item->setText(TimeColumn, begun ? CDBCopyDlg::FormatElapsed(std::llround(outcome.seconds)) : QString());
         item->setText(ReasonColumn, reasons.join(QStringLiteral("; ")));
         // The whole reason, however narrow the column.
         item->setToolTip(ReasonColumn, item->text(ReasonColumn));

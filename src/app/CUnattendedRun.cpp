@@ -310,7 +310,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         // they are decided.
         for (const std::string& table : TablesWithPreparedRows(engine))
             err << "Rows of an interrupted copy of table " << table
-                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;    }
+                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;
+    }
     if (!forCheck && !prepare(false))
         return false;
     // The run goes on without them, but the user must know the way back is missing.

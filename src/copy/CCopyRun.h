@@ -41,14 +41,14 @@ struct SCopyRunResult
     bool allCopied = true;
     int failedTables = 0; // an aborted table is not counted: the user ended it
     int tablesRun = 0;
-    bool stopped = false; // a stop request ended the run before its last table
-    std::string stoppedAfter; // the last table of a stopped run
-    int notStarted = 0;       // tables a stop or an abort left untouched
+    bool stopped = false;                      // a stop request ended the run before its last table
+    std::string stoppedAfter;                  // the last table of a stopped run
+    int notStarted = 0;                        // tables a stop or an abort left untouched
     std::vector<std::string> notStartedTables; // their names, in the order they would have run
-    long long rowsCopied = 0; // rows of the tables copied successfully
-    long long rowsRolledBack = 0; // rows an abort took back (no failures)
-    double seconds = 0;           // from the start of the run to its end
-    bool aborted = false; // an abort ended the table in progress and the run
+    long long rowsCopied = 0;                  // rows of the tables copied successfully
+    long long rowsRolledBack = 0;              // rows an abort took back (no failures)
+    double seconds = 0;                        // from the start of the run to its end
+    bool aborted = false;                      // an abort ended the table in progress and the run
     std::string abortedTable;
     // Tables that a copy into this destination, killed before it ended, had
     // begun to replace: found at the start of this run, and recorded as

@@ -33,9 +33,9 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include <algorithm>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace
 {

@@ -302,10 +302,10 @@ void CDBSQLDlg::ShowElapsed()
     const double seconds = static_cast<double>(m_busyClock.elapsed()) / 1000.0;
     // A fetch says how far it has got, not only how long it takes.
     if (m_sBusyFormat == m_sMFetching)
-        ShowStatus(QString::fromStdString(FormatText(
-            m_sMFetchingRows.toStdU16String(),
-            std::vector<std::string>{GroupedNumber(m_pResultModel->Rows(), m_sThousands.toStdString()),
-                                     QString::number(seconds, 'f', 1).toStdString()})));
+        ShowStatus(QString::fromStdString(
+            FormatText(m_sMFetchingRows.toStdU16String(),
+                       std::vector<std::string>{GroupedNumber(m_pResultModel->Rows(), m_sThousands.toStdString()),
+                                                QString::number(seconds, 'f', 1).toStdString()})));
     else
         ShowStatus(FormatUiText(m_sBusyFormat, QString::number(seconds, 'f', 1)));
 }

@@ -53,8 +53,9 @@ QString WithMnemonic(const QString& text, QSet<QChar>& taken)
         for (int i = 0; i < label.size(); ++i)
         {
             const QChar c = label[i];
-            const bool fits = pass == 2 ? !c.isSpace() && c != QLatin1Char('&')
-                                        : c.isLetterOrNumber() && (pass == 1 || i == 0 || !label[i - 1].isLetterOrNumber());
+            const bool fits = pass == 2
+                                  ? !c.isSpace() && c != QLatin1Char('&')
+                                  : c.isLetterOrNumber() && (pass == 1 || i == 0 || !label[i - 1].isLetterOrNumber());
             if (!fits)
                 continue;
             if (taken.contains(c.toLower()))

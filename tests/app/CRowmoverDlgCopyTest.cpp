@@ -451,7 +451,8 @@ class CRowmoverDlgCopyTest : public QObject
         QVERIFY(finished.wait(kRunTimeoutMs));
         auto* lastRun = Child<QLabel>(dialog.get(), "m_LBLLastRun");
         QVERIFY(lastRun->isVisible());
-        QVERIFY2(lastRun->text().startsWith("Last run: 2 table(s) copied, 1 failed, 2 rows, "), qPrintable(lastRun->text()));
+        QVERIFY2(lastRun->text().startsWith("Last run: 2 table(s) copied, 1 failed, 2 rows, "),
+                 qPrintable(lastRun->text()));
         QVERIFY(lastRun->text().contains("<a href=\"results\">Results</a>"));
 
         // The line opens the run's results: each table with what it did and why.
@@ -484,7 +485,8 @@ class CRowmoverDlgCopyTest : public QObject
         QCOMPARE(shown->rows[1][4], QString());
         QCOMPARE(shown->rows[2].mid(0, 3), (QStringList{"STOCK", "copied", "1"}));
         QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(shown->rows[2][3]).hasMatch());
-        QVERIFY2(shown->summary.contains("Destination: " + QString::fromStdString(dest.Name())), qPrintable(shown->summary));
+        QVERIFY2(shown->summary.contains("Destination: " + QString::fromStdString(dest.Name())),
+                 qPrintable(shown->summary));
         QVERIFY(shown->summary.contains("The destination database as it was before the copy is kept in "));
         QVERIFY(shown->links.contains(">Run log<") && shown->links.contains(">SQL log<") &&
                 shown->links.contains(">Data text log<"));

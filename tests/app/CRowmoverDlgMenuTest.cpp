@@ -20,8 +20,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSet>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTreeWidget>
 
@@ -188,8 +188,10 @@ class CRowmoverDlgMenuTest : public QObject
         QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_VIEW")->title()), QString("Ansicht"));
         QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_TABLES")->title()), QString("Tables"));
         QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_HELPMENU")->title()), QString("?"));
-        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_COPY")->text()), QString("Datenbank kopieren\tStrg+C"));
-        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_GENERALLOG")->text()), QString("Allgemeine Protokolldatei"));
+        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_COPY")->text()),
+                 QString("Datenbank kopieren\tStrg+C"));
+        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_GENERALLOG")->text()),
+                 QString("Allgemeine Protokolldatei"));
         QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_HELP")->text()), QString("Hilfe\tF1"));
         QCOMPARE(Child<QLabel>(dialog.get(), "m_LBLSourceDB")->text(), QString("1. Quelldatenbank auswählen"));
         QCOMPARE(Child<QCheckBox>(dialog.get(), "m_CHKAllTables")->text(), QString("Alle Tabellen"));
@@ -219,7 +221,8 @@ class CRowmoverDlgMenuTest : public QObject
         Child<QAction>(dialog.get(), "ID_MEN_LANGUAGE")->trigger();
         QVERIFY(*answered);
         QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_FILE")->title()), QString("File"));
-        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_COPY")->text()), QString("Copy database\tCtrl+C"));
+        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_COPY")->text()),
+                 QString("Copy database\tCtrl+C"));
         QCOMPARE(Child<QTreeWidget>(dialog.get(), "m_LISSourceTables")->headerItem()->text(1), QString("Trigger(s)"));
         QVERIFY(dialog->m_sLanguageFile.empty());
     }

@@ -97,8 +97,9 @@ TEST_P(SafetyCopy, EmptyingNeverDeletesOrChangesRowsOfTablesTheCopyLeavesAlone)
     {
         // NOTE is a table of the destination only.
         auto copy = Make(parent + "INSERT INTO PARENT VALUES (1, 'new');",
-                         parent + "CREATE TABLE NOTE (ID INTEGER, PARENT_ID INTEGER CONSTRAINT FK_NOTE_PARENT"
-                                  " REFERENCES PARENT (ID) ON DELETE " +
+                         parent +
+                             "CREATE TABLE NOTE (ID INTEGER, PARENT_ID INTEGER CONSTRAINT FK_NOTE_PARENT"
+                             " REFERENCES PARENT (ID) ON DELETE " +
                              rule + ");");
         copy->dest.Run("INSERT INTO PARENT VALUES (1, 'old'); INSERT INTO NOTE VALUES (5, 1);"
                        " INSERT INTO NOTE VALUES (6, NULL);");
@@ -348,9 +349,10 @@ TEST_P(SafetyCopy, RowsAnAbortRollsBackAreOneLineAndNoFailedRecords)
     WriteRunSummary(copy->engine, result, "/kept/dest.fdb");
     const std::string summarized = copy->RunLog();
     const std::string runPrefix = Entry("", "").substr(0, 24);
-    EXPECT_NE(summarized.find(runPrefix + " Run summary: 0 table(s) copied, 0 failed, 2 not started; 0 rows copied; 00:00:",
-                              log.size()),
-              std::string::npos)
+    EXPECT_NE(
+        summarized.find(runPrefix + " Run summary: 0 table(s) copied, 0 failed, 2 not started; 0 rows copied; 00:00:",
+                        log.size()),
+        std::string::npos)
         << summarized.substr(log.size());
     EXPECT_TRUE(Contains(summarized.substr(log.size()), "; aborted by the user in table T ()\r\n\r\n"));
     EXPECT_TRUE(summarized.ends_with(

@@ -100,8 +100,8 @@ const SScreenshotRegistration kRunResults("CRunResultsDlg", [](SScreenshotContex
                                                                     u"fehlgeschlagen, 2.001.200 Zeilen, 00:08:32");
     CRunResultsDlg::SFiles files;
     files.keptCopy = "/home/anne/shop/DB_copy_20261209/20261209031500_destination_before.fdb";
-    return std::unique_ptr<QWidget>(std::make_unique<CRunResultsDlg>(
-        context.sLanguageFile, *context.pFont, summary, u"localhost:/home/anne/shop/new_shop.fdb",
-        SampleRunResult(), files));
+    return std::unique_ptr<QWidget>(std::make_unique<CRunResultsDlg>(context.sLanguageFile, *context.pFont, summary,
+                                                                     u"localhost:/home/anne/shop/new_shop.fdb",
+                                                                     SampleRunResult(), files));
 });
 } // namespace

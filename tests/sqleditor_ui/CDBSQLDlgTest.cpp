@@ -532,7 +532,8 @@ class CDBSQLDlgTest : public QObject
     void MenuTextsAndShortcuts()
     {
         auto editor = Open(m_db->Name());
-        QCOMPARE(WithoutMnemonic(Child<QAction>(editor.get(), "ID_MENSQL_OPEN")->text()), QString("Open SQL statement\tCtrl+O"));
+        QCOMPARE(WithoutMnemonic(Child<QAction>(editor.get(), "ID_MENSQL_OPEN")->text()),
+                 QString("Open SQL statement\tCtrl+O"));
         QCOMPARE(WithoutMnemonic(Child<QAction>(editor.get(), "ID_MENSQL_EXIT")->text()), QString("Quit\tCtrl+Q"));
         QCOMPARE(Child<QAction>(editor.get(), "ID_MENSQL_REFRESHTABLES")->shortcut(), QKeySequence(Qt::Key_F5));
         QCOMPARE(Child<QAction>(editor.get(), "ID_MENSQL_DELETE")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));

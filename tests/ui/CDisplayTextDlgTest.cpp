@@ -10,9 +10,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 
 namespace
 {
