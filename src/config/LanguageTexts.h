@@ -250,15 +250,15 @@
     X(FrmSQL_m_sMEmptyLine, "FrmSQL.m_sMEmptyLine", "Stopped at an empty line: the lines after it were not executed.", "") \
     X(FrmSQL_m_sMExecuting, "FrmSQL.m_sMExecuting", "Executing... %s s", "s") \
     X(FrmSQL_m_sMExportFailed, "FrmSQL.m_sMExportFailed", "The results could not be written to %s.", "s") \
-    X(FrmSQL_m_sMExported, "FrmSQL.m_sMExported", "All %d rows of the result were exported.", "d") \
-    X(FrmSQL_m_sMExporting, "FrmSQL.m_sMExporting", "Exporting... %d rows written", "d") \
+    X(FrmSQL_m_sMExported, "FrmSQL.m_sMExported", "All %s rows of the result were exported.", "s") \
+    X(FrmSQL_m_sMExporting, "FrmSQL.m_sMExporting", "Exporting... %s rows written", "s") \
     X(FrmSQL_m_sMFetching, "FrmSQL.m_sMFetching", "Fetching rows... %s s", "s") \
     X(FrmSQL_m_sMFetchingRows, "FrmSQL.m_sMFetchingRows", "Fetching rows... %s rows fetched, %s s", "ss") \
     X(FrmSQL_m_sMNotAttached, "FrmSQL.m_sMNotAttached", "No database is attached. Select one now?", "") \
     X(FrmSQL_m_sMNull, "FrmSQL.m_sMNull", "<null>", "") \
-    X(FrmSQL_m_sMPartial, "FrmSQL.m_sMPartial", "The statements cover the selected rows of the %d rows loaded; rows not loaded yet are not among them.", "d") \
-    X(FrmSQL_m_sMRowsAll, "FrmSQL.m_sMRowsAll", "%d rows", "d") \
-    X(FrmSQL_m_sMRowsMore, "FrmSQL.m_sMRowsMore", "%d rows shown; more follow when you scroll to the end or press Fetch all", "d") \
+    X(FrmSQL_m_sMPartial, "FrmSQL.m_sMPartial", "The statements cover the selected rows of the %s rows loaded; rows not loaded yet are not among them.", "s") \
+    X(FrmSQL_m_sMRowsAll, "FrmSQL.m_sMRowsAll", "%s rows", "s") \
+    X(FrmSQL_m_sMRowsMore, "FrmSQL.m_sMRowsMore", "%s rows shown; more follow when you scroll to the end or press Fetch all", "s") \
     X(FrmSQL_m_sMSaveFailed, "FrmSQL.m_sMSaveFailed", "The script could not be saved to %s.", "s") \
     X(FrmSQL_m_sMSqlScript, "FrmSQL.m_sMSqlScript", "SQL script (*.sql)|*.sql||", "") \
     X(FrmText_m_sMLastPart, "FrmText.m_sMLastPart", "This file is %d MB long; only its last part is shown.", "d")

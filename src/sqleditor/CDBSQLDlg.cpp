@@ -377,7 +377,7 @@ void CDBSQLDlg::RestorePosition()
     {
         // The first time: room for the grid and for the longest status line.
         const CDpiDC dpi(this);
-        const int status = m_LBLStatus->fontMetrics().horizontalAdvance(FormatUiText(m_sMRowsMore, 100000));
+        const int status = m_LBLStatus->fontMetrics().horizontalAdvance(FormatUiText(m_sMRowsMore, Count(100000)));
         const int besides = std::max(0, sizeHint().width() - m_LBLStatus->sizeHint().width());
         resize(std::max({dpi.ScaleToScreen(900), status + besides, minimumSizeHint().width()}),
                std::max(dpi.ScaleToScreen(620), minimumSizeHint().height()));

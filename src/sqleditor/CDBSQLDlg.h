@@ -149,6 +149,8 @@ class CDBSQLDlg : public QDialog
     void ShowResultStatus(bool stoppedAtEmptyLine);
     // Columns as wide as their values, each within half the grid.
     void FitResultColumns();
+    // A count grouped as everywhere else ("2,500").
+    QString Count(long long number) const;
     void RequestRows(int rows);
     void ExportQuery(const QString& path);
     // Runs what the last line-mode or Multiline Execute asked for.

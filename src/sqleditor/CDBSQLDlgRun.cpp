@@ -304,7 +304,7 @@ void CDBSQLDlg::ShowElapsed()
     if (m_sBusyFormat == m_sMFetching)
         ShowStatus(QString::fromStdString(
             FormatText(m_sMFetchingRows.toStdU16String(),
-                       std::vector<std::string>{GroupedNumber(m_pResultModel->Rows(), m_sThousands.toStdString()),
+                       std::vector<std::string>{Count(m_pResultModel->Rows()).toStdString(),
                                                 QString::number(seconds, 'f', 1).toStdString()})));
     else
         ShowStatus(FormatUiText(m_sBusyFormat, QString::number(seconds, 'f', 1)));
@@ -323,6 +323,11 @@ void CDBSQLDlg::FitResultColumns()
     }
 }
 
+QString CDBSQLDlg::Count(long long number) const
+{
+    return QString::fromStdString(GroupedNumber(number, m_sThousands.toStdString()));
+}
+
 void CDBSQLDlg::ShowStatus(const QString& text)
 {
     m_LBLStatus->setText(text);
@@ -334,9 +339,9 @@ void CDBSQLDlg::ShowResultStatus(bool stoppedAtEmptyLine)
     if (m_pResultModel->Columns() == 0)
         text = m_sMDone;
     else if (m_pResultModel->HasMoreRows())
-        text = FormatUiText(m_sMRowsMore, m_pResultModel->Rows());
+        text = FormatUiText(m_sMRowsMore, Count(m_pResultModel->Rows()));
     else
-        text = FormatUiText(m_sMRowsAll, m_pResultModel->Rows());
+        text = FormatUiText(m_sMRowsAll, Count(m_pResultModel->Rows()));
     if (stoppedAtEmptyLine)
         text += QStringLiteral("  ") + m_sMEmptyLine;
     ShowStatus(text);
@@ -348,7 +353,7 @@ void CDBSQLDlg::ExportQuery(const QString& path)
     std::vector<std::string> names;
     for (int c = 0; c < m_gridColumns.ColumnCount(); ++c)
         names.push_back(m_gridColumns.GetCell(c, 0));
-    BeginBusy(FormatUiText(m_sMExporting, 0LL) + QStringLiteral("  %s s"));
+    BeginBusy(FormatUiText(m_sMExporting, Count(0)) + QStringLiteral("  %s s"));
     // The query runs again beside the shown one, in the same transaction: a
     // snapshot, so it gives the rows the grid shows and those not loaded.
     m_pSession->Post([this, names, sql = m_sResultSql, target = path.toStdU16String()](CSqlSession::SContext& context) {
@@ -378,7 +383,7 @@ void CDBSQLDlg::ExportQuery(const QString& path)
                     last = std::chrono::steady_clock::now();
                     const long long count = outcome->count;
                     context.deliver([this, count] {
-                        m_sBusyFormat = FormatUiText(m_sMExporting, count) + QStringLiteral("  %s s");
+                        m_sBusyFormat = FormatUiText(m_sMExporting, Count(count)) + QStringLiteral("  %s s");
                     });
                 }
                 return true;
@@ -395,7 +400,7 @@ void CDBSQLDlg::ExportQuery(const QString& path)
         context.deliver([this, outcome, target] {
             EndBusy();
             if (outcome->ok)
-                ShowStatus(FormatUiText(m_sMExported, outcome->count));
+                ShowStatus(FormatUiText(m_sMExported, Count(outcome->count)));
             else if (outcome->cancelled)
                 ShowStatus(m_sMCancelled);
             else
