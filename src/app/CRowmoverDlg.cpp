@@ -14,6 +14,7 @@
 #include "ui/Mnemonics.h"
 #include "ui/UiText.h"
 #include "ui/WidgetNames.h"
+#include "ui/WindowSizes.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -64,6 +65,7 @@ CRowmoverDlg::CRowmoverDlg(const std::string& programFile, const std::vector<std
     SetApplyTexts(applyTexts);
     LoadSettings(SettingsFile());
     RestoreWindowPosition();
+    LoadWindowSizes(m_sWindowSizes);
     CreateCopyEngine();
     SetListImageSize();
     UseDefaultCredentials();

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHash>
+#include <QStringList>
 #include <QWidget>
 
 namespace
@@ -43,4 +44,29 @@ bool KeepWindowSize(QWidget* window, QSize fallback)
 QSize RememberedWindowSize(const QString& name)
 {
     return Sizes().value(name);
+}
+
+std::string WindowSizesText()
+{
+    QStringList entries;
+    for (auto it = Sizes().cbegin(); it != Sizes().cend(); ++it)
+        entries << QStringLiteral("%1=%2x%3").arg(it.key()).arg(it.value().width()).arg(it.value().height());
+    entries.sort();
+    return entries.join(QLatin1Char(';')).toStdString();
+}
+
+void LoadWindowSizes(const std::string& text)
+{
+    Sizes().clear();
+    for (const QString& entry : QString::fromStdString(text).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+    {
+        const QString name = entry.section(QLatin1Char('='), 0, 0);
+        const QStringList size = entry.section(QLatin1Char('='), 1).split(QLatin1Char('x'));
+        bool wide = false;
+        bool high = false;
+        const int width = size.value(0).toInt(&wide);
+        const int height = size.value(1).toInt(&high);
+        if (!name.isEmpty() && size.size() == 2 && wide && high && width > 0 && height > 0)
+            Sizes().insert(name, QSize(width, height));
+    }
 }

@@ -8,9 +8,11 @@
 #include "app/EmbeddedFallback.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "support/CTempDatabase.h"
+#include "ui/CDisplayTextDlg.h"
 #include "ui/CElidedEdit.h"
 #include "ui/CMessageBox.h"
 #include "ui/FileDialogs.h"
+#include "ui/WindowSizes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -412,6 +414,24 @@ class CRowmoverDlgDatabasesTest : public QObject
         QVERIFY(ReadFile(m_folders->DataFolder() + "Rowmover.ini").contains("<WinPos_Main>0;0;-1;-1</WinPos_Main>"));
         auto dialog = m_folders->Start();
         QVERIFY(dialog->isMaximized());
+    }
+
+    void TheSizesGivenToItsWindowsOutliveTheProgram()
+    {
+        {
+            auto dialog = m_folders->Start();
+            CDisplayTextDlg viewer({}, dialog->FontSettings(), "none.txt", dialog.get());
+            viewer.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+            viewer.resize(811, 533);
+            viewer.close();
+            QVERIFY(dialog->close());
+        }
+        QVERIFY(ReadFile(m_folders->DataFolder() + "Rowmover.ini").contains("CDisplayTextDlg=811x533"));
+        LoadWindowSizes("");
+        auto dialog = m_folders->Start();
+        CDisplayTextDlg viewer({}, dialog->FontSettings(), "none.txt", dialog.get());
+        QCOMPARE(viewer.size(), QSize(811, 533));
     }
 
     void TabFollowsTheOrderOfReading()

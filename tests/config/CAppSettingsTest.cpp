@@ -172,6 +172,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
     f.font.CStoredFontSettings::SetPitchAndFamily(34);
     s.m_rcSQLEditor = {10, -20, 800, 600};
     s.m_rcMain = {0, 0, -1, -1};
+    s.m_sWindowSizes = "CCheckReportDlg=900x500;CDisplayTextDlg=720x480";
     s.m_sLanguageName = u"Deutsch";
     s.m_bLanguageUnset = false;
     s.m_sHomeBase = u"/opt/rowmover/";
@@ -179,34 +180,36 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
     s.m_bAskBeforeCopy = false;
     s.SaveSettings(f.Path());
 
-    EXPECT_EQ(ReadBytes(f.Path()), SettingsFile("  <DoBackups>0</DoBackups>\r\n"
-                                                "  <DoLogs>1</DoLogs>\r\n"
-                                                "  <Retries>5</Retries>\r\n"
-                                                "  <DefUser>SYSDBA</DefUser>\r\n"
-                                                "  <DefPass>p\xC3\xA4ss</DefPass>\r\n"
-                                                "  <LastLog>/data/DB_copy_x/_log.txt</LastLog>\r\n"
-                                                "  <LastTxtLog></LastTxtLog>\r\n"
-                                                "  <LastSqlLog></LastSqlLog>\r\n"
-                                                "  <RecentDBs>1</RecentDBs>\r\n"
-                                                "  <ExtendDBName>0</ExtendDBName>\r\n"
-                                                "  <SourceCharset>WIN1252</SourceCharset>\r\n"
-                                                "  <VerifyCopies>1</VerifyCopies>\r\n"
-                                                "  <AskBeforeCopy>0</AskBeforeCopy>\r\n"
-                                                "  <RecentDB0>/db/a.fdb</RecentDB0>\r\n"
-                                                "  <RecentDB1>localhost:/db/b.fdb</RecentDB1>\r\n"
-                                                "  <RecentDB3>/db/d.fdb</RecentDB3>\r\n"
-                                                "  <UseBuildInFont>0</UseBuildInFont>\r\n"
-                                                "  <UseFontSettings>1</UseFontSettings>\r\n"
-                                                "  <UseFontHeight>1</UseFontHeight>\r\n"
-                                                "  <FontDefName>DejaVu Sans</FontDefName>\r\n"
-                                                "  <FontDefCharset>238</FontDefCharset>\r\n"
-                                                "  <FontDefHeight>-16</FontDefHeight>\r\n"
-                                                "  <FontDefPitch>34</FontDefPitch>\r\n"
-                                                "  <WinPos_SQLEditor>10;-20;800;600</WinPos_SQLEditor>\r\n"
-                                                "  <WinPos_Main>0;0;-1;-1</WinPos_Main>\r\n"
-                                                "  <LanguageName>Deutsch</LanguageName>\r\n"
-                                                "  <FolderHomeBase>/opt/rowmover/</FolderHomeBase>\r\n"
-                                                "  <FolderAppDir>/home/u/.local/share/Rowmover/</FolderAppDir>\r\n"));
+    EXPECT_EQ(ReadBytes(f.Path()),
+              SettingsFile("  <DoBackups>0</DoBackups>\r\n"
+                           "  <DoLogs>1</DoLogs>\r\n"
+                           "  <Retries>5</Retries>\r\n"
+                           "  <DefUser>SYSDBA</DefUser>\r\n"
+                           "  <DefPass>p\xC3\xA4ss</DefPass>\r\n"
+                           "  <LastLog>/data/DB_copy_x/_log.txt</LastLog>\r\n"
+                           "  <LastTxtLog></LastTxtLog>\r\n"
+                           "  <LastSqlLog></LastSqlLog>\r\n"
+                           "  <RecentDBs>1</RecentDBs>\r\n"
+                           "  <ExtendDBName>0</ExtendDBName>\r\n"
+                           "  <SourceCharset>WIN1252</SourceCharset>\r\n"
+                           "  <VerifyCopies>1</VerifyCopies>\r\n"
+                           "  <AskBeforeCopy>0</AskBeforeCopy>\r\n"
+                           "  <RecentDB0>/db/a.fdb</RecentDB0>\r\n"
+                           "  <RecentDB1>localhost:/db/b.fdb</RecentDB1>\r\n"
+                           "  <RecentDB3>/db/d.fdb</RecentDB3>\r\n"
+                           "  <UseBuildInFont>0</UseBuildInFont>\r\n"
+                           "  <UseFontSettings>1</UseFontSettings>\r\n"
+                           "  <UseFontHeight>1</UseFontHeight>\r\n"
+                           "  <FontDefName>DejaVu Sans</FontDefName>\r\n"
+                           "  <FontDefCharset>238</FontDefCharset>\r\n"
+                           "  <FontDefHeight>-16</FontDefHeight>\r\n"
+                           "  <FontDefPitch>34</FontDefPitch>\r\n"
+                           "  <WinPos_SQLEditor>10;-20;800;600</WinPos_SQLEditor>\r\n"
+                           "  <WinPos_Main>0;0;-1;-1</WinPos_Main>\r\n"
+                           "  <WinSizes>CCheckReportDlg=900x500;CDisplayTextDlg=720x480</WinSizes>\r\n"
+                           "  <LanguageName>Deutsch</LanguageName>\r\n"
+                           "  <FolderHomeBase>/opt/rowmover/</FolderHomeBase>\r\n"
+                           "  <FolderAppDir>/home/u/.local/share/Rowmover/</FolderAppDir>\r\n"));
 }
 
 TEST(CAppSettingsTest, RecentEntriesWithGapsKeepTheirRows)

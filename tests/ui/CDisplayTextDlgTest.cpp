@@ -1,6 +1,7 @@
 #include "ui/CDisplayTextDlg.h"
 #include "ui/CFontSettings.h"
 #include "ui/FixedFont.h"
+#include "ui/WindowSizes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -141,6 +142,15 @@ class CDisplayTextDlgTest : public QObject
         }
         CDisplayTextDlg second({}, font, "none.txt");
         QCOMPARE(second.size(), QSize(913, 577));
+        // The sizes go into the settings as text and come back from there.
+        const std::string stored = WindowSizesText();
+        QVERIFY2(stored.find("CDisplayTextDlg=913x577") != std::string::npos, stored.c_str());
+        LoadWindowSizes("");
+        QVERIFY(!RememberedWindowSize("CDisplayTextDlg").isValid());
+        LoadWindowSizes(stored + ";broken;x=0x5;y=12");
+        QCOMPARE(RememberedWindowSize("CDisplayTextDlg"), QSize(913, 577));
+        QVERIFY(!RememberedWindowSize("x").isValid());
+        QCOMPARE(WindowSizesText(), stored);
     }
 
     void TextBoxUsesAFixedPitchFont()
