@@ -9,6 +9,7 @@
 #include "ui/CFontSettings.h"
 #include "ui/CMessageBox.h"
 #include "ui/UiText.h"
+#include "ui/WindowSizes.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -109,7 +110,7 @@ void CDBCopyDlg::Create(QWidget* parent, CFontSettings& fontSource)
     m_lstOutput->setIconSize(QSize(size, size));
 
     m_pFontSource->ApplyTo(this, true);
-    resize(DialogUnitsToPixels(font(), kDesignWidthDlu, kDesignHeightDlu).expandedTo(minimumSizeHint()));
+    KeepWindowSize(this, DialogUnitsToPixels(font(), kDesignWidthDlu, kDesignHeightDlu));
     const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen != nullptr)
         move(screen->availableGeometry().center() - rect().center());
