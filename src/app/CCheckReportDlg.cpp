@@ -7,13 +7,18 @@
 #include "ui/CFontSettings.h"
 #include "ui/UiText.h"
 #include "ui/WidgetNames.h"
+#include "ui/WindowSizes.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace
 {
@@ -64,7 +69,7 @@ CCheckReportDlg::CCheckReportDlg(const QString& languageFile, CFontSettings& fon
     layout->addLayout(buttons);
     font.ApplyTo(this, true);
     const CDpiDC dpi(this);
-    resize(dpi.ScaleToScreen(620), dpi.ScaleToScreen(420));
+    m_bSizeRemembered = KeepWindowSize(this, QSize(dpi.ScaleToScreen(620), dpi.ScaleToScreen(420)));
 
     connect(m_BTNCopy, &QPushButton::clicked, this, &CCheckReportDlg::OnCopy);
     connect(m_BTNClose, &QPushButton::clicked, this, &QDialog::reject);
@@ -123,8 +128,35 @@ void CCheckReportDlg::ShowReport(const SCheckReport& report)
             finding->setIcon(0, QIcon(ListImage(ImageOf(line.severity), imageSize)));
     }
     m_LISReport->expandAll();
+    FitLongestLine();
     m_BTNCopy->setEnabled(report.checked);
     emit reportShown();
+}
+
+void CCheckReportDlg::FitLongestLine()
+{
+    // A size the user gave the window stays; the first time it widens until
+    // its longest line fits, as far as the screen allows.
+    if (m_bSizeRemembered)
+        return;
+    const QFontMetrics metrics(m_LISReport->font());
+    const int imageSize = m_LISReport->iconSize().width();
+    int widest = metrics.horizontalAdvance(m_LBLSummary->text());
+    for (int row = 0; row < m_LISReport->topLevelItemCount(); ++row)
+    {
+        const QTreeWidgetItem* table = m_LISReport->topLevelItem(row);
+        widest = std::max(widest, metrics.horizontalAdvance(table->text(0)) + imageSize);
+        for (int child = 0; child < table->childCount(); ++child)
+            widest = std::max(widest, m_LISReport->indentation() + imageSize +
+                                          metrics.horizontalAdvance(table->child(child)->text(0)));
+    }
+    const int chrome = width() - m_LISReport->viewport()->width() + style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                       4 * metrics.averageCharWidth();
+    int wanted = widest + chrome;
+    if (const QScreen* shown = screen())
+        wanted = std::min(wanted, shown->availableGeometry().width() * 9 / 10);
+    if (wanted > width())
+        resize(wanted, height());
 }
 
 void CCheckReportDlg::OnCopy()

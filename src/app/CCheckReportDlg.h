@@ -43,6 +43,7 @@ class CCheckReportDlg : public QDialog
 
   private:
     void OnCopy();
+    void FitLongestLine();
 
     std::u16string m_sLanguageFile;
     QLabel* m_LBLSummary = nullptr;
@@ -51,5 +52,6 @@ class CCheckReportDlg : public QDialog
     QPushButton* m_BTNClose = nullptr;
     std::thread m_worker;
     bool m_bCopy = false;
+    bool m_bSizeRemembered = false;
     SCheckReport m_report;
 };

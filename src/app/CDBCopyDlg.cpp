@@ -9,6 +9,7 @@
 #include "ui/CFontSettings.h"
 #include "ui/CMessageBox.h"
 #include "ui/UiText.h"
+#include "ui/WindowSizes.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -109,7 +110,7 @@ void CDBCopyDlg::Create(QWidget* parent, CFontSettings& fontSource)
     m_lstOutput->setIconSize(QSize(size, size));
 
     m_pFontSource->ApplyTo(this, true);
-    resize(DialogUnitsToPixels(font(), kDesignWidthDlu, kDesignHeightDlu).expandedTo(minimumSizeHint()));
+    KeepWindowSize(this, DialogUnitsToPixels(font(), kDesignWidthDlu, kDesignHeightDlu));
     const QScreen* screen = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen != nullptr)
         move(screen->availableGeometry().center() - rect().center());
@@ -152,6 +153,10 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_acMAborted = catalog.GetText(ELanguageText::FrmCopy_m_acMAborted);
     m_acMUnfinished = catalog.GetText(ELanguageText::FrmCopy_m_acMUnfinished);
     m_acMStopped = catalog.GetText(ELanguageText::FrmCopy_m_acMStopped);
+    m_acMTableAborted = catalog.GetText(ELanguageText::FrmCopy_m_acMTableAborted);
+    m_acMNotStarted = catalog.GetText(ELanguageText::FrmCopy_m_acMNotStarted);
+    m_acMFinished = catalog.GetText(ELanguageText::FrmCopy_m_acMFinished);
+    m_acMFailedTables = catalog.GetText(ELanguageText::FrmCopy_m_acMFailedTables);
     m_sAbortText = UiText(catalog, ELanguageText::FrmCopy_m_BTNAbort);
     m_pProgressTexts = std::make_unique<SProgressTexts>(catalog);
     // Until the first table starts the run counts its rows (unless a check did).
@@ -187,6 +192,9 @@ bool CDBCopyDlg::Start()
         };
         events.tableFinished = [this](int index, const std::string&, bool copied) {
             Report({SReport::Finished, index, 0, copied});
+        };
+        events.tableEnded = [this](int index, const STableOutcome& outcome) {
+            Report({SReport::Outcome, index, 0, false, {}, outcome});
         };
         events.tableProgress = [this](int index, const SRowProgress& progress) {
             Report({SReport::Progress, index, 0, false, progress});
@@ -229,6 +237,7 @@ void CDBCopyDlg::DeliverReports()
             break;
         case SReport::Progress: OnProgress(report.index, report.progress); break;
         case SReport::Finished: OnTableFinished(report.index, report.copied); break;
+        case SReport::Outcome: OnTableOutcome(report.index, report.outcome); break;
         case SReport::Ended: OnRunEnded(); break;
         }
     }
@@ -341,10 +350,43 @@ void CDBCopyDlg::OnTableStarted(int index, int percent)
 
 void CDBCopyDlg::OnTableFinished(int index, bool copied)
 {
+    if (index >= 0 && static_cast<size_t>(index) >= m_copied.size())
+        m_copied.resize(static_cast<size_t>(index) + 1, false);
+    if (index >= 0)
+        m_copied[static_cast<size_t>(index)] = copied;
+}
+
+void CDBCopyDlg::OnTableOutcome(int index, const STableOutcome& outcome)
+{
     const QString table = m_tableNames.value(index);
-    AddResultLine(QString::fromStdString(FormatText(copied ? m_acMCopySuccess : m_acMCopyFailed, table.toStdString())),
-                  copied ? EListImage::Success : EListImage::Failure);
+    const bool copied =
+        index >= 0 && static_cast<size_t>(index) < m_copied.size() && m_copied[static_cast<size_t>(index)];
+    // Rolled back by an abort the table did not fail: the user ended it.
+    if (!copied && outcome.status == ETableStatus::Stopped)
+        AddResultLine(QString::fromStdString(FormatText(
+                          m_acMTableAborted,
+                          std::vector<std::string>{table.toStdString(), GroupedNumber(outcome.rowsRolledBack,
+                                                                                      m_pProgressTexts->thousands)})),
+                      EListImage::Warning);
+    else
+        AddResultLine(
+            QString::fromStdString(FormatText(copied ? m_acMCopySuccess : m_acMCopyFailed, table.toStdString())),
+            copied ? EListImage::Success : EListImage::Failure);
     emit tableFinished(index, table, copied);
+}
+
+QString CDBCopyDlg::FinalState(const SCopyRunResult& result) const
+{
+    if (result.aborted)
+        return QString::fromStdString(FormatText(m_acMAborted, result.abortedTable));
+    if (result.stopped)
+        return QString::fromStdString(
+            FormatText(m_acMStopped, std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)}));
+    const std::string thousands = m_pProgressTexts ? m_pProgressTexts->thousands : std::string(",");
+    return QString::fromStdString(
+        FormatText(m_acMFinished, std::vector<std::string>{std::to_string(result.tablesRun - result.failedTables),
+                                                           std::to_string(result.failedTables),
+                                                           GroupedNumber(result.rowsCopied, thousands)}));
 }
 
 void CDBCopyDlg::OnRunEnded()
@@ -366,10 +408,20 @@ void CDBCopyDlg::OnRunEnded()
             EListImage::Warning);
     if (result.aborted)
         AddResultLine(QString::fromStdString(FormatText(m_acMAborted, result.abortedTable)), EListImage::Warning);
+    if (!result.notStartedTables.empty())
+        AddResultLine(QString::fromStdString(FormatText(m_acMNotStarted, Joined(result.notStartedTables, ", "))),
+                      EListImage::Warning);
+    // The state line ends on where the run ended, not on its last table.
+    if (result.started)
+    {
+        m_eStopState = EStopState::Running;
+        m_sState = FinalState(result);
+        ShowState();
+        emit stateShown(m_sState);
+    }
     if (!result.unfinishedByKilledRun.empty())
-        AddResultLine(
-            QString::fromStdString(FormatText(m_acMUnfinished, Joined(result.unfinishedByKilledRun, ", "))),
-            EListImage::Warning);
+        AddResultLine(QString::fromStdString(FormatText(m_acMUnfinished, Joined(result.unfinishedByKilledRun, ", "))),
+                      EListImage::Warning);
     if (!result.lostLogFile.empty())
     {
         // The rows arrived, but the record of them did not: said once.
@@ -393,9 +445,23 @@ void CDBCopyDlg::OnRunEnded()
         if (!m_bUnattended)
             CMessageBox::ShowError(this, texts.join(QStringLiteral("\n\n")), QString::fromStdU16String(m_acMError));
     }
-    if (!result.allCopied && !m_bUnattended)
-        CMessageBox::ShowError(this, QString::fromStdString(FormatText(m_acMCopyFailed2, result.failedTables)),
-                               QString::fromStdU16String(m_acMError));
+    // An abort or a stop is the user's own doing: the box is for failures.
+    if (result.failedTables > 0 && !m_bUnattended)
+    {
+        QStringList failed;
+        for (const STableOutcome& outcome : result.tables)
+            if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
+                failed << QString::fromStdString(outcome.table);
+        for (const std::string& table : result.committedFromLimbo)
+            if (!failed.contains(QString::fromStdString(table)))
+                failed << QString::fromStdString(table);
+        QString text = QString::fromStdString(FormatText(m_acMCopyFailed2, result.failedTables));
+        if (!failed.isEmpty())
+            text +=
+                QStringLiteral("\n\n") +
+                QString::fromStdString(FormatText(m_acMFailedTables, failed.join(QStringLiteral(", ")).toStdString()));
+        CMessageBox::ShowError(this, text, QString::fromStdU16String(m_acMError));
+    }
     hide();
     m_bFinished = true;
     emit finished(result.started && result.allCopied, result.failedTables);

@@ -97,8 +97,8 @@ class CDBCopyDlg : public QWidget
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    // What the worker tells the window; only numbers, the names are in
-    // m_tableNames.
+    // What the worker tells the window; the names are in m_tableNames, an
+    // ended table brings its outcome.
     struct SReport
     {
         enum EKind
@@ -107,12 +107,14 @@ class CDBCopyDlg : public QWidget
             Verifying,
             Progress,
             Finished,
+            Outcome,
             Ended,
         } kind;
         int index;
         int percent;
         bool copied;
         SRowProgress progress{};
+        STableOutcome outcome{};
     };
     enum class EStopState
     {
@@ -127,6 +129,9 @@ class CDBCopyDlg : public QWidget
     Q_INVOKABLE void DeliverReports();
     void OnTableStarted(int index, int percent);
     void OnTableFinished(int index, bool copied);
+    void OnTableOutcome(int index, const STableOutcome& outcome);
+    // The line that ends the run: stopped, aborted, or what it copied.
+    QString FinalState(const SCopyRunResult& result) const;
     void OnProgress(int index, const SRowProgress& progress);
     // The state line: the table's text, and what a stop request changes.
     void ShowState();
@@ -163,6 +168,10 @@ class CDBCopyDlg : public QWidget
     std::u16string m_acMAborted;
     std::u16string m_acMUnfinished;
     std::u16string m_acMStopped;
+    std::u16string m_acMTableAborted;
+    std::u16string m_acMNotStarted;
+    std::u16string m_acMFinished;
+    std::u16string m_acMFailedTables;
     QString m_sAbortText;
     std::unique_ptr<SProgressTexts> m_pProgressTexts;
     // What the state line says of the table in progress, and its name.
@@ -170,6 +179,8 @@ class CDBCopyDlg : public QWidget
     int m_nCurrentTable = -1;
     EStopState m_eStopState = EStopState::Running;
     std::vector<long long> m_sourceRows;
+    // RunTable's answer for each table, until its outcome arrives.
+    std::vector<bool> m_copied;
     std::chrono::steady_clock::time_point m_tStart;
     std::chrono::steady_clock::time_point m_tEnd;
 

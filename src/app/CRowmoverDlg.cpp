@@ -8,9 +8,13 @@
 #include "sqleditor/CDBSelectDlg.h"
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"
+#include "ui/CElidedEdit.h"
 #include "ui/CFontSettings.h"
+#include "ui/LinkFocus.h"
+#include "ui/Mnemonics.h"
 #include "ui/UiText.h"
 #include "ui/WidgetNames.h"
+#include "ui/WindowSizes.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -61,6 +65,7 @@ CRowmoverDlg::CRowmoverDlg(const std::string& programFile, const std::vector<std
     SetApplyTexts(applyTexts);
     LoadSettings(SettingsFile());
     RestoreWindowPosition();
+    LoadWindowSizes(m_sWindowSizes);
     CreateCopyEngine();
     SetListImageSize();
     UseDefaultCredentials();
@@ -88,11 +93,11 @@ void CRowmoverDlg::CreateControls()
 
     m_LBLSourceDB = Named(new QLabel(m_PICPanel), "m_LBLSourceDB");
     m_PICSourceDB = Named(new QLabel(m_PICPanel), "m_PICSourceDB");
-    m_EDTSourceDB = Named(new QLineEdit(m_PICPanel), "m_EDTSourceDB");
+    m_EDTSourceDB = Named(new CElidedEdit(m_PICPanel), "m_EDTSourceDB");
     m_BTNSourceDB = Named(new QPushButton(m_PICPanel), "m_BTNSourceDB");
     m_LBLDestDB = Named(new QLabel(m_PICPanel), "m_LBLDestDB");
     m_PICDestDB = Named(new QLabel(m_PICPanel), "m_PICDestDB");
-    m_EDTDestDB = Named(new QLineEdit(m_PICPanel), "m_EDTDestDB");
+    m_EDTDestDB = Named(new CElidedEdit(m_PICPanel), "m_EDTDestDB");
     m_BTNDestDB = Named(new QPushButton(m_PICPanel), "m_BTNDestDB");
     m_LBLTables = Named(new QLabel(m_PICPanel), "m_LBLTables");
     m_CHKAllTables = Named(new QCheckBox(m_PICPanel), "m_CHKAllTables");
@@ -107,6 +112,7 @@ void CRowmoverDlg::CreateControls()
     m_LBLLastRun->setWordWrap(true);
     m_LBLLastRun->setTextFormat(Qt::RichText);
     m_LBLLastRun->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    FocusLinksOnTab(m_LBLLastRun);
     m_LBLLastRun->hide();
 
     QFont bold = m_LBLSourceDB->font();
@@ -147,7 +153,7 @@ void CRowmoverDlg::CreateControls()
     connect(m_BTNCheck, &QPushButton::clicked, this, &CRowmoverDlg::OnCheck);
     connect(m_BTNCopy, &QPushButton::clicked, this, &CRowmoverDlg::OnCopy);
     connect(m_LISSourceTables, &QTreeWidget::itemDoubleClicked, this, &CRowmoverDlg::OnTableDblClick);
-    connect(m_LBLLastRun, &QLabel::linkActivated, this, [this] { OnViewLog(); });
+    connect(m_LBLLastRun, &QLabel::linkActivated, this, &CRowmoverDlg::OnLastRunLink);
     setAcceptDrops(true);
 }
 
@@ -273,8 +279,8 @@ void CRowmoverDlg::BuildLayout()
 void CRowmoverDlg::SetTabOrder()
 {
     // The order of reading: the source, the destination, then the tables.
-    QWidget* const order[] = {m_EDTSourceDB, m_BTNSourceDB,     m_EDTDestDB, m_BTNDestDB, m_CHKAllTables,
-                              m_BTNRefresh,  m_LISSourceTables, m_BTNCheck,  m_BTNCopy};
+    QWidget* const order[] = {m_EDTSourceDB, m_BTNSourceDB,     m_EDTDestDB,  m_BTNDestDB, m_CHKAllTables,
+                              m_BTNRefresh,  m_LISSourceTables, m_LBLLastRun, m_BTNCheck,  m_BTNCopy};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -321,6 +327,9 @@ void CRowmoverDlg::ApplyTexts(const std::u16string& languageFilePath)
     for (const auto& [action, text] : m_menuTexts)
         if (action)
             action->setText(UiText(catalog, text));
+    // Alt keys for every menu and entry, whatever the language.
+    m_MENHelp->setTitle(QStringLiteral("?"));
+    AssignMnemonics(m_pMenuBar);
 
     using T = ELanguageText;
     m_LBLSourceDB->setText(UiText(catalog, T::FrmMain_m_LBLSourceDB));

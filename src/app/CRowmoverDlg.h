@@ -4,6 +4,7 @@
 
 #include "app/CRowmoverState.h"
 #include "config/LanguageTexts.h"
+#include "copy/CCopyRun.h"
 #include "copy/CTriggerJournal.h"
 #include "copy/CopyCheck.h"
 
@@ -13,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -81,6 +83,9 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     CDBCopyDlg* CopyDialog() const { return m_pCopyDlg.get(); }
 
     CFontSettings& FontSettings() { return *m_pFont; }
+
+    // Opens the results of the last run into the chosen destination.
+    void OnRunResults();
 
   public slots:
     void OnBrowseSource();
@@ -209,15 +214,20 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     bool ConfirmCopy();
     void ShowLastRun();
 
+    // A finished run, kept for its destination until the next run into it.
     struct SLastRun
     {
+        SCopyRunResult result;
         int copied = 0;
-        int failed = 0;
-        long long rows = 0;
         long long seconds = 0;
-        bool stopped = false;
-        bool aborted = false;
+        std::u16string runLog, sqlLog, textLog;
+        std::string keptCopy;
     };
+    // The last run into the destination now chosen; null when none.
+    const SLastRun* LastRunHere() const;
+    // The last-run line's text without its links.
+    QString LastRunText(const SLastRun& run) const;
+    void OnLastRunLink(const QString& link);
 
     std::unique_ptr<CFontSettings> m_pFont;
     // The menu entries and menus with the text each one takes from the language.
@@ -228,7 +238,7 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // The progress window of the last run; the previous one goes when the
     // next run starts, its worker having ended.
     std::unique_ptr<CDBCopyDlg> m_pCopyDlg;
-    std::optional<SLastRun> m_lastRun;
+    std::map<std::u16string, SLastRun> m_lastRuns;
     // The report of the check whose Copy started the copy in progress of starting.
     const SCheckReport* m_pCheckBeforeCopy = nullptr;
 };

@@ -17,6 +17,7 @@
 #include "ui/CMessageBox.h"
 #include "ui/COptionsDlg.h"
 #include "ui/ShellOpen.h"
+#include "ui/WindowSizes.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -180,6 +181,7 @@ void CRowmoverDlg::closeEvent(QCloseEvent* event)
         return;
     }
     StoreWindowPosition();
+    m_sWindowSizes = WindowSizesText();
     std::string error;
     if (!SaveSettings(SettingsFile(), &error))
     {

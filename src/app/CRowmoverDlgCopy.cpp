@@ -5,6 +5,7 @@
 
 #include "app/CCheckReportDlg.h"
 #include "app/CDBCopyDlg.h"
+#include "app/CRunResultsDlg.h"
 #include "app/CheckReportText.h"
 #include "app/LeftBehindText.h"
 #include "app/ProgressText.h"
@@ -14,6 +15,7 @@
 #include "core/CStringGrid.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
+#include "db/SqlText.h"
 #include "ui/CMessageBox.h"
 #include "ui/UiText.h"
 #include "ui/WaitForWork.h"
@@ -25,6 +27,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <set>
 
 namespace
@@ -215,11 +218,19 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
 {
     EnableRunCommands(true);
     const SCopyRunResult& result = m_pCopyDlg->RunResult();
+    SLastRun* run = nullptr;
     if (result.started)
     {
-        m_lastRun = SLastRun{result.tablesRun - result.failedTables, result.failedTables, result.rowsCopied,
-                             m_pCopyDlg->ElapsedSeconds(),           result.stopped,      result.aborted};
-        ShowLastRun();
+        // Replaces what the last run into this destination left.
+        run = &(m_lastRuns[m_sDestDb] = SLastRun{});
+        run->result = result;
+        for (const STableOutcome& outcome : result.tables)
+            if (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource)
+                ++run->copied;
+        run->seconds = m_pCopyDlg->ElapsedSeconds();
+        run->runLog = m_sLastLog;
+        run->sqlLog = m_sLastSqlLog;
+        run->textLog = m_sLastTxtLog;
     }
     if (!result.started && !result.heldBy.empty() && !m_bSilent)
         CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestHeld, result.heldBy),
@@ -238,9 +249,19 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
     if (result.started && !allCopied)
     {
         const std::string kept = m_pCopyEngine->KeepDestinationCopy();
+        if (run != nullptr)
+            run->keptCopy = kept;
+        // Where the way back is: news for the user, not a failure of its own.
         if (!kept.empty() && !m_bSilent)
-            CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmCopy_m_acMDestKept, kept), m_aMError);
+            CMessageBox::ShowInfo(this, Text(m_sLanguageFile, ELanguageText::FrmCopy_m_acMDestKept, kept),
+                                  QString::fromLatin1(kCaption));
     }
+    if (result.started)
+        WriteRunSummary(*m_pCopyEngine, result, run != nullptr ? run->keptCopy : std::string());
+    ShowLastRun();
+    // The list shows the destination's generator values as the run left them.
+    if (result.started && !m_bSilent)
+        RefreshTableList();
     emit copyFinished(allCopied, failedTables);
 }
 
@@ -327,10 +348,22 @@ bool CRowmoverDlg::ConfirmCopy()
     CLanguageCatalog catalog;
     catalog.Open(m_sLanguageFile);
     const std::vector<std::string> tables = ChosenTables();
+    // Tables the check found cannot be copied keep their rows: they are not counted.
+    std::vector<std::string> notCopied;
+    const bool checked = m_pCheckBeforeCopy != nullptr && m_pCheckBeforeCopy->checked;
+    if (checked)
+        for (const STableCheck& check : m_pCheckBeforeCopy->tables)
+            if (LeavesTableUncopied(check))
+                notCopied.push_back(check.table);
     QString question = QString::fromStdString(
         FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMConfirmCopy),
-                   std::vector<std::string>{std::to_string(tables.size()), WideToUtf8(m_sDestDb)}));
-    if (m_pCheckBeforeCopy != nullptr && m_pCheckBeforeCopy->checked)
+                   std::vector<std::string>{std::to_string(tables.size() - std::min(tables.size(), notCopied.size())),
+                                            WideToUtf8(m_sDestDb)}));
+    if (!notCopied.empty())
+        question += QStringLiteral("\n\n") +
+                    QString::fromStdString(FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMConfirmNotCopied),
+                                                      Joined(notCopied, ", ")));
+    if (checked)
     {
         const std::vector<SCheckReportLine> lines = CheckReportLines(*m_pCheckBeforeCopy, catalog);
         if (!lines.empty())
@@ -343,27 +376,70 @@ bool CRowmoverDlg::ConfirmCopy()
                             {{QMessageBox::Ok, copy}, {QMessageBox::Cancel, cancel}}) == QMessageBox::Ok;
 }
 
-void CRowmoverDlg::ShowLastRun()
+const CRowmoverDlg::SLastRun* CRowmoverDlg::LastRunHere() const
 {
-    if (!m_lastRun)
-        return;
+    const auto found = m_lastRuns.find(m_sDestDb);
+    return found != m_lastRuns.end() ? &found->second : nullptr;
+}
+
+QString CRowmoverDlg::LastRunText(const SLastRun& run) const
+{
     CLanguageCatalog catalog;
     catalog.Open(m_sLanguageFile);
     const std::string thousands = WideToUtf8(catalog.GetText(ELanguageText::FrmCopy_m_acMThousands));
-    const SLastRun& run = *m_lastRun;
-    std::string text = FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMLastRun),
-                                  std::vector<std::string>{std::to_string(run.copied), std::to_string(run.failed),
-                                                           GroupedNumber(run.rows, thousands),
-                                                           CDBCopyDlg::FormatElapsed(run.seconds).toStdString()});
-    if (run.aborted)
+    const SCopyRunResult& result = run.result;
+    std::string text =
+        FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMLastRun),
+                   std::vector<std::string>{std::to_string(run.copied), std::to_string(result.failedTables),
+                                            GroupedNumber(result.rowsCopied, thousands),
+                                            CDBCopyDlg::FormatElapsed(run.seconds).toStdString()});
+    if (result.aborted)
         text += WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMLastRunAborted));
-    else if (run.stopped)
+    else if (result.stopped)
         text += WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMLastRunStopped));
-    QString line = QString::fromStdString(text).toHtmlEscaped();
+    if (!result.notStartedTables.empty())
+        text += FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMLastRunNotStarted),
+                           Joined(result.notStartedTables, ", "));
+    return QString::fromStdString(text);
+}
+
+void CRowmoverDlg::ShowLastRun()
+{
+    // The line tells of the destination now chosen, or of nothing.
+    const SLastRun* run = LastRunHere();
+    if (run == nullptr)
+    {
+        m_LBLLastRun->clear();
+        m_LBLLastRun->hide();
+        return;
+    }
+    CLanguageCatalog catalog;
+    catalog.Open(m_sLanguageFile);
+    QString line = LastRunText(*run).toHtmlEscaped() + QStringLiteral(" - <a href=\"results\">") +
+                   UiText(catalog, ELanguageText::FrmMain_m_aMResults).toHtmlEscaped() + QStringLiteral("</a>");
     // A run without logs has no run log to open.
-    if (!m_sLastLog.empty() && FileExists(WideToUtf8(m_sLastLog)))
+    if (!run->runLog.empty() && FileExists(run->runLog))
         line += QStringLiteral(" - <a href=\"log\">") +
                 UiText(catalog, ELanguageText::FrmMain_m_aMRunLog).toHtmlEscaped() + QStringLiteral("</a>");
     m_LBLLastRun->setText(line);
     m_LBLLastRun->show();
+}
+
+void CRowmoverDlg::OnLastRunLink(const QString& link)
+{
+    if (link == QLatin1String("results"))
+        OnRunResults();
+    else if (const SLastRun* run = LastRunHere())
+        ViewLogFile(run->runLog);
+}
+
+void CRowmoverDlg::OnRunResults()
+{
+    const SLastRun* run = LastRunHere();
+    if (run == nullptr || IsCopyRunning())
+        return;
+    CRunResultsDlg results(QString::fromStdU16String(m_sLanguageFile), *m_pFont, LastRunText(*run), m_sDestDb,
+                           run->result, {run->runLog, run->sqlLog, run->textLog, run->keptCopy}, this);
+    connect(&results, &CRunResultsDlg::logRequested, this, &CRowmoverDlg::ViewLogFile);
+    results.exec();
 }

@@ -106,9 +106,9 @@ void CRowmoverDlg::ShowDatabases()
         QLineEdit* box = source ? m_EDTSourceDB : m_EDTDestDB;
         const QString name = QString::fromStdU16String(Database(side));
         box->setText(name);
+        // A long name is elided in its middle (CElidedEdit): the tool tip has it whole.
         box->setToolTip(name);
-        // A long name shows its end: the file name tells databases apart.
-        box->end(false);
+        box->home(false);
         QLabel* label = source ? m_LBLSourceDB : m_LBLDestDB;
         QPalette palette;
         if (AttachState(side) == EAttach::Failed && !name.isEmpty())
@@ -120,6 +120,8 @@ void CRowmoverDlg::ShowDatabases()
     m_LBLStatus->setText(direct.isEmpty() ? QString()
                                           : QString::fromStdString(FormatText(m_aMOpenedDirectly.toStdU16String(),
                                                                               direct.join(", ").toStdString())));
+    // The last-run line belongs to the destination it ran into.
+    ShowLastRun();
 }
 
 void CRowmoverDlg::OnRefresh()
@@ -186,6 +188,12 @@ bool CRowmoverDlg::RefreshTableList()
     std::optional<SDatabaseCheck> check = WaitForDatabases(MakeDatabaseCheck(true, true, true));
     if (!check)
         return false;
+    // Read again, the list keeps the tables chosen and the one in focus.
+    QStringList selected;
+    for (const QTreeWidgetItem* item : m_LISSourceTables->selectedItems())
+        selected << item->text(0);
+    const QString current =
+        m_LISSourceTables->currentItem() != nullptr ? m_LISSourceTables->currentItem()->text(0) : QString();
     m_LISSourceTables->clear();
     const int result = TakeDatabaseCheck(*check);
     ShowDatabases();
@@ -215,6 +223,12 @@ bool CRowmoverDlg::RefreshTableList()
         items.append(item);
     }
     m_LISSourceTables->addTopLevelItems(items);
+    for (QTreeWidgetItem* item : items)
+    {
+        if (item->text(0) == current)
+            m_LISSourceTables->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+        item->setSelected(selected.contains(item->text(0)));
+    }
     update();
     return true;
 }

@@ -392,19 +392,27 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
             << std::endl;
     if (result.aborted)
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMAborted), result.abortedTable) << std::endl;
+    if (!result.notStartedTables.empty())
+        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMNotStarted),
+                          Joined(result.notStartedTables, ", "))
+            << std::endl;
     if (!result.unfinishedByKilledRun.empty())
         err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMUnfinished),
                           Joined(result.unfinishedByKilledRun, ", "))
             << std::endl;
+    std::string kept;
     if (!result.allCopied)
     {
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables)
-            << std::endl;
+        // An abort alone is no failure to report.
+        if (result.failedTables > 0)
+            err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables)
+                << std::endl;
         // After a failed table the copy made before the run is the way back.
-        const std::string kept = run.engine.KeepDestinationCopy();
+        kept = run.engine.KeepDestinationCopy();
         if (!kept.empty())
             err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMDestKept), kept) << std::endl;
     }
+    WriteRunSummary(run.engine, result, kept);
     // Missing logs are a failure of the run even when every table arrived: a
     // caller that relies on them must not be told that all went well.
     if (!result.lostLogFile.empty())

@@ -2,6 +2,8 @@
 
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
+#include "core/NumberText.h"
+#include "core/TextEncoding.h"
 
 #include <cmath>
 
@@ -10,9 +12,15 @@ namespace
 using EKind = SCheckFinding::EKind;
 using T = ELanguageText;
 
+// A count as the progress window shows it, grouped with the language's separator.
+std::string Count(long long count, CLanguageCatalog& catalog)
+{
+    return GroupedNumber(count, WideToUtf8(catalog.GetText(T::FrmCopy_m_acMThousands)));
+}
+
 std::string Rows(long long rows, CLanguageCatalog& catalog)
 {
-    return rows < 0 ? FormatText(catalog.GetText(T::FrmCheck_m_aMSomeValues), std::string()) : std::to_string(rows);
+    return rows < 0 ? FormatText(catalog.GetText(T::FrmCheck_m_aMSomeValues), std::string()) : Count(rows, catalog);
 }
 
 } // namespace
@@ -102,7 +110,7 @@ std::vector<SCheckReportLine> CheckReportLines(const SCheckReport& report, CLang
         lines.push_back({true, table.severity,
                          FormatText(catalog.GetText(T::FrmCheck_m_aMTable),
                                     std::vector<std::string>{table.table, StateText(table.severity, catalog),
-                                                             std::to_string(table.sourceRows),
+                                                             Count(table.sourceRows, catalog),
                                                              DurationText(table.estimatedSeconds)})});
         for (const SCheckFinding& finding : table.findings)
             lines.push_back({false, finding.severity, FindingText(finding, catalog)});

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "copy/CProgressMeter.h"
+#include "core/NumberText.h"
 
 #include <string>
 
 class CLanguageCatalog;
 
-// "1,240,000": the digits in groups of three with the language's separator.
-std::string GroupedNumber(long long number, const std::string& separator);
 // "2:24" or "1:02:24": hours only when there are any.
 std::string TimeLeftText(long long seconds);
 

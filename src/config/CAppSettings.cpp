@@ -133,6 +133,7 @@ void CAppSettings::LoadFrom(CProfileFile& file)
     const std::string mainPosition = file.GetString("WinPos_Main", "");
     if (!mainPosition.empty())
         ParseWindowRect(mainPosition, m_rcMain);
+    m_sWindowSizes = file.GetString("WinSizes", "");
 
     const std::string languageName = file.GetString("LanguageName", "");
     m_bLanguageUnset = true;
@@ -197,6 +198,7 @@ void CAppSettings::SaveTo(CProfileFile& file)
 
     file.WriteString("WinPos_SQLEditor", WindowRectText(m_rcSQLEditor));
     file.WriteString("WinPos_Main", WindowRectText(m_rcMain));
+    file.WriteString("WinSizes", m_sWindowSizes);
     file.WriteString("LanguageName", m_bLanguageUnset ? std::string() : WideToUtf8(m_sLanguageName));
     file.WriteString("FolderHomeBase", WideToUtf8(m_sHomeBase));
     file.WriteString("FolderAppDir", WideToUtf8(m_sAppDir));

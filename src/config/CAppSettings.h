@@ -77,6 +77,9 @@ class CAppSettings
     // The main window's place and size as the SQL editor's: 0, 0, -1, -1
     // for maximised, all 0 for the size the window asks for.
     SWindowRect m_rcMain;
+    // The sizes the user gave the other windows ("Name=WxH;..."), kept as
+    // the window layer writes them.
+    std::string m_sWindowSizes;
     std::u16string m_sLanguageName;
     // True while no language came from the file and none was picked since.
     bool m_bLanguageUnset = true;

@@ -13,7 +13,7 @@
 // clang-format off
 #define ROWMOVER_LANGUAGE_TEXTS(X) \
     X(FrmCheck_Caption, "FrmCheck.Caption", "Check copy", "") \
-    X(FrmCheck_m_BTNCopy, "FrmCheck.m_BTNCopy", "Copy", "") \
+    X(FrmCheck_m_BTNCopy, "FrmCheck.m_BTNCopy", "Start copy", "") \
     X(FrmCheck_m_BTNClose, "FrmCheck.m_BTNClose", "Close", "") \
     X(FrmCheck_m_aMSummary, "FrmCheck.m_aMSummary", "%s tables checked: %s will fail, %s with warnings, %s fine.", "ssss") \
     X(FrmCheck_m_aMFails, "FrmCheck.m_aMFails", "will fail", "") \
@@ -85,6 +85,10 @@
     X(FrmCopy_m_acMStopping, "FrmCopy.m_acMStopping", "%s - stopping after this table", "s") \
     X(FrmCopy_m_acMAborting, "FrmCopy.m_acMAborting", "Aborting %s: its rows are rolled back...", "s") \
     X(FrmCopy_m_acMStopped, "FrmCopy.m_acMStopped", "The copy was stopped by the user after table %s; %s table(s) were not started.", "ss") \
+    X(FrmCopy_m_acMTableAborted, "FrmCopy.m_acMTableAborted", "%s aborted by the user; %s rows rolled back.", "ss") \
+    X(FrmCopy_m_acMNotStarted, "FrmCopy.m_acMNotStarted", "Not started: %s", "s") \
+    X(FrmCopy_m_acMFinished, "FrmCopy.m_acMFinished", "Finished: %s table(s) copied, %s failed, %s rows.", "sss") \
+    X(FrmCopy_m_acMFailedTables, "FrmCopy.m_acMFailedTables", "Failed tables: %s", "s") \
     X(FrmDB_Caption, "FrmDB.Caption", "Select database", "") \
     X(FrmDB_CaptionDest, "FrmDB.CaptionDest", "Select destination database", "") \
     X(FrmDB_CaptionSource, "FrmDB.CaptionSource", "Select source database", "") \
@@ -178,10 +182,31 @@
     X(FrmMain_m_aMUnknownTable, "FrmMain.m_aMUnknownTable", "No table %s exists in both the source and the destination database.", "s") \
     X(FrmMain_m_aMUnSelectAll, "FrmMain.m_aMUnSelectAll", "Unselect all", "") \
     X(FrmMain_m_aMConfirmCopy, "FrmMain.m_aMConfirmCopy", "The rows of %s table(s) in the destination database %s will be replaced by the rows of the source.", "ss") \
+    X(FrmMain_m_aMConfirmNotCopied, "FrmMain.m_aMConfirmNotCopied", "Not copied, as the check found: %s", "s") \
     X(FrmMain_m_aMLastRun, "FrmMain.m_aMLastRun", "Last run: %s table(s) copied, %s failed, %s rows, %s", "ssss") \
     X(FrmMain_m_aMLastRunStopped, "FrmMain.m_aMLastRunStopped", ", stopped by the user", "") \
     X(FrmMain_m_aMLastRunAborted, "FrmMain.m_aMLastRunAborted", ", aborted by the user", "") \
+    X(FrmMain_m_aMLastRunNotStarted, "FrmMain.m_aMLastRunNotStarted", ", not started: %s", "s") \
+    X(FrmResults_Caption, "FrmResults.Caption", "Results of the last run", "") \
+    X(FrmResults_m_LBLDest, "FrmResults.m_LBLDest", "Destination: %s", "s") \
+    X(FrmResults_m_LISResults0, "FrmResults.m_LISResults0", "Table", "") \
+    X(FrmResults_m_LISResults1, "FrmResults.m_LISResults1", "Outcome", "") \
+    X(FrmResults_m_LISResults2, "FrmResults.m_LISResults2", "Rows", "") \
+    X(FrmResults_m_LISResults3, "FrmResults.m_LISResults3", "Time", "") \
+    X(FrmResults_m_LISResults4, "FrmResults.m_LISResults4", "Reason", "") \
+    X(FrmResults_m_aMCopied, "FrmResults.m_aMCopied", "copied", "") \
+    X(FrmResults_m_aMEmptySource, "FrmResults.m_aMEmptySource", "source empty, rows kept", "") \
+    X(FrmResults_m_aMFailed, "FrmResults.m_aMFailed", "failed", "") \
+    X(FrmResults_m_aMSkipped, "FrmResults.m_aMSkipped", "not attempted", "") \
+    X(FrmResults_m_aMAborted, "FrmResults.m_aMAborted", "aborted by the user", "") \
+    X(FrmResults_m_aMNotStarted, "FrmResults.m_aMNotStarted", "not started", "") \
+    X(FrmResults_m_aMRowsFailed, "FrmResults.m_aMRowsFailed", "%s rows failed", "s") \
+    X(FrmResults_m_aMRolledBack, "FrmResults.m_aMRolledBack", "%s rows rolled back", "s") \
+    X(FrmResults_m_BTNClose, "FrmResults.m_BTNClose", "Close", "") \
+    X(FrmResults_m_aMSqlLog, "FrmResults.m_aMSqlLog", "SQL log", "") \
+    X(FrmResults_m_aMTextLog, "FrmResults.m_aMTextLog", "Data text log", "") \
     X(FrmMain_m_aMRunLog, "FrmMain.m_aMRunLog", "Run log", "") \
+    X(FrmMain_m_aMResults, "FrmMain.m_aMResults", "Results", "") \
     X(FrmOpt_Caption, "FrmOpt.Caption", "Options", "") \
     X(FrmOpt_m_BTNCancel, "FrmOpt.m_BTNCancel", "Cancel", "") \
     X(FrmOpt_m_BTNOk, "FrmOpt.m_BTNOk", "OK", "") \
@@ -236,14 +261,15 @@
     X(FrmSQL_m_sMEmptyLine, "FrmSQL.m_sMEmptyLine", "Stopped at an empty line: the lines after it were not executed.", "") \
     X(FrmSQL_m_sMExecuting, "FrmSQL.m_sMExecuting", "Executing... %s s", "s") \
     X(FrmSQL_m_sMExportFailed, "FrmSQL.m_sMExportFailed", "The results could not be written to %s.", "s") \
-    X(FrmSQL_m_sMExported, "FrmSQL.m_sMExported", "All %d rows of the result were exported.", "d") \
-    X(FrmSQL_m_sMExporting, "FrmSQL.m_sMExporting", "Exporting... %d rows written", "d") \
+    X(FrmSQL_m_sMExported, "FrmSQL.m_sMExported", "All %s rows of the result were exported.", "s") \
+    X(FrmSQL_m_sMExporting, "FrmSQL.m_sMExporting", "Exporting... %s rows written", "s") \
     X(FrmSQL_m_sMFetching, "FrmSQL.m_sMFetching", "Fetching rows... %s s", "s") \
+    X(FrmSQL_m_sMFetchingRows, "FrmSQL.m_sMFetchingRows", "Fetching rows... %s rows fetched, %s s", "ss") \
     X(FrmSQL_m_sMNotAttached, "FrmSQL.m_sMNotAttached", "No database is attached. Select one now?", "") \
     X(FrmSQL_m_sMNull, "FrmSQL.m_sMNull", "<null>", "") \
-    X(FrmSQL_m_sMPartial, "FrmSQL.m_sMPartial", "The statements cover the selected rows of the %d rows loaded; rows not loaded yet are not among them.", "d") \
-    X(FrmSQL_m_sMRowsAll, "FrmSQL.m_sMRowsAll", "%d rows", "d") \
-    X(FrmSQL_m_sMRowsMore, "FrmSQL.m_sMRowsMore", "%d rows shown; more follow when you scroll to the end or press Fetch all", "d") \
+    X(FrmSQL_m_sMPartial, "FrmSQL.m_sMPartial", "The statements cover the selected rows of the %s rows loaded; rows not loaded yet are not among them.", "s") \
+    X(FrmSQL_m_sMRowsAll, "FrmSQL.m_sMRowsAll", "%s rows", "s") \
+    X(FrmSQL_m_sMRowsMore, "FrmSQL.m_sMRowsMore", "%s rows shown; more follow when you scroll to the end or press Fetch all", "s") \
     X(FrmSQL_m_sMSaveFailed, "FrmSQL.m_sMSaveFailed", "The script could not be saved to %s.", "s") \
     X(FrmSQL_m_sMSqlScript, "FrmSQL.m_sMSqlScript", "SQL script (*.sql)|*.sql||", "") \
     X(FrmText_m_sMLastPart, "FrmText.m_sMLastPart", "This file is %d MB long; only its last part is shown.", "d")

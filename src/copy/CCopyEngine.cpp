@@ -244,6 +244,18 @@ void CCopyEngine::ReportStopped(const std::string& lastTable, const std::vector<
              list);
 }
 
+void CCopyEngine::ReportAborted(const std::string& table, const std::vector<std::string>& notStarted)
+{
+    if (notStarted.empty())
+        return;
+    std::string list;
+    for (const std::string& name : notStarted)
+        list += (list.empty() ? "" : ", ") + name;
+    m_logs.SetTable(table);
+    WriteLog("Copy aborted by the user in this table; not started: " + std::to_string(notStarted.size()) + " table(s)",
+             list);
+}
+
 void CCopyEngine::ReportUnfinished(const std::vector<std::string>& tables, ELogging logging)
 {
     m_logs.SetLogging(logging);

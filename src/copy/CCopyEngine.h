@@ -143,6 +143,8 @@ class CCopyEngine
     // Writes to the run log, under the table the run stopped after, that a
     // stop request ended the run and which tables it did not start.
     void ReportStopped(const std::string& lastTable, const std::vector<std::string>& notStarted);
+    // The run log's entry that an abort in table left the tables notStarted out.
+    void ReportAborted(const std::string& table, const std::vector<std::string>& notStarted);
     const std::string& DefaultUser() const { return m_sDefUser; }
     const std::string& DefaultPassword() const { return m_sDefPass; }
 

@@ -2,9 +2,12 @@
 
 #include "copy/CCopyEngine.h"
 #include "copy/CRunPlan.h"
+#include "core/NumberText.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <set>
 
 namespace
@@ -52,8 +55,11 @@ class CJobRun
     void CountRows();
     void ListenForRows();
     void StartTable(int position);
-    void EndTableProgress(int position);
-    void Finish(int position, bool copied, long long rows);
+    // counted: the table's rows count as done for the bar (not after an abort).
+    void EndTableProgress(int position, bool counted = true);
+    void Finish(int position, bool copied, long long rows, bool aborted = false);
+    // The run ends after the table at position: names what it leaves out.
+    void NotStartedAfter(int position);
     // Each false when the run ends after it.
     bool RunSingle(int position);
     bool RunGroup(int& position);
@@ -141,25 +147,38 @@ void CJobRun::StartTable(int position)
         m_events.tableProgress(ListIndex(position), m_meter->Update(0, CProgressMeter::Clock::now()));
 }
 
-void CJobRun::EndTableProgress(int position)
+void CJobRun::EndTableProgress(int position, bool counted)
 {
     ++m_result.tablesRun;
+    // Rolled back, the table's rows are not done: the bar stays where it was.
+    if (!counted)
+        return;
     m_meter->FinishTable();
     if (m_events.tableProgress)
         m_events.tableProgress(ListIndex(position), m_meter->Update(0, CProgressMeter::Clock::now()));
 }
 
-void CJobRun::Finish(int position, bool copied, long long rows)
+void CJobRun::Finish(int position, bool copied, long long rows, bool aborted)
 {
     if (!copied)
     {
         m_result.allCopied = false;
-        ++m_result.failedTables;
+        if (!aborted)
+            ++m_result.failedTables;
     }
     else
         m_result.rowsCopied += rows;
+    m_result.rowsRolledBack += OutcomeAt(position).rowsRolledBack;
     if (m_events.tableFinished)
         m_events.tableFinished(ListIndex(position), m_order[static_cast<size_t>(position)], copied);
+    if (m_events.tableEnded)
+        m_events.tableEnded(ListIndex(position), OutcomeAt(position));
+}
+
+void CJobRun::NotStartedAfter(int position)
+{
+    m_result.notStarted = m_nCount - position - 1;
+    m_result.notStartedTables.assign(m_order.begin() + position + 1, m_order.end());
 }
 
 bool CJobRun::StopsAfter(int position, bool requested)
@@ -168,8 +187,8 @@ bool CJobRun::StopsAfter(int position, bool requested)
         return false;
     m_result.stopped = true;
     m_result.stoppedAfter = m_order[static_cast<size_t>(position)];
-    m_result.notStarted = m_nCount - position - 1;
-    m_engine.ReportStopped(m_result.stoppedAfter, {m_order.begin() + position + 1, m_order.end()});
+    NotStartedAfter(position);
+    m_engine.ReportStopped(m_result.stoppedAfter, m_result.notStartedTables);
     return true;
 }
 
@@ -179,24 +198,25 @@ bool CJobRun::RunSingle(int position)
     StartTable(position);
     const auto began = std::chrono::steady_clock::now();
     const bool copied = m_engine.RunTable(name, m_job.m_eLogging);
-    EndTableProgress(position);
     // An abort that came once the table's rows were committed (while they
     // were read back) rolls nothing back: the run ends after the table as
     // a stop does.
     const bool committed = copied || m_engine.TableOutcome().rowsWritten > 0;
     const bool aborted = m_engine.AbortRequested() && !committed;
+    EndTableProgress(position, !aborted);
     STableOutcome& outcome = OutcomeAt(position);
     outcome = m_engine.TableOutcome();
     outcome.table = name;
     if (aborted)
         outcome.status = ETableStatus::Stopped;
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    Finish(position, copied, outcome.rowsWritten);
+    Finish(position, copied, outcome.rowsWritten, aborted);
     if (aborted)
     {
         m_result.aborted = true;
         m_result.abortedTable = name;
-        m_result.notStarted = m_nCount - position - 1;
+        NotStartedAfter(position);
+        m_engine.ReportAborted(name, m_result.notStartedTables);
         return false;
     }
     return !StopsAfter(position, m_engine.AbortRequested() || m_stop.load());
@@ -219,8 +239,8 @@ bool CJobRun::RunGroup(int& position)
         // touched any further.
         const bool skipped = !ready || m_engine.GroupBroken();
         const bool copied = !skipped && m_engine.RunTable(name, m_job.m_eLogging);
-        EndTableProgress(position);
         aborted = m_engine.AbortRequested();
+        EndTableProgress(position, !aborted);
         STableOutcome& outcome = OutcomeAt(position);
         if (skipped)
         {
@@ -242,7 +262,7 @@ bool CJobRun::RunGroup(int& position)
         else if (aborted && !skipped)
         {
             outcome.status = ETableStatus::Stopped;
-            Finish(position, false, 0);
+            Finish(position, false, 0, true);
         }
         else
             Finish(position, copied, outcome.rowsWritten);
@@ -260,13 +280,14 @@ bool CJobRun::RunGroup(int& position)
         outcome.seconds = seconds;
         if (aborted && !ended.committed)
             outcome.status = ETableStatus::Stopped;
-        Finish(waiting[i], outcome.status == ETableStatus::Copied, outcome.rowsWritten);
+        Finish(waiting[i], outcome.status == ETableStatus::Copied, outcome.rowsWritten, aborted && !ended.committed);
     }
     if (aborted && !ended.committed)
     {
         m_result.aborted = true;
         m_result.abortedTable = m_order[static_cast<size_t>(last)];
-        m_result.notStarted = m_nCount - last - 1;
+        NotStartedAfter(last);
+        m_engine.ReportAborted(m_result.abortedTable, m_result.notStartedTables);
         return false;
     }
     // A stop takes effect between tables, and never inside a group; an
@@ -375,6 +396,33 @@ SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, co
     }
     hold.Claimed();
     result.started = true;
+    const auto began = std::chrono::steady_clock::now();
     CJobRun(job, stop, events, result).Run();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     return result;
+}
+
+void WriteRunSummary(CCopyEngine& engine, const SCopyRunResult& result, const std::string& keptCopy)
+{
+    if (!result.started)
+        return;
+    int copied = 0;
+    for (const STableOutcome& outcome : result.tables)
+        if (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource)
+            ++copied;
+    const long long seconds = std::llround(result.seconds);
+    char time[32];
+    std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+    std::string summary = "Run summary: " + std::to_string(copied) + " table(s) copied, " +
+                          std::to_string(result.failedTables) + " failed, " +
+                          std::to_string(result.notStartedTables.size()) + " not started; " +
+                          GroupedNumber(result.rowsCopied) + " rows copied; " + time;
+    if (result.aborted)
+        summary += "; aborted by the user in table " + result.abortedTable;
+    else if (result.stopped)
+        summary += "; stopped by the user after table " + result.stoppedAfter;
+    engine.Logs().SetTable({});
+    engine.WriteLog(summary, "");
+    if (!keptCopy.empty())
+        engine.WriteLog("The destination database as it was before the copy is kept", keptCopy);
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class CCopyEngine;
+
 // What a copy run reports while it goes through its tables. Every callback
 // is called on the thread that runs the copy. index is the table's row in the
 // job's table grid; tables joined by foreign keys may run in another order.
@@ -20,6 +22,9 @@ struct SCopyRunEvents
     // finished before it, in percent.
     std::function<void(int index, int count, const std::string& table, int percent)> tableStarted;
     std::function<void(int index, const std::string& table, bool copied)> tableFinished;
+    // Right after tableFinished: what the run did with the table (an
+    // aborted table is Stopped, with its rows rolled back).
+    std::function<void(int index, const STableOutcome& outcome)> tableEnded;
     // A table's rows are read back to be compared with the source.
     std::function<void(int index, const std::string& table)> tableVerifying;
     // The rows of the table in progress as they go through, at most once per
@@ -34,13 +39,16 @@ struct SCopyRunResult
 {
     bool started = false; // false when the engine was already running a copy
     bool allCopied = true;
-    int failedTables = 0;
+    int failedTables = 0; // an aborted table is not counted: the user ended it
     int tablesRun = 0;
-    bool stopped = false; // a stop request ended the run before its last table
-    std::string stoppedAfter; // the last table of a stopped run
-    int notStarted = 0;       // tables a stop or an abort left untouched
-    long long rowsCopied = 0; // rows of the tables copied successfully
-    bool aborted = false; // an abort ended the table in progress and the run
+    bool stopped = false;                      // a stop request ended the run before its last table
+    std::string stoppedAfter;                  // the last table of a stopped run
+    int notStarted = 0;                        // tables a stop or an abort left untouched
+    std::vector<std::string> notStartedTables; // their names, in the order they would have run
+    long long rowsCopied = 0;                  // rows of the tables copied successfully
+    long long rowsRolledBack = 0;              // rows an abort took back (no failures)
+    double seconds = 0;                        // from the start of the run to its end
+    bool aborted = false;                      // an abort ended the table in progress and the run
     std::string abortedTable;
     // Tables that a copy into this destination, killed before it ended, had
     // begun to replace: found at the start of this run, and recorded as
@@ -80,3 +88,8 @@ struct SCopyRunResult
 // tables that failed or were skipped replace the engine's record of the
 // destination's failed tables.
 SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events);
+
+// Ends the run log of a run with its summary: the tables copied, failed and
+// not started, the rows, the time and how the run ended; and, when a copy
+// of the destination as it was before the run was kept (keptCopy), where.
+void WriteRunSummary(CCopyEngine& engine, const SCopyRunResult& result, const std::string& keptCopy);

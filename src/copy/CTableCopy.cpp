@@ -6,6 +6,7 @@
 #include "copy/CopyCompare.h"
 #include "copy/PreparedCommits.h"
 #include "copy/SourceSelect.h"
+#include "core/NumberText.h"
 #include "db/CFbTransaction.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
@@ -252,15 +253,23 @@ bool CTableCopy::CommitRows(CFbTransaction& rows, std::string& error)
     return resolved.empty() || resolved.front().committed;
 }
 
-void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed)
+void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed, bool aborted)
 {
     if (!m_logs.Logging())
         return;
     CLogWriter& runLog = m_logs.RunWriter();
-    // After a failure of the destination one entry says how many rows went back.
+    // After a failure of the destination or an abort one entry says how many rows went back.
     if (!stagedRows.Publish(
-            committed, m_logs.TablePrefix(), [&](const std::string& text) { runLog.AppendText(text); }, !m_bDestBroke))
+            committed, m_logs.TablePrefix(), [&](const std::string& text) { runLog.AppendText(text); },
+            !m_bDestBroke && !aborted))
         runLog.MarkLost();
+}
+
+void CTableCopy::AbortedRows(long long rows)
+{
+    m_engine.TableOutcome().rowsRolledBack = rows;
+    if (rows > 0)
+        m_logs.WriteLog(GroupedNumber(rows) + " rows rolled back: aborted by the user", "");
 }
 
 void CTableCopy::ReportWhatIsLeft()
@@ -412,15 +421,18 @@ bool CTableCopy::RunSteps()
     }();
     m_lanes.reset();
     // Only now is it known which rows arrived.
-    PublishRows(stagedRows, committed);
+    PublishRows(stagedRows, committed, abort);
     if (!committed)
     {
         failed = true;
-        failedRecords += insertedRows;
+        // Rows an abort took back are the user's choice, not failed records.
+        if (!abort)
+            failedRecords += insertedRows;
         if (abort)
         {
             if (m_engine.TableOutcome().error.empty())
                 m_engine.TableOutcome().error = "Copy aborted by the user";
+            AbortedRows(insertedRows);
             m_logs.WriteLog("Copy aborted by the user", "");
         }
         else if (m_bSourceBroke)
@@ -457,7 +469,9 @@ bool CTableCopy::RunSteps()
     m_cursor.Close();
     m_attachments.CloseSource();
 
-    m_logs.WriteLog(failed ? "WARNING: Copy failed" : "Copy finished successfully", "");
+    // An aborted table has said so; it did not fail.
+    if (!abort)
+        m_logs.WriteLog(failed ? "WARNING: Copy failed" : "Copy finished successfully", "");
     if (failedRecords != 0)
         m_logs.WriteReport(failedRecords, m_sTable);
     return !failed;
@@ -479,10 +493,14 @@ bool CTableCopy::FillForGroup()
         m_bWaiting = true;
         return true;
     }
-    PublishRows(*m_staged, false);
-    m_engine.TableOutcome().rowsFailed = m_nFailedRecords + m_nInsertedRows;
+    PublishRows(*m_staged, false, abort);
+    const int failedRecords = m_nFailedRecords + (abort ? 0 : m_nInsertedRows);
+    m_engine.TableOutcome().rowsFailed = failedRecords;
     if (abort)
+    {
+        AbortedRows(m_nInsertedRows);
         Aborted();
+    }
     else if (m_bSourceBroke)
         m_logs.WriteLog("The rows read before the source failed were rolled back", "");
     else
@@ -491,9 +509,10 @@ bool CTableCopy::FillForGroup()
     m_logs.WriteLog("The rows of the tables copied together are rolled back; the table holds the rows it had before "
                     "this copy",
                     "");
-    m_logs.WriteLog("WARNING: Copy failed", "");
-    if (m_nFailedRecords + m_nInsertedRows != 0)
-        m_logs.WriteReport(m_nFailedRecords + m_nInsertedRows, m_sTable);
+    if (!abort)
+        m_logs.WriteLog("WARNING: Copy failed", "");
+    if (failedRecords != 0)
+        m_logs.WriteReport(failedRecords, m_sTable);
     return false;
 }
 
@@ -501,14 +520,19 @@ bool CTableCopy::FinishInGroup(bool committed, const std::string& whyNot)
 {
     m_logs.SetTable(m_sTable);
     m_logs.BeginTable();
-    PublishRows(*m_staged, committed);
+    // The group goes back with an abort of one of its tables.
+    const bool abort = !committed && m_engine.AbortRequested();
+    PublishRows(*m_staged, committed, abort);
     STableOutcome& outcome = m_engine.TableOutcome();
     bool failed = m_bRowsFailed;
     int failedRecords = m_nFailedRecords;
+    if (abort)
+        AbortedRows(m_nInsertedRows);
     if (!committed)
     {
         failed = true;
-        failedRecords += m_nInsertedRows;
+        if (!abort)
+            failedRecords += m_nInsertedRows;
         m_logs.WriteLog("The rows of the tables copied together were rolled back; the table holds the rows it had "
                         "before this copy",
                         CRunLogs::OneLine(whyNot));
@@ -523,7 +547,8 @@ bool CTableCopy::FinishInGroup(bool committed, const std::string& whyNot)
         failed = true;
     if (committed && m_settings.verify && !Verify(failedRecords))
         failed = true;
-    m_logs.WriteLog(failed ? "WARNING: Copy failed" : "Copy finished successfully", "");
+    if (!abort)
+        m_logs.WriteLog(failed ? "WARNING: Copy failed" : "Copy finished successfully", "");
     if (failedRecords != 0)
         m_logs.WriteReport(failedRecords, m_sTable);
     m_logs.EndTable();

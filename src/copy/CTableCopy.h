@@ -66,7 +66,11 @@ class CTableCopy
     bool OpenDestination();
     // Writes the rows; the transaction is the caller's to end.
     bool InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows);
-    void PublishRows(CStagedRunLog& stagedRows, bool committed);
+    // Rolled back by an abort, the rows that were written are left out:
+    // one entry (AbortedRows) says how many went back.
+    void PublishRows(CStagedRunLog& stagedRows, bool committed, bool aborted = false);
+    // The entries of rows that an abort rolled back; keeps their count.
+    void AbortedRows(long long rows);
     // Commits the rows: the table's transaction and, when several writers
     // carried them, theirs with it (see CWriterLanes).
     bool CommitRows(CFbTransaction& rows, std::string& error);

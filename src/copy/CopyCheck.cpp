@@ -61,7 +61,8 @@ bool IsFloat(const SColumnInfo& column)
 // A text type as long as the column, without its character set.
 std::string TextType(const SColumnInfo& column)
 {
-    return column.fieldType == 261 ? "BLOB SUB_TYPE TEXT" : "VARCHAR(" + std::to_string(std::max(1, column.length)) + ")";
+    return column.fieldType == 261 ? "BLOB SUB_TYPE TEXT"
+                                   : "VARCHAR(" + std::to_string(std::max(1, column.length)) + ")";
 }
 
 std::string TypeText(const SColumnInfo& column)
@@ -78,8 +79,8 @@ std::string TypeText(const SColumnInfo& column)
 // day in a DATE. Text keeps what ComparedAsInDestination made of it.
 std::string ConvertedForKey(const std::string& value, const SColumnInfo& source, const SColumnInfo& dest)
 {
-    const bool stored = IsExactNumber(dest) || IsFloat(dest) || dest.fieldType == 12 || dest.fieldType == 13 ||
-                        dest.fieldType == 35;
+    const bool stored =
+        IsExactNumber(dest) || IsFloat(dest) || dest.fieldType == 12 || dest.fieldType == 13 || dest.fieldType == 35;
     if (!stored || dest.dimensions > 0 || (source.fieldType == dest.fieldType && source.scale == dest.scale))
         return value;
     return "CAST(" + value + " AS " + TypeText(dest) + ")";
@@ -259,8 +260,7 @@ bool MayFailToConvert(const SColumnInfo& source, const SColumnInfo& dest)
         // A timestamp gives and takes a date or a time; a date and a time
         // have nothing in common.
         return from == EValueKind::Text || from == EValueKind::TextBlob || from == EValueKind::Number ||
-               from == EValueKind::Boolean ||
-               (from == EValueKind::Date && to == EValueKind::Time) ||
+               from == EValueKind::Boolean || (from == EValueKind::Date && to == EValueKind::Time) ||
                (from == EValueKind::Time && to == EValueKind::Date);
     case EValueKind::Number: return from != EValueKind::Text; // text, not a text BLOB, is counted by its pattern
     default: return false;
@@ -561,8 +561,8 @@ STableCheck CTableChecker::Check(const std::string& table)
         // A column the destination computes takes no value either.
         if (!source.computed && (!dest || dest->computed))
             counts.push_back({"COUNT(" + SqlIdentifier(source.name) + ")", "",
-                              !dest ? EKind::DroppedData : EKind::ComputedData,
-                              ECheckSeverity::Warning, source.name, TypeText(source)});
+                              !dest ? EKind::DroppedData : EKind::ComputedData, ECheckSeverity::Warning, source.name,
+                              TypeText(source)});
     }
     if (!counts.empty())
     {
@@ -629,7 +629,7 @@ void ValueSteps(const std::vector<std::string>& steps, std::string& declared, st
 } // namespace
 
 long long CTableChecker::CountRefusedValues(const std::string& sourceTable, const std::string& column,
-                                           const std::vector<std::string>& steps, const std::string& where)
+                                            const std::vector<std::string>& steps, const std::string& where)
 {
     // The source's own server passes each value through variables of the
     // given types in turn, as the copy's values travel, and counts those it
@@ -650,8 +650,8 @@ long long CTableChecker::CountRefusedValues(const std::string& sourceTable, cons
 }
 
 long long CTableChecker::CountChangedValues(const std::string& sourceTable, const std::string& column,
-                                           const std::vector<std::string>& steps, size_t comparedWith,
-                                           const std::string& where)
+                                            const std::vector<std::string>& steps, size_t comparedWith,
+                                            const std::string& where)
 {
     // As CountRefusedValues, but counts the values that arrive in the last
     // variable other than they were in V<comparedWith>; a value refused on
@@ -752,13 +752,14 @@ long long CTableChecker::CountUnmappedBytes(const std::string& sourceTable, cons
 }
 
 long long CTableChecker::CountFailedConversions(const std::string& sourceTable, const SColumnInfo& source,
-                                               const SColumnInfo& dest)
+                                                const SColumnInfo& dest)
 {
     // Each value as the copy's insert would have it converted.
     const std::string target = ValueKind(dest) == EValueKind::Number ? "DOUBLE PRECISION" : FieldTypeName(dest);
-    return CountRefusedValues(sourceTable, source.name,
-                              {"TYPE OF COLUMN " + SqlIdentifier(sourceTable) + "." + SqlIdentifier(source.name), target},
-                              SqlIdentifier(source.name) + " IS NOT NULL");
+    return CountRefusedValues(
+        sourceTable, source.name,
+        {"TYPE OF COLUMN " + SqlIdentifier(sourceTable) + "." + SqlIdentifier(source.name), target},
+        SqlIdentifier(source.name) + " IS NOT NULL");
 }
 
 long long CTableChecker::CountRowsWithoutSourceParent(const std::string& sourceTable, const SForeignKey& key)
@@ -804,7 +805,8 @@ std::string CheckCondition(const std::string& source)
     for (char& c : upper)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const size_t start = upper.find_first_not_of(" \t\r\n");
-    if (start == std::string::npos || upper.compare(start, 5, "CHECK") != 0 || upper.find("SELECT") != std::string::npos)
+    if (start == std::string::npos || upper.compare(start, 5, "CHECK") != 0 ||
+        upper.find("SELECT") != std::string::npos)
         return {};
     return source.substr(start + 5);
 }
@@ -944,8 +946,7 @@ std::string CTableChecker::ComparedAsInDestination(const std::string& table, con
                    " AND c.rdb$collation_id = COALESCE(rf.rdb$collation_id, f.rdb$collation_id, 0)"
                    " JOIN rdb$character_sets cs ON cs.rdb$character_set_id = f.rdb$character_set_id"
                    " WHERE COALESCE(rf.rdb$collation_id, f.rdb$collation_id, 0) <> 0 AND rf.rdb$relation_name = '" +
-                       EscapeSqlString(table) + "' AND rf.rdb$field_name = '" + EscapeSqlString(dest.name) +
-                       "'",
+                       EscapeSqlString(table) + "' AND rf.rdb$field_name = '" + EscapeSqlString(dest.name) + "'",
                    failure, &names);
     if (failure != 0 || names.RowCount() != 1 || !IsCharacterSetName(names.GetCell(0, 0)) ||
         !IsCharacterSetName(names.GetCell(1, 0)))
@@ -992,11 +993,11 @@ void CTableChecker::CheckDuplicateKeys(STableCheck& check, const std::string& so
                 const SSourceColumn& from = plan.source[static_cast<size_t>(planned->sourceIndex)];
                 const std::string source = SqlIdentifier(from.name);
                 // NONE text means characters only in its code page.
-                const std::string read = planned->legacyText && IsCharacterSetName(m_settings.sourceCharset) &&
-                                                 !from.info.blob
-                                             ? "CAST(" + source + " AS " + TextType(from.info) + " CHARACTER SET " +
-                                                   m_settings.sourceCharset + ")"
-                                             : source;
+                const std::string read =
+                    planned->legacyText && IsCharacterSetName(m_settings.sourceCharset) && !from.info.blob
+                        ? "CAST(" + source + " AS " + TextType(from.info) + " CHARACTER SET " +
+                              m_settings.sourceCharset + ")"
+                        : source;
                 const std::string compared = ComparedAsInDestination(check.table, read, planned->dest);
                 grouped += (grouped.empty() ? "" : ", ") + ConvertedForKey(compared, from.info, planned->dest);
                 groupedAsStored += (groupedAsStored.empty() ? "" : ", ") + compared;
@@ -1046,8 +1047,8 @@ void CTableChecker::CheckDuplicateExpressionKeys(STableCheck& check, const std::
             continue;
         CStringGrid count;
         int failed = 0;
-        m_source.Execute("SELECT SUM(N - 1) FROM (SELECT COUNT(*) AS N FROM " + SqlIdentifier(sourceTable) +
-                             " WHERE " + expression + " IS NOT NULL GROUP BY " + expression + " HAVING COUNT(*) > 1)",
+        m_source.Execute("SELECT SUM(N - 1) FROM (SELECT COUNT(*) AS N FROM " + SqlIdentifier(sourceTable) + " WHERE " +
+                             expression + " IS NOT NULL GROUP BY " + expression + " HAVING COUNT(*) > 1)",
                          failed, &count);
         const long long repeated = failed == 0 && count.RowCount() == 1 ? count.GetCellInt(0, 0) : 0;
         if (repeated > 0)
@@ -1206,6 +1207,24 @@ bool Refuses(const STableCheck& check)
     });
 }
 } // namespace
+
+bool LeavesTableUncopied(const STableCheck& table)
+{
+    using EKind = SCheckFinding::EKind;
+    for (const SCheckFinding& finding : table.findings)
+    {
+        switch (finding.kind)
+        {
+        case EKind::NeedsDefault:
+        case EKind::Unreadable:
+        case EKind::NotATable:
+        case EKind::ReachesOthers:
+        case EKind::GroupRefused: return true;
+        default: break;
+        }
+    }
+    return false;
+}
 
 int SCheckReport::Count(ECheckSeverity severity) const
 {

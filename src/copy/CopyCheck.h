@@ -70,6 +70,11 @@ struct STableCheck
     std::vector<SCheckFinding> findings;
 };
 
+// True when a finding of the table keeps it from being copied at all (not
+// only some of its rows): a column nothing can fill, a type that cannot be
+// read, no table, or a group it cannot be refilled with.
+bool LeavesTableUncopied(const STableCheck& table);
+
 struct SCheckReport
 {
     // False when a database could not be read at all (error says why).

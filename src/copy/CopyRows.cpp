@@ -288,12 +288,15 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     std::vector<SLogLines> pendingLogs;
     size_t loggedRows = 0;
     size_t heldRows = 0;
+    // Rows that went unsent once the destination failed (or an abort cancelled it).
+    int brokenRecords = 0;
     CBatchInserter inserter(dest, table, destNames, [&](ERowResult result, const std::string& serverMessage) {
         // From the first failure of the destination on, rows are neither
         // sent nor logged one by one: the table ends and its rows go back.
         if (result == ERowResult::Broken || m_bDestBroke)
         {
             ++failedRecords;
+            ++brokenRecords;
             if (!m_bDestBroke)
                 m_sDestBroke = serverMessage;
             m_bDestBroke = true;
@@ -444,6 +447,8 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     // A cancelled statement is the abort's doing, not the destination's.
     if (aborted)
     {
+        // The rows the cancel stopped are the user's choice, not failed records.
+        failedRecords -= brokenRecords;
         m_bDestBroke = false;
         return false;
     }

@@ -26,6 +26,9 @@ struct STableOutcome
     long long rowsRead = 0;    // source rows read
     long long rowsWritten = 0; // rows committed in the destination
     long long rowsFailed = 0;  // rows the destination refused or that went back with the transaction
+    // Rows written and then rolled back because the user aborted the table:
+    // no failure of theirs, so not in rowsFailed.
+    long long rowsRolledBack = 0;
     // Set when the copied rows were read back and compared.
     bool verified = false;
     STableVerification verification;

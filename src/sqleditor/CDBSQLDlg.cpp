@@ -10,9 +10,12 @@
 #include "sqleditor/EditorText.h"
 #include "sqleditor/SqlEditorFiles.h"
 #include "ui/Artwork.h"
+#include "ui/CDpiDC.h"
 #include "ui/CFontSettings.h"
 #include "ui/CHelpDlg.h"
 #include "ui/CMessageBox.h"
+#include "ui/FixedFont.h"
+#include "ui/Mnemonics.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -29,8 +32,10 @@
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace
 {
@@ -307,6 +312,7 @@ void CDBSQLDlg::SetTexts()
     for (const auto& [name, id] : items)
         if (auto* action = findChild<QAction*>(name))
             action->setText(text(id));
+    AssignMnemonics(m_pMenuBar);
 
     m_LBLStatement->setText(text(ELanguageText::FrmSQL_m_LBLStatement));
     m_CHKMultiline->setText(text(ELanguageText::FrmSQL_m_CHKMultiline));
@@ -327,6 +333,8 @@ void CDBSQLDlg::SetTexts()
     m_pResultModel->SetNullText(text(ELanguageText::FrmSQL_m_sMNull));
     m_sMExecuting = text(ELanguageText::FrmSQL_m_sMExecuting);
     m_sMFetching = text(ELanguageText::FrmSQL_m_sMFetching);
+    m_sMFetchingRows = text(ELanguageText::FrmSQL_m_sMFetchingRows);
+    m_sThousands = text(ELanguageText::FrmCopy_m_acMThousands);
     m_sMRowsAll = text(ELanguageText::FrmSQL_m_sMRowsAll);
     m_sMRowsMore = text(ELanguageText::FrmSQL_m_sMRowsMore);
     m_sMDone = text(ELanguageText::FrmSQL_m_sMDone);
@@ -344,13 +352,8 @@ void CDBSQLDlg::SetTexts()
 void CDBSQLDlg::ApplyFonts()
 {
     m_pFont->ApplyTo(this, true);
-    // Statements line up in columns only in a fixed-pitch face; where Courier
-    // New is not installed the system's fixed font stands in.
-    QFont statementFont = font();
-    statementFont.setFamilies(
-        {QStringLiteral("Courier New"), QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
-    statementFont.setStyleHint(QFont::TypeWriter);
-    statementFont.setFixedPitch(true);
+    // Statements line up in columns only in a fixed-pitch face.
+    QFont statementFont = FixedPitchFont(font());
     CFontSettings::SetFontHeight(statementFont, CFontSettings::HeightOf(font()) - 1);
     m_EDTStatement->setFont(statementFont);
     const int frame = 2 * m_EDTStatement->frameWidth();
@@ -370,6 +373,15 @@ void CDBSQLDlg::RestorePosition()
         setWindowState(windowState() | Qt::WindowMaximized);
     else if (width > 0 && height > 0)
         setGeometry(m_pWindowRect->left, m_pWindowRect->top, width, height);
+    else
+    {
+        // The first time: room for the grid and for the longest status line.
+        const CDpiDC dpi(this);
+        const int status = m_LBLStatus->fontMetrics().horizontalAdvance(FormatUiText(m_sMRowsMore, Count(100000)));
+        const int besides = std::max(0, sizeHint().width() - m_LBLStatus->sizeHint().width());
+        resize(std::max({dpi.ScaleToScreen(900), status + besides, minimumSizeHint().width()}),
+               std::max(dpi.ScaleToScreen(620), minimumSizeHint().height()));
+    }
 }
 
 void CDBSQLDlg::AttachAtStart(const std::u16string& table)

@@ -147,6 +147,10 @@ class CDBSQLDlg : public QDialog
     void ShowElapsed();
     void ShowStatus(const QString& text);
     void ShowResultStatus(bool stoppedAtEmptyLine);
+    // Columns as wide as their values, each within half the grid.
+    void FitResultColumns();
+    // A count grouped as everywhere else ("2,500").
+    QString Count(long long number) const;
     void RequestRows(int rows);
     void ExportQuery(const QString& path);
     // Runs what the last line-mode or Multiline Execute asked for.
@@ -193,6 +197,8 @@ class CDBSQLDlg : public QDialog
     QString m_sMCSVFile;
     QString m_sMExecuting;
     QString m_sMFetching;
+    QString m_sMFetchingRows;
+    QString m_sThousands;
     QString m_sMRowsAll;
     QString m_sMRowsMore;
     QString m_sMDone;

@@ -54,7 +54,7 @@ void CDBSQLDlg::SayWhatRecordsCover()
     // Rows that were never fetched cannot be selected: the statements say
     // which rows they are about.
     if (m_pResultModel->HasMoreRows())
-        ShowStatus(FormatUiText(m_sMPartial, m_pResultModel->Rows()));
+        ShowStatus(FormatUiText(m_sMPartial, Count(m_pResultModel->Rows())));
 }
 
 void CDBSQLDlg::OnDeleteRecord()

@@ -5,6 +5,7 @@
 
 #include "config/TextFormat.h"
 #include "core/CReplacingFile.h"
+#include "core/NumberText.h"
 #include "db/CFbCancel.h"
 #include "db/CFbConnection.h"
 #include "db/CFbQuery.h"
@@ -24,6 +25,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <chrono>
 
 namespace
@@ -181,6 +183,7 @@ void CDBSQLDlg::RunStatements(std::vector<std::string> statements, bool stoppedA
             outcome->columns.CopyTo(m_gridColumns);
             m_sTableName = m_gridColumns.GetCell(0, 2);
             m_bResultCursor = cursor;
+            FitResultColumns();
             ShowResultStatus(stoppedAtEmptyLine);
             update();
         });
@@ -214,7 +217,10 @@ void CDBSQLDlg::RequestRows(int rows)
                 m_pResultModel->AppendRows(outcome->rows);
                 m_pResultModel->SetMoreRows(outcome->more);
                 if (!last)
+                {
+                    ShowElapsed();
                     return;
+                }
                 EndBusy();
                 ShowResultStatus(false);
                 if (!outcome->ok && !outcome->cancelled)
@@ -294,7 +300,32 @@ void CDBSQLDlg::ShowElapsed()
     if (m_bCancelRequested && m_pSession)
         m_pSession->Cancel();
     const double seconds = static_cast<double>(m_busyClock.elapsed()) / 1000.0;
-    ShowStatus(FormatUiText(m_sBusyFormat, QString::number(seconds, 'f', 1)));
+    // A fetch says how far it has got, not only how long it takes.
+    if (m_sBusyFormat == m_sMFetching)
+        ShowStatus(QString::fromStdString(
+            FormatText(m_sMFetchingRows.toStdU16String(),
+                       std::vector<std::string>{Count(m_pResultModel->Rows()).toStdString(),
+                                                QString::number(seconds, 'f', 1).toStdString()})));
+    else
+        ShowStatus(FormatUiText(m_sBusyFormat, QString::number(seconds, 'f', 1)));
+}
+
+void CDBSQLDlg::FitResultColumns()
+{
+    // Narrow columns widen to their values where the grid has room; none
+    // takes more than half of it.
+    const int most = std::max(m_LISResult->viewport()->width() / 2, 80);
+    for (int column = 0; column < m_pResultModel->Columns(); ++column)
+    {
+        m_LISResult->resizeColumnToContents(column);
+        if (m_LISResult->columnWidth(column) > most)
+            m_LISResult->setColumnWidth(column, most);
+    }
+}
+
+QString CDBSQLDlg::Count(long long number) const
+{
+    return QString::fromStdString(GroupedNumber(number, m_sThousands.toStdString()));
 }
 
 void CDBSQLDlg::ShowStatus(const QString& text)
@@ -308,9 +339,9 @@ void CDBSQLDlg::ShowResultStatus(bool stoppedAtEmptyLine)
     if (m_pResultModel->Columns() == 0)
         text = m_sMDone;
     else if (m_pResultModel->HasMoreRows())
-        text = FormatUiText(m_sMRowsMore, m_pResultModel->Rows());
+        text = FormatUiText(m_sMRowsMore, Count(m_pResultModel->Rows()));
     else
-        text = FormatUiText(m_sMRowsAll, m_pResultModel->Rows());
+        text = FormatUiText(m_sMRowsAll, Count(m_pResultModel->Rows()));
     if (stoppedAtEmptyLine)
         text += QStringLiteral("  ") + m_sMEmptyLine;
     ShowStatus(text);
@@ -322,7 +353,7 @@ void CDBSQLDlg::ExportQuery(const QString& path)
     std::vector<std::string> names;
     for (int c = 0; c < m_gridColumns.ColumnCount(); ++c)
         names.push_back(m_gridColumns.GetCell(c, 0));
-    BeginBusy(FormatUiText(m_sMExporting, 0LL) + QStringLiteral("  %s s"));
+    BeginBusy(FormatUiText(m_sMExporting, Count(0)) + QStringLiteral("  %s s"));
     // The query runs again beside the shown one, in the same transaction: a
     // snapshot, so it gives the rows the grid shows and those not loaded.
     m_pSession->Post([this, names, sql = m_sResultSql, target = path.toStdU16String()](CSqlSession::SContext& context) {
@@ -352,7 +383,7 @@ void CDBSQLDlg::ExportQuery(const QString& path)
                     last = std::chrono::steady_clock::now();
                     const long long count = outcome->count;
                     context.deliver([this, count] {
-                        m_sBusyFormat = FormatUiText(m_sMExporting, count) + QStringLiteral("  %s s");
+                        m_sBusyFormat = FormatUiText(m_sMExporting, Count(count)) + QStringLiteral("  %s s");
                     });
                 }
                 return true;
@@ -369,7 +400,7 @@ void CDBSQLDlg::ExportQuery(const QString& path)
         context.deliver([this, outcome, target] {
             EndBusy();
             if (outcome->ok)
-                ShowStatus(FormatUiText(m_sMExported, outcome->count));
+                ShowStatus(FormatUiText(m_sMExported, Count(outcome->count)));
             else if (outcome->cancelled)
                 ShowStatus(m_sMCancelled);
             else

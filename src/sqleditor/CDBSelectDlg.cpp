@@ -1,6 +1,7 @@
 #include "sqleditor/CDBSelectDlg.h"
 
 #include "config/CLanguageCatalog.h"
+#include "core/PathHelpers.h"
 #include "core/TextEncoding.h"
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"
@@ -11,6 +12,7 @@
 #include "ui/WidgetNames.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -213,13 +215,16 @@ void CDBSelectDlg::FitSidePicture()
 {
     // Height: the panel's, as its form needs it; width from the picture's
     // proportions, never below its design size on a fine screen.
-    const QSize design = PictureDesignSize(EPicture::DatabaseSelection);
+    // The destination's window wears the destination's colours, as in the main window.
+    const EPicture picture =
+        m_eRole == ERole::Destination ? EPicture::DestinationSelection : EPicture::DatabaseSelection;
+    const QSize design = PictureDesignSize(picture);
     const CDpiDC dpi(this);
     const int formHeight = m_PICPanel->layout()->itemAt(1)->layout()->sizeHint().height();
     const int height = std::max(formHeight, dpi.ScaleToScreen(design.height()));
     const int width = height * design.width() / design.height();
     m_PICDatabase->setFixedSize(width, height);
-    m_PICDatabase->setPixmap(Picture(EPicture::DatabaseSelection, QSize(width, height)));
+    m_PICDatabase->setPixmap(Picture(picture, QSize(width, height)));
 }
 
 void CDBSelectDlg::SetTexts()
@@ -260,7 +265,11 @@ void CDBSelectDlg::LoadRecent()
 
 void CDBSelectDlg::OnBrowse()
 {
-    const QString path = OpenFileDialog(this, m_sMOpenDialog, QString::fromLatin1(kDefaultExtension));
+    // The dialog starts where the database already chosen lies.
+    const std::u16string chosen = GetLocalDatabasePath(m_CMBDBName->currentText().toStdU16String());
+    const QString folder = chosen.empty() ? QString() : QFileInfo(QString::fromStdU16String(chosen)).absolutePath();
+    const QString path = OpenFileDialog(this, m_sMOpenDialog, QString::fromLatin1(kDefaultExtension),
+                                        QFileInfo(folder).isDir() ? folder : QString());
     if (path.isEmpty())
     {
         m_CMBDBName->setEditText(QString());

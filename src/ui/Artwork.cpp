@@ -53,6 +53,7 @@ QString PicturePath(EPicture picture)
     case EPicture::SourceDatabase: return QStringLiteral(":/rowmover/artwork/source_db.svg");
     case EPicture::DestinationDatabase: return QStringLiteral(":/rowmover/artwork/destination_db.svg");
     case EPicture::DatabaseSelection: return QStringLiteral(":/rowmover/artwork/select_db.svg");
+    case EPicture::DestinationSelection: return QStringLiteral(":/rowmover/artwork/select_dest_db.svg");
     case EPicture::About: return QStringLiteral(":/rowmover/artwork/about.svg");
     }
     return {};

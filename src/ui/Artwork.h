@@ -20,10 +20,11 @@ inline constexpr int kListImageDesignSize = 20;
 
 enum class EPicture
 {
-    SourceDatabase,      // wide strip beside the source database
-    DestinationDatabase, // wide strip beside the destination database
-    DatabaseSelection,   // tall strip of the database selection
-    About,               // square picture of the about window
+    SourceDatabase,       // wide strip beside the source database
+    DestinationDatabase,  // wide strip beside the destination database
+    DatabaseSelection,    // tall strip of the database selection
+    DestinationSelection, // the same in the destination's colours
+    About,                // square picture of the about window
 };
 
 // The program icon at every usual size.

@@ -6,11 +6,14 @@
 #include "core/TextEncoding.h"
 #include "ui/Artwork.h"
 #include "ui/CFontSettings.h"
+#include "ui/FixedFont.h"
 #include "ui/UiText.h"
+#include "ui/WindowSizes.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScrollBar>
 
 CDisplayTextDlg::CDisplayTextDlg(const QString& languageFile, CFontSettings& font, const QString& filePath,
                                  QWidget* parent)
@@ -44,6 +47,8 @@ CDisplayTextDlg::CDisplayTextDlg(const QString& languageFile, CFontSettings& fon
         text = FormatText(catalog.GetText(ELanguageText::FrmText_m_sMLastPart), megabytes) + "\n\n" + text;
     }
     m_EDTText->setPlainText(QString::fromStdU16String(Utf8ToWide(text)));
+    // A log is read from its end: the last entries are the news.
+    m_EDTText->moveCursor(QTextCursor::End);
     m_BTNOk = new QPushButton(UiText(catalog, ELanguageText::FrmMain_m_aMBtnOk), this);
     m_BTNOk->setObjectName(QStringLiteral("m_BTNOk"));
     m_BTNOk->setDefault(true);
@@ -51,15 +56,20 @@ CDisplayTextDlg::CDisplayTextDlg(const QString& languageFile, CFontSettings& fon
 
     font.ApplyTo(this, true);
 
-    QFont fixed = m_EDTText->font();
-    fixed.setFamilies({QString::fromLatin1(kFixedFace)});
-    fixed.setStyleHint(QFont::TypeWriter);
-    fixed.setFixedPitch(true);
-    m_EDTText->setFont(fixed);
+    m_EDTText->setFont(FixedPitchFont(m_EDTText->font()));
 
     m_BTNOk->adjustSize();
-    resize(720, 480);
+    KeepWindowSize(this, QSize(720, 480));
     ArrangeControls(width(), height());
+}
+
+void CDisplayTextDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Only now has the box its size: the view goes to the end of the text.
+    m_EDTText->ensureCursorVisible();
+    m_EDTText->verticalScrollBar()->setValue(m_EDTText->verticalScrollBar()->maximum());
+    m_EDTText->horizontalScrollBar()->setValue(0);
 }
 
 void CDisplayTextDlg::resizeEvent(QResizeEvent* event)

@@ -21,14 +21,12 @@ class CDisplayTextDlg : public QDialog
     CDisplayTextDlg(const QString& languageFile, CFontSettings& font, const QString& filePath,
                     QWidget* parent = nullptr);
 
-    // The face the text box asks for; the platform's fixed-pitch font stands
-    // in where it is not installed.
-    static constexpr const char* kFixedFace = "Courier New";
     // Gap between the text box and OK, and between OK and the bottom edge.
     static constexpr int kGap = 5;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void ArrangeControls(int width, int height);

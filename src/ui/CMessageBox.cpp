@@ -12,9 +12,12 @@ std::optional<QMessageBox::StandardButton> g_nextAnswer;
 QString g_sLastText;
 QString g_sLastCaption;
 QString g_sLastDetail;
+QMessageBox::Icon g_eLastIcon = QMessageBox::NoIcon;
 
-void Record(const QString& text, const QString& caption, const QString& detail)
+void Record(const QString& text, const QString& caption, const QString& detail,
+            QMessageBox::Icon icon = QMessageBox::Critical)
 {
+    g_eLastIcon = icon;
     g_sLastText = text;
     g_sLastCaption = caption;
     g_sLastDetail = detail;
@@ -47,7 +50,18 @@ bool CMessageBox::CanShowWindows()
 
 void CMessageBox::ShowError(QWidget* parent, const QString& text, const QString& caption, const QString& detail)
 {
-    Record(text, caption, detail);
+    Show(QMessageBox::Critical, parent, text, caption, detail);
+}
+
+void CMessageBox::ShowInfo(QWidget* parent, const QString& text, const QString& caption)
+{
+    Show(QMessageBox::Information, parent, text, caption, {});
+}
+
+void CMessageBox::Show(QMessageBox::Icon icon, QWidget* parent, const QString& text, const QString& caption,
+                       const QString& detail)
+{
+    Record(text, caption, detail, icon);
     if (TakeNextAnswer().has_value())
         return;
     if (!CanShowWindows())
@@ -55,7 +69,7 @@ void CMessageBox::ShowError(QWidget* parent, const QString& text, const QString&
         WriteToStderr(text, caption, detail);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("CMessageBox"));
     if (!detail.isEmpty())
         box.setDetailedText(detail);
@@ -66,7 +80,7 @@ int CMessageBox::Ask(QWidget* parent, const QString& text, const QString& captio
                      QMessageBox::StandardButton defaultButton,
                      const std::vector<std::pair<QMessageBox::StandardButton, QString>>& buttonTexts)
 {
-    Record(text, caption, {});
+    Record(text, caption, {}, QMessageBox::Question);
     if (const std::optional<QMessageBox::StandardButton> answer = TakeNextAnswer())
         return *answer;
     if (!CanShowWindows())
@@ -103,4 +117,9 @@ QString CMessageBox::LastCaption()
 QString CMessageBox::LastDetail()
 {
     return g_sLastDetail;
+}
+
+QMessageBox::Icon CMessageBox::LastIcon()
+{
+    return g_eLastIcon;
 }

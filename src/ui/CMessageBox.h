@@ -17,6 +17,8 @@ class CMessageBox
     // An error icon, text, caption and one OK button; a non-empty detail is
     // offered as the box's expandable detailed text.
     static void ShowError(QWidget* parent, const QString& text, const QString& caption, const QString& detail = {});
+    // The same with an information icon: news, not a failure.
+    static void ShowInfo(QWidget* parent, const QString& text, const QString& caption);
     // A question with the given buttons; returns the button pressed (a
     // QMessageBox::StandardButton), defaultButton when no display can show it.
     // buttonTexts name buttons in the program's own words (Copy for Ok).
@@ -31,8 +33,14 @@ class CMessageBox
     static QString LastText();
     static QString LastCaption();
     static QString LastDetail();
+    // The icon of the last box (Question for Ask).
+    static QMessageBox::Icon LastIcon();
 
     // False when there is no application object or its platform cannot show
     // a window to anybody (offscreen, minimal): boxes then go to stderr.
     static bool CanShowWindows();
+
+  private:
+    static void Show(QMessageBox::Icon icon, QWidget* parent, const QString& text, const QString& caption,
+                     const QString& detail);
 };

@@ -112,6 +112,65 @@ class CCheckReportDlgTest : public QObject
         QCOMPARE(dest.Scalar("SELECT NOTE FROM ORDERS"), std::string("old"));
     }
 
+    void TheCopyButtonSaysItStartsTheCopyAndTheQuestionCountsOnlyTablesCopied()
+    {
+        // ITEMS cannot be copied: the destination wants a date nothing fills.
+        CTempDatabase source(std::string(kSource) + "CREATE TABLE ITEMS (ID INTEGER); INSERT INTO ITEMS VALUES (1);");
+        CTempDatabase dest(std::string(kDest) + "CREATE TABLE ITEMS (ID INTEGER, SINCE DATE NOT NULL);");
+        auto dialog = m_folders->Start(true);
+        dialog->m_sSourceDb = Wide(source.Name());
+        dialog->m_sDestDb = Wide(dest.Name());
+        dialog->OnRefresh();
+        QString button;
+        const auto answered = OnNextModal("CCheckReportDlg", [&](QWidget* report) {
+            auto* copy = Child<QPushButton>(report, "m_BTNCopy");
+            QTRY_VERIFY_WITH_TIMEOUT(copy->isEnabled(), 60000);
+            button = copy->text();
+            QTest::mouseClick(copy, Qt::LeftButton);
+        });
+        CMessageBox::SetNextAnswer(QMessageBox::Cancel);
+        QTest::mouseClick(Child<QPushButton>(dialog.get(), "m_BTNCheck"), Qt::LeftButton);
+        QVERIFY(*answered);
+        QCOMPARE(button, QString("Start copy"));
+        QCOMPARE(CMessageBox::LastText(),
+                 QString::fromStdString("The rows of 2 table(s) in the destination database " + dest.Name() +
+                                        " will be replaced by the rows of the source.\n\n"
+                                        "Not copied, as the check found: ITEMS\n\n"
+                                        "3 tables checked: 2 will fail, 0 with warnings, 1 fine."));
+        QVERIFY(dialog->CopyDialog() == nullptr);
+    }
+
+    void CountsAreGroupedAsInTheProgressWindow()
+    {
+        QWidget owner;
+        CFontSettings font(&owner);
+        SCheckReport data;
+        data.checked = true;
+        data.tables = {{"BIGT",
+                        ECheckSeverity::Warning,
+                        2000000,
+                        0.2,
+                        {{SCheckFinding::EKind::DroppedData, ECheckSeverity::Warning, "OLD", 2000000, ""}}}};
+        const struct
+        {
+            QString languageFile;
+            QStringList lines;
+        } cases[] = {
+            {QString(),
+             {"BIGT: warnings, 2,000,000 rows, about 1 s",
+              "    OLD: 2,000,000 values are not carried; the destination has no such column"}},
+            {QStringLiteral(ROWMOVER_RESOURCE_DIR "German.lng"),
+             {"BIGT: Warnungen, 2.000.000 Zeilen, etwa 1 s",
+              "    OLD: 2.000.000 Werte werden nicht \u00fcbernommen; das Ziel hat keine solche Spalte"}},
+        };
+        for (const auto& c : cases)
+        {
+            CCheckReportDlg report(c.languageFile, font);
+            report.ShowReport(data);
+            QCOMPARE(Lines(Child<QTreeWidget>(&report, "m_LISReport")), c.lines);
+        }
+    }
+
     void WarningsAndFailuresHaveTheirIcons()
     {
         QWidget owner;
@@ -136,6 +195,10 @@ class CCheckReportDlgTest : public QObject
                               "B: will fail, 1 rows, about 1 s",
                               "    D (DATE): NOT NULL, not in the source and without DEFAULT; the table is "
                               "not copied"}));
+        // At its first size the window shows its longest line whole.
+        const QString longest = list->topLevelItem(1)->child(0)->text(0);
+        QVERIFY2(report.width() >= list->fontMetrics().horizontalAdvance(longest) + list->indentation(),
+                 qPrintable(QString::number(report.width())));
         QVERIFY(!list->topLevelItem(0)->icon(0).isNull());
         QVERIFY(list->topLevelItem(0)->icon(0).pixmap(20).toImage() !=
                 list->topLevelItem(1)->icon(0).pixmap(20).toImage());

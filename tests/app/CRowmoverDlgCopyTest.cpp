@@ -141,7 +141,7 @@ class CRowmoverDlgCopyTest : public QObject
         auto* lastRun = Child<QLabel>(dialog.get(), "m_LBLLastRun");
         QVERIFY(lastRun->isVisible());
         QVERIFY2(QRegularExpression("^Last run: 3 table\\(s\\) copied, 0 failed, 4 rows, 00:00:[0-9][0-9] - "
-                                    "<a href=\"log\">Run log</a>$")
+                                    "<a href=\"results\">Results</a> - <a href=\"log\">Run log</a>$")
                      .match(lastRun->text())
                      .hasMatch(),
                  qPrintable(lastRun->text()));
@@ -423,7 +423,12 @@ class CRowmoverDlgCopyTest : public QObject
         QVERIFY(finished.wait(kRunTimeoutMs));
         QCOMPARE(finished.at(0).at(0).toBool(), false);
         QCOMPARE(finished.at(0).at(1).toInt(), 1);
-        QVERIFY(messages.Text().contains("ERROR: Copy process failed"));
+        QVERIFY(messages.Text().contains("ERROR: Copy process failed\n\nFailed tables: CUSTOMER"));
+        // Where the way back is kept is news, not another error.
+        QVERIFY2(messages.Text().contains("Rowmover: The destination database as it was before the copy is kept in "),
+                 qPrintable(messages.Text()));
+        QVERIFY(!messages.Text().contains("ERROR: The destination database as it was"));
+        QCOMPARE(CMessageBox::LastIcon(), QMessageBox::Information);
         QCOMPARE(ResultLines(dialog->CopyDialog()),
                  (QStringList{"CUSTOMER copy failed.", "ORDERS copy successful.", "STOCK copy successful."}));
         QCOMPARE(RunCommandsEnabled(dialog.get()).size(), 12);
@@ -458,6 +463,131 @@ class CRowmoverDlgCopyTest : public QObject
         QVERIFY(CMessageBox::LastText().contains(" needed, "));
         QVERIFY(!QFileInfo::exists(QString::fromStdString(small.File("copies"))));
         QCOMPARE(dest.Scalar("SELECT COUNT(*) FROM CUSTOMER"), std::string("0"));
+    }
+
+    void TheResultsOfTheLastRunStayForItsDestination()
+    {
+        CTempDatabase source(kShopDdl);
+        source.Run(kShopRows);
+        CTempDatabase dest("CREATE TABLE CUSTOMER (ID INTEGER, NAME INTEGER);"
+                           "CREATE TABLE ORDERS (ID INTEGER); CREATE TABLE STOCK (ID INTEGER);");
+        auto dialog = m_folders->Start();
+        Choose(*dialog, source, dest);
+        QSignalSpy finished(dialog.get(), &CRowmoverDlg::copyFinished);
+        CStderrCapture messages;
+        dialog->OnCopy();
+        QVERIFY(finished.wait(kRunTimeoutMs));
+        auto* lastRun = Child<QLabel>(dialog.get(), "m_LBLLastRun");
+        QVERIFY(lastRun->isVisible());
+        QVERIFY2(lastRun->text().startsWith("Last run: 2 table(s) copied, 1 failed, 2 rows, "),
+                 qPrintable(lastRun->text()));
+        QVERIFY(lastRun->text().contains("<a href=\"results\">Results</a>"));
+
+        // The line opens the run's results: each table with what it did and why.
+        struct SShown
+        {
+            QList<QStringList> rows;
+            QString summary;
+            QString links;
+        };
+        auto shown = std::make_shared<SShown>();
+        auto answered = OnNextModal("CRunResultsDlg", [shown](QWidget* results) {
+            auto* list = Child<QTreeWidget>(results, "m_LISResults");
+            for (int row = 0; row < list->topLevelItemCount(); ++row)
+            {
+                QStringList cells;
+                for (int column = 0; column < list->columnCount(); ++column)
+                    cells << list->topLevelItem(row)->text(column);
+                shown->rows << cells;
+            }
+            shown->summary = Child<QLabel>(results, "m_LBLSummary")->text();
+            shown->links = Child<QLabel>(results, "m_LBLLogs")->text();
+            QTest::mouseClick(Child<QPushButton>(results, "m_BTNClose"), Qt::LeftButton);
+        });
+        QMetaObject::invokeMethod(lastRun, "linkActivated", Q_ARG(QString, "results"));
+        QVERIFY(*answered);
+        QCOMPARE(shown->rows.size(), 3);
+        QCOMPARE(shown->rows[0].mid(0, 3), (QStringList{"CUSTOMER", "failed", "0"}));
+        QVERIFY2(shown->rows[0][4].startsWith("2 rows failed"), qPrintable(shown->rows[0][4]));
+        QCOMPARE(shown->rows[1].mid(0, 3), (QStringList{"ORDERS", "copied", "1"}));
+        QCOMPARE(shown->rows[1][4], QString());
+        QCOMPARE(shown->rows[2].mid(0, 3), (QStringList{"STOCK", "copied", "1"}));
+        QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(shown->rows[2][3]).hasMatch());
+        QVERIFY2(shown->summary.contains("Destination: " + QString::fromStdString(dest.Name())),
+                 qPrintable(shown->summary));
+        QVERIFY(shown->summary.contains("The destination database as it was before the copy is kept in "));
+        QVERIFY(shown->links.contains(">Run log<") && shown->links.contains(">SQL log<") &&
+                shown->links.contains(">Data text log<"));
+
+        // Tab reaches the line's links where they are read: after the list, before Check and Copy; each
+        // stop shows that it has the focus.
+        Activate(dialog.get());
+        Child<QLineEdit>(dialog.get(), "m_EDTSourceDB")->setFocus();
+        QStringList order{QApplication::focusWidget()->objectName()};
+        QList<QImage> focused{QApplication::focusWidget()->grab().toImage()};
+        for (int step = 0; step < 10; ++step)
+        {
+            QWidget* left = QApplication::focusWidget();
+            QTest::keyClick(left, Qt::Key_Tab);
+            QCoreApplication::processEvents();
+            // The stop just left looks other than it did with the focus (a label's
+            // link keeps the focus for its next link).
+            if (QApplication::focusWidget() != left)
+                QVERIFY2(left->grab().toImage() != focused.back(), qPrintable(left->objectName()));
+            order << QApplication::focusWidget()->objectName();
+            focused << QApplication::focusWidget()->grab().toImage();
+        }
+        QCOMPARE(order, (QStringList{"m_EDTSourceDB", "m_BTNSourceDB", "m_EDTDestDB", "m_BTNDestDB", "m_CHKAllTables",
+                                     "m_BTNRefresh", "m_LISSourceTables", "m_LBLLastRun", "m_LBLLastRun", "m_BTNCheck",
+                                     "m_BTNCopy"}));
+
+        // Another destination has no last run here; the line comes back with its own.
+        dialog->m_bExtendDBName = false;
+        const QString other = m_folders->root->path() + "/other.fdb";
+        dialog->OnDropFiles({other});
+        QCOMPARE(QString::fromStdU16String(dialog->m_sDestDb), other);
+        QVERIFY(!lastRun->isVisible());
+        dialog->OnDropFiles({QString::fromStdString(dest.Name())});
+        QVERIFY(lastRun->isVisible());
+        QVERIFY(lastRun->text().startsWith("Last run: 2 table(s) copied, 1 failed"));
+    }
+
+    void AfterARunTheListShowsTheNewGeneratorValuesAndRefreshKeepsTheChoice()
+    {
+        const std::string ddl = "CREATE TABLE A (ID INTEGER); CREATE TABLE B (ID INTEGER); CREATE TABLE C (ID INTEGER);"
+                                "CREATE GENERATOR GEN_A; SET TERM ^ ; CREATE TRIGGER A_BI FOR A BEFORE INSERT AS "
+                                "BEGIN NEW.ID = GEN_ID(GEN_A, 1); END^ SET TERM ; ^";
+        CTempDatabase source(ddl + "SET GENERATOR GEN_A TO 39; INSERT INTO A VALUES (NULL); INSERT INTO B VALUES (1);");
+        CTempDatabase dest(ddl + "SET GENERATOR GEN_A TO 17;");
+        auto dialog = m_folders->Start();
+        Choose(*dialog, source, dest);
+        dialog->RefreshTableList();
+        auto* list = List(dialog.get());
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QCOMPARE(list->topLevelItem(0)->text(1), QString(" A_BI (GEN_A=17)"));
+        Child<QCheckBox>(dialog.get(), "m_CHKAllTables")->setChecked(false);
+        list->topLevelItem(0)->setSelected(true);
+        list->topLevelItem(2)->setSelected(true);
+        list->setCurrentItem(list->topLevelItem(2), 0, QItemSelectionModel::NoUpdate);
+
+        // F5 reads the list again and keeps what was chosen.
+        Activate(dialog.get());
+        QTest::keyClick(dialog.get(), Qt::Key_F5);
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QVERIFY(list->topLevelItem(0)->isSelected());
+        QVERIFY(!list->topLevelItem(1)->isSelected());
+        QVERIFY(list->topLevelItem(2)->isSelected());
+        QCOMPARE(list->currentItem()->text(0), QString("C"));
+
+        // The run sets GEN_A to the source's value; the list says so at once.
+        QSignalSpy finished(dialog.get(), &CRowmoverDlg::copyFinished);
+        dialog->OnCopy();
+        QVERIFY(finished.wait(kRunTimeoutMs));
+        QCOMPARE(dest.Scalar("SELECT GEN_ID(GEN_A, 0) FROM RDB$DATABASE"), std::string("40"));
+        QCOMPARE(list->topLevelItem(0)->text(1), QString(" A_BI (GEN_A=40)"));
+        QVERIFY(list->topLevelItem(0)->isSelected());
+        QVERIFY(list->topLevelItem(2)->isSelected());
+        QVERIFY(!list->topLevelItem(1)->isSelected());
     }
 
     void TheCopyOfItsDestinationThatAKilledRunLeftIsKeptAndNamed()

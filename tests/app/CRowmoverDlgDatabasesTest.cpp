@@ -8,13 +8,17 @@
 #include "app/EmbeddedFallback.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "support/CTempDatabase.h"
+#include "ui/CDisplayTextDlg.h"
+#include "ui/CElidedEdit.h"
 #include "ui/CMessageBox.h"
 #include "ui/FileDialogs.h"
+#include "ui/WindowSizes.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -148,6 +152,10 @@ class CRowmoverDlgDatabasesTest : public QObject
         QCOMPARE(Shown(dialog.get(), "m_EDTSourceDB"), used + sourceFile);
         QCOMPARE(Shown(dialog.get(), "m_EDTDestDB"), used + destFile);
         QCOMPARE(Child<QLineEdit>(dialog.get(), "m_EDTDestDB")->toolTip(), used + destFile);
+        // The boxes elide a name that does not fit in its middle.
+        auto* box = qobject_cast<CElidedEdit*>(Child<QLineEdit>(dialog.get(), "m_EDTDestDB"));
+        QVERIFY(box != nullptr);
+        QVERIFY(box->DisplayedText().endsWith(QFileInfo(destFile).fileName()));
         QCOMPARE(List(dialog.get())->topLevelItemCount(), 2);
         QVERIFY(!Marked(dialog.get(), "m_LBLSourceDB"));
         QVERIFY(!Marked(dialog.get(), "m_LBLDestDB"));
@@ -406,6 +414,24 @@ class CRowmoverDlgDatabasesTest : public QObject
         QVERIFY(ReadFile(m_folders->DataFolder() + "Rowmover.ini").contains("<WinPos_Main>0;0;-1;-1</WinPos_Main>"));
         auto dialog = m_folders->Start();
         QVERIFY(dialog->isMaximized());
+    }
+
+    void TheSizesGivenToItsWindowsOutliveTheProgram()
+    {
+        {
+            auto dialog = m_folders->Start();
+            CDisplayTextDlg viewer({}, dialog->FontSettings(), "none.txt", dialog.get());
+            viewer.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+            viewer.resize(811, 533);
+            viewer.close();
+            QVERIFY(dialog->close());
+        }
+        QVERIFY(ReadFile(m_folders->DataFolder() + "Rowmover.ini").contains("CDisplayTextDlg=811x533"));
+        LoadWindowSizes("");
+        auto dialog = m_folders->Start();
+        CDisplayTextDlg viewer({}, dialog->FontSettings(), "none.txt", dialog.get());
+        QCOMPARE(viewer.size(), QSize(811, 533));
     }
 
     void TabFollowsTheOrderOfReading()

@@ -6,12 +6,14 @@
 
 #include "support/CTempDatabase.h"
 #include "ui/CMessageBox.h"
+#include "ui/Mnemonics.h"
 #include "ui/ShellOpen.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTreeWidget>
 
@@ -43,7 +46,7 @@ QStringList EntryTexts(QMenu* menu)
 {
     QStringList texts;
     for (const QAction* action : menu->actions())
-        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        texts << (action->isSeparator() ? QStringLiteral("-") : WithoutMnemonic(action->text()));
     return texts;
 }
 
@@ -92,7 +95,7 @@ class CRowmoverDlgMenuTest : public QObject
         auto* bar = Child<QMenuBar>(dialog.get(), "m_pMenuBar");
         QStringList titles;
         for (const QAction* menu : bar->actions())
-            titles << menu->text();
+            titles << WithoutMnemonic(menu->text());
         QCOMPARE(titles, (QStringList{"File", "Tables", "View", "?"}));
         QCOMPARE(EntryTexts(Child<QMenu>(dialog.get(), "ID_MEN_FILE")),
                  (QStringList{"Select source database\tCtrl+S", "Select destination database\tCtrl+D", "-",
@@ -119,12 +122,49 @@ class CRowmoverDlgMenuTest : public QObject
             QVERIFY(Child<QAction>(dialog.get(), name)->shortcut().isEmpty());
     }
 
+    void EveryMenuAndEntryHasAnAltKeyOfItsOwnInEitherLanguage()
+    {
+        auto dialog = m_folders->Start();
+        auto* bar = Child<QMenuBar>(dialog.get(), "m_pMenuBar");
+        for (const QString& language : {QString(), m_folders->sProgram + "German.lng"})
+        {
+            if (!language.isEmpty())
+                QVERIFY(QFile::copy(QStringLiteral(ROWMOVER_RESOURCE_DIR "German.lng"), language));
+            dialog->ApplyTexts(language.toStdU16String());
+            QList<QList<QAction*>> groups{bar->actions()};
+            for (QAction* title : bar->actions())
+                groups << title->menu()->actions();
+            for (const QList<QAction*>& group : groups)
+            {
+                QSet<QKeySequence> keys;
+                for (const QAction* action : group)
+                {
+                    if (action->isSeparator())
+                        continue;
+                    const QKeySequence key = QKeySequence::mnemonic(action->text());
+                    QVERIFY2(!key.isEmpty(), qPrintable(action->text()));
+                    QVERIFY2(!keys.contains(key), qPrintable(action->text()));
+                    keys.insert(key);
+                }
+            }
+        }
+        // Alt and the key of the first menu opens it.
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        auto* file = Child<QMenu>(dialog.get(), "ID_MEN_FILE");
+        const QKeySequence alt = QKeySequence::mnemonic(file->title());
+        QCOMPARE(alt, QKeySequence(Qt::ALT | Qt::Key_D)); // "&Datei"
+        QTest::keyClick(dialog.get(), Qt::Key_D, Qt::AltModifier);
+        QTRY_VERIFY(file->isVisible());
+        file->close();
+    }
+
     void AChosenLanguageChangesTheWindowAtOnce()
     {
         WriteFile(m_folders->sProgram + "Languages.ini", "LanguageName=\"Deutsch\"\r\nLanguageFile=\"Mini.lng\"\r\n");
         WriteFile(m_folders->sProgram + "Mini.lng", kGermanTexts);
         auto dialog = m_folders->Start();
-        QCOMPARE(Child<QMenu>(dialog.get(), "ID_MEN_FILE")->title(), QString("File"));
+        QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_FILE")->title()), QString("File"));
 
         // Cancel changes nothing.
         auto answered = OnNextModal("CLanguageDlg", [](QWidget* language) {
@@ -133,7 +173,7 @@ class CRowmoverDlgMenuTest : public QObject
         });
         Child<QAction>(dialog.get(), "ID_MEN_LANGUAGE")->trigger();
         QVERIFY(*answered);
-        QCOMPARE(Child<QMenu>(dialog.get(), "ID_MEN_FILE")->title(), QString("File"));
+        QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_FILE")->title()), QString("File"));
         QVERIFY(dialog->m_bLanguageUnset);
 
         answered = OnNextModal("CLanguageDlg", [](QWidget* language) {
@@ -144,13 +184,15 @@ class CRowmoverDlgMenuTest : public QObject
         });
         Child<QAction>(dialog.get(), "ID_MEN_LANGUAGE")->trigger();
         QVERIFY(*answered);
-        QCOMPARE(Child<QMenu>(dialog.get(), "ID_MEN_FILE")->title(), QString("Datei"));
-        QCOMPARE(Child<QMenu>(dialog.get(), "ID_MEN_VIEW")->title(), QString("Ansicht"));
-        QCOMPARE(Child<QMenu>(dialog.get(), "ID_MEN_TABLES")->title(), QString("Tables"));
-        QCOMPARE(Child<QMenu>(dialog.get(), "ID_MEN_HELPMENU")->title(), QString("?"));
-        QCOMPARE(Child<QAction>(dialog.get(), "ID_MEN_COPY")->text(), QString("Datenbank kopieren\tStrg+C"));
-        QCOMPARE(Child<QAction>(dialog.get(), "ID_MEN_GENERALLOG")->text(), QString("Allgemeine Protokolldatei"));
-        QCOMPARE(Child<QAction>(dialog.get(), "ID_MEN_HELP")->text(), QString("Hilfe\tF1"));
+        QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_FILE")->title()), QString("Datei"));
+        QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_VIEW")->title()), QString("Ansicht"));
+        QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_TABLES")->title()), QString("Tables"));
+        QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_HELPMENU")->title()), QString("?"));
+        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_COPY")->text()),
+                 QString("Datenbank kopieren\tStrg+C"));
+        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_GENERALLOG")->text()),
+                 QString("Allgemeine Protokolldatei"));
+        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_HELP")->text()), QString("Hilfe\tF1"));
         QCOMPARE(Child<QLabel>(dialog.get(), "m_LBLSourceDB")->text(), QString("1. Quelldatenbank auswählen"));
         QCOMPARE(Child<QCheckBox>(dialog.get(), "m_CHKAllTables")->text(), QString("Alle Tabellen"));
         QCOMPARE(Child<QPushButton>(dialog.get(), "m_BTNCopy")->text(), QString("Kopieren"));
@@ -178,8 +220,9 @@ class CRowmoverDlgMenuTest : public QObject
         });
         Child<QAction>(dialog.get(), "ID_MEN_LANGUAGE")->trigger();
         QVERIFY(*answered);
-        QCOMPARE(Child<QMenu>(dialog.get(), "ID_MEN_FILE")->title(), QString("File"));
-        QCOMPARE(Child<QAction>(dialog.get(), "ID_MEN_COPY")->text(), QString("Copy database\tCtrl+C"));
+        QCOMPARE(WithoutMnemonic(Child<QMenu>(dialog.get(), "ID_MEN_FILE")->title()), QString("File"));
+        QCOMPARE(WithoutMnemonic(Child<QAction>(dialog.get(), "ID_MEN_COPY")->text()),
+                 QString("Copy database\tCtrl+C"));
         QCOMPARE(Child<QTreeWidget>(dialog.get(), "m_LISSourceTables")->headerItem()->text(1), QString("Trigger(s)"));
         QVERIFY(dialog->m_sLanguageFile.empty());
     }

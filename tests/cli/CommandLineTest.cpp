@@ -62,6 +62,19 @@ TEST(CommandLine, UnattendedCopyReportsEveryTableAndAFailure)
     EXPECT_EQ(dest.Scalar("SELECT S FROM BETA"), "ok");
     EXPECT_EQ(ReadWholeFile(program.ProgramFolder().File("update_error.txt")),
               "1 BETA record(s) could not be copied.\r\n\r\n");
+    // The run log ends with the run's summary and where the way back is.
+    const size_t logAt = result.out.find("Run log: ") + 9;
+    const std::string runLog = ReadWholeFile(result.out.substr(logAt, result.out.find('\n', logAt) - logAt));
+    const size_t summary = runLog.rfind("<TBL_                  > Run summary: 1 table(s) copied, 1 failed, 0 not "
+                                        "started; 1 rows copied; 00:00:");
+    ASSERT_NE(summary, std::string::npos) << runLog.substr(runLog.size() > 800 ? runLog.size() - 800 : 0);
+    const std::string tail = runLog.substr(summary);
+    const size_t kept = tail.find("\r\n\r\n<TBL_                  > The destination database as it was before the "
+                                  "copy is kept (" +
+                                  source.Folder().Path() + "DB_copy_");
+    EXPECT_NE(kept, std::string::npos) << tail;
+    EXPECT_TRUE(tail.ends_with(")\r\n\r\n")) << tail;
+    EXPECT_EQ(tail.find("<TBL_", kept + 4), tail.rfind("<TBL_")) << tail;
     // A copy never writes to its source.
     EXPECT_EQ(source.Scalar("SELECT COUNT(*) FROM BETA"), "2");
 }

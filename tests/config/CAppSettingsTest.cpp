@@ -173,6 +173,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
     f.font.CStoredFontSettings::SetPitchAndFamily(34);
     s.m_rcSQLEditor = {10, -20, 800, 600};
     s.m_rcMain = {0, 0, -1, -1};
+    s.m_sWindowSizes = "CCheckReportDlg=900x500;CDisplayTextDlg=720x480";
     s.m_sLanguageName = u"Deutsch";
     s.m_bLanguageUnset = false;
     s.m_sHomeBase = u"/opt/rowmover/";
@@ -210,6 +211,7 @@ TEST(CAppSettingsTest, SavesEveryKeyInOrder)
                                                 "  <FontDefPitch>34</FontDefPitch>\r\n"
                                                 "  <WinPos_SQLEditor>10;-20;800;600</WinPos_SQLEditor>\r\n"
                                                 "  <WinPos_Main>0;0;-1;-1</WinPos_Main>\r\n"
+                                                "  <WinSizes>CCheckReportDlg=900x500;CDisplayTextDlg=720x480</WinSizes>\r\n"
                                                 "  <LanguageName>Deutsch</LanguageName>\r\n"
                                                 "  <FolderHomeBase>/opt/rowmover/</FolderHomeBase>\r\n"
                                                 "  <FolderAppDir>/home/u/.local/share/Rowmover/</FolderAppDir>\r\n"));

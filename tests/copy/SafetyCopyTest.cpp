@@ -4,6 +4,7 @@
 #include "CopyFixture.h"
 
 #include "copy/CTableList.h"
+#include "core/NumberText.h"
 #include "support/CrossDatabaseCompare.h"
 
 #include <filesystem>
@@ -96,8 +97,9 @@ TEST_P(SafetyCopy, EmptyingNeverDeletesOrChangesRowsOfTablesTheCopyLeavesAlone)
     {
         // NOTE is a table of the destination only.
         auto copy = Make(parent + "INSERT INTO PARENT VALUES (1, 'new');",
-                         parent + "CREATE TABLE NOTE (ID INTEGER, PARENT_ID INTEGER CONSTRAINT FK_NOTE_PARENT"
-                                  " REFERENCES PARENT (ID) ON DELETE " +
+                         parent +
+                             "CREATE TABLE NOTE (ID INTEGER, PARENT_ID INTEGER CONSTRAINT FK_NOTE_PARENT"
+                             " REFERENCES PARENT (ID) ON DELETE " +
                              rule + ");");
         copy->dest.Run("INSERT INTO PARENT VALUES (1, 'old'); INSERT INTO NOTE VALUES (5, 1);"
                        " INSERT INTO NOTE VALUES (6, NULL);");
@@ -281,6 +283,80 @@ TEST_P(SafetyCopy, AnAbortRollsTheTableBackAndSwitchesItsTriggersOn)
     EXPECT_EQ(copy->dest.Scalar("SELECT RDB$TRIGGER_INACTIVE FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = 'T_BI'"), "0");
     EXPECT_TRUE(copy->engine.Journal().Entries().empty());
     EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM LATER"), "9"); // the run ended with T
+}
+
+TEST_P(SafetyCopy, RowsAnAbortRollsBackAreOneLineAndNoFailedRecords)
+{
+    const char* ddl = "CREATE TABLE T (ID INTEGER, S VARCHAR(20)); CREATE TABLE LATER (ID INTEGER);"
+                      "CREATE TABLE LAST (ID INTEGER);";
+    auto copy =
+        Make(std::string(ddl) + "INSERT INTO LATER VALUES (1); INSERT INTO LAST VALUES (1);"
+                                "SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 100000) DO BEGIN"
+                                " INSERT INTO T VALUES (:I, 'row ' || :I); I = I + 1; END END^ SET TERM ; ^",
+             std::string(ddl) + "INSERT INTO T VALUES (-1, 'old');");
+    copy->engine.SetMaxBatchRows(1);
+    CStringGrid grid;
+    grid.SetSize(1, 3);
+    grid.SetCell(0, 0, "T");
+    grid.SetCell(0, 1, "LATER");
+    grid.SetCell(0, 2, "LAST");
+    const CCopyJob job{&grid, &copy->engine, ELogging::On, true, {}};
+    std::atomic<bool> rowsWritten{false};
+    std::vector<double> shares;
+    std::vector<STableOutcome> ended;
+    SCopyRunEvents events;
+    events.progressInterval = std::chrono::milliseconds(0);
+    events.tableProgress = [&](int, const SRowProgress& progress) {
+        shares.push_back(progress.runShare);
+        if (progress.rows >= 50)
+            rowsWritten.store(true);
+    };
+    events.tableEnded = [&](int, const STableOutcome& outcome) { ended.push_back(outcome); };
+    std::thread aborter([&] {
+        for (int wait = 0; wait < 6000 && !rowsWritten.load(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        copy->engine.RequestAbort();
+    });
+    const std::atomic<bool> stop{false};
+    const SCopyRunResult result = RunCopyJob(job, stop, events);
+    aborter.join();
+
+    ASSERT_TRUE(result.aborted);
+    EXPECT_EQ(result.failedTables, 0); // the user ended it; nothing failed
+    EXPECT_EQ(result.notStartedTables, (std::vector<std::string>{"LATER", "LAST"}));
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].status, ETableStatus::Stopped);
+    EXPECT_GE(ended[0].rowsRolledBack, 50);
+    EXPECT_EQ(ended[0].rowsFailed, 0);
+    EXPECT_EQ(result.rowsRolledBack, ended[0].rowsRolledBack);
+    // The bar stays where the abort found it.
+    ASSERT_FALSE(shares.empty());
+    EXPECT_LT(shares.back(), 1.0);
+
+    const std::string log = copy->RunLog();
+    EXPECT_FALSE(Contains(log, "ERROR: Failed to add")) << log.substr(0, 2000);
+    EXPECT_FALSE(Contains(log, "WARNING: Copy failed")) << log.substr(0, 2000);
+    const std::string rolledBack = GroupedNumber(ended[0].rowsRolledBack) + " rows rolled back: aborted by the user";
+    EXPECT_EQ(CountOf(log, Entry("T", rolledBack)), 1u) << log.substr(0, 2000);
+    EXPECT_TRUE(
+        Contains(log, Entry("T", "Copy aborted by the user in this table; not started: 2 table(s)", "LATER, LAST")))
+        << log.substr(0, 2000);
+    // Nothing for the failed-records report: no record failed.
+    EXPECT_FALSE(Contains(copy->Report(), "could not be copied")) << copy->Report();
+    EXPECT_EQ(copy->dest.Query("SELECT ID, S FROM T"), (Rows{{"-1", "old"}}));
+
+    // The log ends with the run's summary.
+    WriteRunSummary(copy->engine, result, "/kept/dest.fdb");
+    const std::string summarized = copy->RunLog();
+    const std::string runPrefix = Entry("", "").substr(0, 24);
+    EXPECT_NE(
+        summarized.find(runPrefix + " Run summary: 0 table(s) copied, 0 failed, 2 not started; 0 rows copied; 00:00:",
+                        log.size()),
+        std::string::npos)
+        << summarized.substr(log.size());
+    EXPECT_TRUE(Contains(summarized.substr(log.size()), "; aborted by the user in table T ()\r\n\r\n"));
+    EXPECT_TRUE(summarized.ends_with(
+        Entry("", "The destination database as it was before the copy is kept", "/kept/dest.fdb")));
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, SafetyCopy, ::testing::Values(false, true), PathName);

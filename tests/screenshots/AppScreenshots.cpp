@@ -3,6 +3,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/CCheckReportDlg.h"
+#include "app/CRunResultsDlg.h"
 #include "app/FirebirdClientVersion.h"
 #include "config/CLanguageCatalog.h"
 
@@ -50,5 +51,57 @@ const SScreenshotRegistration kCheckReport("CCheckReportDlg", [](SScreenshotCont
     auto dialog = std::make_unique<CCheckReportDlg>(context.sLanguageFile, *context.pFont);
     dialog->ShowReport(SampleCheckReport());
     return std::unique_ptr<QWidget>(std::move(dialog));
+});
+} // namespace
+
+namespace
+{
+// A run into a redesigned shop database: one table failed, the user aborted
+// another and the last was not started.
+SCopyRunResult SampleRunResult()
+{
+    SCopyRunResult result;
+    result.started = true;
+    result.allCopied = false;
+    result.failedTables = 1;
+    result.aborted = true;
+    result.abortedTable = "ORDER_LINES";
+    result.notStartedTables = {"PRODUCT"};
+    result.notStarted = 1;
+    result.rowsCopied = 2001200;
+    const auto outcome = [](const char* table, ETableStatus status, long long written, long long failed,
+                            long long rolledBack, double seconds, const char* error) {
+        STableOutcome row;
+        row.table = table;
+        row.status = status;
+        row.rowsWritten = written;
+        row.rowsFailed = failed;
+        row.rowsRolledBack = rolledBack;
+        row.seconds = seconds;
+        row.error = error;
+        return row;
+    };
+    result.tables = {
+        outcome("BIGT", ETableStatus::Copied, 2000000, 0, 0, 412, ""),
+        outcome("CUSTOMER", ETableStatus::Copied, 1200, 0, 0, 2, ""),
+        outcome("ORDERS", ETableStatus::Failed, 0, 31, 0, 3,
+                "arithmetic exception, numeric overflow, or string truncation"),
+        outcome("ORDER_LINES", ETableStatus::Stopped, 0, 0, 820864, 95, "Copy aborted by the user"),
+        outcome("PRODUCT", ETableStatus::Stopped, 0, 0, 0, 0, ""),
+    };
+    return result;
+}
+
+const SScreenshotRegistration kRunResults("CRunResultsDlg", [](SScreenshotContext& context) {
+    const QString summary =
+        QString::fromStdU16String(context.sLanguageFile.isEmpty() ? u"Last run: 2 table(s) copied, 1 failed, "
+                                                                    u"2,001,200 rows, 00:08:32, aborted by the user"
+                                                                  : u"Letzter Lauf: 2 Tabelle(n) kopiert, 1 "
+                                                                    u"fehlgeschlagen, 2.001.200 Zeilen, 00:08:32");
+    CRunResultsDlg::SFiles files;
+    files.keptCopy = "/home/anne/shop/DB_copy_20261209/20261209031500_destination_before.fdb";
+    return std::unique_ptr<QWidget>(std::make_unique<CRunResultsDlg>(context.sLanguageFile, *context.pFont, summary,
+                                                                     u"localhost:/home/anne/shop/new_shop.fdb",
+                                                                     SampleRunResult(), files));
 });
 } // namespace

@@ -207,7 +207,7 @@ class CDBSQLDlgRunTest : public QObject
         CResultModel* model = editor->ResultModel();
         QCOMPARE(model->rowCount(), CDBSQLDlg::kPageRows);
         QVERIFY(model->HasMoreRows());
-        QCOMPARE(Status(editor.get()), QString("1000 rows shown; more follow when you scroll to the end or press "
+        QCOMPARE(Status(editor.get()), QString("1,000 rows shown; more follow when you scroll to the end or press "
                                                "Fetch all"));
         auto* grid = Child<QTreeView>(editor.get(), "m_LISResult");
         grid->scrollToBottom();
@@ -221,10 +221,36 @@ class CDBSQLDlgRunTest : public QObject
         QCOMPARE(model->rowCount(), 2500);
         QVERIFY(!model->HasMoreRows());
         QVERIFY(!fetchAll->isEnabled());
-        QCOMPARE(Status(editor.get()), QString("2500 rows"));
+        QCOMPARE(Status(editor.get()), QString("2,500 rows"));
         // Nothing more to fetch: the end of the grid asks for nothing.
         grid->scrollToBottom();
         QVERIFY(!editor->IsBusy());
+    }
+
+    void AtItsFirstSizeTheEditorShowsItsTextsAndItsColumnsTakeTheRoomThereIs()
+    {
+        auto editor = Open(m_db->Name(), "NUMBERS");
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+        auto* status = Child<QLabel>(editor.get(), "m_LBLStatus");
+        QVERIFY(Status(editor.get()).startsWith("1,000 rows shown; more follow"));
+        QVERIFY2(status->width() >= status->fontMetrics().horizontalAdvance(status->text()),
+                 qPrintable(QString::number(status->width())));
+
+        const QString value = "a value wider than its header";
+        Run(editor.get(), "SELECT N, '" + value + "' AS T FROM NUMBERS");
+        QVERIFY(WaitIdle(editor.get()));
+        auto* grid = Child<QTreeView>(editor.get(), "m_LISResult");
+        QVERIFY2(grid->columnWidth(1) >= grid->fontMetrics().horizontalAdvance(value),
+                 qPrintable(QString::number(grid->columnWidth(1))));
+        QVERIFY(grid->columnWidth(1) <= grid->viewport()->width() / 2 + 1);
+
+        // Fetching says how many rows have come so far.
+        QTest::mouseClick(Child<QPushButton>(editor.get(), "m_BTNFetchAll"), Qt::LeftButton);
+        const QString fetching = Status(editor.get());
+        QVERIFY(WaitIdle(editor.get()));
+        QVERIFY2(fetching.startsWith("Fetching rows... 1,000 rows fetched, "), qPrintable(fetching));
+        QCOMPARE(Status(editor.get()), QString("2,500 rows"));
     }
 
     void NullAndTheEmptyTextLookDifferentButKeepTheirValues()
@@ -272,7 +298,7 @@ class CDBSQLDlgRunTest : public QObject
         SetNextFileDialogAnswer(path);
         editor->OnExportResults();
         QVERIFY(WaitIdle(editor.get()));
-        QCOMPARE(Status(editor.get()), QString("All 2500 rows of the result were exported."));
+        QCOMPARE(Status(editor.get()), QString("All 2,500 rows of the result were exported."));
         std::ifstream file(path.toStdString(), std::ios::binary);
         std::string line;
         std::vector<std::string> lines;

@@ -136,6 +136,54 @@ class CDBSelectDlgTest : public QObject
         QCOMPARE(Box(&dialog)->currentText(), QString("/data/plain.fdb"));
     }
 
+    void BrowseStartsInTheFolderOfTheDatabaseChosen()
+    {
+        QTemporaryDir folder;
+        const struct
+        {
+            QString database;
+            QString start;
+        } cases[] = {
+            {"localhost:" + folder.path() + "/old.fdb", folder.path()},
+            {"localhost/3050:" + folder.path() + "/old.fdb", folder.path()},
+            {folder.path() + "/old.fdb", folder.path()},
+            // A folder that is not there gives the dialog no start.
+            {"localhost:/no/such/folder/old.fdb", QString()},
+        };
+        for (const auto& c : cases)
+        {
+            SCaller caller;
+            caller.database = c.database.toStdU16String();
+            SSelectDatabaseArgs args = caller.Args(*m_font);
+            CDBSelectDlg dialog(args);
+            SetNextFileDialogAnswer(QString());
+            Click(&dialog, "m_BTNBrowse");
+            QCOMPARE(LastFileDialogInitialPath(), c.start);
+        }
+    }
+
+    void TheDestinationsWindowWearsTheDestinationsPicture()
+    {
+        QImage pictures[2];
+        int i = 0;
+        for (const CDBSelectDlg::ERole role : {CDBSelectDlg::ERole::Source, CDBSelectDlg::ERole::Destination})
+        {
+            SCaller caller;
+            caller.database = u"/data/shop.fdb";
+            SSelectDatabaseArgs args = caller.Args(*m_font);
+            CDBSelectDlg dialog(args, nullptr, role);
+            pictures[i++] = Child<QLabel>(&dialog, "m_PICDatabase")->pixmap().toImage();
+        }
+        QVERIFY(!pictures[0].isNull());
+        QCOMPARE(pictures[1].size(), pictures[0].size());
+        QVERIFY(pictures[0] != pictures[1]);
+        // Green where the source's picture is blue.
+        const QColor source = pictures[0].pixelColor(pictures[0].width() / 2, pictures[0].height() / 4);
+        const QColor dest = pictures[1].pixelColor(pictures[1].width() / 2, pictures[1].height() / 4);
+        QVERIFY2(source.blue() > source.green() && dest.green() > dest.blue(),
+                 qPrintable(source.name() + " " + dest.name()));
+    }
+
     void ACancelledFileDialogEmptiesTheBoxAndAddsNothing()
     {
         SCaller caller;

@@ -1,5 +1,7 @@
 #include "ui/CDisplayTextDlg.h"
 #include "ui/CFontSettings.h"
+#include "ui/FixedFont.h"
+#include "ui/WindowSizes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -8,8 +10,10 @@
 #include <QFontInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 
 namespace
 {
@@ -95,16 +99,72 @@ class CDisplayTextDlgTest : public QObject
         QVERIFY(text.size() <= CDisplayTextDlg::kShownBytes + 200);
     }
 
+    void ALogOpensAtItsEnd()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath("run_log.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int line = 0; line < 3000; ++line)
+            file.write(QByteArray("<TBL_T                 > Successfully inserted (") + QByteArray::number(line) +
+                       ")\r\n\r\n");
+        file.write("<TBL_                  > Run summary: the last line (a long one that reaches far to the right of "
+                   "the box, so that the view could scroll sideways)\r\n");
+        file.close();
+        QWidget owner;
+        CFontSettings font(&owner);
+        CDisplayTextDlg dialog({}, font, path);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* box = dialog.findChild<QPlainTextEdit*>("m_EDTText");
+        QScrollBar* bar = box->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(box->horizontalScrollBar()->value(), 0);
+        // The last line is in view.
+        const QTextBlock last = box->document()->lastBlock().previous();
+        QVERIFY(last.text().startsWith("<TBL_                  > Run summary"));
+        QCOMPARE(box->cursorForPosition(QPoint(2, box->viewport()->height() - 2)).block().blockNumber() >=
+                     last.blockNumber() - 1,
+                 true);
+    }
+
+    void TheSizeTheUserGaveIsTheSizeItOpensAtNextTime()
+    {
+        QWidget owner;
+        CFontSettings font(&owner);
+        {
+            CDisplayTextDlg first({}, font, "none.txt");
+            first.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&first));
+            first.resize(913, 577);
+            first.close();
+        }
+        CDisplayTextDlg second({}, font, "none.txt");
+        QCOMPARE(second.size(), QSize(913, 577));
+        // The sizes go into the settings as text and come back from there.
+        const std::string stored = WindowSizesText();
+        QVERIFY2(stored.find("CDisplayTextDlg=913x577") != std::string::npos, stored.c_str());
+        LoadWindowSizes("");
+        QVERIFY(!RememberedWindowSize("CDisplayTextDlg").isValid());
+        LoadWindowSizes(stored + ";broken;x=0x5;y=12");
+        QCOMPARE(RememberedWindowSize("CDisplayTextDlg"), QSize(913, 577));
+        QVERIFY(!RememberedWindowSize("x").isValid());
+        QCOMPARE(WindowSizesText(), stored);
+    }
+
     void TextBoxUsesAFixedPitchFont()
     {
         QWidget owner;
         CFontSettings font(&owner);
         CDisplayTextDlg dialog({}, font, "none.txt");
         const QFont textFont = dialog.findChild<QPlainTextEdit*>("m_EDTText")->font();
-        QCOMPARE(textFont.family(), QString("Courier New"));
-        QVERIFY(QFontInfo(textFont).fixedPitch());
+        // Courier New where it is a fixed-pitch face, the system's fixed font
+        // otherwise: fixed pitch on any set of fonts.
+        QVERIFY2(QFontInfo(textFont).fixedPitch(), qPrintable(QFontInfo(textFont).family()));
+        QCOMPARE(textFont, FixedPitchFont(textFont));
         // The dialog's own font stays the user's.
-        QVERIFY(dialog.findChild<QPushButton*>("m_BTNOk")->font().family() != QString("Courier New"));
+        QVERIFY(dialog.findChild<QPushButton*>("m_BTNOk")->font() != textFont);
     }
 
     void ResizeKeepsOkCentredAtTheBottomAndTextAboveIt()
