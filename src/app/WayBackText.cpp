@@ -41,6 +41,11 @@ std::vector<std::string> PreparedCopiesTexts(const CCopyEngine& engine, bool mak
     else if (engine.SourceCopyKind() == ECopyKind::ServerBackup)
         texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMServerBackup),
                                    std::vector<std::string>{settings.source.database, settings.files.sourceBackup}));
+    else if (engine.SourceCopyKind() == ECopyKind::PlainFile)
+        texts.push_back(withReason(
+            FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMPlainCopy),
+                       std::vector<std::string>{settings.source.database, settings.files.sourceBackup}),
+            engine.SourceCopyError()));
     if (!settings.places.wayBack)
         texts.push_back(WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMNoWayBackChosen)));
     else if (!engine.DestinationCopyMade())
@@ -50,6 +55,11 @@ std::vector<std::string> PreparedCopiesTexts(const CCopyEngine& engine, bool mak
     else if (engine.DestinationCopyKind() == ECopyKind::ServerBackup)
         texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMServerBackup),
                                    std::vector<std::string>{settings.dest.database, settings.files.destinationCopy}));
+    else if (engine.DestinationCopyKind() == ECopyKind::PlainFile)
+        texts.push_back(withReason(
+            FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMPlainCopy),
+                       std::vector<std::string>{settings.dest.database, settings.files.destinationCopy}),
+            engine.DestinationCopyError()));
     return texts;
 }
 

@@ -68,6 +68,7 @@
     X(FrmCopy_m_acMCurrentTable, "FrmCopy.m_acMCurrentTable", "Current table: %s (%d", "sd") \
     X(FrmCopy_m_acMDiskUse, "FrmCopy.m_acMDiskUse", "This run wrote %s to disk: source backup %s, destination's way back %s, logs %s", "ssss") \
     X(FrmCopy_m_acMServerBackup, "FrmCopy.m_acMServerBackup", "The server made the copy of %s as a backup file: %s (restore it with gbak -c)", "ss") \
+    X(FrmCopy_m_acMPlainCopy, "FrmCopy.m_acMPlainCopy", "The engine refused to hold %s still for its copy, which is the file as it was: a program that wrote to it meanwhile can have left it torn: %s", "ss") \
     X(FrmCopy_m_acMStaleLockEnded, "FrmCopy.m_acMStaleLockEnded", "A copy that was killed left %s locked for its backup (stalled state); the lock is ended and its changes merged.", "s") \
     X(FrmCopy_m_acMDestKept, "FrmCopy.m_acMDestKept", "The destination database as it was before the copy is kept in %s", "s") \
     X(FrmCopy_m_acMTriggersLeftOff, "FrmCopy.m_acMTriggersLeftOff", "The triggers of table %s were left inactive: %s. The next copy into %s switches them on again; or switch them on yourself: %s", "ssss") \

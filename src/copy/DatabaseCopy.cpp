@@ -198,8 +198,9 @@ bool MarkCopyAsOwnDatabase(const std::string& file)
 }
 
 bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, const std::string& target, int attempts,
-                    std::string& error)
+                    std::string& error, bool& lockRefused)
 {
+    lockRefused = false;
     CFbConnection connection(attempts);
     if (!connection.Connect(login.user, login.password, login.database))
     {
@@ -215,6 +216,7 @@ bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, c
     if (failure != 0)
     {
         error = connection.LastErrorMessage();
+        lockRefused = true;
         return false;
     }
     std::optional<SLockedInProgress> inProgress;

@@ -16,9 +16,11 @@ long long DatabaseSize(const SDatabaseLogin& login, int attempts);
 // still for it (ALTER DATABASE BEGIN BACKUP ... END BACKUP: the changes
 // meanwhile wait in a delta file and are merged at the end), then marks the
 // copy as a database of its own. localFile is the file the login reaches.
-// A target that cannot be completed is removed. False with the reason.
+// A target that cannot be completed is removed. False with the reason;
+// lockRefused tells when the engine refused the backup lock itself (only
+// the database's owner and administrators may take it), before any copy.
 bool CopyLockedFile(const SDatabaseLogin& login, const std::string& localFile, const std::string& target, int attempts,
-                    std::string& error);
+                    std::string& error, bool& lockRefused);
 
 // Ends the backup state that CopyLockedFile holds at this moment, if any:
 // for an interrupt that ends the program in the middle of the copy. Safe to

@@ -56,6 +56,7 @@ enum class ECopyKind
     None,
     LockedFile,   // the file, copied while the engine held its backup lock
     ServerBackup, // a backup (gbak format) that the server streamed to this program
+    PlainFile,    // the file as it was: the engine refused this user its backup lock
 };
 
 // Everything a copy run works with, set by its preparation and then read by

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <unistd.h>
@@ -22,6 +23,7 @@ namespace
 {
 constexpr const char* BackupLockName = "BackupLock";
 constexpr const char* BackupMarkerPrefix = "BackupLock_";
+constexpr int PlainCopyChunk = 1 << 20;
 
 // What a logged row takes beside its values: the SQL log's statement and
 // the data log's separators and line ends.
@@ -82,9 +84,25 @@ ECopyKind CCopyEngine::CopyDatabase(const SDatabaseLogin& login, bool inFiles, s
                                      EscapeTabField(&login == &m_settings.source ? m_settings.sourceIdentity
                                                                                  : m_settings.destIdentity) +
                                      "\t" + EscapeTabField(login.database));
-        const bool copied = CopyLockedFile(login, local, target, m_settings.attempts, error);
+        bool lockRefused = false;
+        const bool copied = CopyLockedFile(login, local, target, m_settings.attempts, error, lockRefused);
         RemoveFile(marker);
-        return copied ? ECopyKind::LockedFile : ECopyKind::None;
+        if (copied)
+            return ECopyKind::LockedFile;
+        if (!lockRefused)
+            return ECopyKind::None;
+        // A user who may fill the tables but not lock the database still
+        // gets the copy of its file as it is: a way back that only writers
+        // meanwhile could tear is better than none. The refusal stays said.
+        const std::string refusal = error;
+        if (!CopyFileInChunks(local, target, PlainCopyChunk))
+        {
+            error = refusal + "\n" + std::strerror(errno);
+            RemoveFile(target);
+            return ECopyKind::None;
+        }
+        error = refusal;
+        return ECopyKind::PlainFile;
     }
     const std::string backup = ServerBackupName(target);
     if (BackupThroughServer(login, backup, error))
@@ -237,6 +255,11 @@ void CCopyEngine::ReportCopies(ELogging logging)
             WriteLog(std::string(what) + " copied while the engine held the file still (backup lock)", file);
         else if (kind == ECopyKind::ServerBackup)
             WriteLog(std::string(what) + " made by the server as a backup file; restore it with gbak -c", file);
+        else if (kind == ECopyKind::PlainFile)
+            WriteLog("WARNING: " + std::string(what) +
+                         " copied as the file is, without the engine's backup lock, which it refused; a program that "
+                         "wrote to it meanwhile can have left the copy torn",
+                     file);
     };
     said(m_sourceCopyKind, m_settings.files.sourceBackup, "Source database");
     said(m_destCopyKind, m_settings.files.destinationCopy, "Destination database as it was before the run");

@@ -96,7 +96,7 @@ class CDBCopyDlgUnattendedTest : public QObject
 
         QCOMPARE(code, int(ExitTableFailed));
         const std::vector<std::string> lines = Lines(out.str());
-        QCOMPARE(lines.size(), size_t(6));
+        QCOMPARE(lines.size(), size_t(7));
         QCOMPARE(lines[0], std::string("A copy successful."));
         QCOMPARE(lines[1], std::string("B copy failed."));
         QCOMPARE(lines[2], std::string("C copy successful."));
@@ -104,6 +104,7 @@ class CDBCopyDlgUnattendedTest : public QObject
         QVERIFY(FileExists(lines[3].substr(9)));
         QVERIFY(lines[4].rfind("SQL log: ", 0) == 0);
         QVERIFY(lines[5].rfind("Data text log: ", 0) == 0);
+        QVERIFY(lines[6].rfind("This run wrote ", 0) == 0);
         // After a failed table the destination as it was before the run is kept beside the logs.
         const std::string kept = "The destination database as it was before the copy is kept in ";
         const std::vector<std::string> errors = Lines(err.str());

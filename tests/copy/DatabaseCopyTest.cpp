@@ -73,8 +73,9 @@ TEST_P(DatabaseCopy, EitherWayGivesTheDatabaseAsItWasAndLeavesItInItsNormalState
     CWatchedDatabase db(Filled(), OnPath(GetParam(), "db.fdb"));
     CTempFolder copies;
     std::string error;
+    bool lockRefused = false;
 
-    ASSERT_TRUE(CopyLockedFile(Login(db), db.Path(), copies.File("locked.fdb"), 1, error)) << error;
+    ASSERT_TRUE(CopyLockedFile(Login(db), db.Path(), copies.File("locked.fdb"), 1, error, lockRefused)) << error;
     EXPECT_EQ(BackupState(db), "0");
     EXPECT_EQ(DatabaseFingerprint(copies.File("locked.fdb")), db.ExpectedFingerprint());
     // The copy is a database of its own: no delta file of the original is needed.
@@ -112,7 +113,8 @@ TEST_P(DatabaseCopy, ACopyUnderTheBackupLockIsWholeWhileAnotherAttachmentWrites)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     CTempFolder copies;
     std::string error;
-    const bool copied = CopyLockedFile(Login(db), db.Path(), copies.File("locked.fdb"), 1, error);
+    bool lockRefused = false;
+    const bool copied = CopyLockedFile(Login(db), db.Path(), copies.File("locked.fdb"), 1, error, lockRefused);
     const int atCopy = written.load();
     // It writes on after the copy too: the delta was merged, the lock ended.
     for (int i = 0; i < 2000 && written.load() < atCopy + 50; ++i)
@@ -153,7 +155,9 @@ TEST_P(DatabaseCopy, AFullDiskDuringEitherCopyLeavesNoHalfCopyAndTheDatabaseAsIt
     if (!disk.Mounted())
         GTEST_SKIP() << "a small tmpfs file system cannot be mounted here (needs root and mount rights)";
     std::string error;
-    EXPECT_FALSE(CopyLockedFile(Login(db), db.Path(), disk.File("locked.fdb"), 1, error));
+    bool lockRefused = false;
+    EXPECT_FALSE(CopyLockedFile(Login(db), db.Path(), disk.File("locked.fdb"), 1, error, lockRefused));
+    EXPECT_FALSE(lockRefused);
     EXPECT_NE(error, "");
     EXPECT_FALSE(FileExists(disk.File("locked.fdb")));
     // The lock is ended whatever became of the copy.
@@ -178,13 +182,31 @@ TEST_P(DatabaseCopy, AUserTheServerRefusesTheBackupGetsNoCopyAndTheReason)
     }
     CTempFolder copies;
     std::string error;
-    EXPECT_FALSE(CopyLockedFile(Login(db, "WAYBACK_NOBODY", "nobody"), db.Path(), copies.File("locked.fdb"), 1, error));
+    bool lockRefused = false;
+    EXPECT_FALSE(CopyLockedFile(Login(db, "WAYBACK_NOBODY", "nobody"), db.Path(), copies.File("locked.fdb"), 1, error,
+                                lockRefused));
+    EXPECT_TRUE(lockRefused);
     EXPECT_NE(error, "");
     EXPECT_FALSE(FileExists(copies.File("locked.fdb")));
     error.clear();
     EXPECT_FALSE(BackupThroughServer(Login(db, "WAYBACK_NOBODY", "nobody"), copies.File("server.fbk"), error));
     EXPECT_NE(error, "");
     EXPECT_FALSE(FileExists(copies.File("server.fbk")));
+    EXPECT_EQ(BackupState(db), "0");
+
+    // A run of that user into the database still gets the file as it is for
+    // its way back, and is told why it is not held still.
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER);", OnPath(GetParam(), "source.fdb"));
+    CTempFolder program;
+    CCopyEngine engine;
+    engine.Init(TestUser, TestPassword, 1);
+    ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", db.Name(), "WAYBACK_NOBODY", "nobody", false, program.Path(),
+                                 false),
+              0);
+    ASSERT_TRUE(engine.DestinationCopyMade()) << engine.DestinationCopyError();
+    EXPECT_EQ(engine.DestinationCopyKind(), ECopyKind::PlainFile);
+    EXPECT_NE(engine.DestinationCopyError(), "");
+    EXPECT_EQ(DatabaseFingerprint(engine.Settings().files.destinationCopy), db.ExpectedFingerprint());
     EXPECT_EQ(BackupState(db), "0");
 }
 
