@@ -77,12 +77,15 @@ std::string CopyOwner(const std::string& fileName)
 }
 
 // Secondary files and shadows: their names are written into the primary
-// file, so a copy of it would read from, or write to, the live ones.
+// file, so a copy of it would read from, or write to, the live ones. The
+// difference file of the backup lock (flag 32) is none of them: the lock
+// keeps the primary file whole without it.
 bool HasFilesBesideThePrimary(CFbConnection& connection)
 {
     CStringGrid files;
     int failure = 0;
-    connection.Execute("SELECT FIRST 1 1 FROM RDB$FILES", failure, &files);
+    connection.Execute("SELECT FIRST 1 1 FROM RDB$FILES WHERE BIN_AND(COALESCE(RDB$FILE_FLAGS, 0), 32) = 0", failure,
+                       &files);
     return failure != 0 || files.RowCount() > 0;
 }
 } // namespace

@@ -73,7 +73,11 @@ ECopyKind CCopyEngine::CopyDatabase(const SDatabaseLogin& login, bool inFiles, s
     // The file itself, held still by the engine, where this program can read
     // it; otherwise the server's backup, which also takes a database kept in
     // several files whole.
-    if (!inFiles && IsDatabaseOnThisMachine(login.database) && FileExists(local) && ::access(local.c_str(), R_OK) == 0)
+    // Under a backup lock that somebody else holds (nbackup -L) the file
+    // lacks what was committed since the lock began: the server's backup
+    // reads the database as it is.
+    if (!inFiles && IsDatabaseOnThisMachine(login.database) && FileExists(local) &&
+        ::access(local.c_str(), R_OK) == 0 && !IsInBackupState(login, m_settings.attempts))
     {
         // One backup state at a time among this user's runs; the marker names
         // the database for a later run, should this one be killed meanwhile.

@@ -5,6 +5,7 @@
 #include "support/DatabaseFingerprint.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -127,6 +128,40 @@ TEST(PrepareCopy, ADatabaseInSeveralFilesGetsTheEnginesBackupNotACopyOfItsPrimar
     EXPECT_EQ(run.engine.DestinationCopyKind(), ECopyKind::ServerBackup);
     EXPECT_TRUE(run.engine.Settings().files.destinationCopy.ends_with(".fbk"));
     EXPECT_GT(FileSize(run.engine.Settings().files.destinationCopy), 0);
+}
+
+TEST(PrepareCopy, ADifferenceFileGivesACopyOfTheFileAndABackupStateOfAnothersTheServersBackup)
+{
+    // A difference file named for the backup lock is no file of the
+    // database's own: the primary file is copied under the lock.
+    {
+        SPrepared run;
+        run.dest.Run("ALTER DATABASE ADD DIFFERENCE FILE '" + run.dest.Folder().File("dest.dif") + "';");
+        ASSERT_EQ(run.dest.Scalar("SELECT COUNT(*) FROM RDB$FILES"), "1");
+        ASSERT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(),
+                                         false),
+                  0);
+        EXPECT_TRUE(run.engine.DestinationCopyMade()) << run.engine.DestinationCopyError();
+        EXPECT_EQ(run.engine.DestinationCopyKind(), ECopyKind::LockedFile);
+        EXPECT_EQ(DatabaseFingerprint(run.engine.Settings().files.destinationCopy),
+                  DatabaseFingerprint(run.dest.Path()));
+    }
+    // Under a backup lock somebody else holds (nbackup -L), the primary file
+    // lacks what was committed since: the server's backup has it.
+    SPrepared run;
+    run.dest.Run("ALTER DATABASE BEGIN BACKUP;");
+    run.dest.Run("INSERT INTO T VALUES (7);");
+    ASSERT_EQ(
+        run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false), 0);
+    EXPECT_TRUE(run.engine.DestinationCopyMade()) << run.engine.DestinationCopyError();
+    EXPECT_EQ(run.engine.DestinationCopyKind(), ECopyKind::ServerBackup);
+    EXPECT_EQ(run.dest.Scalar("SELECT MON$BACKUP_STATE FROM MON$DATABASE"), "1");
+    run.dest.Run("ALTER DATABASE END BACKUP;");
+    const std::string restored = run.program.File("restored.fdb");
+    const std::string restore = std::string("gbak -c -user ") + TestUser + " -password " + TestPassword + " '" +
+                                run.engine.Settings().files.destinationCopy + "' '" + restored + "' > /dev/null 2>&1";
+    ASSERT_EQ(std::system(restore.c_str()), 0);
+    EXPECT_EQ(DatabaseFingerprint(restored), DatabaseFingerprint(run.dest.Path()));
 }
 
 TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList)
