@@ -97,8 +97,9 @@ std::string ExistingPlace(std::string path)
 
 long long FreeSpace(const std::string& path)
 {
+    const std::string place = ExistingPlace(path);
     struct statvfs info{};
-    if (::statvfs(ExistingPlace(path).c_str(), &info) != 0)
+    if (::access(place.c_str(), W_OK) != 0 || ::statvfs(place.c_str(), &info) != 0)
         return -1;
     return static_cast<long long>(info.f_bavail) * static_cast<long long>(info.f_frsize);
 }

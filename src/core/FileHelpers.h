@@ -43,7 +43,8 @@ bool CopyFileInChunks(const std::string& source, const std::string& destination,
 // The file's size in bytes; -1 when it does not exist.
 long long FileSize(const std::string& path);
 // The bytes free to this user on the file system of path (an existing file
-// or folder, or the nearest existing folder above it); -1 when unknown.
+// or folder, or the nearest existing folder above it); -1 when unknown, and
+// when that place cannot be written: then room is not what stops a writer.
 long long FreeSpace(const std::string& path);
 // An identifier of the file system that holds path (as FreeSpace finds
 // it); -1 when unknown.

@@ -261,10 +261,11 @@ std::string ThreeTables()
 class CSmallDisk
 {
   public:
-    explicit CSmallDisk(int kilobytes)
+    explicit CSmallDisk(int kilobytes, bool readOnly = false)
     {
         const std::string options = "size=" + std::to_string(kilobytes) + "k";
-        m_bMounted = mount("tmpfs", m_folder.Path().c_str(), "tmpfs", 0, options.c_str()) == 0;
+        m_bMounted =
+            mount("tmpfs", m_folder.Path().c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
     }
     ~CSmallDisk()
     {
@@ -736,6 +737,29 @@ TEST_P(FullDisk, ADiskFillingUpUnderTheDestinationEndsTheTableAndKeepsItsOldRows
     // Only the old rows, each as it was.
     const std::string rows = IsqlOutput(dest, SummaryQuery("T"));
     EXPECT_TRUE(Contains(rows, OldRowsSummary(200))) << rows;
+}
+
+// A log folder that cannot be made (here: on a read-only file system, which
+// has no room either) is no lack of room: the copy runs without its logs,
+// as with any run folder that cannot be made, and says so.
+TEST(Faults, ALogFolderOnAReadOnlyDiskIsSaidAsUnwritableNotAsTooLittleRoom)
+{
+    CSmallDisk readOnly(64, true);
+    if (!readOnly.Mounted())
+        GTEST_SKIP() << "a read-only tmpfs file system cannot be mounted here (needs root and mount rights)";
+    CWatchedDatabase source("CREATE TABLE T (ID INTEGER); INSERT INTO T VALUES (1);");
+    CTempDatabase dest("CREATE TABLE T (ID INTEGER);");
+    CInstalledProgram program;
+    std::vector<std::string> arguments{"--log-dir", readOnly.Folder().File("logs")};
+    for (const std::string& argument : CopyArguments(source, dest))
+        arguments.push_back(argument);
+
+    const SRunResult result = program.Run(arguments);
+    ASSERT_FALSE(result.hung);
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_FALSE(Contains(result.err, "Too little free space")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "its log files could not be written")) << result.err;
+    EXPECT_EQ(dest.Scalar("SELECT ID FROM T"), "1");
 }
 
 INSTANTIATE_TEST_SUITE_P(EmbeddedAndServer, FullDisk, ::testing::Values(false, true), PathName);
