@@ -67,8 +67,12 @@ void RunSet(const char* title, const std::string& prefix, const std::string& fol
     Report("plain file copy (20 KB chunks)", plainTime, FileSize(plain), ok);
     const std::string locked = folder + "locked.fdb";
     std::string error;
-    const double lockedTime = Seconds([&] { bool refused = false;
-        return CopyLockedFile(login, file, locked, 1, error, refused); }, ok);
+    const double lockedTime = Seconds(
+        [&] {
+            bool refused = false;
+            return CopyLockedFile(login, file, locked, 1, error, refused);
+        },
+        ok);
     Report("file under the backup lock", lockedTime, FileSize(locked), ok);
     const std::string backup = folder + "server.fbk";
     const double backupTime = Seconds([&] { return BackupThroughServer(login, backup, error); }, ok);

@@ -32,34 +32,34 @@ std::vector<std::string> PreparedCopiesTexts(const CCopyEngine& engine, bool mak
             text += "\n" + reason;
         return text;
     };
+    // How a copy that was made came about, where the user should know it.
+    const auto sayHowMade = [&](ECopyKind kind, const std::string& database, const std::string& file,
+                                const std::string& reason) {
+        const std::vector<std::string> values{database, file};
+        if (kind == ECopyKind::ServerBackup)
+            texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMServerBackup), values));
+        else if (kind == ECopyKind::PlainFile)
+            texts.push_back(
+                withReason(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMPlainCopy), values), reason));
+    };
     if (!makeBackup)
         texts.push_back(WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMNoBackupChosen)));
     else if (!engine.BackupMade())
         texts.push_back(withReason(
             FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), settings.files.sourceBackup),
             engine.SourceCopyError()));
-    else if (engine.SourceCopyKind() == ECopyKind::ServerBackup)
-        texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMServerBackup),
-                                   std::vector<std::string>{settings.source.database, settings.files.sourceBackup}));
-    else if (engine.SourceCopyKind() == ECopyKind::PlainFile)
-        texts.push_back(withReason(
-            FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMPlainCopy),
-                       std::vector<std::string>{settings.source.database, settings.files.sourceBackup}),
-            engine.SourceCopyError()));
+    else
+        sayHowMade(engine.SourceCopyKind(), settings.source.database, settings.files.sourceBackup,
+                   engine.SourceCopyError());
     if (!settings.places.wayBack)
         texts.push_back(WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMNoWayBackChosen)));
     else if (!engine.DestinationCopyMade())
         texts.push_back(withReason(
             FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing), settings.files.destinationCopy),
             engine.DestinationCopyError()));
-    else if (engine.DestinationCopyKind() == ECopyKind::ServerBackup)
-        texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMServerBackup),
-                                   std::vector<std::string>{settings.dest.database, settings.files.destinationCopy}));
-    else if (engine.DestinationCopyKind() == ECopyKind::PlainFile)
-        texts.push_back(withReason(
-            FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMPlainCopy),
-                       std::vector<std::string>{settings.dest.database, settings.files.destinationCopy}),
-            engine.DestinationCopyError()));
+    else
+        sayHowMade(engine.DestinationCopyKind(), settings.dest.database, settings.files.destinationCopy,
+                   engine.DestinationCopyError());
     return texts;
 }
 

@@ -32,9 +32,7 @@ std::set<std::string> DeferredColumnsIn(const std::vector<SDeferredColumns>& def
 }
 } // namespace
 
-SGroupInProgress::SGroupInProgress(int attempts) : source(attempts), dest(attempts)
-{
-}
+SGroupInProgress::SGroupInProgress(int attempts) : source(attempts), dest(attempts) {}
 
 // The waiting copies go first: they hold cursors on the group's attachments.
 SGroupInProgress::~SGroupInProgress()
@@ -254,7 +252,7 @@ std::string BrokenGroupReason(const SGroupInProgress& group)
     return "Not copied: it is copied together with " + group.brokenTable + ", which failed (" +
            CRunLogs::OneLine(group.brokenReason) + ")";
 }
-}
+} // namespace
 
 std::string CCopyEngine::SkipInBrokenGroup(const std::string& table)
 {

@@ -62,19 +62,25 @@ FILE* OpenPrivateFile(const std::string& path, const char* mode)
 
 bool FileExists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 bool DirectoryExists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 long long FileSize(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     return !path.empty() && ::stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
@@ -83,7 +89,9 @@ namespace
 // path, or the nearest existing folder above it (a folder a run creates).
 std::string ExistingPlace(std::string path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     while (!path.empty() && ::stat(path.c_str(), &info) != 0)
     {
         while (!path.empty() && path.back() == '/')
@@ -98,7 +106,9 @@ std::string ExistingPlace(std::string path)
 long long FreeSpace(const std::string& path)
 {
     const std::string place = ExistingPlace(path);
-    struct statvfs info{};
+    struct statvfs info
+    {
+    };
     if (::access(place.c_str(), W_OK) != 0 || ::statvfs(place.c_str(), &info) != 0)
         return -1;
     return static_cast<long long>(info.f_bavail) * static_cast<long long>(info.f_frsize);
@@ -106,7 +116,9 @@ long long FreeSpace(const std::string& path)
 
 long long FileSystemOf(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (::stat(ExistingPlace(path).c_str(), &info) != 0)
         return -1;
     return static_cast<long long>(info.st_dev);
@@ -119,7 +131,9 @@ bool RemoveFile(const std::string& path)
 
 int MakeFileWritable(const std::string& path)
 {
-    struct stat info{};
+    struct stat info
+    {
+    };
     if (path.empty() || ::stat(path.c_str(), &info) != 0)
         return -1;
     if ((info.st_mode & S_IWUSR) != 0)
@@ -233,14 +247,38 @@ bool CreateFolder(const std::string& path)
     return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
 }
 
-bool FileExists(const std::u16string& path) { return FileExists(Narrow(path)); }
-bool DirectoryExists(const std::u16string& path) { return DirectoryExists(Narrow(path)); }
-bool RemoveFile(const std::u16string& path) { return RemoveFile(Narrow(path)); }
-int MakeFileWritable(const std::u16string& path) { return MakeFileWritable(Narrow(path)); }
-bool AppendTextToFile(const std::u16string& path, const std::string& text) { return AppendTextToFile(Narrow(path), text); }
-bool AppendLineToFile(const std::u16string& path, const std::string& text) { return AppendLineToFile(Narrow(path), text); }
-std::string ReadWholeFile(const std::u16string& path) { return ReadWholeFile(Narrow(path)); }
-bool CreateFolder(const std::u16string& path) { return CreateFolder(Narrow(path)); }
+bool FileExists(const std::u16string& path)
+{
+    return FileExists(Narrow(path));
+}
+bool DirectoryExists(const std::u16string& path)
+{
+    return DirectoryExists(Narrow(path));
+}
+bool RemoveFile(const std::u16string& path)
+{
+    return RemoveFile(Narrow(path));
+}
+int MakeFileWritable(const std::u16string& path)
+{
+    return MakeFileWritable(Narrow(path));
+}
+bool AppendTextToFile(const std::u16string& path, const std::string& text)
+{
+    return AppendTextToFile(Narrow(path), text);
+}
+bool AppendLineToFile(const std::u16string& path, const std::string& text)
+{
+    return AppendLineToFile(Narrow(path), text);
+}
+std::string ReadWholeFile(const std::u16string& path)
+{
+    return ReadWholeFile(Narrow(path));
+}
+bool CreateFolder(const std::u16string& path)
+{
+    return CreateFolder(Narrow(path));
+}
 bool CopyFileInChunks(const std::u16string& source, const std::u16string& destination, int chunkSize)
 {
     return CopyFileInChunks(Narrow(source), Narrow(destination), chunkSize);

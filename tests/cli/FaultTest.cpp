@@ -264,8 +264,7 @@ class CSmallDisk
     explicit CSmallDisk(int kilobytes, bool readOnly = false)
     {
         const std::string options = "size=" + std::to_string(kilobytes) + "k";
-        m_bMounted =
-            mount("tmpfs", m_folder.Path().c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
+        m_bMounted = mount("tmpfs", m_folder.Path().c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
     }
     ~CSmallDisk()
     {

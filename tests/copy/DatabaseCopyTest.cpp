@@ -200,9 +200,9 @@ TEST_P(DatabaseCopy, AUserTheServerRefusesTheBackupGetsNoCopyAndTheReason)
     CTempFolder program;
     CCopyEngine engine;
     engine.Init(TestUser, TestPassword, 1);
-    ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", db.Name(), "WAYBACK_NOBODY", "nobody", false, program.Path(),
-                                 false),
-              0);
+    ASSERT_EQ(
+        engine.PrepareCopy(source.Name(), "", "", db.Name(), "WAYBACK_NOBODY", "nobody", false, program.Path(), false),
+        0);
     ASSERT_TRUE(engine.DestinationCopyMade()) << engine.DestinationCopyError();
     EXPECT_EQ(engine.DestinationCopyKind(), ECopyKind::PlainFile);
     EXPECT_NE(engine.DestinationCopyError(), "");

@@ -138,9 +138,9 @@ TEST(PrepareCopy, ADifferenceFileGivesACopyOfTheFileAndABackupStateOfAnothersThe
         SPrepared run;
         run.dest.Run("ALTER DATABASE ADD DIFFERENCE FILE '" + run.dest.Folder().File("dest.dif") + "';");
         ASSERT_EQ(run.dest.Scalar("SELECT COUNT(*) FROM RDB$FILES"), "1");
-        ASSERT_EQ(run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(),
-                                         false),
-                  0);
+        ASSERT_EQ(
+            run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false),
+            0);
         EXPECT_TRUE(run.engine.DestinationCopyMade()) << run.engine.DestinationCopyError();
         EXPECT_EQ(run.engine.DestinationCopyKind(), ECopyKind::LockedFile);
         EXPECT_EQ(DatabaseFingerprint(run.engine.Settings().files.destinationCopy),
