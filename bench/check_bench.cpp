@@ -3,7 +3,7 @@
 // triggers and generators), embedded and through the loopback server.
 //
 //   check_bench [tables] [--rows n] [--server host/port]
-#include "copy/CopyCheck.h"
+#include "copy/check/CopyCheck.h"
 
 #include "support/BenchDatabase.h"
 

@@ -28,9 +28,9 @@
 //   copy_bench --large [--large-sizes count,mb,big-mb] [--repeat n] [--server host/port] [--only ...]
 //   copy_bench --network [rows] [--latency ms] [--blob] [--repeat n] [--server host/port]
 //   copy_bench --tables n [--table-rows n] [--repeat n] [--server host/port] [--only ...]
-#include "copy/CCopyEngine.h"
-#include "copy/CCopyRun.h"
-#include "copy/CopyCompare.h"
+#include "copy/run/CCopyEngine.h"
+#include "copy/run/CCopyRun.h"
+#include "copy/verify/CopyCompare.h"
 #include "core/FileHelpers.h"
 #include "db/BlobIo.h"
 #include "db/CFbConnection.h"

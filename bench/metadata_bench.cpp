@@ -2,7 +2,7 @@
 // generators and triggers, through the loopback server and embedded.
 //
 //   metadata_bench [tables] [--server host/port]
-#include "copy/CTableList.h"
+#include "copy/plan/CTableList.h"
 #include "db/CFbConnection.h"
 
 #include "support/BenchDatabase.h"

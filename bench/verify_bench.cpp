@@ -5,7 +5,7 @@
 // --keep FOLDER leaves the databases there and uses them again next time.
 //
 //   verify_bench [rows] [--repeat n] [--server host/port] [--only embedded|server] [--keep folder]
-#include "copy/CopyCompare.h"
+#include "copy/verify/CopyCompare.h"
 #include "db/CFbConnection.h"
 #include "support/BenchDatabase.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "copy/CopyCheck.h"
-#include "copy/RunSettings.h"
+#include "copy/check/CopyCheck.h"
+#include "copy/run/RunSettings.h"
 
 #include <QDialog>
 #include <QString>

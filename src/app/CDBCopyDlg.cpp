@@ -2,7 +2,7 @@
 
 #include "app/LeftBehindText.h"
 #include "config/TextFormat.h"
-#include "copy/CCopyEngine.h"
+#include "copy/run/CCopyEngine.h"
 #include "db/SqlText.h"
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/ProgressText.h"
-#include "copy/CCopyJob.h"
-#include "copy/CCopyRun.h"
+#include "copy/run/CCopyJob.h"
+#include "copy/run/CCopyRun.h"
 #include "core/CStringGrid.h"
 
 #include <QIcon>

@@ -4,9 +4,9 @@
 
 #include "app/CRowmoverState.h"
 #include "config/LanguageTexts.h"
-#include "copy/CCopyRun.h"
-#include "copy/CTriggerJournal.h"
-#include "copy/CopyCheck.h"
+#include "copy/run/CCopyRun.h"
+#include "copy/safety/CTriggerJournal.h"
+#include "copy/check/CopyCheck.h"
 
 #include <QDialog>
 #include <QKeySequence>

@@ -11,7 +11,7 @@
 #include "app/ProgressText.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
-#include "copy/CCopyEngine.h"
+#include "copy/run/CCopyEngine.h"
 #include "core/CStringGrid.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"

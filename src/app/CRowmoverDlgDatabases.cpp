@@ -5,7 +5,7 @@
 #include "app/WayBackText.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
-#include "copy/CCopyEngine.h"
+#include "copy/run/CCopyEngine.h"
 #include "core/PathHelpers.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "ui/Artwork.h"

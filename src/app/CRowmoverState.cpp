@@ -3,7 +3,7 @@
 #include "app/CStartupFolders.h"
 #include "app/CUnattendedRun.h"
 #include "app/EmbeddedFallback.h"
-#include "copy/CCopyEngine.h"
+#include "copy/run/CCopyEngine.h"
 #include "core/PathHelpers.h"
 #include "core/TextEncoding.h"
 #include "db/CFbConnection.h"

@@ -2,7 +2,7 @@
 
 #include "app/DatabaseCheck.h"
 #include "config/CAppSettings.h"
-#include "copy/CTableList.h"
+#include "copy/plan/CTableList.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copy/CCopyRun.h"
+#include "copy/run/CCopyRun.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "config/CAppSettings.h"
-#include "copy/CCopyEngine.h"
-#include "copy/CCopyRun.h"
+#include "copy/run/CCopyEngine.h"
+#include "copy/run/CCopyRun.h"
 #include "core/CStringGrid.h"
 
 #include <iosfwd>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copy/CopyCheck.h"
+#include "copy/check/CopyCheck.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copy/CTableList.h"
+#include "copy/plan/CTableList.h"
 
 #include <string>
 #include <vector>

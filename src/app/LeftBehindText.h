@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copy/CTriggerJournal.h"
+#include "copy/safety/CTriggerJournal.h"
 
 #include <string>
 #include <vector>

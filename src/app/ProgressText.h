@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copy/CProgressMeter.h"
+#include "copy/run/CProgressMeter.h"
 #include "core/NumberText.h"
 
 #include <string>

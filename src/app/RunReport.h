@@ -1,8 +1,8 @@
 #pragma once
 
-#include "copy/CCopyRun.h"
-#include "copy/CopyCheck.h"
-#include "copy/CopyCompare.h"
+#include "copy/run/CCopyRun.h"
+#include "copy/check/CopyCheck.h"
+#include "copy/verify/CopyCompare.h"
 
 #include <chrono>
 #include <iosfwd>

@@ -2,8 +2,8 @@
 
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
-#include "copy/CCopyEngine.h"
-#include "copy/DatabaseCopy.h"
+#include "copy/run/CCopyEngine.h"
+#include "copy/safety/DatabaseCopy.h"
 #include "core/TextEncoding.h"
 
 std::string SpaceShortageText(const CCopyEngine& engine, CLanguageCatalog& catalog)

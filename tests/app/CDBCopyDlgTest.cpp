@@ -1,7 +1,7 @@
 // The progress window driving real copy runs between temporary databases.
 #include "app/CDBCopyDlg.h"
 
-#include "copy/CCopyEngine.h"
+#include "copy/run/CCopyEngine.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
 #include "support/CTempDatabase.h"

@@ -1,7 +1,7 @@
 // rowmover --check: the report of what a copy would do, and nothing written.
 #include "cli/InstalledProgram.h"
 #include "cli/ReportSchema.h"
-#include "copy/PreparedCommits.h"
+#include "copy/write/PreparedCommits.h"
 #include "db/CFbConnection.h"
 #include "db/PreparedTransactions.h"
 #include "support/DatabaseFingerprint.h"

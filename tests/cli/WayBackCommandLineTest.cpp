@@ -2,7 +2,7 @@
 // way back restores to the old rows, and what is left for the next run.
 #include "InstalledProgram.h"
 
-#include "copy/CTriggerJournal.h"
+#include "copy/safety/CTriggerJournal.h"
 #include "core/FileHelpers.h"
 #include "support/DatabaseFingerprint.h"
 

@@ -1,4 +1,4 @@
-#include "copy/CCopyRun.h"
+#include "copy/run/CCopyRun.h"
 
 #include "CopyFixture.h"
 

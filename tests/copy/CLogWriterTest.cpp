@@ -1,8 +1,8 @@
 // Log entries that cannot be written are noticed, whether the file cannot
 // be opened or the disk is full, and a run reports the first such log.
-#include "copy/CLogWriter.h"
+#include "copy/logs/CLogWriter.h"
 #include "CopyFixture.h"
-#include "copy/CCopyRun.h"
+#include "copy/run/CCopyRun.h"
 
 #include <gtest/gtest.h>
 

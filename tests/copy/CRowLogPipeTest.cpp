@@ -1,4 +1,4 @@
-#include "copy/CRowLogPipe.h"
+#include "copy/logs/CRowLogPipe.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "copy/CRunAttachments.h"
+#include "copy/run/CRunAttachments.h"
 
 #include "CopyFixture.h"
-#include "copy/CopyCheck.h"
-#include "copy/CopyCompare.h"
+#include "copy/check/CopyCheck.h"
+#include "copy/verify/CopyCompare.h"
 
 namespace
 {

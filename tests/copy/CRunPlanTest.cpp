@@ -1,4 +1,4 @@
-#include "copy/CRunPlan.h"
+#include "copy/plan/CRunPlan.h"
 
 #include <gtest/gtest.h>
 

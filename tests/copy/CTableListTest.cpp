@@ -1,4 +1,4 @@
-#include "copy/CTableList.h"
+#include "copy/plan/CTableList.h"
 #include "support/CTempDatabase.h"
 #include "support/DatabaseFingerprint.h"
 

@@ -1,5 +1,5 @@
-#include "copy/CFailedTables.h"
-#include "copy/CTriggerJournal.h"
+#include "copy/safety/CFailedTables.h"
+#include "copy/safety/CTriggerJournal.h"
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"
 

@@ -3,7 +3,7 @@
 // check said would fail.
 #include "CopyFixture.h"
 
-#include "copy/CopyCheck.h"
+#include "copy/check/CopyCheck.h"
 #include "db/SchemaQueries.h"
 #include "support/DatabaseFingerprint.h"
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "copy/CCopyEngine.h"
+#include "copy/run/CCopyEngine.h"
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"
 #include "support/DatabaseFingerprint.h"
 
-#include "copy/CCopyRun.h"
+#include "copy/run/CCopyRun.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // that fail with them, and how the logs show them.
 #include "CopyFixture.h"
 
-#include "copy/CopyCompare.h"
+#include "copy/verify/CopyCompare.h"
 #include "core/Crc32.h"
 
 #include "db/CFbConnection.h"

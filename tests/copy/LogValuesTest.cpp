@@ -1,4 +1,4 @@
-#include "copy/LogValues.h"
+#include "copy/logs/LogValues.h"
 #include "core/CStringGrid.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "copy/CCopyEngine.h"
-#include "copy/CTriggerJournal.h"
+#include "copy/run/CCopyEngine.h"
+#include "copy/safety/CTriggerJournal.h"
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"
 #include "support/DatabaseFingerprint.h"

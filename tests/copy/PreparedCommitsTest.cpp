@@ -3,7 +3,7 @@
 // marks alone, and never touches a live run's.
 #include "CopyFixture.h"
 
-#include "copy/PreparedCommits.h"
+#include "copy/write/PreparedCommits.h"
 #include "db/CFbConnection.h"
 #include "db/PreparedTransactions.h"
 

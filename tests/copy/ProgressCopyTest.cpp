@@ -3,7 +3,7 @@
 // the destination as it should and the run log saying what happened.
 #include "CopyFixture.h"
 
-#include "copy/CProgressMeter.h"
+#include "copy/run/CProgressMeter.h"
 
 #include <thread>
 

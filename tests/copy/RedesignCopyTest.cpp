@@ -3,8 +3,8 @@
 // tables that foreign keys join.
 #include "CopyFixture.h"
 
-#include "copy/CopyCheck.h"
-#include "copy/CopyCompare.h"
+#include "copy/check/CopyCheck.h"
+#include "copy/verify/CopyCompare.h"
 #include "support/CrossDatabaseCompare.h"
 
 #include <map>

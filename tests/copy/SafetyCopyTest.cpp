@@ -3,7 +3,7 @@
 // off, leave generators behind, or claim rows it did not keep.
 #include "CopyFixture.h"
 
-#include "copy/CTableList.h"
+#include "copy/plan/CTableList.h"
 #include "core/NumberText.h"
 #include "support/CrossDatabaseCompare.h"
 

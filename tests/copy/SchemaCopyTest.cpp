@@ -1,6 +1,6 @@
 #include "CopyFixture.h"
 
-#include "copy/CopyCompare.h"
+#include "copy/verify/CopyCompare.h"
 #include "db/ArrayIo.h"
 #include "db/CFbConnection.h"
 #include "db/CFbParamStatement.h"

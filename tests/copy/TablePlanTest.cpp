@@ -1,4 +1,4 @@
-#include "copy/TablePlan.h"
+#include "copy/plan/TablePlan.h"
 
 #include <gtest/gtest.h>
 #include <ibase.h>

@@ -2,7 +2,7 @@
 // copied table, and the comparison of two databases on its own.
 #include "CopyFixture.h"
 
-#include "copy/CopyCompare.h"
+#include "copy/verify/CopyCompare.h"
 
 namespace
 {

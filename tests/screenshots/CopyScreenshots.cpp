@@ -2,7 +2,7 @@
 #include "ScreenshotRegistry.h"
 
 #include "app/CDBCopyDlg.h"
-#include "copy/CCopyEngine.h"
+#include "copy/run/CCopyEngine.h"
 #include "db/CFbConnection.h"
 #include "support/CTempDatabase.h"
 #include "ui/CMessageBox.h"

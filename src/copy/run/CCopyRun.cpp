@@ -1,0 +1,428 @@
+#include "copy/run/CCopyRun.h"
+
+#include "copy/run/CCopyEngine.h"
+#include "copy/plan/CRunPlan.h"
+#include "core/NumberText.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+namespace
+{
+// The run's claims on the engine and the destination, given back on every
+// way out of the run.
+class CRunHold
+{
+  public:
+    explicit CRunHold(CCopyEngine& engine) : m_engine(engine) {}
+    ~CRunHold()
+    {
+        m_engine.SetRowListener({});
+        m_engine.SetVerifyListener({});
+        m_engine.ShareAttachments(false);
+        if (m_bClaimed)
+            m_engine.Journal().Release(m_engine.DestinationKey());
+        m_engine.EndRun();
+    }
+    CRunHold(const CRunHold&) = delete;
+    CRunHold& operator=(const CRunHold&) = delete;
+
+    void Claimed() { m_bClaimed = true; }
+
+  private:
+    CCopyEngine& m_engine;
+    bool m_bClaimed = false;
+};
+
+// One run through the job's tables: single tables in list order, the
+// tables that keys join as one group each.
+class CJobRun
+{
+  public:
+    CJobRun(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events, SCopyRunResult& result)
+        : m_job(job), m_stop(stop), m_events(events), m_result(result), m_engine(*job.m_pEngine)
+    {
+    }
+
+    void Run();
+
+  private:
+    int ListIndex(int position) const;
+    STableOutcome& OutcomeAt(int position) { return m_result.tables[static_cast<size_t>(ListIndex(position))]; }
+    void CountRows();
+    void ListenForRows();
+    void StartTable(int position);
+    // counted: the table's rows count as done for the bar (not after an abort).
+    void EndTableProgress(int position, bool counted = true);
+    void Finish(int position, bool copied, long long rows, bool aborted = false);
+    // The run ends after the table at position: names what it leaves out.
+    void NotStartedAfter(int position);
+    // Each false when the run ends after it.
+    bool RunSingle(int position);
+    bool RunGroup(int& position);
+    bool StopsAfter(int position, bool requested);
+    void RecordFailures();
+
+    const CCopyJob& m_job;
+    const std::atomic<bool>& m_stop;
+    const SCopyRunEvents& m_events;
+    SCopyRunResult& m_result;
+    CCopyEngine& m_engine;
+    std::vector<std::string> m_names;
+    SRunPlan m_plan;
+    std::vector<std::string> m_order;
+    int m_nCount = 0;
+    std::unique_ptr<CProgressMeter> m_meter;
+    int m_nProgressIndex = 0;
+    bool m_bFirstRows = true;
+    CProgressMeter::Clock::time_point m_lastReport;
+    std::vector<std::string> m_unfinishedBefore;
+};
+
+int CJobRun::ListIndex(int position) const
+{
+    if (!m_plan.reordered)
+        return position;
+    const std::string& name = m_order[static_cast<size_t>(position)];
+    const auto found = std::find(m_names.begin(), m_names.end(), name);
+    return found != m_names.end() ? static_cast<int>(found - m_names.begin()) : position;
+}
+
+void CJobRun::CountRows()
+{
+    // The rows of each table, for the progress within it and the run's
+    // share done, weighted by row counts.
+    std::vector<long long> rowCounts(m_order.size(), -1);
+    if (m_events.tableProgress)
+    {
+        if (m_job.m_sourceRows.size() == m_names.size())
+        {
+            for (int i = 0; i < m_nCount; ++i)
+                rowCounts[static_cast<size_t>(i)] = m_job.m_sourceRows[static_cast<size_t>(ListIndex(i))];
+        }
+        else
+            rowCounts = m_engine.CountSourceRows(m_order);
+    }
+    m_meter = std::make_unique<CProgressMeter>(rowCounts);
+}
+
+void CJobRun::ListenForRows()
+{
+    m_lastReport = CProgressMeter::Clock::now();
+    m_engine.SetRowListener([this](long long rows, bool all) {
+        if (!m_events.tableProgress)
+            return;
+        const auto now = CProgressMeter::Clock::now();
+        if (m_bFirstRows)
+        {
+            // The speed counts from the first row, not from the emptying.
+            m_meter->StartTable(static_cast<size_t>(m_nProgressIndex), now);
+            m_bFirstRows = false;
+        }
+        if (!all && now - m_lastReport < m_events.progressInterval)
+            return;
+        m_lastReport = now;
+        m_events.tableProgress(ListIndex(m_nProgressIndex), m_meter->Update(rows, now));
+    });
+    // The engine says when a table's rows are read back; the run names its row.
+    m_engine.SetVerifyListener([this](const std::string& table) {
+        const auto found = std::find(m_names.begin(), m_names.end(), table);
+        if (m_events.tableVerifying && found != m_names.end())
+            m_events.tableVerifying(static_cast<int>(found - m_names.begin()), table);
+    });
+}
+
+void CJobRun::StartTable(int position)
+{
+    const std::string& name = m_order[static_cast<size_t>(position)];
+    if (m_events.tableStarted)
+        m_events.tableStarted(ListIndex(position), m_nCount, name, 100 * position / m_nCount);
+    m_nProgressIndex = position;
+    m_bFirstRows = true;
+    m_meter->StartTable(static_cast<size_t>(position), CProgressMeter::Clock::now());
+    if (m_events.tableProgress)
+        m_events.tableProgress(ListIndex(position), m_meter->Update(0, CProgressMeter::Clock::now()));
+}
+
+void CJobRun::EndTableProgress(int position, bool counted)
+{
+    ++m_result.tablesRun;
+    // Rolled back, the table's rows are not done: the bar stays where it was.
+    if (!counted)
+        return;
+    m_meter->FinishTable();
+    if (m_events.tableProgress)
+        m_events.tableProgress(ListIndex(position), m_meter->Update(0, CProgressMeter::Clock::now()));
+}
+
+void CJobRun::Finish(int position, bool copied, long long rows, bool aborted)
+{
+    if (!copied)
+    {
+        m_result.allCopied = false;
+        if (!aborted)
+            ++m_result.failedTables;
+    }
+    else
+        m_result.rowsCopied += rows;
+    m_result.rowsRolledBack += OutcomeAt(position).rowsRolledBack;
+    if (m_events.tableFinished)
+        m_events.tableFinished(ListIndex(position), m_order[static_cast<size_t>(position)], copied);
+    if (m_events.tableEnded)
+        m_events.tableEnded(ListIndex(position), OutcomeAt(position));
+}
+
+void CJobRun::NotStartedAfter(int position)
+{
+    m_result.notStarted = m_nCount - position - 1;
+    m_result.notStartedTables.assign(m_order.begin() + position + 1, m_order.end());
+}
+
+bool CJobRun::StopsAfter(int position, bool requested)
+{
+    if (!requested || position + 1 >= m_nCount)
+        return false;
+    m_result.stopped = true;
+    m_result.stoppedAfter = m_order[static_cast<size_t>(position)];
+    NotStartedAfter(position);
+    m_engine.ReportStopped(m_result.stoppedAfter, m_result.notStartedTables);
+    return true;
+}
+
+bool CJobRun::RunSingle(int position)
+{
+    const std::string& name = m_order[static_cast<size_t>(position)];
+    StartTable(position);
+    const auto began = std::chrono::steady_clock::now();
+    const bool copied = m_engine.RunTable(name, m_job.m_eLogging);
+    // An abort that came once the table's rows were committed (while they
+    // were read back) rolls nothing back: the run ends after the table as
+    // a stop does.
+    const bool committed = copied || m_engine.TableOutcome().rowsWritten > 0;
+    const bool aborted = m_engine.AbortRequested() && !committed;
+    EndTableProgress(position, !aborted);
+    STableOutcome& outcome = OutcomeAt(position);
+    outcome = m_engine.TableOutcome();
+    outcome.table = name;
+    if (aborted)
+        outcome.status = ETableStatus::Stopped;
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    Finish(position, copied, outcome.rowsWritten, aborted);
+    if (aborted)
+    {
+        m_result.aborted = true;
+        m_result.abortedTable = name;
+        NotStartedAfter(position);
+        m_engine.ReportAborted(name, m_result.notStartedTables);
+        return false;
+    }
+    return !StopsAfter(position, m_engine.AbortRequested() || m_stop.load());
+}
+
+bool CJobRun::RunGroup(int& position)
+{
+    const STableGroup& group = *m_plan.GroupOf(m_order[static_cast<size_t>(position)]);
+    const bool ready = m_engine.BeginGroup(group, m_plan.deferred);
+    const int first = position;
+    const int end = std::min(m_nCount, first + static_cast<int>(group.fillOrder.size()));
+    std::vector<int> waiting;
+    bool aborted = false;
+    for (position = first; position < end && !aborted; ++position)
+    {
+        const std::string& name = m_order[static_cast<size_t>(position)];
+        StartTable(position);
+        const auto began = std::chrono::steady_clock::now();
+        // A group that cannot be refilled, or whose table failed, is not
+        // touched any further.
+        const bool skipped = !ready || m_engine.GroupBroken();
+        const bool copied = !skipped && m_engine.RunTable(name, m_job.m_eLogging);
+        aborted = m_engine.AbortRequested();
+        EndTableProgress(position, !aborted);
+        STableOutcome& outcome = OutcomeAt(position);
+        if (skipped)
+        {
+            // The table that kept its group from being copied failed for
+            // its own reason; the others were not attempted.
+            const std::string own = m_engine.GroupRefusal(name);
+            outcome.table = name;
+            outcome.status = own.empty() ? ETableStatus::Skipped : ETableStatus::Failed;
+            outcome.error = !own.empty() ? own : ready ? m_engine.SkipInBrokenGroup(name) : m_engine.GroupFailure();
+        }
+        else
+        {
+            outcome = m_engine.TableOutcome();
+            outcome.table = name;
+        }
+        outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        if (!skipped && m_engine.TableWaits())
+            waiting.push_back(position);
+        else if (aborted && !skipped)
+        {
+            outcome.status = ETableStatus::Stopped;
+            Finish(position, false, 0, true);
+        }
+        else
+            Finish(position, copied, outcome.rowsWritten);
+    }
+    const int last = position - 1;
+    position = last;
+    // The group's one transaction ends here: committed whole, or rolled
+    // back whole after an abort or a failure.
+    const CCopyEngine::SGroupEnd ended = ready ? m_engine.EndGroup(m_plan.deferred) : CCopyEngine::SGroupEnd{};
+    for (size_t i = 0; i < waiting.size() && i < ended.outcomes.size(); ++i)
+    {
+        STableOutcome& outcome = OutcomeAt(waiting[i]);
+        const double seconds = outcome.seconds;
+        outcome = ended.outcomes[i];
+        outcome.seconds = seconds;
+        if (aborted && !ended.committed)
+            outcome.status = ETableStatus::Stopped;
+        Finish(waiting[i], outcome.status == ETableStatus::Copied, outcome.rowsWritten, aborted && !ended.committed);
+    }
+    if (aborted && !ended.committed)
+    {
+        m_result.aborted = true;
+        m_result.abortedTable = m_order[static_cast<size_t>(last)];
+        NotStartedAfter(last);
+        m_engine.ReportAborted(m_result.abortedTable, m_result.notStartedTables);
+        return false;
+    }
+    // A stop takes effect between tables, and never inside a group; an
+    // abort that came once the group was committed ends the run as a stop.
+    return !StopsAfter(last, m_engine.AbortRequested() || m_stop.load());
+}
+
+void CJobRun::RecordFailures()
+{
+    m_result.lostLogFile = m_engine.LostLogFile();
+    std::vector<std::string> failed;
+    for (const STableOutcome& outcome : m_result.tables)
+    {
+        if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
+            failed.push_back(outcome.table);
+    }
+    for (const std::string& table : m_engine.CommittedFromLimbo())
+    {
+        const auto copied =
+            std::find_if(m_result.tables.begin(), m_result.tables.end(), [&](const STableOutcome& outcome) {
+                return outcome.table == table && outcome.status == ETableStatus::Copied;
+            });
+        if (copied != m_result.tables.end())
+            continue;
+        m_result.committedFromLimbo.push_back(table);
+        m_result.allCopied = false;
+        ++m_result.failedTables;
+        if (std::find(failed.begin(), failed.end(), table) == failed.end())
+            failed.push_back(table);
+    }
+    // What a killed run left unfinished stays to be copied again until a
+    // run copies it.
+    for (const std::string& table : m_unfinishedBefore)
+    {
+        const auto copied =
+            std::find_if(m_result.tables.begin(), m_result.tables.end(), [&](const STableOutcome& outcome) {
+                return outcome.table == table &&
+                       (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource);
+            });
+        if (copied == m_result.tables.end() && std::find(failed.begin(), failed.end(), table) == failed.end())
+            failed.push_back(table);
+    }
+    if (!m_engine.FailedTables().Store(m_engine.DestinationKey(), failed))
+        m_result.failedTablesNotRecorded = m_engine.FailedTables().Path();
+    else
+        m_engine.FailedTables().ClearUnfinished(m_engine.DestinationKey());
+}
+
+void CJobRun::Run()
+{
+    // One pair of attachments serves every table of the run.
+    m_engine.ShareAttachments(true);
+    m_engine.ReportCopies(m_job.m_eLogging);
+    // Rows a crashed run left prepared hide from every reader until decided.
+    m_engine.ResolveInterruptedCommits(m_job.m_eLogging);
+    // Tables a killed run was replacing: named now, recorded again at the end.
+    m_unfinishedBefore = m_engine.FailedTables().Unfinished(m_engine.DestinationKey());
+    m_result.unfinishedByKilledRun = m_unfinishedBefore;
+    for (int i = 0; i < m_job.m_pTables->RowCount(); ++i)
+        m_names.push_back(m_job.m_pTables->GetCell(0, i));
+    m_result.tables.resize(m_names.size());
+    for (size_t i = 0; i < m_names.size(); ++i)
+        m_result.tables[i].table = m_names[i];
+    if (!m_unfinishedBefore.empty())
+        m_engine.ReportUnfinished(m_unfinishedBefore, m_job.m_eLogging);
+
+    // Tables that foreign keys or CHECKs join are copied as a group: emptied
+    // together, children first, and filled parents first. All others keep
+    // the list order and are emptied by their own copy.
+    m_plan = m_names.empty() ? SRunPlan{} : m_engine.PlanTables(m_names, m_job.m_eLogging);
+    m_engine.ReportPlan(m_plan);
+    m_order = m_plan.reordered ? m_plan.fillOrder : m_names;
+    m_nCount = static_cast<int>(m_order.size());
+    CountRows();
+    ListenForRows();
+    for (int i = 0; i < m_nCount; ++i)
+    {
+        const bool goOn = m_plan.GroupOf(m_order[static_cast<size_t>(i)]) ? RunGroup(i) : RunSingle(i);
+        if (!goOn)
+            break;
+    }
+    RecordFailures();
+    m_engine.ReportDiskUse(m_job.m_eLogging);
+    // Triggers this run switched off and could not switch on again.
+    for (CTriggerJournal::SEntry& entry : m_engine.Journal().Entries(m_engine.DestinationKey()))
+    {
+        if (entry.owner == CTriggerJournal::ThisProcess())
+            m_result.triggersLeftOff.push_back(std::move(entry));
+    }
+}
+} // namespace
+
+SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events)
+{
+    SCopyRunResult result;
+    if (!job.m_pEngine || !job.m_pTables || !job.m_pEngine->BeginRun())
+        return result;
+    CCopyEngine& engine = *job.m_pEngine;
+    CRunHold hold(engine);
+    // Two copies into one destination would switch each other's triggers.
+    if (!engine.Journal().Claim(engine.DestinationKey(), result.heldBy))
+    {
+        if (result.heldBy.empty())
+            result.journalUnwritable = engine.Journal().Path();
+        return result;
+    }
+    hold.Claimed();
+    result.started = true;
+    const auto began = std::chrono::steady_clock::now();
+    CJobRun(job, stop, events, result).Run();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    return result;
+}
+
+void WriteRunSummary(CCopyEngine& engine, const SCopyRunResult& result, const std::string& keptCopy)
+{
+    if (!result.started)
+        return;
+    int copied = 0;
+    for (const STableOutcome& outcome : result.tables)
+        if (outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource)
+            ++copied;
+    const long long seconds = std::llround(result.seconds);
+    char time[32];
+    std::snprintf(time, sizeof time, "%02lld:%02lld:%02lld", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+    std::string summary = "Run summary: " + std::to_string(copied) + " table(s) copied, " +
+                          std::to_string(result.failedTables) + " failed, " +
+                          std::to_string(result.notStartedTables.size()) + " not started; " +
+                          GroupedNumber(result.rowsCopied) + " rows copied; " + time;
+    if (result.aborted)
+        summary += "; aborted by the user in table " + result.abortedTable;
+    else if (result.stopped)
+        summary += "; stopped by the user after table " + result.stoppedAfter;
+    engine.Logs().SetTable({});
+    engine.WriteLog(summary, "");
+    if (!keptCopy.empty())
+        engine.WriteLog("The destination database as it was before the copy is kept", keptCopy);
+}
