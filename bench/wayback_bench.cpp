@@ -5,7 +5,7 @@
 // backup the time a restore takes.
 //
 //   wayback_bench [rows] [--server host/port] [--repeat n]
-#include "copy/safety/DatabaseCopy.h"
+#include "copy/prepare/DatabaseCopy.h"
 #include "core/FileHelpers.h"
 #include "support/BenchDatabase.h"
 

@@ -16,7 +16,7 @@
 #include "copy/safety/CTriggerJournal.h"
 #include "copy/check/CopyCheck.h"
 #include "copy/verify/CopyCompare.h"
-#include "copy/safety/DatabaseCopy.h"
+#include "copy/prepare/DatabaseCopy.h"
 #include "copy/write/PreparedCommits.h"
 #include "copy/read/SourceSelect.h"
 #include "core/FileHelpers.h"

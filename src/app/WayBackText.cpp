@@ -3,7 +3,7 @@
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/run/CCopyEngine.h"
-#include "copy/safety/DatabaseCopy.h"
+#include "copy/prepare/DatabaseCopy.h"
 #include "core/TextEncoding.h"
 
 std::string SpaceShortageText(const CCopyEngine& engine, CLanguageCatalog& catalog)

@@ -1,5 +1,6 @@
 #include "db/CFbCancel.h"
 
+#include "db/CFbConnection.h"
 #include "db/FbStatus.h"
 
 void CFbCancel::SetTarget(isc_db_handle* database, bool inProcess)
@@ -7,6 +8,16 @@ void CFbCancel::SetTarget(isc_db_handle* database, bool inProcess)
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_pDatabase = database;
     m_bInProcess = inProcess;
+}
+
+void CFbCancel::SetTarget(CFbConnection& connection, EScope scope)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_pDatabase = &connection.m_hDatabase;
+    m_bInProcess = connection.IsInProcess();
+    // Through a server a cancel between calls could overtake the next
+    // request on the wire.
+    m_bAnytime = scope == EScope::Anytime && m_bInProcess;
 }
 
 void CFbCancel::Reset()
@@ -38,7 +49,17 @@ void CFbCancel::Cancel()
 {
     m_bRequested = true;
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_bInCall || m_bSent || m_pDatabase == nullptr || *m_pDatabase == 0)
+    if (m_pDatabase == nullptr || *m_pDatabase == 0)
+        return;
+    if (m_bAnytime)
+    {
+        // An attachment in this process has no wire: the engine marks it,
+        // and its call in progress, or else its next one, fails cancelled.
+        CFbStatus status;
+        fb_cancel_operation(status, m_pDatabase, fb_cancel_raise);
+        return;
+    }
+    if (!m_bInCall || m_bSent)
         return;
     if (!m_bInProcess && std::chrono::steady_clock::now() - m_callStart < kRemoteDelay)
         return;

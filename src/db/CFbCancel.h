@@ -2,6 +2,8 @@
 
 #include <ibase.h>
 
+class CFbConnection;
+
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -24,8 +26,17 @@ class CFbCancel
     // cancel is sent to it.
     static constexpr std::chrono::milliseconds kRemoteDelay{100};
 
+    // When Cancel reaches the attachment.
+    enum class EScope
+    {
+        CallsOnly, // only inside a CCall: work begun later is not touched
+        Anytime,   // in process also between calls: the next call fails cancelled
+    };
     // The attachment whose calls Cancel stops; inProcess: no server between.
     void SetTarget(isc_db_handle* database, bool inProcess);
+    // The same for an attachment of this library; it must stay attached
+    // while it is the target.
+    void SetTarget(CFbConnection& connection, EScope scope = EScope::CallsOnly);
     // Clears a stop request before new work begins.
     void Reset();
 
@@ -54,6 +65,7 @@ class CFbCancel
     std::mutex m_mutex;
     isc_db_handle* m_pDatabase = nullptr;
     bool m_bInProcess = true;
+    bool m_bAnytime = false;
     bool m_bInCall = false;
     bool m_bSent = false;
     std::chrono::steady_clock::time_point m_callStart;

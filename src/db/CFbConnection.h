@@ -85,6 +85,7 @@ class CFbConnection
     // True when the attachment runs in this process (the embedded engine, no
     // remote layer in between), as the server's implementation list says.
     bool IsInProcess() const { return m_bInProcess; }
+    bool IsConnected() const { return m_bConnected; }
 
     // Raw handles for the statement classes of this layer.
     isc_db_handle* DatabaseHandle() { return &m_hDatabase; }
@@ -109,6 +110,9 @@ class CFbConnection
     bool m_bConnected = false;
 
   private:
+    // Its cancel reaches the attachment's handle.
+    friend class CFbCancel;
+
     // One attach: with the wire WireFor asks for and, when the server
     // refuses that, once more with the default; false (status kept) on failure.
     bool AttachTo(const std::string& database, const std::string& user, const std::string& password);

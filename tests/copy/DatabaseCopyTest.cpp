@@ -2,7 +2,7 @@
 // server's backup streamed here; what a full disk and a refusal leave.
 #include "CopyFixture.h"
 
-#include "copy/safety/DatabaseCopy.h"
+#include "copy/prepare/DatabaseCopy.h"
 #include "db/CFbConnection.h"
 
 #include <atomic>

@@ -2,6 +2,9 @@
 
 #include "copy/run/CCopyEngine.h"
 #include "copy/plan/CRunPlan.h"
+#include "copy/run/CRunSession.h"
+#include "copy/run/RunSteps.h"
+#include "copy/write/InterruptedCommits.h"
 #include "core/NumberText.h"
 
 #include <algorithm>
@@ -12,44 +15,26 @@
 
 namespace
 {
-// The run's claims on the engine and the destination, given back on every
-// way out of the run.
-class CRunHold
-{
-  public:
-    explicit CRunHold(CCopyEngine& engine) : m_engine(engine) {}
-    ~CRunHold()
-    {
-        m_engine.SetRowListener({});
-        m_engine.SetVerifyListener({});
-        m_engine.ShareAttachments(false);
-        if (m_bClaimed)
-            m_engine.Journal().Release(m_engine.DestinationKey());
-        m_engine.EndRun();
-    }
-    CRunHold(const CRunHold&) = delete;
-    CRunHold& operator=(const CRunHold&) = delete;
-
-    void Claimed() { m_bClaimed = true; }
-
-  private:
-    CCopyEngine& m_engine;
-    bool m_bClaimed = false;
-};
-
 // One run through the job's tables: single tables in list order, the
 // tables that keys join as one group each.
 class CJobRun
 {
   public:
-    CJobRun(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events, SCopyRunResult& result)
-        : m_job(job), m_stop(stop), m_events(events), m_result(result), m_engine(*job.m_pEngine)
+    CJobRun(CRunSession& session, const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events,
+            SCopyRunResult& result)
+        : m_session(session), m_job(job), m_stop(stop), m_events(events), m_result(result), m_engine(*job.m_pEngine)
     {
     }
 
     void Run();
 
   private:
+    // Before the first table: what earlier runs left behind.
+    void TakeOverLeftBehind();
+    // The outcome of a table of the group that was not attempted.
+    void SkipInGroup(bool ready, STableOutcome& outcome, const std::string& name);
+    // Ends the group: its waiting tables get what its commit came to.
+    bool EndGroup(const std::vector<int>& waiting, int last, bool aborted);
     int ListIndex(int position) const;
     STableOutcome& OutcomeAt(int position) { return m_result.tables[static_cast<size_t>(ListIndex(position))]; }
     void CountRows();
@@ -66,6 +51,7 @@ class CJobRun
     bool StopsAfter(int position, bool requested);
     void RecordFailures();
 
+    CRunSession& m_session;
     const CCopyJob& m_job;
     const std::atomic<bool>& m_stop;
     const SCopyRunEvents& m_events;
@@ -80,6 +66,7 @@ class CJobRun
     bool m_bFirstRows = true;
     CProgressMeter::Clock::time_point m_lastReport;
     std::vector<std::string> m_unfinishedBefore;
+    std::vector<std::string> m_committedFromLimbo;
 };
 
 int CJobRun::ListIndex(int position) const
@@ -104,7 +91,7 @@ void CJobRun::CountRows()
                 rowCounts[static_cast<size_t>(i)] = m_job.m_sourceRows[static_cast<size_t>(ListIndex(i))];
         }
         else
-            rowCounts = m_engine.CountSourceRows(m_order);
+            rowCounts = CountSourceRows(m_engine.Settings(), m_order, &m_session.Abort());
     }
     m_meter = std::make_unique<CProgressMeter>(rowCounts);
 }
@@ -112,7 +99,7 @@ void CJobRun::CountRows()
 void CJobRun::ListenForRows()
 {
     m_lastReport = CProgressMeter::Clock::now();
-    m_engine.SetRowListener([this](long long rows, bool all) {
+    const auto onRows = [this](long long rows, bool all) {
         if (!m_events.tableProgress)
             return;
         const auto now = CProgressMeter::Clock::now();
@@ -126,13 +113,14 @@ void CJobRun::ListenForRows()
             return;
         m_lastReport = now;
         m_events.tableProgress(ListIndex(m_nProgressIndex), m_meter->Update(rows, now));
-    });
-    // The engine says when a table's rows are read back; the run names its row.
-    m_engine.SetVerifyListener([this](const std::string& table) {
+    };
+    // The copy says when a table's rows are read back; the run names its row.
+    const auto onVerifying = [this](const std::string& table) {
         const auto found = std::find(m_names.begin(), m_names.end(), table);
         if (m_events.tableVerifying && found != m_names.end())
             m_events.tableVerifying(static_cast<int>(found - m_names.begin()), table);
-    });
+    };
+    m_session.SetListeners(onRows, onVerifying);
 }
 
 void CJobRun::StartTable(int position)
@@ -188,7 +176,7 @@ bool CJobRun::StopsAfter(int position, bool requested)
     m_result.stopped = true;
     m_result.stoppedAfter = m_order[static_cast<size_t>(position)];
     NotStartedAfter(position);
-    m_engine.ReportStopped(m_result.stoppedAfter, m_result.notStartedTables);
+    ReportStopped(m_engine.Logs(), m_result.stoppedAfter, m_result.notStartedTables);
     return true;
 }
 
@@ -197,15 +185,16 @@ bool CJobRun::RunSingle(int position)
     const std::string& name = m_order[static_cast<size_t>(position)];
     StartTable(position);
     const auto began = std::chrono::steady_clock::now();
-    const bool copied = m_engine.RunTable(name, m_job.m_eLogging);
+    const STableOutcome copy = m_session.CopyTable(name, m_job.m_eLogging);
+    const bool copied = copy.status == ETableStatus::Copied || copy.status == ETableStatus::EmptySource;
     // An abort that came once the table's rows were committed (while they
     // were read back) rolls nothing back: the run ends after the table as
     // a stop does.
-    const bool committed = copied || m_engine.TableOutcome().rowsWritten > 0;
+    const bool committed = copied || copy.rowsWritten > 0;
     const bool aborted = m_engine.AbortRequested() && !committed;
     EndTableProgress(position, !aborted);
     STableOutcome& outcome = OutcomeAt(position);
-    outcome = m_engine.TableOutcome();
+    outcome = copy;
     outcome.table = name;
     if (aborted)
         outcome.status = ETableStatus::Stopped;
@@ -216,16 +205,27 @@ bool CJobRun::RunSingle(int position)
         m_result.aborted = true;
         m_result.abortedTable = name;
         NotStartedAfter(position);
-        m_engine.ReportAborted(name, m_result.notStartedTables);
+        ReportAborted(m_engine.Logs(), name, m_result.notStartedTables);
         return false;
     }
     return !StopsAfter(position, m_engine.AbortRequested() || m_stop.load());
 }
 
+void CJobRun::SkipInGroup(bool ready, STableOutcome& outcome, const std::string& name)
+{
+    // The table that kept its group from being copied failed for its own
+    // reason; the others were not attempted.
+    CGroupCopy& group = *m_session.Group();
+    const std::string own = group.Refusal(name);
+    outcome.table = name;
+    outcome.status = own.empty() ? ETableStatus::Skipped : ETableStatus::Failed;
+    outcome.error = !own.empty() ? own : ready ? group.SkipBroken(name) : group.Failure();
+}
+
 bool CJobRun::RunGroup(int& position)
 {
     const STableGroup& group = *m_plan.GroupOf(m_order[static_cast<size_t>(position)]);
-    const bool ready = m_engine.BeginGroup(group, m_plan.deferred);
+    const bool ready = m_session.BeginGroup(group, m_plan.deferred);
     const int first = position;
     const int end = std::min(m_nCount, first + static_cast<int>(group.fillOrder.size()));
     std::vector<int> waiting;
@@ -237,27 +237,18 @@ bool CJobRun::RunGroup(int& position)
         const auto began = std::chrono::steady_clock::now();
         // A group that cannot be refilled, or whose table failed, is not
         // touched any further.
-        const bool skipped = !ready || m_engine.GroupBroken();
-        const bool copied = !skipped && m_engine.RunTable(name, m_job.m_eLogging);
+        const bool skipped = !ready || m_session.Group()->Broken();
+        STableOutcome& outcome = OutcomeAt(position);
+        if (!skipped)
+            outcome = m_session.CopyTable(name, m_job.m_eLogging);
+        const bool copied = !skipped && outcome.status == ETableStatus::Copied;
         aborted = m_engine.AbortRequested();
         EndTableProgress(position, !aborted);
-        STableOutcome& outcome = OutcomeAt(position);
         if (skipped)
-        {
-            // The table that kept its group from being copied failed for
-            // its own reason; the others were not attempted.
-            const std::string own = m_engine.GroupRefusal(name);
-            outcome.table = name;
-            outcome.status = own.empty() ? ETableStatus::Skipped : ETableStatus::Failed;
-            outcome.error = !own.empty() ? own : ready ? m_engine.SkipInBrokenGroup(name) : m_engine.GroupFailure();
-        }
-        else
-        {
-            outcome = m_engine.TableOutcome();
-            outcome.table = name;
-        }
+            SkipInGroup(ready, outcome, name);
+        outcome.table = name;
         outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-        if (!skipped && m_engine.TableWaits())
+        if (!skipped && m_session.TableWaits())
             waiting.push_back(position);
         else if (aborted && !skipped)
         {
@@ -267,11 +258,15 @@ bool CJobRun::RunGroup(int& position)
         else
             Finish(position, copied, outcome.rowsWritten);
     }
-    const int last = position - 1;
-    position = last;
+    position = position - 1;
+    return EndGroup(waiting, position, aborted);
+}
+
+bool CJobRun::EndGroup(const std::vector<int>& waiting, int last, bool aborted)
+{
     // The group's one transaction ends here: committed whole, or rolled
     // back whole after an abort or a failure.
-    const CCopyEngine::SGroupEnd ended = ready ? m_engine.EndGroup(m_plan.deferred) : CCopyEngine::SGroupEnd{};
+    const CGroupCopy::SEnd ended = m_session.EndGroup(m_plan.deferred);
     for (size_t i = 0; i < waiting.size() && i < ended.outcomes.size(); ++i)
     {
         STableOutcome& outcome = OutcomeAt(waiting[i]);
@@ -287,7 +282,7 @@ bool CJobRun::RunGroup(int& position)
         m_result.aborted = true;
         m_result.abortedTable = m_order[static_cast<size_t>(last)];
         NotStartedAfter(last);
-        m_engine.ReportAborted(m_result.abortedTable, m_result.notStartedTables);
+        ReportAborted(m_engine.Logs(), m_result.abortedTable, m_result.notStartedTables);
         return false;
     }
     // A stop takes effect between tables, and never inside a group; an
@@ -297,14 +292,14 @@ bool CJobRun::RunGroup(int& position)
 
 void CJobRun::RecordFailures()
 {
-    m_result.lostLogFile = m_engine.LostLogFile();
+    m_result.lostLogFile = m_engine.Logs().LostLogFile();
     std::vector<std::string> failed;
     for (const STableOutcome& outcome : m_result.tables)
     {
         if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
             failed.push_back(outcome.table);
     }
-    for (const std::string& table : m_engine.CommittedFromLimbo())
+    for (const std::string& table : m_committedFromLimbo)
     {
         const auto copied =
             std::find_if(m_result.tables.begin(), m_result.tables.end(), [&](const STableOutcome& outcome) {
@@ -336,29 +331,36 @@ void CJobRun::RecordFailures()
         m_engine.FailedTables().ClearUnfinished(m_engine.DestinationKey());
 }
 
-void CJobRun::Run()
+void CJobRun::TakeOverLeftBehind()
 {
-    // One pair of attachments serves every table of the run.
-    m_engine.ShareAttachments(true);
-    m_engine.ReportCopies(m_job.m_eLogging);
+    m_engine.Preparation().ReportCopies(m_job.m_eLogging);
     // Rows a crashed run left prepared hide from every reader until decided.
-    m_engine.ResolveInterruptedCommits(m_job.m_eLogging);
+    bool ended = true;
+    m_committedFromLimbo =
+        ResolveInterruptedCommits(m_engine.Settings(), m_engine.Logs(), m_session.SharedAttachments(), ended);
     // Tables a killed run was replacing: named now, recorded again at the end.
     m_unfinishedBefore = m_engine.FailedTables().Unfinished(m_engine.DestinationKey());
     m_result.unfinishedByKilledRun = m_unfinishedBefore;
+    ReportUnfinished(m_engine.Logs(), m_unfinishedBefore);
+}
+
+void CJobRun::Run()
+{
+    m_session.SetLogging(m_job.m_eLogging);
+    // One pair of attachments serves every table of the run.
+    m_session.ShareAttachments();
+    TakeOverLeftBehind();
     for (int i = 0; i < m_job.m_pTables->RowCount(); ++i)
         m_names.push_back(m_job.m_pTables->GetCell(0, i));
     m_result.tables.resize(m_names.size());
     for (size_t i = 0; i < m_names.size(); ++i)
         m_result.tables[i].table = m_names[i];
-    if (!m_unfinishedBefore.empty())
-        m_engine.ReportUnfinished(m_unfinishedBefore, m_job.m_eLogging);
 
     // Tables that foreign keys or CHECKs join are copied as a group: emptied
     // together, children first, and filled parents first. All others keep
     // the list order and are emptied by their own copy.
-    m_plan = m_names.empty() ? SRunPlan{} : m_engine.PlanTables(m_names, m_job.m_eLogging);
-    m_engine.ReportPlan(m_plan);
+    m_plan = m_names.empty() ? SRunPlan{} : PlanTables(m_engine.Settings(), m_names);
+    ReportPlan(m_engine.Logs(), m_plan, m_engine.Preparation().KilledRunCopies());
     m_order = m_plan.reordered ? m_plan.fillOrder : m_names;
     m_nCount = static_cast<int>(m_order.size());
     CountRows();
@@ -370,7 +372,7 @@ void CJobRun::Run()
             break;
     }
     RecordFailures();
-    m_engine.ReportDiskUse(m_job.m_eLogging);
+    m_engine.Preparation().ReportDiskUse(m_job.m_eLogging);
     // Triggers this run switched off and could not switch on again.
     for (CTriggerJournal::SEntry& entry : m_engine.Journal().Entries(m_engine.DestinationKey()))
     {
@@ -383,21 +385,22 @@ void CJobRun::Run()
 SCopyRunResult RunCopyJob(const CCopyJob& job, const std::atomic<bool>& stop, const SCopyRunEvents& events)
 {
     SCopyRunResult result;
-    if (!job.m_pEngine || !job.m_pTables || !job.m_pEngine->BeginRun())
+    if (!job.m_pEngine || !job.m_pTables)
         return result;
     CCopyEngine& engine = *job.m_pEngine;
-    CRunHold hold(engine);
-    // Two copies into one destination would switch each other's triggers.
-    if (!engine.Journal().Claim(engine.DestinationKey(), result.heldBy))
+    // Whatever way the run ends, the session gives back what it took.
+    CRunSession session(engine);
+    if (!session.Begun())
+        return result;
+    if (!session.ClaimDestination(result.heldBy))
     {
         if (result.heldBy.empty())
             result.journalUnwritable = engine.Journal().Path();
         return result;
     }
-    hold.Claimed();
     result.started = true;
     const auto began = std::chrono::steady_clock::now();
-    CJobRun(job, stop, events, result).Run();
+    CJobRun(session, job, stop, events, result).Run();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     return result;
 }
@@ -422,7 +425,7 @@ void WriteRunSummary(CCopyEngine& engine, const SCopyRunResult& result, const st
     else if (result.stopped)
         summary += "; stopped by the user after table " + result.stoppedAfter;
     engine.Logs().SetTable({});
-    engine.WriteLog(summary, "");
+    engine.Logs().WriteLog(summary, "");
     if (!keptCopy.empty())
-        engine.WriteLog("The destination database as it was before the copy is kept", keptCopy);
+        engine.Logs().WriteLog("The destination database as it was before the copy is kept", keptCopy);
 }

@@ -33,6 +33,9 @@ struct STableOutcome
     bool verified = false;
     STableVerification verification;
     double seconds = 0;
+    // How many attachments wrote the rows: 1, or more when a large table
+    // went over a slow network (see CWriterLanes).
+    int writers = 1;
     // The first failure's server message (or the program's own reason when
     // the server gave none); empty when nothing failed.
     std::string error;

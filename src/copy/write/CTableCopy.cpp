@@ -1,7 +1,10 @@
 #include "copy/write/CTableCopy.h"
 
-#include "copy/run/CCopyEngine.h"
+#include "copy/logs/CRunLogs.h"
 #include "copy/logs/CStagedRunLog.h"
+#include "copy/run/CRunSession.h"
+#include "copy/write/CTriggerSwitch.h"
+#include "copy/write/TableSteps.h"
 #include "copy/write/CWriterLanes.h"
 #include "copy/verify/CopyCompare.h"
 #include "copy/write/PreparedCommits.h"
@@ -27,16 +30,17 @@ std::vector<SResultColumn> ResultColumns(CFbCursor& cursor, int unmappedColumn)
 
 } // namespace
 
-CTableCopy::CTableCopy(CCopyEngine& engine, const std::string& table)
-    : m_engine(engine), m_settings(engine.Settings()), m_logs(engine.Logs()), m_sTable(table),
-      m_pGroup(engine.GroupReplacing(table)), m_attachments(m_settings, engine.SharedAttachments(), m_pGroup),
+CTableCopy::CTableCopy(CRunSession& run, const std::string& table)
+    : m_run(run), m_settings(run.Settings()), m_abort(run.Abort()), m_logs(run.Logs()), m_sTable(table),
+      m_pGroup(run.GroupReplacing(table)), m_attachments(m_settings, run.SharedAttachments(), m_pGroup),
       m_source(m_attachments.Source()), m_dest(m_attachments.Dest()), m_cursor(m_source)
 {
+    m_outcome.table = table;
 }
 
 CTableCopy::~CTableCopy()
 {
-    m_engine.UnregisterCancelable(m_cancelable);
+    m_cancel.reset();
     // The cursor goes before the attachments pass to the next table.
     m_cursor.Close();
     // Each table's entries reach the files when the table is done.
@@ -51,8 +55,21 @@ bool CTableCopy::FailBeforeRows(const std::string& message, const std::string& d
 
 bool CTableCopy::Aborted()
 {
-    m_engine.TableOutcome().error = "Copy aborted by the user";
+    m_outcome.error = "Copy aborted by the user";
     m_logs.WriteLog("Copy aborted by the user", "");
+    return false;
+}
+
+bool CTableCopy::AbortedBeforeRows()
+{
+    Aborted();
+    ReportWhatIsLeft();
+    return false;
+}
+
+bool CTableCopy::CopyFailed()
+{
+    m_logs.WriteLog("WARNING: Copy failed", "");
     return false;
 }
 
@@ -163,7 +180,7 @@ CTableCopy::ESource CTableCopy::OpenSource()
     }
     if (first == 0)
     {
-        m_engine.TableOutcome().status = ETableStatus::EmptySource;
+        m_outcome.status = ETableStatus::EmptySource;
         m_logs.WriteLog("Table is empty", "");
         return ESource::Empty;
     }
@@ -172,7 +189,7 @@ CTableCopy::ESource CTableCopy::OpenSource()
         FailBeforeRows("ERROR: Failed to get source triggers", CRunLogs::OneLine(m_source.LastErrorMessage()));
         return ESource::Failed;
     }
-    m_sourceIdentities = CCopyEngine::ReadIdentities(m_source, m_sourceInfo);
+    m_sourceIdentities = ReadIdentities(m_source, m_sourceInfo);
     return ESource::Rows;
 }
 
@@ -189,7 +206,7 @@ bool CTableCopy::OpenDestination()
     if ((m_destInfo.empty() && !GetColumnInfo(m_dest, m_sTable, m_destInfo)) || m_destInfo.empty())
         return FailBeforeRows("ERROR: Failed to open or table is empty", CRunLogs::OneLine(m_dest.LastErrorMessage()));
     m_plan = BuildTablePlan(m_sTable, MatchSourceColumns(ResultColumns(m_cursor, m_nUnmappedColumn), m_sourceInfo),
-                            m_destInfo, m_engine.DeferredColumnsOf(m_sTable));
+                            m_destInfo, m_run.DeferredColumnsOf(m_sTable));
     if (m_plan.problems.empty())
         return true;
     // Refused before anything is written: the destination keeps its rows.
@@ -267,7 +284,7 @@ void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed, bool abo
 
 void CTableCopy::AbortedRows(long long rows)
 {
-    m_engine.TableOutcome().rowsRolledBack = rows;
+    m_outcome.rowsRolledBack = rows;
     if (rows > 0)
         m_logs.WriteLog(GroupedNumber(rows) + " rows rolled back: aborted by the user", "");
 }
@@ -280,15 +297,15 @@ void CTableCopy::ReportWhatIsLeft()
     int failure = 0;
     if (check.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
         check.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(m_sTable), failure, &left);
-    if (check.m_bConnected && failure == 0 && left.RowCount() == 0)
+    if (check.IsConnected() && failure == 0 && left.RowCount() == 0)
         m_logs.WriteLog("ERROR: The table was emptied for this run and is not refilled", "");
-    else if (check.m_bConnected && failure == 0)
+    else if (check.IsConnected() && failure == 0)
         m_logs.WriteLog("The table holds the rows it had before this copy", "");
 }
 
 bool CTableCopy::Verify(int failedRecords)
 {
-    m_engine.NoteVerifying(m_sTable);
+    m_run.NoteVerifying(m_sTable);
     m_cursor.Close();
     std::vector<SVerifyColumn> columns;
     std::vector<std::string> computed;
@@ -306,19 +323,20 @@ bool CTableCopy::Verify(int failedRecords)
     }
     STableVerification result = VerifyTable(m_source, m_dest, m_sSourceTable, m_sTable, columns);
     result.computedInDestination = computed;
-    STableOutcome& outcome = m_engine.TableOutcome();
-    outcome.verified = true;
-    outcome.verification = result;
+    m_outcome.verified = true;
+    m_outcome.verification = result;
     for (const auto& [message, detail] : VerificationEntries(result, failedRecords))
         m_logs.WriteLog(message, detail);
     return result.Identical();
 }
 
-bool CTableCopy::Run()
+STableOutcome CTableCopy::Run()
 {
     const bool succeeded = RunSteps();
     m_attachments.SetSucceeded(succeeded);
-    return succeeded;
+    if (m_outcome.status != ETableStatus::EmptySource)
+        m_outcome.status = succeeded ? ETableStatus::Copied : ETableStatus::Failed;
+    return m_outcome;
 }
 
 bool CTableCopy::RunSteps()
@@ -329,7 +347,7 @@ bool CTableCopy::RunSteps()
     const std::string header = "\r\n\r\n/* " + m_sTable + "*/\r\n";
     m_logs.WriteSqlLog(header);
     m_logs.WriteTextLog(header);
-    if (m_engine.AbortRequested())
+    if (m_abort.Raised())
         return Aborted();
 
     const ESource source = OpenSource();
@@ -338,87 +356,115 @@ bool CTableCopy::RunSteps()
     if (!OpenDestination())
         return false;
     // The group switched the triggers off and emptied the table already.
-    if (m_pGroup)
-        return FillForGroup();
+    return m_pGroup ? FillForGroup() : ReplaceRows();
+}
 
-    m_engine.RegisterCancelable(m_source, m_cancelable);
-    m_engine.RegisterCancelable(m_dest, m_cancelable);
+bool CTableCopy::TriggersStayOn()
+{
+    m_cancel.reset();
+    CTriggerSwitch& triggers = m_run.Triggers();
+    // An abort cancels the statement that switches them off, which may then
+    // wait uncommitted in this attachment's transaction: it goes, and the
+    // triggers are switched on again from an attachment of its own.
+    if (m_abort.Raised() && !triggers.JournalRefused())
+    {
+        m_dest.Rollback();
+        triggers.RestoreAfterAbort(m_sTable);
+        return AbortedBeforeRows();
+    }
+    if (triggers.JournalRefused())
+        m_outcome.error = "The trigger journal could not be written";
+    else
+    {
+        triggers.ForgetStillOn(m_dest, m_sTable);
+        triggers.SetActive(m_dest, m_sTable, true);
+        m_outcome.error = "The triggers could not be switched off; the table is not touched";
+        m_logs.WriteLog("ERROR: The triggers could not be switched off; the table is not touched", "");
+    }
+    return CopyFailed();
+}
+
+bool CTableCopy::EmptyingFailed(CTriggersOff& triggersOff)
+{
+    // Rows added to old rows that stay would be a mix of both databases.
+    m_cancel.reset();
+    const bool abort = m_abort.Raised();
+    triggersOff.SwitchOn(abort);
+    return abort ? AbortedBeforeRows() : CopyFailed();
+}
+
+bool CTableCopy::WriteRows(CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows, bool& committed,
+                           std::string& commitError)
+{
+    // The rows go in as one transaction; left uncommitted it goes back.
+    CFbTransaction rows(m_dest);
+    if (!InsertRows(stagedRows, failedRecords, insertedRows))
+        m_bRowsFailed = true;
+    m_cancel.reset();
+    if (m_abort.Raised())
+        return true;
+    // Rows of a source read only in part are no copy of it: they go back,
+    // as the rows of a stopped copy do.
+    if (!m_bSourceBroke && !m_bDestBroke)
+        committed = CommitRows(rows, commitError);
+    return false;
+}
+
+void CTableCopy::ReportRolledBack(bool abort, int insertedRows, const std::string& commitError)
+{
+    if (abort)
+    {
+        if (m_outcome.error.empty())
+            m_outcome.error = "Copy aborted by the user";
+        AbortedRows(insertedRows);
+        m_logs.WriteLog("Copy aborted by the user", "");
+    }
+    else if (m_bSourceBroke)
+        m_logs.WriteLog("The rows read before the source failed were rolled back", "");
+    else if (m_bDestBroke)
+        m_logs.WriteLog("The rows written before the destination failed were rolled back",
+                        std::to_string(insertedRows) + " rows");
+    else
+    {
+        m_logs.WriteLog("ERROR: Failed to commit the copied rows", CRunLogs::OneLine(commitError));
+        m_logs.WriteSqlLog("COMMIT;");
+        m_logs.WriteSqlFailure(commitError);
+    }
+    ReportWhatIsLeft();
+}
+
+bool CTableCopy::FollowRows()
+{
+    const bool generators = SetGenerators(m_source, m_dest, m_sourceTriggers, m_sTable, m_logs);
+    const bool identities = SetIdentities(m_dest, m_sTable, m_destInfo, m_sourceIdentities, m_logs);
+    return generators && identities;
+}
+
+bool CTableCopy::ReplaceRows()
+{
+    RegisterCancel();
     // The triggers go off before the table is emptied: a delete trigger
     // would otherwise reach into other tables, copied ones or those the copy
     // leaves alone. Switching them off commits; the DELETE then belongs to
     // the rows' transaction, and a copy that does not finish gives the old
-    // rows back.
-    // A trigger that cannot be switched off (no right to alter it, a
-    // dialect that refuses the statement) would fire on every row and change
-    // what arrives: the table is not touched.
-    if (!m_engine.SetTriggersActive(m_dest, m_sTable, false))
-    {
-        m_engine.UnregisterCancelable(m_cancelable);
-        // An abort cancels the statement that switches them off, which may
-        // then wait uncommitted in this attachment's transaction: it goes,
-        // and the triggers are switched on again from an attachment of its own.
-        if (m_engine.AbortRequested() && !m_engine.JournalRefused())
-        {
-            m_dest.Rollback();
-            m_engine.RestoreTriggersAfterAbort(m_sTable);
-            Aborted();
-            ReportWhatIsLeft();
-            return false;
-        }
-        if (m_engine.JournalRefused())
-            m_engine.TableOutcome().error = "The trigger journal could not be written";
-        else
-        {
-            m_engine.ForgetTriggersStillOn(m_dest, m_sTable);
-            m_engine.SetTriggersActive(m_dest, m_sTable, true);
-            m_engine.TableOutcome().error = "The triggers could not be switched off; the table is not touched";
-            m_logs.WriteLog("ERROR: The triggers could not be switched off; the table is not touched", "");
-        }
-        m_logs.WriteLog("WARNING: Copy failed", "");
-        return false;
-    }
-    bool failed = false;
+    // rows back. A trigger that cannot be switched off (no right to alter
+    // it, a dialect that refuses the statement) would fire on every row and
+    // change what arrives: the table is not touched.
+    if (!m_run.Triggers().SetActive(m_dest, m_sTable, false))
+        return TriggersStayOn();
+    CTriggersOff triggersOff(m_run.Triggers(), m_dest, m_sTable);
     // Noted before the rows go: a run killed from here on leaves the table
     // named for the next run to report and copy again.
-    m_engine.NoteUnfinished({m_sTable});
-    if (!m_engine.CleanupTable(m_dest, m_sTable))
-    {
-        // Rows added to old rows that stay would be a mix of both databases.
-        m_engine.UnregisterCancelable(m_cancelable);
-        // Each logs its own failure.
-        const bool abort = m_engine.AbortRequested();
-        if (abort)
-            m_engine.RestoreTriggersAfterAbort(m_sTable);
-        else
-            m_engine.SetTriggersActive(m_dest, m_sTable, true);
-        if (abort)
-        {
-            Aborted();
-            ReportWhatIsLeft();
-            return false;
-        }
-        m_logs.WriteLog("WARNING: Copy failed", "");
-        return false;
-    }
+    m_run.NoteUnfinished({m_sTable});
+    if (!EmptyTable(m_dest, m_sTable, m_logs))
+        return EmptyingFailed(triggersOff);
     int failedRecords = 0;
     int insertedRows = 0;
     CStagedRunLog stagedRows;
     bool committed = false;
     std::string commitError;
-    const bool abort = [&] {
-        // The rows go in as one transaction; left uncommitted it goes back.
-        CFbTransaction rows(m_dest);
-        if (!InsertRows(stagedRows, failedRecords, insertedRows))
-            failed = true;
-        m_engine.UnregisterCancelable(m_cancelable);
-        if (m_engine.AbortRequested())
-            return true;
-        // Rows of a source read only in part are no copy of it: they go
-        // back, as the rows of a stopped copy do.
-        if (!m_bSourceBroke && !m_bDestBroke)
-            committed = CommitRows(rows, commitError);
-        return false;
-    }();
+    const bool abort = WriteRows(stagedRows, failedRecords, insertedRows, committed, commitError);
+    bool failed = m_bRowsFailed;
     m_lanes.reset();
     // Only now is it known which rows arrived.
     PublishRows(stagedRows, committed, abort);
@@ -428,34 +474,13 @@ bool CTableCopy::RunSteps()
         // Rows an abort took back are the user's choice, not failed records.
         if (!abort)
             failedRecords += insertedRows;
-        if (abort)
-        {
-            if (m_engine.TableOutcome().error.empty())
-                m_engine.TableOutcome().error = "Copy aborted by the user";
-            AbortedRows(insertedRows);
-            m_logs.WriteLog("Copy aborted by the user", "");
-        }
-        else if (m_bSourceBroke)
-            m_logs.WriteLog("The rows read before the source failed were rolled back", "");
-        else if (m_bDestBroke)
-            m_logs.WriteLog("The rows written before the destination failed were rolled back",
-                            std::to_string(insertedRows) + " rows");
-        else
-        {
-            m_logs.WriteLog("ERROR: Failed to commit the copied rows", CRunLogs::OneLine(commitError));
-            m_logs.WriteSqlLog("COMMIT;");
-            m_logs.WriteSqlFailure(commitError);
-        }
-        ReportWhatIsLeft();
+        ReportRolledBack(abort, insertedRows, commitError);
     }
-    m_engine.TableOutcome().rowsWritten = committed ? insertedRows : 0;
-    m_engine.TableOutcome().rowsFailed = failedRecords;
-    // Generators and identities follow rows that arrived.
-    if (committed && !m_engine.SetGenerators(m_source, m_dest, m_sourceTriggers, m_sTable))
+    m_outcome.rowsWritten = committed ? insertedRows : 0;
+    m_outcome.rowsFailed = failedRecords;
+    if (committed && !FollowRows())
         failed = true;
-    if (committed && !m_engine.SetIdentities(m_dest, m_sTable, m_destInfo, m_sourceIdentities))
-        failed = true;
-    if (!(abort ? m_engine.RestoreTriggersAfterAbort(m_sTable) : m_engine.SetTriggersActive(m_dest, m_sTable, true)))
+    if (!triggersOff.SwitchOn(abort))
         failed = true;
     // What was committed is read back: the proof that every value arrived.
     if (committed && m_settings.verify && !Verify(failedRecords))
@@ -468,7 +493,6 @@ bool CTableCopy::RunSteps()
     }
     m_cursor.Close();
     m_attachments.CloseSource();
-
     // An aborted table has said so; it did not fail.
     if (!abort)
         m_logs.WriteLog(failed ? "WARNING: Copy failed" : "Copy finished successfully", "");
@@ -479,13 +503,11 @@ bool CTableCopy::RunSteps()
 
 bool CTableCopy::FillForGroup()
 {
-    m_engine.RegisterCancelable(m_source, m_cancelable);
-    m_engine.RegisterCancelable(m_dest, m_cancelable);
+    RegisterCancel();
     m_staged = std::make_unique<CStagedRunLog>();
     m_bRowsFailed = !InsertRows(*m_staged, m_nFailedRecords, m_nInsertedRows);
-    m_engine.UnregisterCancelable(m_cancelable);
-    m_filled = m_engine.TableOutcome();
-    const bool abort = m_engine.AbortRequested();
+    m_cancel.reset();
+    const bool abort = m_abort.Raised();
     // Rows of a source read only in part are no copy of it, and a
     // destination that failed takes no more: the group goes back with them.
     if (!abort && !m_bSourceBroke && !m_bDestBroke)
@@ -495,7 +517,7 @@ bool CTableCopy::FillForGroup()
     }
     PublishRows(*m_staged, false, abort);
     const int failedRecords = m_nFailedRecords + (abort ? 0 : m_nInsertedRows);
-    m_engine.TableOutcome().rowsFailed = failedRecords;
+    m_outcome.rowsFailed = failedRecords;
     if (abort)
     {
         AbortedRows(m_nInsertedRows);
@@ -516,14 +538,13 @@ bool CTableCopy::FillForGroup()
     return false;
 }
 
-bool CTableCopy::FinishInGroup(bool committed, const std::string& whyNot)
+STableOutcome CTableCopy::FinishInGroup(bool committed, const std::string& whyNot)
 {
     m_logs.SetTable(m_sTable);
     m_logs.BeginTable();
     // The group goes back with an abort of one of its tables.
-    const bool abort = !committed && m_engine.AbortRequested();
+    const bool abort = !committed && m_abort.Raised();
     PublishRows(*m_staged, committed, abort);
-    STableOutcome& outcome = m_engine.TableOutcome();
     bool failed = m_bRowsFailed;
     int failedRecords = m_nFailedRecords;
     if (abort)
@@ -536,14 +557,12 @@ bool CTableCopy::FinishInGroup(bool committed, const std::string& whyNot)
         m_logs.WriteLog("The rows of the tables copied together were rolled back; the table holds the rows it had "
                         "before this copy",
                         CRunLogs::OneLine(whyNot));
-        if (outcome.error.empty())
-            outcome.error = whyNot;
+        if (m_outcome.error.empty())
+            m_outcome.error = whyNot;
     }
-    outcome.rowsWritten = committed ? m_nInsertedRows : 0;
-    outcome.rowsFailed = failedRecords;
-    if (committed && !m_engine.SetGenerators(m_source, m_dest, m_sourceTriggers, m_sTable))
-        failed = true;
-    if (committed && !m_engine.SetIdentities(m_dest, m_sTable, m_destInfo, m_sourceIdentities))
+    m_outcome.rowsWritten = committed ? m_nInsertedRows : 0;
+    m_outcome.rowsFailed = failedRecords;
+    if (committed && !FollowRows())
         failed = true;
     if (committed && m_settings.verify && !Verify(failedRecords))
         failed = true;
@@ -552,5 +571,6 @@ bool CTableCopy::FinishInGroup(bool committed, const std::string& whyNot)
     if (failedRecords != 0)
         m_logs.WriteReport(failedRecords, m_sTable);
     m_logs.EndTable();
-    return !failed;
+    m_outcome.status = failed ? ETableStatus::Failed : ETableStatus::Copied;
+    return m_outcome;
 }

@@ -1,22 +1,24 @@
 #pragma once
 
-#include "copy/run/CRunAttachments.h"
 #include "copy/read/CSourceRowReader.h"
+#include "copy/run/CAbortSignal.h"
+#include "copy/run/CRunAttachments.h"
 #include "copy/run/TableOutcome.h"
 #include "copy/plan/TablePlan.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
 
-#include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-class CCopyEngine;
-class CRunLogs;
 class CFbTransaction;
+class CRunLogs;
+class CRunSession;
 class CStagedRunLog;
+class CTriggersOff;
 class CWriterLanes;
 struct SGroupInProgress;
 struct SRunSettings;
@@ -32,26 +34,43 @@ struct SRunSettings;
 class CTableCopy
 {
   public:
-    CTableCopy(CCopyEngine& engine, const std::string& table);
+    CTableCopy(CRunSession& run, const std::string& table);
     ~CTableCopy();
     CTableCopy(const CTableCopy&) = delete;
     CTableCopy& operator=(const CTableCopy&) = delete;
 
-    // True when every row arrived and every step succeeded, or the source is
-    // empty; for a table of a group, when its rows wait for the group's commit.
-    bool Run();
+    // What the copy came to: Copied when every row arrived and every step
+    // succeeded, EmptySource, or Failed (with the reason when the copy knows
+    // it). A table of a group is Copied while its rows wait for the group's
+    // commit (Waiting).
+    STableOutcome Run();
     // The rows are in the group's transaction, not yet committed.
     bool Waiting() const { return m_bWaiting; }
     const std::string& Table() const { return m_sTable; }
-    // The table's figures as its filling left them, for the group's end.
-    const STableOutcome& FilledOutcome() const { return m_filled; }
     // After the group's transaction ended: publishes the rows as committed
     // or not (whyNot says why not), and for committed rows sets generators
-    // and identities and reads them back. True when the table is copied.
-    bool FinishInGroup(bool committed, const std::string& whyNot);
+    // and identities and reads them back. Copied or Failed.
+    STableOutcome FinishInGroup(bool committed, const std::string& whyNot);
 
   private:
     bool RunSteps();
+    // A table copied on its own: its triggers go off, it is emptied and
+    // refilled in one transaction, and its triggers come on again.
+    bool ReplaceRows();
+    // The triggers could not be switched off: the table is not touched.
+    bool TriggersStayOn();
+    // The table could not be emptied; its triggers are on again.
+    bool EmptyingFailed(CTriggersOff& triggersOff);
+    // Writes the rows in the table's transaction and commits them unless
+    // the copy broke or was aborted; true when an abort came.
+    bool WriteRows(CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows, bool& committed,
+                   std::string& commitError);
+    // Says how rows that were not committed went back.
+    void ReportRolledBack(bool abort, int insertedRows, const std::string& commitError);
+    // Generators and identities follow rows that arrived; false when either failed.
+    bool FollowRows();
+    // Lets an abort cancel what the table's attachments run.
+    void RegisterCancel() { m_cancel.emplace(m_abort, std::initializer_list<CFbConnection*>{&m_source, &m_dest}); }
     // A group's table after its rows were read: inserts them into the
     // group's transaction; false when the group cannot be committed.
     bool FillForGroup();
@@ -76,7 +95,11 @@ class CTableCopy
     bool CommitRows(CFbTransaction& rows, std::string& error);
     // Logs a failure before any row was written; false.
     bool FailBeforeRows(const std::string& message, const std::string& detail);
+    // Logs the abort of the table; false.
     bool Aborted();
+    // The abort came before any row was written: says what the table holds.
+    bool AbortedBeforeRows();
+    bool CopyFailed();
     // Reads the table back and compares it with the source; logs what it
     // found and gives true when every row is as the source has it.
     bool Verify(int failedRecords);
@@ -92,8 +115,9 @@ class CTableCopy
     // Why rows with NONE text in column failed, and what helps.
     static std::string LegacyTextHint(const std::string& column);
 
-    CCopyEngine& m_engine;
+    CRunSession& m_run;
     const SRunSettings& m_settings;
+    CAbortSignal& m_abort;
     CRunLogs& m_logs;
     const std::string m_sTable;
     // The group that emptied this table in its transaction, or null.
@@ -115,7 +139,8 @@ class CTableCopy
     CStringGrid m_sourceTriggers;
     std::map<std::string, std::string> m_sourceIdentities;
     STablePlan m_plan;
-    std::vector<std::uintptr_t> m_cancelable;
+    std::optional<CAbortSignal::CRegistration> m_cancel;
+    STableOutcome m_outcome;
     // The extra writers of a large table over a slow network, or none.
     std::unique_ptr<CWriterLanes> m_lanes;
     // A group's table while it waits for the group's commit.
@@ -124,5 +149,4 @@ class CTableCopy
     int m_nFailedRecords = 0;
     int m_nInsertedRows = 0;
     bool m_bRowsFailed = false;
-    STableOutcome m_filled;
 };

@@ -1,6 +1,7 @@
 // The row-level steps of a table copy: matching columns by name and
 // inserting the rows that the source row reader delivers, in batches.
-#include "copy/run/CCopyEngine.h"
+#include "copy/logs/CRunLogs.h"
+#include "copy/run/CRunSession.h"
 #include "copy/write/CTableCopy.h"
 
 #include "copy/write/CBatchInserter.h"
@@ -28,30 +29,6 @@
 
 namespace
 {
-// One value of a literal INSERT, whole, as it must stand in SQL.
-void AppendLiteral(std::string& text, bool isString, const std::string& value, std::uint8_t marks)
-{
-    if (marks & CStringGrid::MarkNull)
-        text += "NULL";
-    else if (marks & CStringGrid::MarkBinary)
-        text += HexLiteral(value);
-    else if (isString)
-        text += "'" + EscapeSqlString(value) + "'";
-    else
-        text += value.empty() ? "0" : value;
-}
-
-// What a destination column without a source column receives: '' for text,
-// 0 for numbers, and FALSE for a BOOLEAN, which takes no number.
-std::string MissingValue(bool isString, const std::string& typeName, bool literal)
-{
-    if (typeName == "BOOLEAN")
-        return "FALSE";
-    if (isString)
-        return literal ? "''" : "";
-    return "0";
-}
-
 constexpr size_t QueueChunks = 4;
 
 // Rows a table must reach before extra writers start to attach, and
@@ -183,57 +160,6 @@ std::string CTableCopy::LegacyTextHint(const std::string& column)
            "source code page (Options, or --source-charset NAME)";
 }
 
-std::string CCopyEngine::BuildInsertPrefix(CStringGrid& destColumns, const std::string& table)
-{
-    std::string text = "INSERT INTO " + SqlIdentifier(table) + " (";
-    for (int i = 0; i < destColumns.ColumnCount(); ++i)
-    {
-        if (i > 0)
-            text += ",";
-        text += SqlIdentifier(destColumns.GetCell(i, 0));
-    }
-    return text + ") VALUES (";
-}
-
-void CCopyEngine::MapColumns(CStringGrid& sourceColumns, CStringGrid& destColumns)
-{
-    destColumns.AddRows(1);
-    for (int i = 0; i < destColumns.ColumnCount(); ++i)
-    {
-        const std::string name = destColumns.GetCell(i, 0);
-        int index = -1;
-        if (i < sourceColumns.ColumnCount() && sourceColumns.GetCell(i, 0) == name)
-            index = i;
-        for (int j = 0; index < 0 && j < sourceColumns.ColumnCount(); ++j)
-        {
-            if (sourceColumns.GetCell(j, 0) == name)
-                index = j;
-        }
-        destColumns.SetCellInt(i, 2, index);
-    }
-}
-
-std::string CCopyEngine::BuildInsert(CStringGrid& destColumns, CStringGrid& sourceRows, const std::string& prefix,
-                                     int r)
-{
-    std::string text = prefix;
-    for (int i = 0; i < destColumns.ColumnCount(); ++i)
-    {
-        if (i > 0)
-            text += ",";
-        const long index = destColumns.GetCellInt(i, 2);
-        const bool isString = destColumns.GetCell(i, 1) == "STRING";
-        if (index < 0)
-        {
-            text += MissingValue(isString, destColumns.GetCell(i, 3), true);
-            continue;
-        }
-        const int column = static_cast<int>(index);
-        AppendLiteral(text, isString, sourceRows.GetCell(column, r), sourceRows.GetCellMarks(column, r));
-    }
-    return text + ");";
-}
-
 bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows)
 {
     CFbConnection& dest = m_dest;
@@ -338,15 +264,15 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     bool mayAddLanes = m_settings.maxBatchRows > 1 && inserter.Prepared() && !dest.IsInProcess() && !m_pGroup;
     size_t rowsSeen = 0;
     std::unique_ptr<CWriterLanes> startedLanes; // attaching, not yet writing
-    m_engine.NoteTableWriters(1);
+    m_outcome.writers = 1;
 
     std::vector<SReadRow> chunk;
-    m_engine.NoteRows(0, false);
+    m_run.NoteRows(0, false);
     std::string rowError;
     // An abort leaves the rows not yet sent: the transaction goes back whole.
-    long long& rowsRead = m_engine.TableOutcome().rowsRead;
+    long long& rowsRead = m_outcome.rowsRead;
     EFbFault rowFault = EFbFault::None;
-    while (!m_engine.AbortRequested() && !m_bDestBroke && queue.Pop(chunk))
+    while (!m_abort.Raised() && !m_bDestBroke && queue.Pop(chunk))
     {
         for (SReadRow& read : chunk)
         {
@@ -396,7 +322,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                     if (startedLanes->Open(whyNot))
                     {
                         m_lanes = std::move(startedLanes);
-                        m_engine.NoteTableWriters(1 + m_lanes->Count());
+                        m_outcome.writers = 1 + m_lanes->Count();
                     }
                     startedLanes.reset();
                     mayAddLanes = false;
@@ -427,16 +353,16 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
         }
         queue.Recycle(std::move(chunk));
         logPipe.Send();
-        m_engine.NoteRows(insertedRows + failedRecords, false);
+        m_run.NoteRows(insertedRows + failedRecords, false);
     }
-    const bool aborted = m_engine.AbortRequested();
+    const bool aborted = m_abort.Raised();
     if (!aborted && m_lanes)
         m_lanes->Finish();
     if (!aborted)
     {
         inserter.Finish();
         if (queue.Error().empty() && !m_bDestBroke)
-            m_engine.NoteRows(insertedRows + failedRecords, true);
+            m_run.NoteRows(insertedRows + failedRecords, true);
     }
     queue.Abandon();
     logPipe.Close();
@@ -455,7 +381,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     if (m_bDestBroke)
     {
         // Not one row's fault: the table's rows go back, its old rows stay.
-        m_engine.TableOutcome().error = CRunLogs::OneLine(m_sDestBroke);
+        m_outcome.error = CRunLogs::OneLine(m_sDestBroke);
         m_logs.WriteLog("ERROR: Failed to write to the destination", CRunLogs::OneLine(m_sDestBroke));
         m_logs.WriteSqlFailure(m_sDestBroke);
         return false;

@@ -1,6 +1,8 @@
-// The steps around the inserts: emptying the destination table, switching
-// its triggers and setting the generators its triggers use.
-#include "copy/run/CCopyEngine.h"
+// The steps around the inserts: emptying the destination table and setting
+// the generators its triggers use.
+#include "copy/write/TableSteps.h"
+
+#include "copy/logs/CRunLogs.h"
 #include "copy/write/SharedGenerators.h"
 
 #include "db/CFbConnection.h"
@@ -37,9 +39,9 @@ std::string RowsReachedByEmptying(CFbConnection& connection, const std::string& 
 }
 } // namespace
 
-bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& table)
+bool EmptyTable(CFbConnection& connection, const std::string& table, CRunLogs& logs)
 {
-    if (!connection.m_bConnected)
+    if (!connection.IsConnected())
         return false;
     if (table.empty())
         return true;
@@ -48,8 +50,8 @@ bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& tab
     const std::string reached = RowsReachedByEmptying(connection, table);
     if (!reached.empty())
     {
-        WriteLog("ERROR: Failed to cleanup table!\r\n", m_logs.TablePrefix());
-        WriteLog("ERROR: " + CRunLogs::OneLine(reached), "");
+        logs.WriteLog("ERROR: Failed to cleanup table!\r\n", logs.TablePrefix());
+        logs.WriteLog("ERROR: " + CRunLogs::OneLine(reached), "");
         return false;
     }
     const std::string sql = "DELETE FROM " + SqlIdentifier(table) + ";";
@@ -58,113 +60,18 @@ bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& tab
     const std::string reason = connection.LastErrorMessage();
     if (failure != 0)
     {
-        WriteLog("ERROR: Failed to cleanup table!\r\n", m_logs.TablePrefix());
+        logs.WriteLog("ERROR: Failed to cleanup table!\r\n", logs.TablePrefix());
         // Rows of other tables may still reference this one: say which key.
-        WriteLog("ERROR: " + CRunLogs::OneLine(reason), "");
+        logs.WriteLog("ERROR: " + CRunLogs::OneLine(reason), "");
     }
-    WriteSqlLog(sql);
+    logs.WriteSqlLog(sql);
     if (failure != 0)
-        m_logs.WriteSqlFailure(reason);
+        logs.WriteSqlFailure(reason);
     return failure == 0;
 }
 
-void CCopyEngine::ForgetTriggersStillOn(CFbConnection& connection, const std::string& table)
-{
-    // A refused ALTER leaves nothing behind once its transaction is gone;
-    // what the database then shows active never went off.
-    connection.Rollback();
-    std::vector<std::string> activeNow;
-    const auto found = m_switchedOff.find(table);
-    if (found == m_switchedOff.end() || !GetActiveUserTriggers(connection, table, activeNow))
-        return;
-    std::erase_if(found->second, [&](const std::string& trigger) {
-        return std::find(activeNow.begin(), activeNow.end(), trigger) != activeNow.end();
-    });
-}
-
-bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string& table, bool active)
-{
-    if (!connection.m_bConnected)
-        return false;
-    // Only the user triggers that are active now go off, and exactly those
-    // come on again: a trigger the destination keeps inactive stays so. The
-    // server's own triggers (those of CHECK constraints) refuse ALTER
-    // TRIGGER and keep enforcing the constraint.
-    std::vector<std::string> triggers;
-    m_bJournalRefused = false;
-    if (!active)
-    {
-        if (!GetActiveUserTriggers(connection, table, triggers))
-        {
-            m_logs.WriteSqlFailure(connection.LastErrorMessage());
-            WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_logs.TablePrefix());
-            return false;
-        }
-        // Recorded before the first one goes off: a run that dies before
-        // switching them on again leaves this entry for the next start. A
-        // trigger that no record names could stay off for good: without
-        // the record, none goes off and the table is not copied.
-        m_bJournalRefused = !m_journal.Record(DestinationKey(), table, triggers);
-        if (m_bJournalRefused)
-        {
-            WriteLog("ERROR: The trigger journal could not be written; the triggers stay on and the table is not "
-                     "touched",
-                     m_journal.Path());
-            return false;
-        }
-        // Triggers still off from an earlier step (a group's emptying whose
-        // switching on failed) stay among those to switch on.
-        std::vector<std::string>& off = m_switchedOff[table];
-        for (const std::string& trigger : triggers)
-        {
-            if (std::find(off.begin(), off.end(), trigger) == off.end())
-                off.push_back(trigger);
-        }
-    }
-    else
-    {
-        const auto found = m_switchedOff.find(table);
-        if (found != m_switchedOff.end())
-            triggers = found->second;
-    }
-    bool ok = true;
-    for (const std::string& trigger : triggers)
-    {
-        const std::string name = connection.MetadataName(trigger);
-        const std::string sql = active ? "ALTER TRIGGER  " + name + " ACTIVE;" : "ALTER TRIGGER " + name + " INACTIVE;";
-        int failure = 0;
-        if (name.empty())
-            failure = CFbConnection::FailPrepare;
-        else
-            connection.ExecuteMetadata(sql, failure);
-        WriteSqlLog(sql);
-        if (failure != 0)
-        {
-            ok = false;
-            m_logs.WriteSqlFailure(name.empty() ? "The name " + trigger + " cannot be written in SQL dialect 1"
-                                                : connection.LastErrorMessage());
-            WriteLog("ERROR: Failed to modify TRIGGER!\r\n", m_logs.TablePrefix());
-        }
-    }
-    if (active && ok)
-    {
-        // The journal entry goes only once the triggers are seen active
-        // again: a statement that "succeeded" over a dead attachment proves
-        // nothing.
-        if (!AreTriggersActive(connection, triggers))
-        {
-            WriteLog("ERROR: The triggers could not be confirmed active again",
-                     CRunLogs::OneLine(connection.LastErrorMessage()));
-            return false;
-        }
-        m_journal.Remove(DestinationKey(), table);
-        m_switchedOff.erase(table);
-    }
-    return ok;
-}
-
-bool CCopyEngine::SetGenerators(CFbConnection& source, CFbConnection& connection, CStringGrid& sourceTriggerGrid,
-                                const std::string& table)
+bool SetGenerators(CFbConnection& source, CFbConnection& connection, CStringGrid& sourceTriggerGrid,
+                   const std::string& table, CRunLogs& logs)
 {
     CStringGrid triggers;
     connection.GetTableTriggers(table, triggers);
@@ -186,13 +93,13 @@ bool CCopyEngine::SetGenerators(CFbConnection& source, CFbConnection& connection
         if (back && !OtherGeneratorUsers(connection, generator, table, others))
         {
             ok = false;
-            WriteLog("ERROR: Failed to set GENERATOR!\r\n", m_logs.TablePrefix());
-            WriteLog("ERROR: " + CRunLogs::OneLine(connection.LastErrorMessage()), "");
+            logs.WriteLog("ERROR: Failed to set GENERATOR!\r\n", logs.TablePrefix());
+            logs.WriteLog("ERROR: " + CRunLogs::OneLine(connection.LastErrorMessage()), "");
             continue;
         }
         if (!others.empty())
         {
-            WriteLog("Generator " + generator + " kept at " + current + ", not set back to " + value + ": " +
+            logs.WriteLog("Generator " + generator + " kept at " + current + ", not set back to " + value + ": " +
                          Joined(others, ", ") + " draw keys from it too",
                      "");
             continue;
@@ -200,12 +107,12 @@ bool CCopyEngine::SetGenerators(CFbConnection& source, CFbConnection& connection
         const std::string sql = "SET GENERATOR " + SqlIdentifier(generator) + " TO " + value + ";";
         int failure = 0;
         connection.Execute(sql, failure);
-        WriteSqlLog(sql);
+        logs.WriteSqlLog(sql);
         if (failure != 0)
         {
             ok = false;
-            m_logs.WriteSqlFailure(connection.LastErrorMessage());
-            WriteLog("ERROR: Failed to set GENERATOR!\r\n", m_logs.TablePrefix());
+            logs.WriteSqlFailure(connection.LastErrorMessage());
+            logs.WriteLog("ERROR: Failed to set GENERATOR!\r\n", logs.TablePrefix());
         }
     }
     return ok;

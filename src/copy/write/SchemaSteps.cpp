@@ -1,5 +1,7 @@
 // Identity columns, whose sequence must follow the copied keys.
-#include "copy/run/CCopyEngine.h"
+#include "copy/write/TableSteps.h"
+
+#include "copy/logs/CRunLogs.h"
 
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"
@@ -7,9 +9,8 @@
 
 #include <cstdlib>
 
-bool CCopyEngine::SetIdentities(CFbConnection& connection, const std::string& table,
-                                const std::vector<SColumnInfo>& destInfo,
-                                const std::map<std::string, std::string>& sourceIdentities)
+bool SetIdentities(CFbConnection& connection, const std::string& table, const std::vector<SColumnInfo>& destInfo,
+                   const std::map<std::string, std::string>& sourceIdentities, CRunLogs& logs)
 {
     bool ok = true;
     for (const SColumnInfo& column : destInfo)
@@ -40,19 +41,18 @@ bool CCopyEngine::SetIdentities(CFbConnection& connection, const std::string& ta
         const std::string sql = "ALTER TABLE " + SqlIdentifier(table) + " ALTER COLUMN " + SqlIdentifier(column.name) +
                                 " RESTART WITH " + std::to_string(restart) + ";";
         connection.Execute(sql, failure);
-        WriteSqlLog(sql);
+        logs.WriteSqlLog(sql);
         if (failure != 0)
         {
             ok = false;
-            m_logs.WriteSqlFailure(connection.LastErrorMessage());
-            WriteLog("ERROR: Failed to set IDENTITY!\r\n", m_logs.TablePrefix());
+            logs.WriteSqlFailure(connection.LastErrorMessage());
+            logs.WriteLog("ERROR: Failed to set IDENTITY!\r\n", logs.TablePrefix());
         }
     }
     return ok;
 }
 
-std::map<std::string, std::string> CCopyEngine::ReadIdentities(CFbConnection& connection,
-                                                               const std::vector<SColumnInfo>& info)
+std::map<std::string, std::string> ReadIdentities(CFbConnection& connection, const std::vector<SColumnInfo>& info)
 {
     std::map<std::string, std::string> values;
     for (const SColumnInfo& column : info)

@@ -1,4 +1,4 @@
-#include "copy/safety/DatabaseCopy.h"
+#include "copy/prepare/DatabaseCopy.h"
 
 #include "core/FileHelpers.h"
 #include "core/PathHelpers.h"

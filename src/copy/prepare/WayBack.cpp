@@ -1,8 +1,9 @@
 // The run's copies of its databases (the source's backup, the destination's
 // way back), the room they and the logs need, and what they took.
-#include "copy/run/CCopyEngine.h"
+#include "copy/prepare/CRunPreparation.h"
 
-#include "copy/safety/DatabaseCopy.h"
+#include "copy/prepare/DatabaseCopy.h"
+#include "copy/run/RunSteps.h"
 #include "core/CFileLock.h"
 #include "core/FileHelpers.h"
 #include "core/PathHelpers.h"
@@ -55,17 +56,17 @@ std::string FolderOf(const std::string& path)
 }
 } // namespace
 
-std::string CCopyEngine::CopyFolder(const std::string& usual) const
+std::string CRunPreparation::CopyFolder(const std::string& usual) const
 {
     return m_settings.places.backupFolder.empty() ? usual : m_settings.places.backupFolder;
 }
 
-std::string CCopyEngine::StateFolder(const std::string& programFolder) const
+std::string CRunPreparation::StateFolder(const std::string& programFolder) const
 {
     return m_journal.Path().empty() ? WithSlash(programFolder) : FolderOf(m_journal.Path());
 }
 
-ECopyKind CCopyEngine::CopyDatabase(const SDatabaseLogin& login, bool inFiles, std::string& target,
+ECopyKind CRunPreparation::CopyDatabase(const SDatabaseLogin& login, bool inFiles, std::string& target,
                                     const std::string& programFolder, std::string& error)
 {
     const std::string local = GetLocalDatabasePath(login.database);
@@ -117,7 +118,7 @@ ECopyKind CCopyEngine::CopyDatabase(const SDatabaseLogin& login, bool inFiles, s
     return ECopyKind::None;
 }
 
-void CCopyEngine::EndStaleBackupLocks(const std::string& programFolder)
+void CRunPreparation::EndStaleBackupLocks(const std::string& programFolder)
 {
     m_staleLocksEnded.clear();
     const std::string state = StateFolder(programFolder);
@@ -154,7 +155,7 @@ void CCopyEngine::EndStaleBackupLocks(const std::string& programFolder)
     }
 }
 
-bool CCopyEngine::CheckFreeSpace(bool makeBackup, const std::string& programFolder, const std::string& runFolder)
+bool CRunPreparation::CheckFreeSpace(bool makeBackup, const std::string& programFolder, const std::string& runFolder)
 {
     m_spaceShortages.clear();
     // Needs by file system, each with one of its folders to name.
@@ -181,12 +182,12 @@ bool CCopyEngine::CheckFreeSpace(bool makeBackup, const std::string& programFold
     return m_spaceShortages.empty();
 }
 
-long long CCopyEngine::EstimateLogBytes(const std::vector<std::string>& tables)
+long long CRunPreparation::EstimateLogBytes(const std::vector<std::string>& tables)
 {
     CFbConnection source(m_settings.attempts);
     if (!source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
         return 0;
-    const std::vector<long long> rows = CountSourceRows(tables);
+    const std::vector<long long> rows = CountSourceRows(m_settings, tables);
     long long total = 0;
     for (size_t i = 0; i < tables.size() && i < rows.size(); ++i)
     {
@@ -215,7 +216,7 @@ long long CCopyEngine::EstimateLogBytes(const std::vector<std::string>& tables)
     return total;
 }
 
-CCopyEngine::SDiskUse CCopyEngine::DiskUse() const
+CRunPreparation::SDiskUse CRunPreparation::DiskUse() const
 {
     SDiskUse use;
     const auto size = [](const std::string& path) { return std::max(0LL, FileSize(path)); };
@@ -236,31 +237,31 @@ std::string ByteText(long long bytes)
     return text;
 }
 
-void CCopyEngine::ReportDiskUse(ELogging logging)
+void CRunPreparation::ReportDiskUse(ELogging logging)
 {
     m_logs.SetLogging(logging);
     m_logs.SetTable("");
     const SDiskUse use = DiskUse();
-    WriteLog("Disk use of this run: " + ByteText(use.backup + use.wayBack + use.logs),
+    m_logs.WriteLog("Disk use of this run: " + ByteText(use.backup + use.wayBack + use.logs),
              "source backup " + ByteText(use.backup) + ", destination's way back " + ByteText(use.wayBack) + ", logs " +
                  ByteText(use.logs) + " before this entry");
 }
 
-void CCopyEngine::ReportCopies(ELogging logging)
+void CRunPreparation::ReportCopies(ELogging logging)
 {
     m_logs.SetLogging(logging);
     m_logs.SetTable("");
     for (const std::string& database : m_staleLocksEnded)
-        WriteLog("WARNING: A copy that was killed left this database locked for its backup (stalled state); the lock "
+        m_logs.WriteLog("WARNING: A copy that was killed left this database locked for its backup (stalled state); the lock "
                  "is ended and its changes merged",
                  database);
     const auto said = [this](ECopyKind kind, const std::string& file, const char* what) {
         if (kind == ECopyKind::LockedFile)
-            WriteLog(std::string(what) + " copied while the engine held the file still (backup lock)", file);
+            m_logs.WriteLog(std::string(what) + " copied while the engine held the file still (backup lock)", file);
         else if (kind == ECopyKind::ServerBackup)
-            WriteLog(std::string(what) + " made by the server as a backup file; restore it with gbak -c", file);
+            m_logs.WriteLog(std::string(what) + " made by the server as a backup file; restore it with gbak -c", file);
         else if (kind == ECopyKind::PlainFile)
-            WriteLog("WARNING: " + std::string(what) +
+            m_logs.WriteLog("WARNING: " + std::string(what) +
                          " copied as the file is, without the engine's backup lock, which it refused; a program that "
                          "wrote to it meanwhile can have left the copy torn",
                      file);
@@ -268,5 +269,5 @@ void CCopyEngine::ReportCopies(ELogging logging)
     said(m_sourceCopyKind, m_settings.files.sourceBackup, "Source database");
     said(m_destCopyKind, m_settings.files.destinationCopy, "Destination database as it was before the run");
     if (!m_settings.places.wayBack)
-        WriteLog("WARNING: No copy of the destination was made before the run (no way back)", "");
+        m_logs.WriteLog("WARNING: No copy of the destination was made before the run (no way back)", "");
 }

@@ -1,6 +1,6 @@
 // Preparing a run: names and credentials, test attachments, log names,
 // backups.
-#include "copy/run/CCopyEngine.h"
+#include "copy/prepare/CRunPreparation.h"
 
 #include "core/CFileLock.h"
 #include "core/FileHelpers.h"
@@ -90,7 +90,7 @@ bool HasFilesBesideThePrimary(CFbConnection& connection)
 }
 } // namespace
 
-int CCopyEngine::PrepareAttachments(const SDatabaseLogin& source, const SDatabaseLogin& dest)
+int CRunPreparation::Attach(const SDatabaseLogin& source, const SDatabaseLogin& dest)
 {
     // On this platform "/" is the separator: names are kept as given.
     m_settings.source = source;
@@ -132,85 +132,47 @@ int CCopyEngine::PrepareAttachments(const SDatabaseLogin& source, const SDatabas
     return 0;
 }
 
-int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sourceUser,
-                             const std::string& sourcePassword, const std::string& destDB, const std::string& destUser,
-                             const std::string& destPassword, bool makeBackup, const std::string& programFolder,
-                             bool checkOnly)
+CRunPreparation::CRunPreparation(SRunSettings& settings, CRunLogs& logs, const CTriggerJournal& journal)
+    : m_settings(settings), m_logs(logs), m_journal(journal)
 {
-    const std::string extension = GetExtension(sourceDB);
+}
+
+CRunPreparation::~CRunPreparation()
+{
+    if (!m_settings.files.destinationCopy.empty())
+        RemoveFile(m_settings.files.destinationCopy);
+}
+
+void CRunPreparation::SetDefaults(const std::string& user, const std::string& password)
+{
+    m_sDefUser = user;
+    m_sDefPass = password;
+}
+
+int CRunPreparation::Prepare(const SDatabaseLogin& source, const SDatabaseLogin& dest, bool makeBackup,
+                             const std::string& programFolder, bool checkOnly)
+{
+    const std::string extension = GetExtension(source.database);
     // Files are copied or changed only on this computer: behind another
-    // host's name the same path is another file, if any.
-    const bool destHere = IsDatabaseOnThisMachine(destDB);
-    // The source is read, never changed: its file keeps its mode too.
-    if (destHere)
-        MakeFileWritable(GetLocalDatabasePath(destDB));
-    const int attached = PrepareAttachments({sourceDB, sourceUser, sourcePassword}, {destDB, destUser, destPassword});
+    // host's name the same path is another file, if any. The source is
+    // read, never changed: its file keeps its mode too.
+    if (IsDatabaseOnThisMachine(dest.database))
+        MakeFileWritable(GetLocalDatabasePath(dest.database));
+    const int attached = Attach(source, dest);
     if (attached != 0 || checkOnly)
         return attached;
 
     const SStamps stamps = ReadClock();
-    // A source named without a folder lies in the current one, and so do
-    // its run folders.
-    std::string sourceFolder = GetLocalDatabasePath(GetDirectoryPart(m_settings.source.database));
-    if (sourceFolder == GetLocalDatabasePath(m_settings.source.database) && !sourceFolder.empty() &&
-        sourceFolder.back() != '/')
-        sourceFolder = "./";
-    std::string runFolder = m_settings.places.logFolder;
-    while (runFolder.size() > 1 && runFolder.back() == '/')
-        runFolder.pop_back();
-    if (runFolder.empty())
-        runFolder = sourceFolder + "DB_copy_" + stamps.day;
+    const std::string runFolder = RunFolder(stamps.day);
     // Before anything is written: a disk that fills during the copies is
     // found out late, and a run without its way back or its logs is worse
     // than one that has not begun.
     if (!CheckFreeSpace(makeBackup, programFolder, runFolder))
         return 4;
-
     const std::string names = ReserveProgramFolderNames(programFolder, extension);
     m_settings.files.errorReport = programFolder + "update_error" + names + ".txt";
     RemoveFile(m_settings.files.errorReport);
-    if (m_settings.places.logFolder.empty())
-        CreateFolder(runFolder);
-    else
-    {
-        std::error_code ignored;
-        std::filesystem::create_directories(runFolder, ignored);
-    }
-    m_sRunFolder = runFolder;
-    if (!m_settings.places.backupFolder.empty())
-    {
-        std::error_code ignored;
-        std::filesystem::create_directories(m_settings.places.backupFolder, ignored);
-        if (m_settings.places.backupFolder.back() != '/')
-            m_settings.places.backupFolder += '/';
-    }
-
-    // A second run in the same second, in this process or another, gets
-    // names of its own instead of writing into the first one's logs and over
-    // its backup: the run log is made at once, and only if it is new.
-    const std::string backupFolder = CopyFolder(runFolder);
-    std::string stamp = stamps.time;
-    for (int run = 2; run < 1000; ++run)
-    {
-        const int reserved =
-            ::open(JoinPath(runFolder, stamp + "_log.txt").c_str(), O_WRONLY | O_CREAT | O_EXCL, PrivateFileMode);
-        if (reserved >= 0)
-            ::close(reserved);
-        else if (errno != EEXIST)
-            break; // no run folder: the logs are lost whatever their name
-        if (reserved >= 0 && !FileExists(JoinPath(runFolder, stamp + "_sql.txt")) &&
-            !FileExists(JoinPath(backupFolder, stamp + extension)) &&
-            !FileExists(JoinPath(backupFolder, stamp + ".fbk")))
-            break;
-        if (reserved >= 0)
-            RemoveFile(JoinPath(runFolder, stamp + "_log.txt"));
-        stamp = stamps.time + "-" + std::to_string(run);
-    }
-    m_sRunStamp = stamp;
-    m_settings.files.sqlLog = JoinPath(runFolder, stamp + "_sql.txt");
-    m_settings.files.textLog = JoinPath(runFolder, stamp + "_txt.txt");
-    m_settings.files.runLog = JoinPath(runFolder, stamp + "_log.txt");
-    m_settings.files.sourceBackup = JoinPath(backupFolder, stamp + extension);
+    NameRunFiles(runFolder, stamps.time, extension);
 
     // A killed run's backup lock would hold the file still for ever, its
     // changes piling up in the delta file.
@@ -229,6 +191,80 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
         for (std::string& copy : FindKilledRunCopies(copies, {}))
             m_killedRunCopies.push_back(std::move(copy));
     }
+    RemovePreviousCopy();
+    MakeWayBack(programFolder, stamps.time, extension);
+    m_logs.SetFiles(m_settings.files);
+    return 0;
+}
+
+std::string CRunPreparation::RunFolder(const std::string& day) const
+{
+    // A source named without a folder lies in the current one, and so do
+    // its run folders.
+    std::string sourceFolder = GetLocalDatabasePath(GetDirectoryPart(m_settings.source.database));
+    if (sourceFolder == GetLocalDatabasePath(m_settings.source.database) && !sourceFolder.empty() &&
+        sourceFolder.back() != '/')
+        sourceFolder = "./";
+    std::string runFolder = m_settings.places.logFolder;
+    while (runFolder.size() > 1 && runFolder.back() == '/')
+        runFolder.pop_back();
+    return runFolder.empty() ? sourceFolder + "DB_copy_" + day : runFolder;
+}
+
+void CRunPreparation::NameRunFiles(const std::string& runFolder, const std::string& time, const std::string& extension)
+{
+    if (m_settings.places.logFolder.empty())
+        CreateFolder(runFolder);
+    else
+    {
+        std::error_code ignored;
+        std::filesystem::create_directories(runFolder, ignored);
+    }
+    m_sRunFolder = runFolder;
+    if (!m_settings.places.backupFolder.empty())
+    {
+        std::error_code ignored;
+        std::filesystem::create_directories(m_settings.places.backupFolder, ignored);
+        if (m_settings.places.backupFolder.back() != '/')
+            m_settings.places.backupFolder += '/';
+    }
+    const std::string stamp = FreeRunStamp(runFolder, time, extension);
+    m_sRunStamp = stamp;
+    m_settings.files.sqlLog = JoinPath(runFolder, stamp + "_sql.txt");
+    m_settings.files.textLog = JoinPath(runFolder, stamp + "_txt.txt");
+    m_settings.files.runLog = JoinPath(runFolder, stamp + "_log.txt");
+    m_settings.files.sourceBackup = JoinPath(CopyFolder(runFolder), stamp + extension);
+}
+
+std::string CRunPreparation::FreeRunStamp(const std::string& runFolder, const std::string& time,
+                                          const std::string& extension)
+{
+    // A second run in the same second, in this process or another, gets
+    // names of its own instead of writing into the first one's logs and over
+    // its backup: the run log is made at once, and only if it is new.
+    const std::string backupFolder = CopyFolder(runFolder);
+    std::string stamp = time;
+    for (int run = 2; run < 1000; ++run)
+    {
+        const int reserved =
+            ::open(JoinPath(runFolder, stamp + "_log.txt").c_str(), O_WRONLY | O_CREAT | O_EXCL, PrivateFileMode);
+        if (reserved >= 0)
+            ::close(reserved);
+        else if (errno != EEXIST)
+            break; // no run folder: the logs are lost whatever their name
+        if (reserved >= 0 && !FileExists(JoinPath(runFolder, stamp + "_sql.txt")) &&
+            !FileExists(JoinPath(backupFolder, stamp + extension)) &&
+            !FileExists(JoinPath(backupFolder, stamp + ".fbk")))
+            break;
+        if (reserved >= 0)
+            RemoveFile(JoinPath(runFolder, stamp + "_log.txt"));
+        stamp = time + "-" + std::to_string(run);
+    }
+    return stamp;
+}
+
+void CRunPreparation::RemovePreviousCopy()
+{
     // The previous run of this engine ended without needing its copy (a
     // failed one moved it away): it goes now, as it would with the engine,
     // unless it is opened as one of the databases, to copy its rows back.
@@ -239,33 +275,33 @@ int CCopyEngine::PrepareCopy(const std::string& sourceDB, const std::string& sou
         !std::filesystem::equivalent(previous, GetLocalDatabasePath(m_settings.dest.database), ignored))
         RemoveFile(previous);
     m_settings.files.destinationCopy.clear();
-    m_destCopyKind = ECopyKind::None;
-    m_bDestinationCopyMade = !m_settings.places.wayBack;
-    if (m_settings.places.wayBack)
-    {
-        const std::string name = NewDestinationCopyName(CopyFolder(programFolder), stamps.time, extension);
-        // Made under a name of its own and renamed once whole: a run killed
-        // while copying leaves no half copy under a way back's name.
-        std::string partial = name + PartialCopySuffix;
-        m_destCopyKind =
-            CopyDatabase(m_settings.dest, m_settings.destInFiles, partial, programFolder, m_sDestCopyError);
-        // A server's backup is named ".fbk" in place of the database's extension.
-        const std::string made = partial.substr(0, partial.size() - std::string(PartialCopySuffix).size());
-        m_bDestinationCopyMade = m_destCopyKind != ECopyKind::None && ::rename(partial.c_str(), made.c_str()) == 0;
-        m_settings.files.destinationCopy = made;
-        if (!m_bDestinationCopyMade)
-        {
-            if (m_sDestCopyError.empty() && m_destCopyKind != ECopyKind::None)
-                m_sDestCopyError = std::strerror(errno);
-            RemoveFile(partial);
-            m_destCopyKind = ECopyKind::None;
-        }
-    }
-    m_logs.SetFiles(m_settings.files);
-    return 0;
 }
 
-std::string CCopyEngine::NewDestinationCopyName(const std::string& programFolder, const std::string& stamp,
+void CRunPreparation::MakeWayBack(const std::string& programFolder, const std::string& time,
+                                  const std::string& extension)
+{
+    m_destCopyKind = ECopyKind::None;
+    m_bDestinationCopyMade = !m_settings.places.wayBack;
+    if (!m_settings.places.wayBack)
+        return;
+    const std::string name = NewDestinationCopyName(CopyFolder(programFolder), time, extension);
+    // Made under a name of its own and renamed once whole: a run killed
+    // while copying leaves no half copy under a way back's name.
+    std::string partial = name + PartialCopySuffix;
+    m_destCopyKind = CopyDatabase(m_settings.dest, m_settings.destInFiles, partial, programFolder, m_sDestCopyError);
+    // A server's backup is named ".fbk" in place of the database's extension.
+    const std::string made = partial.substr(0, partial.size() - std::string(PartialCopySuffix).size());
+    m_bDestinationCopyMade = m_destCopyKind != ECopyKind::None && ::rename(partial.c_str(), made.c_str()) == 0;
+    m_settings.files.destinationCopy = made;
+    if (m_bDestinationCopyMade)
+        return;
+    if (m_sDestCopyError.empty() && m_destCopyKind != ECopyKind::None)
+        m_sDestCopyError = std::strerror(errno);
+    RemoveFile(partial);
+    m_destCopyKind = ECopyKind::None;
+}
+
+std::string CRunPreparation::NewDestinationCopyName(const std::string& programFolder, const std::string& stamp,
                                                 const std::string& extension) const
 {
     // The run's time and process make the name its own; a second run of
@@ -278,7 +314,7 @@ std::string CCopyEngine::NewDestinationCopyName(const std::string& programFolder
     return name;
 }
 
-std::vector<std::string> CCopyEngine::FindKilledRunCopies(const std::string& programFolder,
+std::vector<std::string> CRunPreparation::FindKilledRunCopies(const std::string& programFolder,
                                                           const std::string& heldSlot) const
 {
     std::vector<std::string> found;
@@ -317,7 +353,7 @@ std::vector<std::string> CCopyEngine::FindKilledRunCopies(const std::string& pro
     return found;
 }
 
-std::string CCopyEngine::ReserveProgramFolderNames(const std::string& programFolder, const std::string& extension)
+std::string CRunPreparation::ReserveProgramFolderNames(const std::string& programFolder, const std::string& extension)
 {
     // The names are removed and written over: never where one of the
     // databases lives (a database opened from the program folder, say the
@@ -348,7 +384,7 @@ std::string CCopyEngine::ReserveProgramFolderNames(const std::string& programFol
     return {};
 }
 
-std::string CCopyEngine::KeepDestinationCopy()
+std::string CRunPreparation::KeepDestinationCopy()
 {
     if (!m_bDestinationCopyMade || m_settings.files.destinationCopy.empty() ||
         !FileExists(m_settings.files.destinationCopy))
