@@ -335,7 +335,7 @@ bool PrepareEngine(CCopyEngine& engine, const std::string& source, const std::st
     if (engine.PrepareCopy(source, "", "", dest, "", "", false, folder, false) != 0)
         return false;
     // The copy is timed on its own; the verification has a mode of its own.
-    engine.SetVerify(false);
+    engine.EditSettings().verify = false;
     return true;
 }
 
@@ -353,7 +353,7 @@ bool VerifyCopy(const std::string& source, const std::string& dest)
 
 bool EngineCopy(CCopyEngine& engine, bool logs)
 {
-    const bool ok = engine.RunTable("SRC", logs ? ELogging::On : ELogging::Off);
+    const bool ok = engine.RunTable("SRC", logs ? ELogging::On : ELogging::Off).status == ETableStatus::Copied;
     if (!ok)
         std::fprintf(stderr, "copy failed; see %s\n", engine.Settings().files.runLog.c_str());
     return ok;
@@ -663,7 +663,7 @@ void RunTables(const char* title, const std::string& prefix, const std::string& 
                                       engine.Journal().SetPath(folder + "triggers.journal");
                                       if (!PrepareEngine(engine, prefix + source, prefix + dest, folder))
                                           return false;
-                                      engine.SetVerify(mode.verify);
+                                      engine.EditSettings().verify = mode.verify;
                                       return true;
                                   },
                                   [&] {

@@ -123,20 +123,20 @@ void CRowmoverDlg::OnCopy()
         CLanguageCatalog catalog;
         catalog.Open(m_sLanguageFile);
         const SRunSettings& settings = m_pCopyEngine->Settings();
-        if (m_bDoBackups && !m_pCopyEngine->BackupMade())
+        if (m_bDoBackups && !m_pCopyEngine->Preparation().BackupMade())
             CMessageBox::ShowError(
                 this,
                 QString::fromStdString(
                     FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), settings.files.sourceBackup)),
-                m_aMError, QString::fromStdString(m_pCopyEngine->SourceCopyError()));
-        for (const std::string& text : KilledRunCopyTexts(m_pCopyEngine->KilledRunCopies(), catalog))
+                m_aMError, QString::fromStdString(m_pCopyEngine->Preparation().SourceCopyError()));
+        for (const std::string& text : KilledRunCopyTexts(m_pCopyEngine->Preparation().KilledRunCopies(), catalog))
             CMessageBox::ShowError(this, QString::fromStdString(text), m_aMError);
-        if (settings.places.wayBack && !m_pCopyEngine->DestinationCopyMade())
+        if (settings.places.wayBack && !m_pCopyEngine->Preparation().DestinationCopyMade())
             CMessageBox::ShowError(
                 this,
                 QString::fromStdString(FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing),
                                                   settings.files.destinationCopy)),
-                m_aMError, QString::fromStdString(m_pCopyEngine->DestinationCopyError()));
+                m_aMError, QString::fromStdString(m_pCopyEngine->Preparation().DestinationCopyError()));
     }
 
     // The previous window's worker has ended (no run is active), so it can go.
@@ -194,7 +194,9 @@ void CRowmoverDlg::StoreLogNames()
     std::string log;
     std::string sql;
     std::string text;
-    m_pCopyEngine->GetLogFiles(log, sql, text);
+    log = m_pCopyEngine->Settings().files.runLog;
+    sql = m_pCopyEngine->Settings().files.sqlLog;
+    text = m_pCopyEngine->Settings().files.textLog;
     m_sLastLog = Utf8ToWide(log);
     m_sLastSqlLog = Utf8ToWide(sql);
     m_sLastTxtLog = Utf8ToWide(text);
@@ -248,7 +250,7 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
     // After a failed table the copy made before the run is the way back.
     if (result.started && !allCopied)
     {
-        const std::string kept = m_pCopyEngine->KeepDestinationCopy();
+        const std::string kept = m_pCopyEngine->Preparation().KeepDestinationCopy();
         if (run != nullptr)
             run->keptCopy = kept;
         // Where the way back is: news for the user, not a failure of its own.
@@ -304,7 +306,7 @@ void CRowmoverDlg::OfferLeftoverTriggers()
     const CCopyEngine& engine = *m_pCopyEngine;
     std::optional<std::vector<CTriggerJournal::SEntry>> failed = WaitForWork<std::vector<CTriggerJournal::SEntry>>(
         this, m_aMAttaching, m_aMCancel,
-        [journal, entries, user = engine.DefaultUser(), password = engine.DefaultPassword(),
+        [journal, entries, user = engine.Preparation().DefaultUser(), password = engine.Preparation().DefaultPassword(),
          attempts = engine.Settings().attempts]() mutable {
             std::set<std::string> done;
             std::vector<CTriggerJournal::SEntry> notRestored;

@@ -136,7 +136,7 @@ bool CRowmoverDlg::PrepareDatabases(bool checkOnly)
     {
         if (!m_pCopyEngine)
             CreateCopyEngine();
-        m_pCopyEngine->PlanLogs(ChosenTables(), m_bDoLogs ? ELogging::On : ELogging::Off);
+        m_pCopyEngine->Preparation().PlanLogs(ChosenTables(), m_bDoLogs ? ELogging::On : ELogging::Off);
     }
     const int result = PrepareEngine(checkOnly);
     ShowDatabases();

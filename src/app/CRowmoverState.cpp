@@ -57,13 +57,13 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
     // Preparing overwrites the names and logs a running copy works with.
     if (m_pCopyEngine->IsRunActive())
         return EngineBusy;
-    m_pCopyEngine->SetSourceCharset(WideToUtf8(m_sSourceCharset));
-    m_pCopyEngine->SetVerify(m_bVerify);
+    m_pCopyEngine->EditSettings().sourceCharset = WideToUtf8(m_sSourceCharset);
+    m_pCopyEngine->EditSettings().verify = m_bVerify;
     SRunPlaces places;
     places.wayBack = m_bDoWayBack;
     places.backupFolder = WideToUtf8(m_sBackupDir);
     places.logFolder = WideToUtf8(m_sLogDir);
-    m_pCopyEngine->SetPlaces(places);
+    m_pCopyEngine->EditSettings().places = places;
     m_sAttachError.clear();
     for (;;)
     {
@@ -90,7 +90,7 @@ int CRowmoverState::PrepareEngine(bool checkOnly)
         if (!FallBackToEmbedded(failed))
         {
             SetAttachState(failed, EAttach::Failed);
-            m_sAttachError = m_pCopyEngine->LastAttachError();
+            m_sAttachError = m_pCopyEngine->Preparation().LastAttachError();
             return result;
         }
     }

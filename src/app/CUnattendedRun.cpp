@@ -238,15 +238,15 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     std::string charset = options.sourceCharset.empty() ? WideToUtf8(settings.m_sSourceCharset) : options.sourceCharset;
     for (char& c : charset)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    engine.SetSourceCharset(charset);
-    engine.SetVerify(settings.m_bVerify && !options.noVerify);
+    engine.EditSettings().sourceCharset = charset;
+    engine.EditSettings().verify = settings.m_bVerify && !options.noVerify;
     // The command line's choices go before the settings' ones.
     const bool makeBackup = settings.m_bDoBackups && !options.noBackup;
     SRunPlaces places;
     places.wayBack = settings.m_bDoWayBack && !options.noWayBack;
     places.backupFolder = options.backupDir.empty() ? WideToUtf8(settings.m_sBackupDir) : options.backupDir;
     places.logFolder = options.logDir.empty() ? WideToUtf8(settings.m_sLogDir) : options.logDir;
-    engine.SetPlaces(places);
+    engine.EditSettings().places = places;
 
     const auto fail = [&](ELanguageText message) {
         err << Text(catalog, message) << std::endl;
@@ -272,8 +272,8 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
                                              : ELanguageText::FrmMain_m_aMErrorConnectDest)
                 << std::endl;
             // The server's reason: a wrong password, no server, a locked file.
-            if (!engine.LastAttachError().empty())
-                err << OneLine(engine.LastAttachError()) << std::endl;
+            if (!engine.Preparation().LastAttachError().empty())
+                err << OneLine(engine.Preparation().LastAttachError()) << std::endl;
         }
         else if (result == 3)
             err << Text(catalog, ELanguageText::FrmMain_m_aMIdentical) << std::endl;
@@ -325,7 +325,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     }
     // The logs' room is counted with the rest, before anything is written.
     if (!forCheck)
-        engine.PlanLogs(chosen, settings.m_bDoLogs ? ELogging::On : ELogging::Off);
+        engine.Preparation().PlanLogs(chosen, settings.m_bDoLogs ? ELogging::On : ELogging::Off);
     if (!forCheck && !prepare(false))
         return false;
     if (!forCheck)
@@ -333,7 +333,7 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
         for (const std::string& text : PreparedCopiesTexts(engine, makeBackup, catalog))
             err << text << std::endl;
     }
-    for (const std::string& text : KilledRunCopyTexts(engine.KilledRunCopies(), catalog))
+    for (const std::string& text : KilledRunCopyTexts(engine.Preparation().KilledRunCopies(), catalog))
         err << text << std::endl;
 
     CStringGrid& tables = run.tables;
@@ -371,11 +371,10 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
                 << std::endl;
         return ExitNotStarted;
     }
-    std::string log;
-    std::string sql;
-    std::string text;
-    run.engine.GetLogFiles(log, sql, text);
-    const std::vector<std::string> lost = run.engine.LostLogFiles();
+    const std::string& log = run.engine.Settings().files.runLog;
+    const std::string& sql = run.engine.Settings().files.sqlLog;
+    const std::string& text = run.engine.Settings().files.textLog;
+    const std::vector<std::string> lost = run.engine.Logs().LostLogFiles();
     const auto named = [&](const std::string& path) {
         if (!FileExists(path))
             return path + " (missing: it could not be written)";
@@ -408,7 +407,7 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
             err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables)
                 << std::endl;
         // After a failed table the copy made before the run is the way back.
-        kept = run.engine.KeepDestinationCopy();
+        kept = run.engine.Preparation().KeepDestinationCopy();
         if (!kept.empty())
             err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMDestKept), kept) << std::endl;
     }

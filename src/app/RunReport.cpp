@@ -276,7 +276,7 @@ void CRunReport::TakeRun(const SUnattendedRun& run)
         m_sTextLog = settings.files.textLog;
     }
     m_sErrorReport = settings.files.errorReport;
-    m_killedRunCopies = run.engine.KilledRunCopies();
+    m_killedRunCopies = run.engine.Preparation().KilledRunCopies();
 }
 
 void CRunReport::TakeCopy(const SCopyRunResult& result)

@@ -9,7 +9,7 @@
 std::string SpaceShortageText(const CCopyEngine& engine, CLanguageCatalog& catalog)
 {
     std::string text;
-    for (const SSpaceShortage& shortage : engine.SpaceShortages())
+    for (const SSpaceShortage& shortage : engine.Preparation().SpaceShortages())
     {
         if (!text.empty())
             text += "\n";
@@ -24,7 +24,7 @@ std::vector<std::string> PreparedCopiesTexts(const CCopyEngine& engine, bool mak
 {
     std::vector<std::string> texts;
     const SRunSettings& settings = engine.Settings();
-    for (const std::string& database : engine.StaleLocksEnded())
+    for (const std::string& database : engine.Preparation().StaleLocksEnded())
         texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMStaleLockEnded), database));
     // The reason of the copy that failed: the server's refusal, a full disk.
     const auto withReason = [](std::string text, const std::string& reason) {
@@ -44,28 +44,28 @@ std::vector<std::string> PreparedCopiesTexts(const CCopyEngine& engine, bool mak
     };
     if (!makeBackup)
         texts.push_back(WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMNoBackupChosen)));
-    else if (!engine.BackupMade())
+    else if (!engine.Preparation().BackupMade())
         texts.push_back(withReason(
             FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMBackupMissing), settings.files.sourceBackup),
-            engine.SourceCopyError()));
+            engine.Preparation().SourceCopyError()));
     else
-        sayHowMade(engine.SourceCopyKind(), settings.source.database, settings.files.sourceBackup,
-                   engine.SourceCopyError());
+        sayHowMade(engine.Preparation().SourceCopyKind(), settings.source.database, settings.files.sourceBackup,
+                   engine.Preparation().SourceCopyError());
     if (!settings.places.wayBack)
         texts.push_back(WideToUtf8(catalog.GetText(ELanguageText::FrmMain_m_aMNoWayBackChosen)));
-    else if (!engine.DestinationCopyMade())
+    else if (!engine.Preparation().DestinationCopyMade())
         texts.push_back(withReason(
             FormatText(catalog.GetText(ELanguageText::FrmMain_m_aMDestCopyMissing), settings.files.destinationCopy),
-            engine.DestinationCopyError()));
+            engine.Preparation().DestinationCopyError()));
     else
-        sayHowMade(engine.DestinationCopyKind(), settings.dest.database, settings.files.destinationCopy,
-                   engine.DestinationCopyError());
+        sayHowMade(engine.Preparation().DestinationCopyKind(), settings.dest.database, settings.files.destinationCopy,
+                   engine.Preparation().DestinationCopyError());
     return texts;
 }
 
 std::string DiskUseText(const CCopyEngine& engine, CLanguageCatalog& catalog)
 {
-    const CCopyEngine::SDiskUse use = engine.DiskUse();
+    const CRunPreparation::SDiskUse use = engine.Preparation().DiskUse();
     return FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMDiskUse),
                       std::vector<std::string>{ByteText(use.backup + use.wayBack + use.logs), ByteText(use.backup),
                                                ByteText(use.wayBack), ByteText(use.logs)});

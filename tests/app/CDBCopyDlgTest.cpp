@@ -2,6 +2,7 @@
 #include "app/CDBCopyDlg.h"
 
 #include "copy/run/CCopyEngine.h"
+#include "copy/run/CRunSession.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
 #include "support/CTempDatabase.h"
@@ -270,7 +271,7 @@ class CDBCopyDlgTest : public QObject
                             " INSERT INTO BIG VALUES (:I, 'row ' || :I); I = I + 1; END END^ SET TERM ; ^",
                         TablesDdl({"BIG", "SMALL"}), {"BIG", "SMALL"});
         QCOMPARE(copy.prepared, 0);
-        copy.engine.SetMaxBatchRows(1); // slow enough to be seen in the middle
+        copy.engine.EditSettings().maxBatchRows = 1; // slow enough to be seen in the middle
         auto dialog = MakeDialog(copy.Job());
         auto* state = dialog->findChild<QLabel*>("m_lblState");
         auto* progress = dialog->findChild<QProgressBar*>("m_progress");
@@ -347,10 +348,7 @@ class CDBCopyDlgTest : public QObject
         QCOMPARE(dialog->RunResult().failedTables, 0);
         QCOMPARE(copy.dest.Scalar("SELECT NAME FROM T2"), std::string("old"));
         QCOMPARE(copy.dest.Scalar("SELECT NAME FROM T3"), std::string("old"));
-        std::string log;
-        std::string sql;
-        std::string text;
-        copy.engine.GetLogFiles(log, sql, text);
+        const std::string log = copy.engine.Settings().files.runLog;
         QVERIFY(ReadWholeFile(log).find("Copy aborted by the user") != std::string::npos);
         QVERIFY(copy.engine.Journal().Entries().empty());
     }
@@ -487,14 +485,15 @@ class CDBCopyDlgTest : public QObject
     {
         SCopySetup copy(TablesDdl({"A"}) + RowsDml({"A"}, "new"), TablesDdl({"A"}), {"A"});
         QCOMPARE(copy.prepared, 0);
-        QVERIFY(copy.engine.BeginRun());
+        auto busy = std::make_unique<CRunSession>(copy.engine);
+        QVERIFY(busy->Begun());
         auto dialog = MakeDialog(copy.Job());
         QSignalSpy finished(dialog.get(), &CDBCopyDlg::finished);
         ForgetLastBox();
 
         QVERIFY(dialog->Start());
         QVERIFY(dialog->WaitForEnd(10000));
-        copy.engine.EndRun();
+        busy.reset();
 
         QVERIFY(!dialog->RunResult().started);
         QCOMPARE(finished.size(), 1);

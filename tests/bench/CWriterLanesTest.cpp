@@ -62,11 +62,11 @@ TEST(WriterLanes, CarryALargeTableWithTheLogsOfOneWriterAtATime)
     ASSERT_TRUE(relayed.started);
     ASSERT_EQ(relayed.prepared, 0);
     SCopyFixture single(source, dest);
-    single.engine.SetMaxBatchRows(1);
+    single.engine.EditSettings().maxBatchRows = 1;
     EXPECT_FALSE(relayed.copy.Copy("T"));
     EXPECT_FALSE(single.Copy("T"));
-    EXPECT_GE(relayed.copy.engine.LastTableWriters(), 3);
-    EXPECT_EQ(single.engine.LastTableWriters(), 1);
+    EXPECT_GE(relayed.copy.lastOutcome.writers, 3);
+    EXPECT_EQ(single.lastOutcome.writers, 1);
     EXPECT_EQ(relayed.copy.RunLog(), single.RunLog());
     EXPECT_EQ(relayed.copy.SqlLog(), single.SqlLog());
     EXPECT_EQ(relayed.copy.TextLog(), single.TextLog());
@@ -106,14 +106,14 @@ TEST(WriterLanes, ARepeatedKeyFailsAsWithOneWriter)
     SRelayedCopy relayed(source, dest, 1);
     ASSERT_EQ(relayed.prepared, 0);
     SCopyFixture single(source, dest);
-    single.engine.SetMaxBatchRows(1);
+    single.engine.EditSettings().maxBatchRows = 1;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(relayed.copy.Copy("T"));
     // A writer that waited for another's row would wait out the lock
     // timeout (10 s) and then fail with the same message.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_FALSE(single.Copy("T"));
-    EXPECT_GE(relayed.copy.engine.LastTableWriters(), 3);
+    EXPECT_GE(relayed.copy.lastOutcome.writers, 3);
     EXPECT_EQ(relayed.copy.Report(), "6 T record(s) could not be copied.\r\n\r\n");
     EXPECT_EQ(relayed.copy.RunLog(), single.RunLog());
     EXPECT_EQ(relayed.copy.SqlLog(), single.SqlLog());
@@ -162,7 +162,7 @@ TEST(WriterLanes, TablesWhoseRowsCouldMeetKeepOneWriter)
         SRelayedCopy relayed(c.source, c.dest, 1);
         ASSERT_EQ(relayed.prepared, 0);
         EXPECT_TRUE(relayed.copy.Copy("T")) << relayed.copy.RunLog();
-        EXPECT_EQ(relayed.copy.engine.LastTableWriters(), 1);
+        EXPECT_EQ(relayed.copy.lastOutcome.writers, 1);
         EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "3000");
     }
 }
@@ -189,7 +189,7 @@ TEST(WriterLanes, AWriterThatDiesRollsBackEveryWritersRows)
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done && !cut && std::chrono::steady_clock::now() < end)
     {
-        if (relayed.copy.engine.LastTableWriters() >= 3)
+        if (relayed.copy.lastOutcome.writers >= 3)
             cut = relayed.relay.CutNewest();
         else
             std::this_thread::sleep_for(milliseconds(5)); // polling, bounded by end
@@ -197,7 +197,7 @@ TEST(WriterLanes, AWriterThatDiesRollsBackEveryWritersRows)
     copying.join();
     ASSERT_TRUE(cut) << "no writer attached while the table was copied";
     EXPECT_FALSE(copied);
-    EXPECT_GE(relayed.copy.engine.LastTableWriters(), 3);
+    EXPECT_GE(relayed.copy.lastOutcome.writers, 3);
     EXPECT_EQ(relayed.copy.dest.Scalar("SELECT COUNT(*) FROM T"), "0");
     // A writer cut while it writes ends the table there; one cut between
     // its blocks fails at the commit. Either way no row is failed one by one.

@@ -179,7 +179,7 @@ TEST(CCopyEngine, BatchesGiveTheSameRowsAndLogsAsOneRowAtATime)
     const char* dest = "CREATE TABLE T (ID INTEGER, S VARCHAR(5), B BLOB SUB_TYPE TEXT, N INTEGER);";
     SCopyFixture batched(source, dest);
     SCopyFixture single(source, dest);
-    single.engine.SetMaxBatchRows(1);
+    single.engine.EditSettings().maxBatchRows = 1;
     EXPECT_FALSE(batched.Copy("T"));
     EXPECT_FALSE(single.Copy("T"));
     EXPECT_EQ(batched.RunLog(), single.RunLog());

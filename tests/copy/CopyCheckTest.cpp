@@ -322,7 +322,7 @@ TEST_P(CopyCheck, CodePageTextIsCheckedAgainstTheDestinationsCharacterSet)
                      "CREATE TABLE T (ID INTEGER, S VARCHAR(5) CHARACTER SET ISO8859_1);"
                      "CREATE TABLE K (CODE VARCHAR(5) NOT NULL PRIMARY KEY COLLATE UNICODE_CI_AI);",
                      "NONE");
-    copy->engine.SetSourceCharset("WIN1252");
+    copy->engine.EditSettings().sourceCharset = "WIN1252";
     const SCheckReport report = CheckCopy(copy->engine.Settings(), {"T", "K"});
     ASSERT_EQ(report.tables.size(), 2u);
     const auto finding = [&](size_t table, EKind kind, const std::string& column) {

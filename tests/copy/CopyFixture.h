@@ -27,7 +27,12 @@ struct SCopyFixture
         prepared = engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", false, program.Path(), false);
     }
 
-    bool Copy(const std::string& table, ELogging logging = ELogging::On) { return engine.RunTable(table, logging); }
+    // True when the table was copied or its source is empty; the outcome is kept.
+    bool Copy(const std::string& table, ELogging logging = ELogging::On)
+    {
+        lastOutcome = engine.RunTable(table, logging);
+        return lastOutcome.status == ETableStatus::Copied || lastOutcome.status == ETableStatus::EmptySource;
+    }
     std::string RunLog() const { return ReadWholeFile(engine.Settings().files.runLog); }
     std::string SqlLog() const { return ReadWholeFile(engine.Settings().files.sqlLog); }
     std::string TextLog() const { return ReadWholeFile(engine.Settings().files.textLog); }
@@ -38,6 +43,7 @@ struct SCopyFixture
     CTempFolder program;
     CCopyEngine engine;
     int prepared = -1;
+    STableOutcome lastOutcome;
 };
 
 inline std::string Entry(const std::string& table, const std::string& message, const std::string& detail = "")

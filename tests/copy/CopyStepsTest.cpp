@@ -1,5 +1,7 @@
 #include "CopyFixture.h"
 
+#include "copy/write/CTriggerSwitch.h"
+#include "copy/write/TableSteps.h"
 #include "db/CFbConnection.h"
 
 namespace
@@ -97,19 +99,20 @@ TEST(CopySteps, FailingTriggerAndGeneratorStatementsAreEachLoggedOnce)
     sourceTriggers.SetCell(3, 0, "not a number");
     CFbConnection source(1);
     ASSERT_TRUE(source.Connect(TestUser, TestPassword, copy.source.Name()));
-    EXPECT_FALSE(copy.engine.SetGenerators(source, dest, sourceTriggers, "CUST"));
+    EXPECT_FALSE(SetGenerators(source, dest, sourceTriggers, "CUST", copy.engine.Logs()));
     const std::string entry =
         "<TBL_CUST              > ERROR: Failed to set GENERATOR!\r\n (<TBL_CUST              >)\r\n\r\n";
     EXPECT_EQ(CountOf(copy.RunLog(), entry), 1u) << copy.RunLog();
-    EXPECT_TRUE(copy.engine.SetTriggersActive(dest, "CUST", false));
-    EXPECT_TRUE(copy.engine.SetTriggersActive(dest, "CUST", true));
-    EXPECT_TRUE(copy.engine.CleanupTable(dest, "CUST"));
-    EXPECT_TRUE(copy.engine.CleanupTable(dest, ""));
-    EXPECT_FALSE(copy.engine.CleanupTable(dest, "NO_SUCH_TABLE"));
+    CTriggerSwitch triggers(copy.engine.Settings(), copy.engine.Logs(), copy.engine.Journal());
+    EXPECT_TRUE(triggers.SetActive(dest, "CUST", false));
+    EXPECT_TRUE(triggers.SetActive(dest, "CUST", true));
+    EXPECT_TRUE(EmptyTable(dest, "CUST", copy.engine.Logs()));
+    EXPECT_TRUE(EmptyTable(dest, "", copy.engine.Logs()));
+    EXPECT_FALSE(EmptyTable(dest, "NO_SUCH_TABLE", copy.engine.Logs()));
     EXPECT_EQ(CountOf(copy.RunLog(), "ERROR: Failed to cleanup table!\r\n (<TBL_CUST              >)"), 1u);
     CFbConnection detached(1);
-    EXPECT_FALSE(copy.engine.SetTriggersActive(detached, "CUST", true));
-    EXPECT_FALSE(copy.engine.CleanupTable(detached, "CUST"));
+    EXPECT_FALSE(triggers.SetActive(detached, "CUST", true));
+    EXPECT_FALSE(EmptyTable(detached, "CUST", copy.engine.Logs()));
 }
 
 TEST(CopySteps, TableWithACheckConstraintCopies)

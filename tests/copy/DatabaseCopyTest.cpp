@@ -203,9 +203,9 @@ TEST_P(DatabaseCopy, AUserTheServerRefusesTheBackupGetsNoCopyAndTheReason)
     ASSERT_EQ(
         engine.PrepareCopy(source.Name(), "", "", db.Name(), "WAYBACK_NOBODY", "nobody", false, program.Path(), false),
         0);
-    ASSERT_TRUE(engine.DestinationCopyMade()) << engine.DestinationCopyError();
-    EXPECT_EQ(engine.DestinationCopyKind(), ECopyKind::PlainFile);
-    EXPECT_NE(engine.DestinationCopyError(), "");
+    ASSERT_TRUE(engine.Preparation().DestinationCopyMade()) << engine.Preparation().DestinationCopyError();
+    EXPECT_EQ(engine.Preparation().DestinationCopyKind(), ECopyKind::PlainFile);
+    EXPECT_NE(engine.Preparation().DestinationCopyError(), "");
     EXPECT_EQ(DatabaseFingerprint(engine.Settings().files.destinationCopy), db.ExpectedFingerprint());
     EXPECT_EQ(BackupState(db), "0");
 }
@@ -224,23 +224,23 @@ TEST_P(DatabaseCopy, TheRunAsksForRoomForItsCopiesAndLogsBeforeItWritesAnything)
     SRunPlaces places;
     places.logFolder = disk.File("logs");
     places.backupFolder = disk.File("copies");
-    engine.SetPlaces(places);
-    engine.PlanLogs({"T"}, ELogging::On);
+    engine.EditSettings().places = places;
+    engine.Preparation().PlanLogs({"T"}, ELogging::On);
     // The source's backup alone (some megabytes) does not fit.
     ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", true, program.Path(), false), 4);
-    ASSERT_EQ(engine.SpaceShortages().size(), 1u);
-    EXPECT_GT(engine.SpaceShortages()[0].needed, engine.SpaceShortages()[0].available);
+    ASSERT_EQ(engine.Preparation().SpaceShortages().size(), 1u);
+    EXPECT_GT(engine.Preparation().SpaceShortages()[0].needed, engine.Preparation().SpaceShortages()[0].available);
     EXPECT_FALSE(DirectoryExists(disk.File("logs")));
     EXPECT_FALSE(DirectoryExists(disk.File("copies")));
     // The logs of 20000 rows take megabytes too.
-    EXPECT_GT(engine.EstimateLogBytes({"T"}), 20000LL * 100);
+    EXPECT_GT(engine.Preparation().EstimateLogBytes({"T"}), 20000LL * 100);
     // Without backup, way back and logs nothing is asked of that disk.
     places.wayBack = false;
-    engine.SetPlaces(places);
-    engine.PlanLogs({"T"}, ELogging::Off);
+    engine.EditSettings().places = places;
+    engine.Preparation().PlanLogs({"T"}, ELogging::Off);
     ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", false, program.Path(), false), 0);
-    EXPECT_TRUE(engine.DestinationCopyMade());
-    EXPECT_EQ(engine.DestinationCopyKind(), ECopyKind::None);
+    EXPECT_TRUE(engine.Preparation().DestinationCopyMade());
+    EXPECT_EQ(engine.Preparation().DestinationCopyKind(), ECopyKind::None);
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, DatabaseCopy, ::testing::Bool(), PathName);

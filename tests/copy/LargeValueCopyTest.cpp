@@ -251,7 +251,7 @@ TEST_P(LargeValueCopy, LongLegacyTextBlobsArriveAsTheNamedCodePage)
     for (char c : legacy)
         utf8 += c == '\xFC' ? "ü" : c == '\xDF' ? "ß" : c == '\x80' ? "€" : std::string(1, c);
     InsertRows(copy->source, "INSERT INTO T VALUES (?, ?)", {{"1", legacy}, {"2", "short"}}, {false, true});
-    copy->engine.SetSourceCharset("WIN1252");
+    copy->engine.EditSettings().sourceCharset = "WIN1252";
     ASSERT_TRUE(copy->Copy("T")) << copy->RunLog().substr(0, 3000) << copy->SqlLog().substr(0, 3000);
     EXPECT_EQ(CountMismatchedRows(copy->source, copy->dest, "T", {"ID", "B"},
                                   {"ID", "CAST(B AS BLOB SUB_TYPE TEXT CHARACTER SET WIN1252)"}),

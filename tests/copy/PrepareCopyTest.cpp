@@ -122,10 +122,10 @@ TEST(PrepareCopy, ADatabaseInSeveralFilesGetsTheEnginesBackupNotACopyOfItsPrimar
     ASSERT_EQ(run.dest.Scalar("SELECT COUNT(*) FROM RDB$FILES"), "1");
     ASSERT_EQ(
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false), 0);
-    EXPECT_TRUE(run.engine.BackupMade());
+    EXPECT_TRUE(run.engine.Preparation().BackupMade());
     // The engine's own backup takes every file of it.
-    EXPECT_TRUE(run.engine.DestinationCopyMade()) << run.engine.DestinationCopyError();
-    EXPECT_EQ(run.engine.DestinationCopyKind(), ECopyKind::ServerBackup);
+    EXPECT_TRUE(run.engine.Preparation().DestinationCopyMade()) << run.engine.Preparation().DestinationCopyError();
+    EXPECT_EQ(run.engine.Preparation().DestinationCopyKind(), ECopyKind::ServerBackup);
     EXPECT_TRUE(run.engine.Settings().files.destinationCopy.ends_with(".fbk"));
     EXPECT_GT(FileSize(run.engine.Settings().files.destinationCopy), 0);
 }
@@ -141,8 +141,8 @@ TEST(PrepareCopy, ADifferenceFileGivesACopyOfTheFileAndABackupStateOfAnothersThe
         ASSERT_EQ(
             run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false),
             0);
-        EXPECT_TRUE(run.engine.DestinationCopyMade()) << run.engine.DestinationCopyError();
-        EXPECT_EQ(run.engine.DestinationCopyKind(), ECopyKind::LockedFile);
+        EXPECT_TRUE(run.engine.Preparation().DestinationCopyMade()) << run.engine.Preparation().DestinationCopyError();
+        EXPECT_EQ(run.engine.Preparation().DestinationCopyKind(), ECopyKind::LockedFile);
         EXPECT_EQ(DatabaseFingerprint(run.engine.Settings().files.destinationCopy),
                   DatabaseFingerprint(run.dest.Path()));
     }
@@ -153,8 +153,8 @@ TEST(PrepareCopy, ADifferenceFileGivesACopyOfTheFileAndABackupStateOfAnothersThe
     run.dest.Run("INSERT INTO T VALUES (7);");
     ASSERT_EQ(
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", true, run.program.Path(), false), 0);
-    EXPECT_TRUE(run.engine.DestinationCopyMade()) << run.engine.DestinationCopyError();
-    EXPECT_EQ(run.engine.DestinationCopyKind(), ECopyKind::ServerBackup);
+    EXPECT_TRUE(run.engine.Preparation().DestinationCopyMade()) << run.engine.Preparation().DestinationCopyError();
+    EXPECT_EQ(run.engine.Preparation().DestinationCopyKind(), ECopyKind::ServerBackup);
     EXPECT_EQ(run.dest.Scalar("SELECT MON$BACKUP_STATE FROM MON$DATABASE"), "1");
     run.dest.Run("ALTER DATABASE END BACKUP;");
     const std::string restored = run.program.File("restored.fdb");
@@ -187,7 +187,7 @@ TEST(PrepareCopy, CopiesRunningTogetherKeepTheirOwnDestinationCopyAndFailureList
         EXPECT_EQ(DatabaseFingerprint(besideCopy), DatabaseFingerprint(otherDest.Path()));
         // The first run's way back and failure list are its own still.
         EXPECT_EQ(ReadWholeFile(first.errorReport), "T\r\n");
-        const std::string kept = run.engine.KeepDestinationCopy();
+        const std::string kept = run.engine.Preparation().KeepDestinationCopy();
         ASSERT_FALSE(kept.empty());
         EXPECT_EQ(DatabaseFingerprint(kept), DatabaseFingerprint(run.dest.Path()));
         EXPECT_NE(DatabaseFingerprint(kept), DatabaseFingerprint(otherDest.Path()));
@@ -243,7 +243,7 @@ TEST(PrepareCopy, TheKeptDestinationCopyOutlivesTheNextRunWithoutARunFolder)
     ASSERT_EQ(
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
         0);
-    const std::string kept = run.engine.KeepDestinationCopy();
+    const std::string kept = run.engine.Preparation().KeepDestinationCopy();
     EXPECT_EQ(kept.substr(0, run.program.Path().size()), run.program.Path());
     EXPECT_NE(kept.find("_destination_before.fdb"), std::string::npos) << kept;
     EXPECT_TRUE(DatabaseFingerprint(kept) == DatabaseFingerprint(run.dest.Path()));
@@ -373,7 +373,7 @@ TEST(PrepareCopy, TheCopiesOfKilledRunsAreFoundAndKeptAndTheirHalfCopiesRemoved)
     ASSERT_EQ(
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
         0);
-    EXPECT_EQ(run.engine.KilledRunCopies(), expected);
+    EXPECT_EQ(run.engine.Preparation().KilledRunCopies(), expected);
     for (const auto& file : files)
         EXPECT_EQ(FileExists(run.program.File(file.name)), file.kept) << file.name;
     // This run's own copy is none of them, and the next run of the engine
@@ -383,5 +383,5 @@ TEST(PrepareCopy, TheCopiesOfKilledRunsAreFoundAndKeptAndTheirHalfCopiesRemoved)
     ASSERT_EQ(
         run.engine.PrepareCopy(run.source.Name(), "", "", run.dest.Name(), "", "", false, run.program.Path(), false),
         0);
-    EXPECT_EQ(run.engine.KilledRunCopies(), expected);
+    EXPECT_EQ(run.engine.Preparation().KilledRunCopies(), expected);
 }

@@ -40,8 +40,8 @@ TEST_P(PrivateFiles, ARunsCopiesLogsAndRecordsAreTheOwnersAlone)
     engine.Journal().SetPath(program.File("TriggerJournal.txt"));
     engine.FailedTables().SetPath(program.File("FailedTables.txt"));
     ASSERT_EQ(engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", true, program.Path(), false), 0);
-    ASSERT_TRUE(engine.BackupMade());
-    ASSERT_TRUE(engine.DestinationCopyMade());
+    ASSERT_TRUE(engine.Preparation().BackupMade());
+    ASSERT_TRUE(engine.Preparation().DestinationCopyMade());
     CStringGrid grid;
     grid.SetSize(1, 1);
     grid.SetCell(0, 0, "T");
@@ -49,7 +49,7 @@ TEST_P(PrivateFiles, ARunsCopiesLogsAndRecordsAreTheOwnersAlone)
     const SCopyRunResult result = RunCopyJob(CCopyJob{&grid, &engine, ELogging::On, true, {}}, never, {});
     EXPECT_FALSE(result.allCopied);
     const SRunFiles& files = engine.Settings().files;
-    const std::string kept = engine.KeepDestinationCopy();
+    const std::string kept = engine.Preparation().KeepDestinationCopy();
     for (const std::string& path : {files.runLog, files.sqlLog, files.textLog, files.errorReport, files.sourceBackup,
                                     kept, program.File("FailedTables.txt")})
     {

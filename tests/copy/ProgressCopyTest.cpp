@@ -4,6 +4,7 @@
 #include "CopyFixture.h"
 
 #include "copy/run/CProgressMeter.h"
+#include "copy/run/RunSteps.h"
 
 #include <thread>
 
@@ -56,7 +57,7 @@ TEST_P(ProgressCopy, RowsOfAManyChunkTableRiseToItsRowCountAndTheRunShareToTheWh
 {
     const char* ddl = "CREATE TABLE BIG (ID INTEGER, S VARCHAR(20)); CREATE TABLE SMALL (ID INTEGER, S VARCHAR(20));";
     auto copy = Make(std::string(ddl) + ManyRows("BIG", 3000) + ManyRows("SMALL", 1000), ddl);
-    copy->engine.SetMaxBatchRows(16);
+    copy->engine.EditSettings().maxBatchRows = 16;
     const std::vector<SReport> reports = RunWithProgress(*copy, {"BIG", "SMALL"});
 
     std::vector<SReport> big;
@@ -104,7 +105,7 @@ TEST_P(ProgressCopy, TablesNamedInAnotherLetterCaseAndMissingOnesAreCountedOrUnk
         Make(R"(CREATE TABLE "Mixed" (ID INTEGER); INSERT INTO "Mixed" VALUES (1); INSERT INTO "Mixed" VALUES (2);
                         CREATE TABLE PLAIN (ID INTEGER);)",
              "CREATE TABLE MIXED (ID INTEGER); CREATE TABLE PLAIN (ID INTEGER);");
-    EXPECT_EQ(copy->engine.CountSourceRows({"MIXED", "PLAIN", "NOT_THERE"}), (std::vector<long long>{2, 0, -1}));
+    EXPECT_EQ(CountSourceRows(copy->engine.Settings(), {"MIXED", "PLAIN", "NOT_THERE"}), (std::vector<long long>{2, 0, -1}));
 }
 
 TEST_P(ProgressCopy, AStopIsWrittenToTheRunLogWithTheTablesNotStarted)
@@ -150,7 +151,7 @@ TEST_P(ProgressCopy, AnAbortInTheMiddleOfATableLeavesTriggersGeneratorsAndTheJou
         auto copy =
             Make(ddl + ManyRows("T", 60000) + "SET GENERATOR G_T TO 777; INSERT INTO LATER VALUES (1);",
                  ddl + "SET GENERATOR G_T TO 5; INSERT INTO T VALUES (-1, 'old'); INSERT INTO LATER VALUES (9);");
-        copy->engine.SetMaxBatchRows(1);
+        copy->engine.EditSettings().maxBatchRows = 1;
         CStringGrid grid;
         grid.SetSize(1, 2);
         grid.SetCell(0, 0, "T");
@@ -193,7 +194,7 @@ TEST_P(ProgressCopy, AnAbortInAGroupOfJoinedTablesLeavesEveryTableWithItsOldRows
                       "CREATE TABLE CHILD (ID INTEGER, PARENT_ID INTEGER REFERENCES PARENT (ID));";
     auto copy = Make(std::string(ddl) + ManyRows("PARENT", 60000) + "INSERT INTO CHILD VALUES (1, 1);",
                      std::string(ddl) + "INSERT INTO PARENT VALUES (-1, 'old'); INSERT INTO CHILD VALUES (5, -1);");
-    copy->engine.SetMaxBatchRows(1);
+    copy->engine.EditSettings().maxBatchRows = 1;
     CStringGrid grid;
     grid.SetSize(1, 2);
     grid.SetCell(0, 0, "CHILD");

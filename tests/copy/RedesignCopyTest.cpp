@@ -566,7 +566,7 @@ TEST_P(RedesignCopy, LegacyTextArrivesAsTheNamedCodePage)
         EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID) FROM T"), "2");
     }
     auto copy = Make(std::string(ddl) + rows, destDdl, "NONE");
-    copy->engine.SetSourceCharset("WIN1252");
+    copy->engine.EditSettings().sourceCharset = "WIN1252";
     ASSERT_TRUE(copy->Copy("T")) << copy->RunLog() << copy->SqlLog();
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM T WHERE ID = 1 AND S = 'Grüße' AND C = 'Ä€'"
                                 " AND B = 'Grüße' AND OCTET_LENGTH(S) = 7 AND RAW = x'4772FCDF65'"),
@@ -626,7 +626,7 @@ TEST_P(RedesignCopy, LegacyBytesWithoutACharacterInTheCodePageFailTheirRowsAsThe
     {
         SCOPED_TRACE(sourceSet);
         auto copy = Make(std::string(ddl) + rows, ddl, sourceSet);
-        copy->engine.SetSourceCharset(codePage);
+        copy->engine.EditSettings().sourceCharset = codePage;
 
         const SCheckReport report = CheckCopy(copy->engine.Settings(), {"T"});
         ASSERT_TRUE(report.checked) << report.error;

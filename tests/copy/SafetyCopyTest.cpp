@@ -183,7 +183,7 @@ TEST_P(SafetyCopy, ATriggerThatCannotBeSwitchedOffLeavesItsTableUntouched)
               0);
 
     EXPECT_FALSE(copy->Copy("T"));
-    EXPECT_EQ(copy->engine.TableOutcome().error, "The triggers could not be switched off; the table is not touched");
+    EXPECT_EQ(copy->lastOutcome.error, "The triggers could not be switched off; the table is not touched");
     EXPECT_TRUE(Contains(copy->RunLog(), "ERROR: The triggers could not be switched off; the table is not touched"))
         << copy->RunLog();
     EXPECT_EQ(copy->dest.Scalar("SELECT LIST(ID || ' ' || S) FROM T"), "7 trigger");
@@ -259,7 +259,7 @@ TEST_P(SafetyCopy, AnAbortRollsTheTableBackAndSwitchesItsTriggersOn)
                                 "SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 100000) DO BEGIN"
                                 " INSERT INTO T VALUES (:I, 'row ' || :I); I = I + 1; END END^ SET TERM ; ^",
              std::string(ddl) + "INSERT INTO LATER VALUES (9); INSERT INTO T VALUES (-1, 'old');");
-    copy->engine.SetMaxBatchRows(1); // slow enough to be caught in the middle
+    copy->engine.EditSettings().maxBatchRows = 1; // slow enough to be caught in the middle
     std::atomic<bool> stop{false};
     std::thread aborter([&] {
         // The abort comes once T's trigger is off (the journal shows it),
@@ -294,7 +294,7 @@ TEST_P(SafetyCopy, RowsAnAbortRollsBackAreOneLineAndNoFailedRecords)
                                 "SET TERM ^ ; EXECUTE BLOCK AS DECLARE I INTEGER = 0; BEGIN WHILE (I < 100000) DO BEGIN"
                                 " INSERT INTO T VALUES (:I, 'row ' || :I); I = I + 1; END END^ SET TERM ; ^",
              std::string(ddl) + "INSERT INTO T VALUES (-1, 'old');");
-    copy->engine.SetMaxBatchRows(1);
+    copy->engine.EditSettings().maxBatchRows = 1;
     CStringGrid grid;
     grid.SetSize(1, 3);
     grid.SetCell(0, 0, "T");

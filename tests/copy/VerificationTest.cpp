@@ -79,7 +79,7 @@ TEST_P(Verification, RowsThatFailedToInsertAreTheMissingOnes)
 TEST_P(Verification, TurnedOffTheCopyReadsNothingBack)
 {
     auto copy = Make(std::string(Ddl) + Rows, Ddl);
-    copy->engine.SetVerify(false);
+    copy->engine.EditSettings().verify = false;
     ASSERT_TRUE(copy->Copy("T"));
     EXPECT_FALSE(Contains(copy->RunLog(), "Verified"));
 }

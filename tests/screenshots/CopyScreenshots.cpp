@@ -133,8 +133,8 @@ struct SLongScene
     {
         engine.Init(TestUser, TestPassword, 1);
         engine.PrepareCopy(source.Name(), "", "", dest.Name(), "", "", false, program.Path(), false);
-        engine.SetMaxBatchRows(1); // slow enough to be seen in the middle
-        engine.SetVerify(false);
+        engine.EditSettings().maxBatchRows = 1; // slow enough to be seen in the middle
+        engine.EditSettings().verify = false;
         tables.SetSize(1, 0);
         for (const char* name : {"CUSTOMERS", "ORDERS"})
         {

@@ -15,6 +15,11 @@
 
 namespace
 {
+bool IsCopied(const STableOutcome& outcome)
+{
+    return outcome.status == ETableStatus::Copied || outcome.status == ETableStatus::EmptySource;
+}
+
 // One run through the job's tables: single tables in list order, the
 // tables that keys join as one group each.
 class CJobRun
@@ -186,7 +191,7 @@ bool CJobRun::RunSingle(int position)
     StartTable(position);
     const auto began = std::chrono::steady_clock::now();
     const STableOutcome copy = m_session.CopyTable(name, m_job.m_eLogging);
-    const bool copied = copy.status == ETableStatus::Copied || copy.status == ETableStatus::EmptySource;
+    const bool copied = IsCopied(copy);
     // An abort that came once the table's rows were committed (while they
     // were read back) rolls nothing back: the run ends after the table as
     // a stop does.
@@ -241,7 +246,7 @@ bool CJobRun::RunGroup(int& position)
         STableOutcome& outcome = OutcomeAt(position);
         if (!skipped)
             outcome = m_session.CopyTable(name, m_job.m_eLogging);
-        const bool copied = !skipped && outcome.status == ETableStatus::Copied;
+        const bool copied = !skipped && IsCopied(outcome);
         aborted = m_engine.AbortRequested();
         EndTableProgress(position, !aborted);
         if (skipped)
