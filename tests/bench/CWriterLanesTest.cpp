@@ -2,6 +2,7 @@
 // measured through the relay that gives the loopback server a network's
 // round trip.
 #include "copy/CopyFixture.h"
+#include "copy/run/CRunSession.h"
 #include "relay/CLatencyRelay.h"
 
 #include <atomic>
@@ -178,9 +179,13 @@ TEST(WriterLanes, AWriterThatDiesRollsBackEveryWritersRows)
                          5);
     ASSERT_EQ(relayed.prepared, 0);
     std::atomic<bool> done{false};
+    std::atomic<int> writers{0};
     bool copied = true;
     std::thread copying([&] {
-        copied = relayed.copy.Copy("T");
+        CRunSession session(relayed.copy.engine);
+        session.SetListeners({}, {}, [&](int count) { writers = count; });
+        relayed.copy.lastOutcome = session.CopyTable("T", ELogging::On);
+        copied = relayed.copy.lastOutcome.status == ETableStatus::Copied;
         done = true;
     });
     // The writers attach once the first rows are on their way; once they
@@ -189,7 +194,7 @@ TEST(WriterLanes, AWriterThatDiesRollsBackEveryWritersRows)
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!done && !cut && std::chrono::steady_clock::now() < end)
     {
-        if (relayed.copy.lastOutcome.writers >= 3)
+        if (writers.load() >= 3)
             cut = relayed.relay.CutNewest();
         else
             std::this_thread::sleep_for(milliseconds(5)); // polling, bounded by end

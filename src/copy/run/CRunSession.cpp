@@ -24,6 +24,7 @@ CRunSession::~CRunSession()
     m_shared.reset();
     m_onRows = {};
     m_onVerifying = {};
+    m_onWriters = {};
     if (m_bClaimed)
         m_engine.m_journal.Release(m_engine.DestinationKey());
     if (m_bBegun)
@@ -43,10 +44,12 @@ void CRunSession::ShareAttachments()
 }
 
 void CRunSession::SetListeners(std::function<void(long long rows, bool all)> onRows,
-                               std::function<void(const std::string& table)> onVerifying)
+                               std::function<void(const std::string& table)> onVerifying,
+                               std::function<void(int writers)> onWriters)
 {
     m_onRows = std::move(onRows);
     m_onVerifying = std::move(onVerifying);
+    m_onWriters = std::move(onWriters);
 }
 
 const SRunSettings& CRunSession::Settings() const

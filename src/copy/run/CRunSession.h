@@ -44,10 +44,12 @@ class CRunSession
     // attachment, made when the first table needs them.
     void ShareAttachments();
     // Called (on the copying thread) with the rows of the table in progress
-    // that went through (all: every row has), and as a table's rows are read
-    // back to be compared with the source.
+    // that went through (all: every row has), as a table's rows are read
+    // back to be compared with the source, and with the attachments that
+    // write the rows of the table in progress once that changes.
     void SetListeners(std::function<void(long long rows, bool all)> onRows,
-                      std::function<void(const std::string& table)> onVerifying);
+                      std::function<void(const std::string& table)> onVerifying,
+                      std::function<void(int writers)> onWriters = {});
 
     // Whether the run writes its run log, SQL log and data text log.
     void SetLogging(ELogging logging);
@@ -85,6 +87,11 @@ class CRunSession
         if (m_onVerifying)
             m_onVerifying(table);
     }
+    void NoteWriters(int writers) const
+    {
+        if (m_onWriters)
+            m_onWriters(writers);
+    }
     // Notes, before their rows go, the tables the run replaces; a run killed
     // before it ends leaves them noted (CFailedTables::Unfinished).
     void NoteUnfinished(const std::vector<std::string>& tables);
@@ -99,4 +106,5 @@ class CRunSession
     std::unique_ptr<CGroupCopy> m_group;
     std::function<void(long long, bool)> m_onRows;
     std::function<void(const std::string&)> m_onVerifying;
+    std::function<void(int)> m_onWriters;
 };

@@ -110,21 +110,8 @@ bool CTableCopy::IsDestinationTable(std::string& reason)
     return false;
 }
 
-CTableCopy::ESource CTableCopy::OpenSource()
+SSourceSelectOptions CTableCopy::PlanSourceText()
 {
-    if (!m_source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
-    {
-        FailBeforeRows("ERROR: Cannot open source database", m_settings.source.database);
-        return ESource::Failed;
-    }
-    m_sSourceTable = SourceSpelling();
-    if (!m_sAmbiguousSource.empty())
-    {
-        // Either table would be a guess at the other's expense.
-        FailBeforeRows("ERROR: Failed to open or table is empty", m_sAmbiguousSource);
-        return ESource::Failed;
-    }
-    GetColumnInfo(m_source, m_sSourceTable, m_sourceInfo);
     SSourceSelectOptions options;
     options.legacyCharset = m_settings.sourceCharset;
     const bool legacy = !m_settings.sourceCharset.empty() && HasNoneText(m_sourceInfo);
@@ -155,6 +142,25 @@ CTableCopy::ESource CTableCopy::OpenSource()
                 m_unmappedByColumn[static_cast<int>(i)] = {declaredCharsets[name], options.declaredUnmapped[name]};
         }
     }
+    return options;
+}
+
+CTableCopy::ESource CTableCopy::OpenSource()
+{
+    if (!m_source.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
+    {
+        FailBeforeRows("ERROR: Cannot open source database", m_settings.source.database);
+        return ESource::Failed;
+    }
+    m_sSourceTable = SourceSpelling();
+    if (!m_sAmbiguousSource.empty())
+    {
+        // Either table would be a guess at the other's expense.
+        FailBeforeRows("ERROR: Failed to open or table is empty", m_sAmbiguousSource);
+        return ESource::Failed;
+    }
+    GetColumnInfo(m_source, m_sSourceTable, m_sourceInfo);
+    SSourceSelectOptions options = PlanSourceText();
     options.inlineBlobs = !m_source.IsInProcess();
     const std::string sql =
         m_sourceInfo.empty() ? "" : BuildSourceSelect(m_source, m_sSourceTable, m_sourceInfo, options);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "copy/read/CSourceRowReader.h"
+#include "copy/read/SourceSelect.h"
 #include "copy/run/CAbortSignal.h"
 #include "copy/run/CRunAttachments.h"
 #include "copy/run/TableOutcome.h"
@@ -82,6 +83,9 @@ class CTableCopy
     };
 
     ESource OpenSource();
+    // How the source's select reads its text: legacy NONE text in the
+    // run's code page, texts going on as their bytes, unmapped bytes marked.
+    SSourceSelectOptions PlanSourceText();
     bool OpenDestination();
     // Writes the rows; the transaction is the caller's to end.
     bool InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& insertedRows);

@@ -265,6 +265,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
     size_t rowsSeen = 0;
     std::unique_ptr<CWriterLanes> startedLanes; // attaching, not yet writing
     m_outcome.writers = 1;
+    m_run.NoteWriters(m_outcome.writers);
 
     std::vector<SReadRow> chunk;
     m_run.NoteRows(0, false);
@@ -323,6 +324,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                     {
                         m_lanes = std::move(startedLanes);
                         m_outcome.writers = 1 + m_lanes->Count();
+    m_run.NoteWriters(m_outcome.writers);
                     }
                     startedLanes.reset();
                     mayAddLanes = false;
