@@ -53,8 +53,8 @@ void CFbCancel::Cancel()
         return;
     if (m_bAnytime)
     {
-        // An attachment in this process has no wire: the engine marks it,
-        // and its call in progress, or else its next one, fails cancelled.
+        // An attachment in this process has no wire: its call in progress
+        // fails cancelled; an idle one is not touched.
         CFbStatus status;
         fb_cancel_operation(status, m_pDatabase, fb_cancel_raise);
         return;

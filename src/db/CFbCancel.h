@@ -30,7 +30,7 @@ class CFbCancel
     enum class EScope
     {
         CallsOnly, // only inside a CCall: work begun later is not touched
-        Anytime,   // in process also between calls: the next call fails cancelled
+        Anytime,   // in process also a call no CCall marks (an idle attachment is not touched)
     };
     // The attachment whose calls Cancel stops; inProcess: no server between.
     void SetTarget(isc_db_handle* database, bool inProcess);

@@ -302,7 +302,7 @@ void CRunPreparation::MakeWayBack(const std::string& programFolder, const std::s
 }
 
 std::string CRunPreparation::NewDestinationCopyName(const std::string& programFolder, const std::string& stamp,
-                                                const std::string& extension) const
+                                                    const std::string& extension) const
 {
     // The run's time and process make the name its own; a second run of
     // this process in the same second, or a database of that name opened
@@ -315,7 +315,7 @@ std::string CRunPreparation::NewDestinationCopyName(const std::string& programFo
 }
 
 std::vector<std::string> CRunPreparation::FindKilledRunCopies(const std::string& programFolder,
-                                                          const std::string& heldSlot) const
+                                                              const std::string& heldSlot) const
 {
     std::vector<std::string> found;
     std::error_code failed;

@@ -67,7 +67,7 @@ std::string CRunPreparation::StateFolder(const std::string& programFolder) const
 }
 
 ECopyKind CRunPreparation::CopyDatabase(const SDatabaseLogin& login, bool inFiles, std::string& target,
-                                    const std::string& programFolder, std::string& error)
+                                        const std::string& programFolder, std::string& error)
 {
     const std::string local = GetLocalDatabasePath(login.database);
     error.clear();
@@ -243,8 +243,8 @@ void CRunPreparation::ReportDiskUse(ELogging logging)
     m_logs.SetTable("");
     const SDiskUse use = DiskUse();
     m_logs.WriteLog("Disk use of this run: " + ByteText(use.backup + use.wayBack + use.logs),
-             "source backup " + ByteText(use.backup) + ", destination's way back " + ByteText(use.wayBack) + ", logs " +
-                 ByteText(use.logs) + " before this entry");
+                    "source backup " + ByteText(use.backup) + ", destination's way back " + ByteText(use.wayBack) +
+                        ", logs " + ByteText(use.logs) + " before this entry");
 }
 
 void CRunPreparation::ReportCopies(ELogging logging)
@@ -252,19 +252,21 @@ void CRunPreparation::ReportCopies(ELogging logging)
     m_logs.SetLogging(logging);
     m_logs.SetTable("");
     for (const std::string& database : m_staleLocksEnded)
-        m_logs.WriteLog("WARNING: A copy that was killed left this database locked for its backup (stalled state); the lock "
-                 "is ended and its changes merged",
-                 database);
+        m_logs.WriteLog(
+            "WARNING: A copy that was killed left this database locked for its backup (stalled state); the lock "
+            "is ended and its changes merged",
+            database);
     const auto said = [this](ECopyKind kind, const std::string& file, const char* what) {
         if (kind == ECopyKind::LockedFile)
             m_logs.WriteLog(std::string(what) + " copied while the engine held the file still (backup lock)", file);
         else if (kind == ECopyKind::ServerBackup)
             m_logs.WriteLog(std::string(what) + " made by the server as a backup file; restore it with gbak -c", file);
         else if (kind == ECopyKind::PlainFile)
-            m_logs.WriteLog("WARNING: " + std::string(what) +
-                         " copied as the file is, without the engine's backup lock, which it refused; a program that "
-                         "wrote to it meanwhile can have left the copy torn",
-                     file);
+            m_logs.WriteLog(
+                "WARNING: " + std::string(what) +
+                    " copied as the file is, without the engine's backup lock, which it refused; a program that "
+                    "wrote to it meanwhile can have left the copy torn",
+                file);
     };
     said(m_sourceCopyKind, m_settings.files.sourceBackup, "Source database");
     said(m_destCopyKind, m_settings.files.destinationCopy, "Destination database as it was before the run");

@@ -1,7 +1,7 @@
 #include "copy/run/CCopyRun.h"
 
-#include "copy/run/CCopyEngine.h"
 #include "copy/plan/CRunPlan.h"
+#include "copy/run/CCopyEngine.h"
 #include "copy/run/CRunSession.h"
 #include "copy/run/RunSteps.h"
 #include "copy/write/InterruptedCommits.h"

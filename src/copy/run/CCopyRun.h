@@ -2,8 +2,8 @@
 
 #include "copy/run/CCopyJob.h"
 #include "copy/run/CProgressMeter.h"
-#include "copy/safety/CTriggerJournal.h"
 #include "copy/run/TableOutcome.h"
+#include "copy/safety/CTriggerJournal.h"
 
 #include <atomic>
 #include <chrono>

@@ -53,7 +53,17 @@ SGroupInProgress::~SGroupInProgress()
 
 CGroupCopy::CGroupCopy(CRunSession& run) : m_run(run) {}
 
-CGroupCopy::~CGroupCopy() = default;
+CGroupCopy::~CGroupCopy()
+{
+    // A run that leaves before the group's end (an exception) must not let
+    // the attachment's detach commit the emptied tables: the group's
+    // transaction goes back and its triggers come on again.
+    if (!m_state)
+        return;
+    m_state->waiting.clear();
+    m_state->dest.Rollback();
+    SwitchTriggersOn(true);
+}
 
 SGroupInProgress* CGroupCopy::Replacing(const std::string& table) const
 {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "copy/plan/TablePlan.h"
 #include "copy/read/CSourceRowReader.h"
 #include "copy/read/SourceSelect.h"
 #include "copy/run/CAbortSignal.h"
 #include "copy/run/CRunAttachments.h"
 #include "copy/run/TableOutcome.h"
-#include "copy/plan/TablePlan.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
 

@@ -68,7 +68,8 @@ class CTriggersOff
         if (m_bOn)
             return m_bResult;
         m_bOn = true;
-        m_bResult = afterAbort ? m_triggers.RestoreAfterAbort(m_sTable) : m_triggers.SetActive(m_connection, m_sTable, true);
+        m_bResult =
+            afterAbort ? m_triggers.RestoreAfterAbort(m_sTable) : m_triggers.SetActive(m_connection, m_sTable, true);
         return m_bResult;
     }
 
