@@ -75,25 +75,28 @@ std::string WithColumnForValue(const std::string& condition, const std::string& 
 }
 } // namespace
 
-void CTableChecker::CheckConstraints(STableCheck& check, const std::string& sourceTable, const STablePlan& plan)
+namespace
 {
-    // The destination's CHECKs of this table alone, and its columns' domain
-    // CHECKs, tried on the rows as the copy would insert them.
+struct SCondition
+{
+    std::string name;   // the constraint's, or the column's for its domain
+    std::string column; // a domain's column
+    std::string condition;
+};
+
+// The destination's CHECKs of this table alone, and its columns' domain
+// CHECKs with the column for VALUE.
+std::vector<SCondition> DestConditions(CFbConnection& dest, const std::string& destTable)
+{
     CStringGrid checks;
     int failure = 0;
-    const std::string table = EscapeSqlString(check.table);
-    m_dest.Execute("SELECT cc.rdb$constraint_name, t.rdb$trigger_source FROM rdb$relation_constraints rc"
-                   " JOIN rdb$check_constraints cc ON cc.rdb$constraint_name = rc.rdb$constraint_name"
-                   " JOIN rdb$triggers t ON t.rdb$trigger_name = cc.rdb$trigger_name"
-                   " WHERE rc.rdb$relation_name = '" +
-                       table + "' AND rc.rdb$constraint_type = 'CHECK' AND t.rdb$trigger_type = 1",
-                   failure, &checks, nullptr, EValueForm::Exact);
-    struct SCondition
-    {
-        std::string name;   // the constraint's, or the column's for its domain
-        std::string column; // a domain's column
-        std::string condition;
-    };
+    const std::string table = EscapeSqlString(destTable);
+    dest.Execute("SELECT cc.rdb$constraint_name, t.rdb$trigger_source FROM rdb$relation_constraints rc"
+                 " JOIN rdb$check_constraints cc ON cc.rdb$constraint_name = rc.rdb$constraint_name"
+                 " JOIN rdb$triggers t ON t.rdb$trigger_name = cc.rdb$trigger_name"
+                 " WHERE rc.rdb$relation_name = '" +
+                     table + "' AND rc.rdb$constraint_type = 'CHECK' AND t.rdb$trigger_type = 1",
+                 failure, &checks, nullptr, EValueForm::Exact);
     std::vector<SCondition> conditions;
     for (int r = 0; failure == 0 && r < checks.RowCount(); ++r)
     {
@@ -102,10 +105,10 @@ void CTableChecker::CheckConstraints(STableCheck& check, const std::string& sour
             conditions.push_back({TrimSpaces(checks.GetCell(0, r)), "", condition});
     }
     CStringGrid domains;
-    m_dest.Execute("SELECT rf.rdb$field_name, f.rdb$validation_source FROM rdb$relation_fields rf"
-                   " JOIN rdb$fields f ON f.rdb$field_name = rf.rdb$field_source WHERE rf.rdb$relation_name = '" +
-                       table + "' AND f.rdb$validation_source IS NOT NULL",
-                   failure, &domains, nullptr, EValueForm::Exact);
+    dest.Execute("SELECT rf.rdb$field_name, f.rdb$validation_source FROM rdb$relation_fields rf"
+                 " JOIN rdb$fields f ON f.rdb$field_name = rf.rdb$field_source WHERE rf.rdb$relation_name = '" +
+                     table + "' AND f.rdb$validation_source IS NOT NULL",
+                 failure, &domains, nullptr, EValueForm::Exact);
     for (int r = 0; failure == 0 && r < domains.RowCount(); ++r)
     {
         const std::string column = TrimSpaces(domains.GetCell(0, r));
@@ -113,10 +116,13 @@ void CTableChecker::CheckConstraints(STableCheck& check, const std::string& sour
         if (!condition.empty())
             conditions.push_back({column, column, WithColumnForValue(condition, column)});
     }
-    if (conditions.empty())
-        return;
-    // The rows as inserted: the source's values in the destination's types,
-    // the fillers, and NULL where nothing is known (a DEFAULT, an identity).
+    return conditions;
+}
+
+// The rows as inserted: the source's values in the destination's types,
+// the fillers, and NULL where nothing is known (a DEFAULT, an identity).
+std::string InsertedValues(const STablePlan& plan)
+{
     std::string list;
     for (const SColumnPlan& column : plan.columns)
     {
@@ -132,11 +138,23 @@ void CTableChecker::CheckConstraints(STableCheck& check, const std::string& sour
             value = column.fillerLiteral;
         list += (list.empty() ? "" : ", ") + value + " AS " + SqlIdentifier(column.name);
     }
+    return list;
+}
+} // namespace
+
+void CTableChecker::CheckConstraints(STableCheck& check, const std::string& sourceTable, const STablePlan& plan)
+{
+    // The destination's CHECKs tried on the rows as the copy would insert them.
+    const std::vector<SCondition> conditions = DestConditions(m_dest, check.table);
+    if (conditions.empty())
+        return;
+    const std::string list = InsertedValues(plan);
     for (const SCondition& checked : conditions)
     {
         // A CHECK fails only on FALSE; one the source cannot evaluate (a
         // DEFAULT it would need, a value that does not convert) says nothing.
         CStringGrid count;
+        int failure = 0;
         m_source.Execute("SELECT COUNT(*) FROM (SELECT " + list + " FROM " + SqlIdentifier(sourceTable) + ") " +
                              SqlIdentifier(check.table) + " WHERE NOT (" + checked.condition + ")",
                          failure, &count);
