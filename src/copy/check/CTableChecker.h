@@ -80,6 +80,10 @@ class CTableChecker
     long long CountRefusedValues(const std::string& sourceTable, const std::string& column,
                                  const std::vector<std::string>& steps, const std::string& where);
     std::string DestCharacterSet(int id);
+    // The rows whose text the server refuses on its way through steps into
+    // the destination column's character set; -1 when that set is unknown.
+    long long CountRefusedInDestSet(const std::string& sourceTable, const SColumnInfo& source, const SColumnInfo& dest,
+                                    std::vector<std::string> steps);
     long long CountLegacyText(const std::string& sourceTable, const SColumnInfo& source, const SColumnInfo& dest);
     long long CountUnstorableText(const std::string& sourceTable, const SColumnInfo& source, const SColumnInfo& dest);
     long long CountUnmappedBytes(const std::string& sourceTable, const SColumnInfo& source);

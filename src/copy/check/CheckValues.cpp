@@ -106,30 +106,30 @@ std::string CTableChecker::DestCharacterSet(int id)
     return CharacterSetName(m_dest, id);
 }
 
+long long CTableChecker::CountRefusedInDestSet(const std::string& sourceTable, const SColumnInfo& source,
+                                               const SColumnInfo& dest, std::vector<std::string> steps)
+{
+    const std::string charset = DestCharacterSet(dest.characterSetId);
+    if (charset.empty())
+        return -1;
+    steps.push_back(TextType(source) + " CHARACTER SET " + charset);
+    return CountRefusedValues(sourceTable, source.name, steps, SqlIdentifier(source.name) + NotAscii);
+}
+
 long long CTableChecker::CountLegacyText(const std::string& sourceTable, const SColumnInfo& source,
                                          const SColumnInfo& dest)
 {
     // Without a code page the copy hands NONE bytes on as UTF-8 text, which
     // the server then puts into the destination's character set.
-    const std::string charset = DestCharacterSet(dest.characterSetId);
-    if (charset.empty())
-        return -1;
-    return CountRefusedValues(sourceTable, source.name,
-                              {TextType(source) + " CHARACTER SET NONE", TextType(source) + " CHARACTER SET UTF8",
-                               TextType(source) + " CHARACTER SET " + charset},
-                              SqlIdentifier(source.name) + NotAscii);
+    return CountRefusedInDestSet(sourceTable, source, dest,
+                                 {TextType(source) + " CHARACTER SET NONE", TextType(source) + " CHARACTER SET UTF8"});
 }
 
 long long CTableChecker::CountUnstorableText(const std::string& sourceTable, const SColumnInfo& source,
                                              const SColumnInfo& dest)
 {
-    const std::string charset = DestCharacterSet(dest.characterSetId);
-    if (charset.empty())
-        return -1;
-    return CountRefusedValues(sourceTable, source.name,
-                              {"TYPE OF COLUMN " + SqlIdentifier(sourceTable) + "." + SqlIdentifier(source.name),
-                               TextType(source) + " CHARACTER SET " + charset},
-                              SqlIdentifier(source.name) + NotAscii);
+    return CountRefusedInDestSet(sourceTable, source, dest,
+                                 {"TYPE OF COLUMN " + SqlIdentifier(sourceTable) + "." + SqlIdentifier(source.name)});
 }
 
 long long CTableChecker::CountUnmappedBytes(const std::string& sourceTable, const SColumnInfo& source)
