@@ -378,11 +378,7 @@ class CRowmoverDlgTest : public QObject
         Choose(*dialog, source, dest);
         dialog->RefreshTableList();
         // Without a selected row nothing opens.
-        auto answered = OnNextModal(
-            "CDBSQLDlg", [](QWidget* editor) { editor->close(); }, 500);
-        dialog->OnTableDblClick();
-        QTest::qWait(600);
-        QVERIFY(!*answered);
+        QVERIFY(!WindowCameDuring("CDBSQLDlg", [&] { dialog->OnTableDblClick(); }));
 
         // A double click on a row opens the editor on the source database
         // with that table's records.
@@ -396,7 +392,7 @@ class CRowmoverDlgTest : public QObject
             seen->second = static_cast<CDBSQLDlg*>(editor)->CurrentTableName();
             static_cast<CDBSQLDlg*>(editor)->OnExit();
         };
-        answered = OnNextModal("CDBSQLDlg", look);
+        auto answered = OnNextModal("CDBSQLDlg", look);
         const QPoint centre = List(dialog.get())->visualItemRect(List(dialog.get())->topLevelItem(2)).center();
         QTest::mouseClick(List(dialog.get())->viewport(), Qt::LeftButton, {}, centre);
         QTest::mouseDClick(List(dialog.get())->viewport(), Qt::LeftButton, {}, centre);

@@ -92,10 +92,110 @@ const STableGroup* SRunPlan::GroupOf(const std::string& table) const
     return nullptr;
 }
 
+namespace
+{
+using Edges = std::vector<std::pair<size_t, size_t>>;
+using TableIndex = std::map<std::string, size_t>;
+using CheckDeferrals = std::map<std::pair<std::string, std::string>, SDeferredColumns>;
+
+// A CHECK reading another table sees that table filled first, without
+// the columns it reads; those follow once the checked table is in.
+// Key columns only identify the row the CHECK looks at and stay.
+Edges PlanCheckReads(const std::vector<const SCheckRead*>& checks, const SRunSchema& schema, const TableIndex& index,
+                     SRunPlan& plan, Edges& joins, CheckDeferrals& deferrals)
+{
+    Edges checkEdges;
+    for (const SCheckRead* read : checks)
+    {
+        checkEdges.emplace_back(index.at(read->readTable), index.at(read->checkedTable));
+        joins.push_back(checkEdges.back());
+        const std::vector<std::string> primaryKey = schema.primaryKey(read->readTable);
+        if (std::find(primaryKey.begin(), primaryKey.end(), read->readColumn) != primaryKey.end())
+            continue;
+        if (primaryKey.empty() || !schema.nullable(read->readTable, {read->readColumn}))
+        {
+            plan.undeferredChecks.push_back(*read);
+            continue;
+        }
+        SDeferredColumns& deferral = deferrals[{read->readTable, read->constraint}];
+        deferral.table = read->readTable;
+        deferral.constraint = read->constraint;
+        deferral.waitsFor = read->checkedTable;
+        deferral.columns.push_back(read->readColumn);
+    }
+    return checkEdges;
+}
+
+// The edges of the keys between two tables; a key into its own table is
+// deferred where its columns may be NULL.
+Edges PlanKeys(const std::vector<const SForeignKey*>& joining, const SRunSchema& schema, const TableIndex& index,
+               SRunPlan& plan, Edges& joins)
+{
+    Edges edges;
+    for (const SForeignKey* key : joining)
+    {
+        joins.emplace_back(index.at(key->parentTable), index.at(key->childTable));
+        if (key->childTable == key->parentTable)
+        {
+            if (schema.nullable(key->childTable, key->childColumns))
+                plan.deferred.push_back({key->childTable, key->childColumns, key->name, key->parentTable, true});
+            continue;
+        }
+        edges.emplace_back(index.at(key->parentTable), index.at(key->childTable));
+    }
+    return edges;
+}
+
+// The order again with the nullable keys inside the cycles deferred; tables
+// still in a cycle are unbreakable and follow the others.
+std::vector<size_t> OrderBreakingCycles(const std::vector<std::string>& tables,
+                                        const std::vector<const SForeignKey*>& joining, const SRunSchema& schema,
+                                        const TableIndex& index, const std::vector<size_t>& cyclic, SRunPlan& plan)
+{
+    const std::set<size_t> inCycle(cyclic.begin(), cyclic.end());
+    Edges edges;
+    for (const SForeignKey* key : joining)
+    {
+        if (key->childTable == key->parentTable)
+            continue;
+        const size_t parent = index.at(key->parentTable);
+        const size_t child = index.at(key->childTable);
+        if (inCycle.count(parent) && inCycle.count(child) && schema.nullable(key->childTable, key->childColumns))
+            plan.deferred.push_back({key->childTable, key->childColumns, key->name, key->parentTable, true});
+        else
+            edges.emplace_back(parent, child);
+    }
+    std::vector<size_t> stillCyclic;
+    std::vector<size_t> order = ParentsFirst(tables.size(), edges, stillCyclic);
+    for (size_t i : stillCyclic)
+    {
+        plan.unbreakable.push_back(tables[i]);
+        order.push_back(i); // still copied, in list order, after the others
+    }
+    return order;
+}
+
+// A group's tables stand together where its first one stands.
+void PlaceGroups(const std::vector<std::string>& tables, const std::vector<size_t>& order, const Edges& joins,
+                 SRunPlan& plan)
+{
+    plan.groups = JoinedGroups(tables, order, joins);
+    std::set<const STableGroup*> placed;
+    for (size_t i : order)
+    {
+        const STableGroup* group = plan.GroupOf(tables[i]);
+        if (!group)
+            plan.fillOrder.push_back(tables[i]);
+        else if (placed.insert(group).second)
+            plan.fillOrder.insert(plan.fillOrder.end(), group->fillOrder.begin(), group->fillOrder.end());
+    }
+}
+} // namespace
+
 SRunPlan PlanRun(const std::vector<std::string>& tables, const SRunSchema& schema)
 {
     SRunPlan plan;
-    std::map<std::string, size_t> index;
+    TableIndex index;
     for (size_t i = 0; i < tables.size(); ++i)
         index.emplace(tables[i], i);
     std::vector<const SForeignKey*> joining;
@@ -116,48 +216,15 @@ SRunPlan PlanRun(const std::vector<std::string>& tables, const SRunSchema& schem
         return plan;
     }
     plan.reordered = true;
-    std::vector<std::pair<size_t, size_t>> joins;
-
-    // A CHECK reading another table sees that table filled first, without
-    // the columns it reads; those follow once the checked table is in.
-    // Key columns only identify the row the CHECK looks at and stay.
-    std::vector<std::pair<size_t, size_t>> checkEdges;
-    std::map<std::pair<std::string, std::string>, SDeferredColumns> checkDeferrals;
-    for (const SCheckRead* read : checks)
-    {
-        checkEdges.emplace_back(index[read->readTable], index[read->checkedTable]);
-        joins.push_back(checkEdges.back());
-        const std::vector<std::string> primaryKey = schema.primaryKey(read->readTable);
-        if (std::find(primaryKey.begin(), primaryKey.end(), read->readColumn) != primaryKey.end())
-            continue;
-        if (primaryKey.empty() || !schema.nullable(read->readTable, {read->readColumn}))
-        {
-            plan.undeferredChecks.push_back(*read);
-            continue;
-        }
-        SDeferredColumns& deferral = checkDeferrals[{read->readTable, read->constraint}];
-        deferral.table = read->readTable;
-        deferral.constraint = read->constraint;
-        deferral.waitsFor = read->checkedTable;
-        deferral.columns.push_back(read->readColumn);
-    }
+    Edges joins;
+    CheckDeferrals checkDeferrals;
+    const Edges checkEdges = PlanCheckReads(checks, schema, index, plan, joins, checkDeferrals);
 
     // First try every key as it is; keys inside the cycles that remain are
     // deferred where their columns may be NULL, then the order is made again.
-    std::vector<std::pair<size_t, size_t>> edges;
-    for (const SForeignKey* key : joining)
-    {
-        joins.emplace_back(index[key->parentTable], index[key->childTable]);
-        if (key->childTable == key->parentTable)
-        {
-            if (schema.nullable(key->childTable, key->childColumns))
-                plan.deferred.push_back({key->childTable, key->childColumns, key->name, key->parentTable, true});
-            continue;
-        }
-        edges.emplace_back(index[key->parentTable], index[key->childTable]);
-    }
+    const Edges edges = PlanKeys(joining, schema, index, plan, joins);
     std::vector<size_t> cyclic;
-    std::vector<std::pair<size_t, size_t>> withChecks = edges;
+    Edges withChecks = edges;
     withChecks.insert(withChecks.end(), checkEdges.begin(), checkEdges.end());
     std::vector<size_t> order = ParentsFirst(tables.size(), withChecks, cyclic);
     if (!cyclic.empty())
@@ -167,41 +234,9 @@ SRunPlan PlanRun(const std::vector<std::string>& tables, const SRunSchema& schem
         order = ParentsFirst(tables.size(), edges, cyclic);
     }
     if (!cyclic.empty())
-    {
-        const std::set<size_t> inCycle(cyclic.begin(), cyclic.end());
-        edges.clear();
-        for (const SForeignKey* key : joining)
-        {
-            if (key->childTable == key->parentTable)
-                continue;
-            const size_t parent = index[key->parentTable];
-            const size_t child = index[key->childTable];
-            if (inCycle.count(parent) && inCycle.count(child) && schema.nullable(key->childTable, key->childColumns))
-                plan.deferred.push_back({key->childTable, key->childColumns, key->name, key->parentTable, true});
-            else
-                edges.emplace_back(parent, child);
-        }
-        cyclic.clear();
-        order = ParentsFirst(tables.size(), edges, cyclic);
-        for (size_t i : cyclic)
-        {
-            plan.unbreakable.push_back(tables[i]);
-            order.push_back(i); // still copied, in list order, after the others
-        }
-    }
+        order = OrderBreakingCycles(tables, joining, schema, index, cyclic, plan);
     for (auto& [name, deferral] : checkDeferrals)
         plan.deferred.push_back(std::move(deferral));
-
-    // A group's tables stand together where its first one stands.
-    plan.groups = JoinedGroups(tables, order, joins);
-    std::set<const STableGroup*> placed;
-    for (size_t i : order)
-    {
-        const STableGroup* group = plan.GroupOf(tables[i]);
-        if (!group)
-            plan.fillOrder.push_back(tables[i]);
-        else if (placed.insert(group).second)
-            plan.fillOrder.insert(plan.fillOrder.end(), group->fillOrder.begin(), group->fillOrder.end());
-    }
+    PlaceGroups(tables, order, joins, plan);
     return plan;
 }

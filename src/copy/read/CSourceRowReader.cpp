@@ -281,6 +281,106 @@ bool CSourceRowReader::ReadValues()
     return true;
 }
 
+// A long value as a log shows it; any other through AppendLogValue.
+void CSourceRowReader::AppendValue(std::string& text, ELogForm form, bool isString, size_t j) const
+{
+    const SColumnValue& value = m_values[j];
+    if (m_long[j])
+        m_digests[j].AppendTo(text, form, (value.marks & CStringGrid::MarkBinary) != 0);
+    else
+        AppendLogValue(text, form, isString, value.text, value.marks);
+}
+
+bool CSourceRowReader::BindFixedValue(const SColumnPlan& column, SBoundValue& bound, SLogLines& lines) const
+{
+    switch (column.value)
+    {
+    case EColumnValue::Filler:
+        bound.kind = SBoundValue::Bytes;
+        bound.bytes = column.filler;
+        bound.binary = false;
+        if (m_bLogging)
+            lines.insert += column.fillerLiteral;
+        return true;
+    case EColumnValue::Null:
+    case EColumnValue::Deferred:
+        // A deferred column is set once the tables it waits for are filled.
+        bound.kind = SBoundValue::Null;
+        if (m_bLogging)
+            lines.insert += "NULL";
+        return true;
+    default: return false;
+    }
+}
+
+bool CSourceRowReader::BindSourceValue(const SColumnPlan& column, size_t i, SBoundValue& bound)
+{
+    const int j = column.sourceIndex;
+    const auto index = static_cast<size_t>(j);
+    const XSQLVAR& source = m_cursor.Column(j);
+    if (m_long[index] && m_blobTarget[index] == static_cast<int>(i))
+    {
+        // Its pieces went ahead; the writer puts in the BLOB they made.
+        bound.kind = SBoundValue::Blob;
+        bound.bytes.clear();
+    }
+    else if (m_long[index])
+        bound.kind = SBoundValue::Null; // a second column of the same source column: none exists
+    else
+        Bind(source, m_values[index], bound);
+    if (bound.kind == SBoundValue::Raw && GoesAsCastText(bound.sqlType, IsTextColumn(column.dest)))
+    {
+        bound.kind = SBoundValue::Bytes;
+        bound.bytes = CastText(source);
+        bound.binary = false;
+    }
+    if (bound.kind == SBoundValue::Bytes && (source.sqltype & ~1) == SQL_ARRAY)
+    {
+        // An array's elements are read from the source and written as a
+        // new array of the destination column.
+        auto slice = std::make_shared<SArraySlice>();
+        if (!m_cursor.ReadArrayValue(j, *slice))
+            return false;
+        bound.kind = SBoundValue::Array;
+        bound.array = std::move(slice);
+    }
+    return true;
+}
+
+void CSourceRowReader::LogSourceValue(const SColumnPlan& column, size_t i, SLogLines& lines) const
+{
+    const auto index = static_cast<size_t>(column.sourceIndex);
+    AppendValue(lines.insert, ELogForm::Sql, column.isString, index);
+    if (m_bCheckLegacyText && column.legacyText && lines.legacyColumn < 0 &&
+        !(m_long[index] ? m_validUtf8[index] : IsValidUtf8(m_values[index].text)))
+        lines.legacyColumn = static_cast<int>(i);
+}
+
+void CSourceRowReader::FinishLogLines(SReadRow& read) const
+{
+    SLogLines& lines = read.lines;
+    lines.insert += ");";
+    lines.text.clear();
+    const size_t shown = m_nUnmappedColumn < 0 ? m_values.size() : static_cast<size_t>(m_nUnmappedColumn);
+    for (size_t j = 0; j < shown; ++j)
+    {
+        if (j)
+            lines.text += ';';
+        AppendValue(lines.text, ELogForm::Plain, true, j);
+    }
+    lines.detail.clear();
+    if (m_values.size() > 1)
+        AppendValue(lines.detail, ELogForm::Plain, true, 1);
+    if (!read.refusal.empty())
+    {
+        // The refused text holds U+0000 where the bytes without a
+        // character were; a zero byte would cut the logs short for
+        // whoever reads them.
+        for (std::string* text : {&lines.insert, &lines.text, &lines.detail})
+            ReplaceZeroBytes(*text);
+    }
+}
+
 // Binds the current source row for the destination and, with logging on,
 // prepares what the logs say of it.
 bool CSourceRowReader::ReadRow(SReadRow& read)
@@ -294,14 +394,6 @@ bool CSourceRowReader::ReadRow(SReadRow& read)
         lines.insert = m_sPrefix;
         lines.legacyColumn = -1;
     }
-    // A long value as a log shows it; any other through AppendLogValue.
-    const auto appendValue = [&](std::string& text, ELogForm form, bool isString, size_t j) {
-        const SColumnValue& value = m_values[j];
-        if (m_long[j])
-            m_digests[j].AppendTo(text, form, (value.marks & CStringGrid::MarkBinary) != 0);
-        else
-            AppendLogValue(text, form, isString, value.text, value.marks);
-    };
     for (size_t i = 0; i < m_plan.size(); ++i)
     {
         const SColumnPlan& column = *m_plan[i];
@@ -309,85 +401,15 @@ bool CSourceRowReader::ReadRow(SReadRow& read)
         bound.array.reset(); // the slot may hold an earlier row's array
         if (m_bLogging && i > 0)
             lines.insert += ",";
-        switch (column.value)
-        {
-        case EColumnValue::Filler:
-            bound.kind = SBoundValue::Bytes;
-            bound.bytes = column.filler;
-            bound.binary = false;
-            if (m_bLogging)
-                lines.insert += column.fillerLiteral;
+        if (BindFixedValue(column, bound, lines))
             continue;
-        case EColumnValue::Null:
-        case EColumnValue::Deferred:
-            // A deferred column is set once the tables it waits for are filled.
-            bound.kind = SBoundValue::Null;
-            if (m_bLogging)
-                lines.insert += "NULL";
-            continue;
-        default: break;
-        }
-        const int j = column.sourceIndex;
-        const auto index = static_cast<size_t>(j);
-        const SColumnValue& value = m_values[index];
-        const XSQLVAR& source = m_cursor.Column(j);
-        if (m_long[index] && m_blobTarget[index] == static_cast<int>(i))
-        {
-            // Its pieces went ahead; the writer puts in the BLOB they made.
-            bound.kind = SBoundValue::Blob;
-            bound.bytes.clear();
-        }
-        else if (m_long[index])
-            bound.kind = SBoundValue::Null; // a second column of the same source column: none exists
-        else
-            Bind(source, value, bound);
-        if (bound.kind == SBoundValue::Raw && GoesAsCastText(bound.sqlType, IsTextColumn(column.dest)))
-        {
-            bound.kind = SBoundValue::Bytes;
-            bound.bytes = CastText(source);
-            bound.binary = false;
-        }
-        if (bound.kind == SBoundValue::Bytes && (source.sqltype & ~1) == SQL_ARRAY)
-        {
-            // An array's elements are read from the source and written as a
-            // new array of the destination column.
-            auto slice = std::make_shared<SArraySlice>();
-            if (!m_cursor.ReadArrayValue(j, *slice))
-                return false;
-            bound.kind = SBoundValue::Array;
-            bound.array = std::move(slice);
-        }
+        if (!BindSourceValue(column, i, bound))
+            return false;
         if (m_bLogging)
-        {
-            appendValue(lines.insert, ELogForm::Sql, column.isString, index);
-            if (m_bCheckLegacyText && column.legacyText && lines.legacyColumn < 0 &&
-                !(m_long[index] ? m_validUtf8[index] : IsValidUtf8(value.text)))
-                lines.legacyColumn = static_cast<int>(i);
-        }
+            LogSourceValue(column, i, lines);
     }
     if (m_bLogging)
-    {
-        lines.insert += ");";
-        lines.text.clear();
-        const size_t shown = m_nUnmappedColumn < 0 ? m_values.size() : static_cast<size_t>(m_nUnmappedColumn);
-        for (size_t j = 0; j < shown; ++j)
-        {
-            if (j)
-                lines.text += ';';
-            appendValue(lines.text, ELogForm::Plain, true, j);
-        }
-        lines.detail.clear();
-        if (m_values.size() > 1)
-            appendValue(lines.detail, ELogForm::Plain, true, 1);
-        if (!read.refusal.empty())
-        {
-            // The refused text holds U+0000 where the bytes without a
-            // character were; a zero byte would cut the logs short for
-            // whoever reads them.
-            for (std::string* text : {&lines.insert, &lines.text, &lines.detail})
-                ReplaceZeroBytes(*text);
-        }
-    }
+        FinishLogLines(read);
     return true;
 }
 

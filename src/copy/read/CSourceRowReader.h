@@ -104,6 +104,14 @@ class CSourceRowReader
     // pieces for its inserted column (or only for its digest).
     bool ReadBlobValue(int j);
     bool ReadRow(SReadRow& read);
+    // The steps of ReadRow for one inserted column i: a filler or NULL
+    // (false for a column of the source), the source's value, its log text.
+    bool BindFixedValue(const SColumnPlan& column, SBoundValue& bound, SLogLines& lines) const;
+    bool BindSourceValue(const SColumnPlan& column, size_t i, SBoundValue& bound);
+    void LogSourceValue(const SColumnPlan& column, size_t i, SLogLines& lines) const;
+    // Ends the row's INSERT and writes its text and detail lines.
+    void FinishLogLines(SReadRow& read) const;
+    void AppendValue(std::string& text, ELogForm form, bool isString, size_t j) const;
     // Why the current row is refused, or nothing.
     void NoteRefusal(SReadRow& read) const;
 
