@@ -84,6 +84,11 @@ class CRunPreparation
     void ReportCopies(ELogging logging);
 
   private:
+    // The login with the default credentials where it names none.
+    SDatabaseLogin WithDefaults(SDatabaseLogin login) const;
+    // Attaches once and reads what identifies the database and whether it
+    // has files beside the primary one; false with the server's message.
+    bool Probe(const SDatabaseLogin& login, std::string& identity, bool& inFiles);
     // The folder of the run's logs, from the places or beside the source.
     std::string RunFolder(const std::string& day) const;
     // Makes the run's folders and names its files; the error report too.

@@ -90,41 +90,41 @@ bool HasFilesBesideThePrimary(CFbConnection& connection)
 }
 } // namespace
 
-int CRunPreparation::Attach(const SDatabaseLogin& source, const SDatabaseLogin& dest)
+SDatabaseLogin CRunPreparation::WithDefaults(SDatabaseLogin login) const
 {
     // On this platform "/" is the separator: names are kept as given.
-    m_settings.source = source;
-    if (m_settings.source.user.empty())
-        m_settings.source.user = m_sDefUser;
-    if (m_settings.source.password.empty())
-        m_settings.source.password = m_sDefPass;
-    m_settings.dest = dest;
-    if (m_settings.dest.user.empty())
-        m_settings.dest.user = m_sDefUser;
-    if (m_settings.dest.password.empty())
-        m_settings.dest.password = m_sDefPass;
+    if (login.user.empty())
+        login.user = m_sDefUser;
+    if (login.password.empty())
+        login.password = m_sDefPass;
+    return login;
+}
+
+bool CRunPreparation::Probe(const SDatabaseLogin& login, std::string& identity, bool& inFiles)
+{
+    CFbConnection connection(m_settings.attempts);
+    if (!connection.Connect(login.user, login.password, login.database))
+    {
+        m_sAttachError = connection.LastErrorMessage();
+        return false;
+    }
+    ReadDatabaseIdentity(connection, identity);
+    inFiles = HasFilesBesideThePrimary(connection);
+    connection.Disconnect();
+    return true;
+}
+
+int CRunPreparation::Attach(const SDatabaseLogin& source, const SDatabaseLogin& dest)
+{
+    m_settings.source = WithDefaults(source);
+    m_settings.dest = WithDefaults(dest);
     m_settings.sourceIdentity.clear();
     m_settings.destIdentity.clear();
     m_sAttachError.clear();
-    {
-        CFbConnection connection(m_settings.attempts);
-        if (!connection.Connect(m_settings.source.user, m_settings.source.password, m_settings.source.database))
-        {
-            m_sAttachError = connection.LastErrorMessage();
-            return 1;
-        }
-        ReadDatabaseIdentity(connection, m_settings.sourceIdentity);
-        m_settings.sourceInFiles = HasFilesBesideThePrimary(connection);
-        connection.Disconnect();
-        if (!connection.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
-        {
-            m_sAttachError = connection.LastErrorMessage();
-            return 2;
-        }
-        ReadDatabaseIdentity(connection, m_settings.destIdentity);
-        m_settings.destInFiles = HasFilesBesideThePrimary(connection);
-        connection.Disconnect();
-    }
+    if (!Probe(m_settings.source, m_settings.sourceIdentity, m_settings.sourceInFiles))
+        return 1;
+    if (!Probe(m_settings.dest, m_settings.destIdentity, m_settings.destInFiles))
+        return 2;
     // Names say little: a relative path, a link, "localhost:" or a second
     // alias reach the same file. What the engine opened decides.
     if (!m_settings.sourceIdentity.empty() && m_settings.sourceIdentity == m_settings.destIdentity)
