@@ -363,21 +363,16 @@ void CTableChecker::AddSteps(STableCheck& check, const std::string& sourceTable,
         std::string kept;
         for (int r = 0; r < destTriggers.RowCount(); ++r)
         {
-            const std::string generator = destTriggers.GetCell(2, r);
-            std::string value;
-            bool byName = false;
-            if (generator.empty() || !SourceGeneratorValue(m_source, sourceTriggers, generator, value, byName))
-                continue;
             // As the copy decides: a shared generator never goes back.
-            const std::string current = destTriggers.GetCell(3, r);
-            const bool back = std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10);
-            if (byName && back)
+            SGeneratorStep step;
+            if (!GeneratorStepOf(m_source, sourceTriggers, destTriggers, r, step))
                 continue;
             std::vector<std::string> others;
-            if (back && OtherGeneratorUsers(m_dest, generator, check.table, others) && !others.empty())
-                kept += (kept.empty() ? "" : ", ") + generator + "=" + current + " (" + Joined(others, ", ") + ")";
+            if (step.back && OtherGeneratorUsers(m_dest, step.generator, check.table, others) && !others.empty())
+                kept += (kept.empty() ? "" : ", ") + step.generator + "=" + step.current + " (" + Joined(others, ", ") +
+                        ")";
             else
-                generators += (generators.empty() ? "" : ", ") + generator + "=" + value;
+                generators += (generators.empty() ? "" : ", ") + step.generator + "=" + step.value;
         }
         if (!generators.empty())
             Add(check, EKind::Generators, ECheckSeverity::Fine, "", -1, generators);

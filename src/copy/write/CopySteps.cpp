@@ -24,15 +24,16 @@ std::string RowsReachedByEmptying(CFbConnection& connection, const std::string& 
         return connection.LastErrorMessage();
     for (const SForeignKey& key : keys)
     {
-        const bool acts = key.deleteRule == "CASCADE" || key.deleteRule == "SET NULL" || key.deleteRule == "SET DEFAULT";
+        const bool acts =
+            key.deleteRule == "CASCADE" || key.deleteRule == "SET NULL" || key.deleteRule == "SET DEFAULT";
         if (!acts || key.parentTable != table || key.childTable == table)
             continue;
         bool found = false;
         if (!FindReferringRow(connection, key, found))
             return connection.LastErrorMessage();
         if (found)
-            return "Emptying it would " + std::string(key.deleteRule == "CASCADE" ? "delete" : "change") +
-                   " rows of " + key.childTable + " (foreign key " + key.name + " ON DELETE " + key.deleteRule +
+            return "Emptying it would " + std::string(key.deleteRule == "CASCADE" ? "delete" : "change") + " rows of " +
+                   key.childTable + " (foreign key " + key.name + " ON DELETE " + key.deleteRule +
                    "), which this copy does not refill";
     }
     return {};
@@ -78,19 +79,11 @@ bool SetGenerators(CFbConnection& source, CFbConnection& connection, CStringGrid
     bool ok = true;
     for (int row = 0; row < triggers.RowCount(); ++row)
     {
-        const std::string generator = triggers.GetCell(2, row);
-        std::string value;
-        bool byName = false;
-        if (generator.empty() || !SourceGeneratorValue(source, sourceTriggerGrid, generator, value, byName))
+        SGeneratorStep step;
+        if (!GeneratorStepOf(source, sourceTriggerGrid, triggers, row, step))
             continue;
-        // The destination's value as the triggers grid read it, before the
-        // copy. Only a step back can repeat other tables' keys.
-        const std::string current = triggers.GetCell(3, row);
         std::vector<std::string> others;
-        const bool back = std::strtoll(current.c_str(), nullptr, 10) > std::strtoll(value.c_str(), nullptr, 10);
-        if (byName && back)
-            continue;
-        if (back && !OtherGeneratorUsers(connection, generator, table, others))
+        if (step.back && !OtherGeneratorUsers(connection, step.generator, table, others))
         {
             ok = false;
             logs.WriteLog("ERROR: Failed to set GENERATOR!\r\n", logs.TablePrefix());
@@ -99,12 +92,12 @@ bool SetGenerators(CFbConnection& source, CFbConnection& connection, CStringGrid
         }
         if (!others.empty())
         {
-            logs.WriteLog("Generator " + generator + " kept at " + current + ", not set back to " + value + ": " +
-                         Joined(others, ", ") + " draw keys from it too",
-                     "");
+            logs.WriteLog("Generator " + step.generator + " kept at " + step.current + ", not set back to " +
+                              step.value + ": " + Joined(others, ", ") + " draw keys from it too",
+                          "");
             continue;
         }
-        const std::string sql = "SET GENERATOR " + SqlIdentifier(generator) + " TO " + value + ";";
+        const std::string sql = "SET GENERATOR " + SqlIdentifier(step.generator) + " TO " + step.value + ";";
         int failure = 0;
         connection.Execute(sql, failure);
         logs.WriteSqlLog(sql);

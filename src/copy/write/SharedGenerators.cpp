@@ -5,6 +5,7 @@
 #include "db/SqlText.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace
 {
@@ -73,4 +74,18 @@ bool SourceGeneratorValue(CFbConnection& source, CStringGrid& sourceTriggers, co
     value = found.GetCell(0, 0);
     byName = true;
     return true;
+}
+
+bool GeneratorStepOf(CFbConnection& source, CStringGrid& sourceTriggers, CStringGrid& destTriggers, int r,
+                     SGeneratorStep& step)
+{
+    step.generator = destTriggers.GetCell(2, r);
+    bool byName = false;
+    if (step.generator.empty() || !SourceGeneratorValue(source, sourceTriggers, step.generator, step.value, byName))
+        return false;
+    // The destination's value as the triggers grid read it, before the copy.
+    // Only a step back can repeat other tables' keys.
+    step.current = destTriggers.GetCell(3, r);
+    step.back = std::strtoll(step.current.c_str(), nullptr, 10) > std::strtoll(step.value.c_str(), nullptr, 10);
+    return !(byName && step.back);
 }

@@ -24,3 +24,18 @@ bool OtherGeneratorUsers(CFbConnection& dest, const std::string& generator, cons
 // False when the source has no such generator.
 bool SourceGeneratorValue(CFbConnection& source, CStringGrid& sourceTriggers, const std::string& generator,
                           std::string& value, bool& byName);
+
+// What the copy of a table does with the generator that one of the
+// destination's trigger rows (CFbConnection::GetTableTriggers) draws from.
+struct SGeneratorStep
+{
+    std::string generator;
+    std::string current; // the destination's value before the copy
+    std::string value;   // the source's value
+    bool back = false;   // setting it would take the generator back
+};
+// The step for row r of destTriggers; false when the copy leaves that
+// generator alone: none, none in the source, or one found only by name that
+// would go back.
+bool GeneratorStepOf(CFbConnection& source, CStringGrid& sourceTriggers, CStringGrid& destTriggers, int r,
+                     SGeneratorStep& step);
