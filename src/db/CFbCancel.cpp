@@ -1,5 +1,6 @@
 #include "db/CFbCancel.h"
 
+#include "db/CFbConnection.h"
 #include "db/FbStatus.h"
 
 void CFbCancel::SetTarget(isc_db_handle* database, bool inProcess)
@@ -7,6 +8,11 @@ void CFbCancel::SetTarget(isc_db_handle* database, bool inProcess)
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_pDatabase = database;
     m_bInProcess = inProcess;
+}
+
+void CFbCancel::SetTarget(CFbConnection& connection)
+{
+    SetTarget(&connection.m_hDatabase, connection.IsInProcess());
 }
 
 void CFbCancel::Reset()

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <mutex>
 
+class CFbConnection;
+
 // Stops the work of one attachment from another thread: a flag that the
 // working thread reads between client calls, and the server's own cancel
 // (fb_cancel_operation) for a call that is waiting for the server.
@@ -26,6 +28,8 @@ class CFbCancel
 
     // The attachment whose calls Cancel stops; inProcess: no server between.
     void SetTarget(isc_db_handle* database, bool inProcess);
+    // The same for the connection's attachment.
+    void SetTarget(CFbConnection& connection);
     // Clears a stop request before new work begins.
     void Reset();
 

@@ -5,6 +5,7 @@
 #include "copy/write/GroupInProgress.h"
 #include "core/FileHelpers.h"
 #include "db/CFbConnection.h"
+#include "db/FbHandles.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 
@@ -151,10 +152,10 @@ void CCopyEngine::RegisterCancelable(CFbConnection& connection, std::vector<std:
     // Through a server the client library may lose the answer to a request
     // that a cancel from another thread overtakes, and then waits for it
     // forever: there the abort is seen between batches.
-    if (!connection.m_bConnected || !connection.IsInProcess())
+    if (!connection.IsConnected() || !connection.IsInProcess())
         return;
     std::lock_guard lock(m_cancelMutex);
-    handles.push_back(static_cast<std::uintptr_t>(*connection.DatabaseHandle()));
+    handles.push_back(static_cast<std::uintptr_t>(*CFbHandles::Database(connection)));
     m_cancelable.push_back(handles.back());
 }
 

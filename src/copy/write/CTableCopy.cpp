@@ -280,9 +280,9 @@ void CTableCopy::ReportWhatIsLeft()
     int failure = 0;
     if (check.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database))
         check.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(m_sTable), failure, &left);
-    if (check.m_bConnected && failure == 0 && left.RowCount() == 0)
+    if (check.IsConnected() && failure == 0 && left.RowCount() == 0)
         m_logs.WriteLog("ERROR: The table was emptied for this run and is not refilled", "");
-    else if (check.m_bConnected && failure == 0)
+    else if (check.IsConnected() && failure == 0)
         m_logs.WriteLog("The table holds the rows it had before this copy", "");
 }
 

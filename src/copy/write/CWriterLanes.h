@@ -1,7 +1,8 @@
 #pragma once
 
-#include "copy/write/CBatchInserter.h"
 #include "copy/run/RunSettings.h"
+#include "copy/write/CBatchInserter.h"
+#include "copy/write/LaneKeys.h"
 
 #include <condition_variable>
 #include <cstddef>
@@ -23,7 +24,8 @@ class CFbConnection;
 // CBatchInserter does (a block that fails is inserted again row by row, so a
 // row the server refuses fails alone with its own message). Rows go to the
 // lanes in runs of consecutive rows, but rows whose key is equal always go
-// to the same lane, so two rows never meet across transactions. Once one
+// to the same lane (equal as the destination's collation of the key
+// compares them, see CLaneKeys), so two rows never meet across transactions. Once one
 // lane's destination fails (a full disk, a lost connection), no lane sends
 // more rows, and they are reported Broken. Results
 // are reported in the order the rows were added, as one writer would. The
@@ -44,9 +46,6 @@ class CWriterLanes
     // How many lanes a destination whose round trip takes rttMs deserves
     // (0: one writer is as fast).
     static int LanesFor(double rttMs);
-    // The round trip of an attachment in milliseconds: the fastest of a few
-    // information requests (0 in process).
-    static double RoundTripMs(CFbConnection& connection);
 
     // Starts attaching count lanes, each on its own thread, and returns.
     void Start(int count);
@@ -87,6 +86,9 @@ class CWriterLanes
     };
     struct SLane;
 
+    // Waits until every lane attached or failed; false, with the first
+    // lane's reason, when one failed.
+    bool WaitForLanes(std::string& reason);
     void Run(SLane& lane);
     void ForEachLane(const std::function<void(SLane&)>& work);
     void Dispatch(size_t lane);
@@ -98,7 +100,7 @@ class CWriterLanes
     const std::vector<std::string> m_columns;
     ResultCallback m_onResult;
     std::vector<std::unique_ptr<SLane>> m_lanes;
-    std::vector<size_t> m_keyColumns; // the unique key's columns in parameter order
+    std::unique_ptr<CLaneKeys> m_keys; // the unique key's texts, once open
     size_t m_nBlockRows = 128;
     size_t m_nRunLane = 0;                // the lane that takes rows of new keys
     size_t m_nRunJobs = 0;                // the jobs it took in this run

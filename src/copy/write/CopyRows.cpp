@@ -16,6 +16,7 @@
 #include "db/BlobIo.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
+#include "db/RoundTrip.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 
@@ -84,7 +85,7 @@ class CLongBlobWriter
             m_eFault = EFbFault::None;
             if (!m_inserter.Prepared())
                 Fail(m_inserter.PrepareError(), EFbFault::Table);
-            else if (!m_writer.Create(m_status, m_dest.DatabaseHandle(), m_dest.TransactionHandle(),
+            else if (!m_writer.Create(m_status, m_dest,
                                       m_inserter.BlobBpb(m_nColumn, piece.pieceBinary)))
                 Fail(m_status.Message(), m_status.Fault());
         }
@@ -378,7 +379,7 @@ bool CTableCopy::InsertRows(CStagedRunLog& stagedRows, int& failedRecords, int& 
                 ++rowsSeen;
                 if (!startedLanes && rowsSeen >= LaneStartRows)
                 {
-                    const int wantedLanes = CWriterLanes::LanesFor(CWriterLanes::RoundTripMs(dest));
+                    const int wantedLanes = CWriterLanes::LanesFor(RoundTripMs(dest));
                     mayAddLanes = wantedLanes > 0;
                     // The lanes attach while the table's own writer goes on.
                     if (mayAddLanes)

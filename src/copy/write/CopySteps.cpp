@@ -39,7 +39,7 @@ std::string RowsReachedByEmptying(CFbConnection& connection, const std::string& 
 
 bool CCopyEngine::CleanupTable(CFbConnection& connection, const std::string& table)
 {
-    if (!connection.m_bConnected)
+    if (!connection.IsConnected())
         return false;
     if (table.empty())
         return true;
@@ -84,7 +84,7 @@ void CCopyEngine::ForgetTriggersStillOn(CFbConnection& connection, const std::st
 
 bool CCopyEngine::SetTriggersActive(CFbConnection& connection, const std::string& table, bool active)
 {
-    if (!connection.m_bConnected)
+    if (!connection.IsConnected())
         return false;
     // Only the user triggers that are active now go off, and exactly those
     // come on again: a trigger the destination keeps inactive stays so. The

@@ -236,7 +236,7 @@ void CCopyEngine::SwitchGroupTriggersOn(bool afterAbort)
     {
         m_logs.SetTable(table);
         // A cancel may still ride on the group's attachment after an abort.
-        if (afterAbort || !m_group->dest.m_bConnected)
+        if (afterAbort || !m_group->dest.IsConnected())
             RestoreTriggersAfterAbort(table);
         else
             SetTriggersActive(m_group->dest, table, true);
