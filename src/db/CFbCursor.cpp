@@ -219,29 +219,6 @@ bool CFbCursor::Value(int i, EValueForm form, SColumnValue& value)
     return FormatColumnValue(m_descriptor.Var(i), form, readBlob, value);
 }
 
-bool DescribeStatement(CFbConnection& connection, const std::string& sql, CStringGrid& columnGrid,
-                       std::string& errorMessage)
-{
-    CFbStatus status;
-    if (!connection.EnsureTransaction())
-    {
-        errorMessage = connection.LastErrorMessage();
-        return false;
-    }
-    isc_stmt_handle statement = 0;
-    CXsqlda descriptor(32);
-    const bool prepared = PrepareDescribed(status, CFbHandles::Database(connection), CFbHandles::Transaction(connection),
-                                           statement, sql, descriptor);
-    if (prepared)
-        DescribeColumns(descriptor.Get(), &columnGrid, descriptor.Described());
-    else
-        errorMessage = status.Message();
-    CFbStatus ignored;
-    if (statement)
-        isc_dsql_free_statement(ignored, &statement, DSQL_drop);
-    return prepared;
-}
-
 bool DescribeResultTypes(CFbConnection& connection, const std::string& sql, std::vector<SResultColumn>& columns,
                          std::string& errorMessage)
 {
@@ -254,8 +231,8 @@ bool DescribeResultTypes(CFbConnection& connection, const std::string& sql, std:
     }
     isc_stmt_handle statement = 0;
     CXsqlda descriptor(32);
-    const bool prepared = PrepareDescribed(status, CFbHandles::Database(connection), CFbHandles::Transaction(connection),
-                                           statement, sql, descriptor);
+    const bool prepared = PrepareDescribed(status, CFbHandles::Database(connection),
+                                           CFbHandles::Transaction(connection), statement, sql, descriptor);
     if (prepared)
     {
         for (int i = 0; i < descriptor.Described(); ++i)

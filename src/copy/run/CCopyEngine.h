@@ -274,14 +274,6 @@ class CCopyEngine
     void RegisterCancelable(CFbConnection& connection, std::vector<std::uintptr_t>& handles);
     void UnregisterCancelable(std::vector<std::uintptr_t>& handles);
 
-    // "INSERT INTO T (A,B) VALUES (" for the destination's columns.
-    static std::string BuildInsertPrefix(CStringGrid& destColumns, const std::string& table);
-    // Stores in row 2 of each destination column the index of the source
-    // column of the same name, or -1.
-    static void MapColumns(CStringGrid& sourceColumns, CStringGrid& destColumns);
-    // The literal INSERT of source row r, as the SQL log shows it.
-    static std::string BuildInsert(CStringGrid& destColumns, CStringGrid& sourceRows, const std::string& prefix, int r);
-
   private:
     bool FailGroup(const STableGroup& group, const std::string& reason);
     // What setting a group's deferred columns came to.

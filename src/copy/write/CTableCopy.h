@@ -51,6 +51,9 @@ class CTableCopy
     bool FinishInGroup(bool committed, const std::string& whyNot);
 
   private:
+    // The writing of the rows (InsertRows) reads and sets the copy's state.
+    friend class CRowWriting;
+
     bool RunSteps();
     // A group's table after its rows were read: inserts them into the
     // group's transaction; false when the group cannot be committed.

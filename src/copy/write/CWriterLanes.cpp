@@ -1,6 +1,9 @@
 #include "copy/write/CWriterLanes.h"
 
+#include "copy/write/PreparedCommits.h"
+
 #include "db/CFbConnection.h"
+#include "db/CFbTransaction.h"
 #include "db/ConcurrentInsertQueries.h"
 #include "db/PreparedTransactions.h"
 
@@ -170,7 +173,7 @@ bool CWriterLanes::Open(std::string& reason)
     return true;
 }
 
-void CWriterLanes::Run(SLane& lane)
+bool CWriterLanes::Attach(SLane& lane)
 {
     const bool attached =
         lane.connection.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database);
@@ -192,7 +195,12 @@ void CWriterLanes::Run(SLane& lane)
         lane.ready = true;
     }
     m_changed.notify_all();
-    if (lane.failed)
+    return !lane.failed;
+}
+
+void CWriterLanes::Run(SLane& lane)
+{
+    if (!Attach(lane))
         return;
     while (true)
     {
@@ -205,41 +213,43 @@ void CWriterLanes::Run(SLane& lane)
             lane.queue.pop_front();
         }
         m_changed.notify_all();
-        SJob& job = *lane.current;
-        job.results.reserve(job.rows.size());
-        std::string brokenError;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_bBroken)
-                brokenError = m_sBrokenError;
-        }
-        // After another lane's failure the rows are not sent: the table ends.
-        if (!brokenError.empty())
-            job.results.assign(job.rows.size(), {ERowResult::Broken, brokenError});
-        else
-        {
-            for (BoundRow& row : job.rows)
-                lane.inserter->Add(row);
-            lane.inserter->Finish();
-        }
-        {
-            std::lock_guard lock(m_mutex);
-            if (lane.inserter->Broken() && !m_bBroken)
-            {
-                m_bBroken = true;
-                m_sBrokenError = lane.inserter->BrokenError();
-            }
-            for (size_t i = 0; i < job.sequence.size() && i < job.results.size(); ++i)
-            {
-                auto& slot = m_results[job.sequence[i] - m_nReported];
-                slot.first = job.results[i].first;
-                slot.second = std::move(job.results[i].second);
-            }
-            job.done = true;
-            lane.current.reset();
-        }
+        Write(lane, *lane.current);
         m_changed.notify_all();
     }
+}
+
+void CWriterLanes::Write(SLane& lane, SJob& job)
+{
+    job.results.reserve(job.rows.size());
+    std::string brokenError;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bBroken)
+            brokenError = m_sBrokenError;
+    }
+    // After another lane's failure the rows are not sent: the table ends.
+    if (!brokenError.empty())
+        job.results.assign(job.rows.size(), {ERowResult::Broken, brokenError});
+    else
+    {
+        for (BoundRow& row : job.rows)
+            lane.inserter->Add(row);
+        lane.inserter->Finish();
+    }
+    std::lock_guard lock(m_mutex);
+    if (lane.inserter->Broken() && !m_bBroken)
+    {
+        m_bBroken = true;
+        m_sBrokenError = lane.inserter->BrokenError();
+    }
+    for (size_t i = 0; i < job.sequence.size() && i < job.results.size(); ++i)
+    {
+        auto& slot = m_results[job.sequence[i] - m_nReported];
+        slot.first = job.results[i].first;
+        slot.second = std::move(job.results[i].second);
+    }
+    job.done = true;
+    lane.current.reset();
 }
 
 size_t CWriterLanes::LaneOf(const BoundRow& row)
@@ -338,6 +348,62 @@ void CWriterLanes::Report(bool wait)
         if (!wait || ready.empty())
             return;
     }
+}
+
+bool CWriterLanes::CommitWith(CFbTransaction& rows, std::string& error, std::string& leftInLimbo)
+{
+    // Two phases, in the order PreparedCommits.h explains: the table's own
+    // transaction is prepared first and commits before the lanes.
+    const std::string group = NewCommitGroup();
+    if (!rows.Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, true))))
+    {
+        error = rows.Error();
+        Rollback();
+        rows.Rollback();
+        return false;
+    }
+    // A lane whose answer to its prepare got lost may be in limbo all the
+    // same: the main transaction rolls back, and the database, which records
+    // that, decides the lanes below.
+    const bool lanesPrepared = Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, false)), error);
+    if (!lanesPrepared)
+        rows.Rollback();
+    if (lanesPrepared)
+        Step(ECommitStep::LanesPrepared);
+    const bool mainCommitted = lanesPrepared && rows.Commit();
+    if (mainCommitted)
+        Step(ECommitStep::MainCommitted);
+    if (mainCommitted && Commit(error))
+        return true;
+    if (lanesPrepared && !mainCommitted)
+        error = rows.Error();
+    // An answer got lost between the commits: the database decides, read
+    // from an attachment of its own once the lanes let go of theirs.
+    Abandon();
+    std::vector<SResolvedCommit> resolved;
+    if (!ResolveOwnGroup(group, resolved, leftInLimbo))
+        return false;
+    // Nothing left in limbo means every part committed.
+    return lanesPrepared && (resolved.empty() || resolved.front().committed);
+}
+
+bool CWriterLanes::ResolveOwnGroup(const std::string& group, std::vector<SResolvedCommit>& resolved, std::string& error)
+{
+    CFbConnection decider(m_settings.attempts);
+    const bool ended = decider.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database) &&
+                       ResolvePreparedCommits(
+                           decider, [&](const SPreparedMark& mark) { return mark.group == group; }, resolved, error);
+    if (!ended && error.empty())
+        error = decider.LastErrorMessage();
+    if (!ended && error.empty())
+        error = "the prepared transactions could not be ended";
+    return ended;
+}
+
+void CWriterLanes::Step(ECommitStep step)
+{
+    if (m_onStep)
+        m_onStep(step);
 }
 
 bool CWriterLanes::Prepare(const std::string& mark, std::string& error)
