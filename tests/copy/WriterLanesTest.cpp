@@ -1,7 +1,7 @@
 // The writers that carry a large table side by side over a slow network,
-// measured through the relay that gives the loopback server a network's
-// round trip.
-#include "copy/CopyFixture.h"
+// reached through the relay that gives the loopback server a network's
+// round trip: only there does a copy get writer lanes.
+#include "CopyFixture.h"
 #include "relay/CLatencyRelay.h"
 
 #include <atomic>
@@ -118,6 +118,52 @@ TEST(WriterLanes, ARepeatedKeyFailsAsWithOneWriter)
     EXPECT_EQ(relayed.copy.RunLog(), single.RunLog());
     EXPECT_EQ(relayed.copy.SqlLog(), single.SqlLog());
     EXPECT_EQ(CountOf(relayed.copy.SqlLog(), "violation of PRIMARY or UNIQUE KEY"), 6u);
+    const char* rows = "SELECT ID, S FROM T ORDER BY ID";
+    EXPECT_EQ(relayed.copy.dest.Query(rows), single.dest.Query(rows));
+}
+
+// Keys that a case- and accent-insensitive collation holds equal, with
+// letters beyond ASCII, runs of rows apart in the source's order: each
+// "ARGER…" key comes again as "Ärger…" 6,000 rows later and as "ärger…"
+// 6,000 rows after that. The first of them comes after the first 3,000
+// rows, once the lanes write.
+std::string AccentedKeys()
+{
+    return "CREATE TABLE T (ID VARCHAR(12) CHARACTER SET UTF8 NOT NULL, S VARCHAR(40));"
+           "SET TERM ^;"
+           "EXECUTE BLOCK AS DECLARE I INTEGER = 1; BEGIN WHILE (I <= 6000) DO BEGIN"
+           " IF (I <= 3000) THEN INSERT INTO T VALUES ('0' || LPAD(:I, 6, '0'), 'first ' || :I);"
+           " INSERT INTO T VALUES ('M' || LPAD(:I, 6, '0'), 'middle ' || :I);"
+           " INSERT INTO T VALUES ('Ö' || LPAD(:I, 6, '0'), 'late ' || :I);"
+           " IF (I <= 4) THEN BEGIN"
+           " INSERT INTO T VALUES ('ARGER' || LPAD(:I, 6, '0'), 'upper ' || :I);"
+           " INSERT INTO T VALUES ('Ärger' || LPAD(:I, 6, '0'), 'accented ' || :I);"
+           " INSERT INTO T VALUES ('ärger' || LPAD(:I, 6, '0'), 'lower ' || :I); END"
+           " I = I + 1; END END^"
+           "SET TERM ;^";
+}
+
+// Rows go to lanes by their keys as the destination's collation compares
+// them: "ärger…", "ÄRGER…" and "Arger…" are one key under UNICODE_CI_AI, so
+// they meet in one writer, and the repeats fail at once with the key's own
+// message, as with one writer, instead of waiting for another writer.
+TEST(WriterLanes, KeysEqualUnderTheDestinationsCollationMeetInOneWriter)
+{
+    REQUIRE_TEST_SERVER();
+    const std::string source = AccentedKeys();
+    const std::string dest = "CREATE TABLE T (ID VARCHAR(12) CHARACTER SET UTF8 NOT NULL PRIMARY KEY COLLATE"
+                             " UNICODE_CI_AI, S VARCHAR(40));";
+    SRelayedCopy relayed(source, dest, 1);
+    ASSERT_EQ(relayed.prepared, 0);
+    SCopyFixture single(source, dest);
+    single.engine.SetMaxBatchRows(1);
+    EXPECT_FALSE(relayed.copy.Copy("T"));
+    EXPECT_FALSE(single.Copy("T"));
+    EXPECT_GE(relayed.copy.engine.LastTableWriters(), 3);
+    EXPECT_EQ(relayed.copy.Report(), "8 T record(s) could not be copied.\r\n\r\n");
+    EXPECT_EQ(relayed.copy.RunLog(), single.RunLog());
+    EXPECT_EQ(relayed.copy.SqlLog(), single.SqlLog());
+    EXPECT_EQ(CountOf(relayed.copy.SqlLog(), "violation of PRIMARY or UNIQUE KEY"), 8u);
     const char* rows = "SELECT ID, S FROM T ORDER BY ID";
     EXPECT_EQ(relayed.copy.dest.Query(rows), single.dest.Query(rows));
 }
