@@ -157,7 +157,11 @@ TEST(WriterLanes, KeysEqualUnderTheDestinationsCollationMeetInOneWriter)
     ASSERT_EQ(relayed.prepared, 0);
     SCopyFixture single(source, dest);
     single.engine.SetMaxBatchRows(1);
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(relayed.copy.Copy("T"));
+    // A writer that waited for another's row would wait out the lock
+    // timeout (10 s) before its row failed with the same message.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_FALSE(single.Copy("T"));
     EXPECT_GE(relayed.copy.engine.LastTableWriters(), 3);
     EXPECT_EQ(relayed.copy.Report(), "8 T record(s) could not be copied.\r\n\r\n");
