@@ -1,6 +1,7 @@
 // The two-phase commit of a table written by writer lanes, when the answer
 // to a commit is lost between the phases: the database decides from the
 // marks at once, as the next run would.
+#include "BoundValues.h"
 #include "CopyFixture.h"
 
 #include "copy/run/RunSettings.h"
@@ -14,14 +15,6 @@ namespace
 class LaneCommit : public EmbeddedOrServer
 {
 };
-
-SBoundValue Text(const std::string& text)
-{
-    SBoundValue value;
-    value.kind = SBoundValue::Bytes;
-    value.bytes = text;
-    return value;
-}
 
 // Ends attachments of the database (other than its own) that the condition
 // names, as a server that lost them would: what they had prepared stays in limbo.
@@ -84,7 +77,7 @@ TEST_P(LaneCommit, AnAnswerLostBetweenTheCommitsIsDecidedAtOnce)
         ASSERT_TRUE(lanes.Open(reason)) << reason;
         for (int i = 1; i <= 300; ++i)
         {
-            BoundRow row{Text(std::to_string(i)), Text("lane " + std::to_string(i))};
+            BoundRow row{TextValue(std::to_string(i)), TextValue("lane " + std::to_string(i))};
             lanes.Add(row);
         }
         lanes.Finish();

@@ -1,5 +1,6 @@
 // The keys by which rows go to writer lanes: values the destination's
 // collation holds equal must give one key, or they could meet across lanes.
+#include "BoundValues.h"
 #include "CopyFixture.h"
 
 #include "copy/write/LaneKeys.h"
@@ -13,14 +14,6 @@ namespace
 class LaneKeys : public EmbeddedOrServer
 {
 };
-
-SBoundValue Text(const std::string& text)
-{
-    SBoundValue value;
-    value.kind = SBoundValue::Bytes;
-    value.bytes = text;
-    return value;
-}
 
 // A VARCHAR as the source delivers it unconverted: a length, then the bytes.
 SBoundValue Varying(const std::string& text)
@@ -65,16 +58,16 @@ TEST_P(LaneKeys, ValuesTheKeysCollationHoldsEqualGiveOneKey)
             const std::string equal = db.Scalar(
                 std::string("SELECT IIF(CAST('") + a + "' AS VARCHAR(30) CHARACTER SET UTF8) COLLATE " + collations[i] +
                 " = CAST('" + b + "' AS VARCHAR(30) CHARACTER SET UTF8), 1, 0) FROM RDB$DATABASE");
-            const std::string keyA = keys.KeyOf({Text(a)});
+            const std::string keyA = keys.KeyOf({TextValue(a)});
             // Delivered converted or as it is, a value gives the same key.
             EXPECT_EQ(keyA, keys.KeyOf({Varying(a)}));
             if (equal == "1")
             {
-                EXPECT_EQ(keyA, keys.KeyOf({Text(b)}));
+                EXPECT_EQ(keyA, keys.KeyOf({TextValue(b)}));
             }
             else if (std::string(b) == "ARGEX")
             {
-                EXPECT_NE(keyA, keys.KeyOf({Text(b)})); // keys still tell different values apart
+                EXPECT_NE(keyA, keys.KeyOf({TextValue(b)})); // keys still tell different values apart
             }
         }
     }
@@ -84,8 +77,8 @@ TEST_P(LaneKeys, ValuesTheKeysCollationHoldsEqualGiveOneKey)
     EXPECT_EQ(facts.uniqueKey[0].collationAttributes & (CollationCaseInsensitive | CollationAccentInsensitive),
               CollationCaseInsensitive | CollationAccentInsensitive);
     CLaneKeys keys(facts.uniqueKey, {0});
-    EXPECT_EQ(keys.KeyOf({Text("Ärger")}), keys.KeyOf({Text("ARGER")}));
-    EXPECT_EQ(keys.KeyOf({Text("Ärger")}), keys.KeyOf({Text("ärger")}));
+    EXPECT_EQ(keys.KeyOf({TextValue("Ärger")}), keys.KeyOf({TextValue("ARGER")}));
+    EXPECT_EQ(keys.KeyOf({TextValue("Ärger")}), keys.KeyOf({TextValue("ärger")}));
 }
 } // namespace
 
