@@ -1,11 +1,12 @@
 #pragma once
 
+#include "core/ProgramVersion.h"
+
 #include "app/CRowmoverState.h"
 #include "config/LanguageTexts.h"
-#include "copy/check/CopyCheck.h"
 #include "copy/run/CCopyRun.h"
 #include "copy/safety/CTriggerJournal.h"
-#include "core/ProgramVersion.h"
+#include "copy/check/CopyCheck.h"
 
 #include <QDialog>
 #include <QKeySequence>

@@ -1,10 +1,10 @@
 #include "copy/write/CTableCopy.h"
 
-#include "copy/logs/CStagedRunLog.h"
-#include "copy/read/SourceSelect.h"
 #include "copy/run/CCopyEngine.h"
-#include "copy/verify/CopyCompare.h"
+#include "copy/logs/CStagedRunLog.h"
 #include "copy/write/CWriterLanes.h"
+#include "copy/verify/CopyCompare.h"
+#include "copy/read/SourceSelect.h"
 #include "core/NumberText.h"
 #include "db/CFbTransaction.h"
 #include "db/SchemaQueries.h"
