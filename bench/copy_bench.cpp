@@ -152,7 +152,7 @@ bool WriteLongBlob(CFbConnection& connection, bool text, size_t size, ISC_QUAD& 
     CBlobWriter blob;
     CTextSource lines;
     std::string piece;
-    if (!blob.Create(status, connection.DatabaseHandle(), connection.TransactionHandle()))
+    if (!blob.Create(status, connection))
         return false;
     for (size_t written = 0; written < size; written += piece.size())
     {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RowmoverVersion.h"
+#include "core/ProgramVersion.h"
 
 #include <QDialog>
 #include <QString>
@@ -32,7 +32,6 @@ class CAboutDlg : public QDialog
   public:
     static constexpr const char* kCaption = "Info";
     static constexpr const char* kProductName = "Rowmover";
-    static constexpr const char* kVersionText = ROWMOVER_VERSION_TEXT;
     static constexpr const char* kFirebirdSite = "https://firebirdsql.org/";
 
     // makers: the maker's web and mail links; translators: one row per

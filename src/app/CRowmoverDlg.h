@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RowmoverVersion.h"
+#include "core/ProgramVersion.h"
 
 #include "app/CRowmoverState.h"
 #include "config/LanguageTexts.h"
@@ -47,7 +47,6 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // The maker's update page; the update check adds the program's language
     // and version as query keys.
     static constexpr const char* kUpdatePage = "https://www.quenstead.com/rowmover/update";
-    static constexpr const char* kProgramVersion = ROWMOVER_VERSION;
     static constexpr int kNameColumnWidth = 250;
     static constexpr int kTriggerColumnWidth = 300;
 

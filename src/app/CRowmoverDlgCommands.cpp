@@ -155,13 +155,12 @@ void CRowmoverDlg::OnCheckUpdate()
 {
     // The language key stays "ENG" whatever language is chosen.
     OpenWithDefaultHandler(QString::fromLatin1(kUpdatePage) + QStringLiteral("?lang=ENG&progvers=") +
-                           QString::fromLatin1(kProgramVersion));
+                           QString::fromLatin1(ProgramVersionNumber));
 }
 
 void CRowmoverDlg::OnInfo()
 {
-    CAboutDlg about(QString::fromLatin1(CAboutDlg::kVersionText), FirebirdClientText(), *m_pFont, m_aMBtnOk, {}, {},
-                    this);
+    CAboutDlg about(QString::fromLatin1(ProgramVersionText), FirebirdClientText(), *m_pFont, m_aMBtnOk, {}, {}, this);
     about.exec();
 }
 

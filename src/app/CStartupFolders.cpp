@@ -15,8 +15,6 @@
 #include <unistd.h>
 #include <vector>
 
-const char* const ProgramVersionText = ROWMOVER_VERSION_TEXT;
-
 namespace
 {
 std::string WithSlash(std::string folder)

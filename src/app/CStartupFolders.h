@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ProgramVersion.h"
+
 #include <string>
 
 // The folders of the program, each ending with "/": the program folder (the
@@ -40,5 +42,3 @@ std::string RunFilesNote(const SStartupFolders& folders);
 std::string WriteInstallationRecord(const std::string& homeBase);
 // The path of the running program file, or empty.
 std::string RunningProgramFile();
-
-extern const char* const ProgramVersionText;

@@ -1,5 +1,7 @@
 #include "db/ArrayIo.h"
 
+#include "db/FbHandles.h"
+
 #include <cstring>
 
 namespace
@@ -7,9 +9,8 @@ namespace
 // Element bytes in a slice: varying text carries its two-byte length.
 size_t ElementBytes(const ISC_ARRAY_DESC& desc)
 {
-    return desc.array_desc_dtype == blr_varying || desc.array_desc_dtype == blr_varying2
-               ? desc.array_desc_length + 2u
-               : desc.array_desc_length;
+    return desc.array_desc_dtype == blr_varying || desc.array_desc_dtype == blr_varying2 ? desc.array_desc_length + 2u
+                                                                                         : desc.array_desc_length;
 }
 
 size_t SliceBytes(const ISC_ARRAY_DESC& desc)
@@ -61,4 +62,11 @@ bool WriteArray(CFbStatus& status, isc_db_handle* database, isc_tr_handle* trans
     ISC_LONG length = static_cast<ISC_LONG>(data.size());
     id = ISC_QUAD{0, 0};
     return isc_array_put_slice(status, database, transaction, &id, &desc, data.data(), &length) == 0;
+}
+
+bool LookupArrayBounds(CFbStatus& status, CFbConnection& connection, const std::string& table,
+                       const std::string& column, ISC_ARRAY_DESC& desc)
+{
+    return isc_array_lookup_bounds(status, CFbHandles::Database(connection), CFbHandles::Transaction(connection),
+                                   table.c_str(), column.c_str(), &desc) == 0;
 }

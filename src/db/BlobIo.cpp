@@ -1,5 +1,7 @@
 #include "db/BlobIo.h"
 
+#include "db/FbHandles.h"
+
 #include <algorithm>
 
 namespace
@@ -83,6 +85,11 @@ bool CBlobWriter::Create(CFbStatus& status, isc_db_handle* database, isc_tr_hand
     m_sTail.clear();
     return isc_create_blob2(status, database, transaction, &m_handle, &m_id, static_cast<short>(bpb.size()),
                             bpb.empty() ? nullptr : bpb.data()) == 0;
+}
+
+bool CBlobWriter::Create(CFbStatus& status, CFbConnection& connection, const std::string& bpb)
+{
+    return Create(status, CFbHandles::Database(connection), CFbHandles::Transaction(connection), bpb);
 }
 
 bool CBlobWriter::Write(CFbStatus& status, const char* data, size_t size)

@@ -2,6 +2,8 @@
 
 #include "db/FbStatus.h"
 
+class CFbConnection;
+
 #include <ibase.h>
 #include <memory>
 #include <string>
@@ -44,6 +46,8 @@ class CBlobWriter
     // Creates the BLOB in the transaction; a BLOB parameter buffer (bpb) may
     // ask the server to filter what is written. False (status filled) on failure.
     bool Create(CFbStatus& status, isc_db_handle* database, isc_tr_handle* transaction, const std::string& bpb = {});
+    // The same in the connection's open transaction.
+    bool Create(CFbStatus& status, CFbConnection& connection, const std::string& bpb = {});
     // Appends bytes to the BLOB, as segments of the longest length whatever
     // the lengths written (the last one shorter); false (status filled) on
     // failure, which may show only at Close for the last bytes.

@@ -8,6 +8,8 @@ class CFbConnection;
 #include <chrono>
 #include <mutex>
 
+class CFbConnection;
+
 // Stops the work of one attachment from another thread: a flag that the
 // working thread reads between client calls, and the server's own cancel
 // (fb_cancel_operation) for a call that is waiting for the server.

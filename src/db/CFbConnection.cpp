@@ -341,6 +341,16 @@ bool CFbConnection::Commit()
     return true;
 }
 
+bool CFbConnection::Answers()
+{
+    if (!m_bConnected)
+        return false;
+    const char items[] = {isc_info_ods_version, isc_info_end};
+    char reply[32] = {};
+    CFbStatus status;
+    return isc_database_info(status, &m_hDatabase, sizeof items, items, sizeof reply, reply) == 0;
+}
+
 bool CFbConnection::Rollback()
 {
     if (!m_hTransaction)

@@ -85,15 +85,18 @@ class CFbConnection
     // True when the attachment runs in this process (the embedded engine, no
     // remote layer in between), as the server's implementation list says.
     bool IsInProcess() const { return m_bInProcess; }
-    bool IsConnected() const { return m_bConnected; }
 
-    // Raw handles for the statement classes of this layer.
-    isc_db_handle* DatabaseHandle() { return &m_hDatabase; }
+    // True while attached.
+    bool IsConnected() const { return m_bConnected; }
+    // One information request to the database; false when it got no answer
+    // (the attachment is lost). Through a server it costs one round trip.
+    bool Answers();
     // The same attachment as the client library's object interface has it,
     // for the cursors that fetch into a message of their own; null when not
     // attached.
     Firebird::IAttachment* Attachment() const { return m_pAttachment; }
-    isc_tr_handle* TransactionHandle() { return &m_hTransaction; }
+    // True while a transaction is open.
+    bool InTransaction() const { return m_hTransaction != 0; }
     // Starts the transaction when none is open; false on failure.
     bool EnsureTransaction();
     // Commits the open transaction (if any); false on failure, and the
@@ -107,10 +110,10 @@ class CFbConnection
     // Records the message of a failed client call.
     void NoteFailure(const CFbStatus& status) { m_sLastError = status.Message(); }
 
-    bool m_bConnected = false;
-
   private:
-    // Its cancel reaches the attachment's handle.
+    // The raw handles go only to the statement, BLOB and transaction code of
+    // this layer (CFbHandles) and to the cancel, which stops their calls.
+    friend class CFbHandles;
     friend class CFbCancel;
 
     // One attach: with the wire WireFor asks for and, when the server
@@ -130,6 +133,7 @@ class CFbConnection
                    EValueForm form);
     int StatementType();
 
+    bool m_bConnected = false;
     isc_db_handle m_hDatabase = 0;
     // The connection's own reference to the attachment behind m_hDatabase:
     // the raw handle's detach ends the attachment and gives up the reference

@@ -1,4 +1,5 @@
 #include "db/CFbCursor.h"
+#include "db/FbHandles.h"
 
 #include "db/BlobIo.h"
 
@@ -210,35 +211,12 @@ std::string CFbCursor::ColumnName(int i)
 bool CFbCursor::Value(int i, EValueForm form, SColumnValue& value)
 {
     const BlobReader readBlob = [this](const ISC_QUAD& id, std::string& contents) {
-        if (ReadBlob(m_status, m_connection.DatabaseHandle(), &m_hTransaction, id, contents))
+        if (ReadBlob(m_status, CFbHandles::Database(m_connection), &m_hTransaction, id, contents))
             return true;
         m_sLastError = m_status.Message();
         return false;
     };
     return FormatColumnValue(m_descriptor.Var(i), form, readBlob, value);
-}
-
-bool DescribeStatement(CFbConnection& connection, const std::string& sql, CStringGrid& columnGrid,
-                       std::string& errorMessage)
-{
-    CFbStatus status;
-    if (!connection.EnsureTransaction())
-    {
-        errorMessage = connection.LastErrorMessage();
-        return false;
-    }
-    isc_stmt_handle statement = 0;
-    CXsqlda descriptor(32);
-    const bool prepared = PrepareDescribed(status, connection.DatabaseHandle(), connection.TransactionHandle(),
-                                           statement, sql, descriptor);
-    if (prepared)
-        DescribeColumns(descriptor.Get(), &columnGrid, descriptor.Described());
-    else
-        errorMessage = status.Message();
-    CFbStatus ignored;
-    if (statement)
-        isc_dsql_free_statement(ignored, &statement, DSQL_drop);
-    return prepared;
 }
 
 bool DescribeResultTypes(CFbConnection& connection, const std::string& sql, std::vector<SResultColumn>& columns,
@@ -253,8 +231,8 @@ bool DescribeResultTypes(CFbConnection& connection, const std::string& sql, std:
     }
     isc_stmt_handle statement = 0;
     CXsqlda descriptor(32);
-    const bool prepared = PrepareDescribed(status, connection.DatabaseHandle(), connection.TransactionHandle(),
-                                           statement, sql, descriptor);
+    const bool prepared = PrepareDescribed(status, CFbHandles::Database(connection),
+                                           CFbHandles::Transaction(connection), statement, sql, descriptor);
     if (prepared)
     {
         for (int i = 0; i < descriptor.Described(); ++i)
@@ -279,7 +257,7 @@ bool CFbCursor::ReadArrayValue(int i, SArraySlice& slice)
     std::memcpy(&id, var.sqldata, sizeof id);
     const std::string table(var.relname, static_cast<size_t>(var.relname_length));
     const std::string column(var.sqlname, static_cast<size_t>(var.sqlname_length));
-    if (ReadArray(m_status, m_connection.DatabaseHandle(), &m_hTransaction, table, column, id, slice))
+    if (ReadArray(m_status, CFbHandles::Database(m_connection), &m_hTransaction, table, column, id, slice))
         return true;
     m_sLastError = m_status.Message();
     return false;
@@ -289,7 +267,7 @@ bool CFbCursor::OpenBlob(int i, CBlobReader& blob)
 {
     ISC_QUAD id;
     std::memcpy(&id, m_descriptor.Var(i).sqldata, sizeof id);
-    if (blob.Open(m_status, m_connection.DatabaseHandle(), &m_hTransaction, id))
+    if (blob.Open(m_status, CFbHandles::Database(m_connection), &m_hTransaction, id))
         return true;
     m_sLastError = m_status.Message();
     return false;

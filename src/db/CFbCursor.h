@@ -80,11 +80,6 @@ class CFbCursor
     std::string m_sLastError;
 };
 
-// Describes the columns of a statement without running it; false with the
-// server's message when it does not prepare.
-bool DescribeStatement(CFbConnection& connection, const std::string& sql, CStringGrid& columnGrid,
-                       std::string& errorMessage);
-
 // A column of a statement's result as the client library describes it.
 struct SResultColumn
 {

@@ -1,4 +1,5 @@
 #include "db/CFbParamStatement.h"
+#include "db/FbHandles.h"
 
 #include "db/BlobIo.h"
 
@@ -56,10 +57,10 @@ bool CFbParamStatement::Prepare(const std::string& sql)
         m_eLastFault = EFbFault::Table;
         return false;
     }
-    if (!m_hStatement && isc_dsql_allocate_statement(m_status, m_connection.DatabaseHandle(), &m_hStatement) != 0)
+    if (!m_hStatement && isc_dsql_allocate_statement(m_status, CFbHandles::Database(m_connection), &m_hStatement) != 0)
 
         return Fail();
-    if (isc_dsql_prepare(m_status, m_connection.TransactionHandle(), &m_hStatement, 0, sql.c_str(), Dialect, nullptr) !=
+    if (isc_dsql_prepare(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, 0, sql.c_str(), Dialect, nullptr) !=
             0 ||
         isc_dsql_describe_bind(m_status, &m_hStatement, Dialect, m_params.Get()) != 0)
 
@@ -204,7 +205,7 @@ bool CFbParamStatement::WritePendingBlobs()
         if (slot.array && slot.indicator >= 0)
         {
             ISC_QUAD id{};
-            if (!WriteArray(m_status, m_connection.DatabaseHandle(), m_connection.TransactionHandle(), slot.arrayTable,
+            if (!WriteArray(m_status, CFbHandles::Database(m_connection), CFbHandles::Transaction(m_connection), slot.arrayTable,
                             slot.arrayColumn, *slot.array, id))
 
                 return Fail();
@@ -222,7 +223,7 @@ bool CFbParamStatement::WritePendingBlobs()
         const XSQLVAR& described = m_described[i];
         ISC_QUAD id{};
         const std::string bpb = BlobBpb(static_cast<int>(i), slot.binary);
-        if (!WriteBlob(m_status, m_connection.DatabaseHandle(), m_connection.TransactionHandle(), slot.buffer, id, bpb))
+        if (!WriteBlob(m_status, CFbHandles::Database(m_connection), CFbHandles::Transaction(m_connection), slot.buffer, id, bpb))
 
             return Fail();
         std::string idBytes(reinterpret_cast<const char*>(&id), sizeof id);
@@ -263,7 +264,7 @@ bool CFbParamStatement::Execute()
         var.sqldata = m_slots[i].buffer.data();
         var.sqlind = &m_slots[i].indicator;
     }
-    if (isc_dsql_execute(m_status, m_connection.TransactionHandle(), &m_hStatement, Dialect,
+    if (isc_dsql_execute(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, Dialect,
                          m_slots.empty() ? nullptr : m_params.Get()) != 0)
 
         return Fail();
@@ -334,7 +335,7 @@ bool CFbParamStatement::ExecuteMessage(bool& ran)
     // Without BLR the engine reads the message in the layout it was last given.
     const std::string& blr = m_layout.Blr();
     const auto blrLength = static_cast<unsigned short>(sameLayout ? 0 : blr.size());
-    if (isc_dsql_execute2_m(m_status, m_connection.TransactionHandle(), &m_hStatement, blrLength,
+    if (isc_dsql_execute2_m(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, blrLength,
                             sameLayout ? nullptr : blr.data(), 0, static_cast<unsigned short>(m_message.size()),
                             m_message.data(), 0, nullptr, 0, 0, nullptr) != 0)
     {

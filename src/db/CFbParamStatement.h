@@ -27,7 +27,6 @@ class CFbParamStatement
     CFbParamStatement& operator=(const CFbParamStatement&) = delete;
 
     bool Prepare(const std::string& sql);
-    int ParamCount() const { return static_cast<int>(m_described.size()); }
     // The type the server expects for parameter i (nullable bit cleared).
     int ParamType(int i) const { return m_described[static_cast<size_t>(i)].sqltype & ~1; }
 

@@ -1,4 +1,5 @@
 #include "db/CFbQuery.h"
+#include "db/FbHandles.h"
 
 #include "db/CFbCancel.h"
 #include "db/CFbConnection.h"
@@ -74,8 +75,8 @@ bool CFbQuery::Run(const std::string& sql, CStringGrid& columnGrid, CStringGrid&
     }
     {
         CFbCancel::CCall call(m_pCancel);
-        if (isc_dsql_allocate_statement(m_status, m_connection.DatabaseHandle(), &m_hStatement) != 0 ||
-            isc_dsql_prepare(m_status, m_connection.TransactionHandle(), &m_hStatement, 0, sql.c_str(), Dialect,
+        if (isc_dsql_allocate_statement(m_status, CFbHandles::Database(m_connection), &m_hStatement) != 0 ||
+            isc_dsql_prepare(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, 0, sql.c_str(), Dialect,
                              m_descriptor.Get()) != 0)
             return Fail();
         if (m_descriptor.Described() > m_descriptor.Capacity())
@@ -96,7 +97,7 @@ bool CFbQuery::Run(const std::string& sql, CStringGrid& columnGrid, CStringGrid&
     if (m_nColumns > 0 && IsCursorType(type))
     {
         CFbCancel::CCall call(m_pCancel);
-        if (isc_dsql_execute(m_status, m_connection.TransactionHandle(), &m_hStatement, Dialect, nullptr) != 0)
+        if (isc_dsql_execute(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, Dialect, nullptr) != 0)
             return Fail();
         m_bOpen = true;
         m_bCursor = true;
@@ -106,7 +107,7 @@ bool CFbQuery::Run(const std::string& sql, CStringGrid& columnGrid, CStringGrid&
         // Values without a cursor come back with the execution itself.
         CFbCancel::CCall call(m_pCancel);
         XSQLDA* output = m_nColumns > 0 ? m_descriptor.Get() : nullptr;
-        if (isc_dsql_execute2(m_status, m_connection.TransactionHandle(), &m_hStatement, Dialect, nullptr, output) != 0)
+        if (isc_dsql_execute2(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, Dialect, nullptr, output) != 0)
             return Fail();
     }
     if (m_nColumns > 0)

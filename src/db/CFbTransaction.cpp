@@ -5,7 +5,7 @@
 
 CFbTransaction::CFbTransaction(CFbConnection& connection) : m_connection(connection)
 {
-    m_bStarted = m_connection.m_bConnected && m_connection.EnsureTransaction();
+    m_bStarted = m_connection.IsConnected() && m_connection.EnsureTransaction();
     if (!m_bStarted)
         m_sError = m_connection.LastErrorMessage();
 }

@@ -1,4 +1,5 @@
 #include "db/PreparedTransactions.h"
+#include "db/FbHandles.h"
 
 #include "db/CFbConnection.h"
 
@@ -9,7 +10,7 @@ bool PrepareTransaction(CFbConnection& connection, const std::string& descriptio
     if (!connection.EnsureTransaction())
         return false;
     CFbStatus status;
-    if (isc_prepare_transaction2(status, connection.TransactionHandle(),
+    if (isc_prepare_transaction2(status, CFbHandles::Transaction(connection),
                                  static_cast<unsigned short>(description.size()),
                                  reinterpret_cast<const ISC_UCHAR*>(description.data())) != 0)
     {
@@ -69,7 +70,7 @@ bool EndPreparedTransaction(CFbConnection& connection, std::uint32_t id, bool co
     CFbStatus status;
     // The identifier goes in the byte order the client library reads it in.
     const ISC_ULONG number = id;
-    if (isc_reconnect_transaction(status, connection.DatabaseHandle(), &transaction, static_cast<short>(sizeof number),
+    if (isc_reconnect_transaction(status, CFbHandles::Database(connection), &transaction, static_cast<short>(sizeof number),
                                   reinterpret_cast<const ISC_SCHAR*>(&number)) != 0)
     {
         error = status.Message();

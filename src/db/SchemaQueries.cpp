@@ -1,6 +1,7 @@
 #include "db/SchemaQueries.h"
 
 #include "db/CFbConnection.h"
+#include "db/FieldTypes.h"
 #include "db/SqlText.h"
 
 #include <set>
@@ -37,14 +38,13 @@ bool GetColumnInfo(CFbConnection& connection, const std::string& table, std::vec
         if (!rows.IsCellNull(4, r))
             column.identitySequence = rows.GetCell(5, r);
         column.fieldType = static_cast<int>(rows.GetCellInt(6, r));
-        column.blob = column.fieldType == 261;
+        column.blob = column.fieldType == FieldBlob;
         column.blobSubType = static_cast<int>(rows.GetCellInt(7, r));
         column.hasDefault = rows.GetCellInt(8, r) != 0;
         column.scale = static_cast<int>(rows.GetCellInt(9, r));
         column.length = static_cast<int>(rows.GetCellInt(11, r));
         column.precision = column.scale < 0 ? static_cast<int>(rows.GetCellInt(12, r)) : 0;
-        const bool text = column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40 ||
-                          (column.blob && column.blobSubType == 1);
+        const bool text = IsTextType(column.fieldType, column.blobSubType);
         column.characterSetId = text ? static_cast<int>(rows.GetCellInt(10, r)) : -1;
         column.inForeignKey = rows.GetCellInt(13, r) != 0;
         columns.push_back(column);

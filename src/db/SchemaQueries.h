@@ -18,11 +18,11 @@ struct SColumnInfo
     std::string identitySequence; // the sequence of an identity column, else empty
     bool blob = false;
     int blobSubType = 0; // the field's sub-type: 1 for a text BLOB
-    int fieldType = 0;   // RDB$FIELD_TYPE: 7 SMALLINT, 8 INTEGER, 37 VARCHAR, 261 BLOB ...
+    int fieldType = 0;   // RDB$FIELD_TYPE (EFieldType, db/FieldTypes.h)
     int scale = 0;
-    int length = 0;          // characters of CHAR and VARCHAR, bytes of other types
-    int precision = 0;       // declared digits of NUMERIC and DECIMAL, 0 otherwise
-    int characterSetId = -1; // text and text BLOBs: 0 NONE, 1 OCTETS, 4 UTF8 ...; -1 otherwise
+    int length = 0;            // characters of CHAR and VARCHAR, bytes of other types
+    int precision = 0;         // declared digits of NUMERIC and DECIMAL, 0 otherwise
+    int characterSetId = -1;   // text and text BLOBs: 0 NONE, 1 OCTETS, 4 UTF8 ...; -1 otherwise
     bool inForeignKey = false; // a column of one of the table's foreign keys
 };
 
@@ -60,8 +60,7 @@ inline bool SameNameLetterCaseAside(const std::string& a, const std::string& b)
 // The column of that name: the exact spelling first, else the one column
 // whose name is the same letter case aside ("amount" of an old design that
 // quoted its names, AMOUNT of the new one); nullptr for none or several.
-template <typename Column>
-const Column* FindColumnNamed(const std::vector<Column>& columns, const std::string& name)
+template <typename Column> const Column* FindColumnNamed(const std::vector<Column>& columns, const std::string& name)
 {
     const Column* folded = nullptr;
     int matches = 0;

@@ -74,7 +74,7 @@ CSqlSession::CSqlSession(std::unique_ptr<CFbConnection> connection, QObject* rec
     : m_pCore(std::make_shared<SCore>())
 {
     m_pCore->connection = std::move(connection);
-    m_pCore->cancel.SetTarget(m_pCore->connection->DatabaseHandle(), m_pCore->connection->IsInProcess());
+    m_pCore->cancel.SetTarget(*m_pCore->connection);
     m_pCore->receiver = receiver;
     m_pCore->thread = std::thread(&SCore::Work, m_pCore);
 }

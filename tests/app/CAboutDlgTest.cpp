@@ -28,7 +28,7 @@ class CAboutDlgTest : public QObject
     {
         QWidget owner;
         CFontSettings font(&owner);
-        CAboutDlg dialog(CAboutDlg::kVersionText, "Uses Firebird 3.0.4.33054", font, "Fertig");
+        CAboutDlg dialog(ProgramVersionText, "Uses Firebird 3.0.4.33054", font, "Fertig");
         QCOMPARE(dialog.windowTitle(), QString("Info"));
         auto* product = dialog.findChild<QLabel*>("m_LBLProduct");
         QCOMPARE(product->text(), QString("Rowmover"));
@@ -42,7 +42,7 @@ class CAboutDlgTest : public QObject
     {
         QWidget owner;
         CFontSettings font(&owner);
-        CAboutDlg dialog(CAboutDlg::kVersionText, FirebirdClientText(), font, "OK");
+        CAboutDlg dialog(ProgramVersionText, FirebirdClientText(), font, "OK");
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* link = dialog.findChild<CClickEdit*>("m_EDTClientLibrary");
@@ -58,7 +58,7 @@ class CAboutDlgTest : public QObject
     {
         QWidget owner;
         CFontSettings font(&owner);
-        CAboutDlg dialog(CAboutDlg::kVersionText, "Uses Firebird 3.0", font, "OK");
+        CAboutDlg dialog(ProgramVersionText, "Uses Firebird 3.0", font, "OK");
         QCOMPARE(dialog.findChildren<CClickEdit*>().size(), 1);
         QVERIFY(dialog.findChild<QLabel*>("m_LBLTranslator0") == nullptr);
     }
@@ -67,7 +67,7 @@ class CAboutDlgTest : public QObject
     {
         QWidget owner;
         CFontSettings font(&owner);
-        CAboutDlg dialog(CAboutDlg::kVersionText, "Uses Firebird 3.0", font, "OK",
+        CAboutDlg dialog(ProgramVersionText, "Uses Firebird 3.0", font, "OK",
                          {{{}, "example.org", "https://example.org/"}},
                          {{"French by:", "A. Translator", "mailto:translator@example.org"}});
         dialog.show();
@@ -108,7 +108,7 @@ class CAboutDlgTest : public QObject
     {
         QWidget owner;
         CFontSettings font(&owner);
-        CAboutDlg dialog(CAboutDlg::kVersionText, "Uses Firebird 3.0", font, "OK");
+        CAboutDlg dialog(ProgramVersionText, "Uses Firebird 3.0", font, "OK");
         dialog.show();
         QTest::mouseClick(dialog.findChild<QPushButton*>("m_BTNOk"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));

@@ -102,11 +102,7 @@ class CRowLock
     bool Held() const { return m_bHeld; }
     void Release()
     {
-        if (*m_connection.TransactionHandle() != 0)
-        {
-            ISC_STATUS_ARRAY status{};
-            isc_rollback_transaction(status, m_connection.TransactionHandle());
-        }
+        m_connection.Rollback();
         m_connection.Disconnect();
         m_bHeld = false;
     }

@@ -80,7 +80,7 @@ class CPrivateServer
         for (int i = 0; i < 3000; ++i)
         {
             usleep(10000);
-            if (!watcher.m_bConnected && !watcher.Connect(TestUser, TestPassword, Prefix() + database))
+            if (!watcher.IsConnected() && !watcher.Connect(TestUser, TestPassword, Prefix() + database))
                 continue;
             CStringGrid inserted;
             int failure = 0;
@@ -394,7 +394,7 @@ TEST(Faults, TriggersThatAServerKilledAndRestartedLeftOffAreNamedWithWhatToDo)
             reader.Execute("SELECT TRIM(RDB$TRIGGER_NAME) FROM RDB$TRIGGERS WHERE RDB$RELATION_NAME = 'B' AND "
                            "RDB$TRIGGER_INACTIVE = 1 ORDER BY 1",
                            failure, &rows);
-        std::string names = reader.m_bConnected && failure == 0 ? "" : "unreadable: " + reader.LastErrorMessage();
+        std::string names = reader.IsConnected() && failure == 0 ? "" : "unreadable: " + reader.LastErrorMessage();
         for (int row = 0; row < rows.RowCount(); ++row)
             names += (names.empty() ? "" : " ") + rows.GetCell(0, row);
         return names;

@@ -46,9 +46,7 @@ void FillHours(const CTempDatabase& db)
     ASSERT_TRUE(connection.EnsureTransaction());
     auto slice = std::make_shared<SArraySlice>();
     CFbStatus status;
-    ASSERT_EQ(isc_array_lookup_bounds(status, connection.DatabaseHandle(), connection.TransactionHandle(), "EMPLOYEE",
-                                      "HOURS", &slice->desc),
-              0);
+    ASSERT_EQ(LookupArrayBounds(status, connection, "EMPLOYEE", "HOURS", slice->desc), true);
     const short hours[] = {8, 8, 6, 0, -1};
     slice->data.assign(reinterpret_cast<const char*>(hours), sizeof hours);
     CFbParamStatement update(connection);

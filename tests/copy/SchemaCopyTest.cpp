@@ -43,9 +43,7 @@ void FillArrays(const CTempDatabase& db, int32_t firstElement = 7)
     CFbStatus status;
     auto slice = [&](const char* column, const std::string& data) {
         auto result = std::make_shared<SArraySlice>();
-        EXPECT_EQ(isc_array_lookup_bounds(status, connection.DatabaseHandle(), connection.TransactionHandle(), "A",
-                                          column, &result->desc),
-                  0)
+        EXPECT_TRUE(LookupArrayBounds(status, connection, "A", column, result->desc))
             << status.Message();
         result->data = data;
         return result;

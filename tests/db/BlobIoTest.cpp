@@ -1,4 +1,5 @@
 #include "db/BlobIo.h"
+#include "db/FbHandles.h"
 #include "db/CFbCursor.h"
 #include "db/CFbParamStatement.h"
 #include "support/CTempDatabase.h"
@@ -26,7 +27,7 @@ std::pair<long, long> Segments(CFbConnection& connection, const XSQLVAR& column)
     CFbStatus status;
     isc_blob_handle handle = 0;
     if (!connection.EnsureTransaction() ||
-        isc_open_blob2(status, connection.DatabaseHandle(), connection.TransactionHandle(), &handle, &id, 0, nullptr))
+        isc_open_blob2(status, CFbHandles::Database(connection), CFbHandles::Transaction(connection), &handle, &id, 0, nullptr))
         return {-1, -1};
     const char items[] = {isc_info_blob_num_segments, isc_info_blob_max_segment};
     char reply[64] = {};
@@ -76,7 +77,7 @@ TEST_P(BlobIo, ValuesPassInPiecesOfTheSizeAsked)
         const std::string value = Pattern(c.size);
         CFbStatus status;
         CBlobWriter blob;
-        ASSERT_TRUE(blob.Create(status, connection.DatabaseHandle(), connection.TransactionHandle()));
+        ASSERT_TRUE(blob.Create(status, CFbHandles::Database(connection), CFbHandles::Transaction(connection)));
         for (size_t at = 0; at < value.size(); at += c.writePiece)
             ASSERT_TRUE(blob.Write(status, value.data() + at, std::min(c.writePiece, value.size() - at)));
         ISC_QUAD blobId{};
@@ -144,7 +145,7 @@ TEST_P(BlobIo, TextBlobsAreFilteredIntoTheColumnsCharacterSet)
     {
         CFbStatus status;
         CBlobWriter blob;
-        ASSERT_TRUE(blob.Create(status, connection.DatabaseHandle(), connection.TransactionHandle(),
+        ASSERT_TRUE(blob.Create(status, CFbHandles::Database(connection), CFbHandles::Transaction(connection),
                                 insert.BlobBpb(i + 1, false)));
         ASSERT_TRUE(blob.Write(status, text.data(), text.size()));
         ASSERT_TRUE(blob.Close(status, ids[i])) << status.Message();

@@ -58,7 +58,7 @@ TEST(CFbConnection, UnreachableDatabaseMakesExactlyTheConfiguredAttempts)
     CFbConnection three(3);
     EXPECT_FALSE(three.Connect(TestUser, TestPassword, folder.File("missing.fdb")));
     EXPECT_EQ(three.LastAttachAttempts(), 3);
-    EXPECT_FALSE(three.m_bConnected);
+    EXPECT_FALSE(three.IsConnected());
     EXPECT_FALSE(three.LastErrorMessage().empty());
 
     CFbConnection none(0);

@@ -1,4 +1,5 @@
 #include "db/CFbCursor.h"
+#include "db/FbHandles.h"
 #include "db/CXsqlda.h"
 #include "support/CTempDatabase.h"
 
@@ -41,8 +42,8 @@ TEST_P(Cursor, ColumnsAreDescribedAsTheDescriptorApiDescribesThem)
     CFbStatus status;
     isc_stmt_handle statement = 0;
     CXsqlda described(64);
-    ASSERT_EQ(isc_dsql_allocate_statement(status, connection.DatabaseHandle(), &statement), 0);
-    ASSERT_EQ(isc_dsql_prepare(status, connection.TransactionHandle(), &statement, 0, sql.c_str(), 3, described.Get()),
+    ASSERT_EQ(isc_dsql_allocate_statement(status, CFbHandles::Database(connection), &statement), 0);
+    ASSERT_EQ(isc_dsql_prepare(status, CFbHandles::Transaction(connection), &statement, 0, sql.c_str(), 3, described.Get()),
               0)
         << status.Message();
 

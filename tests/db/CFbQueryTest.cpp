@@ -40,7 +40,7 @@ class CFbQueryTest : public ::testing::TestWithParam<bool>
                       (i == 3 ? "NULL" : "'n" + std::to_string(i) + "'") + ");\n";
         m_pDb->Run(script);
         ASSERT_TRUE(m_connection.Connect(TestUser, TestPassword, m_pDb->Name()));
-        m_cancel.SetTarget(m_connection.DatabaseHandle(), m_connection.IsInProcess());
+        m_cancel.SetTarget(m_connection);
     }
 
     std::unique_ptr<CTempDatabase> m_pDb;

@@ -13,8 +13,8 @@ const SScreenshotRegistration kAboutDialog("CAboutDlg", [](SScreenshotContext& c
     CLanguageCatalog catalog;
     catalog.Open(context.sLanguageFile.toStdU16String());
     const QString ok = QString::fromStdU16String(catalog.GetText(ELanguageText::FrmMain_m_aMBtnOk));
-    return std::unique_ptr<QWidget>(std::make_unique<CAboutDlg>(QString::fromLatin1(CAboutDlg::kVersionText),
-                                                                FirebirdClientText(), *context.pFont, ok));
+    return std::unique_ptr<QWidget>(
+        std::make_unique<CAboutDlg>(QString::fromLatin1(ProgramVersionText), FirebirdClientText(), *context.pFont, ok));
 });
 } // namespace
 

@@ -65,11 +65,7 @@ struct SCopyScene
     }
     void ReleaseLock()
     {
-        if (*lock.TransactionHandle() != 0)
-        {
-            ISC_STATUS_ARRAY status{};
-            isc_rollback_transaction(status, lock.TransactionHandle());
-        }
+        lock.Rollback();
         lock.Disconnect();
     }
     // Lets the held copy go on soon after the picture has been taken; the

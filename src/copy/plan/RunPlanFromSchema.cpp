@@ -7,9 +7,9 @@
 SRunPlan PlanRunIn(CFbConnection& dest, const std::vector<std::string>& tables)
 {
     SRunSchema schema;
-    if (!dest.m_bConnected || !GetForeignKeys(dest, schema.keys))
+    if (!dest.IsConnected() || !GetForeignKeys(dest, schema.keys))
         schema.keys.clear();
-    if (!dest.m_bConnected || !GetCheckReads(dest, schema.checks))
+    if (!dest.IsConnected() || !GetCheckReads(dest, schema.checks))
         schema.checks.clear();
     // Read once per table, as the planning asks.
     std::map<std::string, std::vector<SColumnInfo>> columns;

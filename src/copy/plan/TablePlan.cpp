@@ -1,30 +1,12 @@
 #include "copy/plan/TablePlan.h"
 
+#include "db/FieldTypes.h"
+
 #include <algorithm>
 #include <ibase.h>
 
 namespace
 {
-// RDB$FIELD_TYPE codes.
-enum EFieldType
-{
-    FieldSmallint = 7,
-    FieldInteger = 8,
-    FieldQuad = 9,
-    FieldFloat = 10,
-    FieldDFloat = 11,
-    FieldDate = 12,
-    FieldTime = 13,
-    FieldChar = 14,
-    FieldBigint = 16,
-    FieldBoolean = 23,
-    FieldDouble = 27,
-    FieldTimestamp = 35,
-    FieldVarchar = 37,
-    FieldCstring = 40,
-    FieldBlob = 261,
-};
-
 enum class EKind
 {
     Text,

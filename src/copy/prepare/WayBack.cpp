@@ -10,6 +10,7 @@
 #include "core/TabFields.h"
 #include "core/ThisMachine.h"
 #include "db/CFbConnection.h"
+#include "db/FieldTypes.h"
 #include "db/SqlText.h"
 
 #include <algorithm>
@@ -205,10 +206,10 @@ long long CRunPreparation::EstimateLogBytes(const std::vector<std::string>& tabl
         {
             const int type = std::atoi(widths.GetCell(0, c).c_str());
             const long long length = std::atoll(widths.GetCell(1, c).c_str());
-            // 14 CHAR, 37 VARCHAR: their declared bytes; 261 BLOB: a guess.
-            const long long text = type == 14 || type == 37 ? std::min(length, TextCap)
-                                   : type == 261            ? BlobTextBytes
-                                                            : NumberTextBytes;
+            // CHAR, VARCHAR: their declared bytes; BLOB: a guess.
+            const long long text = type == FieldChar || type == FieldVarchar ? std::min(length, TextCap)
+                                   : type == FieldBlob                       ? BlobTextBytes
+                                                                             : NumberTextBytes;
             rowBytes += 2 * (text + 4);
         }
         total += rows[i] * rowBytes;

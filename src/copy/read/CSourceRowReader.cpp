@@ -1,5 +1,7 @@
 #include "copy/read/CSourceRowReader.h"
 
+#include "db/FieldTypes.h"
+
 #include "copy/read/SourceSelect.h"
 #include "core/TextEncoding.h"
 
@@ -40,8 +42,7 @@ namespace
 // Whether a destination column holds text.
 bool IsTextColumn(const SColumnInfo& column)
 {
-    return column.dimensions == 0 && (column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40 ||
-                                      (column.fieldType == 261 && column.blobSubType == 1));
+    return column.dimensions == 0 && IsTextType(column.fieldType, column.blobSubType);
 }
 
 // Source types whose fetched data is bound as it is: the server converts

@@ -1,6 +1,7 @@
 #include "copy/read/SourceSelect.h"
 
 #include "db/CFbConnection.h"
+#include "db/FieldTypes.h"
 #include "db/SqlText.h"
 #include "db/ValueFormat.h"
 
@@ -55,7 +56,8 @@ std::string LegacyCast(const SColumnInfo& column, const std::string& charset)
     if (column.blob)
         type = "BLOB SUB_TYPE TEXT";
     else
-        type = (column.fieldType == 14 ? "CHAR(" : "VARCHAR(") + std::to_string(std::max(1, column.length)) + ")";
+        type =
+            (column.fieldType == FieldChar ? "CHAR(" : "VARCHAR(") + std::to_string(std::max(1, column.length)) + ")";
     return "CAST(" + name + " AS " + type + " CHARACTER SET " + charset + ") AS " + name;
 }
 
@@ -192,7 +194,7 @@ void PlanDeclaredUnmappedBytes(CFbConnection& source, const std::vector<SColumnI
             if (FindColumnNamed(sourceColumns, info.name) == &column)
                 target = &info;
         }
-        const bool text = column.fieldType == 14 || column.fieldType == 37 || (column.blob && column.blobSubType == 1);
+        const bool text = IsDeclaredTextType(column.fieldType, column.blobSubType);
         if (!IsRealText(column) || !text || !target || target->characterSetId <= 1 ||
             target->dimensions > 0 || options.bytesColumns.count(column.name))
             continue;

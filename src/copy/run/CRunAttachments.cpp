@@ -36,12 +36,9 @@ void CRunAttachments::DropBroken()
 {
     for (std::unique_ptr<CFbConnection>* connection : {&m_source, &m_dest})
     {
-        if (!(*connection)->m_bConnected)
+        if (!(*connection)->IsConnected())
             continue;
-        const char items[] = {isc_info_ods_version, isc_info_end};
-        char reply[32] = {};
-        CFbStatus status;
-        if (isc_database_info(status, (*connection)->DatabaseHandle(), sizeof items, items, sizeof reply, reply) == 0)
+        if ((*connection)->Answers())
             continue;
         // Its destructor rolls back and detaches what can still be reached.
         *connection = std::make_unique<CFbConnection>(m_nAttempts);
@@ -64,7 +61,7 @@ bool CRunAttachments::Tables(CFbConnection& connection, bool& read, std::vector<
 
 bool CRunAttachments::Detach(std::unique_ptr<CFbConnection>& connection)
 {
-    const bool detached = !connection->m_bConnected || connection->Disconnect();
+    const bool detached = !connection->IsConnected() || connection->Disconnect();
     // A connection whose detach failed still counts itself attached; its
     // destructor rolls back and lets go of it, and a fresh one takes its
     // place.
@@ -78,7 +75,7 @@ bool CRunAttachments::EndTable(bool keep)
     bool committed = true;
     for (CFbConnection* connection : {m_source.get(), m_dest.get()})
     {
-        if (connection->m_bConnected && !connection->Commit())
+        if (connection->IsConnected() && !connection->Commit())
         {
             connection->Rollback();
             committed = false;
@@ -148,7 +145,7 @@ bool CTableAttachments::CloseDestination()
     if (!m_pShared)
         return m_dest.Disconnect();
     CFbConnection& dest = m_pShared->Dest();
-    if (!dest.m_bConnected)
+    if (!dest.IsConnected())
         return false;
     // What a detach would do with the open work: commit it.
     if (dest.Commit())

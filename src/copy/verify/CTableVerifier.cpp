@@ -8,6 +8,7 @@
 #include "db/BlobIo.h"
 #include "db/CFbConnection.h"
 #include "db/CFbCursor.h"
+#include "db/FieldTypes.h"
 #include "db/SqlText.h"
 
 #include <algorithm>
@@ -33,7 +34,8 @@ CharsetNames ReadCharsetNames(CFbConnection& connection)
 
 bool IsIntegerKey(const SColumnInfo& column)
 {
-    return (column.fieldType == 7 || column.fieldType == 8 || column.fieldType == 16) && column.scale == 0;
+    return (column.fieldType == FieldSmallint || column.fieldType == FieldInteger || column.fieldType == FieldBigint) &&
+           column.scale == 0;
 }
 
 // The destination column's type as a CAST names it; empty when there is none.
@@ -53,18 +55,19 @@ std::string CastType(const SColumnInfo& column, const CharsetNames& charsets)
     };
     switch (column.fieldType)
     {
-    case 7: return exact("SMALLINT", 4);
-    case 8: return exact("INTEGER", 9);
-    case 16: return exact("BIGINT", 18);
-    case 10: return "FLOAT";
-    case 27: return "DOUBLE PRECISION";
-    case 12: return "DATE";
-    case 13: return "TIME";
-    case 35: return "TIMESTAMP";
-    case 23: return "BOOLEAN";
-    case 14: return "CHAR(" + std::to_string(std::max(1, column.length)) + ")" + charset();
-    case 37: return "VARCHAR(" + std::to_string(std::max(1, column.length)) + ")" + charset();
-    case 261: return "BLOB SUB_TYPE " + std::to_string(column.blobSubType) + (column.blobSubType == 1 ? charset() : "");
+    case FieldSmallint: return exact("SMALLINT", 4);
+    case FieldInteger: return exact("INTEGER", 9);
+    case FieldBigint: return exact("BIGINT", 18);
+    case FieldFloat: return "FLOAT";
+    case FieldDouble: return "DOUBLE PRECISION";
+    case FieldDate: return "DATE";
+    case FieldTime: return "TIME";
+    case FieldTimestamp: return "TIMESTAMP";
+    case FieldBoolean: return "BOOLEAN";
+    case FieldChar: return "CHAR(" + std::to_string(std::max(1, column.length)) + ")" + charset();
+    case FieldVarchar: return "VARCHAR(" + std::to_string(std::max(1, column.length)) + ")" + charset();
+    case FieldBlob:
+        return "BLOB SUB_TYPE " + std::to_string(column.blobSubType) + (column.blobSubType == 1 ? charset() : "");
     default: return {};
     }
 }
@@ -76,12 +79,12 @@ int TextBytes(const SColumnInfo& column)
 {
     switch (column.fieldType)
     {
-    case 14:
-    case 37: return std::max(1, column.length) * 4;
-    case 12:
-    case 13:
-    case 35: return 32;
-    case 23: return 8;
+    case FieldChar:
+    case FieldVarchar: return std::max(1, column.length) * 4;
+    case FieldDate:
+    case FieldTime:
+    case FieldTimestamp: return 32;
+    case FieldBoolean: return 8;
     default: return 48; // numbers in their longest text form
     }
 }
@@ -111,8 +114,8 @@ bool TextIntoBytes(const SVerifyColumn& column)
 // which no later day can tell again: only the time of day is compared.
 bool TimeIntoTimestamp(const SVerifyColumn& column)
 {
-    return column.source.fieldType == 13 && column.dest.fieldType == 35 && column.source.dimensions == 0 &&
-           column.dest.dimensions == 0;
+    return column.source.fieldType == FieldTime && column.dest.fieldType == FieldTimestamp &&
+           column.source.dimensions == 0 && column.dest.dimensions == 0;
 }
 
 // Arrays whose elements both sides store alike: their slices are compared
@@ -137,7 +140,7 @@ std::string DestExpression(const SVerifyColumn& column)
 // whose scale only its text shows. The copy hands on the double alone.
 bool IsScaledDouble(const SColumnInfo& column)
 {
-    return column.fieldType == 27 && column.scale != 0 && column.dimensions == 0;
+    return column.fieldType == FieldDouble && column.scale != 0 && column.dimensions == 0;
 }
 
 // The 64-bit types (BIGINT, NUMERIC and DECIMAL of more than 9 digits) that
@@ -146,8 +149,9 @@ bool IsScaledDouble(const SColumnInfo& column)
 bool ConvertedByDestination(const SVerifyColumn& column, int sourceDialect)
 {
     const int type = column.source.fieldType;
-    const bool number = type == 7 || type == 8 || type == 16 || type == 10 || type == 27;
-    return sourceDialect < 3 && column.dest.fieldType == 16 && column.dest.dimensions == 0 && number &&
+    const bool number = type == FieldSmallint || type == FieldInteger || type == FieldBigint || type == FieldFloat ||
+                        type == FieldDouble;
+    return sourceDialect < 3 && column.dest.fieldType == FieldBigint && column.dest.dimensions == 0 && number &&
            column.source.dimensions == 0;
 }
 
@@ -174,7 +178,7 @@ std::string SourceExpression(const SVerifyColumn& column, const std::string& typ
     }
     // A CHAR's padding is no part of its text: the copy sends the text
     // without it, so a destination of another type holds it without.
-    if (column.source.fieldType == 14 && column.dest.fieldType != 14 && column.source.characterSetId != 1)
+    if (column.source.fieldType == FieldChar && column.dest.fieldType != FieldChar && column.source.characterSetId != 1)
         value = "TRIM(TRAILING FROM " + value + ")";
     if (IsScaledDouble(column.source))
         value = "CAST(" + value + " AS DOUBLE PRECISION)";

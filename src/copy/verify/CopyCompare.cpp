@@ -67,7 +67,7 @@ SCompareReport CompareTables(const SRunSettings& settings, const std::vector<std
     if (!source.Connect(settings.source.user, settings.source.password, settings.source.database) ||
         !dest.Connect(settings.dest.user, settings.dest.password, settings.dest.database))
     {
-        report.error = source.m_bConnected ? dest.LastErrorMessage() : source.LastErrorMessage();
+        report.error = source.IsConnected() ? dest.LastErrorMessage() : source.LastErrorMessage();
         return report;
     }
     report.compared = true;
@@ -94,7 +94,7 @@ SCompareReport CompareTables(const SRunSettings& settings, const std::vector<std
             sourceInfo.empty() || destInfo.empty())
         {
             STableVerification unread;
-            unread.error = !source.m_bConnected || sourceInfo.empty() ? source.LastErrorMessage()
+            unread.error = !source.IsConnected() || sourceInfo.empty() ? source.LastErrorMessage()
                                                                         : dest.LastErrorMessage();
             if (unread.error.empty())
                 unread.error = "The columns of the table cannot be read";

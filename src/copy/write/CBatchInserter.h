@@ -69,8 +69,6 @@ class CBatchInserter
     bool Prepare();
     bool Prepared() const { return m_bPrepared; }
     const std::string& PrepareError() const { return m_sPrepareError; }
-    // The single-row statement with "?" markers.
-    const std::string& InsertSql() const { return m_sInsertSql; }
     // Takes the row's values; row is left holding the storage of an earlier
     // row, ready to be refilled without allocating.
     void Add(BoundRow& row);

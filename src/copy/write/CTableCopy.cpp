@@ -7,7 +7,6 @@
 #include "copy/verify/CopyCompare.h"
 #include "copy/write/CTriggerSwitch.h"
 #include "copy/write/CWriterLanes.h"
-#include "copy/write/PreparedCommits.h"
 #include "copy/write/TableSteps.h"
 #include "core/NumberText.h"
 #include "db/CFbTransaction.h"
@@ -230,50 +229,13 @@ bool CTableCopy::CommitRows(CFbTransaction& rows, std::string& error)
         error = rows.Error();
         return committed;
     }
-    // Two phases, in the order PreparedCommits.h explains: the table's own
-    // transaction is prepared first and commits before the writers.
-    const std::string group = NewCommitGroup();
-    if (!rows.Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, true))))
-    {
-        error = rows.Error();
-        m_lanes->Rollback();
-        rows.Rollback();
-        return false;
-    }
-    // A writer whose answer to its prepare got lost may be in limbo all the
-    // same: the main transaction rolls back, and the database, which records
-    // that, decides the writers below.
-    const bool writersPrepared = m_lanes->Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, false)), error);
-    if (!writersPrepared)
-        rows.Rollback();
-    const bool mainCommitted = writersPrepared && rows.Commit();
-    if (mainCommitted && m_lanes->Commit(error))
-        return true;
-    if (writersPrepared && !mainCommitted)
-        error = rows.Error();
-    // An answer got lost between the commits: the database decides, read
-    // from an attachment of its own once the writers let go of theirs.
-    m_lanes->Abandon();
-    CFbConnection decider(m_settings.attempts);
-    std::vector<SResolvedCommit> resolved;
-    std::string resolveError;
-    const bool ended =
-        decider.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database) &&
-        ResolvePreparedCommits(
-            decider, [&](const SPreparedMark& mark) { return mark.group == group; }, resolved, resolveError);
-    if (!ended)
-    {
-        if (resolveError.empty())
-            resolveError = decider.LastErrorMessage();
+    std::string leftInLimbo;
+    const bool committed = m_lanes->CommitWith(rows, error, leftInLimbo);
+    if (!leftInLimbo.empty())
         m_logs.WriteLog("ERROR: Rows of this table wait in prepared transactions; the next run into this database"
                         " ends them",
-                        CRunLogs::OneLine(resolveError));
-        return false;
-    }
-    if (!writersPrepared)
-        return false;
-    // Nothing left in limbo means every part committed.
-    return resolved.empty() || resolved.front().committed;
+                        CRunLogs::OneLine(leftInLimbo));
+    return committed;
 }
 
 void CTableCopy::PublishRows(CStagedRunLog& stagedRows, bool committed, bool aborted)
@@ -437,6 +399,12 @@ void CTableCopy::ReportRolledBack(bool abort, int insertedRows, const std::strin
         m_logs.WriteSqlFailure(commitError);
     }
     ReportWhatIsLeft();
+}
+
+void CTableCopy::NoteWriters(int writers)
+{
+    m_outcome.writers = writers;
+    m_run.NoteWriters(writers);
 }
 
 bool CTableCopy::FollowRows()

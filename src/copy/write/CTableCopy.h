@@ -54,6 +54,9 @@ class CTableCopy
     STableOutcome FinishInGroup(bool committed, const std::string& whyNot);
 
   private:
+    // The writing of the rows (InsertRows) reads and sets the copy's state.
+    friend class CRowWriting;
+
     bool RunSteps();
     // A table copied on its own: its triggers go off, it is emptied and
     // refilled in one transaction, and its triggers come on again.
@@ -70,6 +73,8 @@ class CTableCopy
     void ReportRolledBack(bool abort, int insertedRows, const std::string& commitError);
     // Generators and identities follow rows that arrived; false when either failed.
     bool FollowRows();
+    // How many attachments write the rows, for the outcome and the run.
+    void NoteWriters(int writers);
     // Lets an abort cancel what the table's attachments run.
     void RegisterCancel() { m_cancel.emplace(m_abort, std::initializer_list<CFbConnection*>{&m_source, &m_dest}); }
     // A group's table after its rows were read: inserts them into the

@@ -1,15 +1,15 @@
 #include "copy/write/CWriterLanes.h"
 
+#include "copy/write/PreparedCommits.h"
+
 #include "db/CFbConnection.h"
-#include "db/FbStatus.h"
+#include "db/CFbTransaction.h"
+#include "db/ConcurrentInsertQueries.h"
 #include "db/PreparedTransactions.h"
-#include "db/SqlText.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <functional>
-#include <ibase.h>
 
 namespace
 {
@@ -30,30 +30,6 @@ constexpr size_t JobBytes = 96 * 1024;
 // key: 4 MB of lane numbers. Once most buckets are taken, rows spread over
 // the lanes by their hash, as equal keys still must.
 constexpr size_t KeyBuckets = size_t{1} << 22;
-
-// The text by which rows of a unique key meet: letter case and trailing
-// blanks aside, as a case-insensitive collation or a CHAR would compare.
-void AppendKeyValue(std::string& key, const SBoundValue& value)
-{
-    switch (value.kind)
-    {
-    case SBoundValue::Null: key += '\x01'; break;
-    case SBoundValue::Double: key.append(reinterpret_cast<const char*>(&value.number), sizeof value.number); break;
-    default: {
-        std::string text = value.bytes;
-        if (!value.binary)
-        {
-            while (!text.empty() && text.back() == ' ')
-                text.pop_back();
-            for (char& c : text)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        key += text;
-        break;
-    }
-    }
-    key += '\x02';
-}
 } // namespace
 
 struct CWriterLanes::SLane
@@ -91,7 +67,7 @@ CWriterLanes::~CWriterLanes()
     }
     // A lane's attachment would commit what is open as it detaches.
     ForEachLane([](SLane& lane) {
-        if (lane.connection.m_bConnected)
+        if (lane.connection.IsConnected())
             lane.connection.Rollback();
         lane.connection.Disconnect();
     });
@@ -120,25 +96,6 @@ int CWriterLanes::LanesFor(double rttMs)
     return std::clamp(4 + 2 * static_cast<int>(std::ceil(rttMs)), 4, 12);
 }
 
-double CWriterLanes::RoundTripMs(CFbConnection& connection)
-{
-    if (!connection.m_bConnected || connection.IsInProcess())
-        return 0;
-    const char items[] = {isc_info_ods_version, isc_info_end};
-    double fastest = 1e9;
-    for (int i = 0; i < 3; ++i)
-    {
-        char reply[32] = {};
-        ISC_STATUS_ARRAY status{};
-        const auto start = std::chrono::steady_clock::now();
-        if (isc_database_info(status, connection.DatabaseHandle(), sizeof items, items, sizeof reply, reply) != 0)
-            return 0;
-        fastest = std::min(fastest,
-                           std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    return fastest;
-}
-
 void CWriterLanes::Start(int count)
 {
     for (int i = 0; i < count; ++i)
@@ -152,7 +109,7 @@ void CWriterLanes::Start(int count)
     }
 }
 
-bool CWriterLanes::Open(std::string& reason)
+bool CWriterLanes::WaitForLanes(std::string& reason)
 {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [&] {
@@ -166,78 +123,57 @@ bool CWriterLanes::Open(std::string& reason)
             return false;
         }
     }
-    lock.unlock();
+    return true;
+}
+
+bool CWriterLanes::Open(std::string& reason)
+{
+    if (!WaitForLanes(reason))
+        return false;
     CFbConnection& probe = m_lanes.front()->connection;
-    CStringGrid rows;
-    int failure = 0;
-    const std::string name = EscapeSqlString(m_sTable);
-    probe.Execute("SELECT TRIM(s.rdb$field_name) FROM rdb$indices i JOIN rdb$index_segments s ON s.rdb$index_name ="
-                  " i.rdb$index_name WHERE i.rdb$relation_name = '" +
-                      name +
-                      "' AND i.rdb$unique_flag = 1 AND COALESCE(i.rdb$index_inactive, 0) = 0"
-                      " ORDER BY s.rdb$field_position",
-                  failure, &rows);
-    // Each writer sees only its own rows until the end: a row that must
-    // find another row of the table (a foreign key to the table itself, a
-    // CHECK that selects) could wait on, or miss, one in another writer.
-    CStringGrid guards;
-    if (failure == 0)
-        probe.Execute("SELECT (SELECT COUNT(*) FROM rdb$indices WHERE rdb$relation_name = '" + name +
-                          "' AND rdb$unique_flag = 1 AND COALESCE(rdb$index_inactive, 0) = 0),"
-                          " (SELECT COUNT(rdb$expression_blr) FROM rdb$indices WHERE rdb$relation_name = '" +
-                          name +
-                          "' AND rdb$unique_flag = 1 AND COALESCE(rdb$index_inactive, 0) = 0),"
-                          " (SELECT COUNT(*) FROM rdb$relation_constraints fk JOIN rdb$ref_constraints r ON"
-                          " r.rdb$constraint_name = fk.rdb$constraint_name JOIN rdb$relation_constraints pk ON"
-                          " pk.rdb$constraint_name = r.rdb$const_name_uq WHERE fk.rdb$relation_name = '" +
-                          name + "' AND pk.rdb$relation_name = '" + name +
-                          "'),"
-                          " (SELECT COUNT(*) FROM rdb$relation_constraints c JOIN rdb$check_constraints cc ON"
-                          " cc.rdb$constraint_name = c.rdb$constraint_name JOIN rdb$triggers t ON"
-                          " t.rdb$trigger_name = cc.rdb$trigger_name WHERE c.rdb$relation_name = '" +
-                          name +
-                          "' AND c.rdb$constraint_type = 'CHECK' AND t.rdb$trigger_source CONTAINING 'SELECT')"
-                          " FROM rdb$database",
-                      failure, &guards);
-    if (failure != 0 || guards.RowCount() != 1)
+    SConcurrentInsertFacts facts;
+    if (!ReadConcurrentInsertFacts(probe, m_sTable, facts))
     {
         reason = probe.LastErrorMessage();
         return false;
     }
-    if (guards.GetCellInt(0, 0) > 1 || guards.GetCellInt(1, 0) > 0)
+    if (facts.uniqueIndexes > 1 || facts.expressionIndexes > 0)
     {
         reason = "unique keys that could meet across lanes";
         return false;
     }
-    if (guards.GetCellInt(2, 0) > 0 || guards.GetCellInt(3, 0) > 0)
+    // Each writer sees only its own rows until the end: a row that must
+    // find another row of the table (a foreign key to the table itself, a
+    // CHECK that selects) could wait on, or miss, one in another writer.
+    if (facts.selfReferences > 0 || facts.selectingChecks > 0)
     {
         reason = "rows that must find other rows of the table";
         return false;
     }
-    for (int r = 0; r < rows.RowCount(); ++r)
+    std::vector<size_t> positions;
+    for (const SKeyColumn& column : facts.uniqueKey)
     {
-        const auto found = std::find(m_columns.begin(), m_columns.end(), rows.GetCell(0, r));
+        const auto found = std::find(m_columns.begin(), m_columns.end(), column.name);
         if (found == m_columns.end())
         {
             reason = "a key column that is not inserted";
             return false;
         }
-        m_keyColumns.push_back(static_cast<size_t>(found - m_columns.begin()));
+        positions.push_back(static_cast<size_t>(found - m_columns.begin()));
     }
-    CStringGrid old;
-    probe.Execute("SELECT FIRST 1 1 FROM " + SqlIdentifier(m_sTable), failure, &old);
-    if (failure != 0 || old.RowCount() > 0)
+    if (facts.hasRows)
     {
-        reason = failure != 0 ? probe.LastErrorMessage() : "committed rows in the table";
+        reason = "committed rows in the table";
         return false;
     }
     m_nBlockRows = m_lanes.front()->inserter->BlockRows();
-    if (!m_keyColumns.empty())
+    m_keys = std::make_unique<CLaneKeys>(facts.uniqueKey, positions);
+    if (!m_keys->Empty())
         m_keyLanes.assign(KeyBuckets, 0);
     return true;
 }
 
-void CWriterLanes::Run(SLane& lane)
+bool CWriterLanes::Attach(SLane& lane)
 {
     const bool attached =
         lane.connection.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database);
@@ -259,7 +195,12 @@ void CWriterLanes::Run(SLane& lane)
         lane.ready = true;
     }
     m_changed.notify_all();
-    if (lane.failed)
+    return !lane.failed;
+}
+
+void CWriterLanes::Run(SLane& lane)
+{
+    if (!Attach(lane))
         return;
     while (true)
     {
@@ -272,50 +213,50 @@ void CWriterLanes::Run(SLane& lane)
             lane.queue.pop_front();
         }
         m_changed.notify_all();
-        SJob& job = *lane.current;
-        job.results.reserve(job.rows.size());
-        std::string brokenError;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_bBroken)
-                brokenError = m_sBrokenError;
-        }
-        // After another lane's failure the rows are not sent: the table ends.
-        if (!brokenError.empty())
-            job.results.assign(job.rows.size(), {ERowResult::Broken, brokenError});
-        else
-        {
-            for (BoundRow& row : job.rows)
-                lane.inserter->Add(row);
-            lane.inserter->Finish();
-        }
-        {
-            std::lock_guard lock(m_mutex);
-            if (lane.inserter->Broken() && !m_bBroken)
-            {
-                m_bBroken = true;
-                m_sBrokenError = lane.inserter->BrokenError();
-            }
-            for (size_t i = 0; i < job.sequence.size() && i < job.results.size(); ++i)
-            {
-                auto& slot = m_results[job.sequence[i] - m_nReported];
-                slot.first = job.results[i].first;
-                slot.second = std::move(job.results[i].second);
-            }
-            job.done = true;
-            lane.current.reset();
-        }
+        Write(lane, *lane.current);
         m_changed.notify_all();
     }
 }
 
+void CWriterLanes::Write(SLane& lane, SJob& job)
+{
+    job.results.reserve(job.rows.size());
+    std::string brokenError;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bBroken)
+            brokenError = m_sBrokenError;
+    }
+    // After another lane's failure the rows are not sent: the table ends.
+    if (!brokenError.empty())
+        job.results.assign(job.rows.size(), {ERowResult::Broken, brokenError});
+    else
+    {
+        for (BoundRow& row : job.rows)
+            lane.inserter->Add(row);
+        lane.inserter->Finish();
+    }
+    std::lock_guard lock(m_mutex);
+    if (lane.inserter->Broken() && !m_bBroken)
+    {
+        m_bBroken = true;
+        m_sBrokenError = lane.inserter->BrokenError();
+    }
+    for (size_t i = 0; i < job.sequence.size() && i < job.results.size(); ++i)
+    {
+        auto& slot = m_results[job.sequence[i] - m_nReported];
+        slot.first = job.results[i].first;
+        slot.second = std::move(job.results[i].second);
+    }
+    job.done = true;
+    lane.current.reset();
+}
+
 size_t CWriterLanes::LaneOf(const BoundRow& row)
 {
-    if (m_keyColumns.empty())
+    if (!m_keys || m_keys->Empty())
         return m_nRunLane;
-    std::string key;
-    for (size_t column : m_keyColumns)
-        AppendKeyValue(key, row[column]);
+    const std::string key = m_keys->KeyOf(row);
     std::uint8_t& lane = m_keyLanes[std::hash<std::string>{}(key) & (KeyBuckets - 1)];
     if (lane == 0)
         lane = static_cast<std::uint8_t>(m_nRunLane + 1);
@@ -409,11 +350,67 @@ void CWriterLanes::Report(bool wait)
     }
 }
 
+bool CWriterLanes::CommitWith(CFbTransaction& rows, std::string& error, std::string& leftInLimbo)
+{
+    // Two phases, in the order PreparedCommits.h explains: the table's own
+    // transaction is prepared first and commits before the lanes.
+    const std::string group = NewCommitGroup();
+    if (!rows.Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, true))))
+    {
+        error = rows.Error();
+        Rollback();
+        rows.Rollback();
+        return false;
+    }
+    // A lane whose answer to its prepare got lost may be in limbo all the
+    // same: the main transaction rolls back, and the database, which records
+    // that, decides the lanes below.
+    const bool lanesPrepared = Prepare(PreparedMarkText(OwnPreparedMark(group, m_sTable, false)), error);
+    if (!lanesPrepared)
+        rows.Rollback();
+    if (lanesPrepared)
+        Step(ECommitStep::LanesPrepared);
+    const bool mainCommitted = lanesPrepared && rows.Commit();
+    if (mainCommitted)
+        Step(ECommitStep::MainCommitted);
+    if (mainCommitted && Commit(error))
+        return true;
+    if (lanesPrepared && !mainCommitted)
+        error = rows.Error();
+    // An answer got lost between the commits: the database decides, read
+    // from an attachment of its own once the lanes let go of theirs.
+    Abandon();
+    std::vector<SResolvedCommit> resolved;
+    if (!ResolveOwnGroup(group, resolved, leftInLimbo))
+        return false;
+    // Nothing left in limbo means every part committed.
+    return lanesPrepared && (resolved.empty() || resolved.front().committed);
+}
+
+bool CWriterLanes::ResolveOwnGroup(const std::string& group, std::vector<SResolvedCommit>& resolved, std::string& error)
+{
+    CFbConnection decider(m_settings.attempts);
+    const bool ended = decider.Connect(m_settings.dest.user, m_settings.dest.password, m_settings.dest.database) &&
+                       ResolvePreparedCommits(
+                           decider, [&](const SPreparedMark& mark) { return mark.group == group; }, resolved, error);
+    if (!ended && error.empty())
+        error = decider.LastErrorMessage();
+    if (!ended && error.empty())
+        error = "the prepared transactions could not be ended";
+    return ended;
+}
+
+void CWriterLanes::Step(ECommitStep step)
+{
+    if (m_onStep)
+        m_onStep(step);
+}
+
 bool CWriterLanes::Prepare(const std::string& mark, std::string& error)
 {
     std::mutex failures;
     ForEachLane([&](SLane& lane) {
-        if (!lane.connection.m_bConnected || !*lane.connection.TransactionHandle() ||
+        if (!lane.connection.IsConnected() || !lane.connection.InTransaction() ||
             PrepareTransaction(lane.connection, mark))
             return;
         std::lock_guard lock(failures);
@@ -430,7 +427,7 @@ bool CWriterLanes::Commit(std::string& error)
 {
     std::mutex failures;
     ForEachLane([&](SLane& lane) {
-        if (!lane.connection.m_bConnected || lane.connection.Commit())
+        if (!lane.connection.IsConnected() || lane.connection.Commit())
             return;
         std::lock_guard lock(failures);
         if (error.empty())
@@ -450,7 +447,7 @@ void CWriterLanes::Abandon()
 void CWriterLanes::Rollback()
 {
     ForEachLane([](SLane& lane) {
-        if (lane.connection.m_bConnected)
+        if (lane.connection.IsConnected())
             lane.connection.Rollback();
     });
 }
