@@ -1,6 +1,6 @@
 #include "app/CCheckReportDlg.h"
 
-#include "app/CheckReportText.h"
+#include "cli/CheckReportText.h"
 #include "config/CLanguageCatalog.h"
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"

@@ -1,6 +1,6 @@
 #include "app/CDBCopyDlg.h"
 
-#include "app/LeftBehindText.h"
+#include "cli/LeftBehindText.h"
 #include "config/TextFormat.h"
 #include "copy/run/CCopyEngine.h"
 #include "db/SqlText.h"

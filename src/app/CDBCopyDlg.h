@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgressText.h"
+#include "cli/ProgressText.h"
 #include "copy/run/CCopyJob.h"
 #include "copy/run/CCopyRun.h"
 #include "core/CStringGrid.h"

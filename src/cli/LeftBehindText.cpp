@@ -1,4 +1,4 @@
-#include "app/LeftBehindText.h"
+#include "cli/LeftBehindText.h"
 
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
