@@ -4,19 +4,14 @@
 #include "config/TextFormat.h"
 #include "db/SqlText.h"
 
-std::vector<std::string> TriggersLeftOffTexts(const std::vector<CTriggerJournal::SEntry>& entries,
-                                              const std::string& destination, CLanguageCatalog& catalog)
+std::vector<std::string> LeftBehindTexts(const SLeftBehind& left, CLanguageCatalog& catalog)
 {
     std::vector<std::string> texts;
-    for (const CTriggerJournal::SEntry& entry : entries)
-    {
-        std::string statements;
-        for (const std::string& trigger : entry.triggers)
-            statements += (statements.empty() ? "" : " ") + ("ALTER TRIGGER " + SqlIdentifier(trigger) + " ACTIVE;");
-        texts.push_back(
-            FormatText(catalog.GetText(ELanguageText::FrmCopy_m_acMTriggersLeftOff),
-                       std::vector<std::string>{entry.table, Joined(entry.triggers, ", "), destination, statements}));
-    }
+    for (const CTriggerJournal::SEntry& entry : left.triggersLeftOff)
+        texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCheck_m_aMTriggersLeftOff),
+                                   std::vector<std::string>{entry.table, Joined(entry.triggers, ", ")}));
+    for (const std::string& table : left.rowsInLimbo)
+        texts.push_back(FormatText(catalog.GetText(ELanguageText::FrmCheck_m_aMRowsInLimbo), table));
     return texts;
 }
 

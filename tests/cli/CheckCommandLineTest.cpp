@@ -57,6 +57,78 @@ TEST(CheckCommandLine, DatabasesThatCannotBeCheckedGiveExitTwo)
     EXPECT_TRUE(Contains(result.err, "Cannot attach destination database.")) << result.err;
 }
 
+namespace
+{
+// Leaves rows of table in prepared transactions of database, as a writer of
+// a copy that died between its two commits does.
+void LeaveRowsInLimbo(const CTempDatabase& database, const std::string& table, const std::string& insert)
+{
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    SPreparedMark mark = OwnPreparedMark(NewCommitGroup(), table, false);
+    mark.pid = gone;
+    CFbConnection writer(1);
+    ASSERT_TRUE(writer.Connect(TestUser, TestPassword, database.Name()));
+    int failure = 0;
+    writer.Execute(insert, failure);
+    ASSERT_TRUE(PrepareTransaction(writer, PreparedMarkText(mark)));
+    writer.ForgetTransaction();
+    writer.Disconnect();
+}
+} // namespace
+
+TEST(CheckCommandLine, NamesTriggersLeftOffAndRowsInLimboInTheUsersLanguage)
+{
+    struct SCase
+    {
+        bool german;
+        const char* triggers;
+        const char* limbo;
+    };
+    const SCase cases[] = {
+        {false,
+         "The triggers of table ORDERS were left inactive by an interrupted copy (ORDERS_BI, ORDERS_BU); the next "
+         "copy switches them on again.",
+         "Rows of an interrupted copy of table ITEMS wait in prepared transactions; the next copy into this "
+         "database decides them."},
+        {true,
+         "Die Trigger der Tabelle ORDERS wurden von einem unterbrochenen Kopiervorgang inaktiv gelassen (ORDERS_BI, "
+         "ORDERS_BU); der n\u00e4chste Kopiervorgang schaltet sie wieder ein.",
+         "Zeilen eines unterbrochenen Kopiervorgangs der Tabelle ITEMS warten in vorbereiteten Transaktionen; der "
+         "n\u00e4chste Kopiervorgang in diese Datenbank entscheidet \u00fcber sie."},
+    };
+    for (const SCase& c : cases)
+    {
+        CInstalledProgram program;
+        if (c.german)
+        {
+            for (const char* file : {"Languages.ini", "German.lng"})
+                std::filesystem::copy_file(std::string(ROWMOVER_SOURCE_DIR) + "resources/" + file,
+                                           program.ProgramFolder().File(file));
+            program.WriteSettings("<LanguageName>Deutsch</LanguageName>\r\n");
+        }
+        const char* ddl = "CREATE TABLE ORDERS (ID INTEGER); CREATE TABLE ITEMS (ID INTEGER);";
+        CTempDatabase source(std::string(ddl) + "INSERT INTO ORDERS VALUES (1); INSERT INTO ITEMS VALUES (1);");
+        CTempDatabase dest(ddl);
+        // A copy of an older version died with the triggers of ORDERS off.
+        std::filesystem::create_directories(program.ConfigFolder());
+        AppendTextToFile(program.ConfigFolder() + "TriggerJournal.txt",
+                         dest.Name() + "\tORDERS\tORDERS_BI\tORDERS_BU\n");
+        LeaveRowsInLimbo(dest, "ITEMS", "INSERT INTO ITEMS VALUES (2)");
+        std::vector<std::string> arguments{"--check", "--tables", "ORDERS"};
+        for (const std::string& argument : CopyArguments(source, dest))
+            arguments.push_back(argument);
+        const SRunResult checked = program.Run(arguments);
+        EXPECT_EQ(checked.exitCode, 0) << checked.out << checked.err;
+        EXPECT_TRUE(Contains(checked.err, c.triggers)) << checked.err;
+        EXPECT_TRUE(Contains(checked.err, c.limbo)) << checked.err;
+        // Named, not changed: the journal keeps its entry.
+        EXPECT_TRUE(Contains(ReadWholeFile(program.ConfigFolder() + "TriggerJournal.txt"), "ORDERS_BU"));
+    }
+}
+
 TEST(CheckCommandLine, SaysWhichRowsAnInterruptedCopyLeftInLimboAndTheNextRunReportsThem)
 {
     // A copy's writer prepared its rows and the copy died: every reader of

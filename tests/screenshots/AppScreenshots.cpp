@@ -52,6 +52,16 @@ const SScreenshotRegistration kCheckReport("CCheckReportDlg", [](SScreenshotCont
     dialog->ShowReport(SampleCheckReport());
     return std::unique_ptr<QWidget>(std::move(dialog));
 });
+
+// The same check after a copy that died: triggers off, rows in limbo.
+const SScreenshotRegistration kCheckReportLeftBehind("CCheckReportDlgLeftBehind", [](SScreenshotContext& context) {
+    auto dialog = std::make_unique<CCheckReportDlg>(context.sLanguageFile, *context.pFont);
+    SCheckReport report = SampleCheckReport();
+    report.leftBehind.triggersLeftOff = {{"shop.fdb", "CUSTOMER", {"CUSTOMER_BI"}, "", ""}};
+    report.leftBehind.rowsInLimbo = {"ORDERS"};
+    dialog->ShowReport(report);
+    return std::unique_ptr<QWidget>(std::move(dialog));
+});
 } // namespace
 
 namespace
