@@ -137,6 +137,8 @@ void CCheckReportDlg::ShowReport(const SCheckReport& report)
     {
         auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(text)});
         item->setIcon(0, QIcon(ListImage(EListImage::Warning, imageSize)));
+        // Longer than a narrow screen is wide: the whole text on hover.
+        item->setToolTip(0, item->text(0));
         m_LISReport->insertTopLevelItem(first++, item);
     }
     m_LISReport->expandAll();
