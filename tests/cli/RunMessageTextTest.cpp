@@ -23,7 +23,9 @@ TEST(RunMessageText, EachMessageReadsInEitherLanguage)
         {{ERunMessage::DestinationCopyKept, ERunMessageWeight::Note, {"/logs/d.fdb"}},
          "The destination database as it was before the copy is kept in /logs/d.fdb",
          "Die Zieldatenbank, wie sie vor dem Kopieren war, bleibt erhalten in /logs/d.fdb"},
-        {{ERunMessage::TriggersLeftOff, ERunMessageWeight::Failure, {"T", "T_BI", "d.fdb", "ALTER TRIGGER T_BI ACTIVE;"}},
+        {{ERunMessage::TriggersLeftOff,
+          ERunMessageWeight::Failure,
+          {"T", "T_BI", "d.fdb", "ALTER TRIGGER T_BI ACTIVE;"}},
          "The triggers of table T were left inactive: T_BI. The next copy into d.fdb switches them on again; or switch "
          "them on yourself: ALTER TRIGGER T_BI ACTIVE;",
          "Die Trigger der Tabelle T sind inaktiv geblieben: T_BI. Der n\u00e4chste Kopiervorgang in d.fdb schaltet sie "

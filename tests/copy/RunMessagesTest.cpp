@@ -1,6 +1,6 @@
 // What the user is told at a run's end, and when the destination's copy is kept.
-#include "copy/run/CCopyRun.h"
 #include "copy/run/RunMessages.h"
+#include "copy/run/CCopyRun.h"
 
 #include <gtest/gtest.h>
 
@@ -60,13 +60,22 @@ TEST(RunMessages, EachEndOfARunTellsItsMessagesInOrder)
     aborted.abortedTable = "G";
     const SCase cases[] = {
         {"copied", started, "", false, {}},
-        {"held", held, "", false,
+        {"held",
+         held,
+         "",
+         false,
          {Line(ERunMessage::DestinationHeld, {"17:99@host"}),
           Line(ERunMessage::JournalUnwritable, {"/j/TriggerJournal.txt"})}},
-        {"stopped", stopped, "", false,
+        {"stopped",
+         stopped,
+         "",
+         false,
          {Line(ERunMessage::Stopped, {"A", "2"}), Line(ERunMessage::NotStarted, {"B, C"})}},
         // An abort is the user's doing, not a failure; the copy is kept all the same.
-        {"aborted", aborted, "/logs/dest.fdb", true,
+        {"aborted",
+         aborted,
+         "/logs/dest.fdb",
+         true,
          {Line(ERunMessage::Aborted, {"G"}), Line(ERunMessage::DestinationCopyKept, {"/logs/dest.fdb"})}},
         {"failed",
          failed,
@@ -79,7 +88,10 @@ TEST(RunMessages, EachEndOfARunTellsItsMessagesInOrder)
                {"F", "F_BI, f bu", "dest.fdb", "ALTER TRIGGER F_BI ACTIVE; ALTER TRIGGER \"f bu\" ACTIVE;"}),
           Line(ERunMessage::FailuresNotRecorded, {"/c/Failed.txt"})}},
         // A failed run whose destination had no copy made says nothing of one.
-        {"failed without a copy", failed, "", true,
+        {"failed without a copy",
+         failed,
+         "",
+         true,
          {Line(ERunMessage::UnfinishedByKilledRun, {"D"}), Line(ERunMessage::TablesFailed, {"2"}),
           Line(ERunMessage::LogsLost, {"/logs/run.log"}), Line(ERunMessage::CommittedFromLimbo, {"E"}),
           Line(ERunMessage::TriggersLeftOff,
