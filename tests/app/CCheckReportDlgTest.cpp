@@ -5,10 +5,8 @@
 
 #include "app/CCheckReportDlg.h"
 #include "app/CDBCopyDlg.h"
-#include "copy/write/PreparedCommits.h"
-#include "db/CFbConnection.h"
-#include "db/PreparedTransactions.h"
 #include "support/CTempDatabase.h"
+#include "support/LimboRows.h"
 #include "ui/CFontSettings.h"
 #include "ui/CMessageBox.h"
 
@@ -18,9 +16,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeWidget>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace
 {
@@ -93,19 +88,7 @@ class CCheckReportDlgTest : public QObject
         WriteFile(m_folders->DataFolder() + "TriggerJournal.txt",
                   QByteArray::fromStdString(dest.Name()) + "\tCUSTOMER\tCUSTOMER_BI\n");
         // ...and a writer of a process that is gone prepared rows of ORDERS.
-        const pid_t gone = fork();
-        if (gone == 0)
-            _exit(0);
-        waitpid(gone, nullptr, 0);
-        SPreparedMark mark = OwnPreparedMark(NewCommitGroup(), "ORDERS", false);
-        mark.pid = gone;
-        CFbConnection writer(1);
-        QVERIFY(writer.Connect(TestUser, TestPassword, dest.Name()));
-        int failure = 0;
-        writer.Execute("INSERT INTO ORDERS VALUES (2, 'new')", failure);
-        QVERIFY(PrepareTransaction(writer, PreparedMarkText(mark)));
-        writer.ForgetTransaction();
-        writer.Disconnect();
+        QVERIFY(LeaveRowsInLimbo(dest.Name(), "ORDERS", "INSERT INTO ORDERS VALUES (2, 'new')"));
 
         // The window offers to switch the triggers on; not now.
         CMessageBox::SetNextAnswer(QMessageBox::No);

@@ -1,15 +1,11 @@
 // rowmover --check: the report of what a copy would do, and nothing written.
 #include "cli/InstalledProgram.h"
 #include "cli/ReportSchema.h"
-#include "copy/write/PreparedCommits.h"
-#include "db/CFbConnection.h"
-#include "db/PreparedTransactions.h"
 #include "support/DatabaseFingerprint.h"
+#include "support/LimboRows.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 TEST(CheckCommandLine, ReportsWhatACopyWouldDoAndWritesNothing)
 {
@@ -57,28 +53,6 @@ TEST(CheckCommandLine, DatabasesThatCannotBeCheckedGiveExitTwo)
     EXPECT_TRUE(Contains(result.err, "Cannot attach destination database.")) << result.err;
 }
 
-namespace
-{
-// Leaves rows of table in prepared transactions of database, as a writer of
-// a copy that died between its two commits does.
-void LeaveRowsInLimbo(const CTempDatabase& database, const std::string& table, const std::string& insert)
-{
-    const pid_t gone = fork();
-    if (gone == 0)
-        _exit(0);
-    waitpid(gone, nullptr, 0);
-    SPreparedMark mark = OwnPreparedMark(NewCommitGroup(), table, false);
-    mark.pid = gone;
-    CFbConnection writer(1);
-    ASSERT_TRUE(writer.Connect(TestUser, TestPassword, database.Name()));
-    int failure = 0;
-    writer.Execute(insert, failure);
-    ASSERT_TRUE(PrepareTransaction(writer, PreparedMarkText(mark)));
-    writer.ForgetTransaction();
-    writer.Disconnect();
-}
-} // namespace
-
 TEST(CheckCommandLine, NamesTriggersLeftOffAndRowsInLimboInTheUsersLanguage)
 {
     struct SCase
@@ -116,7 +90,7 @@ TEST(CheckCommandLine, NamesTriggersLeftOffAndRowsInLimboInTheUsersLanguage)
         std::filesystem::create_directories(program.ConfigFolder());
         AppendTextToFile(program.ConfigFolder() + "TriggerJournal.txt",
                          dest.Name() + "\tORDERS\tORDERS_BI\tORDERS_BU\n");
-        LeaveRowsInLimbo(dest, "ITEMS", "INSERT INTO ITEMS VALUES (2)");
+        ASSERT_TRUE(LeaveRowsInLimbo(dest.Name(), "ITEMS", "INSERT INTO ITEMS VALUES (2)"));
         std::vector<std::string> arguments{"--check", "--tables", "ORDERS"};
         for (const std::string& argument : CopyArguments(source, dest))
             arguments.push_back(argument);
@@ -137,21 +111,7 @@ TEST(CheckCommandLine, SaysWhichRowsAnInterruptedCopyLeftInLimboAndTheNextRunRep
     const char* ddl = "CREATE TABLE ORDERS (ID INTEGER); CREATE TABLE ITEMS (ID INTEGER);";
     CWatchedDatabase source(std::string(ddl) + "INSERT INTO ORDERS VALUES (1); INSERT INTO ITEMS VALUES (1);");
     CTempDatabase dest(ddl);
-    {
-        const pid_t gone = fork();
-        if (gone == 0)
-            _exit(0);
-        waitpid(gone, nullptr, 0);
-        SPreparedMark mark = OwnPreparedMark(NewCommitGroup(), "ORDERS", false);
-        mark.pid = gone;
-        CFbConnection writer(1);
-        ASSERT_TRUE(writer.Connect(TestUser, TestPassword, dest.Name()));
-        int failure = 0;
-        writer.Execute("INSERT INTO ORDERS VALUES (2)", failure);
-        ASSERT_TRUE(PrepareTransaction(writer, PreparedMarkText(mark)));
-        writer.ForgetTransaction();
-        writer.Disconnect();
-    }
+    ASSERT_TRUE(LeaveRowsInLimbo(dest.Name(), "ORDERS", "INSERT INTO ORDERS VALUES (2)"));
     std::vector<std::string> arguments{"--check"};
     for (const std::string& argument : CopyArguments(source, dest))
         arguments.push_back(argument);

@@ -24,6 +24,22 @@ std::string Line(ERunMessage what, std::vector<std::string> arguments)
 {
     return Told({SRunMessage{what, ERunMessageWeight::Note, std::move(arguments)}}).front();
 }
+
+// What the failed run of the cases below tells, with or without a kept copy.
+std::vector<std::string> FailedRunTold(bool kept)
+{
+    std::vector<std::string> told{Line(ERunMessage::UnfinishedByKilledRun, {"D"}),
+                                  Line(ERunMessage::TablesFailed, {"2"})};
+    if (kept)
+        told.push_back(Line(ERunMessage::DestinationCopyKept, {"/logs/dest.fdb"}));
+    for (const std::string& line :
+         {Line(ERunMessage::LogsLost, {"/logs/run.log"}), Line(ERunMessage::CommittedFromLimbo, {"E"}),
+          Line(ERunMessage::TriggersLeftOff,
+               {"F", "F_BI, f bu", "dest.fdb", "ALTER TRIGGER F_BI ACTIVE; ALTER TRIGGER \"f bu\" ACTIVE;"}),
+          Line(ERunMessage::FailuresNotRecorded, {"/c/Failed.txt"})})
+        told.push_back(line);
+    return told;
+}
 } // namespace
 
 TEST(RunMessages, EachEndOfARunTellsItsMessagesInOrder)
@@ -77,26 +93,9 @@ TEST(RunMessages, EachEndOfARunTellsItsMessagesInOrder)
          "/logs/dest.fdb",
          true,
          {Line(ERunMessage::Aborted, {"G"}), Line(ERunMessage::DestinationCopyKept, {"/logs/dest.fdb"})}},
-        {"failed",
-         failed,
-         "/logs/dest.fdb",
-         true,
-         {Line(ERunMessage::UnfinishedByKilledRun, {"D"}), Line(ERunMessage::TablesFailed, {"2"}),
-          Line(ERunMessage::DestinationCopyKept, {"/logs/dest.fdb"}), Line(ERunMessage::LogsLost, {"/logs/run.log"}),
-          Line(ERunMessage::CommittedFromLimbo, {"E"}),
-          Line(ERunMessage::TriggersLeftOff,
-               {"F", "F_BI, f bu", "dest.fdb", "ALTER TRIGGER F_BI ACTIVE; ALTER TRIGGER \"f bu\" ACTIVE;"}),
-          Line(ERunMessage::FailuresNotRecorded, {"/c/Failed.txt"})}},
+        {"failed", failed, "/logs/dest.fdb", true, FailedRunTold(true)},
         // A failed run whose destination had no copy made says nothing of one.
-        {"failed without a copy",
-         failed,
-         "",
-         true,
-         {Line(ERunMessage::UnfinishedByKilledRun, {"D"}), Line(ERunMessage::TablesFailed, {"2"}),
-          Line(ERunMessage::LogsLost, {"/logs/run.log"}), Line(ERunMessage::CommittedFromLimbo, {"E"}),
-          Line(ERunMessage::TriggersLeftOff,
-               {"F", "F_BI, f bu", "dest.fdb", "ALTER TRIGGER F_BI ACTIVE; ALTER TRIGGER \"f bu\" ACTIVE;"}),
-          Line(ERunMessage::FailuresNotRecorded, {"/c/Failed.txt"})}},
+        {"failed without a copy", failed, "", true, FailedRunTold(false)},
     };
     for (const SCase& c : cases)
     {
