@@ -1,5 +1,6 @@
 # Installation in the layout of a Debian desktop program, and the Debian
-# package built from it by CPack ("cpack -G DEB" in the build folder).
+# package built from it by CPack ("cpack -G DEB" in the build folder). The
+# package comes from the build with the window (ROWMOVER_BUILD_GUI).
 #
 #   bin/rowmover
 #   share/rowmover/            language files, Languages.ini, License.txt, ReadMe.txt
@@ -19,16 +20,20 @@ set(generated_dir ${CMAKE_BINARY_DIR}/install-files)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/Languages.ini ${PROJECT_SOURCE_DIR}/resources/German.lng
               ${PROJECT_SOURCE_DIR}/resources/License.txt ${PROJECT_SOURCE_DIR}/resources/ReadMe.txt
         DESTINATION ${CMAKE_INSTALL_DATADIR}/rowmover)
-install(FILES ${desktop_dir}/${ROWMOVER_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/src/ui/artwork/program.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${ROWMOVER_APP_ID}.svg)
+if(ROWMOVER_BUILD_GUI)
+  install(FILES ${desktop_dir}/${ROWMOVER_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/src/ui/artwork/program.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME ${ROWMOVER_APP_ID}.svg)
+endif()
 install(FILES ${desktop_dir}/rowmover.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME rowmover)
 
 # The version in the metainfo and the man page is the project's.
 configure_file(${desktop_dir}/${ROWMOVER_APP_ID}.metainfo.xml ${generated_dir}/${ROWMOVER_APP_ID}.metainfo.xml @ONLY)
 configure_file(${desktop_dir}/rowmover.1 ${generated_dir}/rowmover.1 @ONLY)
-install(FILES ${generated_dir}/${ROWMOVER_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+if(ROWMOVER_BUILD_GUI)
+  install(FILES ${generated_dir}/${ROWMOVER_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endif()
 
 # Debian keeps manual pages and changelogs compressed, without a time stamp
 # in the gzip header so that the package builds the same each time.
@@ -48,6 +53,12 @@ add_custom_target(rowmover_install_files ALL DEPENDS ${generated_dir}/rowmover.1
 install(FILES ${generated_dir}/rowmover.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${generated_dir}/changelog.gz DESTINATION ${doc_dir})
 install(FILES ${desktop_dir}/copyright DESTINATION ${doc_dir})
+
+# The package carries the window; a build without it installs the same
+# files but the desktop's, and makes no package.
+if(NOT ROWMOVER_BUILD_GUI)
+  return()
+endif()
 
 set(CPACK_PACKAGE_NAME rowmover)
 set(CPACK_PACKAGE_VENDOR "Quenstead")

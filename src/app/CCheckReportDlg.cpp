@@ -1,6 +1,7 @@
 #include "app/CCheckReportDlg.h"
 
-#include "app/CheckReportText.h"
+#include "cli/CheckReportText.h"
+#include "cli/LeftBehindText.h"
 #include "config/CLanguageCatalog.h"
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"
@@ -83,13 +84,15 @@ CCheckReportDlg::~CCheckReportDlg()
 }
 
 void CCheckReportDlg::Start(const SRunSettings& settings, const std::vector<std::string>& tables,
-                            const std::vector<std::string>& unfinished)
+                            const std::vector<std::string>& unfinished,
+                            const std::vector<CTriggerJournal::SEntry>& journal)
 {
     if (m_worker.joinable())
         return;
-    m_worker = std::thread([this, settings, tables, unfinished] {
+    m_worker = std::thread([this, settings, tables, unfinished, journal] {
         SCheckReport report = CheckCopy(settings, tables);
         NoteUnfinishedTables(report, unfinished);
+        report.leftBehind = FindLeftBehind(settings, journal);
         // Only the report crosses to the window's thread, and only while it
         // is there.
         QMetaObject::invokeMethod(
@@ -126,6 +129,17 @@ void CCheckReportDlg::ShowReport(const SCheckReport& report)
             new QTreeWidgetItem(table != nullptr ? table : m_LISReport->invisibleRootItem(), QStringList{text});
         if (line.severity != ECheckSeverity::Fine)
             finding->setIcon(0, QIcon(ListImage(ImageOf(line.severity), imageSize)));
+    }
+    // What interrupted copies left concerns the whole destination: said
+    // before its tables.
+    int first = 0;
+    for (const std::string& text : LeftBehindTexts(report.leftBehind, catalog))
+    {
+        auto* item = new QTreeWidgetItem(QStringList{QString::fromStdString(text)});
+        item->setIcon(0, QIcon(ListImage(EListImage::Warning, imageSize)));
+        // Longer than a narrow screen is wide: the whole text on hover.
+        item->setToolTip(0, item->text(0));
+        m_LISReport->insertTopLevelItem(first++, item);
     }
     m_LISReport->expandAll();
     FitLongestLine();

@@ -28,9 +28,11 @@ class CCheckReportDlg : public QDialog
     ~CCheckReportDlg() override;
 
     // Starts the check of tables with the run's settings.
-    // unfinished: the tables a killed copy into the destination left unfinished.
+    // unfinished: the tables a killed copy into the destination left unfinished;
+    // journal: the trigger journal's entries of the destination.
     void Start(const SRunSettings& settings, const std::vector<std::string>& tables,
-               const std::vector<std::string>& unfinished = {});
+               const std::vector<std::string>& unfinished = {},
+               const std::vector<CTriggerJournal::SEntry>& journal = {});
     // Shows a finished report.
     void ShowReport(const SCheckReport& report);
     // True when the window ended with Copy.

@@ -1,8 +1,10 @@
 #include "app/CDBCopyDlg.h"
 
-#include "app/LeftBehindText.h"
+#include "cli/RunMessageText.h"
+#include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/run/CCopyEngine.h"
+#include "copy/run/RunMessages.h"
 #include "db/SqlText.h"
 #include "ui/Artwork.h"
 #include "ui/CDpiDC.h"
@@ -142,8 +144,6 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_lstOutput->setHeaderLabels({UiText(catalog, ELanguageText::FrmCopy_m_LISOutput)});
     m_btnStop->setText(UiText(catalog, ELanguageText::FrmCopy_m_BTNStop));
     m_acMCopyFailed = catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed);
-    m_acMCopyFailed2 = catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2);
-    m_acMLogsLost = catalog.GetText(ELanguageText::FrmCopy_m_acMLogsLost);
     m_acMCopySuccess = catalog.GetText(ELanguageText::FrmCopy_m_acMCopySuccess);
     m_acMCurrentTable = catalog.GetText(ELanguageText::FrmCopy_m_acMCurrentTable);
     m_acMVerifying = catalog.GetText(ELanguageText::FrmCopy_m_acMVerifying);
@@ -151,10 +151,8 @@ void CDBCopyDlg::Setup(const CCopyJob& job)
     m_acMStopping = catalog.GetText(ELanguageText::FrmCopy_m_acMStopping);
     m_acMAborting = catalog.GetText(ELanguageText::FrmCopy_m_acMAborting);
     m_acMAborted = catalog.GetText(ELanguageText::FrmCopy_m_acMAborted);
-    m_acMUnfinished = catalog.GetText(ELanguageText::FrmCopy_m_acMUnfinished);
     m_acMStopped = catalog.GetText(ELanguageText::FrmCopy_m_acMStopped);
     m_acMTableAborted = catalog.GetText(ELanguageText::FrmCopy_m_acMTableAborted);
-    m_acMNotStarted = catalog.GetText(ELanguageText::FrmCopy_m_acMNotStarted);
     m_acMFinished = catalog.GetText(ELanguageText::FrmCopy_m_acMFinished);
     m_acMFailedTables = catalog.GetText(ELanguageText::FrmCopy_m_acMFailedTables);
     m_sAbortText = UiText(catalog, ELanguageText::FrmCopy_m_BTNAbort);
@@ -401,16 +399,16 @@ void CDBCopyDlg::OnRunEnded()
     UpdateTime();
     m_tEnd = std::chrono::steady_clock::now();
     m_btnStop->setEnabled(false);
-    if (result.stopped)
-        AddResultLine(
-            QString::fromStdString(FormatText(
-                m_acMStopped, std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})),
-            EListImage::Warning);
-    if (result.aborted)
-        AddResultLine(QString::fromStdString(FormatText(m_acMAborted, result.abortedTable)), EListImage::Warning);
-    if (!result.notStartedTables.empty())
-        AddResultLine(QString::fromStdString(FormatText(m_acMNotStarted, Joined(result.notStartedTables, ", "))),
-                      EListImage::Warning);
+    CLanguageCatalog catalog;
+    catalog.Open(m_sLanguageFile.toStdU16String());
+    const std::vector<SRunMessage> messages = RunEndMessages(result, m_pEngine->Settings().dest.database, {});
+    const auto endsRun = [](const SRunMessage& message) {
+        return message.what == ERunMessage::Stopped || message.what == ERunMessage::Aborted ||
+               message.what == ERunMessage::NotStarted;
+    };
+    for (const SRunMessage& message : messages)
+        if (endsRun(message))
+            AddResultLine(QString::fromStdString(RunMessageText(message, catalog)), EListImage::Warning);
     // The state line ends on where the run ended, not on its last table.
     if (result.started)
     {
@@ -419,52 +417,55 @@ void CDBCopyDlg::OnRunEnded()
         ShowState();
         emit stateShown(m_sState);
     }
-    if (!result.unfinishedByKilledRun.empty())
-        AddResultLine(QString::fromStdString(FormatText(m_acMUnfinished, Joined(result.unfinishedByKilledRun, ", "))),
-                      EListImage::Warning);
-    if (!result.lostLogFile.empty())
+    QStringList triggersLeftOff;
+    QString tablesFailed;
+    for (const SRunMessage& message : messages)
     {
-        // The rows arrived, but the record of them did not: said once.
-        const QString lost = QString::fromStdString(FormatText(m_acMLogsLost, result.lostLogFile));
-        AddResultLine(lost, EListImage::Failure);
-        if (!m_bUnattended)
-            CMessageBox::ShowError(this, lost, QString::fromStdU16String(m_acMError));
-    }
-    if (!result.triggersLeftOff.empty())
-    {
-        // Named with what to do, in the list and, for a user at the window, at once.
-        CLanguageCatalog catalog;
-        catalog.Open(m_sLanguageFile.toStdU16String());
-        QStringList texts;
-        for (const std::string& text :
-             TriggersLeftOffTexts(result.triggersLeftOff, m_pEngine->Settings().dest.database, catalog))
+        if (endsRun(message))
+            continue;
+        const QString text = QString::fromStdString(RunMessageText(message, catalog));
+        switch (message.what)
         {
-            AddResultLine(QString::fromStdString(text), EListImage::Failure);
-            texts << QString::fromStdString(text);
+        case ERunMessage::UnfinishedByKilledRun: AddResultLine(text, EListImage::Warning); break;
+        case ERunMessage::LogsLost:
+            // The rows arrived, but the record of them did not: said once.
+            AddResultLine(text, EListImage::Failure);
+            if (!m_bUnattended)
+                CMessageBox::ShowError(this, text, QString::fromStdU16String(m_acMError));
+            break;
+        case ERunMessage::TriggersLeftOff:
+            // Named with what to do, in the list and, for a user at the window, at once.
+            AddResultLine(text, EListImage::Failure);
+            triggersLeftOff << text;
+            break;
+        case ERunMessage::TablesFailed: tablesFailed = text; break;
+        default: break; // told by the main window, or in the failure box below
         }
-        if (!m_bUnattended)
-            CMessageBox::ShowError(this, texts.join(QStringLiteral("\n\n")), QString::fromStdU16String(m_acMError));
     }
+    if (!triggersLeftOff.isEmpty() && !m_bUnattended)
+        CMessageBox::ShowError(this, triggersLeftOff.join(QStringLiteral("\n\n")),
+                               QString::fromStdU16String(m_acMError));
     // An abort or a stop is the user's own doing: the box is for failures.
-    if (result.failedTables > 0 && !m_bUnattended)
-    {
-        QStringList failed;
-        for (const STableOutcome& outcome : result.tables)
-            if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
-                failed << QString::fromStdString(outcome.table);
-        for (const std::string& table : result.committedFromLimbo)
-            if (!failed.contains(QString::fromStdString(table)))
-                failed << QString::fromStdString(table);
-        QString text = QString::fromStdString(FormatText(m_acMCopyFailed2, result.failedTables));
-        if (!failed.isEmpty())
-            text +=
-                QStringLiteral("\n\n") +
-                QString::fromStdString(FormatText(m_acMFailedTables, failed.join(QStringLiteral(", ")).toStdString()));
-        CMessageBox::ShowError(this, text, QString::fromStdU16String(m_acMError));
-    }
+    if (!tablesFailed.isEmpty() && !m_bUnattended)
+        ShowFailedTables(result, tablesFailed);
     hide();
     m_bFinished = true;
     emit finished(result.started && result.allCopied, result.failedTables);
+}
+
+void CDBCopyDlg::ShowFailedTables(const SCopyRunResult& result, QString text)
+{
+    QStringList failed;
+    for (const STableOutcome& outcome : result.tables)
+        if (outcome.status == ETableStatus::Failed || outcome.status == ETableStatus::Skipped)
+            failed << QString::fromStdString(outcome.table);
+    for (const std::string& table : result.committedFromLimbo)
+        if (!failed.contains(QString::fromStdString(table)))
+            failed << QString::fromStdString(table);
+    if (!failed.isEmpty())
+        text += QStringLiteral("\n\n") +
+                QString::fromStdString(FormatText(m_acMFailedTables, failed.join(QStringLiteral(", ")).toStdString()));
+    CMessageBox::ShowError(this, text, QString::fromStdU16String(m_acMError));
 }
 
 long long CDBCopyDlg::ElapsedSeconds() const

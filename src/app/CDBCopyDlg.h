@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ProgressText.h"
+#include "cli/ProgressText.h"
 #include "copy/run/CCopyJob.h"
 #include "copy/run/CCopyRun.h"
 #include "core/CStringGrid.h"
@@ -132,6 +132,8 @@ class CDBCopyDlg : public QWidget
     void OnTableOutcome(int index, const STableOutcome& outcome);
     // The line that ends the run: stopped, aborted, or what it copied.
     QString FinalState(const SCopyRunResult& result) const;
+    // The box that names the tables that failed, under the text that counts them.
+    void ShowFailedTables(const SCopyRunResult& result, QString text);
     void OnProgress(int index, const SRowProgress& progress);
     // The state line: the table's text, and what a stop request changes.
     void ShowState();
@@ -157,8 +159,6 @@ class CDBCopyDlg : public QWidget
     bool m_bUnattended = false;
     QString m_sLanguageFile;
     std::u16string m_acMCopyFailed;
-    std::u16string m_acMCopyFailed2;
-    std::u16string m_acMLogsLost;
     std::u16string m_acMCopySuccess;
     std::u16string m_acMCurrentTable;
     std::u16string m_acMVerifying;
@@ -166,10 +166,8 @@ class CDBCopyDlg : public QWidget
     std::u16string m_acMStopping;
     std::u16string m_acMAborting;
     std::u16string m_acMAborted;
-    std::u16string m_acMUnfinished;
     std::u16string m_acMStopped;
     std::u16string m_acMTableAborted;
-    std::u16string m_acMNotStarted;
     std::u16string m_acMFinished;
     std::u16string m_acMFailedTables;
     QString m_sAbortText;

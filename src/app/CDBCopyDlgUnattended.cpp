@@ -1,10 +1,10 @@
 #include "app/CDBCopyDlgUnattended.h"
 
 #include "app/CDBCopyDlg.h"
-#include "app/CTerminalProgress.h"
-#include "app/CUnattendedRun.h"
-#include "app/InterruptSignals.h"
-#include "app/RunReport.h"
+#include "cli/CTerminalProgress.h"
+#include "cli/CUnattendedRun.h"
+#include "cli/InterruptSignals.h"
+#include "cli/RunReport.h"
 #include "ui/CFontSettings.h"
 
 #include <ostream>

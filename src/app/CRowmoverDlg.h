@@ -4,9 +4,9 @@
 
 #include "app/CRowmoverState.h"
 #include "config/LanguageTexts.h"
+#include "copy/check/CopyCheck.h"
 #include "copy/run/CCopyRun.h"
 #include "copy/safety/CTriggerJournal.h"
-#include "copy/check/CopyCheck.h"
 
 #include <QDialog>
 #include <QKeySequence>
@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+struct SRunMessage;
 class CDBCopyDlg;
 class CFontSettings;
 class QAction;
@@ -202,6 +203,8 @@ class CRowmoverDlg : public QDialog, public CRowmoverState
     // Disables what would touch the engine or end the window while a copy runs.
     void EnableRunCommands(bool enable);
     void OnCopyFinished(bool allCopied, int failedTables);
+    // The messages of a run's end that the main window tells, in boxes.
+    void ShowRunEnd(const std::vector<SRunMessage>& messages);
     // At start: offers to switch on the triggers an interrupted copy left off.
     void OfferLeftoverTriggers();
     // Before a run: switches on the destination's leftover triggers with the

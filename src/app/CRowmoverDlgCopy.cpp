@@ -6,12 +6,14 @@
 #include "app/CCheckReportDlg.h"
 #include "app/CDBCopyDlg.h"
 #include "app/CRunResultsDlg.h"
-#include "app/CheckReportText.h"
-#include "app/LeftBehindText.h"
-#include "app/ProgressText.h"
+#include "cli/CheckReportText.h"
+#include "cli/LeftBehindText.h"
+#include "cli/ProgressText.h"
+#include "cli/RunMessageText.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/run/CCopyEngine.h"
+#include "copy/run/RunMessages.h"
 #include "core/CStringGrid.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
@@ -44,14 +46,6 @@ std::string ListEntries(const std::vector<CTriggerJournal::SEntry>& entries)
     }
     return list;
 }
-
-// A text of the current language with one value put in.
-QString Text(const std::u16string& languageFile, ELanguageText id, const std::string& value)
-{
-    CLanguageCatalog catalog;
-    catalog.Open(languageFile);
-    return QString::fromStdString(FormatText(catalog.GetText(id), value));
-}
 } // namespace
 
 bool CRowmoverDlg::IsCopyRunning() const
@@ -79,7 +73,8 @@ void CRowmoverDlg::OnCheck()
         return;
     CCheckReportDlg report(QString::fromStdU16String(m_sLanguageFile), *m_pFont, this);
     report.Start(m_pCopyEngine->Settings(), ChosenTables(),
-                 m_pCopyEngine->FailedTables().Unfinished(m_pCopyEngine->DestinationKey()));
+                 m_pCopyEngine->FailedTables().Unfinished(m_pCopyEngine->DestinationKey()),
+                 m_pCopyEngine->Journal().Entries(m_pCopyEngine->DestinationKey()));
     if (report.exec() == QDialog::Accepted && report.CopyChosen())
     {
         // The question names what the check found, and the run takes its row counts.
@@ -234,37 +229,40 @@ void CRowmoverDlg::OnCopyFinished(bool allCopied, int failedTables)
         run->sqlLog = m_sLastSqlLog;
         run->textLog = m_sLastTxtLog;
     }
-    if (!result.started && !result.heldBy.empty() && !m_bSilent)
-        CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMDestHeld, result.heldBy),
-                               m_aMError);
-    if (!result.started && !result.journalUnwritable.empty() && !m_bSilent)
-        CMessageBox::ShowError(
-            this, Text(m_sLanguageFile, ELanguageText::FrmMain_m_aMJournalUnwritable, result.journalUnwritable),
-            m_aMError);
-    for (const std::string& table : result.committedFromLimbo)
-    {
-        if (!m_bSilent)
-            CMessageBox::ShowError(this, Text(m_sLanguageFile, ELanguageText::FrmCopy_m_acMCommittedFromLimbo, table),
-                                   m_aMError);
-    }
-    // After a failed table the copy made before the run is the way back.
-    if (result.started && !allCopied)
-    {
-        const std::string kept = m_pCopyEngine->Preparation().KeepDestinationCopy();
-        if (run != nullptr)
-            run->keptCopy = kept;
-        // Where the way back is: news for the user, not a failure of its own.
-        if (!kept.empty() && !m_bSilent)
-            CMessageBox::ShowInfo(this, Text(m_sLanguageFile, ELanguageText::FrmCopy_m_acMDestKept, kept),
-                                  QString::fromLatin1(kCaption));
-    }
+    // The progress window has told how the run went; what is left to say
+    // here is why it did not start, what it committed before it began, and
+    // where the way back is.
+    const SRunEnd end = EndRun(*m_pCopyEngine, result);
+    if (run != nullptr)
+        run->keptCopy = end.keptCopy;
+    if (!m_bSilent)
+        ShowRunEnd(end.messages);
     if (result.started)
-        WriteRunSummary(*m_pCopyEngine, result, run != nullptr ? run->keptCopy : std::string());
+        WriteRunSummary(*m_pCopyEngine, result, end.keptCopy);
     ShowLastRun();
     // The list shows the destination's generator values as the run left them.
     if (result.started && !m_bSilent)
         RefreshTableList();
     emit copyFinished(allCopied, failedTables);
+}
+
+void CRowmoverDlg::ShowRunEnd(const std::vector<SRunMessage>& messages)
+{
+    CLanguageCatalog catalog;
+    catalog.Open(m_sLanguageFile);
+    // The failures first; the kept copy is news, not a failure of its own.
+    for (const SRunMessage& message : messages)
+    {
+        if (message.what == ERunMessage::DestinationHeld || message.what == ERunMessage::JournalUnwritable ||
+            message.what == ERunMessage::CommittedFromLimbo)
+            CMessageBox::ShowError(this, QString::fromStdString(RunMessageText(message, catalog)), m_aMError);
+    }
+    for (const SRunMessage& message : messages)
+    {
+        if (message.what == ERunMessage::DestinationCopyKept)
+            CMessageBox::ShowInfo(this, QString::fromStdString(RunMessageText(message, catalog)),
+                                  QString::fromLatin1(kCaption));
+    }
 }
 
 void CRowmoverDlg::OnInterrupt(int count)

@@ -2,7 +2,7 @@
 // the attach checks with their marks, and the table list they fill.
 #include "app/CRowmoverDlg.h"
 
-#include "app/WayBackText.h"
+#include "cli/WayBackText.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
 #include "copy/run/CCopyEngine.h"

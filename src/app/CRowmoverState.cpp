@@ -1,8 +1,8 @@
 #include "app/CRowmoverState.h"
 
-#include "app/CStartupFolders.h"
-#include "app/CUnattendedRun.h"
-#include "app/EmbeddedFallback.h"
+#include "cli/CStartupFolders.h"
+#include "cli/CUnattendedRun.h"
+#include "cli/EmbeddedFallback.h"
 #include "copy/run/CCopyEngine.h"
 #include "core/PathHelpers.h"
 #include "core/TextEncoding.h"

@@ -1,6 +1,6 @@
 #include "app/DatabaseCheck.h"
 
-#include "app/EmbeddedFallback.h"
+#include "cli/EmbeddedFallback.h"
 #include "core/TextEncoding.h"
 #include "db/CFbConnection.h"
 #include "db/SchemaQueries.h"

@@ -3,9 +3,9 @@
 #include "app/CDBCopyDlgUnattended.h"
 #include "app/CRowmoverApp.h"
 #include "app/CRowmoverDlg.h"
-#include "app/CStartupFolders.h"
-#include "app/CUnattendedRun.h"
-#include "app/InterruptSignals.h"
+#include "cli/CStartupFolders.h"
+#include "cli/CUnattendedRun.h"
+#include "cli/InterruptSignals.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -14,11 +14,6 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-bool WindowsAvailable()
-{
-    return true;
-}
 
 int RunWindow(int argc, char** argv)
 {

@@ -2,8 +2,6 @@
 
 // The window side of the program.
 
-// True when this build carries the main window.
-bool WindowsAvailable();
 // Runs the main window until it is closed; gives the exit code.
 int RunWindow(int argc, char** argv);
 // Runs an unattended copy with the progress window shown.

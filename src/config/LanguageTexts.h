@@ -54,6 +54,8 @@
     X(FrmCheck_m_aMIdentities, "FrmCheck.m_aMIdentities", "Identities restart after the copied keys: %s", "s") \
     X(FrmCheck_m_aMSourceEmpty, "FrmCheck.m_aMSourceEmpty", "The source table is empty: the destination keeps its rows", "") \
     X(FrmCheck_m_aMUnfinished, "FrmCheck.m_aMUnfinished", "A copy into this database ended before it finished this table: it may hold other rows than the source until it is copied again (--retry-failed copies it)", "") \
+    X(FrmCheck_m_aMTriggersLeftOff, "FrmCheck.m_aMTriggersLeftOff", "The triggers of table %s were left inactive by an interrupted copy (%s); the next copy switches them on again.", "ss") \
+    X(FrmCheck_m_aMRowsInLimbo, "FrmCheck.m_aMRowsInLimbo", "Rows of an interrupted copy of table %s wait in prepared transactions; the next copy into this database decides them.", "s") \
     X(FrmCheck_m_aMSomeValues, "FrmCheck.m_aMSomeValues", "some", "") \
     X(FrmCheck_m_aMChecking, "FrmCheck.m_aMChecking", "Checking the tables...", "") \
     X(FrmCopy_Caption, "FrmCopy.Caption", "Database copy process", "") \

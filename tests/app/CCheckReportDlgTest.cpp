@@ -6,6 +6,7 @@
 #include "app/CCheckReportDlg.h"
 #include "app/CDBCopyDlg.h"
 #include "support/CTempDatabase.h"
+#include "support/LimboRows.h"
 #include "ui/CFontSettings.h"
 #include "ui/CMessageBox.h"
 
@@ -75,6 +76,79 @@ class CCheckReportDlgTest : public QObject
                                      "    NOTE: 1 values are longer than VARCHAR(5); those rows fail"}));
         QCOMPARE(dest.Scalar("SELECT NOTE FROM ORDERS"), std::string("old"));
         QVERIFY(dialog->CopyDialog() == nullptr);
+    }
+
+    void TheCheckNamesTriggersLeftOffAndRowsInLimboBeforeTheTables()
+    {
+        CTempDatabase source(kSource);
+        CTempDatabase dest(kDest);
+        // A copy of an older version died with CUSTOMER's triggers off (its
+        // journal line names no process)...
+        QDir().mkpath(m_folders->DataFolder());
+        WriteFile(m_folders->DataFolder() + "TriggerJournal.txt",
+                  QByteArray::fromStdString(dest.Name()) + "\tCUSTOMER\tCUSTOMER_BI\n");
+        // ...and a writer of a process that is gone prepared rows of ORDERS.
+        QVERIFY(LeaveRowsInLimbo(dest.Name(), "ORDERS", "INSERT INTO ORDERS VALUES (2, 'new')"));
+
+        // The window offers to switch the triggers on; not now.
+        CMessageBox::SetNextAnswer(QMessageBox::No);
+        auto dialog = m_folders->Start();
+        dialog->m_sSourceDb = Wide(source.Name());
+        dialog->m_sDestDb = Wide(dest.Name());
+        QStringList shown;
+        const auto answered = OnNextModal("CCheckReportDlg", [&](QWidget* report) {
+            auto* list = Child<QTreeWidget>(report, "m_LISReport");
+            QTRY_VERIFY_WITH_TIMEOUT(list->topLevelItemCount() == 4, 60000);
+            shown = Lines(list);
+            QTest::mouseClick(Child<QPushButton>(report, "m_BTNClose"), Qt::LeftButton);
+        });
+        Child<QAction>(dialog.get(), "ID_MEN_CHECK")->trigger();
+        QVERIFY(*answered);
+        QVERIFY2(shown.size() >= 2, qPrintable(shown.join('\n')));
+        QCOMPARE(shown.mid(0, 2),
+                 QStringList({"The triggers of table CUSTOMER were left inactive by an interrupted copy (CUSTOMER_BI); "
+                              "the next copy switches them on again.",
+                              "Rows of an interrupted copy of table ORDERS wait in prepared transactions; the next "
+                              "copy into this database decides them."}));
+        // The check wrote nothing: the journal and the prepared rows are as they were.
+        QVERIFY(QFile::exists(m_folders->DataFolder() + "TriggerJournal.txt"));
+    }
+
+    void LeftBehindIsSaidInEitherLanguage()
+    {
+        QWidget owner;
+        CFontSettings font(&owner);
+        SCheckReport data;
+        data.checked = true;
+        data.leftBehind.triggersLeftOff = {{"db.fdb", "T", {"T_BI", "T_BU"}, "", ""}};
+        data.leftBehind.rowsInLimbo = {"U"};
+        data.tables = {{"T", ECheckSeverity::Fine, 1, 0.2, {}}};
+        const struct
+        {
+            QString languageFile;
+            QStringList lines;
+        } cases[] = {
+            {QString(),
+             {"The triggers of table T were left inactive by an interrupted copy (T_BI, T_BU); the next copy "
+              "switches them on again.",
+              "Rows of an interrupted copy of table U wait in prepared transactions; the next copy into this "
+              "database decides them.",
+              "T: fine, 1 rows, about 1 s"}},
+            {QStringLiteral(ROWMOVER_RESOURCE_DIR "German.lng"),
+             {"Die Trigger der Tabelle T wurden von einem unterbrochenen Kopiervorgang inaktiv gelassen (T_BI, "
+              "T_BU); der n\u00e4chste Kopiervorgang schaltet sie wieder ein.",
+              "Zeilen eines unterbrochenen Kopiervorgangs der Tabelle U warten in vorbereiteten Transaktionen; der "
+              "n\u00e4chste Kopiervorgang in diese Datenbank entscheidet \u00fcber sie.",
+              "T: in Ordnung, 1 Zeilen, etwa 1 s"}},
+        };
+        for (const auto& c : cases)
+        {
+            CCheckReportDlg report(c.languageFile, font);
+            report.ShowReport(data);
+            auto* list = Child<QTreeWidget>(&report, "m_LISReport");
+            QCOMPARE(Lines(list), c.lines);
+            QVERIFY(!list->topLevelItem(0)->icon(0).isNull());
+        }
     }
 
     void CopyInTheReportCopiesTheSameTables()

@@ -2,7 +2,7 @@
 // databases, with a program folder of its own and captured output.
 #include "app/CDBCopyDlgUnattended.h"
 #include "app/CDBCopyDlg.h"
-#include "app/CUnattendedRun.h"
+#include "cli/CUnattendedRun.h"
 
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"

@@ -5,7 +5,7 @@
 #include "MainWindowTestSupport.h"
 #include "ModalAnswer.h"
 
-#include "app/EmbeddedFallback.h"
+#include "cli/EmbeddedFallback.h"
 #include "sqleditor/CDBSelectDlg.h"
 #include "support/CTempDatabase.h"
 #include "ui/CDisplayTextDlg.h"

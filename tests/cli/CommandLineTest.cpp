@@ -40,7 +40,22 @@ TEST(CommandLine, NoDisplayForTheWindowIsExplained)
     CInstalledProgram program;
     const SRunResult result = program.Run({});
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_TRUE(Contains(result.err, "display")) << result.err;
+    // A build without the window says so whether or not a display is there.
+    EXPECT_TRUE(Contains(result.err, ROWMOVER_WITH_WINDOW ? "display" : "built without the window")) << result.err;
+}
+
+TEST(CommandLine, AProgramWithoutTheWindowSaysSoEvenWithADisplay)
+{
+    if (ROWMOVER_WITH_WINDOW)
+        GTEST_SKIP() << "this build has the window";
+    CInstalledProgram program;
+    SLaunch launch;
+    launch.environment = {{"QT_QPA_PLATFORM", "offscreen"}};
+    const SRunResult result = program.Run({}, launch);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(Contains(result.err, "rowmover: this program was built without the window.")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "--check or --compare")) << result.err;
+    EXPECT_EQ(result.out, "");
 }
 
 TEST(CommandLine, UnattendedCopyReportsEveryTableAndAFailure)

@@ -52,6 +52,16 @@ const SScreenshotRegistration kCheckReport("CCheckReportDlg", [](SScreenshotCont
     dialog->ShowReport(SampleCheckReport());
     return std::unique_ptr<QWidget>(std::move(dialog));
 });
+
+// The same check after a copy that died: triggers off, rows in limbo.
+const SScreenshotRegistration kCheckReportLeftBehind("CCheckReportDlgLeftBehind", [](SScreenshotContext& context) {
+    auto dialog = std::make_unique<CCheckReportDlg>(context.sLanguageFile, *context.pFont);
+    SCheckReport report = SampleCheckReport();
+    report.leftBehind.triggersLeftOff = {{"shop.fdb", "CUSTOMER", {"CUSTOMER_BI"}, "", ""}};
+    report.leftBehind.rowsInLimbo = {"ORDERS"};
+    dialog->ShowReport(report);
+    return std::unique_ptr<QWidget>(std::move(dialog));
+});
 } // namespace
 
 namespace
@@ -93,11 +103,11 @@ SCopyRunResult SampleRunResult()
 }
 
 const SScreenshotRegistration kRunResults("CRunResultsDlg", [](SScreenshotContext& context) {
-    const QString summary =
-        QString::fromStdU16String(context.sLanguageFile.isEmpty() ? u"Last run: 2 table(s) copied, 1 failed, "
-                                                                    u"2,001,200 rows, 00:08:32, aborted by the user"
-                                                                  : u"Letzter Lauf: 2 Tabelle(n) kopiert, 1 "
-                                                                    u"fehlgeschlagen, 2.001.200 Zeilen, 00:08:32, vom Benutzer abgebrochen");
+    const QString summary = QString::fromStdU16String(
+        context.sLanguageFile.isEmpty() ? u"Last run: 2 table(s) copied, 1 failed, "
+                                          u"2,001,200 rows, 00:08:32, aborted by the user"
+                                        : u"Letzter Lauf: 2 Tabelle(n) kopiert, 1 "
+                                          u"fehlgeschlagen, 2.001.200 Zeilen, 00:08:32, vom Benutzer abgebrochen");
     CRunResultsDlg::SFiles files;
     files.keptCopy = "/home/anne/shop/DB_copy_20261209/20261209031500_destination_before.fdb";
     return std::unique_ptr<QWidget>(std::make_unique<CRunResultsDlg>(context.sLanguageFile, *context.pFont, summary,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "copy/check/LeftBehind.h"
 #include "copy/run/RunSettings.h"
 
 #include <string>
@@ -81,6 +82,8 @@ struct SCheckReport
     bool checked = false;
     std::string error;
     std::vector<STableCheck> tables;
+    // What interrupted copies left in the destination (FindLeftBehind).
+    SLeftBehind leftBehind;
 
     int Count(ECheckSeverity severity) const;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "copy/run/CCopyRun.h"
 #include "copy/check/CopyCheck.h"
+#include "copy/run/CCopyRun.h"
 #include "copy/verify/CopyCompare.h"
 
 #include <chrono>

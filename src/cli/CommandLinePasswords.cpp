@@ -1,4 +1,4 @@
-#include "app/CommandLinePasswords.h"
+#include "cli/CommandLinePasswords.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/CheckReportText.h"
+#include "cli/CheckReportText.h"
 
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"

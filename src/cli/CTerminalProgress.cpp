@@ -1,4 +1,4 @@
-#include "app/CTerminalProgress.h"
+#include "cli/CTerminalProgress.h"
 
 #include <ostream>
 #include <sys/ioctl.h>

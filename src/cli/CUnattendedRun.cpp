@@ -1,28 +1,27 @@
-#include "app/CUnattendedRun.h"
+#include "cli/CUnattendedRun.h"
 
-#include "app/CStartupFolders.h"
-#include "app/CTerminalProgress.h"
-#include "app/CheckReportText.h"
-#include "app/CommandLine.h"
-#include "app/CommandLinePasswords.h"
-#include "app/InterruptSignals.h"
-#include "app/LeftBehindText.h"
-#include "app/ProgressText.h"
-#include "app/RunReport.h"
-#include "app/WayBackText.h"
+#include "cli/CStartupFolders.h"
+#include "cli/CTerminalProgress.h"
+#include "cli/CheckReportText.h"
+#include "cli/CommandLine.h"
+#include "cli/CommandLinePasswords.h"
+#include "cli/InterruptSignals.h"
+#include "cli/LeftBehindText.h"
+#include "cli/ProgressText.h"
+#include "cli/RunMessageText.h"
+#include "cli/RunReport.h"
+#include "cli/WayBackText.h"
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
-#include "copy/plan/CTableList.h"
-#include "copy/safety/CTriggerJournal.h"
 #include "copy/check/CopyCheck.h"
-#include "copy/verify/CopyCompare.h"
-#include "copy/prepare/DatabaseCopy.h"
-#include "copy/write/PreparedCommits.h"
+#include "copy/plan/CTableList.h"
 #include "copy/read/SourceSelect.h"
+#include "copy/safety/CTriggerJournal.h"
+#include "copy/prepare/DatabaseCopy.h"
+#include "copy/verify/CopyCompare.h"
 #include "core/FileHelpers.h"
 #include "core/TextEncoding.h"
 #include "db/CFbConnection.h"
-#include "db/PreparedTransactions.h"
 #include "db/SqlText.h"
 
 #include <algorithm>
@@ -157,31 +156,6 @@ void RestoreLeftoverTriggers(CCopyEngine& engine, std::ostream& err)
             << " were left inactive by an interrupted copy and could not be switched on again." << std::endl;
 }
 
-namespace
-{
-// The tables whose rows an interrupted copy left in prepared transactions
-// of the destination, whichever program left them.
-std::vector<std::string> TablesWithPreparedRows(CCopyEngine& engine)
-{
-    std::vector<std::string> tables;
-    CFbConnection dest(engine.Settings().attempts);
-    std::vector<SPreparedTransaction> prepared;
-    std::string error;
-    if (!dest.Connect(engine.Settings().dest.user, engine.Settings().dest.password, engine.Settings().dest.database) ||
-        !ReadPreparedTransactions(dest, prepared, error))
-        return tables;
-    for (const SPreparedTransaction& transaction : prepared)
-    {
-        SPreparedMark mark;
-        if (ParsePreparedMark(transaction.description, mark) &&
-            std::find(tables.begin(), tables.end(), mark.table) == tables.end())
-            tables.push_back(mark.table);
-    }
-    dest.Disconnect();
-    return tables;
-}
-} // namespace
-
 void RequestUnattendedStop()
 {
     g_stopRequested.store(true);
@@ -305,24 +279,10 @@ bool PrepareUnattendedRun(const std::vector<std::string>& arguments, const std::
     std::vector<std::string> chosen;
     if (!ChooseRunTables(run, options, rows, err, chosen))
         return false;
+    // The check writes nothing; what interrupted copies left behind is part
+    // of its report.
     if (!forCheck)
         RestoreLeftoverTriggers(engine, err);
-    else
-    {
-        // The check writes nothing, but triggers that an interrupted copy
-        // left off are part of what the destination is now.
-        for (const CTriggerJournal::SEntry& entry : engine.Journal().Entries(engine.DestinationKey()))
-        {
-            if (entry.owner.empty() || !CTriggerJournal::IsAlive(entry.owner))
-                err << "The triggers of table " << entry.table << " were left inactive by an interrupted copy ("
-                    << Joined(entry.triggers, ", ") << "); the next copy switches them on again." << std::endl;
-        }
-        // So are rows in limbo: every reader of their table fails until
-        // they are decided.
-        for (const std::string& table : TablesWithPreparedRows(engine))
-            err << "Rows of an interrupted copy of table " << table
-                << " wait in prepared transactions; the next copy into this database decides them." << std::endl;
-    }
     // The logs' room is counted with the rest, before anything is written.
     if (!forCheck)
         engine.Preparation().PlanLogs(chosen, settings.m_bDoLogs ? ELogging::On : ELogging::Off);
@@ -360,15 +320,14 @@ std::string UnattendedResultLine(SUnattendedRun& run, const std::string& table, 
 
 int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::ostream& out, std::ostream& err)
 {
+    const auto tell = [&](const std::vector<SRunMessage>& messages) {
+        for (const SRunMessage& message : messages)
+            err << RunMessageText(message, run.catalog) << std::endl;
+    };
     // A run that another copy held the destination against never starts.
     if (!result.started)
     {
-        if (!result.heldBy.empty())
-            err << FormatText(run.catalog.GetText(ELanguageText::FrmMain_m_aMDestHeld), result.heldBy) << std::endl;
-        if (!result.journalUnwritable.empty())
-            err << FormatText(run.catalog.GetText(ELanguageText::FrmMain_m_aMJournalUnwritable),
-                              result.journalUnwritable)
-                << std::endl;
+        tell(RunEndMessages(result, run.engine.Settings().dest.database, {}));
         return ExitNotStarted;
     }
     const std::string& log = run.engine.Settings().files.runLog;
@@ -385,47 +344,13 @@ int FinishUnattendedRun(SUnattendedRun& run, const SCopyRunResult& result, std::
     if (run.settings.m_bDoLogs)
         out << "Run log: " << named(log) << "\nSQL log: " << named(sql) << "\nData text log: " << named(text) << "\n"
             << DiskUseText(run.engine, run.catalog) << std::endl;
-    if (result.stopped)
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMStopped),
-                          std::vector<std::string>{result.stoppedAfter, std::to_string(result.notStarted)})
-            << std::endl;
-    if (result.aborted)
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMAborted), result.abortedTable) << std::endl;
-    if (!result.notStartedTables.empty())
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMNotStarted),
-                          Joined(result.notStartedTables, ", "))
-            << std::endl;
-    if (!result.unfinishedByKilledRun.empty())
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMUnfinished),
-                          Joined(result.unfinishedByKilledRun, ", "))
-            << std::endl;
-    std::string kept;
-    if (!result.allCopied)
-    {
-        // An abort alone is no failure to report.
-        if (result.failedTables > 0)
-            err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCopyFailed2), result.failedTables)
-                << std::endl;
-        // After a failed table the copy made before the run is the way back.
-        kept = run.engine.Preparation().KeepDestinationCopy();
-        if (!kept.empty())
-            err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMDestKept), kept) << std::endl;
-    }
-    WriteRunSummary(run.engine, result, kept);
-    // Missing logs are a failure of the run even when every table arrived: a
-    // caller that relies on them must not be told that all went well.
-    if (!result.lostLogFile.empty())
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMLogsLost), result.lostLogFile) << std::endl;
-    for (const std::string& table : result.committedFromLimbo)
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMCommittedFromLimbo), table) << std::endl;
-    for (const std::string& text :
-         TriggersLeftOffTexts(result.triggersLeftOff, run.engine.Settings().dest.database, run.catalog))
-        err << text << std::endl;
-    if (!result.failedTablesNotRecorded.empty())
-        err << FormatText(run.catalog.GetText(ELanguageText::FrmCopy_m_acMNotRecorded), result.failedTablesNotRecorded)
-            << std::endl;
+    const SRunEnd end = EndRun(run.engine, result);
+    tell(end.messages);
+    WriteRunSummary(run.engine, result, end.keptCopy);
     // An abort ends the run short of its tables, whatever it left behind.
     // So are triggers left off: the destination does not work as before.
+    // Missing logs are a failure of the run even when every table arrived: a
+    // caller that relies on them must not be told that all went well.
     return result.allCopied && !result.stopped && !result.aborted && result.lostLogFile.empty() &&
                    result.triggersLeftOff.empty()
                ? ExitAllCopied
@@ -556,6 +481,10 @@ int RunCheck(const std::vector<std::string>& arguments, const std::string& progr
     return RunReadOnly(arguments, programFile, "check", out, err, [](SUnattendedRun& run, CRunReport& report) {
         SCheckReport check = CheckCopy(run.engine.Settings(), TableNames(run));
         NoteUnfinishedTables(check, run.engine.FailedTables().Unfinished(run.engine.DestinationKey()));
+        check.leftBehind =
+            FindLeftBehind(run.engine.Settings(), run.engine.Journal().Entries(run.engine.DestinationKey()));
+        for (const std::string& text : LeftBehindTexts(check.leftBehind, run.catalog))
+            report.Messages() << text << std::endl;
         report.Lines() << CheckReportText(check, run.catalog) << std::flush;
         report.TakeCheck(check, run.catalog);
         if (!check.checked)

@@ -1,4 +1,4 @@
-#include "app/CStartupFolders.h"
+#include "cli/CStartupFolders.h"
 
 #include "config/CProfileFile.h"
 #include "core/FileHelpers.h"

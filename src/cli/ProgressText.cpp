@@ -1,4 +1,4 @@
-#include "app/ProgressText.h"
+#include "cli/ProgressText.h"
 
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"

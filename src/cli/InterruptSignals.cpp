@@ -1,4 +1,4 @@
-#include "app/InterruptSignals.h"
+#include "cli/InterruptSignals.h"
 
 #include <csignal>
 #include <pthread.h>

@@ -1,6 +1,6 @@
-#include "app/CommandLine.h"
+#include "cli/CommandLine.h"
 
-#include "app/CStartupFolders.h"
+#include "cli/CStartupFolders.h"
 
 #include <cstdlib>
 #include <ibase.h>

@@ -1,4 +1,4 @@
-#include "app/EmbeddedFallback.h"
+#include "cli/EmbeddedFallback.h"
 
 #include "core/FileHelpers.h"
 #include "core/PathHelpers.h"

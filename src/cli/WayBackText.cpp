@@ -1,4 +1,4 @@
-#include "app/WayBackText.h"
+#include "cli/WayBackText.h"
 
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
