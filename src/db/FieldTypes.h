@@ -14,7 +14,13 @@ enum EFieldType : int
     FieldChar = 14,
     FieldBigint = 16,
     FieldBoolean = 23,
+    // Types of newer servers, which this client can only name.
+    FieldDecfloat16 = 24,
+    FieldDecfloat34 = 25,
+    FieldInt128 = 26,
     FieldDouble = 27,
+    FieldTimeTz = 28,
+    FieldTimestampTz = 29,
     FieldTimestamp = 35,
     FieldVarchar = 37,
     FieldCstring = 40,

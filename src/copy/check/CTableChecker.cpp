@@ -4,6 +4,7 @@
 
 #include "copy/write/SharedGenerators.h"
 #include "db/CFbCursor.h"
+#include "db/FieldTypes.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 #include "db/ValueFormat.h"
@@ -229,8 +230,8 @@ void CTableChecker::CheckCharacterSets(STableCheck& check, const std::string& so
                                         dest.characterSetId != 3 && dest.dimensions == 0
                                     ? DestCharacterSet(dest.characterSetId)
                                     : std::string(dest.characterSetId == 4 ? "UTF8" : "");
-    if (!destSet.empty() && dest.fieldType != 261 && from.dimensions == 0 &&
-        ((from.characterSetId == 1 && IsText(from) && from.fieldType != 261) ||
+    if (!destSet.empty() && dest.fieldType != FieldBlob && from.dimensions == 0 &&
+        ((from.characterSetId == 1 && IsText(from) && from.fieldType != FieldBlob) ||
          (column.legacyText && legacyTextKnown && destSet != "UTF8")))
     {
         std::vector<std::string> steps{"TYPE OF COLUMN " + SqlIdentifier(sourceTable) + "." + SqlIdentifier(from.name)};

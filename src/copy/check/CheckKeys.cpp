@@ -3,6 +3,7 @@
 #include "copy/check/CTableChecker.h"
 
 #include "db/CFbCursor.h"
+#include "db/FieldTypes.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 #include "db/ValueFormat.h"
@@ -143,7 +144,7 @@ std::string CTableChecker::ComparedAsInDestination(const std::string& table, con
     // Text meets as the destination's collation compares it: 'a' and 'A'
     // are one key under UNICODE_CI. A default collation compares as the
     // source does already.
-    if (!IsText(dest) || dest.fieldType == 261 || dest.characterSetId < 0)
+    if (!IsText(dest) || dest.fieldType == FieldBlob || dest.characterSetId < 0)
         return source;
     CStringGrid names;
     int failure = 0;

@@ -3,6 +3,7 @@
 #include "copy/check/CTableChecker.h"
 
 #include "db/CFbCursor.h"
+#include "db/FieldTypes.h"
 #include "db/SchemaQueries.h"
 #include "db/SqlText.h"
 #include "db/ValueFormat.h"
@@ -78,15 +79,15 @@ void CTableChecker::CheckApproximateNumbers(STableCheck& check, const std::strin
     const std::string present = SqlIdentifier(source.name) + " IS NOT NULL";
     long long rows = 0;
     EKind kind = EKind::BeyondPrecision;
-    if (source.fieldType == 27 && dest.fieldType == 10)
+    if (source.fieldType == FieldDouble && dest.fieldType == FieldFloat)
         rows = CountChangedValues(sourceTable, source.name, {own, "FLOAT"}, 0, present);
-    else if (IsFloat(source) && IsText(dest) && dest.fieldType != 261)
+    else if (IsFloat(source) && IsText(dest) && dest.fieldType != FieldBlob)
     {
         kind = EKind::Rounded;
-        const char* back = source.fieldType == 10 ? "FLOAT" : "DOUBLE PRECISION";
+        const char* back = source.fieldType == FieldFloat ? "FLOAT" : "DOUBLE PRECISION";
         rows = CountChangedValues(sourceTable, source.name, {own, TextType(dest), back}, 0, present);
     }
-    else if (IsText(source) && source.fieldType != 261 && IsFloat(dest))
+    else if (IsText(source) && source.fieldType != FieldBlob && IsFloat(dest))
     {
         const std::string number = "TRIM(" + SqlIdentifier(source.name) + ") SIMILAR TO " + NumberPattern;
         // Beyond a double's range (1e-400 as well as 1e400) the server
@@ -94,7 +95,7 @@ void CTableChecker::CheckApproximateNumbers(STableCheck& check, const std::strin
         const long long refused = CountRefusedValues(sourceTable, source.name, {own, "DOUBLE PRECISION"}, number);
         if (refused != 0)
             Add(check, EKind::OutOfRange, ECheckSeverity::Fails, dest.name, refused, TypeText(dest));
-        if (dest.fieldType == 10)
+        if (dest.fieldType == FieldFloat)
             rows = CountChangedValues(sourceTable, source.name, {own, "DOUBLE PRECISION", "FLOAT"}, 1, number);
     }
     if (rows != 0)

@@ -1,6 +1,7 @@
 #include "copy/check/ColumnCounts.h"
 
 #include "copy/plan/TablePlan.h"
+#include "db/FieldTypes.h"
 #include "db/SqlText.h"
 #include "db/ValueFormat.h"
 
@@ -12,30 +13,29 @@ namespace Checking
 {
 bool IsText(const SColumnInfo& column)
 {
-    return column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40 ||
-           (column.fieldType == 261 && column.blobSubType == 1);
+    return IsTextType(column.fieldType, column.blobSubType);
 }
 
 bool IsExactNumber(const SColumnInfo& column)
 {
-    return column.fieldType == 7 || column.fieldType == 8 || column.fieldType == 16;
+    return column.fieldType == FieldSmallint || column.fieldType == FieldInteger || column.fieldType == FieldBigint;
 }
 
 bool IsFloat(const SColumnInfo& column)
 {
-    return column.fieldType == 10 || column.fieldType == 27 || column.fieldType == 11;
+    return column.fieldType == FieldFloat || column.fieldType == FieldDouble || column.fieldType == FieldDFloat;
 }
 
 std::string TextType(const SColumnInfo& column)
 {
-    return column.fieldType == 261 ? "BLOB SUB_TYPE TEXT"
-                                   : "VARCHAR(" + std::to_string(std::max(1, column.length)) + ")";
+    return column.fieldType == FieldBlob ? "BLOB SUB_TYPE TEXT"
+                                         : "VARCHAR(" + std::to_string(std::max(1, column.length)) + ")";
 }
 
 std::string TypeText(const SColumnInfo& column)
 {
-    if (column.fieldType == 14 || column.fieldType == 37)
-        return std::string(column.fieldType == 14 ? "CHAR(" : "VARCHAR(") + std::to_string(column.length) + ")";
+    if (column.fieldType == FieldChar || column.fieldType == FieldVarchar)
+        return std::string(column.fieldType == FieldChar ? "CHAR(" : "VARCHAR(") + std::to_string(column.length) + ")";
     if (IsExactNumber(column) && column.scale < 0)
         return "NUMERIC(" + std::to_string(column.precision) + "," + std::to_string(-column.scale) + ")";
     return FieldTypeName(column);
@@ -43,8 +43,8 @@ std::string TypeText(const SColumnInfo& column)
 
 std::string ConvertedForKey(const std::string& value, const SColumnInfo& source, const SColumnInfo& dest)
 {
-    const bool stored =
-        IsExactNumber(dest) || IsFloat(dest) || dest.fieldType == 12 || dest.fieldType == 13 || dest.fieldType == 35;
+    const bool stored = IsExactNumber(dest) || IsFloat(dest) || dest.fieldType == FieldDate ||
+                        dest.fieldType == FieldTime || dest.fieldType == FieldTimestamp;
     if (!stored || dest.dimensions > 0 || (source.fieldType == dest.fieldType && source.scale == dest.scale))
         return value;
     return "CAST(" + value + " AS " + TypeText(dest) + ")";
@@ -54,18 +54,18 @@ EValueKind ValueKind(const SColumnInfo& column)
 {
     if (column.dimensions > 0)
         return EValueKind::Other;
-    if (column.fieldType == 14 || column.fieldType == 37 || column.fieldType == 40)
+    if (column.fieldType == FieldChar || column.fieldType == FieldVarchar || column.fieldType == FieldCstring)
         return EValueKind::Text;
     if (IsExactNumber(column) || IsFloat(column))
         return EValueKind::Number;
-    if (column.fieldType == 261 && column.blobSubType == 1)
+    if (column.fieldType == FieldBlob && column.blobSubType == BlobSubTypeText)
         return EValueKind::TextBlob;
     switch (column.fieldType)
     {
-    case 23: return EValueKind::Boolean;
-    case 12: return EValueKind::Date;
-    case 13: return EValueKind::Time;
-    case 35: return EValueKind::Timestamp;
+    case FieldBoolean: return EValueKind::Boolean;
+    case FieldDate: return EValueKind::Date;
+    case FieldTime: return EValueKind::Time;
+    case FieldTimestamp: return EValueKind::Timestamp;
     default: return EValueKind::Other;
     }
 }
@@ -101,13 +101,17 @@ using namespace Checking;
 // precision it declares; the smallest is one unit further from zero.
 double StorageMaximum(const SColumnInfo& column)
 {
-    const double units = column.fieldType == 7 ? 32767.0 : column.fieldType == 8 ? 2147483647.0 : 9223372036854775807.0;
+    const double units = column.fieldType == FieldSmallint  ? 32767.0
+                         : column.fieldType == FieldInteger ? 2147483647.0
+                                                            : 9223372036854775807.0;
     return units / std::pow(10.0, -column.scale);
 }
 
 double StorageMinimum(const SColumnInfo& column)
 {
-    const double units = column.fieldType == 7 ? 32768.0 : column.fieldType == 8 ? 2147483648.0 : 9223372036854775808.0;
+    const double units = column.fieldType == FieldSmallint  ? 32768.0
+                         : column.fieldType == FieldInteger ? 2147483648.0
+                                                            : 9223372036854775808.0;
     return -units / std::pow(10.0, -column.scale);
 }
 
@@ -146,7 +150,8 @@ void CountTooLong(CColumnCounts& counts)
 {
     const SColumnInfo& source = counts.source;
     const SColumnInfo& dest = counts.dest;
-    if ((dest.fieldType != 14 && dest.fieldType != 37) || dest.dimensions != 0 || source.dimensions != 0)
+    if ((dest.fieldType != FieldChar && dest.fieldType != FieldVarchar) || dest.dimensions != 0 ||
+        source.dimensions != 0)
         return;
     const std::string& name = counts.name;
     std::string length;
@@ -155,7 +160,7 @@ void CountTooLong(CColumnCounts& counts)
         length = "OCTET_LENGTH(" + name + ")";
     else if (IsText(source))
         length = "CHAR_LENGTH(TRIM(TRAILING FROM " + name + "))";
-    else if (source.fieldType != 261)
+    else if (source.fieldType != FieldBlob)
         length = "CHAR_LENGTH(CAST(" + name + " AS VARCHAR(64)))";
     if (!length.empty())
         counts.Count(length + " > " + std::to_string(dest.length), EKind::TooLong, ECheckSeverity::Fails,
@@ -193,7 +198,7 @@ void CountNumbersIntoFloat(CColumnCounts& counts)
     const SColumnInfo& source = counts.source;
     const SColumnInfo& dest = counts.dest;
     const std::string& name = counts.name;
-    if (dest.fieldType == 10 && dest.dimensions == 0 && IsFloat(source) && source.fieldType != 10 &&
+    if (dest.fieldType == FieldFloat && dest.dimensions == 0 && IsFloat(source) && source.fieldType != FieldFloat &&
         source.dimensions == 0)
         counts.Count("ABS(" + name + ") > " + Number(3.4028234663852886e38), EKind::OutOfRange, ECheckSeverity::Fails,
                      TypeText(dest));
@@ -203,7 +208,7 @@ void CountNumbersIntoFloat(CColumnCounts& counts)
         // FLOAT below 2^24: an exact value with more significant digits may
         // arrive changed (9007199254740993 as 9007199254740992, which is
         // also what it reads as here, hence from 2^53 on).
-        const double exactUnits = dest.fieldType == 10 ? 16777216.0 : 9007199254740992.0;
+        const double exactUnits = dest.fieldType == FieldFloat ? 16777216.0 : 9007199254740992.0;
         counts.Count("ABS(CAST(" + name +
                          " AS DOUBLE PRECISION)) >= " + Number(exactUnits / std::pow(10.0, -source.scale)),
                      EKind::BeyondPrecision, ECheckSeverity::Warning, TypeText(dest));
@@ -214,7 +219,8 @@ void CountTextIntoNumber(CColumnCounts& counts)
 {
     const SColumnInfo& source = counts.source;
     const SColumnInfo& dest = counts.dest;
-    if (!(IsExactNumber(dest) || IsFloat(dest)) || dest.dimensions != 0 || !IsText(source) || source.fieldType == 261)
+    if (!(IsExactNumber(dest) || IsFloat(dest)) || dest.dimensions != 0 || !IsText(source) ||
+        source.fieldType == FieldBlob)
         return;
     const std::string& name = counts.name;
     counts.Count(name + " IS NOT NULL AND TRIM(" + name + ") NOT SIMILAR TO " + NumberPattern, EKind::NotANumber,
@@ -237,16 +243,16 @@ void CountDatesAndTimes(CColumnCounts& counts)
     const SColumnInfo& source = counts.source;
     const SColumnInfo& dest = counts.dest;
     const std::string& name = counts.name;
-    if (source.fieldType == 35 && dest.fieldType == 12)
+    if (source.fieldType == FieldTimestamp && dest.fieldType == FieldDate)
         counts.Count("CAST(" + name + " AS TIME) <> TIME '00:00:00'", EKind::TimeDropped, ECheckSeverity::Warning, "");
-    if (source.fieldType == 35 && dest.fieldType == 13)
+    if (source.fieldType == FieldTimestamp && dest.fieldType == FieldTime)
         counts.Count(name + " IS NOT NULL", EKind::DateDropped, ECheckSeverity::Warning, "");
     // A time has no date, and the server reads these words as the moment
     // of the copy: the values take the date or time of the copy.
-    const bool dated = dest.fieldType == 12 || dest.fieldType == 13 || dest.fieldType == 35;
-    if (source.fieldType == 13 && dest.fieldType == 35)
+    const bool dated = dest.fieldType == FieldDate || dest.fieldType == FieldTime || dest.fieldType == FieldTimestamp;
+    if (source.fieldType == FieldTime && dest.fieldType == FieldTimestamp)
         counts.Count(name + " IS NOT NULL", EKind::CopyDate, ECheckSeverity::Warning, "");
-    if (dated && dest.dimensions == 0 && IsText(source) && source.fieldType != 261)
+    if (dated && dest.dimensions == 0 && IsText(source) && source.fieldType != FieldBlob)
         counts.Count("UPPER(TRIM(" + name + ")) IN ('NOW', 'TODAY', 'TOMORROW', 'YESTERDAY')", EKind::CopyDate,
                      ECheckSeverity::Warning, "");
 }
@@ -275,12 +281,12 @@ bool AlwaysConverts(const SColumnInfo& source, const SColumnInfo& dest, EKind ki
     if (source.dimensions > 0 || dest.dimensions > 0)
         return false;
     const auto width = [](const SColumnInfo& column) {
-        return column.fieldType == 7 ? 2 : column.fieldType == 8 ? 4 : 8;
+        return column.fieldType == FieldSmallint ? 2 : column.fieldType == FieldInteger ? 4 : 8;
     };
     switch (kind)
     {
     case EKind::TooLong: {
-        const bool sourceText = source.fieldType == 14 || source.fieldType == 37;
+        const bool sourceText = source.fieldType == FieldChar || source.fieldType == FieldVarchar;
         if (!sourceText || source.length > dest.length)
             return false;
         // The length counted is the characters, or the bytes of an OCTETS or

@@ -24,7 +24,7 @@ EKind KindOf(const SColumnInfo& column)
     case FieldChar:
     case FieldVarchar:
     case FieldCstring: return EKind::Text;
-    case FieldBlob: return column.blobSubType == 1 ? EKind::Text : EKind::Other;
+    case FieldBlob: return column.blobSubType == BlobSubTypeText ? EKind::Text : EKind::Other;
     case FieldSmallint:
     case FieldInteger:
     case FieldBigint:
@@ -134,11 +134,11 @@ std::string FieldTypeName(const SColumnInfo& column)
     case FieldBoolean: return "BOOLEAN";
     case FieldBlob: return "BLOB SUB_TYPE " + std::to_string(column.blobSubType);
     // Types of newer servers, named for the messages that refuse them.
-    case 24: return "DECFLOAT(16)";
-    case 25: return "DECFLOAT(34)";
-    case 26: return "INT128";
-    case 28: return "TIME WITH TIME ZONE";
-    case 29: return "TIMESTAMP WITH TIME ZONE";
+    case FieldDecfloat16: return "DECFLOAT(16)";
+    case FieldDecfloat34: return "DECFLOAT(34)";
+    case FieldInt128: return "INT128";
+    case FieldTimeTz: return "TIME WITH TIME ZONE";
+    case FieldTimestampTz: return "TIMESTAMP WITH TIME ZONE";
     default: return "type " + std::to_string(column.fieldType);
     }
 }

@@ -74,7 +74,7 @@ std::map<std::string, std::string> InlineBlobCasts(CFbConnection& connection, co
     {
         if (!column.blob || column.dimensions > 0)
             continue;
-        const bool text = column.blobSubType == 1;
+        const bool text = column.blobSubType == BlobSubTypeText;
         // NONE text read as its bytes stays a BLOB: as a string it would have
         // to be valid in the connection's character set.
         const bool legacy = !legacyCharset.empty() && legacyColumns.count(column.name);
@@ -103,7 +103,7 @@ std::map<std::string, std::string> InlineBlobCasts(CFbConnection& connection, co
     for (size_t b = 0; b < blobs.size(); ++b)
     {
         const SColumnInfo& column = *blobs[b];
-        const bool text = column.blobSubType == 1;
+        const bool text = column.blobSubType == BlobSubTypeText;
         const long octets = maxima.GetCellInt(cell++, 0);
         const long characters = text ? maxima.GetCellInt(cell++, 0) : 0;
         // A text longer than its characters could be in UTF-8 never fits.
@@ -162,8 +162,7 @@ std::set<std::string> LegacyTextColumns(const std::vector<SColumnInfo>& source, 
     return columns;
 }
 
-std::set<std::string> TextIntoBytesColumns(const std::vector<SColumnInfo>& source,
-                                           const std::vector<SColumnInfo>& dest)
+std::set<std::string> TextIntoBytesColumns(const std::vector<SColumnInfo>& source, const std::vector<SColumnInfo>& dest)
 {
     std::set<std::string> columns;
     for (const SColumnInfo& column : source)
@@ -173,7 +172,7 @@ std::set<std::string> TextIntoBytesColumns(const std::vector<SColumnInfo>& sourc
         for (const SColumnInfo& target : dest)
         {
             const bool bytes = target.dimensions == 0 && (target.characterSetId == 0 || target.characterSetId == 1 ||
-                                                          (target.blob && target.blobSubType != 1));
+                                                          (target.blob && target.blobSubType != BlobSubTypeText));
             if (FindColumnNamed(source, target.name) == &column && bytes)
                 columns.insert(column.name);
         }
@@ -195,8 +194,8 @@ void PlanDeclaredUnmappedBytes(CFbConnection& source, const std::vector<SColumnI
                 target = &info;
         }
         const bool text = IsDeclaredTextType(column.fieldType, column.blobSubType);
-        if (!IsRealText(column) || !text || !target || target->characterSetId <= 1 ||
-            target->dimensions > 0 || options.bytesColumns.count(column.name))
+        if (!IsRealText(column) || !text || !target || target->characterSetId <= 1 || target->dimensions > 0 ||
+            options.bytesColumns.count(column.name))
             continue;
         auto known = ofSet.find(column.characterSetId);
         if (known == ofSet.end())
@@ -325,9 +324,8 @@ std::string BuildSourceSelect(CFbConnection& connection, const std::string& tabl
                 casts[column.name] = LegacyCast(column, legacy);
         }
     }
-    const std::string unmapped =
-        UnmappedByteSelect(columns, options.legacyColumns, legacy.empty() ? "" : options.unmappedBytes,
-                           options.declaredUnmapped);
+    const std::string unmapped = UnmappedByteSelect(
+        columns, options.legacyColumns, legacy.empty() ? "" : options.unmappedBytes, options.declaredUnmapped);
     if (casts.empty() && unmapped.empty())
         return plain;
     std::string list;

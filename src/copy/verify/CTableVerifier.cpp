@@ -67,7 +67,8 @@ std::string CastType(const SColumnInfo& column, const CharsetNames& charsets)
     case FieldChar: return "CHAR(" + std::to_string(std::max(1, column.length)) + ")" + charset();
     case FieldVarchar: return "VARCHAR(" + std::to_string(std::max(1, column.length)) + ")" + charset();
     case FieldBlob:
-        return "BLOB SUB_TYPE " + std::to_string(column.blobSubType) + (column.blobSubType == 1 ? charset() : "");
+        return "BLOB SUB_TYPE " + std::to_string(column.blobSubType) +
+               (column.blobSubType == BlobSubTypeText ? charset() : "");
     default: return {};
     }
 }
@@ -107,7 +108,7 @@ bool TextIntoBytes(const SVerifyColumn& column)
 {
     const SColumnInfo& dest = column.dest;
     return column.source.characterSetId > 1 && column.source.dimensions == 0 && dest.dimensions == 0 &&
-           (dest.characterSetId == 0 || dest.characterSetId == 1 || (dest.blob && dest.blobSubType != 1));
+           (dest.characterSetId == 0 || dest.characterSetId == 1 || (dest.blob && dest.blobSubType != BlobSubTypeText));
 }
 
 // A TIME going into a TIMESTAMP takes the date of the day it is copied on,
