@@ -2,8 +2,8 @@
 
 #include "config/CLanguageCatalog.h"
 #include "config/TextFormat.h"
-#include "copy/run/CCopyEngine.h"
 #include "copy/prepare/DatabaseCopy.h"
+#include "copy/run/CCopyEngine.h"
 #include "core/TextEncoding.h"
 
 std::string SpaceShortageText(const CCopyEngine& engine, CLanguageCatalog& catalog)

@@ -60,8 +60,8 @@ bool CFbParamStatement::Prepare(const std::string& sql)
     if (!m_hStatement && isc_dsql_allocate_statement(m_status, CFbHandles::Database(m_connection), &m_hStatement) != 0)
 
         return Fail();
-    if (isc_dsql_prepare(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, 0, sql.c_str(), Dialect, nullptr) !=
-            0 ||
+    if (isc_dsql_prepare(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, 0, sql.c_str(), Dialect,
+                         nullptr) != 0 ||
         isc_dsql_describe_bind(m_status, &m_hStatement, Dialect, m_params.Get()) != 0)
 
         return Fail();
@@ -205,8 +205,8 @@ bool CFbParamStatement::WritePendingBlobs()
         if (slot.array && slot.indicator >= 0)
         {
             ISC_QUAD id{};
-            if (!WriteArray(m_status, CFbHandles::Database(m_connection), CFbHandles::Transaction(m_connection), slot.arrayTable,
-                            slot.arrayColumn, *slot.array, id))
+            if (!WriteArray(m_status, CFbHandles::Database(m_connection), CFbHandles::Transaction(m_connection),
+                            slot.arrayTable, slot.arrayColumn, *slot.array, id))
 
                 return Fail();
             XSQLVAR& var = m_params.Var(static_cast<int>(i));
@@ -223,7 +223,8 @@ bool CFbParamStatement::WritePendingBlobs()
         const XSQLVAR& described = m_described[i];
         ISC_QUAD id{};
         const std::string bpb = BlobBpb(static_cast<int>(i), slot.binary);
-        if (!WriteBlob(m_status, CFbHandles::Database(m_connection), CFbHandles::Transaction(m_connection), slot.buffer, id, bpb))
+        if (!WriteBlob(m_status, CFbHandles::Database(m_connection), CFbHandles::Transaction(m_connection), slot.buffer,
+                       id, bpb))
 
             return Fail();
         std::string idBytes(reinterpret_cast<const char*>(&id), sizeof id);

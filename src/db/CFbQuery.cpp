@@ -107,7 +107,8 @@ bool CFbQuery::Run(const std::string& sql, CStringGrid& columnGrid, CStringGrid&
         // Values without a cursor come back with the execution itself.
         CFbCancel::CCall call(m_pCancel);
         XSQLDA* output = m_nColumns > 0 ? m_descriptor.Get() : nullptr;
-        if (isc_dsql_execute2(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, Dialect, nullptr, output) != 0)
+        if (isc_dsql_execute2(m_status, CFbHandles::Transaction(m_connection), &m_hStatement, Dialect, nullptr,
+                              output) != 0)
             return Fail();
     }
     if (m_nColumns > 0)

@@ -70,8 +70,8 @@ bool EndPreparedTransaction(CFbConnection& connection, std::uint32_t id, bool co
     CFbStatus status;
     // The identifier goes in the byte order the client library reads it in.
     const ISC_ULONG number = id;
-    if (isc_reconnect_transaction(status, CFbHandles::Database(connection), &transaction, static_cast<short>(sizeof number),
-                                  reinterpret_cast<const ISC_SCHAR*>(&number)) != 0)
+    if (isc_reconnect_transaction(status, CFbHandles::Database(connection), &transaction,
+                                  static_cast<short>(sizeof number), reinterpret_cast<const ISC_SCHAR*>(&number)) != 0)
     {
         error = status.Message();
         return false;

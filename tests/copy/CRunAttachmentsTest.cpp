@@ -108,8 +108,7 @@ TEST_P(RunAttachments, MissingAndDifferentlySpelledTablesInOneRun)
                      "CREATE TABLE MIXED (ID INTEGER); CREATE TABLE LAST (ID INTEGER);"
                      "CREATE TABLE \"customer\" (ID INTEGER); INSERT INTO \"customer\" VALUES (9);");
     const SRunRecord run = RunTables(*copy, {"MIXED", "ONLYSOURCE", "LAST", "customer"});
-    EXPECT_EQ(run.finished,
-              (std::vector<std::string>{"MIXED ok", "ONLYSOURCE failed", "LAST ok", "customer failed"}));
+    EXPECT_EQ(run.finished, (std::vector<std::string>{"MIXED ok", "ONLYSOURCE failed", "LAST ok", "customer failed"}));
     EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM MIXED"), "5");
     EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM LAST"), "7");
     EXPECT_EQ(copy->dest.Scalar("SELECT ID FROM \"customer\""), "9");

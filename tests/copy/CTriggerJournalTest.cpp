@@ -1,5 +1,5 @@
-#include "copy/safety/CFailedTables.h"
 #include "copy/safety/CTriggerJournal.h"
+#include "copy/safety/CFailedTables.h"
 #include "core/FileHelpers.h"
 #include "support/CTempDatabase.h"
 
@@ -51,9 +51,9 @@ TEST(CTriggerJournal, RecordFilesEditedByHandOrDamagedKeepTheirGoodLines)
     };
     const std::string journalLine = "\tgone:1@h\tid-1\t/db/a.fdb\tT\tT_BI";
     const std::string failedLine = "id-1\t/db/a.fdb\tT\tU";
-    for (const SCase& c : {SCase{"plain", "@\n"}, SCase{"byte order mark", "\xEF\xBB\xBF@\n"},
-                           SCase{"Windows line ends", "@\r\n"},
-                           SCase{"damaged line before", std::string("x\0y\n@\n", 6)}})
+    for (const SCase& c :
+         {SCase{"plain", "@\n"}, SCase{"byte order mark", "\xEF\xBB\xBF@\n"}, SCase{"Windows line ends", "@\r\n"},
+          SCase{"damaged line before", std::string("x\0y\n@\n", 6)}})
     {
         SCOPED_TRACE(c.what);
         CTempFolder folder;

@@ -195,7 +195,8 @@ const SExpected Expected[] = {
     {"NUMBERED", ECheckSeverity::Fine, EKind::Generators, "", -1, "GEN_NUMBERED=5"},
     {"NUMBERED", ECheckSeverity::Fine, EKind::Identities, "", -1, "SEQ"},
     {"EMPTY_ONE", ECheckSeverity::Fine, EKind::SourceEmpty, "", 0, ""},
-    {"R_PARENT", ECheckSeverity::Fails, EKind::ReachesOthers, "", -1, "R_NOTE (foreign key FK_R_NOTE ON DELETE CASCADE)"},
+    {"R_PARENT", ECheckSeverity::Fails, EKind::ReachesOthers, "", -1,
+     "R_NOTE (foreign key FK_R_NOTE ON DELETE CASCADE)"},
     {"APPROX", ECheckSeverity::Warning, EKind::BeyondPrecision, "B", 1, "DOUBLE PRECISION"},
     {"APPROX", ECheckSeverity::Warning, EKind::BeyondPrecision, "N", 1, "FLOAT"},
     {"CONVERTS", ECheckSeverity::Fails, EKind::NotConvertible, "D", 1, "DATE"},
@@ -222,7 +223,7 @@ const SExpected Expected[] = {
     {"TEXTS", ECheckSeverity::Fails, EKind::CopyDate, "DAY_WORD", 1, ""},
     {"TEXTS", ECheckSeverity::Fails, EKind::NotInCharacterSet, "U", 1, "WIN1252"},
     {"TEXTS", ECheckSeverity::Fails, EKind::TooLong, "U2", 1, "VARCHAR(5)"}, // bytes, in NONE
-    {"TEXTS", ECheckSeverity::Fails, EKind::LegacyText, "L", 1, ""},          // UTF-8 first, then WIN1252
+    {"TEXTS", ECheckSeverity::Fails, EKind::LegacyText, "L", 1, ""},         // UTF-8 first, then WIN1252
     {"TEXTS", ECheckSeverity::Fails, EKind::NotConvertible, "BT", 1, "INTEGER"},
     {"TEXTS", ECheckSeverity::Fails, EKind::OutOfRange, "DF", 1, "FLOAT"},
     {"TEXTS", ECheckSeverity::Fails, EKind::DateDropped, "STAMP", 1, ""},
@@ -327,9 +328,8 @@ TEST_P(CopyCheck, CodePageTextIsCheckedAgainstTheDestinationsCharacterSet)
     ASSERT_EQ(report.tables.size(), 2u);
     const auto finding = [&](size_t table, EKind kind, const std::string& column) {
         const auto& findings = report.tables[table].findings;
-        const auto found = std::find_if(findings.begin(), findings.end(), [&](const SCheckFinding& f) {
-            return f.kind == kind && f.column == column;
-        });
+        const auto found = std::find_if(findings.begin(), findings.end(),
+                                        [&](const SCheckFinding& f) { return f.kind == kind && f.column == column; });
         return found == findings.end() ? SCheckFinding{} : *found;
     };
     EXPECT_EQ(finding(0, EKind::NotInCharacterSet, "S").rows, 1);

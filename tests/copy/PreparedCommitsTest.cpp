@@ -104,7 +104,8 @@ TEST_P(PreparedCommits, TheNextRunDecidesFromTheMarks)
         // the table's generators, are no finished copy: T is to be copied again.
         const bool committed = c.rowsAfter.size() > 0;
         EXPECT_EQ(run.result.allCopied, !committed) << copy->RunLog();
-        EXPECT_EQ(run.result.committedFromLimbo, committed ? std::vector<std::string>{"T"} : std::vector<std::string>{});
+        EXPECT_EQ(run.result.committedFromLimbo,
+                  committed ? std::vector<std::string>{"T"} : std::vector<std::string>{});
         std::vector<std::string> recorded;
         copy->engine.FailedTables().Find(copy->engine.DestinationKey(), recorded);
         EXPECT_EQ(recorded, committed ? std::vector<std::string>{"T"} : std::vector<std::string>{});

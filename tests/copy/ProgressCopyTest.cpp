@@ -105,7 +105,8 @@ TEST_P(ProgressCopy, TablesNamedInAnotherLetterCaseAndMissingOnesAreCountedOrUnk
         Make(R"(CREATE TABLE "Mixed" (ID INTEGER); INSERT INTO "Mixed" VALUES (1); INSERT INTO "Mixed" VALUES (2);
                         CREATE TABLE PLAIN (ID INTEGER);)",
              "CREATE TABLE MIXED (ID INTEGER); CREATE TABLE PLAIN (ID INTEGER);");
-    EXPECT_EQ(CountSourceRows(copy->engine.Settings(), {"MIXED", "PLAIN", "NOT_THERE"}), (std::vector<long long>{2, 0, -1}));
+    EXPECT_EQ(CountSourceRows(copy->engine.Settings(), {"MIXED", "PLAIN", "NOT_THERE"}),
+              (std::vector<long long>{2, 0, -1}));
 }
 
 TEST_P(ProgressCopy, AStopIsWrittenToTheRunLogWithTheTablesNotStarted)

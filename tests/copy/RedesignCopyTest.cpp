@@ -178,9 +178,9 @@ TEST_P(RedesignCopy, ColumnsRenamedOnlyInLetterCaseCarryTheirValues)
 
     const SRunRecord run = RunTables(*copy, {"ORDERS"});
     EXPECT_TRUE(run.result.allCopied) << copy->RunLog();
-    EXPECT_EQ(CountMismatchedRows(copy->source, copy->dest, "ORDERS", {"ID", "AMOUNT"}, {"\"id\"", "\"amount\""},
-                                  "orders"),
-              0);
+    EXPECT_EQ(
+        CountMismatchedRows(copy->source, copy->dest, "ORDERS", {"ID", "AMOUNT"}, {"\"id\"", "\"amount\""}, "orders"),
+        0);
     EXPECT_EQ(copy->dest.Scalar("SELECT LIST(AMOUNT) FROM (SELECT AMOUNT FROM ORDERS ORDER BY ID)"), "12.50,-3.00");
     EXPECT_EQ(copy->dest.Scalar("SELECT COUNT(*) FROM ORDERS WHERE \"code\" = ''"), "2");
 }
@@ -415,16 +415,18 @@ TEST_P(RedesignCopy, AGroupEndsWhollyOldOrWhollyNew)
         // PROJECT, filled last, or DEPARTMENT, filled first, breaks off at
         // its second row.
         const std::string culprit = end == EEnd::FirstBreaks ? "DEPARTMENT" : "PROJECT";
-        const std::string breaks = end == EEnd::LastBreaks    ? "ALTER TABLE PROJECT ADD BAD COMPUTED BY (1 / (ID - 101));"
-                                   : end == EEnd::FirstBreaks ? "ALTER TABLE DEPARTMENT ADD BAD COMPUTED BY (1 / (ID - 2));"
-                                                              : "";
+        const std::string breaks = end == EEnd::LastBreaks ? "ALTER TABLE PROJECT ADD BAD COMPUTED BY (1 / (ID - 101));"
+                                   : end == EEnd::FirstBreaks
+                                       ? "ALTER TABLE DEPARTMENT ADD BAD COMPUTED BY (1 / (ID - 2));"
+                                       : "";
         auto copy = Make(std::string(Company) + CompanyRows + "INSERT INTO PROJECT VALUES (101, 10);" + breaks,
                          std::string(Company) + OldCompanyRows);
         copy->engine.FailedTables().SetPath(copy->program.File("FailedTables.txt"));
-        const SRunRecord run = RunTables(*copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT", "LONE"}, [&](const std::string& table) {
-            if (end == EEnd::Aborted && table == "PROJECT")
-                copy->engine.RequestAbort();
-        });
+        const SRunRecord run =
+            RunTables(*copy, {"DEPARTMENT", "EMPLOYEE", "PROJECT", "LONE"}, [&](const std::string& table) {
+                if (end == EEnd::Aborted && table == "PROJECT")
+                    copy->engine.RequestAbort();
+            });
         const Rows departments = copy->dest.Query("SELECT ID, COALESCE(MANAGER_ID, 0) FROM DEPARTMENT ORDER BY ID");
         if (end == EEnd::Copied)
         {
@@ -465,12 +467,12 @@ TEST_P(RedesignCopy, AGroupEndsWhollyOldOrWhollyNew)
             EXPECT_EQ(outcomes[table].rowsWritten, 0);
             // The entry up to its detail, which holds the culprit's reason.
             const std::string entry =
-                filledBefore ? Entry(table,
-                                     "The rows of the tables copied together were rolled back; the table "
-                                     "holds the rows it had before this copy",
-                                     "Not copied: it is copied together with PROJECT, which failed")
-                             : Entry(table, "ERROR: Not copied: it is copied together with DEPARTMENT, which failed",
-                                     "");
+                filledBefore
+                    ? Entry(table,
+                            "The rows of the tables copied together were rolled back; the table "
+                            "holds the rows it had before this copy",
+                            "Not copied: it is copied together with PROJECT, which failed")
+                    : Entry(table, "ERROR: Not copied: it is copied together with DEPARTMENT, which failed", "");
             EXPECT_TRUE(Contains(copy->RunLog(), entry.substr(0, entry.size() - (filledBefore ? 5 : 6))))
                 << copy->RunLog();
         }
@@ -530,12 +532,11 @@ TEST_P(RedesignCopy, ColumnsSetAfterTheOtherTablesConvertAsTheInsertsDo)
     const std::string orders = "CREATE TABLE ORDERS (ID INTEGER NOT NULL PRIMARY KEY, CUST_ID INTEGER,"
                                " CONSTRAINT CHK_RATED CHECK ((SELECT C.RATE || C.SINCE FROM CUSTOMER C WHERE C.ID ="
                                " ORDERS.CUST_ID) <> '-1'));";
-    auto copy = Make("CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, RATE DOUBLE PRECISION, SINCE TIMESTAMP);" +
-                         orders +
-                         "INSERT INTO CUSTOMER VALUES (1, 0.1e0 + 0.2e0, '2020-02-29 10:00:00.5');"
-                         "INSERT INTO CUSTOMER VALUES (2, 1e20, '1999-12-31'); INSERT INTO ORDERS VALUES (10, 1);",
-                     "CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, RATE VARCHAR(30), SINCE VARCHAR(30));" +
-                         orders);
+    auto copy = Make(
+        "CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, RATE DOUBLE PRECISION, SINCE TIMESTAMP);" + orders +
+            "INSERT INTO CUSTOMER VALUES (1, 0.1e0 + 0.2e0, '2020-02-29 10:00:00.5');"
+            "INSERT INTO CUSTOMER VALUES (2, 1e20, '1999-12-31'); INSERT INTO ORDERS VALUES (10, 1);",
+        "CREATE TABLE CUSTOMER (ID INTEGER NOT NULL PRIMARY KEY, RATE VARCHAR(30), SINCE VARCHAR(30));" + orders);
     const SRunRecord run = RunTables(*copy, {"ORDERS", "CUSTOMER"});
     EXPECT_TRUE(run.result.allCopied) << copy->RunLog() << copy->SqlLog();
     EXPECT_TRUE(Contains(copy->SqlLog(), "UPDATE CUSTOMER SET RATE='0.30000000000000004',SINCE='2020-02-29"))
@@ -621,8 +622,8 @@ TEST_P(RedesignCopy, LegacyBytesWithoutACharacterInTheCodePageFailTheirRowsAsThe
                        "INSERT INTO T VALUES (2, x'41814290', 'fine');"
                        "INSERT INTO T VALUES (3, 'fine', x'419D');"
                        "INSERT INTO T VALUES (4, x'410042', NULL);";
-    for (const auto& [sourceSet, codePage] : {std::pair<const char*, const char*>{"NONE", "WIN1252"},
-                                              std::pair<const char*, const char*>{"WIN1252", ""}})
+    for (const auto& [sourceSet, codePage] :
+         {std::pair<const char*, const char*>{"NONE", "WIN1252"}, std::pair<const char*, const char*>{"WIN1252", ""}})
     {
         SCOPED_TRACE(sourceSet);
         auto copy = Make(std::string(ddl) + rows, ddl, sourceSet);

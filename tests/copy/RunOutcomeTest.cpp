@@ -1,7 +1,7 @@
 // What a run tells of each of its tables (status, rows, verification, time,
 // first failure) and the tables it records as failed for a retry.
-#include "copy/safety/CFailedTables.h"
 #include "copy/plan/CTableList.h"
+#include "copy/safety/CFailedTables.h"
 
 #include "CopyFixture.h"
 

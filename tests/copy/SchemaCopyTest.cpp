@@ -9,8 +9,7 @@
 
 namespace
 {
-template <typename T>
-std::string Elements(std::initializer_list<T> values)
+template <typename T> std::string Elements(std::initializer_list<T> values)
 {
     std::string data;
     for (const T& value : values)
@@ -43,14 +42,15 @@ void FillArrays(const CTempDatabase& db, int32_t firstElement = 7)
     CFbStatus status;
     auto slice = [&](const char* column, const std::string& data) {
         auto result = std::make_shared<SArraySlice>();
-        EXPECT_TRUE(LookupArrayBounds(status, connection, "A", column, result->desc))
-            << status.Message();
+        EXPECT_TRUE(LookupArrayBounds(status, connection, "A", column, result->desc)) << status.Message();
         result->data = data;
         return result;
     };
     ISC_DATE day1;
     ISC_DATE day2;
-    struct tm date{};
+    struct tm date
+    {
+    };
     date.tm_year = 2024 - 1900;
     date.tm_mon = 1;
     date.tm_mday = 29;
@@ -106,9 +106,10 @@ TEST_P(ArrayCopy, ArraysArriveElementForElementAndTheVerificationComparesThem)
     FillArrays(copy->source);
     copy->source.Run(""); // the arrays written above are the content the copy must leave alone
     const auto source = copy->source.Query(ArraySelect);
-    ASSERT_EQ(source[0], (std::vector<std::string>{"1", "7", "-8", "9", "0.1", "1e+300", "-2.5", "0", "3", "123.45",
-                                                   "-0.05", "2024-02-29", "0001-01-01", "-32768", "0", "32767", "ab",
-                                                   "xyz", "a", "", "O'B", "zz", "set"}));
+    ASSERT_EQ(source[0],
+              (std::vector<std::string>{"1",  "7",      "-8",    "9",          "0.1",        "1e+300", "-2.5", "0",
+                                        "3",  "123.45", "-0.05", "2024-02-29", "0001-01-01", "-32768", "0",    "32767",
+                                        "ab", "xyz",    "a",     "",           "O'B",        "zz",     "set"}));
     ASSERT_TRUE(copy->Copy("A")) << copy->SqlLog();
     EXPECT_EQ(copy->dest.Query(ArraySelect), source);
     EXPECT_NE(copy->RunLog().find(Entry("A", "Verified: 2 rows identical")), std::string::npos) << copy->RunLog();

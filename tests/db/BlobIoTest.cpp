@@ -1,7 +1,7 @@
 #include "db/BlobIo.h"
-#include "db/FbHandles.h"
 #include "db/CFbCursor.h"
 #include "db/CFbParamStatement.h"
+#include "db/FbHandles.h"
 #include "support/CTempDatabase.h"
 
 #include <cstring>
@@ -27,7 +27,8 @@ std::pair<long, long> Segments(CFbConnection& connection, const XSQLVAR& column)
     CFbStatus status;
     isc_blob_handle handle = 0;
     if (!connection.EnsureTransaction() ||
-        isc_open_blob2(status, CFbHandles::Database(connection), CFbHandles::Transaction(connection), &handle, &id, 0, nullptr))
+        isc_open_blob2(status, CFbHandles::Database(connection), CFbHandles::Transaction(connection), &handle, &id, 0,
+                       nullptr))
         return {-1, -1};
     const char items[] = {isc_info_blob_num_segments, isc_info_blob_max_segment};
     char reply[64] = {};

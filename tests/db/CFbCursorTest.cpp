@@ -1,6 +1,6 @@
 #include "db/CFbCursor.h"
-#include "db/FbHandles.h"
 #include "db/CXsqlda.h"
+#include "db/FbHandles.h"
 #include "support/CTempDatabase.h"
 
 #include <gtest/gtest.h>
@@ -43,8 +43,9 @@ TEST_P(Cursor, ColumnsAreDescribedAsTheDescriptorApiDescribesThem)
     isc_stmt_handle statement = 0;
     CXsqlda described(64);
     ASSERT_EQ(isc_dsql_allocate_statement(status, CFbHandles::Database(connection), &statement), 0);
-    ASSERT_EQ(isc_dsql_prepare(status, CFbHandles::Transaction(connection), &statement, 0, sql.c_str(), 3, described.Get()),
-              0)
+    ASSERT_EQ(
+        isc_dsql_prepare(status, CFbHandles::Transaction(connection), &statement, 0, sql.c_str(), 3, described.Get()),
+        0)
         << status.Message();
 
     CFbCursor cursor(connection);

@@ -10,7 +10,7 @@
 // second behind.
 class CLogWriter
 {
-public:
+  public:
     CLogWriter() = default;
     ~CLogWriter() { Close(); }
     CLogWriter(const CLogWriter&) = delete;
@@ -31,7 +31,7 @@ public:
     void MarkLost() { m_bLost = true; }
     const std::string& Path() const { return m_sPath; }
 
-private:
+  private:
     bool Write(const std::string& text, bool endLine);
 
     std::string m_sPath;

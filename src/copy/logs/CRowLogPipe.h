@@ -14,7 +14,7 @@
 // the next one is gathered.
 class CRowLogPipe
 {
-public:
+  public:
     enum EFile
     {
         RunLog,
@@ -37,7 +37,7 @@ public:
     // Sends what is gathered and returns when everything is written.
     void Close();
 
-private:
+  private:
     void WriteBlocks();
 
     WriteFn m_write;

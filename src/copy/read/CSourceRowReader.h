@@ -1,9 +1,9 @@
 #pragma once
 
-#include "copy/write/CBatchInserter.h"
-#include "copy/read/CRowQueue.h"
 #include "copy/logs/LogValues.h"
 #include "copy/plan/TablePlan.h"
+#include "copy/read/CRowQueue.h"
+#include "copy/write/CBatchInserter.h"
 #include "db/CFbCursor.h"
 
 #include <map>

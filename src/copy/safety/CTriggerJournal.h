@@ -11,7 +11,7 @@
 // entries of a copy that is still running are never touched by another.
 class CTriggerJournal
 {
-public:
+  public:
     // Which database an entry is about: the name it was reached by, and its
     // identity (ReadDatabaseIdentity), which decides whenever both sides know it.
     struct SDatabase
@@ -49,7 +49,7 @@ public:
     // one on another host is taken for alive).
     static bool IsAlive(const std::string& owner);
 
-private:
+  private:
     std::vector<SEntry> AllEntries() const;
     bool Write(const std::vector<SEntry>& entries) const;
 

@@ -31,8 +31,7 @@ std::vector<std::pair<std::string, std::string>> VerificationEntries(const STabl
                                                                Joined(result.notCompared, ", ") + " are not compared";
     if (!result.computedInDestination.empty())
         notCompared += (notCompared.empty() ? "" : "; ") + std::string("the values of ") +
-                       Joined(result.computedInDestination, ", ") +
-                       " are computed by the destination and not compared";
+                       Joined(result.computedInDestination, ", ") + " are computed by the destination and not compared";
     if (result.Identical())
     {
         entries.emplace_back("Verified: " + std::to_string(result.identical) + " rows identical", notCompared);
@@ -94,8 +93,8 @@ SCompareReport CompareTables(const SRunSettings& settings, const std::vector<std
             sourceInfo.empty() || destInfo.empty())
         {
             STableVerification unread;
-            unread.error = !source.IsConnected() || sourceInfo.empty() ? source.LastErrorMessage()
-                                                                        : dest.LastErrorMessage();
+            unread.error =
+                !source.IsConnected() || sourceInfo.empty() ? source.LastErrorMessage() : dest.LastErrorMessage();
             if (unread.error.empty())
                 unread.error = "The columns of the table cannot be read";
             report.tables.push_back({table, unread});

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "copy/verify/CTableVerifier.h"
 #include "copy/run/RunSettings.h"
+#include "copy/verify/CTableVerifier.h"
 
 #include <string>
 #include <vector>

@@ -136,9 +136,8 @@ bool ResolvePreparedCommits(CFbConnection& connection, const std::function<bool(
             SPreparedMark main = group.mark;
             main.main = true;
             const std::string mainText = PreparedMarkText(main);
-            const auto found = std::find_if(ended->rbegin(), ended->rend(), [&](const SPreparedTransaction& t) {
-                return t.description == mainText;
-            });
+            const auto found = std::find_if(ended->rbegin(), ended->rend(),
+                                            [&](const SPreparedTransaction& t) { return t.description == mainText; });
             outcome.committed = found == ended->rend() || found->state != 3;
         }
         // Rolling back, the writers go first: should this be cut short, the
